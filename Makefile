@@ -1,0 +1,40 @@
+# The two everyday commands: `make run` and `make test`.
+RELEASE_DIR := build/release
+TEST_DIR    := build/test
+ASAN_DIR    := build/asan
+CMAKE_GEN   := -G Ninja
+
+.PHONY: deps run build test asan bench refdata clean
+
+deps:
+	./scripts/install-deps
+
+build: deps
+	cmake -S . -B $(RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(RELEASE_DIR)
+
+run: build
+	./$(RELEASE_DIR)/trawlix-cli info
+
+test: deps
+	cmake -S . -B $(TEST_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAWLIX_BUILD_TESTS=ON
+	cmake --build $(TEST_DIR)
+	cd $(TEST_DIR) && ctest --output-on-failure
+
+# Core tests under AddressSanitizer and UndefinedBehaviorSanitizer (no windows).
+asan: deps
+	cmake -S . -B $(ASAN_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTRAWLIX_BUILD_TESTS=ON \
+	      -DTRAWLIX_BUILD_UI=OFF -DTRAWLIX_SANITIZE=ON
+	cmake --build $(ASAN_DIR)
+	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
+
+bench: deps
+	cmake -S . -B $(RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTRAWLIX_BUILD_BENCH=ON
+	cmake --build $(RELEASE_DIR)
+	for b in $(RELEASE_DIR)/bench_*; do echo "== $$b"; $$b; done
+
+refdata:
+	python3 tools/make_refdata.py
+
+clean:
+	rm -rf build

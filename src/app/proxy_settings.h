@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+
+#include "engine/critical_section.h"
+
+namespace trawlix {
+
+class TRegistry;
+
+// The proxy configuration shared by every HTTP client. Clients read it at every
+// request, so a change takes effect on the next request.
+class TProxySettings : public TThreadSafeObject {
+public:
+    TProxySettings() : TThreadSafeObject("TProxySettings") {}
+
+    bool GetEnabled() const;
+    void SetEnabled(bool aValue);
+    std::string GetHost() const;
+    void SetHost(const std::string& aValue);
+    int GetPort() const;
+    void SetPort(int aValue);
+    std::string GetUsername() const;
+    void SetUsername(const std::string& aValue);
+    std::string GetPassword() const;
+    void SetPassword(const std::string& aValue);
+    bool GetIsSOCKS() const;
+    void SetIsSOCKS(bool aValue);
+    std::string GetSOCKSVersion() const;  // "v4", "v5", or anything read from the stored text
+    void SetSOCKSVersion(const std::string& aValue);
+
+    // The stored text: seven name=value lines, each ended by CR LF.
+    std::string ToText() const;
+    // Reads the stored text; missing lines read as empty, as the stored form says.
+    void FromText(const std::string& aText);
+
+    // The value "ProxySettings" of the program's settings key; a missing value changes nothing.
+    void Load(const TRegistry& aRegistry);
+    void Save(TRegistry& aRegistry) const;
+
+private:
+    bool fEnabled = false;
+    std::string fHost;
+    int fPort = 0;
+    std::string fUsername;
+    std::string fPassword;
+    bool fIsSOCKS = false;
+    std::string fSOCKSVersion = "v4";
+};
+
+}  // namespace trawlix

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/critical_section.h"
+#include "model/sqlite_db.h"
+
+namespace trawlix {
+
+class TObjectsStorage;
+
+// A snapshot of one row of the object tree.
+class TDBObject {
+public:
+    TDBObject(TObjectsStorage* aStorage, int aID, int aParentID, std::string aType, std::string aData)
+        : fStorage(aStorage), fID(aID), fParentID(aParentID), fType(std::move(aType)), fData(std::move(aData)) {}
+
+    TObjectsStorage* GetStorage() const { return fStorage; }
+    const std::string& GetData() const { return fData; }
+    int GetID() const { return fID; }
+    int GetParentID() const { return fParentID; }
+    const std::string& GetObjectType() const { return fType; }
+
+private:
+    TObjectsStorage* fStorage;
+    int fID;
+    int fParentID;
+    std::string fType;
+    std::string fData;
+};
+
+using IDBObject = std::shared_ptr<TDBObject>;
+using TDBObjectList = std::vector<IDBObject>;
+
+// The typed object tree on SQLite through which every persistent class stores itself,
+// plus the fixed tables reached through SQLLiteDB(). Write operations never raise:
+// they roll back their own transaction level and return.
+class TObjectsStorage {
+public:
+    // Opens and upgrades the file; raises on a missing, empty or unreadable file.
+    explicit TObjectsStorage(const std::string& aFileName);
+    ~TObjectsStorage();
+    TObjectsStorage(const TObjectsStorage&) = delete;
+    TObjectsStorage& operator=(const TObjectsStorage&) = delete;
+
+    // Counted transactions: only the outermost level talks to SQLite.
+    void BeginTransaction();
+    void Commit();
+    void RollBack();
+    int TransactionLevel() const;
+
+    int AddObject(const std::string& aType, int aParentID, const std::string& aData, bool aAddIfTypeExists);
+
+    void SetObjectProp(int aObjectID, const std::string& aName, const std::string& aValue);
+    void SetObjectProp(int aObjectID, const std::string& aName, const char* aValue) {
+        SetObjectProp(aObjectID, aName, std::string(aValue));
+    }
+    void SetObjectProp(int aObjectID, const std::string& aName, int aValue);
+    void SetObjectProp(int aObjectID, const std::string& aName, bool aValue);
+    void SetObjectProp(int aObjectID, const std::string& aName, double aValue);
+    void SetObjectProp(int aObjectID, const std::string& aName, const TBlob& aValue);
+
+    bool ObjectExists(int aID);
+    TDBObjectList GetObjects(const std::string& aType, int aParentID);
+    IDBObject GetObject(const std::string& aType, int aParentID);  // null when none
+
+    bool ObjectPropExists(int aObjectID, const std::string& aName);
+    std::string GetObjectPropText(int aObjectID, const std::string& aName, const std::string& aDefault = {});
+    int GetObjectPropInt(int aObjectID, const std::string& aName, int aDefault);
+    double GetObjectPropFloat(int aObjectID, const std::string& aName);
+    bool GetObjectPropBool(int aObjectID, const std::string& aName);
+    TBlob GetObjectPropBlob(int aObjectID, const std::string& aName);
+
+    void DeleteObjects(const std::string& aType, int aParentID, bool aRecursive);
+    void DeleteObject(int aID, bool aRecursive);
+
+    int GetObjectsCount();
+    TSQLiteDB& SQLLiteDB() { return *fSQLLiteDB; }
+
+private:
+    std::unique_ptr<TSQLiteDB> fSQLLiteDB;
+    TCCriticalSection fCriticalSection{"TObjectsStorage.fCriticalSection"};
+    mutable TCCriticalSection fTransactionCriticalSection{"TObjectsStorage.fTransactionCriticalSection"};
+    int fTransactionLevel = 0;
+};
+
+// Holds one counted transaction level: commits when asked, rolls back when left without.
+class TStorageTransaction {
+public:
+    explicit TStorageTransaction(TObjectsStorage& aStorage) : fStorage(aStorage) { fStorage.BeginTransaction(); }
+    ~TStorageTransaction() {
+        if (!fDone) fStorage.RollBack();
+    }
+    TStorageTransaction(const TStorageTransaction&) = delete;
+    TStorageTransaction& operator=(const TStorageTransaction&) = delete;
+    void Commit() {
+        fDone = true;
+        fStorage.Commit();
+    }
+
+private:
+    TObjectsStorage& fStorage;
+    bool fDone = false;
+};
+
+// The stored encodings shared by every reader and writer of the file.
+std::string EscapeSQL(const std::string& aText);    // ' -> U+0001, " -> U+0002
+std::string UnEscapeSQL(const std::string& aText);  // the reverse
+std::string BoolToStorageText(bool aValue);         // "-1" / "0"
+bool StorageTextToBool(const std::string& aText);   // numbers (non-zero true), True/False; else false
+std::string FloatToStorageText(double aValue);      // up to 15 significant digits
+double StorageTextToFloat(const std::string& aText);  // either decimal separator; 0 when it does not convert
+
+}  // namespace trawlix

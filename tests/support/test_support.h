@@ -1,0 +1,46 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace trawlix::test {
+
+// A fresh folder under /tmp, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return fPath; }
+    std::filesystem::path operator/(const std::string& aName) const { return fPath / aName; }
+
+private:
+    std::filesystem::path fPath;
+};
+
+std::string ReadFile(const std::filesystem::path& aPath);
+void WriteFile(const std::filesystem::path& aPath, const std::string& aContent);
+
+// Folder of the test sources (fixtures live beside the tests).
+std::filesystem::path TestsDir();
+
+struct ProcessResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs a program with the given arguments and extra environment, capturing both outputs.
+ProcessResult RunProcess(const std::vector<std::string>& aArgv,
+                         const std::map<std::string, std::string>& aEnv = {},
+                         const std::string& aStdin = {});
+
+// Runs trawlix-cli with data and settings kept in the given folder.
+ProcessResult RunCli(const std::filesystem::path& aProfile, const std::vector<std::string>& aArgs,
+                     const std::map<std::string, std::string>& aEnv = {});
+
+}  // namespace trawlix::test
