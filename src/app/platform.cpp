@@ -1,0 +1,154 @@
+#include "app/platform.h"
+
+#include <execinfo.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "app/version.h"
+
+namespace trawlix::platform {
+
+namespace {
+
+std::filesystem::path EnvPath(const char* aName) {
+    const char* value = std::getenv(aName);
+    return value && *value ? std::filesystem::path(value) : std::filesystem::path();
+}
+
+std::filesystem::path HomeFolder() {
+    auto home = EnvPath("HOME");
+    return home.empty() ? std::filesystem::temp_directory_path() : home;
+}
+
+std::filesystem::path XdgFolder(const char* aVariable, const char* aFallback) {
+    auto folder = EnvPath(aVariable);
+    return folder.empty() ? HomeFolder() / aFallback : folder;
+}
+
+}  // namespace
+
+std::filesystem::path DataFolder() {
+    auto folder = EnvPath("TRAWLIX_DATA_DIR");
+    if (folder.empty()) folder = XdgFolder("XDG_DATA_HOME", ".local/share") / "Trawlix";
+    return folder / "";
+}
+
+std::filesystem::path ConfigFolder() {
+    auto folder = EnvPath("TRAWLIX_CONFIG_DIR");
+    if (folder.empty()) folder = XdgFolder("XDG_CONFIG_HOME", ".config") / "VelmoraSolutions" / "Trawlix";
+    return folder / "";
+}
+
+std::filesystem::path SettingsFile() { return ConfigFolder() / "settings.conf"; }
+
+std::filesystem::path AutostartFile() {
+    return XdgFolder("XDG_CONFIG_HOME", ".config") / "autostart" / "trawlix.desktop";
+}
+
+std::filesystem::path RuntimeFolder() {
+    auto folder = EnvPath("XDG_RUNTIME_DIR");
+    return folder.empty() ? DataFolder() : folder;
+}
+
+std::filesystem::path BringToFrontSocketPath() { return RuntimeFolder() / "BringTrawlixToFront"; }
+
+std::string ExecutablePath() {
+    std::error_code ec;
+    auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : path.string();
+}
+
+std::filesystem::path ProgramsFolder() { return std::filesystem::path(ExecutablePath()).parent_path() / ""; }
+
+std::filesystem::path InstalledDataFolder() {
+    auto override = EnvPath("TRAWLIX_INSTALLED_DATA_DIR");
+    if (!override.empty()) return override;
+    // An installed program finds its files in ../share/trawlix; a build tree uses the sources.
+    auto besideProgram = ProgramsFolder().parent_path().parent_path() / "share" / "trawlix";
+    std::error_code ec;
+    if (std::filesystem::is_directory(besideProgram, ec)) return besideProgram;
+    if (std::filesystem::is_directory(TRAWLIX_INSTALL_DATA_DIR, ec)) return TRAWLIX_INSTALL_DATA_DIR;
+    return TRAWLIX_SOURCE_DATA_DIR;
+}
+
+void CopyMissingInstalledFiles(const std::filesystem::path& aInstalled, const std::filesystem::path& aDataFolder) {
+    namespace fs = std::filesystem;
+    fs::create_directories(aDataFolder);
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(aInstalled, ec)) {
+        auto relative = fs::relative(entry.path(), aInstalled);
+        auto first = relative.begin()->string();
+        if (first == "sources") continue;  // the public sources of the reference data stay with the build
+        if (entry.path().extension() == ".sql") continue;
+        auto target = aDataFolder / relative;
+        if (entry.is_directory()) {
+            fs::create_directories(target);
+        } else if (entry.is_regular_file() && !fs::exists(target)) {
+            fs::create_directories(target.parent_path());
+            fs::copy_file(entry.path(), target);
+        }
+    }
+}
+
+TInstanceLock::TInstanceLock(const std::filesystem::path& aLockFile) {
+    std::error_code ec;
+    std::filesystem::create_directories(aLockFile.parent_path(), ec);
+    int fd = ::open(aLockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return;
+    }
+    fFd = fd;
+}
+
+TInstanceLock::~TInstanceLock() {
+    if (fFd >= 0) ::close(fFd);  // closing releases the lock
+}
+
+std::filesystem::path InstanceLockFile() { return RuntimeFolder() / "Trawlix.lock"; }
+
+bool SendBringToFront() {
+    auto path = BringToFrontSocketPath().string();
+    sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path) return false;
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    bool sent = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (sent) {
+        const char message[] = "BringTrawlixToFront\n";
+        sent = ::write(fd, message, sizeof message - 1) == static_cast<ssize_t>(sizeof message - 1);
+    }
+    ::close(fd);
+    return sent;
+}
+
+std::string CallStack() {
+    void* frames[64];
+    int count = ::backtrace(frames, 64);
+    std::unique_ptr<char*, decltype(&std::free)> symbols(::backtrace_symbols(frames, count), &std::free);
+    std::string text;
+    for (int i = 1; symbols && i < count; ++i) text += std::string(symbols.get()[i]) + "\n";
+    return text;
+}
+
+bool ShellOpen(const std::string& aTarget) {
+    pid_t pid = ::fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        ::execlp("xdg-open", "xdg-open", aTarget.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return true;
+}
+
+}  // namespace trawlix::platform

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace trawlix::platform {
+
+// Where the program keeps its data: $TRAWLIX_DATA_DIR, else $XDG_DATA_HOME/Trawlix/,
+// else ~/.local/share/Trawlix/.
+std::filesystem::path DataFolder();
+// Where the settings key lives: $TRAWLIX_CONFIG_DIR, else
+// $XDG_CONFIG_HOME/VelmoraSolutions/Trawlix/, else ~/.config/VelmoraSolutions/Trawlix/.
+std::filesystem::path ConfigFolder();
+std::filesystem::path SettingsFile();
+// The start-with-the-system entry: $XDG_CONFIG_HOME/autostart/trawlix.desktop.
+std::filesystem::path AutostartFile();
+// Folder for the single-instance lock and the bring-to-front socket.
+std::filesystem::path RuntimeFolder();
+std::filesystem::path BringToFrontSocketPath();
+
+std::string ExecutablePath();
+std::filesystem::path ProgramsFolder();
+// The files installed with the program: reference data, the empty database.
+std::filesystem::path InstalledDataFolder();
+
+// Copies every installed file that the data folder lacks; existing files are kept.
+void CopyMissingInstalledFiles(const std::filesystem::path& aInstalled, const std::filesystem::path& aDataFolder);
+
+// The single-instance guard: an exclusive lock on a file, held while the object lives.
+class TInstanceLock {
+public:
+    explicit TInstanceLock(const std::filesystem::path& aLockFile);
+    ~TInstanceLock();
+    TInstanceLock(const TInstanceLock&) = delete;
+    TInstanceLock& operator=(const TInstanceLock&) = delete;
+    // False when another process holds the lock.
+    bool Acquired() const { return fFd >= 0; }
+
+private:
+    int fFd = -1;
+};
+
+std::filesystem::path InstanceLockFile();
+
+// Tells a running instance to come to the front; false when none listens.
+bool SendBringToFront();
+
+// The current call stack, symbolised as far as the binary allows.
+std::string CallStack();
+
+// Opens a file or address with the user's preferred program.
+bool ShellOpen(const std::string& aTarget);
+
+}  // namespace trawlix::platform

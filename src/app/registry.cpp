@@ -1,0 +1,191 @@
+#include "app/registry.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace trawlix {
+
+namespace {
+
+const char* const kHeader = "# Trawlix settings: name<TAB>kind<TAB>value, value escaped (\\\\ \\n \\r \\t)\n";
+
+std::string EscapeValue(const std::string& aText) {
+    std::string out;
+    for (char c : aText) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string UnescapeValue(const std::string& aText) {
+    std::string out;
+    for (size_t i = 0; i < aText.size(); ++i) {
+        if (aText[i] != '\\' || i + 1 == aText.size()) {
+            out += aText[i];
+            continue;
+        }
+        char next = aText[++i];
+        out += next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : next;
+    }
+    return out;
+}
+
+std::optional<std::int64_t> ToInteger(const std::string& aText) {
+    std::int64_t value = 0;
+    auto [end, ec] = std::from_chars(aText.data(), aText.data() + aText.size(), value);
+    if (ec != std::errc() || end != aText.data() + aText.size() || aText.empty()) return std::nullopt;
+    return value;
+}
+
+void ThrowErrno(const std::string& aWhat, const std::filesystem::path& aPath) {
+    throw std::runtime_error(aWhat + " \"" + aPath.string() + "\": " + std::strerror(errno));
+}
+
+// Closes a file descriptor when it goes out of scope.
+struct TFileDescriptor {
+    int fd;
+    ~TFileDescriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+}  // namespace
+
+TRegistry::TRegistry(std::filesystem::path aFile) : fFile(std::move(aFile)) {
+    std::ifstream in(fFile, std::ios::binary);
+    if (!in) {
+        fLoadError = std::filesystem::exists(fFile) ? "cannot read " + fFile.string() : "";
+        return;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        fLoadError = "cannot read " + fFile.string();
+        return;
+    }
+    fValues = Parse(text.str());
+}
+
+std::map<std::string, TRegistry::TValue> TRegistry::Parse(const std::string& aText) {
+    std::map<std::string, TValue> values;
+    std::istringstream lines(aText);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        auto tab1 = line.find('\t');
+        auto tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
+        if (tab2 == std::string::npos) continue;  // not a value line: ignored
+        std::string name = line.substr(0, tab1);
+        std::string kind = line.substr(tab1 + 1, tab2 - tab1 - 1);
+        std::string raw = UnescapeValue(line.substr(tab2 + 1));
+        TValue value;
+        if (kind == "integer") {
+            auto number = ToInteger(raw);
+            if (!number) continue;
+            value.kind = TKind::Integer;
+            value.integer = *number;
+        } else if (kind == "string") {
+            value.text = raw;
+        } else {
+            continue;
+        }
+        values[name] = value;
+    }
+    return values;
+}
+
+std::string TRegistry::Serialize(const std::map<std::string, TValue>& aValues) {
+    std::string out = kHeader;
+    for (const auto& [name, value] : aValues) {
+        out += name + "\t" + (value.kind == TKind::Integer ? "integer" : "string") + "\t" +
+               EscapeValue(value.AsText()) + "\n";
+    }
+    return out;
+}
+
+bool TRegistry::ValueExists(const std::string& aName) const { return fValues.count(aName) > 0; }
+
+std::optional<TRegistry::TValue> TRegistry::GetValue(const std::string& aName) const {
+    auto it = fValues.find(aName);
+    if (it == fValues.end()) return std::nullopt;
+    return it->second;
+}
+
+std::int64_t TRegistry::ReadInteger(const std::string& aName) const {
+    auto value = GetValue(aName);
+    if (!value) throw std::runtime_error("Settings value \"" + aName + "\" does not exist");
+    if (value->kind != TKind::Integer) throw std::runtime_error("Settings value \"" + aName + "\" is not an integer");
+    return value->integer;
+}
+
+std::string TRegistry::ReadString(const std::string& aName) const {
+    auto value = GetValue(aName);
+    if (!value) throw std::runtime_error("Settings value \"" + aName + "\" does not exist");
+    if (value->kind != TKind::String) throw std::runtime_error("Settings value \"" + aName + "\" is not a text");
+    return value->text;
+}
+
+bool TRegistry::ReadBool(const std::string& aName) const { return ReadInteger(aName) != 0; }
+
+void TRegistry::WriteInteger(const std::string& aName, std::int64_t aValue) {
+    TValue value;
+    value.kind = TKind::Integer;
+    value.integer = aValue;
+    fValues[aName] = value;
+}
+
+void TRegistry::WriteString(const std::string& aName, const std::string& aValue) {
+    TValue value;
+    value.text = aValue;
+    fValues[aName] = value;
+}
+
+void TRegistry::DeleteValue(const std::string& aName) { fValues.erase(aName); }
+
+void TRegistry::Save() const { WriteFileAtomically(fFile, Serialize(fValues)); }
+
+void WriteFileAtomically(const std::filesystem::path& aPath, const std::string& aContent) {
+    std::error_code ec;
+    std::filesystem::create_directories(aPath.parent_path(), ec);
+    std::filesystem::path temp = aPath;
+    temp += ".tmp-" + std::to_string(::getpid());
+    {
+        TFileDescriptor file{::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)};
+        if (file.fd < 0) ThrowErrno("Cannot write", temp);
+        size_t written = 0;
+        while (written < aContent.size()) {
+            ssize_t n = ::write(file.fd, aContent.data() + written, aContent.size() - written);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ::unlink(temp.c_str());
+                ThrowErrno("Cannot write", temp);
+            }
+            written += static_cast<size_t>(n);
+        }
+        if (::fsync(file.fd) != 0) {
+            ::unlink(temp.c_str());
+            ThrowErrno("Cannot write", temp);
+        }
+    }
+    if (::rename(temp.c_str(), aPath.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        ThrowErrno("Cannot replace", aPath);
+    }
+    TFileDescriptor dir{::open(aPath.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd >= 0) ::fsync(dir.fd);
+}
+
+}  // namespace trawlix

@@ -1,0 +1,424 @@
+#include "app/settings.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace trawlix {
+
+namespace {
+
+struct TNamedColor {
+    const char* name;
+    TColor color;
+};
+
+// The standard colour names and their 0x00BBGGRR values.
+constexpr std::array<TNamedColor, 20> kNamedColors{{
+    {"clBlack", 0x000000},  {"clMaroon", 0x000080},     {"clGreen", 0x008000},   {"clOlive", 0x008080},
+    {"clNavy", 0x800000},   {"clPurple", 0x800080},     {"clTeal", 0x808000},    {"clGray", 0x808080},
+    {"clSilver", 0xC0C0C0}, {"clRed", 0x0000FF},        {"clLime", 0x00FF00},    {"clYellow", 0x00FFFF},
+    {"clBlue", 0xFF0000},   {"clFuchsia", 0xFF00FF},    {"clAqua", 0xFFFF00},    {"clWhite", 0xFFFFFF},
+    {"clMoneyGreen", 0xC0DCC0}, {"clSkyBlue", 0xF0CAA6}, {"clCream", 0xF0FBFF}, {"clMedGray", 0xA4A0A0},
+}};
+
+std::string Lower(std::string aText) {
+    std::transform(aText.begin(), aText.end(), aText.begin(), [](unsigned char c) { return std::tolower(c); });
+    return aText;
+}
+
+int ParseDecimal(const std::string& aText, const std::string& aWhat) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(aText.data(), aText.data() + aText.size(), value);
+    if (ec != std::errc() || end != aText.data() + aText.size() || aText.empty())
+        throw std::runtime_error("'" + aText + "' is not a valid integer value (" + aWhat + ")");
+    return value;
+}
+
+const char* const kDefaultVisibleColumns[] = {"cbCaption", "cbImage",    "cbDate",   "cbPrice",
+                                              "cbLocation", "cbCategory", "cbFoundOn"};
+
+}  // namespace
+
+std::string ColorToString(TColor aColor) {
+    for (const auto& named : kNamedColors)
+        if (named.color == aColor) return named.name;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "$%.8X", aColor);
+    return buf;
+}
+
+TColor StringToColor(const std::string& aText) {
+    for (const auto& named : kNamedColors)
+        if (Lower(named.name) == Lower(aText)) return named.color;
+    std::string digits = aText;
+    int base = 10;
+    if (!digits.empty() && digits[0] == '$') {
+        digits.erase(0, 1);
+        base = 16;
+    } else if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits.erase(0, 2);
+        base = 16;
+    }
+    std::uint32_t value = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+    if (ec != std::errc() || end != digits.data() + digits.size() || digits.empty())
+        throw std::runtime_error("'" + aText + "' is not a valid colour value");
+    return value;
+}
+
+std::string NameValueLinesToText(const std::vector<std::pair<std::string, std::string>>& aLines) {
+    std::string text;
+    for (const auto& [name, value] : aLines) text += name + "=" + value + "\r\n";
+    return text;
+}
+
+std::vector<std::pair<std::string, std::string>> TextToNameValueLines(const std::string& aText) {
+    std::vector<std::pair<std::string, std::string>> lines;
+    size_t start = 0;
+    while (start < aText.size()) {
+        size_t end = aText.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = aText.size();
+        std::string line = aText.substr(start, end - start);
+        if (!line.empty()) {
+            auto eq = line.find('=');
+            if (eq == std::string::npos)
+                lines.emplace_back(line, "");
+            else
+                lines.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+        }
+        start = end;
+        if (start < aText.size() && aText[start] == '\r') ++start;
+        if (start < aText.size() && aText[start] == '\n') ++start;
+    }
+    return lines;
+}
+
+// --- TColorSettings -------------------------------------------------------------------
+
+TColorSettings::TColorSettings() : TThreadSafeObject("TColorSettings") { RestoreDefaults(); }
+
+void TColorSettings::RestoreDefaults() {
+    TCLock lock(fCriticalSection);
+    fVisitedBackgroundColor = RGBColor(153, 180, 209);
+    fNewBackgroundColor = RGBColor(166, 202, 240);
+    fHighlightedFontColor = RGBColor(250, 250, 250);
+}
+
+TColor TColorSettings::GetVisitedBackgroundColor() const {
+    TCLock lock(fCriticalSection);
+    return fVisitedBackgroundColor;
+}
+void TColorSettings::SetVisitedBackgroundColor(TColor aValue) {
+    TCLock lock(fCriticalSection);
+    fVisitedBackgroundColor = aValue;
+}
+TColor TColorSettings::GetNewBackgroundColor() const {
+    TCLock lock(fCriticalSection);
+    return fNewBackgroundColor;
+}
+void TColorSettings::SetNewBackgroundColor(TColor aValue) {
+    TCLock lock(fCriticalSection);
+    fNewBackgroundColor = aValue;
+}
+TColor TColorSettings::GetHighlightedFontColor() const {
+    TCLock lock(fCriticalSection);
+    return fHighlightedFontColor;
+}
+void TColorSettings::SetHighlightedFontColor(TColor aValue) {
+    TCLock lock(fCriticalSection);
+    fHighlightedFontColor = aValue;
+}
+
+std::string TColorSettings::ToText() const {
+    TCLock lock(fCriticalSection);
+    return NameValueLinesToText({{"VisitedBackgroundColor", ColorToString(fVisitedBackgroundColor)},
+                                 {"NewBackgroundColor", ColorToString(fNewBackgroundColor)},
+                                 {"HighlightedFontColor", ColorToString(fHighlightedFontColor)}});
+}
+
+void TColorSettings::FromText(const std::string& aText) {
+    TCLock lock(fCriticalSection);
+    for (const auto& [name, value] : TextToNameValueLines(aText)) {
+        if (name == "VisitedBackgroundColor") fVisitedBackgroundColor = StringToColor(value);
+        if (name == "NewBackgroundColor") fNewBackgroundColor = StringToColor(value);
+        if (name == "HighlightedFontColor") fHighlightedFontColor = StringToColor(value);
+    }
+}
+
+void TColorSettings::Load(const TRegistry& aRegistry) {
+    if (auto value = aRegistry.GetValue("ColorSettings")) FromText(value->text);
+}
+
+void TColorSettings::Save(TRegistry& aRegistry) const { aRegistry.WriteString("ColorSettings", ToText()); }
+
+// --- TColumnsSettings -----------------------------------------------------------------
+
+TColumnsSettings::TColumnContainer& TColumnsSettings::Container(const std::string& aName) {
+    for (auto& container : fContainers)
+        if (container.fName == aName) return container;
+    fContainers.push_back(TColumnContainer{aName, {}, -1});
+    return fContainers.back();
+}
+
+int TColumnsSettings::GetColumnWidth(const std::string& aListViewName, int aColumnIndex) const {
+    TCLock lock(fCriticalSection);
+    for (const auto& container : fContainers) {
+        if (container.fName != aListViewName) continue;
+        auto it = container.fColumnWidths.find(aColumnIndex);
+        return it == container.fColumnWidths.end() ? -1 : it->second;
+    }
+    return -1;
+}
+
+void TColumnsSettings::SetColumnWidth(const std::string& aListViewName, int aColumnIndex, int aWidth) {
+    TCLock lock(fCriticalSection);
+    auto& container = Container(aListViewName);
+    container.fColumnWidths[aColumnIndex] = aWidth;
+    container.fMaxColumnIndex = std::max(container.fMaxColumnIndex, aColumnIndex);
+}
+
+std::string TColumnsSettings::ToText() const {
+    TCLock lock(fCriticalSection);
+    std::vector<std::pair<std::string, std::string>> lines;
+    for (const auto& container : fContainers) {
+        std::string pairs;
+        for (const auto& [index, width] : container.fColumnWidths) {
+            if (index < 0 || index > container.fMaxColumnIndex) continue;
+            if (!pairs.empty()) pairs += ";";
+            pairs += std::to_string(index) + "_" + std::to_string(width);
+        }
+        lines.emplace_back(container.fName, pairs);
+    }
+    return NameValueLinesToText(lines);
+}
+
+void TColumnsSettings::FromText(const std::string& aText) {
+    TCLock lock(fCriticalSection);
+    for (const auto& [name, value] : TextToNameValueLines(aText)) {
+        auto& container = Container(name);
+        std::string piece;
+        std::istringstream pieces(value);
+        while (std::getline(pieces, piece, ';')) {
+            std::istringstream words(piece);  // blanks separate pieces too
+            std::string word;
+            while (words >> word) {
+                auto underscore = word.find('_');
+                if (underscore == std::string::npos)
+                    throw std::runtime_error("'" + word + "' is not a valid column width");
+                int index = ParseDecimal(word.substr(0, underscore), "column index");
+                int width = ParseDecimal(word.substr(underscore + 1), "column width");
+                container.fColumnWidths[index] = width;
+                container.fMaxColumnIndex = std::max(container.fMaxColumnIndex, index);
+            }
+        }
+    }
+}
+
+void TColumnsSettings::Load(const TRegistry& aRegistry) {
+    if (auto value = aRegistry.GetValue("ColumnSettings")) FromText(value->text);
+}
+
+void TColumnsSettings::Save(TRegistry& aRegistry) const { aRegistry.WriteString("ColumnSettings", ToText()); }
+
+// --- TSettings -------------------------------------------------------------------------
+
+const std::vector<TSettingInfo>& TSettings::KnownValues() {
+    using K = TRegistry::TKind;
+    static const std::vector<TSettingInfo> values = {
+        {"DoNotify", K::Integer}, {"DoNotifyEmail", K::Integer}, {"DoIncludePosts", K::Integer},
+        {"DoIncludePostsSMS", K::Integer}, {"DoNotifySMS", K::Integer}, {"UseAlternativeGSMNetwork", K::Integer},
+        {"GSMNetworkID", K::Integer}, {"AlternativeGSMNetwork", K::String}, {"DoShowTips", K::Integer},
+        {"MsgBoxNewResults", K::Integer}, {"MinimizeToTray", K::Integer}, {"ShowUnreachableURLErrors", K::Integer},
+        {"ShowSearchWizzard", K::Integer}, {"VisibleColumns", K::String}, {"CriteriaPanelWidth", K::Integer},
+        {"PreviewPanelHeight", K::Integer}, {"PreviewPanelWidth", K::Integer}, {"ColorSettings", K::String},
+        {"ColumnSettings", K::String}, {"ProxySettings", K::String},
+        {"CriteriaSplitterBalloonHintShown", K::Integer}, {"AlertsBalloonHintShown", K::Integer},
+        {"CriteriaHidden", K::Integer}, {"ResultsAsThumbnails", K::Integer},
+        {"EmailAccountsUsageLimit", K::Integer},
+        {"CraigslistDomain", K::String}, {"OodleDomain", K::String}, {"EBayClassifiedsDomain", K::String},
+        {"CarsComDomain", K::String}, {"AutotraderDomain", K::String}, {"VendorHost", K::String},
+        // written directly by the main window and the news check
+        {"orientation", K::Integer}, {"gbResultsHeight", K::Integer}, {"gbResultsWidth", K::Integer},
+        {"lvResultsColumn3Width", K::Integer}, {"first_run", K::String},
+    };
+    return values;
+}
+
+TSettings::TSettings(std::filesystem::path aSettingsFile, std::filesystem::path aAutostartFile,
+                     std::string aExecutablePath)
+    : TThreadSafeObject("TSettings"),
+      fAutostartFile(std::move(aAutostartFile)),
+      fExecutablePath(std::move(aExecutablePath)),
+      fRegistry(std::move(aSettingsFile)) {
+    for (const char* column : kDefaultVisibleColumns) fVisibleColumns[column] = "true";
+    LoadSettings();
+}
+
+TSettings::~TSettings() {
+    try {
+        SaveSettings();
+    } catch (...) {
+        // Nothing can be reported this late; the previous file stays intact.
+    }
+}
+
+void TSettings::SetReadOnly(bool aValue) {
+    TCLock lock(fCriticalSection);
+    fReadOnly = aValue;
+}
+
+namespace {
+
+bool ReadBoolValue(const TRegistry& aRegistry, const char* aName, bool& aField) {
+    auto value = aRegistry.GetValue(aName);
+    if (!value || value->kind != TRegistry::TKind::Integer) return false;
+    aField = value->integer != 0;
+    return true;
+}
+
+void ReadIntValue(const TRegistry& aRegistry, const char* aName, int& aField) {
+    auto value = aRegistry.GetValue(aName);
+    if (value && value->kind == TRegistry::TKind::Integer) aField = static_cast<int>(value->integer);
+}
+
+void ReadStringValue(const TRegistry& aRegistry, const char* aName, std::string& aField) {
+    auto value = aRegistry.GetValue(aName);
+    if (value && value->kind == TRegistry::TKind::String) aField = value->text;
+}
+
+}  // namespace
+
+#define TRAWLIX_BOOL_FIELDS(X)                                                                          \
+    X("DoNotify", fDoNotify) X("DoNotifyEmail", fDoNotifyEmail) X("DoIncludePosts", fDoIncludePostsEMail) \
+    X("DoIncludePostsSMS", fDoIncludePostsSMS) X("DoNotifySMS", fDoNotifySMS)                            \
+    X("UseAlternativeGSMNetwork", fUseAlternativeGSMNetwork) X("DoShowTips", fDoShowTips)                \
+    X("MsgBoxNewResults", fMsgBoxNewResults) X("MinimizeToTray", fMinimizeToTray)                       \
+    X("ShowUnreachableURLErrors", fShowUnreachableURLErrors) X("ShowSearchWizzard", fShowSearchWizzard) \
+    X("CriteriaHidden", fCriteriaHidden) X("ResultsAsThumbnails", fResultsAsThumbnails)
+#define TRAWLIX_INT_FIELDS(X)                                                                        \
+    X("GSMNetworkID", fGSMNetworkID) X("CriteriaPanelWidth", fCriteriaPanelWidth)                    \
+    X("PreviewPanelHeight", fPreviewPanelHeight) X("PreviewPanelWidth", fPreviewPanelWidth)          \
+    X("CriteriaSplitterBalloonHintShown", fCriteriaSplitterBalloonHintShown)                         \
+    X("AlertsBalloonHintShown", fAlertsBalloonHintShown) X("EmailAccountsUsageLimit", fEmailAccountsUsageLimit)
+#define TRAWLIX_STRING_FIELDS(X)                                                                         \
+    X("AlternativeGSMNetwork", fAlternativeGSMNetwork) X("CraigslistDomain", fCraigslistDomain)          \
+    X("OodleDomain", fOodleDomain) X("EBayClassifiedsDomain", fEBayClassifiedsDomain)                    \
+    X("CarsComDomain", fCarsComDomain) X("AutotraderDomain", fAutotraderDomain) X("VendorHost", fVendorHost)
+
+void TSettings::ReadFields(const TRegistry& aRegistry) {
+#define READ_BOOL(name, field) ReadBoolValue(aRegistry, name, field);
+#define READ_INT(name, field) ReadIntValue(aRegistry, name, field);
+#define READ_STRING(name, field) ReadStringValue(aRegistry, name, field);
+    TRAWLIX_BOOL_FIELDS(READ_BOOL)
+    TRAWLIX_INT_FIELDS(READ_INT)
+    TRAWLIX_STRING_FIELDS(READ_STRING)
+#undef READ_BOOL
+#undef READ_INT
+#undef READ_STRING
+    if (auto value = aRegistry.GetValue("VisibleColumns"); value && value->kind == TRegistry::TKind::String) {
+        fVisibleColumns.clear();
+        for (const auto& [name, text] : TextToNameValueLines(value->text)) fVisibleColumns[name] = text;
+    }
+}
+
+void TSettings::WriteFields(TRegistry& aRegistry) const {
+#define WRITE_BOOL(name, field) aRegistry.WriteBool(name, field);
+#define WRITE_INT(name, field) aRegistry.WriteInteger(name, field);
+#define WRITE_STRING(name, field) aRegistry.WriteString(name, field);
+    TRAWLIX_BOOL_FIELDS(WRITE_BOOL)
+    TRAWLIX_INT_FIELDS(WRITE_INT)
+    TRAWLIX_STRING_FIELDS(WRITE_STRING)
+#undef WRITE_BOOL
+#undef WRITE_INT
+#undef WRITE_STRING
+    std::vector<std::pair<std::string, std::string>> lines(fVisibleColumns.begin(), fVisibleColumns.end());
+    aRegistry.WriteString("VisibleColumns", NameValueLinesToText(lines));
+}
+
+void TSettings::LoadSettings() {
+    TCLock lock(fCriticalSection);
+    ReadFields(fRegistry);
+    fColorSettings.Load(fRegistry);
+    fColumnsSettings.Load(fRegistry);
+    fProxySettings.Load(fRegistry);
+    fAutoStart = ReadAutoStartEntry();
+}
+
+void TSettings::SaveSettings() {
+    TCLock lock(fCriticalSection);
+    if (fReadOnly) return;
+    WriteFields(fRegistry);
+    fColorSettings.Save(fRegistry);
+    fColumnsSettings.Save(fRegistry);
+    fProxySettings.Save(fRegistry);
+    fRegistry.Save();
+}
+
+TRegistry::TValue TSettings::ReadDirect(const std::string& aName, const TRegistry::TValue& aDefault) const {
+    TCLock lock(fCriticalSection);
+    return fRegistry.GetValue(aName).value_or(aDefault);
+}
+
+void TSettings::WriteDirectInteger(const std::string& aName, std::int64_t aValue) {
+    TCLock lock(fCriticalSection);
+    fRegistry.WriteInteger(aName, aValue);
+    if (!fReadOnly) fRegistry.Save();
+}
+
+void TSettings::WriteDirectString(const std::string& aName, const std::string& aValue) {
+    TCLock lock(fCriticalSection);
+    fRegistry.WriteString(aName, aValue);
+    if (!fReadOnly) fRegistry.Save();
+}
+
+TRegistry TSettings::Snapshot() const {
+    TCLock lock(fCriticalSection);
+    TRegistry copy = fRegistry;
+    WriteFields(copy);
+    fColorSettings.Save(copy);
+    fColumnsSettings.Save(copy);
+    fProxySettings.Save(copy);
+    return copy;
+}
+
+std::map<std::string, std::string> TSettings::GetVisibleColumns() const { return Get(fVisibleColumns); }
+void TSettings::SetVisibleColumns(const std::map<std::string, std::string>& aValue) { Set(fVisibleColumns, aValue); }
+
+bool TSettings::ReadAutoStartEntry() const {
+    std::ifstream in(fAutostartFile);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("Exec=", 0) != 0) continue;
+        return Lower(line.substr(5)) == Lower("\"" + fExecutablePath + "\"");
+    }
+    return false;
+}
+
+bool TSettings::GetAutoStart() const { return Get(fAutoStart); }
+
+void TSettings::SetAutoStart(bool aValue) {
+    TCLock lock(fCriticalSection);
+    fAutoStart = aValue;
+    if (fReadOnly) return;
+    if (!aValue) {
+        std::error_code ec;
+        std::filesystem::remove(fAutostartFile, ec);
+        return;
+    }
+    WriteFileAtomically(fAutostartFile, "[Desktop Entry]\nType=Application\nName=Trawlix\nExec=\"" +
+                                            fExecutablePath + "\"\nX-GNOME-Autostart-enabled=true\n");
+}
+
+bool TSettings::CanSendSMS() const {
+    TCLock lock(fCriticalSection);
+    if (!fUseAlternativeGSMNetwork) return fGSMNetworkID >= 0;
+    return !fAlternativeGSMNetwork.empty();
+}
+
+}  // namespace trawlix

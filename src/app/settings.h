@@ -1,0 +1,200 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/proxy_settings.h"
+#include "app/registry.h"
+#include "engine/critical_section.h"
+
+namespace trawlix {
+
+using TColor = std::uint32_t;  // 0x00BBGGRR
+
+// The platform's colour text: a standard colour name when there is one, else "$" and eight
+// hexadecimal digits. The reverse also takes decimal numbers; anything else raises.
+std::string ColorToString(TColor aColor);
+TColor StringToColor(const std::string& aText);
+constexpr TColor RGBColor(int aRed, int aGreen, int aBlue) {
+    return static_cast<TColor>(aRed) | static_cast<TColor>(aGreen) << 8 | static_cast<TColor>(aBlue) << 16;
+}
+
+class TColorSettings : public TThreadSafeObject {
+public:
+    TColorSettings();
+    void RestoreDefaults();
+    TColor GetVisitedBackgroundColor() const;
+    void SetVisitedBackgroundColor(TColor aValue);
+    TColor GetNewBackgroundColor() const;
+    void SetNewBackgroundColor(TColor aValue);
+    TColor GetHighlightedFontColor() const;
+    void SetHighlightedFontColor(TColor aValue);
+
+    std::string ToText() const;
+    void FromText(const std::string& aText);  // raises on a malformed colour
+    void Load(const TRegistry& aRegistry);
+    void Save(TRegistry& aRegistry) const;
+
+private:
+    TColor fVisitedBackgroundColor = 0;
+    TColor fNewBackgroundColor = 0;
+    TColor fHighlightedFontColor = 0;
+};
+
+class TColumnsSettings : public TThreadSafeObject {
+public:
+    TColumnsSettings() : TThreadSafeObject("TColumnsSettings") {}
+    int GetColumnWidth(const std::string& aListViewName, int aColumnIndex) const;  // -1 when unknown
+    void SetColumnWidth(const std::string& aListViewName, int aColumnIndex, int aWidth);
+
+    std::string ToText() const;
+    void FromText(const std::string& aText);  // raises on malformed numbers
+    void Load(const TRegistry& aRegistry);
+    void Save(TRegistry& aRegistry) const;
+
+private:
+    struct TColumnContainer {
+        std::string fName;
+        std::map<int, int> fColumnWidths;
+        int fMaxColumnIndex = -1;
+    };
+    TColumnContainer& Container(const std::string& aName);
+    std::vector<TColumnContainer> fContainers;
+};
+
+// Kinds and names of every value the settings key may hold, for tools that list or edit it.
+struct TSettingInfo {
+    std::string name;
+    TRegistry::TKind kind;
+};
+
+// The user's preferences. Loaded when created, written on SaveSettings and when destroyed.
+class TSettings : public TThreadSafeObject {
+public:
+    // aSettingsFile: the key's file; aAutostartFile: the start-with-the-system entry;
+    // aExecutablePath: the program that entry starts.
+    TSettings(std::filesystem::path aSettingsFile, std::filesystem::path aAutostartFile,
+              std::string aExecutablePath);
+    ~TSettings() override;
+
+    void LoadSettings();
+    void SaveSettings();
+    // No writes at all (another instance owns the settings); Destroy then saves nothing.
+    void SetReadOnly(bool aValue);
+
+    static const std::vector<TSettingInfo>& KnownValues();
+    // Values outside the fields ("orientation", results area sizes, "first_run").
+    TRegistry::TValue ReadDirect(const std::string& aName, const TRegistry::TValue& aDefault) const;
+    void WriteDirectInteger(const std::string& aName, std::int64_t aValue);
+    void WriteDirectString(const std::string& aName, const std::string& aValue);
+    TRegistry Snapshot() const;  // the key as it stands, fields included
+
+#define TRAWLIX_SETTING(Type, Name)                   \
+    Type Get##Name() const { return Get(f##Name); } \
+    void Set##Name(const Type& aValue) { Set(f##Name, aValue); }
+    TRAWLIX_SETTING(bool, DoNotify)
+    TRAWLIX_SETTING(bool, DoNotifyEmail)
+    TRAWLIX_SETTING(bool, DoIncludePostsEMail)
+    TRAWLIX_SETTING(bool, DoIncludePostsSMS)
+    TRAWLIX_SETTING(bool, DoNotifySMS)
+    TRAWLIX_SETTING(bool, UseAlternativeGSMNetwork)
+    TRAWLIX_SETTING(int, GSMNetworkID)
+    TRAWLIX_SETTING(std::string, AlternativeGSMNetwork)
+    TRAWLIX_SETTING(bool, DoShowTips)
+    TRAWLIX_SETTING(bool, MsgBoxNewResults)
+    TRAWLIX_SETTING(bool, MinimizeToTray)
+    TRAWLIX_SETTING(bool, ShowUnreachableURLErrors)
+    TRAWLIX_SETTING(bool, ShowSearchWizzard)
+    TRAWLIX_SETTING(int, CriteriaPanelWidth)
+    TRAWLIX_SETTING(int, PreviewPanelHeight)
+    TRAWLIX_SETTING(int, PreviewPanelWidth)
+    TRAWLIX_SETTING(int, CriteriaSplitterBalloonHintShown)
+    TRAWLIX_SETTING(int, AlertsBalloonHintShown)
+    TRAWLIX_SETTING(bool, CriteriaHidden)
+    TRAWLIX_SETTING(bool, ResultsAsThumbnails)
+    TRAWLIX_SETTING(int, EmailAccountsUsageLimit)
+    TRAWLIX_SETTING(std::string, CraigslistDomain)
+    TRAWLIX_SETTING(std::string, OodleDomain)
+    TRAWLIX_SETTING(std::string, EBayClassifiedsDomain)
+    TRAWLIX_SETTING(std::string, CarsComDomain)
+    TRAWLIX_SETTING(std::string, AutotraderDomain)
+    TRAWLIX_SETTING(std::string, VendorHost)
+#undef TRAWLIX_SETTING
+
+    // Which result columns are shown: name=value lines ("cbCaption=true", ...).
+    std::map<std::string, std::string> GetVisibleColumns() const;
+    void SetVisibleColumns(const std::map<std::string, std::string>& aValue);
+
+    bool GetAutoStart() const;
+    void SetAutoStart(bool aValue);  // updates the start-with-the-system entry at once
+
+    bool CanSendSMS() const;
+
+    TColorSettings& GetColorSettings() { return fColorSettings; }
+    TColumnsSettings& GetColumnsSettings() { return fColumnsSettings; }
+    TProxySettings& GetProxySettings() { return fProxySettings; }
+
+private:
+    template <class T>
+    T Get(const T& aField) const {
+        TCLock lock(fCriticalSection);
+        return aField;
+    }
+    template <class T>
+    void Set(T& aField, const T& aValue) {
+        TCLock lock(fCriticalSection);
+        aField = aValue;
+    }
+    void ReadFields(const TRegistry& aRegistry);
+    void WriteFields(TRegistry& aRegistry) const;
+    bool ReadAutoStartEntry() const;
+
+    std::filesystem::path fAutostartFile;
+    std::string fExecutablePath;
+    TRegistry fRegistry;
+    bool fReadOnly = false;
+
+    bool fDoNotify = false;
+    bool fDoNotifyEmail = false;
+    bool fDoIncludePostsEMail = false;
+    bool fDoIncludePostsSMS = false;
+    bool fDoNotifySMS = false;
+    bool fUseAlternativeGSMNetwork = false;
+    int fGSMNetworkID = -1;
+    std::string fAlternativeGSMNetwork;
+    bool fDoShowTips = false;
+    bool fAutoStart = false;
+    bool fMsgBoxNewResults = true;
+    bool fMinimizeToTray = false;
+    bool fShowUnreachableURLErrors = false;
+    bool fShowSearchWizzard = true;
+    std::map<std::string, std::string> fVisibleColumns;
+    int fCriteriaPanelWidth = 0;
+    int fPreviewPanelHeight = 0;
+    int fPreviewPanelWidth = 0;
+    TColorSettings fColorSettings;
+    TColumnsSettings fColumnsSettings;
+    TProxySettings fProxySettings;
+    int fCriteriaSplitterBalloonHintShown = 0;
+    int fAlertsBalloonHintShown = 0;
+    bool fCriteriaHidden = false;
+    bool fResultsAsThumbnails = false;
+    int fEmailAccountsUsageLimit = 0;
+    std::string fCraigslistDomain = "craigslist.org";
+    std::string fOodleDomain = "oodle.com";
+    std::string fEBayClassifiedsDomain = "ebayclassifieds.com";
+    std::string fCarsComDomain = "www.cars.com";
+    std::string fAutotraderDomain = "www.autotrader.com";
+    std::string fVendorHost = "www.velmorasolutions.com";
+};
+
+// Name=value lines as the program stores them: each line ended by CR LF.
+std::string NameValueLinesToText(const std::vector<std::pair<std::string, std::string>>& aLines);
+// Splits text at CR, LF or CR LF into name=value pairs (split at the first "=").
+std::vector<std::pair<std::string, std::string>> TextToNameValueLines(const std::string& aText);
+
+}  // namespace trawlix
