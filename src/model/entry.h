@@ -1,0 +1,206 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/critical_section.h"
+#include "engine/site_search_enum.h"
+#include "model/sqlite_db.h"
+
+namespace pugi {
+class xml_node;
+}
+
+namespace trawlix {
+
+class TObjectsStorage;
+class TPlace;
+class TEmailMessageWithAccounts;
+
+class TEntry;
+class TFavourite;
+// Entries are shared among a search's lists, its filter and the views; the last holder frees one.
+using IEntry = std::shared_ptr<TEntry>;
+using IFavorite = std::shared_ptr<TFavourite>;
+using TEntryList = std::vector<IEntry>;
+using TFavouriteList = std::vector<IFavorite>;
+
+// Finds a place by its id, or null; the entry keeps the answer.
+using TPlaceLookup = std::function<const TPlace*(int aPlaceID)>;
+
+// A stored entry that cannot become an entry (a site that is not a site number).
+class EEntryLoadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The "type" column values of the entries table.
+inline constexpr const char* cEntryTypeSearchResult = "search_result";
+inline constexpr const char* cEntryTypeDeletedResult = "deleted_result";
+
+// One advertisement found by a search, with what the user did with it.
+// Fields marked "locked" are read and written by worker threads (reply, picture download)
+// and take the entry's own lock; the others are set at construction or on the main thread.
+class TEntry {
+public:
+    TEntry();
+    TEntry(TSiteSearchEnum aFromSite, const std::string& aDate, const std::string& aName, const std::string& aLink,
+           double aPrice, const std::string& aLocationString, const std::string& aCategoryString, bool aHasImage,
+           int aLocationID, double aLocalDateTime, const std::string& aDescription, const std::string& aContact,
+           const std::string& aImageUrl);
+    // A copy made through Assign (the ticked state and the transient flags are not copied).
+    explicit TEntry(const IEntry& aEntry);
+    // The current row of a query on the entries table. Raises EEntryLoadError when "site"
+    // is not one of the site numbers; the columns added by later versions are optional.
+    explicit TEntry(const TSQLiteQuery& aTable);
+    // A storage object written by SaveToDB.
+    TEntry(TObjectsStorage& aStorage, int aObjectID);
+    // An element of the older searches file.
+    explicit TEntry(const pugi::xml_node& aNode);
+    virtual ~TEntry() = default;
+    TEntry(const TEntry&) = delete;
+    TEntry& operator=(const TEntry&) = delete;
+
+    // First virtual operation; favourites add their note.
+    virtual void SaveToDB(TObjectsStorage& aStorage, int aObjectID) const;
+    // Inserts the entries-table row, holding the entry's lock; runs inside the caller's transaction.
+    void SaveToDBEntries(TObjectsStorage& aStorage, int aSearchID, const std::string& aType) const;
+
+    void Assign(const TEntry& aEntry);
+    // Sending replies comes with the mail accounts; until then this raises.
+    bool Reply(const std::shared_ptr<TEmailMessageWithAccounts>& aMessage, bool aWaitToSend, int aPriority);
+
+    TSiteSearchEnum GetFromSite() const { return fFromSite; }
+    const std::string& GetDate() const { return fDate; }
+    const std::string& GetName() const { return fName; }
+    double GetPrice() const { return fPrice; }
+    const std::string& GetLocationString() const { return fLocationString; }
+    const std::string& GetCategoryString() const { return fCategoryString; }
+    const std::string& GetLink() const { return fLink; }
+    bool GetHasImage() const { return fHasImage; }
+    const std::string& GetDescription() const { return fDescription; }
+    double GetLocalDateTime() const { return fLocalDateTime; }
+    int GetMonth() const { return fMonth; }
+    int GetDay() const { return fDay; }
+    bool GetVisited() const { return fVisited; }
+    bool GetNew() const { return fNew; }
+    bool GetIncludeInEmailDigest() const { return fIncludeInEmailDigest; }
+    int GetLocationID() const { return fLocationID; }
+    bool GetChecked() const { return fChecked; }
+
+    void SetDescription(const std::string& aValue) { fDescription = aValue; }
+    void SetVisited(bool aValue) { fVisited = aValue; }
+    void SetNew(bool aValue) { fNew = aValue; }
+    void SetIncludeInEmailDigest(bool aValue) { fIncludeInEmailDigest = aValue; }
+    void SetChecked(bool aValue) { fChecked = aValue; }
+
+    // The ad's number taken from the first run of digits in the link; 1 when there is none.
+    std::int64_t GetCraigsID();
+    // The entry's place, looked up once; null when the id is not a known place.
+    const TPlace* GetLocation(const TPlaceLookup& aLookup);
+
+    // Locked fields.
+    std::string GetContact() const;
+    void SetContact(const std::string& aValue);
+    bool GetNoContact() const;
+    void SetNoContact(bool aValue);
+    bool GetReplied() const;
+    void SetReplied(bool aValue);
+    std::string GetImageUrl() const;
+    void SetImageUrl(const std::string& aValue);
+    // Pictures are JPEG bytes; an empty blob means no picture.
+    TBlob GetOriginalImage() const;
+    void SetOriginalImage(TBlob aImage);
+    TBlob GetResizedImage() const;
+    void SetResizedImage(TBlob aImage);
+    bool HasOriginalImage() const;
+    bool HasResizedImage() const;
+    bool GetImageDownloading() const;
+    void SetImageDownloading(bool aValue);
+
+    TCCriticalSection& GetCriticalSection() const { return fCriticalSection; }
+
+protected:
+    void LoadFromObject(TObjectsStorage& aStorage, int aObjectID);
+    void LoadFromXMLNode(const pugi::xml_node& aNode);
+
+private:
+    void SetDateParts();
+    void ComputeCraigsID();
+
+    mutable TCCriticalSection fCriticalSection{"TEntry CS"};
+    TSiteSearchEnum fFromSite = ssCraigslist;
+    std::string fDate;
+    std::string fName;
+    double fPrice = -1;
+    std::string fLocationString;
+    std::string fCategoryString;
+    std::string fLink;
+    bool fHasImage = false;
+    std::string fDescription;
+    std::string fContact;
+    bool fNoContact = false;
+    std::int64_t fCraigsID = -1;
+    int fMonth = 0;
+    int fDay = 0;
+    bool fVisited = false;
+    bool fNew = true;
+    bool fIncludeInEmailDigest = false;
+    int fLocationID = 0;
+    const TPlace* fLocation = nullptr;
+    bool fLocationLooked = false;
+    double fLocalDateTime = 0;
+    bool fChecked = false;
+    bool fReplied = false;
+    std::string fImageUrl;
+    TBlob fOriginalImage;
+    TBlob fResizedImage;
+    bool fImageDownloading = false;
+
+    friend class TEntriesWriter;
+};
+
+// A result the user keeps, with a note.
+class TFavourite : public TEntry {
+public:
+    TFavourite() = default;
+    TFavourite(const TEntry& aEntry, const std::string& aNote);
+    TFavourite(TObjectsStorage& aStorage, int aObjectID);
+    explicit TFavourite(const pugi::xml_node& aNode);
+
+    void SaveToDB(TObjectsStorage& aStorage, int aObjectID) const override;
+
+    std::string GetNote() const;
+    void SetNote(const std::string& aValue);
+
+private:
+    std::string fNote;
+};
+
+// Inserts many entries-table rows through one prepared statement: saving all searches
+// writes every result, and preparing the statement once per row would dominate that save.
+// Lives inside the caller's transaction; the database must outlive it.
+class TEntriesWriter {
+public:
+    explicit TEntriesWriter(TSQLiteDB& aDB);
+    ~TEntriesWriter();
+    TEntriesWriter(const TEntriesWriter&) = delete;
+    TEntriesWriter& operator=(const TEntriesWriter&) = delete;
+
+    // Raises ESQLiteError when the row cannot be written.
+    void Insert(const TEntry& aEntry, int aSearchID, const std::string& aType);
+
+private:
+    TSQLiteDB& fDB;
+    struct TStatement;
+    std::unique_ptr<TStatement> fStatement;
+};
+
+// The title as the entries table keeps it: every character from the tilde (126) up removed.
+std::string RemoveCharactersFrom126(const std::string& aText);
+
+}  // namespace trawlix
