@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "engine/http_client.h"
+
+namespace trawlix {
+
+// Where the fall-back download keeps its file "urlmon_temp.cur" (the data folder).
+void SetDownloadScratchFolder(const std::string& aDataFolder);
+
+// The page at aUrl as UTF-8 text, or an empty string on any failure; never raises.
+// Tries aDownloader first (when given), then a plain transfer that follows the
+// system's proxy environment (http_proxy, no_proxy) instead of the program's settings.
+std::string DownloadFile(const std::string& aUrl, const ICHTTPCLient& aDownloader);
+
+// A bare form POST of aParams to http://aServer/aToScript + aGetParams, through the
+// system's proxy environment. aServer may carry a port ("host:port"); port 80 otherwise.
+// Raises "Unable to initialize Wininet", "Unable to connect to server" or "Unable to
+// open POST request"; the answer is not read and the result is always empty.
+std::string PostParams(const std::string& aServer, const std::string& aToScript, const std::string& aParams,
+                       const std::string& aGetParams);
+
+}  // namespace trawlix

@@ -1,0 +1,278 @@
+#include "engine/http_client.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <mutex>
+
+#include "engine/http_engine.h"
+
+namespace trawlix {
+
+using namespace http_engine;
+
+// ---- body decoding -----------------------------------------------------------------
+
+namespace {
+
+// Windows-1252 code points of the bytes 0x80-0x9F; the five unassigned bytes keep
+// their own value, as Windows does.
+constexpr std::array<char32_t, 32> cWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& aOut, char32_t aCode) {
+    if (aCode < 0x80) {
+        aOut += static_cast<char>(aCode);
+    } else if (aCode < 0x800) {
+        aOut += static_cast<char>(0xC0 | (aCode >> 6));
+        aOut += static_cast<char>(0x80 | (aCode & 0x3F));
+    } else {
+        aOut += static_cast<char>(0xE0 | (aCode >> 12));
+        aOut += static_cast<char>(0x80 | ((aCode >> 6) & 0x3F));
+        aOut += static_cast<char>(0x80 | (aCode & 0x3F));
+    }
+}
+
+char32_t Windows1252ToCodePoint(std::uint8_t aByte) {
+    if (aByte >= 0x80 && aByte < 0xA0) return cWindows1252High[aByte - 0x80];
+    return aByte;
+}
+
+// Length of the well-formed UTF-8 sequence at aPos (no overlongs, no surrogates,
+// nothing above U+10FFFF), or 0 when the bytes there are not one.
+size_t Utf8SequenceLength(const std::uint8_t* aData, size_t aSize, size_t aPos) {
+    std::uint8_t lead = aData[aPos];
+    if (lead < 0x80) return 1;
+    size_t length = 0;
+    std::uint8_t low = 0x80, high = 0xBF;  // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (aPos + length > aSize) return 0;
+    if (aData[aPos + 1] < low || aData[aPos + 1] > high) return 0;
+    for (size_t i = 2; i < length; ++i)
+        if ((aData[aPos + i] & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+std::string Utf8WithWindows1252Fallback(const std::uint8_t* aData, size_t aSize) {
+    std::string out;
+    out.reserve(aSize);
+    size_t pos = 0;
+    while (pos < aSize) {
+        size_t length = Utf8SequenceLength(aData, aSize, pos);
+        if (length == 0) {
+            AppendUtf8(out, Windows1252ToCodePoint(aData[pos]));
+            ++pos;
+        } else {
+            out.append(reinterpret_cast<const char*>(aData + pos), length);
+            pos += length;
+        }
+    }
+    return out;
+}
+
+std::string Lower(std::string aText) {
+    std::transform(aText.begin(), aText.end(), aText.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return aText;
+}
+
+std::string CharsetOf(const std::string& aContentType) {
+    std::string lower = Lower(aContentType);
+    size_t pos = lower.find("charset=");
+    if (pos == std::string::npos) return {};
+    std::string value = lower.substr(pos + 8);
+    size_t end = value.find_first_of("; \t");
+    if (end != std::string::npos) value.resize(end);
+    value.erase(std::remove(value.begin(), value.end(), '"'), value.end());
+    value.erase(std::remove(value.begin(), value.end(), '\''), value.end());
+    return value;
+}
+
+// UTF-8, and the labels that browsers read as Windows-1252: the fall-back decoder
+// covers them exactly, so iconv is needed only for other charsets.
+bool IsCoveredByFallback(const std::string& aCharset) {
+    static const std::array<std::string, 9> labels = {"utf-8", "utf8", "iso-8859-1", "iso8859-1",
+                                                      "latin1", "us-ascii", "ascii", "windows-1252",
+                                                      "cp1252"};
+    return std::find(labels.begin(), labels.end(), aCharset) != labels.end();
+}
+
+struct TIconvCloser {
+    void operator()(iconv_t aHandle) const { iconv_close(aHandle); }
+};
+
+// False when iconv does not know the charset or the bytes are not in it.
+bool ConvertWithIconv(const std::string& aCharset, const std::vector<std::uint8_t>& aBody, std::string& aOut) {
+    iconv_t raw = iconv_open("UTF-8", aCharset.c_str());
+    if (raw == reinterpret_cast<iconv_t>(-1)) return false;
+    std::unique_ptr<std::remove_pointer_t<iconv_t>, TIconvCloser> converter(raw);
+    std::string out(aBody.size() * 4 + 16, '\0');
+    char* in = reinterpret_cast<char*>(const_cast<std::uint8_t*>(aBody.data()));
+    size_t inLeft = aBody.size();
+    char* target = out.data();
+    size_t outLeft = out.size();
+    if (iconv(raw, &in, &inLeft, &target, &outLeft) == static_cast<size_t>(-1)) return false;
+    out.resize(out.size() - outLeft);
+    aOut = std::move(out);
+    return true;
+}
+
+}  // namespace
+
+std::string DecodeHttpBody(const std::vector<std::uint8_t>& aBody, const std::string& aContentType) {
+    std::string charset = CharsetOf(aContentType);
+    std::string converted;
+    if (!charset.empty() && !IsCoveredByFallback(charset) && ConvertWithIconv(charset, aBody, converted))
+        return converted;
+    return Utf8WithWindows1252Fallback(aBody.data(), aBody.size());
+}
+
+// ---- the client --------------------------------------------------------------------
+
+struct TCHttpClient::TEngine {
+    TEasyHandle handle;
+    THeaderList headers;
+    bool deflate = false;
+    // The SOCKS version of the last SOCKS request; a setting that names neither
+    // version keeps it.
+    long socksType = CURLPROXY_SOCKS5_HOSTNAME;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+};
+
+TCHttpClient::TCHttpClient(TProxySettings& aProxySettings, bool aDeflate)
+    : fHTTPClient(std::make_unique<TEngine>()), fProxySettings(aProxySettings) {
+    fHTTPClient->handle = NewEasyHandle();
+    fHTTPClient->deflate = aDeflate;
+    CURL* handle = fHTTPClient->handle.get();
+    ApplyCommonOptions(handle);
+    curl_slist* headers = curl_slist_append(nullptr, "Connection: keep-alive");
+    headers = curl_slist_append(headers, "Keep-Alive: 115");
+    fHTTPClient->headers.reset(headers);
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+    // Without the option libcurl neither advertises nor decodes any content encoding.
+    if (aDeflate) curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, fHTTPClient->errorBuffer);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &AppendToVector);
+}
+
+TCHttpClient::~TCHttpClient() = default;
+
+void TCHttpClient::ApplyProxySettings() {
+    CURL* handle = fHTTPClient->handle.get();
+    // Read once, field by field, as the settings are now.
+    bool enabled = fProxySettings.GetEnabled();
+    if (!enabled) {
+        // An empty proxy also stops libcurl from taking one from the environment.
+        curl_easy_setopt(handle, CURLOPT_PROXY, "");
+        return;
+    }
+    std::string host = fProxySettings.GetHost();
+    long port = fProxySettings.GetPort();
+    std::string username = fProxySettings.GetUsername();
+    std::string password = fProxySettings.GetPassword();
+    curl_easy_setopt(handle, CURLOPT_PROXY, host.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROXYPORT, port);
+    if (fProxySettings.GetIsSOCKS()) {
+        std::string version = fProxySettings.GetSOCKSVersion();
+        if (version == "v4") fHTTPClient->socksType = CURLPROXY_SOCKS4;
+        if (version == "v5") fHTTPClient->socksType = CURLPROXY_SOCKS5_HOSTNAME;
+        curl_easy_setopt(handle, CURLOPT_PROXYTYPE, fHTTPClient->socksType);
+        curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, username.empty() ? nullptr : username.c_str());
+        curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, username.empty() ? nullptr : password.c_str());
+    } else {
+        curl_easy_setopt(handle, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+        curl_easy_setopt(handle, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+        // The credentials go along even when both are empty.
+        curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, username.c_str());
+        curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, password.c_str());
+    }
+}
+
+std::string TCHttpClient::Perform(const std::string& aURL, std::vector<std::uint8_t>& aBody) {
+    TCLock lock(fCriticalSection);
+    CURL* handle = fHTTPClient->handle.get();
+    ApplyProxySettings();
+    std::vector<std::uint8_t> body;
+    fHTTPClient->errorBuffer[0] = '\0';
+    curl_easy_setopt(handle, CURLOPT_URL, aURL.c_str());
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
+    CURLcode code = curl_easy_perform(handle);
+    if (code != CURLE_OK) throw EHttpError(DescribeFailure(handle, code, fHTTPClient->errorBuffer, aURL));
+    const char* contentType = nullptr;
+    curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType);
+    aBody = std::move(body);
+    return contentType ? contentType : "";
+}
+
+void TCHttpClient::Get(const std::string& aURL, std::string& aBody) {
+    std::vector<std::uint8_t> bytes;
+    std::string contentType = Perform(aURL, bytes);
+    aBody = DecodeHttpBody(bytes, contentType);
+}
+
+void TCHttpClient::GetBytes(const std::string& aURL, std::vector<std::uint8_t>& aBody) { Perform(aURL, aBody); }
+
+// ---- the shared clients ------------------------------------------------------------
+
+namespace {
+
+struct TSharedClients {
+    std::mutex mutex;
+    ICHTTPCLient vendor;
+    std::array<ICHTTPCLient, cSiteSearchCount> sites;
+};
+
+TSharedClients& SharedClients() {
+    static TSharedClients clients;
+    return clients;
+}
+
+}  // namespace
+
+void CreateSiteDownloaders(TProxySettings& aProxySettings) {
+    TSharedClients& clients = SharedClients();
+    std::lock_guard lock(clients.mutex);
+    clients.vendor = std::make_shared<TCHttpClient>(aProxySettings, false);
+    for (int site = 0; site < cSiteSearchCount; ++site)
+        clients.sites[site] = std::make_shared<TCHttpClient>(aProxySettings, site == ssCraigslist);
+}
+
+void ReleaseSiteDownloaders() {
+    TSharedClients& clients = SharedClients();
+    std::lock_guard lock(clients.mutex);
+    clients.vendor.reset();
+    for (auto& client : clients.sites) client.reset();
+}
+
+ICHTTPCLient GetSiteDownloader(TSiteSearchEnum aSite) {
+    int index = static_cast<int>(aSite);
+    if (index < 0 || index >= cSiteSearchCount) return nullptr;
+    TSharedClients& clients = SharedClients();
+    std::lock_guard lock(clients.mutex);
+    return clients.sites[index];
+}
+
+ICHTTPCLient GetVendorDownloader() {
+    TSharedClients& clients = SharedClients();
+    std::lock_guard lock(clients.mutex);
+    return clients.vendor;
+}
+
+}  // namespace trawlix
