@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,7 +50,8 @@ public:
     // Counted transactions: only the outermost level talks to SQLite.
     void BeginTransaction();
     void Commit();
-    void RollBack();
+    // Never raises: it runs on error paths and in destructors.
+    void RollBack() noexcept;
     int TransactionLevel() const;
 
     int AddObject(const std::string& aType, int aParentID, const std::string& aData, bool aAddIfTypeExists);
@@ -80,6 +83,19 @@ public:
     TSQLiteDB& SQLLiteDB() { return *fSQLLiteDB; }
 
 private:
+    void UpgradeSchema();
+    void ApplyUpgradeSteps();
+    void DiscardOpenTransaction() noexcept;
+    // Runs one write inside its own counted transaction level; false when it failed and
+    // that level was rolled back.
+    bool TryWrite(const std::function<void()>& aWork) noexcept;
+    int FindObjectOfType(const std::string& aType, int aParentID);
+    TDBObjectList SelectObjects(const std::string& aType, int aParentID, const std::string& aLimit);
+    void DeleteObjectRows(int aID, bool aRecursive);
+    std::vector<int> SelectIDs(const std::string& aSQL, const TSQLArgs& aArgs);
+    void WritePropValue(int aObjectID, const std::string& aName, const TSQLArg& aValue);
+    std::optional<std::string> ReadPropText(int aObjectID, const std::string& aName);
+
     std::unique_ptr<TSQLiteDB> fSQLLiteDB;
     TCCriticalSection fCriticalSection{"TObjectsStorage.fCriticalSection"};
     mutable TCCriticalSection fTransactionCriticalSection{"TObjectsStorage.fTransactionCriticalSection"};

@@ -85,6 +85,9 @@ public:
     void BeginTransaction();
     void Commit();
     void Rollback();
+    // True while a transaction is open on the connection (SQLite may end one by itself
+    // after some errors, so the answer comes from SQLite, not from our own bookkeeping).
+    bool InTransaction() const;
 
     sqlite3* Handle() const { return fDB; }
     const std::string& FileName() const { return fFileName; }
