@@ -1,0 +1,60 @@
+#pragma once
+
+#include <string>
+
+namespace trawlix {
+
+// Small text helpers shared by the parsers, the link builders and the result entries.
+// All texts are UTF-8; "character" below means a byte unless a function says otherwise.
+
+// Removes the characters with codes up to 32 (spaces, line breaks, control codes) at both ends.
+std::string Trim(const std::string& aText);
+
+// The aWord-th word counted from the left, reading from the 1-based position aStartFrom.
+// Words are separated by runs of aSeparator; a separator at the first position ends an empty
+// first word. Empty when there are fewer words.
+std::string ReadFromLeft(const std::string& aText, int aWord, const std::string& aSeparator, int aStartFrom = 1);
+// The same counted from the right, reading leftwards from the 1-based position aStartFrom
+// (0 = the last character). A trailing separator ends an empty first word, so word 2 of
+// ".../eby/" is "eby".
+std::string ReadFromRight(const std::string& aText, int aWord, const std::string& aSeparator, int aStartFrom = 0);
+
+// The text between each ">" and the next "<", without LF and TAB, trimmed.
+std::string ExtractDataTags(const std::string& aHtml);
+// Digits and decimal marks of the text read as a number: "$ 12.50" -> 12.5, "1,500" -> 1.5;
+// -1 when that is not a number.
+double ExtractDouble(const std::string& aText);
+// "." and "," both read as the decimal mark; raises on anything that is not a number.
+double StrToFloatSafe(const std::string& aText);
+double StrToFloatDefSafe(const std::string& aText, double aDefault);
+// The digits of the text, in order.
+std::string GetNumber(const std::string& aText);
+// Every "yes" becomes "true" and every "no" "false", in any case.
+std::string YesNoToTrueFalse(const std::string& aText);
+
+std::string UnEscapeHTML(const std::string& aText);
+std::string UnEscapeXML(const std::string& aText);
+std::string EscapeHTML(const std::string& aText);
+// Percent-encodes every byte except A-Z a-z 0-9 "-" "." "_" (UTF-8 bytes one by one).
+std::string URLEncode(const std::string& aText);
+// Removes the first "&" + aParam... up to the next "&" (a prefix match on the name).
+std::string RemoveURLParam(const std::string& aURL, const std::string& aParam);
+std::string RemoveTags(const std::string& aText);
+// Keeps only the characters 32 to 126.
+std::string RemoveSpecialCharacters(const std::string& aText);
+// Keeps only the characters below 126.
+std::string RemoveErrorousCharacters(const std::string& aText);
+// Each character's code (a Unicode code point) in decimal, at least three digits: "AB" -> "065066".
+std::string EncodeASCII(const std::string& aText);
+// Base64 of the text's bytes in the sites' alphabet, wrapped as "__" + code + "__".
+std::string Encode64(const std::string& aText);
+// Lower-case hexadecimal MD5 digest of the text's bytes.
+std::string MD5(const std::string& aText);
+
+// Splits a date like "Dec 12" into its letters and its day (1 when absent or not positive).
+void DisassambleCraigsDate(const std::string& aDate, std::string& aMonth, int& aDay);
+int CraigsMonthToInt(const std::string& aMonth);
+std::string IntToCraigsMonth(int aMonth);
+bool DateExists(int aMonth, int aDay);
+
+}  // namespace trawlix
