@@ -1,0 +1,93 @@
+#include "engine/posting_scrapers.h"
+
+#include <exception>
+
+#include "engine/regex.h"
+#include "engine/text_functions.h"
+
+namespace trawlix {
+
+namespace {
+constexpr TPerlRegExOptions kPageOptions = preCaseLess | preSingleLine;
+
+// Scrapers run on several threads at once; each thread compiles its patterns once.
+TCRegEx& AnyAddressRegEx() {
+    thread_local TCRegEx regEx(R"re((\w|\.|-)+@((\w|-)+\.)+\w+)re", kPageOptions);
+    return regEx;
+}
+TCRegEx& ReplyToRegEx() {
+    thread_local TCRegEx regEx(R"re(reply\s+to\s*:\s*<\s*a.*?>(.*?@.*?\.*?)<\s*/\s*a\s*>)re", kPageOptions);
+    return regEx;
+}
+TCRegEx& UserBodyRegEx() {
+    thread_local TCRegEx regEx(R"re(<div id="userbody">(.*?)<!-- START CLTAGS -->)re", kPageOptions);
+    return regEx;
+}
+TCRegEx& ImageRegEx() {
+    thread_local TCRegEx regEx(R"re(<img src="(.*?)")re", kPageOptions);
+    return regEx;
+}
+
+// Group aGroup of the first match, or empty; a page that breaks the pattern has none.
+std::string FirstMatch(TCRegEx& aRegEx, const std::string& aText, int aGroup) {
+    try {
+        aRegEx.SetSubject(aText);
+        return aRegEx.Match() ? aRegEx.SubExpressions(aGroup) : std::string();
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+}  // namespace
+
+std::string GetEntryEmail(TPostingSource aSource, const std::string& aEntryText) {
+    switch (aSource) {
+        case TPostingSource::NoEntry: return FirstMatch(AnyAddressRegEx(), aEntryText, 0);
+        case TPostingSource::Craigslist: return FirstMatch(ReplyToRegEx(), aEntryText, 1);
+        case TPostingSource::OtherSite: break;
+    }
+    return {};
+}
+
+std::string GetEntryDescription(TPostingSource aSource, const std::string& aEntryText) {
+    if (aSource != TPostingSource::Craigslist) return aEntryText;
+    TCRegEx& regEx = UserBodyRegEx();
+    try {
+        regEx.SetSubject(aEntryText);
+        if (regEx.Match()) return UnEscapeHTML(regEx.SubExpressions(1));
+    } catch (const std::exception&) {
+        // Fall back to the page as it is.
+    }
+    return aEntryText;
+}
+
+std::string GetEntryImageURLs(TPostingSource aSource, const std::string& aEntryText) {
+    if (aSource != TPostingSource::Craigslist) return {};
+    std::string urls;
+    TCRegEx& regEx = ImageRegEx();
+    try {
+        regEx.SetSubject(aEntryText);
+        for (bool found = regEx.Match(); found; found = regEx.MatchAgain()) {
+            if (!urls.empty()) urls += '\t';
+            urls += regEx.SubExpressions(1);
+        }
+    } catch (const std::exception&) {
+        // Keep the pictures found before the page broke the pattern.
+    }
+    return urls;
+}
+
+std::string DownloadPostingPage(const std::string& aLink, const TPageDownload& aDownload) {
+    if (!aDownload) return {};
+    try {
+        return aDownload(aLink);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+std::string GetEntryEmailFromLink(TPostingSource aSource, const std::string& aLink, const TPageDownload& aDownload) {
+    if (aSource != TPostingSource::Craigslist) return {};
+    return GetEntryEmail(aSource, DownloadPostingPage(aLink, aDownload));
+}
+
+}  // namespace trawlix
