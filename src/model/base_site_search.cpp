@@ -1,0 +1,43 @@
+#include "model/base_site_search.h"
+
+#include <pugixml.hpp>
+
+#include "model/objects_storage.h"
+
+namespace trawlix {
+
+TBaseSiteSearch::TBaseSiteSearch(TSiteSearchEnum aSite, TSearch* aParentSearch)
+    : fSite(aSite), fParentSearch(aParentSearch) {}
+
+bool TBaseSiteSearch::GetDoSearch() const {
+    TCLock lock(fCriticalSection);
+    return fDoSearch;
+}
+
+void TBaseSiteSearch::SetDoSearch(bool aValue) {
+    TCLock lock(fCriticalSection);
+    fDoSearch = aValue;
+}
+
+void TBaseSiteSearch::SaveToDB(TObjectsStorage& aStorage, int aParentID) const {
+    const int id = aStorage.AddObject("site_search", aParentID, "", true);
+    if (id <= 0) return;
+    aStorage.SetObjectProp(id, "site", static_cast<int>(fSite));
+    aStorage.SetObjectProp(id, "do_search", GetDoSearch());
+}
+
+void TBaseSiteSearch::LoadFromDB(TObjectsStorage& aStorage, int aObjectID) {
+    SetDoSearch(aStorage.GetObjectPropBool(aObjectID, "do_search"));
+}
+
+void TBaseSiteSearch::LoadFromXMLNode(const pugi::xml_node& aNode) {
+    SetDoSearch(StorageTextToBool(aNode.attribute("do_search").as_string()));
+}
+
+bool SiteFromNumber(long long aNumber, TSiteSearchEnum& aSite) {
+    if (aNumber < 0 || aNumber >= cSiteSearchCount) return false;
+    aSite = static_cast<TSiteSearchEnum>(aNumber);
+    return true;
+}
+
+}  // namespace trawlix

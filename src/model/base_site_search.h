@@ -1,0 +1,53 @@
+#pragma once
+
+#include <memory>
+
+#include "engine/critical_section.h"
+#include "engine/site_search_enum.h"
+
+namespace pugi {
+class xml_node;
+}
+
+namespace trawlix {
+
+class TObjectsStorage;
+class TSearch;
+
+// The part of a search that concerns one site: whether to search it. The run that
+// fetches and parses the site's pages builds on this class.
+class TBaseSiteSearch {
+public:
+    TBaseSiteSearch(TSiteSearchEnum aSite, TSearch* aParentSearch);
+    virtual ~TBaseSiteSearch() = default;
+    TBaseSiteSearch(const TBaseSiteSearch&) = delete;
+    TBaseSiteSearch& operator=(const TBaseSiteSearch&) = delete;
+
+    TSiteSearchEnum GetSite() const { return fSite; }
+    TSearch* GetParentSearch() const { return fParentSearch; }
+    virtual bool GetDoSearch() const;
+    virtual void SetDoSearch(bool aValue);
+
+    // Adds a new "site_search" object under aParentID with "site" and "do_search".
+    void SaveToDB(TObjectsStorage& aStorage, int aParentID) const;
+    // Reads "do_search" of a stored "site_search" object (false when missing, as every
+    // stored flag).
+    void LoadFromDB(TObjectsStorage& aStorage, int aObjectID);
+    // Reads the attribute "do_search" of an element of the older searches file.
+    void LoadFromXMLNode(const pugi::xml_node& aNode);
+
+    TCCriticalSection& GetCriticalSection() const { return fCriticalSection; }
+
+protected:
+    mutable TCCriticalSection fCriticalSection{"TBaseSiteSearch.fCriticalSection"};
+
+private:
+    bool fDoSearch = true;
+    TSiteSearchEnum fSite;
+    TSearch* fParentSearch;  // the owning search
+};
+
+// Reads a stored site number; false for anything that is not one of the sites.
+bool SiteFromNumber(long long aNumber, TSiteSearchEnum& aSite);
+
+}  // namespace trawlix

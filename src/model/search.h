@@ -1,0 +1,264 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/critical_section.h"
+#include "engine/site_search_enum.h"
+#include "model/base_site_search.h"
+#include "model/entry.h"
+#include "model/legacy_searches_file.h"
+#include "model/link_indexed_list.h"
+#include "model/places.h"
+#include "model/property_container.h"
+
+namespace trawlix {
+
+class TObjectsStorage;
+class TCategories;
+class TPlaceWrapperList;
+class TFilter;
+class TZipCode;
+
+// The local user's id, carried by every search it owns.
+inline constexpr int cLocalUserID = -1;
+
+using TResultList = TLinkIndexedList<IEntry>;
+using TFavouriteIndexedList = TLinkIndexedList<IFavorite>;
+
+// Lets the caller's event loop breathe during long saves; may be empty.
+using TProcessMessages = std::function<void()>;
+
+// What reading a search needs to turn stored ids back into tree nodes.
+struct TSearchLookups {
+    const TPlaces* places = nullptr;
+    const TCategories* categories = nullptr;
+};
+
+struct TNewResultsAvailable {
+    bool Available = false;
+    int SetAtSearchProcessID = 0;
+};
+
+// One search the user defined: where, in what and for what to look, how to keep the
+// results, and the results themselves. Definition fields are read by worker threads of
+// a run while the main thread edits them, so every accessor takes the search's lock.
+// The result lists are reached under that lock too: hold GetCriticalSection() while
+// walking them.
+class TSearch {
+public:
+    TSearch();
+    ~TSearch();
+    TSearch(const TSearch&) = delete;
+    TSearch& operator=(const TSearch&) = delete;
+
+    // Reads a stored search; missing or malformed properties take their defaults.
+    static std::unique_ptr<TSearch> CreateFromDB(TObjectsStorage& aStorage, int aDBObjectID,
+                                                 const TSearchLookups& aLookups);
+    // Reads a search element of the older searches file; raises ESearchesFileError naming
+    // a missing required element or a malformed number.
+    static std::unique_ptr<TSearch> CreateFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups& aLookups);
+
+    // Writes the whole search in one transaction; a failure rolls it back.
+    void SaveToDB(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages = {});
+    // Removes the stored object with everything below it, and its result rows.
+    void DeleteFromDB(TObjectsStorage& aStorage);
+    // Saves this search and reads a copy back, unsaved and named "(Cloned search)".
+    std::unique_ptr<TSearch> Clone(TObjectsStorage& aStorage, const TSearchLookups& aLookups);
+    bool Saved() const { return GetID() > 0; }
+
+    // Identity and order.
+    int GetID() const;
+    void SetID(int aValue);
+    int GetUserID() const;
+    void SetUserID(int aValue);
+    int GetFolderID() const;
+    std::string GetName() const;
+    void SetName(const std::string& aValue);
+    int GetOrder() const;
+    void SetOrder(int aValue);
+
+    // Where.
+    TPlaceList GetCompressedLocations() const;
+    void SetCompressedLocations(const TPlaceList& aValue);
+    // The expansion of the compressed locations, rebuilt when they changed.
+    TPlaceWrapperList& GetSearchLocations();
+    void SetLocationsChanged(bool aValue);
+    std::string GetZIPCode() const;
+    void SetZIPCode(const std::string& aValue);
+    int GetDistance() const;
+    void SetDistance(int aValue);
+    // The looked-up ZIP code; the search owns it.
+    const TZipCode* GetZIPCodeObject() const;
+    void SetZIPCodeObject(std::unique_ptr<TZipCode> aValue);
+
+    // What and how.
+    TPlaceList GetCategories() const;
+    void SetCategories(const TPlaceList& aValue);
+    std::string GetKeywords() const;
+    std::string GetNonValidatedKeywords() const;
+    // Keeps the typed line and its cleaned form; the same typed line again changes nothing.
+    void SetKeywords(const std::string& aValue);
+    std::string GetBackpageKeywords() const;
+    void SetBackpageKeywords(const std::string& aValue);
+    bool GetOnlySearchTitles() const;
+    void SetOnlySearchTitles(bool aValue);
+    bool GetHasImage() const;
+    void SetHasImage(bool aValue);
+    bool GetOnlyCatListings() const;
+    void SetOnlyCatListings(bool aValue);
+    double GetDateFrom() const;
+    void SetDateFrom(double aValue);
+    double GetDateTo() const;
+    void SetDateTo(double aValue);
+    bool GetDoSearchLastDays() const;
+    void SetDoSearchLastDays(bool aValue);
+    int GetNumberOfLastDaysToSearch() const;
+    void SetNumberOfLastDaysToSearch(int aValue);
+    std::string GetAllThese() const;
+    void SetAllThese(const std::string& aValue);
+    std::string GetExact() const;
+    void SetExact(const std::string& aValue);
+    std::string GetOR1() const;
+    void SetOR1(const std::string& aValue);
+    std::string GetOR2() const;
+    void SetOR2(const std::string& aValue);
+    std::string GetOR3() const;
+    void SetOR3(const std::string& aValue);
+    std::string GetNoneOfThese() const;
+    void SetNoneOfThese(const std::string& aValue);
+    TPropertyContainer& GetPropertyContainer() const { return *fPropertyContainer; }
+    TOlderSearchOptions GetOlderOptions() const;
+
+    // Site parts, one per site in TSiteSearchEnum order.
+    const std::vector<std::unique_ptr<TBaseSiteSearch>>& GetSiteSearches() const { return fSiteSearches; }
+    TBaseSiteSearch* GetSiteSearch(TSiteSearchEnum aSite) const;
+
+    // Results. Hold the search's lock while using the lists.
+    const TResultList& GetSearchResults() const { return fSearchResults; }
+    const TResultList& GetDeletedResults() const { return fDeletedResults; }
+    const TFavouriteIndexedList& GetFavourites() const { return fFavourites; }
+    void AddSearchResult(IEntry aEntry);
+    void AddDeletedResult(IEntry aEntry);
+    void AddFavourite(IFavorite aFavourite);
+    bool RemoveFavourite(const IFavorite& aFavourite);
+    // Moves the entry from the current results to the deleted ones.
+    void DeleteResult(const IEntry& aEntry);
+    // Before a run: with aClear, empties the current, filtered and deleted results;
+    // otherwise marks every current result as seen before.
+    void FillOldResults(bool aClear);
+    // The first entry of the list with exactly this link, null when none; O(1).
+    static IEntry GetResultByLink(const TResultList& aList, const std::string& aLink);
+    IFavorite GetFavoriteByLink(const std::string& aLink) const;
+    bool FavoriteExists(const std::string& aLink) const;
+    TFilter& GetFilter() const { return *fFilter; }
+
+    // Presentation.
+    bool GetKeepOldResults() const;
+    void SetKeepOldResults(bool aValue);
+    bool GetClearOldResults() const;
+    void SetClearOldResults(bool aValue);
+    int GetPagesCount() const;
+    void SetPagesCount(int aValue);
+    int GetGroupResultsBy() const;
+    void SetGroupResultsBy(int aValue);
+    std::string GetEntrySelected() const;
+    void SetEntrySelected(const std::string& aValue);
+    bool GetShowPreview() const;
+    void SetShowPreview(bool aValue);
+    float GetPreviewHeightRatio() const;
+    void SetPreviewHeightRatio(float aValue);
+    double GetNotificationsWereSentAt() const;
+    void SetNotificationsWereSentAt(double aValue);
+
+    // Run state.
+    TNewResultsAvailable GetNewResultsAvailable() const;
+    void SetNewResultsAvailable(const TNewResultsAvailable& aValue);
+    bool NewResultsAvailableFromLastSearch() const;
+    int GetSearchProcessID() const;
+    void SetSearchProcessID(int aValue);
+    bool GetCalledFromUser() const;
+    void SetCalledFromUser(bool aValue);
+    bool GetFillInLV() const;
+    void SetFillInLV(bool aValue);
+    bool GetSearching() const;
+    void SetSearching(bool aValue);
+
+    TCCriticalSection& GetCriticalSection() const { return fCriticalSection; }
+    TCCriticalSection& GetSearchingCriticalSection() const { return fCriticalSectionSearching; }
+
+private:
+    void CreateSiteSearches();
+    void ReadFromDB(TObjectsStorage& aStorage, int aDBObjectID, const TSearchLookups& aLookups);
+    void ReadPlacesFromDB(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
+                          const std::function<TPlace*(int)>& aLookup, TPlaceList& aList);
+    void ReadOptionsFromDB(TObjectsStorage& aStorage);
+    void ReadResultsFromDB(TObjectsStorage& aStorage, const std::string& aType, TResultList& aList);
+    void ReadFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups& aLookups);
+    void ConvertOlderOptions();
+
+    void SavePlaceList(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
+                       const TPlaceList& aList);
+    void SaveFavourites(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages);
+    void SaveResults(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages);
+    void SaveSiteSearches(TObjectsStorage& aStorage);
+
+    mutable TCCriticalSection fCriticalSection{"TSearch.fCriticalSection"};
+    mutable TCCriticalSection fCriticalSectionSearching{"TSearch.fCriticalSectionSearching"};
+
+    int FUserID = 0;
+    int fID = 0;
+    int FFolderID = 0;
+    std::string FName;
+    int fOrder = 0;
+
+    TPlaceList FCompressedLocations;
+    std::unique_ptr<TPlaceWrapperList> FLocations2;
+    bool FLocationsChanged = false;
+    std::string fZIPCode;
+    int fDistance = 0;
+    std::unique_ptr<TZipCode> fZIPCodeObject;
+
+    TPlaceList fCategories;
+    std::string fKeywords;
+    std::string fNonValudatedKeywords;
+    std::string fBackpageKeywords;
+    bool FOnlySearchTitles = false;
+    bool FHasImage = false;
+    bool fOnlyCatListings = false;
+    double fDateFrom = 0;
+    double fDateTo = 0;
+    bool fDoSearchLastDays = false;
+    int fNumberOfLastDaysToSearch = 1;
+    std::string FAllThese, FExact, FOR1, FOR2, FOR3, FNoneOfThese;
+    std::unique_ptr<TPropertyContainer> fPropertyContainer;
+    TOlderSearchOptions fOlderOptions;
+    std::vector<std::unique_ptr<TBaseSiteSearch>> fSiteSearches;
+
+    TResultList fSearchResults;
+    TResultList fDeletedResults;
+    TFavouriteIndexedList fFavourites;
+    std::unique_ptr<TFilter> fFilter;
+    bool FKeepOldResults = true;
+    bool fClearOldResults = false;
+    int fPagesCount = 2;
+    int fGroupResultsBy = 0;
+    std::string FEntrySelected;
+    bool FShowPreview = false;
+    float FPreviewHeightRatio = 0;
+    TNewResultsAvailable fNewResultsAvailable;
+    double fNotificationsWereSentAt = 0;
+
+    int fSearchProcessID = 0;
+    bool fSearching = false;
+    bool fCalledFromUser = false;
+    bool fFillInLV = false;
+};
+
+// The keyword line as the adapters send it: leading and trailing blanks and "|" removed,
+// line breaks turned into spaces, the inner text untouched.
+std::string CleanSearchKeywords(const std::string& aKeywords);
+
+}  // namespace trawlix

@@ -1,0 +1,128 @@
+#include "model/searches.h"
+
+#include <algorithm>
+
+#include <pugixml.hpp>
+
+#include "model/legacy_searches_file.h"
+#include "model/objects_storage.h"
+
+namespace trawlix {
+
+TSearches::TSearches(std::filesystem::path aDataFolder, TObjectsStorage& aStorage, TSearchLookups aLookups)
+    : fDataFolder(std::move(aDataFolder)), fStorage(aStorage), fLookups(aLookups),
+      XML(LoadOlderSearchesText(fDataFolder)) {}
+
+TSearches::~TSearches() {
+    WriteOlderSearchesText(fDataFolder, XML);
+    FAllSearches.clear();
+}
+
+void TSearches::LoadSearches() {
+    FAllSearches.clear();
+    if (fStorage.GetObjectsCount() == 0)
+        LoadFromOlderFile();
+    else
+        LoadFromStorage();
+    std::erase_if(FAllSearches, [](const auto& aSearch) { return aSearch->GetUserID() != cLocalUserID; });
+    std::stable_sort(FAllSearches.begin(), FAllSearches.end(),
+                     [](const auto& aLeft, const auto& aRight) { return aLeft->GetOrder() < aRight->GetOrder(); });
+}
+
+void TSearches::LoadFromOlderFile() {
+    pugi::xml_document document;
+    ParseOlderSearchesText(KeepPrintableASCII(XML), document);
+    for (const auto& node : document.document_element().children()) {
+        if (node.type() != pugi::node_element) continue;
+        auto search = TSearch::CreateFromXMLNode(node, fLookups);
+        // Not stored yet: the first save creates its object.
+        search->SetID(-1);
+        FAllSearches.push_back(std::move(search));
+    }
+    XML = SerializeOlderSearches(document);
+}
+
+void TSearches::LoadFromStorage() {
+    for (const auto& object : fStorage.GetObjects("search", -1)) {
+        try {
+            FAllSearches.push_back(TSearch::CreateFromDB(fStorage, object->GetID(), fLookups));
+        } catch (const std::exception&) {
+            // A search the storage cannot give back is left out; the others still load.
+        }
+    }
+}
+
+bool TSearches::SaveMySearches(const TProcessMessages& aProcessMessages) {
+    bool saved = false;
+    {
+        TStorageTransaction transaction(fStorage);
+        try {
+            fStorage.SQLLiteDB().ExecSQL("delete from entries");
+            for (const auto& search : FAllSearches) {
+                if (aProcessMessages) aProcessMessages();
+                search->SaveToDB(fStorage, aProcessMessages);
+            }
+            transaction.Commit();
+            saved = true;
+        } catch (const std::exception&) {
+        }
+    }
+    try {
+        fStorage.SQLLiteDB().ExecSQL("VACUUM");
+    } catch (const std::exception&) {
+    }
+    return saved;
+}
+
+void TSearches::SaveSearch(TSearch& aSearch) { aSearch.SaveToDB(fStorage); }
+
+std::unique_ptr<TSearch> TSearches::DeleteSearch(TSearch* aSearch) {
+    auto it = std::find_if(FAllSearches.begin(), FAllSearches.end(),
+                           [&](const auto& aItem) { return aItem.get() == aSearch; });
+    if (it == FAllSearches.end()) return nullptr;
+    aSearch->DeleteFromDB(fStorage);
+    auto owned = std::move(*it);
+    FAllSearches.erase(it);
+    return owned;
+}
+
+TSearch& TSearches::AddSearch(std::unique_ptr<TSearch> aSearch) {
+    FAllSearches.push_back(std::move(aSearch));
+    return *FAllSearches.back();
+}
+
+void TSearches::Reorder(const std::vector<TSearch*>& aOrder) {
+    std::vector<std::unique_ptr<TSearch>> ordered;
+    for (TSearch* wanted : aOrder) {
+        auto it = std::find_if(FAllSearches.begin(), FAllSearches.end(),
+                               [&](const auto& aItem) { return aItem.get() == wanted; });
+        if (it == FAllSearches.end()) continue;
+        ordered.push_back(std::move(*it));
+        FAllSearches.erase(it);
+    }
+    // Searches the caller did not name keep their relative order behind the named ones.
+    for (auto& rest : FAllSearches) ordered.push_back(std::move(rest));
+    FAllSearches = std::move(ordered);
+    for (size_t i = 0; i < FAllSearches.size(); ++i) FAllSearches[i]->SetOrder(static_cast<int>(i));
+}
+
+TSearch* TSearches::GetSearchByID(int aSearchID) const {
+    if (aSearchID <= 0) return nullptr;
+    for (const auto& search : FAllSearches)
+        if (search->GetID() == aSearchID) return search.get();
+    return nullptr;
+}
+
+TSearch* TSearches::GetSearchByName(const std::string& aSearchName) const {
+    if (aSearchName.empty()) return nullptr;
+    for (const auto& search : FAllSearches)
+        if (search->GetName() == aSearchName) return search.get();
+    return nullptr;
+}
+
+bool TSearches::HasEnabledAlerts() const {
+    // Alerts are not part of a search yet; none can be enabled.
+    return false;
+}
+
+}  // namespace trawlix

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/search.h"
+
+namespace trawlix {
+
+class TObjectsStorage;
+
+// The user's searches, in tab order. Created and loaded on the session's initialisation
+// thread, used and saved on the main thread afterwards.
+class TSearches {
+public:
+    // Prepares the older searches file's text (it is only parsed when the storage is empty).
+    TSearches(std::filesystem::path aDataFolder, TObjectsStorage& aStorage, TSearchLookups aLookups);
+    // Writes the older file's text back when the file exists.
+    ~TSearches();
+    TSearches(const TSearches&) = delete;
+    TSearches& operator=(const TSearches&) = delete;
+
+    // From the older file when the storage holds no objects at all, else every stored
+    // search; only the local user's, sorted by order. A search the storage cannot give back
+    // is left out; an older file with a missing required element raises ESearchesFileError.
+    void LoadSearches();
+    // Saves every search in one transaction after emptying the results table, then compacts
+    // the database. False when the save was rolled back.
+    bool SaveMySearches(const TProcessMessages& aProcessMessages = {});
+    void SaveSearch(TSearch& aSearch);
+    // Deletes the stored search and hands it back to the caller, who frees it.
+    std::unique_ptr<TSearch> DeleteSearch(TSearch* aSearch);
+    TSearch& AddSearch(std::unique_ptr<TSearch> aSearch);
+    // Makes the list follow aOrder (the tab order): each search's order becomes its index.
+    void Reorder(const std::vector<TSearch*>& aOrder);
+
+    TSearch* GetSearchByID(int aSearchID) const;
+    TSearch* GetSearchByName(const std::string& aSearchName) const;
+    bool HasEnabledAlerts() const;
+
+    const std::vector<std::unique_ptr<TSearch>>& GetAllSearches() const { return FAllSearches; }
+    const std::string& GetXML() const { return XML; }
+    const TSearchLookups& GetLookups() const { return fLookups; }
+    TObjectsStorage& GetStorage() const { return fStorage; }
+
+private:
+    void LoadFromOlderFile();
+    void LoadFromStorage();
+
+    std::filesystem::path fDataFolder;
+    TObjectsStorage& fStorage;
+    TSearchLookups fLookups;
+    std::string XML;
+    std::vector<std::unique_ptr<TSearch>> FAllSearches;
+};
+
+}  // namespace trawlix

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "model/link_indexed_list.h"
+
+namespace trawlix {
+namespace {
+
+struct FakeEntry {
+    std::string link;
+    const std::string& GetLink() const { return link; }
+};
+using FakePtr = std::shared_ptr<FakeEntry>;
+
+FakePtr Make(const std::string& aLink) { return std::make_shared<FakeEntry>(FakeEntry{aLink}); }
+
+FakePtr LinearFind(const std::vector<FakePtr>& aItems, const std::string& aLink) {
+    for (const auto& item : aItems)
+        if (item->link == aLink) return item;
+    return nullptr;
+}
+
+TEST(SearchLinkIndex, FirstOfDuplicateLinksIsFoundAndTheNextTakesOverWhenItGoes) {
+    TLinkIndexedList<FakePtr> list;
+    auto first = Make("http://a/1.html");
+    auto other = Make("http://a/2.html");
+    auto second = Make("http://a/1.html");
+    list.Add(first);
+    list.Add(other);
+    list.Add(second);
+
+    EXPECT_EQ(list.FindByLink("http://a/1.html"), first);
+    ASSERT_TRUE(list.Remove(first));
+    EXPECT_EQ(list.FindByLink("http://a/1.html"), second);
+    ASSERT_TRUE(list.Remove(second));
+    EXPECT_EQ(list.FindByLink("http://a/1.html"), nullptr);
+    EXPECT_FALSE(list.Remove(second));
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0], other);
+}
+
+TEST(SearchLinkIndex, LinksAreComparedExactly) {
+    TLinkIndexedList<FakePtr> list;
+    list.Add(Make("http://a/X.html"));
+    EXPECT_EQ(list.FindByLink("http://a/x.html"), nullptr);
+    EXPECT_EQ(list.FindByLink("http://a/X.html "), nullptr);
+    EXPECT_NE(list.FindByLink("http://a/X.html"), nullptr);
+}
+
+TEST(SearchLinkIndex, InsertBeforeAnEqualLinkMakesTheInsertedOneFirst) {
+    TLinkIndexedList<FakePtr> list;
+    auto later = Make("l");
+    list.Add(Make("x"));
+    list.Add(later);
+    auto front = Make("l");
+    list.Insert(0, front);
+    EXPECT_EQ(list.FindByLink("l"), front);
+    list.Insert(99, Make("l"));  // past the end appends
+    EXPECT_EQ(list.size(), 4u);
+    EXPECT_EQ(list.FindByLink("l"), front);
+}
+
+// Any sequence of list operations must answer look-ups as a front-to-back scan would.
+TEST(SearchLinkIndex, RandomOperationsAgreeWithALinearScan) {
+    std::mt19937 random(12345);
+    TLinkIndexedList<FakePtr> list;
+    std::vector<FakePtr> model;
+    for (int step = 0; step < 5000; ++step) {
+        const std::string link = "link" + std::to_string(random() % 40);
+        switch (random() % 5) {
+            case 0:
+            case 1: {
+                auto item = Make(link);
+                list.Add(item);
+                model.push_back(item);
+                break;
+            }
+            case 2: {
+                size_t at = model.empty() ? 0 : random() % (model.size() + 1);
+                auto item = Make(link);
+                list.Insert(at, item);
+                model.insert(model.begin() + at, item);
+                break;
+            }
+            case 3:
+                if (!model.empty()) {
+                    size_t at = random() % model.size();
+                    auto item = model[at];
+                    ASSERT_TRUE(list.Remove(item));
+                    model.erase(model.begin() + at);
+                }
+                break;
+            case 4:
+                if (random() % 50 == 0) {
+                    list.Clear();
+                    model.clear();
+                }
+                break;
+        }
+        ASSERT_EQ(list.FindByLink(link), LinearFind(model, link)) << "step " << step;
+    }
+    ASSERT_EQ(list.Items(), model);
+    for (int i = 0; i < 40; ++i) {
+        const std::string link = "link" + std::to_string(i);
+        EXPECT_EQ(list.FindByLink(link), LinearFind(model, link));
+    }
+}
+
+}  // namespace
+}  // namespace trawlix
