@@ -200,7 +200,4 @@ private:
     std::unique_ptr<TStatement> fStatement;
 };
 
-// The title as the entries table keeps it: every character from the tilde (126) up removed.
-std::string RemoveCharactersFrom126(const std::string& aText);
-
 }  // namespace trawlix

@@ -1,0 +1,453 @@
+#include "model/entry.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <pugixml.hpp>
+
+#include "engine/text_functions.h"
+#include "model/objects_storage.h"
+
+namespace trawlix {
+
+namespace {
+
+bool ParseInt64(const std::string& aText, std::int64_t& aValue) {
+    const char* first = aText.data();
+    const char* last = aText.data() + aText.size();
+    if (first != last && *first == '+') ++first;
+    auto [ptr, ec] = std::from_chars(first, last, aValue);
+    return ec == std::errc() && ptr == last && first != last;
+}
+
+bool ParseInt(const std::string& aText, int& aValue) {
+    std::int64_t value = 0;
+    if (!ParseInt64(aText, value) || value < INT32_MIN || value > INT32_MAX) return false;
+    aValue = static_cast<int>(value);
+    return true;
+}
+
+bool IsKnownSite(std::int64_t aSite) { return aSite >= 0 && aSite < cSiteSearchCount; }
+
+pugi::xml_node RequiredChild(const pugi::xml_node& aNode, const char* aName) {
+    pugi::xml_node child = aNode.child(aName);
+    if (!child) throw EEntryLoadError(std::string("A stored result has no \"") + aName + "\" element.");
+    return child;
+}
+
+std::string ChildText(const pugi::xml_node& aNode, const char* aName) {
+    return RequiredChild(aNode, aName).text().get();
+}
+
+double ChildPrice(const pugi::xml_node& aNode) {
+    const std::string text = ChildText(aNode, "price");
+    try {
+        return StrToFloatSafe(text);
+    } catch (const std::invalid_argument&) {
+        throw EEntryLoadError("The \"price\" element of a stored result holds \"" + text + "\", which is not a number.");
+    }
+}
+
+std::string StoredText(const TSQLiteQuery& aTable, const char* aColumn) {
+    int index = aTable.FieldIndex(aColumn);
+    return index < 0 ? std::string() : UnEscapeSQL(aTable.FieldAsString(index));
+}
+
+bool StoredBool(const TSQLiteQuery& aTable, const char* aColumn) {
+    int index = aTable.FieldIndex(aColumn);
+    return index >= 0 && StorageTextToBool(aTable.FieldAsString(index));
+}
+
+TBlob StoredBlob(const TSQLiteQuery& aTable, const char* aColumn) {
+    int index = aTable.FieldIndex(aColumn);
+    return index < 0 || aTable.FieldIsNull(index) ? TBlob() : aTable.FieldAsBlob(index);
+}
+
+TSiteSearchEnum StoredSite(const std::string& aText) {
+    std::int64_t site = 0;
+    if (!ParseInt64(aText, site)) throw EEntryLoadError("The stored site \"" + aText + "\" is not a number.");
+    if (!IsKnownSite(site)) throw EEntryLoadError("The stored site " + aText + " is not a known site.");
+    return static_cast<TSiteSearchEnum>(site);
+}
+
+}  // namespace
+
+// --- TEntry ----------------------------------------------------------------------------
+
+TEntry::TEntry() = default;
+
+TEntry::TEntry(TSiteSearchEnum aFromSite, const std::string& aDate, const std::string& aName,
+               const std::string& aLink, double aPrice, const std::string& aLocationString,
+               const std::string& aCategoryString, bool aHasImage, int aLocationID, double aLocalDateTime,
+               const std::string& aDescription, const std::string& aContact, const std::string& aImageUrl)
+    : fFromSite(aFromSite),
+      fDate(aDate),
+      fName(aName),
+      fPrice(aPrice),
+      fLocationString(aLocationString),
+      fCategoryString(aCategoryString),
+      fLink(aLink),
+      fHasImage(aHasImage),
+      fDescription(aDescription),
+      fContact(aContact),
+      fLocationID(aLocationID),
+      fLocalDateTime(aLocalDateTime),
+      fImageUrl(aImageUrl) {
+    SetDateParts();
+    ComputeCraigsID();
+}
+
+TEntry::TEntry(const IEntry& aEntry) {
+    if (aEntry) Assign(*aEntry);
+}
+
+TEntry::TEntry(const TSQLiteQuery& aTable) {
+    fFromSite = StoredSite(aTable.FieldAsString("site"));
+    fDate = StoredText(aTable, "date_str");
+    fName = StoredText(aTable, "name");
+    fPrice = StorageTextToFloat(aTable.FieldAsString("price"));
+    fLocationString = StoredText(aTable, "location");
+    fCategoryString = StoredText(aTable, "category");
+    fLink = StoredText(aTable, "link");
+    fHasImage = StoredBool(aTable, "has_image");
+    fVisited = StoredBool(aTable, "visited");
+    fNew = StoredBool(aTable, "new");
+    if (!ParseInt(aTable.FieldAsString("location_id"), fLocationID)) fLocationID = 0;
+    // Files of older versions lack the columns below.
+    fDescription = StoredText(aTable, "description");
+    fReplied = StoredBool(aTable, "replied");
+    fImageUrl = StoredText(aTable, "image_url");
+    fOriginalImage = StoredBlob(aTable, "original_image");
+    fResizedImage = StoredBlob(aTable, "resized_image");
+    SetDateParts();
+    ComputeCraigsID();
+}
+
+TEntry::TEntry(TObjectsStorage& aStorage, int aObjectID) { LoadFromObject(aStorage, aObjectID); }
+
+TEntry::TEntry(const pugi::xml_node& aNode) { LoadFromXMLNode(aNode); }
+
+void TEntry::LoadFromObject(TObjectsStorage& aStorage, int aObjectID) {
+    // A favourite is worth more than its site number: an unknown site reads as the default.
+    const int site = aStorage.GetObjectPropInt(aObjectID, "site", 0);
+    fFromSite = IsKnownSite(site) ? static_cast<TSiteSearchEnum>(site) : ssCraigslist;
+    fDate = aStorage.GetObjectPropText(aObjectID, "date_str");
+    fName = aStorage.GetObjectPropText(aObjectID, "name");
+    fPrice = aStorage.GetObjectPropFloat(aObjectID, "price");
+    fLocationString = aStorage.GetObjectPropText(aObjectID, "location");
+    fCategoryString = aStorage.GetObjectPropText(aObjectID, "category");
+    fLink = aStorage.GetObjectPropText(aObjectID, "link");
+    fHasImage = aStorage.GetObjectPropBool(aObjectID, "has_image");
+    fVisited = aStorage.GetObjectPropBool(aObjectID, "visited");
+    fNew = aStorage.GetObjectPropBool(aObjectID, "new");
+    fLocationID = aStorage.GetObjectPropInt(aObjectID, "location_id", 0);
+    fDescription = aStorage.GetObjectPropText(aObjectID, "description");
+    fReplied = aStorage.GetObjectPropBool(aObjectID, "replied");
+    fImageUrl = aStorage.GetObjectPropText(aObjectID, "image_url");
+    fOriginalImage = aStorage.GetObjectPropBlob(aObjectID, "original_image");
+    fResizedImage = aStorage.GetObjectPropBlob(aObjectID, "resized_image");
+    SetDateParts();
+    ComputeCraigsID();
+}
+
+void TEntry::LoadFromXMLNode(const pugi::xml_node& aNode) {
+    const int site = aNode.attribute("site").as_int(0);
+    if (!IsKnownSite(site)) throw EEntryLoadError("The stored site " + std::to_string(site) + " is not a known site.");
+    fFromSite = static_cast<TSiteSearchEnum>(site);
+    fDate = ChildText(aNode, "date");
+    fName = UnEscapeXML(ChildText(aNode, "name"));
+    fPrice = ChildPrice(aNode);
+    fLocationString = UnEscapeXML(ChildText(aNode, "location"));
+    fCategoryString = UnEscapeXML(ChildText(aNode, "category"));
+    fLink = UnEscapeXML(ChildText(aNode, "link"));
+    fHasImage = StorageTextToBool(ChildText(aNode, "has_image"));
+    fVisited = StorageTextToBool(ChildText(aNode, "visited"));
+    fNew = StorageTextToBool(ChildText(aNode, "new"));
+    if (!ParseInt(aNode.child("location_id").text().get(), fLocationID)) fLocationID = 0;
+    SetDateParts();
+    ComputeCraigsID();
+}
+
+void TEntry::SetDateParts() {
+    if (fDate.empty()) {
+        fMonth = 0;
+        fDay = 0;
+        return;
+    }
+    std::string month;
+    DisassambleCraigsDate(fDate, month, fDay);
+    fMonth = CraigsMonthToInt(month);
+}
+
+void TEntry::ComputeCraigsID() {
+    const size_t start = fLink.find_first_of("0123456789");
+    if (start == std::string::npos) {
+        fCraigsID = 1;
+        return;
+    }
+    size_t end = fLink.find_first_not_of("0123456789", start);
+    if (end == std::string::npos) end = fLink.size();
+    std::int64_t id = 0;
+    fCraigsID = ParseInt64(fLink.substr(start, end - start), id) ? id : 1;
+}
+
+std::int64_t TEntry::GetCraigsID() {
+    if (fCraigsID < 0) ComputeCraigsID();
+    return fCraigsID;
+}
+
+const TPlace* TEntry::GetLocation(const TPlaceLookup& aLookup) {
+    if (!fLocationLooked && aLookup) {
+        fLocation = aLookup(fLocationID);
+        fLocationLooked = true;
+    }
+    return fLocation;
+}
+
+void TEntry::Assign(const TEntry& aEntry) {
+    if (&aEntry == this) return;
+    fFromSite = aEntry.fFromSite;
+    fDate = aEntry.fDate;
+    fName = aEntry.fName;
+    fPrice = aEntry.fPrice;
+    fLocationString = aEntry.fLocationString;
+    fCategoryString = aEntry.fCategoryString;
+    fLink = aEntry.fLink;
+    fHasImage = aEntry.fHasImage;
+    SetDateParts();
+    ComputeCraigsID();
+    fVisited = aEntry.fVisited;
+    fNew = aEntry.fNew;
+    fLocationID = aEntry.fLocationID;
+    fLocation = nullptr;
+    fLocationLooked = false;
+    fDescription = aEntry.fDescription;
+    // The source's locked fields are read under its lock, then written under ours.
+    std::string contact, imageUrl;
+    bool replied = false;
+    TBlob original, resized;
+    {
+        TCLock lock(aEntry.fCriticalSection);
+        contact = aEntry.fContact;
+        replied = aEntry.fReplied;
+        imageUrl = aEntry.fImageUrl;
+        original = aEntry.fOriginalImage;
+        resized = aEntry.fResizedImage;
+    }
+    TCLock lock(fCriticalSection);
+    fContact = std::move(contact);
+    fReplied = replied;
+    fImageUrl = std::move(imageUrl);
+    fOriginalImage = std::move(original);
+    fResizedImage = std::move(resized);
+}
+
+bool TEntry::Reply(const std::shared_ptr<TEmailMessageWithAccounts>&, bool, int) {
+    throw std::runtime_error("Replying to an ad is not available in this version.");
+}
+
+void TEntry::SaveToDB(TObjectsStorage& aStorage, int aObjectID) const {
+    TCLock lock(fCriticalSection);
+    aStorage.SetObjectProp(aObjectID, "site", static_cast<int>(fFromSite));
+    aStorage.SetObjectProp(aObjectID, "date_str", fDate);
+    aStorage.SetObjectProp(aObjectID, "name", fName);
+    aStorage.SetObjectProp(aObjectID, "price", fPrice);
+    aStorage.SetObjectProp(aObjectID, "location", fLocationString);
+    aStorage.SetObjectProp(aObjectID, "category", fCategoryString);
+    aStorage.SetObjectProp(aObjectID, "link", fLink);
+    aStorage.SetObjectProp(aObjectID, "has_image", fHasImage);
+    aStorage.SetObjectProp(aObjectID, "visited", fVisited);
+    aStorage.SetObjectProp(aObjectID, "new", fNew);
+    aStorage.SetObjectProp(aObjectID, "location_id", fLocationID);
+    aStorage.SetObjectProp(aObjectID, "description", fDescription);
+    aStorage.SetObjectProp(aObjectID, "replied", fReplied);
+    aStorage.SetObjectProp(aObjectID, "image_url", fImageUrl);
+    aStorage.SetObjectProp(aObjectID, "original_image", fOriginalImage);
+    aStorage.SetObjectProp(aObjectID, "resized_image", fResizedImage);
+}
+
+void TEntry::SaveToDBEntries(TObjectsStorage& aStorage, int aSearchID, const std::string& aType) const {
+    TEntriesWriter writer(aStorage.SQLLiteDB());
+    writer.Insert(*this, aSearchID, aType);
+}
+
+std::string TEntry::GetContact() const {
+    TCLock lock(fCriticalSection);
+    return fContact;
+}
+
+void TEntry::SetContact(const std::string& aValue) {
+    TCLock lock(fCriticalSection);
+    fContact = aValue;
+}
+
+bool TEntry::GetNoContact() const {
+    TCLock lock(fCriticalSection);
+    return fNoContact;
+}
+
+void TEntry::SetNoContact(bool aValue) {
+    TCLock lock(fCriticalSection);
+    fNoContact = aValue;
+}
+
+bool TEntry::GetReplied() const {
+    TCLock lock(fCriticalSection);
+    return fReplied;
+}
+
+void TEntry::SetReplied(bool aValue) {
+    TCLock lock(fCriticalSection);
+    fReplied = aValue;
+}
+
+std::string TEntry::GetImageUrl() const {
+    TCLock lock(fCriticalSection);
+    return fImageUrl;
+}
+
+void TEntry::SetImageUrl(const std::string& aValue) {
+    TCLock lock(fCriticalSection);
+    fImageUrl = aValue;
+}
+
+TBlob TEntry::GetOriginalImage() const {
+    TCLock lock(fCriticalSection);
+    return fOriginalImage;
+}
+
+void TEntry::SetOriginalImage(TBlob aImage) {
+    TCLock lock(fCriticalSection);
+    fOriginalImage = std::move(aImage);
+}
+
+TBlob TEntry::GetResizedImage() const {
+    TCLock lock(fCriticalSection);
+    return fResizedImage;
+}
+
+void TEntry::SetResizedImage(TBlob aImage) {
+    TCLock lock(fCriticalSection);
+    fResizedImage = std::move(aImage);
+}
+
+bool TEntry::HasOriginalImage() const {
+    TCLock lock(fCriticalSection);
+    return !fOriginalImage.empty();
+}
+
+bool TEntry::HasResizedImage() const {
+    TCLock lock(fCriticalSection);
+    return !fResizedImage.empty();
+}
+
+bool TEntry::GetImageDownloading() const {
+    TCLock lock(fCriticalSection);
+    return fImageDownloading;
+}
+
+void TEntry::SetImageDownloading(bool aValue) {
+    TCLock lock(fCriticalSection);
+    fImageDownloading = aValue;
+}
+
+// --- TFavourite ------------------------------------------------------------------------
+
+TFavourite::TFavourite(const TEntry& aEntry, const std::string& aNote) : fNote(aNote) { Assign(aEntry); }
+
+TFavourite::TFavourite(TObjectsStorage& aStorage, int aObjectID) {
+    LoadFromObject(aStorage, aObjectID);
+    fNote = aStorage.GetObjectPropText(aObjectID, "note");
+}
+
+TFavourite::TFavourite(const pugi::xml_node& aNode) {
+    LoadFromXMLNode(aNode);
+    fNote = UnEscapeXML(ChildText(aNode, "note"));
+}
+
+void TFavourite::SaveToDB(TObjectsStorage& aStorage, int aObjectID) const {
+    TEntry::SaveToDB(aStorage, aObjectID);
+    aStorage.SetObjectProp(aObjectID, "note", GetNote());
+}
+
+std::string TFavourite::GetNote() const {
+    TCLock lock(GetCriticalSection());
+    return fNote;
+}
+
+void TFavourite::SetNote(const std::string& aValue) {
+    TCLock lock(GetCriticalSection());
+    fNote = aValue;
+}
+
+// --- TEntriesWriter --------------------------------------------------------------------
+
+struct TEntriesWriter::TStatement {
+    sqlite3_stmt* fStmt = nullptr;
+    ~TStatement() { sqlite3_finalize(fStmt); }
+};
+
+namespace {
+
+constexpr const char* cInsertEntrySQL =
+    "insert into entries (search_id, type, site, date_str, name, price, location, category, link, has_image, "
+    "visited, new, location_id, description, replied, image_url, original_image, resized_image) "
+    "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)";
+
+void Check(sqlite3* aDB, int aCode) {
+    if (aCode != SQLITE_OK && aCode != SQLITE_DONE && aCode != SQLITE_ROW)
+        throw ESQLiteError(sqlite3_errmsg(aDB), aCode);
+}
+
+void BindText(sqlite3* aDB, sqlite3_stmt* aStmt, int aIndex, const std::string& aText) {
+    Check(aDB, sqlite3_bind_text(aStmt, aIndex, aText.data(), static_cast<int>(aText.size()), SQLITE_TRANSIENT));
+}
+
+void BindBlob(sqlite3* aDB, sqlite3_stmt* aStmt, int aIndex, const TBlob& aBlob) {
+    // An empty blob, not NULL: readers tell "no picture" by the length.
+    Check(aDB, sqlite3_bind_blob(aStmt, aIndex, aBlob.empty() ? "" : static_cast<const void*>(aBlob.data()),
+                                 static_cast<int>(aBlob.size()), SQLITE_TRANSIENT));
+}
+
+}  // namespace
+
+TEntriesWriter::TEntriesWriter(TSQLiteDB& aDB) : fDB(aDB), fStatement(std::make_unique<TStatement>()) {
+    sqlite3* db = fDB.Handle();
+    Check(db, sqlite3_prepare_v2(db, cInsertEntrySQL, -1, &fStatement->fStmt, nullptr));
+}
+
+TEntriesWriter::~TEntriesWriter() = default;
+
+void TEntriesWriter::Insert(const TEntry& aEntry, int aSearchID, const std::string& aType) {
+    sqlite3* db = fDB.Handle();
+    sqlite3_stmt* stmt = fStatement->fStmt;
+    TCLock lock(aEntry.fCriticalSection);
+    sqlite3_reset(stmt);
+    Check(db, sqlite3_bind_int(stmt, 1, aSearchID));
+    BindText(db, stmt, 2, aType);
+    Check(db, sqlite3_bind_int(stmt, 3, static_cast<int>(aEntry.fFromSite)));
+    BindText(db, stmt, 4, EscapeSQL(aEntry.fDate));
+    BindText(db, stmt, 5, EscapeSQL(RemoveErrorousCharacters(aEntry.fName)));
+    BindText(db, stmt, 6, FloatToStorageText(aEntry.fPrice));
+    BindText(db, stmt, 7, EscapeSQL(aEntry.fLocationString));
+    BindText(db, stmt, 8, EscapeSQL(aEntry.fCategoryString));
+    BindText(db, stmt, 9, EscapeSQL(aEntry.fLink));
+    BindText(db, stmt, 10, BoolToStorageText(aEntry.fHasImage));
+    BindText(db, stmt, 11, BoolToStorageText(aEntry.fVisited));
+    BindText(db, stmt, 12, BoolToStorageText(aEntry.fNew));
+    Check(db, sqlite3_bind_int(stmt, 13, aEntry.fLocationID));
+    BindText(db, stmt, 14, EscapeSQL(aEntry.fDescription));
+    BindText(db, stmt, 15, BoolToStorageText(aEntry.fReplied));
+    BindText(db, stmt, 16, EscapeSQL(aEntry.fImageUrl));
+    BindBlob(db, stmt, 17, aEntry.fOriginalImage);
+    BindBlob(db, stmt, 18, aEntry.fResizedImage);
+    const int code = sqlite3_step(stmt);
+    if (code != SQLITE_DONE) {
+        const std::string message = sqlite3_errmsg(db);
+        sqlite3_reset(stmt);
+        throw ESQLiteError(message, code);
+    }
+    sqlite3_reset(stmt);
+}
+
+}  // namespace trawlix
