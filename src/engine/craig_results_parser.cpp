@@ -31,17 +31,23 @@ int TCraigSiteResultsParser::Parse() {
     }
 }
 
+// The first word of the title after its currency mark. Blanks between the mark and the
+// number are skipped, so "$ 150" and "EUR 300" read as prices too.
+std::string FirstWordAfter(const std::string& aTitle, size_t aMarkLength) {
+    return Trim(ReadFromLeft(Trim(aTitle.substr(aMarkLength)), 1, " "));
+}
+
 std::string CraigsPriceText(const std::string& aTitle) {
     if (aTitle.find('$') != std::string::npos) {
-        if (aTitle[0] == '$') return Trim(ReadFromLeft(aTitle, 1, " ", 2));
+        if (aTitle[0] == '$') return FirstWordAfter(aTitle, 1);
         return ReadFromLeft(Trim(ReadFromRight(aTitle, 1, "$")), 1, " ");
     }
     size_t euro = aTitle.find("EUR");
     if (euro == std::string::npos) {
-        if (aTitle.size() >= 2 && aTitle[0] == 'A' && aTitle[1] == '?') return Trim(ReadFromLeft(aTitle, 1, " ", 3));
+        if (aTitle.size() >= 2 && aTitle[0] == 'A' && aTitle[1] == '?') return FirstWordAfter(aTitle, 2);
         return {};
     }
-    if (euro == 0) return Trim(ReadFromLeft(aTitle, 1, " ", 4));
+    if (euro == 0) return FirstWordAfter(aTitle, 3);
     return Trim(aTitle.substr(euro + 3));
 }
 
