@@ -7,16 +7,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/text_functions.h"
+
 namespace trawlix {
 
 namespace {
-
-std::string Trim(const std::string& aText) {
-    const auto isBlank = [](unsigned char c) { return std::isspace(c) != 0; };
-    auto first = std::find_if_not(aText.begin(), aText.end(), isBlank);
-    auto last = std::find_if_not(aText.rbegin(), aText.rend(), isBlank).base();
-    return first < last ? std::string(first, last) : std::string();
-}
 
 std::string Lower(std::string aText) {
     std::transform(aText.begin(), aText.end(), aText.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -31,20 +26,6 @@ bool ReadWholeFile(const std::filesystem::path& aPath, std::string& aText) {
     if (in.bad()) return false;
     aText = text.str();
     return true;
-}
-
-// Replaces every occurrence of aFrom, ignoring case, by aTo.
-std::string ReplaceIgnoringCase(const std::string& aText, const std::string& aFrom, const std::string& aTo) {
-    const std::string lowered = Lower(aText);
-    const std::string from = Lower(aFrom);
-    std::string result;
-    size_t start = 0;
-    for (size_t at = lowered.find(from); at != std::string::npos; at = lowered.find(from, start)) {
-        result.append(aText, start, at - start).append(aTo);
-        start = at + from.size();
-    }
-    result.append(aText, start, std::string::npos);
-    return result;
 }
 
 }  // namespace
@@ -83,16 +64,9 @@ void WriteOlderSearchesText(const std::filesystem::path& aDataFolder, const std:
     if (ec) std::filesystem::remove(temporary, ec);
 }
 
-std::string KeepPrintableASCII(const std::string& aText) {
-    std::string result;
-    result.reserve(aText.size());
-    for (unsigned char c : aText)
-        if (c >= 32 && c <= 126) result.push_back(static_cast<char>(c));
-    return result;
-}
-
 void ParseOlderSearchesText(const std::string& aText, pugi::xml_document& aDocument) {
-    const auto parsed = aDocument.load_string(aText.c_str(), pugi::parse_default | pugi::parse_declaration);
+    const std::string text = RemoveSpecialCharacters(aText);
+    const auto parsed = aDocument.load_string(text.c_str(), pugi::parse_default | pugi::parse_declaration);
     if (!parsed) throw ESearchesFileError(std::string("The searches file ") + cOlderSearchesFileName +
                                           " cannot be read: " + parsed.description() + ".");
     if (!aDocument.document_element())
@@ -103,14 +77,6 @@ std::string SerializeOlderSearches(const pugi::xml_document& aDocument) {
     std::ostringstream text;
     aDocument.save(text, "", pugi::format_raw, pugi::encoding_utf8);
     return text.str();
-}
-
-std::string UnEscapeOlderXML(const std::string& aText) {
-    std::string result = aText;
-    static const std::pair<const char*, const char*> cReplacements[] = {
-        {"&#38;", "&"}, {"&#60;", "<"}, {"&#62;", ">"}, {"&#34;", "\""}, {"&#39;", "'"}, {"&#x9;", "\t"}};
-    for (const auto& [from, to] : cReplacements) result = ReplaceIgnoringCase(result, from, to);
-    return result;
 }
 
 bool ParseOlderInteger(const std::string& aText, int& aValue) {
@@ -152,6 +118,8 @@ pugi::xml_node TOlderSearchElement::Child(const char* aName) const {
 }
 
 std::string TOlderSearchElement::Text(const char* aName) const { return Child(aName).child_value(); }
+
+std::string TOlderSearchElement::UnescapedText(const char* aName) const { return UnEscapeXML(Text(aName)); }
 
 int TOlderSearchElement::Integer(const char* aName) const {
     const std::string text = Text(aName);

@@ -28,16 +28,11 @@ std::string LoadOlderSearchesText(const std::filesystem::path& aDataFolder);
 // Writes aText back when the file exists (a session never creates it).
 void WriteOlderSearchesText(const std::filesystem::path& aDataFolder, const std::string& aText);
 
-// Drops every character outside 32..126 (line breaks included) before parsing, as the
-// older program did with its own files.
-std::string KeepPrintableASCII(const std::string& aText);
-// Parses the cleaned text; raises ESearchesFileError when it is not a document.
+// Parses the text after dropping every character outside 32..126 (line breaks
+// included), as the older program did with its own files; raises ESearchesFileError
+// when it is not a document.
 void ParseOlderSearchesText(const std::string& aText, pugi::xml_document& aDocument);
 std::string SerializeOlderSearches(const pugi::xml_document& aDocument);
-
-// The older program's own unescaping of texts it had escaped itself: "&#38;", "&#60;",
-// "&#62;", "&#34;", "&#39;" and "&#x9;", in that order, ignoring case.
-std::string UnEscapeOlderXML(const std::string& aText);
 
 // Reads the values of one search element: child elements carrying texts. The readers of
 // required values raise ESearchesFileError naming the element when it is missing or
@@ -49,7 +44,8 @@ public:
     bool Has(const char* aName) const { return static_cast<bool>(fNode.child(aName)); }
     pugi::xml_node Child(const char* aName) const;
     std::string Text(const char* aName) const;
-    std::string UnescapedText(const char* aName) const { return UnEscapeOlderXML(Text(aName)); }
+    // With the older program's own unescaping of the texts it had escaped itself.
+    std::string UnescapedText(const char* aName) const;
     int Integer(const char* aName) const;
     double Float(const char* aName) const;
     // "True"/"False" in any case, or a number (non-zero is true).

@@ -5,6 +5,7 @@
 
 #include <pugixml.hpp>
 
+#include "engine/keyword_syntax.h"
 #include "mail/filter.h"
 #include "model/categories.h"
 #include "model/objects_storage.h"
@@ -45,25 +46,6 @@ void SetLocked(TCCriticalSection& aLock, T& aField, const T& aValue) {
 }
 
 }  // namespace
-
-std::string CleanSearchKeywords(const std::string& aKeywords) {
-    const auto isEdge = [](char c) { return c == '|' || c == ' ' || (c >= '\t' && c <= '\r'); };
-    size_t first = 0;
-    size_t last = aKeywords.size();
-    while (first < last && isEdge(aKeywords[first])) ++first;
-    while (last > first && isEdge(aKeywords[last - 1])) --last;
-    std::string result;
-    result.reserve(last - first);
-    for (size_t i = first; i < last; ++i) {
-        if (aKeywords[i] == '\r' && i + 1 < last && aKeywords[i + 1] == '\n') {
-            result.push_back(' ');
-            ++i;
-        } else {
-            result.push_back(aKeywords[i]);
-        }
-    }
-    return result;
-}
 
 // --- construction -------------------------------------------------------------------
 
@@ -557,7 +539,7 @@ std::string TSearch::GetNonValidatedKeywords() const { return Locked(fCriticalSe
 void TSearch::SetKeywords(const std::string& aValue) {
     TCLock lock(fCriticalSection);
     if (aValue == fNonValudatedKeywords) return;
-    fKeywords = CleanSearchKeywords(aValue);
+    fKeywords = ValidateKeywords(aValue);
     fNonValudatedKeywords = aValue;
 }
 std::string TSearch::GetBackpageKeywords() const { return Locked(fCriticalSection, fBackpageKeywords); }

@@ -257,8 +257,4 @@ private:
     bool fFillInLV = false;
 };
 
-// The keyword line as the adapters send it: leading and trailing blanks and "|" removed,
-// line breaks turned into spaces, the inner text untouched.
-std::string CleanSearchKeywords(const std::string& aKeywords);
-
 }  // namespace trawlix

@@ -31,7 +31,7 @@ void TSearches::LoadSearches() {
 
 void TSearches::LoadFromOlderFile() {
     pugi::xml_document document;
-    ParseOlderSearchesText(KeepPrintableASCII(XML), document);
+    ParseOlderSearchesText(XML, document);
     for (const auto& node : document.document_element().children()) {
         if (node.type() != pugi::node_element) continue;
         auto search = TSearch::CreateFromXMLNode(node, fLookups);
