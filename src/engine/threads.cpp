@@ -58,6 +58,12 @@ void TcThread::Launch(std::unique_ptr<TcThread> aThread) {
 }
 
 void TcThread::Run() {
+    {
+        // A wake-up asked for before the thread ran is stale: Execute looks at its state
+        // before it first sleeps anyway.
+        std::lock_guard wake(fWakeMutex);
+        fWakeRequested = false;
+    }
     try {
         Execute();
     } catch (...) {
