@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/craig_results_parser.h"
+#include "engine/text_functions.h"
+#include "support/test_support.h"
+
+namespace trawlix {
+namespace {
+
+std::string Page(const std::string& aName) { return test::ReadFile(test::TestsDir() / "engine/fixtures/pages" / aName); }
+
+struct ParseOutcome {
+    int count = -1;
+    bool overflow = false;
+    std::vector<TParsedResult> results;
+};
+
+ParseOutcome ParseCraigslist(const std::string& aPage, bool aCategoryListing) {
+    TCraigSiteResultsParser parser;
+    ParseOutcome outcome;
+    parser.SetOnlyCatListings(aCategoryListing);
+    parser.SetOnResultParsed([&](const TParsedResult& aResult) { outcome.results.push_back(aResult); });
+    parser.SetHTML(aPage);
+    outcome.count = parser.Parse();
+    outcome.overflow = parser.GetSearchLinkPagesOverflow();
+    return outcome;
+}
+
+TEST(CraigsPriceTest, PriceRuleOnTitles) {
+    const std::pair<const char*, double> cases[] = {
+        {"Couch - $150 (Oakland) pic", 150},
+        {"$1,200 bike", 1.2},  // the comma survives to ExtractDouble and becomes a decimal mark
+        {"$ 150 couch", 150},
+        {"Bike $20 or $15 (SF)", 15},  // the last "$" counts
+        {"Ends with $", -1},
+        {"EUR300 city bike", 300},
+        {"EUR 300 city bike", 300},
+        {"Kids bike EUR 45", 45},
+        {"A?99 sofa", 99},
+        {"Plain title 2011", -1},
+        {"", -1},
+    };
+    for (const auto& [title, price] : cases)
+        EXPECT_DOUBLE_EQ(ExtractDouble(CraigsPriceText(title)), price) << title;
+}
+
+TEST(CraigslistQueryPageTest, ReportsEveryAdWithDatePriceAndPicture) {
+    auto outcome = ParseCraigslist(Page("craigslist_query.html"), false);
+    ASSERT_EQ(outcome.count, 5);
+    ASSERT_EQ(outcome.results.size(), 5u);
+    EXPECT_FALSE(outcome.overflow);
+
+    const auto& couch = outcome.results[0];
+    EXPECT_EQ(couch.date, "Dec 12");
+    EXPECT_EQ(couch.name, "Couch - $150  (Oakland)  pic");
+    EXPECT_EQ(couch.link, "/eby/fur/2741234567.html");
+    EXPECT_DOUBLE_EQ(couch.price, 150);
+    EXPECT_TRUE(couch.hasImage);
+    EXPECT_EQ(couch.imageUrl, "http://images.craigslist.org/3n13o83m05Y85X25W0bbq5a7e1d0a.jpg");
+
+    EXPECT_DOUBLE_EQ(outcome.results[1].price, 1.2);
+    EXPECT_FALSE(outcome.results[1].hasImage);
+    EXPECT_EQ(outcome.results[1].imageUrl, "");
+
+    const auto& tandem = outcome.results[2];
+    EXPECT_EQ(tandem.date, "Dec 11");
+    EXPECT_EQ(tandem.name, "Tom & Jerry tandem  (SOMA)  img");
+    EXPECT_EQ(tandem.link, "/sfc/bik/2741234569.html?lang=en&cc=us");
+    EXPECT_TRUE(tandem.hasImage);
+
+    EXPECT_EQ(outcome.results[3].date, "Dec 9");
+    EXPECT_DOUBLE_EQ(outcome.results[3].price, 300);
+    EXPECT_DOUBLE_EQ(outcome.results[4].price, 45);
+}
+
+TEST(CraigslistQueryPageTest, APageBeyondTheLastSetsOverflowAndReportsNothing) {
+    auto outcome = ParseCraigslist(Page("craigslist_query_overflow.html"), false);
+    EXPECT_EQ(outcome.count, 0);
+    EXPECT_TRUE(outcome.results.empty());
+    EXPECT_TRUE(outcome.overflow);
+}
+
+TEST(CraigslistQueryPageTest, NothingFoundReportsNothingWithoutOverflow) {
+    auto outcome = ParseCraigslist(Page("craigslist_query_nothing.html"), false);
+    EXPECT_EQ(outcome.count, 0);
+    EXPECT_TRUE(outcome.results.empty());
+    EXPECT_FALSE(outcome.overflow);
+}
+
+TEST(CraigslistQueryPageTest, TheListingEndsAtTheFirstMarker) {
+    std::string page =
+        "<p class=\"row\"> Dec 1 - <a href=\"/a/1.html\">Before - $5</a></p>"
+        "<h4>Few LOCAL results found. Nearby:</h4>"
+        "<p class=\"row\"> Dec 2 - <a href=\"/a/2.html\">Nearby - $6</a></p>";
+    auto outcome = ParseCraigslist(page, false);
+    ASSERT_EQ(outcome.count, 1);
+    EXPECT_EQ(outcome.results[0].link, "/a/1.html");
+    // Without any end marker the page is not a listing.
+    EXPECT_EQ(ParseCraigslist("<p class=\"row\"> Dec 1 - <a href=\"/a/1.html\">x</a></p>", false).count, 0);
+}
+
+TEST(CraigslistCategoryPageTest, ReportsTheAdsOfEveryDayWithTheirOwnDate) {
+    auto outcome = ParseCraigslist(Page("craigslist_category.html"), true);
+    ASSERT_EQ(outcome.count, 5);
+    ASSERT_EQ(outcome.results.size(), 5u);
+    const char* dates[] = {"Dec 12", "Dec 12", "Dec 11", "Dec 10", "Dec 10"};
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(outcome.results[i].date, dates[i]) << i;
+
+    EXPECT_EQ(outcome.results[0].name, "Road bike - $300  (Berkeley)  pic");
+    EXPECT_TRUE(outcome.results[0].hasImage);
+    EXPECT_DOUBLE_EQ(outcome.results[0].price, 300);
+    EXPECT_EQ(outcome.results[1].name, "Fixie & lock - $180  (SOMA)");
+    EXPECT_EQ(outcome.results[1].imageUrl, "http://images.craigslist.org/5Z25W05Y83m3k13o.jpg");
+    EXPECT_DOUBLE_EQ(outcome.results[2].price, -1);
+    EXPECT_DOUBLE_EQ(outcome.results[3].price, 1.2);
+    EXPECT_EQ(outcome.results[4].link, "/nby/bik/2741000005.html");
+    EXPECT_FALSE(outcome.overflow);
+}
+
+TEST(CraigslistCategoryPageTest, TheParserChoosesByTheSearchSetting) {
+    // A category page read as a query page has no end marker to close its listing.
+    EXPECT_EQ(ParseCraigslist(Page("craigslist_category.html"), false).count, 0);
+}
+
+TEST(CraigslistParserTest, ImageBaseUrlIsASetting) {
+    TCraigSiteResultsParser parser;
+    parser.SetImageBaseURL("http://img.test/");
+    EXPECT_EQ(parser.ExtractImageUrl("<span id=\"images:a&amp;b.jpg\">"), "http://img.test/a&b.jpg");
+    EXPECT_EQ(parser.ExtractImageUrl("<span>no picture</span>"), "");
+}
+
+TEST(CraigslistParserTest, HostileAndEmptyPagesGiveNoAds) {
+    std::string nested;
+    for (int i = 0; i < 20000; ++i) nested += "<p>x";
+    std::string headings;
+    for (int i = 0; i < 20000; ++i) headings += "<h4> a b 1</h4><p>";
+    const std::string pages[] = {"", "Displaying: 1 - 5 " + nested + " Displaying: 1 - 5", headings,
+                                 std::string("\xff\xfe\x00<p", 5)};
+    for (const auto& page : pages) {
+        for (bool categoryListing : {false, true}) {
+            auto outcome = ParseCraigslist(page, categoryListing);
+            EXPECT_EQ(outcome.count, 0);
+            EXPECT_TRUE(outcome.results.empty());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace trawlix
