@@ -1,0 +1,561 @@
+#!/usr/bin/env python3
+"""Trawlix site simulator: a loopback HTTP server that answers the URLs of the six
+ad sites with pages in their formats. It also acts as a forward proxy, so the program
+reaches it through its ordinary proxy setting. See README.md beside this file."""
+
+import argparse
+import datetime
+import gzip
+import hashlib
+import html
+import json
+import os
+import random
+import re
+import socket
+import ssl
+import struct
+import sys
+import threading
+import time
+import zlib
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import parse_qs, unquote_plus, urlsplit
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+FIXTURES = os.path.join(HERE, "fixtures")
+
+MONTHS = ["Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"]
+DAYS = ["Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"]
+THINGS = ["bike", "couch", "table", "lamp", "guitar", "camera", "desk", "stroller", "kayak", "café chair"]
+ADJECTIVES = ["red", "old", "vintage", "large", "small", "blue", "solid oak", "folding", "antique", "new"]
+PLACES = ["oakland", "berkeley", "san jose", "palo alto", "richmond", "fremont"]
+CARS = ["Honda Civic", "Toyota Camry", "Ford Focus", "Mazda 3", "Subaru Outback", "VW Golf"]
+
+CL_PAGE = 100      # Craigslist query results per page (offset s)
+OODLE_PAGE = 25    # Oodle feed items per page (offset o)
+EBAY_PAGE = 20     # eBay Classifieds items per page (page=)
+CARS_PAGE = 250    # Cars.com results per page (offset rn)
+AT_PAGE = 100      # Autotrader results per page (pager.offset)
+
+# Paths that steer the simulator; they stay out of the request log.
+CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear")
+
+
+# ---- deterministic ads ------------------------------------------------------------
+
+class Generator:
+    """Ads that depend only on the seed, the site and the query, never on the page
+    asked for, so a test can ask the simulator what a page must contain."""
+
+    def __init__(self, seed, today):
+        self.seed = seed
+        self.today = today
+
+    def rng(self, *parts):
+        key = "|".join([str(self.seed)] + [str(p) for p in parts])
+        return random.Random(int(hashlib.sha256(key.encode()).hexdigest()[:16], 16))
+
+    def total(self, site, query_key, words):
+        for word in words:
+            m = re.fullmatch(r"count(\d+)", word)
+            if m:
+                return int(m.group(1))
+        return 20 + self.rng(site, query_key, "total").randrange(231)
+
+    def ad(self, site, query_key, index):
+        r = self.rng(site, query_key, index)
+        day = self.today - datetime.timedelta(days=index // 40)
+        ad = {
+            "id": 2700000000 + r.randrange(99999999),
+            "title": "%s %s" % (r.choice(ADJECTIVES), r.choice(THINGS)),
+            "price": r.choice([None, r.randrange(5, 999)]),
+            "place": r.choice(PLACES),
+            "pic": r.random() < 0.6,
+            "day": day,
+            "car": "%d %s" % (r.randrange(1995, 2012), r.choice(CARS)),
+            "car_price": r.randrange(1500, 45000),
+            "phone": "(555) %03d-%04d" % (r.randrange(1000), r.randrange(10000)),
+            "photos": r.randrange(0, 15),
+            "image": "%dZ%dQ%d.jpg" % (r.randrange(10**6), r.randrange(10**6), index),
+        }
+        return ad
+
+    def ads(self, site, query_key, words, first, count):
+        total = self.total(site, query_key, words)
+        last = min(total, first + count)
+        return total, [self.ad(site, query_key, i) for i in range(first, last)]
+
+
+def month_day(day):
+    return "%s %d" % (MONTHS[day.month - 1], day.day)
+
+
+def rss_date(day):
+    return "%s, %02d %s %d 10:15:00 -0800" % (DAYS[day.weekday()], day.day, MONTHS[day.month - 1], day.year)
+
+
+# ---- pages ------------------------------------------------------------------------
+
+def query_words(params, *names):
+    text = " ".join(params.get(n, [""])[0] for n in names)
+    return [w.lower() for w in re.split(r"[\s+]+", text) if w]
+
+
+def cl_title(ad):
+    text = ad["title"]
+    if ad["price"] is not None:
+        text += " - $%d" % ad["price"]
+    return text + " (%s)" % ad["place"]
+
+
+def cl_row(ad, cat, with_date):
+    image = '<span class="ih" id="images:%s">&nbsp;</span> ' % ad["image"] if ad["pic"] else ""
+    date = " %s - " % month_day(ad["day"]) if with_date else " "
+    pic = '<span class="p"> pic</span>' if ad["pic"] else ""
+    return '<p class="row">%s%s<a href="/%s/%d.html">%s</a>%s</p>\n' % (
+        image, date, cat, ad["id"], html.escape(cl_title(ad), quote=False), pic)
+
+
+def cl_expected(ad, cat, date):
+    title = cl_title(ad) + (" pic" if ad["pic"] else "")
+    return {"date": date, "title": title, "link": "/%s/%d.html" % (cat, ad["id"]),
+            "price": float(ad["price"]) if ad["price"] is not None else -1.0,
+            "has_image": ad["pic"], "image": ad["image"] if ad["pic"] else ""}
+
+
+def craigslist_query(gen, host, path, params):
+    parts = path.split("/")
+    cat = parts[2] if len(parts) > 2 and parts[2] else "sss"
+    # Postings of a sub-area live under it: /eby/bik/123.html
+    prefix = "%s/%s" % (parts[3], cat) if len(parts) > 3 and parts[3] else cat
+    words = query_words(params, "query")
+    key = (host, path, " ".join(words))
+    offset = int(params.get("s", ["0"])[0] or 0)
+    head = "<html><head><title>craigslist | %s search</title></head><body>\n" % cat
+    if "nothingfound" in words or "count0" in words:
+        body = head + "<p>Nothing found for that search ( All words must match ).</p>\n</body></html>\n"
+        return body, {"ads": [], "overflow": False, "nothing_found": True}
+    total, ads = gen.ads("craigslist", key, words, offset, CL_PAGE)
+    if offset >= total:
+        body = head + "<h4>Displaying: %d - %d of %d</h4>\n</body></html>\n" % (offset + 1, total, total)
+        return body, {"ads": [], "overflow": True, "nothing_found": False}
+    shown = "Displaying: %d - %d of %d" % (offset + 1, offset + len(ads), total)
+    rows = "".join(cl_row(ad, prefix, True) for ad in ads)
+    tail = ""
+    if "fewlocal" in words:
+        nearby = gen.ads("craigslist-nearby", key, [], 0, 3)[1]
+        tail = "<h4>Few LOCAL results found. Here are some from NEARBY areas.</h4>\n" + \
+            "".join(cl_row(ad, prefix, True) for ad in nearby)
+    else:
+        tail = "<h4>%s</h4>\n" % shown
+    body = head + "<div>Sort by:<strong>newest</strong></div>\n<h4 class=\"ban\">%s</h4>\n%s%s</body></html>\n" % (
+        shown, rows, tail)
+    expected = [cl_expected(ad, prefix, month_day(ad["day"])) for ad in ads]
+    return body, {"ads": expected, "overflow": False, "nothing_found": False}
+
+
+def craigslist_category(gen, host, path):
+    cat = path.strip("/")
+    r = gen.rng("craigslist-days", host, path)
+    body = "<html><head><title>craigslist | %s</title></head><body>\n" % cat
+    expected = []
+    index = 0
+    for back in range(3):
+        day = gen.today - datetime.timedelta(days=back)
+        body += '<h4 class="ban">%s %s %d</h4>\n' % (DAYS[day.weekday()], MONTHS[day.month - 1], day.day)
+        for _ in range(2 + r.randrange(6)):
+            ad = gen.ad("craigslist-cat", (host, path), index)
+            index += 1
+            body += cl_row(ad, cat, False)
+            expected.append(cl_expected(ad, cat, month_day(day)))
+    body += '<p align="center"><a href="index100.html">next 100 postings</a></p>\n</body></html>\n'
+    return body, {"ads": expected, "overflow": False, "nothing_found": False}
+
+
+def craigslist_posting(gen, host, path):
+    posting = re.search(r"(\d+)\.html$", path).group(1)
+    r = gen.rng("posting", host, posting)
+    email = "sale-%s-%s@craigslist.org" % ("".join(r.choice("abcdefghjk") for _ in range(5)), posting)
+    images = ["http://images.craigslist.org/%dP%d.jpg" % (r.randrange(10**6), i) for i in range(r.randrange(1, 4))]
+    text = "Great condition &amp; barely used. Pick up in %s only." % r.choice(PLACES)
+    body = ("<html><head><title>posting %s</title></head><body>\n<h2>%s</h2>\n"
+            'Reply to: <a href="mailto:%s?subject=posting">%s</a>\n'
+            '<div id="userbody">%s\n%s\n<!-- START CLTAGS -->\n</div>\n</body></html>\n') % (
+        posting, "posting " + posting, email, email, text,
+        "\n".join('<img src="%s" alt="">' % i for i in images))
+    return body, {"email": email, "images": images, "description": html.unescape(text) + "\n" +
+                  "\n".join('<img src="%s" alt="">' % i for i in images) + "\n"}
+
+
+def rss_page(items, title):
+    out = '<?xml version="1.0" encoding="UTF-8"?>\n<rss version="2.0"><channel><title>%s</title>\n' % title
+    for item in items:
+        out += item
+    return out + "</channel></rss>\n"
+
+
+def rss_item(ad, link, index):
+    title = ad["title"] + (" - $%d" % ad["price"] if ad["price"] is not None else "")
+    desc = "%s in %s" % (ad["title"], ad["place"])
+    if index % 2 == 0:   # every other item in CDATA, as the sites mix both
+        item = ("<item>\n <title><![CDATA[%s]]></title>\n <link><![CDATA[%s]]></link>\n"
+                " <description><![CDATA[%s]]></description>\n <pubDate>%s</pubDate>\n</item>\n") % (
+            title, link, desc, rss_date(ad["day"]))
+    else:
+        item = ("<item>\n <title>%s</title>\n <link>%s</link>\n <description>%s</description>\n"
+                " <pubDate>%s</pubDate>\n</item>\n") % (
+            html.escape(title), html.escape(link), html.escape(desc), rss_date(ad["day"]))
+        title, link, desc = html.escape(title), html.escape(link), html.escape(desc)
+    expected = {"date": month_day(ad["day"]), "title": title, "link": link,
+                "price": float(ad["price"]) if ad["price"] is not None else -1.0,
+                "has_image": True, "description": desc}
+    return item, expected
+
+
+def undated_item(host):
+    return ("<item>\n <title>no date here</title>\n <link>http://%s/undated</link>\n"
+            " <description>dropped</description>\n <pubDate>soon</pubDate>\n</item>\n") % host
+
+
+def feed(gen, site, host, path, params, words, first, count, link_of):
+    key = (host, path, tuple(sorted((k, v) for k, v in params.items() if k not in ("o", "page"))))
+    total, ads = gen.ads(site, key, words, first, count)
+    items, expected = [], []
+    for i, ad in enumerate(ads):
+        item, exp = rss_item(ad, link_of(ad), first + i)
+        items.append(item)
+        expected.append(exp)
+    if first == 0 and ads:
+        items.insert(1, undated_item(host))   # a feed item without a day is skipped
+    return rss_page(items, site), {"ads": expected, "overflow": False, "nothing_found": not ads}
+
+
+def backpage(gen, host, path, params):
+    words = query_words(params, "keyword")
+    return feed(gen, "backpage", host, path, params, words, 0, 30,
+                lambda ad: "http://%s/online/classifieds/%d" % (host, ad["id"]))
+
+
+def oodle(gen, host, path, params):
+    words = query_words(params, "q")
+    first = int(params.get("o", ["0"])[0] or 0)
+    return feed(gen, "oodle", host, path, params, words, first, OODLE_PAGE,
+                lambda ad: "http://%s/view/%d/?r=rss" % (host, ad["id"]))
+
+
+def ebay(gen, host, path, params):
+    words = query_words(params, "q")
+    first = int(params.get("page", ["0"])[0] or 0) * EBAY_PAGE
+    return feed(gen, "ebay", host, path, params, words, first, EBAY_PAGE,
+                lambda ad: "http://%s/classified-ad/%d" % (host, ad["id"]))
+
+
+def cars_com(gen, host, path, params):
+    words = query_words(params, "kw")
+    first = int(params.get("rn", ["0"])[0] or 0)
+    key = (host, params.get("zc", [""])[0], " ".join(words))
+    total, ads = gen.ads("cars.com", key, words, first, CARS_PAGE)
+    body = "<html><body><table>\n"
+    expected = []
+    for ad in ads:
+        href = "/go/search/detail.jsp?listingId=%d&amp;tracktype=usedcc" % ad["id"]
+        body += ('<tr><td class="vehicleInfoColumn">\n<div class="YmmHeader"><a href="%s">%s</a></div>\n'
+                 '<span class="priceSort">$%s</span>\n<div class="vehicleDescription"><b>%s</b> one owner</div>\n'
+                 '<div class="sellerPhone"> %s </div>\n</td></tr>\n') % (
+            href, ad["car"], "{:,}".format(ad["car_price"]), ad["title"], ad["phone"])
+        expected.append({"date": "", "title": "%s - $%s" % (ad["car"], "{:,}".format(ad["car_price"])),
+                         "link": "http://%s%s" % (host, html.unescape(href)), "price": float(ad["car_price"]),
+                         "has_image": True, "description": "%s one owner" % ad["title"],
+                         "contact": ad["phone"]})
+    body += "</table></body></html>\n"
+    return body, {"ads": expected, "overflow": False, "nothing_found": not ads}
+
+
+def autotrader(gen, host, path, params):
+    words = query_words(params, "keywords_display")
+    first = int(params.get("pager.offset", ["0"])[0] or 0)
+    key = (host, params.get("address", [""])[0], " ".join(words))
+    total, ads = gen.ads("autotrader", key, words, first, AT_PAGE)
+    body = "<html><body>\n"
+    expected = []
+    for ad in ads:
+        href = "/cars-for-sale/vehicledetails.xhtml?car_id=%d&amp;listingId=%d" % (ad["id"], ad["id"])
+        photos = "<span>%d photos</span>" % ad["photos"] if ad["photos"] else "<span>no photo</span>"
+        body += ('<div class="search-result listing">\n<p class="listing-title"><a class="t" href="%s">%s</a></p>\n'
+                 '<h3 class="listing-price">$%s </h3>\n<p class="ad-description">%s\n</p>\n'
+                 '<h5 class="listing-phone">%s</h5>\n%s\n</div>\n') % (
+            href, ad["car"], "{:,}".format(ad["car_price"]), ad["title"], ad["phone"], photos)
+        expected.append({"date": "", "title": "%s - $%s" % (ad["car"], "{:,}".format(ad["car_price"])),
+                         "link": "http://%s/cars-for-sale/vehicledetails.xhtml?car_id=%d" % (host, ad["id"]),
+                         "price": float(ad["car_price"]), "has_image": ad["photos"] > 0,
+                         "description": ad["title"], "contact": ad["phone"]})
+    # The real pages carry a further block after the results (an advert), which
+    # closes the last result for the parser.
+    body += '<div class="search-result sponsored"><p>Sponsored</p></div>\n</body></html>\n'
+    return body, {"ads": expected, "overflow": False, "nothing_found": not ads}
+
+
+def fixture_name(params):
+    for values in params.values():
+        for value in values:
+            m = re.fullmatch(r"fixture-([a-z0-9_-]+)", value.strip().lower())
+            if m:
+                return m.group(1)
+    return None
+
+
+def site_page(gen, host, path, params):
+    """(body, content type, expected) for a site URL, or None when no site has it."""
+    host = host.lower().split(":")[0]
+    name = fixture_name(params)
+    if name:
+        for ext, ctype in ((".html", "text/html; charset=utf-8"), (".xml", "application/rss+xml; charset=utf-8")):
+            file = os.path.join(FIXTURES, name + ext)
+            if os.path.exists(file):
+                with open(file, encoding="utf-8") as f:
+                    body = f.read()
+                expected = {}
+                if os.path.exists(os.path.join(FIXTURES, name + ".json")):
+                    with open(os.path.join(FIXTURES, name + ".json"), encoding="utf-8") as f:
+                        expected = json.load(f)
+                return body, ctype, expected
+        return None
+    html_type, rss_type = "text/html; charset=utf-8", "application/rss+xml; charset=utf-8"
+    typed = lambda page, ctype: (page[0], ctype, page[1])
+    if "craigslist" in host:
+        if path.startswith("/search/"):
+            return typed(craigslist_query(gen, host, path, params), html_type)
+        if path.startswith("/flag/"):
+            return "<html><body>Thanks for flagging.</body></html>\n", html_type, {"flagged": params}
+        if re.search(r"/\d+\.html$", path):
+            return typed(craigslist_posting(gen, host, path), html_type)
+        if re.fullmatch(r"/[a-z0-9]+/?", path):
+            return typed(craigslist_category(gen, host, path), html_type)
+        return None
+    if "backpage" in host and "/online/exports/rss.xml" in path.lower():
+        return typed(backpage(gen, host, path, params), rss_type)
+    if "oodle" in host and params.get("v") == ["rss"]:
+        return typed(oodle(gen, host, path, params), rss_type)
+    if "ebayclassifieds" in host and path.startswith("/classified-ads"):
+        return typed(ebay(gen, host, path, params), rss_type)
+    if "cars.com" in host and path.startswith("/for-sale/searchresults.action"):
+        return typed(cars_com(gen, host, path, params), html_type)
+    if "autotrader" in host and path.startswith("/fyc/searchresults.jsp"):
+        return typed(autotrader(gen, host, path, params), html_type)
+    return None
+
+
+# ---- server -----------------------------------------------------------------------
+
+class Faults:
+    """Faults injected into the answers of URLs that contain a given text."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.rules = []
+
+    def add(self, rule):
+        with self.lock:
+            self.rules.append(rule)
+
+    def clear(self):
+        with self.lock:
+            self.rules.clear()
+
+    def take(self, url):
+        with self.lock:
+            for rule in self.rules:
+                if rule["match"] in url and rule["times"] != 0:
+                    rule["times"] -= 1
+                    return dict(rule)
+        return None
+
+
+def escape_field(text):
+    return text.replace("\\", "\\\\").replace("\t", "\\t").replace("\n", "\\n").replace("\r", "\\r")
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "sitesim/1.0"
+
+    def log_message(self, fmt, *args):
+        pass
+
+    def setup(self):
+        super().setup()
+        with self.server.lock:
+            self.server.connections += 1
+            self.conn_id = self.server.connections
+
+    def target(self):
+        if self.path.startswith("http://") or self.path.startswith("https://"):
+            parts = urlsplit(self.path)
+            return parts.scheme, parts.netloc, parts.path or "/", parts.query, True
+        parts = urlsplit(self.path)
+        scheme = "https" if self.server.tls else "http"
+        return scheme, self.headers.get("Host", ""), parts.path or "/", parts.query, False
+
+    def record(self, url, body):
+        if not self.server.log:
+            return
+        headers = "\n".join("%s: %s" % (k, v) for k, v in self.headers.items())
+        fields = [str(self.conn_id), self.client_address[0], self.command, url, headers, body.decode("latin-1")]
+        line = "\t".join(escape_field(f) for f in fields) + "\n"
+        with self.server.lock:
+            self.server.log.write(line)
+            self.server.log.flush()
+
+    def do_GET(self):
+        self.handle_request(b"")
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length", "0") or 0)
+        self.handle_request(self.rfile.read(length))
+
+    def do_CONNECT(self):
+        self.send_plain(501, "text/plain", b"CONNECT is not simulated\n")
+
+    def handle_request(self, request_body):
+        scheme, host, path, query, proxied = self.target()
+        url = "%s://%s%s%s" % (scheme, host, path, "?" + query if query else "")
+        if path not in CONTROL_ONLY:
+            self.record(url, request_body)
+        params = parse_qs(query, keep_blank_values=True)
+        fault = self.server.faults.take(url)
+        if fault and fault.get("delay_ms"):
+            time.sleep(fault["delay_ms"] / 1000.0)
+        if fault and fault.get("reset"):
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.close_connection = True
+            self.connection.close()
+            return
+        if fault and fault.get("status"):
+            self.send_plain(fault["status"], "text/html", b"<html><body>simulated error</body></html>\n")
+            return
+        if path.startswith("/__sim/"):
+            self.control(path, params, request_body)
+            return
+        result = site_page(self.server.gen, host, path, params)
+        if result is None:
+            self.send_plain(404, "text/html", b"<html><body>Not Found</body></html>\n")
+            return
+        body, ctype, _ = result
+        self.send_page(200, ctype, body.encode("utf-8"), truncate=bool(fault and fault.get("truncate")))
+
+    def control(self, path, params, request_body):
+        arg = lambda name, default="": params.get(name, [default])[0]
+        if path == "/__sim/echo":
+            data = {"method": self.command, "path": self.path, "headers": dict(self.headers.items()),
+                    "peer": self.client_address[0], "conn": self.conn_id, "body": request_body.decode("latin-1")}
+            self.send_page(200, "application/json", json.dumps(data).encode())
+        elif path == "/__sim/bytes":
+            self.send_page(200, "text/plain", b"x" * int(arg("n", "0")))
+        elif path == "/__sim/status":
+            self.send_plain(int(arg("code", "500")), "text/html", b"<html><body>status page</body></html>\n")
+        elif path == "/__sim/redirect":
+            self.send_response(302)
+            self.send_header("Location", arg("to", "/__sim/echo"))
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+        elif path == "/__sim/raw":
+            # Exact bytes (hex) with an exact Content-Type, for charset handling.
+            self.send_page(200, arg("type", "text/html"), bytes.fromhex(arg("hex")))
+        elif path == "/__sim/expected":
+            result = site_page(self.server.gen, *split_url(arg("url")))
+            expected = result[2] if result else None
+            self.send_page(200 if result else 404, "application/json", json.dumps(expected).encode())
+        elif path == "/__sim/fault":
+            self.server.faults.add({"match": arg("match"), "status": int(arg("status", "0")),
+                                    "delay_ms": int(arg("delay_ms", "0")), "reset": arg("reset") == "1",
+                                    "truncate": arg("truncate") == "1", "times": int(arg("times", "1"))})
+            self.send_page(200, "text/plain", b"ok\n")
+        elif path == "/__sim/clear":
+            self.server.faults.clear()
+            self.send_page(200, "text/plain", b"ok\n")
+        else:
+            self.send_plain(404, "text/plain", b"unknown control path\n")
+
+    def send_plain(self, status, ctype, body):
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def send_page(self, status, ctype, body, truncate=False):
+        accepted = self.headers.get("Accept-Encoding", "").lower()
+        encoding = None
+        if "gzip" in accepted:
+            body, encoding = gzip.compress(body, mtime=0), "gzip"
+        elif "deflate" in accepted:
+            body, encoding = zlib.compress(body), "deflate"
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        if encoding:
+            self.send_header("Content-Encoding", encoding)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if truncate:
+            self.wfile.write(body[: len(body) // 2])
+            self.wfile.flush()
+            self.close_connection = True
+            return
+        self.wfile.write(body)
+
+
+def split_url(url):
+    parts = urlsplit(url)
+    return parts.netloc, parts.path or "/", parse_qs(parts.query, keep_blank_values=True)
+
+
+class Server(ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def __init__(self, address, gen, log, tls_context=None):
+        super().__init__(address, Handler)
+        self.gen = gen
+        self.log = log
+        self.lock = threading.Lock()
+        self.connections = 0
+        self.faults = Faults()
+        self.tls = tls_context is not None
+        if tls_context:
+            self.socket = tls_context.wrap_socket(self.socket, server_side=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--bind", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=0, help="0 picks a free port")
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--today", help="YYYY-MM-DD, the date of the newest ads (default: today)")
+    parser.add_argument("--log", help="append one line per request to this file")
+    parser.add_argument("--tls-port", type=int, help="also serve HTTPS on this port (0 picks one)")
+    parser.add_argument("--cert", default=os.path.join(FIXTURES, "tls", "server.pem"))
+    parser.add_argument("--key", default=os.path.join(FIXTURES, "tls", "server.key"))
+    args = parser.parse_args()
+
+    today = datetime.date.fromisoformat(args.today) if args.today else datetime.date.today()
+    gen = Generator(args.seed, today)
+    log = open(args.log, "a", encoding="utf-8") if args.log else None
+    servers = [Server((args.bind, args.port), gen, log)]
+    print("listening %d" % servers[0].server_address[1], flush=True)
+    if args.tls_port is not None:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.minimum_version = ssl.TLSVersion.TLSv1_2
+        context.load_cert_chain(args.cert, args.key)
+        servers.append(Server((args.bind, args.tls_port), gen, log, context))
+        print("tls %d" % servers[1].server_address[1], flush=True)
+    for extra in servers[1:]:
+        threading.Thread(target=extra.serve_forever, daemon=True).start()
+    try:
+        servers[0].serve_forever()
+    except KeyboardInterrupt:
+        pass
+
+
+if __name__ == "__main__":
+    main()
