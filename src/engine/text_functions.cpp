@@ -25,18 +25,30 @@ bool EqualsIgnoreCaseAt(const std::string& aText, size_t aPos, const std::string
 }
 
 std::string ReplaceAllIgnoreCase(const std::string& aText, const std::string& aFrom, const std::string& aTo) {
+    // Parsers call this for every ad, mostly on texts without a single candidate: jump from
+    // one possible first character to the next instead of walking byte by byte.
+    char lower = AsciiLower(aFrom[0]);
+    char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 'a' + 'A') : lower;
+    auto nextCandidate = [&](size_t aPos) {
+        for (; aPos < aText.size(); ++aPos)
+            if (aText[aPos] == lower || aText[aPos] == upper) return aPos;
+        return std::string::npos;
+    };
+    size_t pos = nextCandidate(0);
+    if (pos == std::string::npos) return aText;
     std::string result;
     result.reserve(aText.size());
-    size_t i = 0;
-    while (i < aText.size()) {
-        if (EqualsIgnoreCaseAt(aText, i, aFrom)) {
-            result += aTo;
-            i += aFrom.size();
+    size_t copied = 0;
+    while (pos != std::string::npos) {
+        if (EqualsIgnoreCaseAt(aText, pos, aFrom)) {
+            result.append(aText, copied, pos - copied) += aTo;
+            copied = pos += aFrom.size();
         } else {
-            result += aText[i++];
+            ++pos;
         }
+        pos = nextCandidate(pos);
     }
-    return result;
+    return result.append(aText, copied, std::string::npos);
 }
 
 bool StartsWithAt(const std::string& aText, size_t aPos, const std::string& aWhat) {
