@@ -10,22 +10,15 @@
 #include <thread>
 #include <vector>
 
+#include "engine/thread_test_support.h"
+
 namespace trawlix {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto cGenerous = 5s;
-
-// Waits for a condition another thread makes true, without serving the main thread.
-bool WaitUntil(const std::function<bool()>& aDone, std::chrono::milliseconds aTimeout = cGenerous) {
-    auto deadline = std::chrono::steady_clock::now() + aTimeout;
-    while (!aDone()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
+using test::WaitUntil;
+constexpr auto cGenerous = test::cGenerousWait;
 
 // --- the queue, driven tick by tick with a clock the test moves ---------------------------
 

@@ -12,21 +12,15 @@
 
 #include "engine/synchronizator.h"
 
+#include "engine/thread_test_support.h"
+
 namespace trawlix {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto cGenerous = 5s;
-
-bool WaitUntil(const std::function<bool()>& aDone, std::chrono::milliseconds aTimeout = cGenerous) {
-    auto deadline = std::chrono::steady_clock::now() + aTimeout;
-    while (!aDone()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
+using test::WaitUntil;
+constexpr auto cGenerous = test::cGenerousWait;
 
 // Loops until told to stop, then tells the test it has left Execute.
 class LoopingThread : public TcThread {
