@@ -48,19 +48,20 @@ double ChildPrice(const pugi::xml_node& aNode) {
     }
 }
 
-std::string StoredText(const TSQLiteQuery& aTable, const char* aColumn) {
-    int index = aTable.FieldIndex(aColumn);
-    return index < 0 ? std::string() : UnEscapeSQL(aTable.FieldAsString(index));
+std::string StoredText(const TSQLiteQuery& aTable, int aColumn) {
+    return aColumn < 0 ? std::string() : UnEscapeSQL(aTable.FieldAsString(aColumn));
 }
 
-bool StoredBool(const TSQLiteQuery& aTable, const char* aColumn) {
-    int index = aTable.FieldIndex(aColumn);
-    return index >= 0 && StorageTextToBool(aTable.FieldAsString(index));
+std::string StoredRaw(const TSQLiteQuery& aTable, int aColumn) {
+    return aColumn < 0 ? std::string() : aTable.FieldAsString(aColumn);
 }
 
-TBlob StoredBlob(const TSQLiteQuery& aTable, const char* aColumn) {
-    int index = aTable.FieldIndex(aColumn);
-    return index < 0 || aTable.FieldIsNull(index) ? TBlob() : aTable.FieldAsBlob(index);
+bool StoredBool(const TSQLiteQuery& aTable, int aColumn) {
+    return aColumn >= 0 && StorageTextToBool(aTable.FieldAsString(aColumn));
+}
+
+TBlob StoredBlob(const TSQLiteQuery& aTable, int aColumn) {
+    return aColumn < 0 || aTable.FieldIsNull(aColumn) ? TBlob() : aTable.FieldAsBlob(aColumn);
 }
 
 TSiteSearchEnum StoredSite(const std::string& aText) {
@@ -101,24 +102,44 @@ TEntry::TEntry(const IEntry& aEntry) {
     if (aEntry) Assign(*aEntry);
 }
 
-TEntry::TEntry(const TSQLiteQuery& aTable) {
-    fFromSite = StoredSite(aTable.FieldAsString("site"));
-    fDate = StoredText(aTable, "date_str");
-    fName = StoredText(aTable, "name");
-    fPrice = StorageTextToFloat(aTable.FieldAsString("price"));
-    fLocationString = StoredText(aTable, "location");
-    fCategoryString = StoredText(aTable, "category");
-    fLink = StoredText(aTable, "link");
-    fHasImage = StoredBool(aTable, "has_image");
-    fVisited = StoredBool(aTable, "visited");
-    fNew = StoredBool(aTable, "new");
-    if (!ParseInt(aTable.FieldAsString("location_id"), fLocationID)) fLocationID = 0;
+TEntryColumns::TEntryColumns(const TSQLiteQuery& aTable)
+    : fSite(aTable.FieldIndex("site")),
+      fDateStr(aTable.FieldIndex("date_str")),
+      fName(aTable.FieldIndex("name")),
+      fPrice(aTable.FieldIndex("price")),
+      fLocation(aTable.FieldIndex("location")),
+      fCategory(aTable.FieldIndex("category")),
+      fLink(aTable.FieldIndex("link")),
+      fHasImage(aTable.FieldIndex("has_image")),
+      fVisited(aTable.FieldIndex("visited")),
+      fNew(aTable.FieldIndex("new")),
+      fLocationID(aTable.FieldIndex("location_id")),
+      fDescription(aTable.FieldIndex("description")),
+      fReplied(aTable.FieldIndex("replied")),
+      fImageUrl(aTable.FieldIndex("image_url")),
+      fOriginalImage(aTable.FieldIndex("original_image")),
+      fResizedImage(aTable.FieldIndex("resized_image")) {}
+
+TEntry::TEntry(const TSQLiteQuery& aTable) : TEntry(aTable, TEntryColumns(aTable)) {}
+
+TEntry::TEntry(const TSQLiteQuery& aTable, const TEntryColumns& aColumns) {
+    fFromSite = StoredSite(StoredRaw(aTable, aColumns.fSite));
+    fDate = StoredText(aTable, aColumns.fDateStr);
+    fName = StoredText(aTable, aColumns.fName);
+    fPrice = StorageTextToFloat(StoredRaw(aTable, aColumns.fPrice));
+    fLocationString = StoredText(aTable, aColumns.fLocation);
+    fCategoryString = StoredText(aTable, aColumns.fCategory);
+    fLink = StoredText(aTable, aColumns.fLink);
+    fHasImage = StoredBool(aTable, aColumns.fHasImage);
+    fVisited = StoredBool(aTable, aColumns.fVisited);
+    fNew = StoredBool(aTable, aColumns.fNew);
+    if (!ParseInt(StoredRaw(aTable, aColumns.fLocationID), fLocationID)) fLocationID = 0;
     // Files of older versions lack the columns below.
-    fDescription = StoredText(aTable, "description");
-    fReplied = StoredBool(aTable, "replied");
-    fImageUrl = StoredText(aTable, "image_url");
-    fOriginalImage = StoredBlob(aTable, "original_image");
-    fResizedImage = StoredBlob(aTable, "resized_image");
+    fDescription = StoredText(aTable, aColumns.fDescription);
+    fReplied = StoredBool(aTable, aColumns.fReplied);
+    fImageUrl = StoredText(aTable, aColumns.fImageUrl);
+    fOriginalImage = StoredBlob(aTable, aColumns.fOriginalImage);
+    fResizedImage = StoredBlob(aTable, aColumns.fResizedImage);
     SetDateParts();
     ComputeCraigsID();
 }

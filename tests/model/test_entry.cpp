@@ -54,7 +54,8 @@ protected:
         TEntryList entries;
         TSQLiteQuery query = fStorage->SQLLiteDB().GetTable(
             "select * from entries where (search_id = ?) and (type = ?)", {aSearchID, aType});
-        for (; !query.Eof(); query.Next()) entries.push_back(std::make_shared<TEntry>(query));
+        const TEntryColumns columns(query);
+        for (; !query.Eof(); query.Next()) entries.push_back(std::make_shared<TEntry>(query, columns));
         return entries;
     }
 
