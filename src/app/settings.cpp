@@ -387,6 +387,16 @@ TRegistry TSettings::Snapshot() const {
     return copy;
 }
 
+void TSettings::Apply(const TRegistry& aKey) {
+    TColorSettings colors;
+    colors.Load(aKey);
+    TColumnsSettings columns;
+    columns.Load(aKey);
+    TCLock lock(fCriticalSection);
+    fRegistry = aKey;
+    LoadSettings();
+}
+
 std::map<std::string, std::string> TSettings::GetVisibleColumns() const { return Get(fVisibleColumns); }
 void TSettings::SetVisibleColumns(const std::map<std::string, std::string>& aValue) { Set(fVisibleColumns, aValue); }
 

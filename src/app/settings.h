@@ -92,6 +92,9 @@ public:
     void WriteDirectInteger(const std::string& aName, std::int64_t aValue);
     void WriteDirectString(const std::string& aName, const std::string& aValue);
     TRegistry Snapshot() const;  // the key as it stands, fields included
+    // Takes every value of the given key, as if it had been loaded; raises on a malformed
+    // colour or column text and then changes nothing.
+    void Apply(const TRegistry& aKey);
 
 #define TRAWLIX_SETTING(Type, Name)                   \
     Type Get##Name() const { return Get(f##Name); } \

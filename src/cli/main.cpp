@@ -1,23 +1,109 @@
+// trawlix-cli: the headless companion of the desktop program. It runs the same session
+// start-up and shut-down around each command, so data and settings are written as a
+// normal run writes them.
+#include <cstdlib>
 #include <iostream>
+#include <memory>
 
+#include "app/platform.h"
+#include "app/session.h"
+#include "app/user_notifier.h"
 #include "cli/cli_command.h"
+#include "engine/synchronizator.h"
+
+namespace {
+
+using namespace trawlix;
+using namespace trawlix::cli;
+
+constexpr const char* kRunningMessage = "Trawlix is running. Close it first.";
+
+void PrintUsage(std::ostream& aOut) {
+    aOut << "usage: trawlix-cli [--data-dir DIR] [--config-dir DIR] COMMAND [ARGS]\n\ncommands:\n";
+    for (const Command* command : AllCommands()) aOut << "  " << command->usage << "\n";
+}
+
+// Takes the global options off the front of the arguments; they override the environment.
+std::vector<std::string> ApplyGlobalOptions(std::vector<std::string> aArgs) {
+    while (!aArgs.empty() && (aArgs[0] == "--data-dir" || aArgs[0] == "--config-dir")) {
+        if (aArgs.size() < 2) throw UsageError(aArgs[0] + " needs a folder");
+        const char* variable = aArgs[0] == "--data-dir" ? "TRAWLIX_DATA_DIR" : "TRAWLIX_CONFIG_DIR";
+        setenv(variable, aArgs[1].c_str(), 1);
+        aArgs.erase(aArgs.begin(), aArgs.begin() + 2);
+    }
+    return aArgs;
+}
+
+TSession::TOptions SessionOptions(bool aReadOnly) {
+    TSession::TOptions options;
+    options.dataFolder = platform::DataFolder();
+    options.settingsFile = platform::SettingsFile();
+    options.autostartFile = platform::AutostartFile();
+    options.installedFiles = platform::InstalledDataFolder();
+    options.executablePath = platform::ExecutablePath();
+    options.readOnly = aReadOnly;
+    return options;
+}
+
+int RunWithSession(const Command& aCommand, CommandContext& aContext, bool aReadOnly) {
+    THeadlessMainLoop mainLoop;
+    SetMainThreadBinding(&mainLoop);
+    struct TBindingReset {
+        ~TBindingReset() { SetMainThreadBinding(nullptr); }
+    } bindingReset;
+    TStdErrNotifier notifier;
+    auto session = std::make_unique<TSession>(SessionOptions(aReadOnly), notifier);
+    SetSession(session.get());
+    session->InitSession();
+    session->WaitUntilIdle();
+    aContext.session = session.get();
+    int code = 1;
+    try {
+        code = aCommand.run(aContext);
+    } catch (...) {
+        session->FinishSession(false);
+        SetSession(nullptr);
+        throw;
+    }
+    session->FinishSession(false);
+    session.reset();
+    SetSession(nullptr);
+    return code;
+}
+
+int Run(std::vector<std::string> aArgs) {
+    aArgs = ApplyGlobalOptions(std::move(aArgs));
+    if (aArgs.empty()) throw UsageError("no command given");
+    if (aArgs[0] == "help" || aArgs[0] == "--help") {
+        PrintUsage(std::cout);
+        return 0;
+    }
+    const Command* command = FindCommand(aArgs[0]);
+    if (!command) throw UsageError("unknown command " + aArgs[0]);
+    CommandContext context{std::vector<std::string>(aArgs.begin() + 1, aArgs.end()), std::cout, std::cerr, nullptr};
+    try {
+        if (!command->needsSession) return command->run(context);
+        platform::TInstanceLock instance(platform::InstanceLockFile());
+        if (!instance.Acquired() && command->changesData) {
+            std::cerr << kRunningMessage << "\n";
+            return 1;
+        }
+        return RunWithSession(*command, context, !instance.Acquired());
+    } catch (const UsageError& e) {
+        std::cerr << "trawlix-cli " << command->name << ": " << e.what() << "\nusage: trawlix-cli " << command->usage
+                  << "\n";
+        return 2;
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    using namespace trawlix::cli;
-    if (argc < 2) {
-        std::cerr << "usage: trawlix-cli COMMAND\n";
-        return 2;
-    }
-    const Command* command = FindCommand(argv[1]);
-    if (!command) {
-        std::cerr << "usage: trawlix-cli COMMAND\n";
-        return 2;
-    }
-    CommandContext ctx{std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr, nullptr};
     try {
-        return command->run(ctx);
+        return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const UsageError& e) {
-        std::cerr << e.what() << "\nusage: trawlix-cli " << command->usage << "\n";
+        std::cerr << "trawlix-cli: " << e.what() << "\n";
+        PrintUsage(std::cerr);
         return 2;
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";

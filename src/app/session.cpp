@@ -1,0 +1,303 @@
+#include "app/session.h"
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+#include "app/platform.h"
+#include "app/settings.h"
+#include "app/user_notifier.h"
+#include "engine/download.h"
+#include "engine/http_client.h"
+#include "engine/synchronizator.h"
+#include "engine/threads.h"
+#include "mail/gsm_networks.h"
+#include "model/categories.h"
+#include "model/objects_storage.h"
+#include "model/places.h"
+#include "model/searches.h"
+#include "model/zip_codes.h"
+
+namespace trawlix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TSession* gSession = nullptr;
+
+// Runs a procedure on the main thread and waits for it.
+void OnMainThread(const std::function<void()>& aProc) {
+    Synch().SynchronizeBlocking([&aProc](const std::string&) { aProc(); }, "");
+}
+
+// Waits for a background phase while the main thread keeps serving the calls it hands over.
+void WaitServingMainThread(TcThread& aThread) {
+    while (!aThread.Finished()) {
+        if (auto* binding = GetMainThreadBinding()) binding->ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    aThread.WaitFor();
+}
+
+bool FileHasContent(const fs::path& aPath) {
+    std::error_code ec;
+    return fs::is_regular_file(aPath, ec) && fs::file_size(aPath, ec) > 0;
+}
+
+std::string TimeStamp() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y%m%d-%H%M%S", &local);
+    return buf;
+}
+
+}  // namespace
+
+TSession* Session() { return gSession; }
+void SetSession(TSession* aSession) { gSession = aSession; }
+
+// --- background phases ------------------------------------------------------------------
+
+class TInitSessionThread : public TcThread {
+public:
+    explicit TInitSessionThread(TSession& aSession) : TcThread("TInitSessionThread"), fSession(aSession) {}
+    ~TInitSessionThread() override { TerminateAndWait(); }
+
+protected:
+    void Execute() override {
+        try {
+            fSession.LoadEverything(*this);
+        } catch (const std::exception& e) {
+            ReportFailure(e.what());
+        } catch (...) {
+            ReportFailure("Unknown error");
+        }
+        OnMainThread([this] { fSession.OnInitThreadTerminate(); });
+    }
+
+private:
+    void ReportFailure(const std::string& aMessage) {
+        std::string stack = platform::CallStack();
+        OnMainThread([this] { fSession.OnFailedInitialize(); });
+        OnMainThread([this] { fSession.GetNotifier().Warning(kInitializationErrorMessage); });
+        OnMainThread([this, &aMessage, &stack] { fSession.GetNotifier().ErrorReport(aMessage, stack); });
+    }
+
+    TSession& fSession;
+};
+
+class TFinishSessionThread : public TcThread {
+public:
+    TFinishSessionThread(TSession& aSession, bool aShowProgress)
+        : TcThread("TFinishSessionThread"), fSession(aSession), fShowProgress(aShowProgress) {}
+    ~TFinishSessionThread() override { TerminateAndWait(); }
+    bool GetShowProgress() const { return fShowProgress; }
+
+protected:
+    void Execute() override {
+        fSession.SaveAndFreeEverything();
+        OnMainThread([this] { fSession.OnFinalized(); });
+    }
+
+private:
+    TSession& fSession;
+    bool fShowProgress;
+};
+
+// --- construction -------------------------------------------------------------------------
+
+TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
+    : fOptions(std::move(aOptions)), fNotifier(aNotifier) {
+    FSettings = std::make_unique<TSettings>(fOptions.settingsFile, fOptions.autostartFile, fOptions.executablePath);
+    FSettings->SetReadOnly(fOptions.readOnly);
+    fDataFolder = fOptions.dataFolder;
+    fProgramsFolder = fs::path(fOptions.executablePath).parent_path() / "";
+    OpenStorage();
+    SetDownloadScratchFolder(fDataFolder.string());
+    CreateSiteDownloaders(FSettings->GetProxySettings());
+}
+
+void TSession::OpenStorage() {
+    const fs::path current = fDataFolder / "object_storage.cur";
+    const fs::path backup = fDataFolder / "object_storage.tmp";
+    if (!fOptions.readOnly) {
+        fs::create_directories(fDataFolder);
+        if (!fs::exists(current) && fs::exists(backup)) fs::copy_file(backup, current);
+        // A first start gets the installed files; whatever the user already has stays.
+        if (fs::is_directory(fOptions.installedFiles))
+            platform::CopyMissingInstalledFiles(fOptions.installedFiles, fDataFolder);
+    }
+    try {
+        fObjectStorage = std::make_unique<TObjectsStorage>(current.string());
+    } catch (const std::exception&) {
+        if (fOptions.readOnly) throw;
+        RestoreStorageFromBackup();
+    }
+    if (!fOptions.readOnly) RefreshBackup();
+}
+
+void TSession::RestoreStorageFromBackup() {
+    const fs::path current = fDataFolder / "object_storage.cur";
+    const fs::path backup = fDataFolder / "object_storage.tmp";
+    fNotifier.Warning(kBrokenDatabaseMessage);
+    // Moved aside rather than deleted: the user may still recover something from it.
+    std::error_code ec;
+    if (fs::exists(current)) fs::rename(current, fDataFolder / ("object_storage.broken-" + TimeStamp() + ".cur"), ec);
+    if (FileHasContent(backup)) {
+        fs::copy_file(backup, current, fs::copy_options::overwrite_existing);
+        fObjectStorage = std::make_unique<TObjectsStorage>(current.string());
+        return;
+    }
+    fs::remove(backup, ec);
+    fNotifier.Warning(kNoBackupMessage);
+}
+
+void TSession::RefreshBackup() {
+    const fs::path current = fDataFolder / "object_storage.cur";
+    const fs::path backup = fDataFolder / "object_storage.tmp";
+    std::error_code ec;
+    fs::remove(backup, ec);
+    if (fs::exists(current)) fs::copy_file(current, backup, ec);
+}
+
+// --- state ----------------------------------------------------------------------------
+
+void TSession::SetState(const std::string& aStatus, bool aOnline, bool aInitialized) {
+    TCLock lock(fStateLock);
+    FStatus = aStatus;
+    FOnline = aOnline;
+    FInitialized = aInitialized;
+}
+
+std::string TSession::GetStatus() const {
+    TCLock lock(fStateLock);
+    return FStatus;
+}
+
+bool TSession::GetOnline() const {
+    TCLock lock(fStateLock);
+    return FOnline;
+}
+
+bool TSession::GetInitialized() const {
+    TCLock lock(fStateLock);
+    return FInitialized;
+}
+
+// --- initialisation -------------------------------------------------------------------
+
+void TSession::InitSession() {
+    {
+        TCLock lock(fStateLock);
+        FStatus = kStatusConnecting;
+    }
+    FInitSessionThread = std::make_unique<TInitSessionThread>(*this);
+    FInitSessionThread->Start();
+}
+
+void TSession::WaitUntilIdle() {
+    while (GetStatus() != kStatusIdle) {
+        if (auto* binding = GetMainThreadBinding()) binding->ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void TSession::LoadEverything(TInitSessionThread& aThread) {
+    if (aThread.Terminated()) return;
+    FCurrentUser = std::make_unique<TCSUser>();
+    if (aThread.Terminated()) return;
+    const std::string folder = fDataFolder.string();
+    FPlaces = std::make_unique<TPlaces>(folder + "Places.cur");
+    fBackpageCategories = TSiteCategories::CreateFromFile<TBackpageCategory>(folder + "cats-bckpg.cur");
+    FCategories = std::make_unique<TCategories>(folder + "Categories.cur");
+    FGSMNetworks = std::make_unique<TGSMNetworks>(folder + "GSMNetworks.cur");
+    if (aThread.Terminated()) return;
+    if (!fObjectStorage) throw std::runtime_error("The search information could not be opened.");
+    fZIPCodes = std::make_unique<TZIPCodes>(folder + "ZIPCodes.cur");
+    OnMainThread([this] { OnInitialized(); });
+}
+
+void TSession::OnInitialized() {
+    SetState(kStatusIdle, true, true);
+    if (OnSessionInitialized) OnSessionInitialized();
+}
+
+void TSession::OnFailedInitialize() {
+    SetState(kStatusIdle, false, false);
+    if (OnSessionInitialized) OnSessionInitialized();
+}
+
+void TSession::OnInitThreadTerminate() {
+    // The thread object is joined and freed by whoever waits next; nothing else to forget.
+}
+
+void TSession::StopInitialize() {
+    if (FInitSessionThread) FInitSessionThread->Terminate();
+    OnFailedInitialize();
+}
+
+// --- shut-down ------------------------------------------------------------------------
+
+bool TSession::StopAllSearches(bool /*aWait*/) {
+    // Searches arrive with the search model; until then nothing can be running.
+    return false;
+}
+
+void TSession::FinishSession(bool aShowProgress) {
+    StopAllSearches(false);
+    {
+        TCLock lock(fStateLock);
+        FStatus = kStatusDisconnecting;
+    }
+    if (FInitSessionThread) WaitServingMainThread(*FInitSessionThread);
+    fFinishSessionThread = std::make_unique<TFinishSessionThread>(*this, aShowProgress);
+    fFinishSessionThread->Start();
+    if (aShowProgress) return;  // the desktop program shows its progress window and keeps looping
+    WaitServingMainThread(*fFinishSessionThread);
+}
+
+void TSession::SaveAndFreeEverything() {
+    bool wasInitialized = GetInitialized();
+    {
+        TCLock lock(fStateLock);
+        FOnline = false;
+    }
+    try {
+        OnMainThread([this] { StopInitialize(); });
+    } catch (...) {
+        // Nothing to stop is no reason not to save.
+    }
+    if (!wasInitialized) return;
+    FPlaces.reset();
+    FCategories.reset();
+    FGSMNetworks.reset();
+    FCurrentUser.reset();
+    TCLock lock(fStateLock);
+    FInitialized = false;
+}
+
+void TSession::OnFinalized() {
+    fFinished = true;
+    TerminateApplication();
+    TCLock lock(fStateLock);
+    FInitialized = false;
+}
+
+void TSession::TerminateApplication() {
+    if (auto* binding = GetMainThreadBinding()) binding->Terminate();
+}
+
+TSession::~TSession() {
+    if (GetInitialized() && !fFinished) FinishSession(false);
+    if (FInitSessionThread) WaitServingMainThread(*FInitSessionThread);
+    if (fFinishSessionThread) WaitServingMainThread(*fFinishSessionThread);
+    fZIPCodes.reset();
+    FSettings.reset();  // saves the settings
+    fObjectStorage.reset();
+    ReleaseSiteDownloaders();
+}
+
+}  // namespace trawlix

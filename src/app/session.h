@@ -1,0 +1,138 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/critical_section.h"
+
+namespace trawlix {
+
+class IUserNotifier;
+class TCategories;
+class TGSMNetworks;
+class TObjectsStorage;
+class TPlaces;
+class TSearches;
+class TSettings;
+class TSiteCategories;
+class TZIPCodes;
+class TInitSessionThread;
+class TFinishSessionThread;
+
+// The local user the program always works as.
+struct TCSUser {
+    int ID = -1;
+    int UsrType = 1;
+    std::string Pass;
+    std::string RealName;
+    std::string Phone;
+    std::string EMail;
+    int NetworkID = 0;
+    bool ShowAutoReplyFooter = true;
+};
+
+inline constexpr const char* kStatusIdle = "Idle";
+inline constexpr const char* kStatusConnecting = "Connecting...";
+inline constexpr const char* kStatusDisconnecting = "Disconnecting...";
+
+inline constexpr const char* kBrokenDatabaseMessage =
+    "The file that stores your search information appears to be broken. Trying to reload from the latest backup.";
+inline constexpr const char* kNoBackupMessage = "No backup was found. Please reinstall the program to fix the broken files.";
+inline constexpr const char* kInitializationErrorMessage = "Error occured during program initialization.";
+
+// Owns every long-lived object of a run: storage, settings, reference data, searches.
+// Loads them on a background thread at start and saves them on another at the end;
+// both hand their main-thread work to the main-thread queue.
+class TSession {
+public:
+    struct TOptions {
+        std::filesystem::path dataFolder;       // with a trailing separator
+        std::filesystem::path settingsFile;
+        std::filesystem::path autostartFile;
+        std::filesystem::path installedFiles;   // copied into a new data folder
+        std::string executablePath;
+        // Another instance owns the files: read them, write nothing.
+        bool readOnly = false;
+    };
+
+    // Builds the session on the main thread: settings, folders, database with its backup.
+    TSession(TOptions aOptions, IUserNotifier& aNotifier);
+    ~TSession();
+    TSession(const TSession&) = delete;
+    TSession& operator=(const TSession&) = delete;
+
+    // Starts the initialisation thread; returns at once.
+    void InitSession();
+    // Serves the main thread until the initialisation has ended.
+    void WaitUntilIdle();
+    void StopInitialize();
+    bool StopAllSearches(bool aWait);
+    void FinishSession(bool aShowProgress);
+    void TerminateApplication();
+
+    std::string GetStatus() const;
+    bool GetOnline() const;
+    bool GetInitialized() const;
+    bool GetReadOnly() const { return fOptions.readOnly; }
+    std::function<void()> OnSessionInitialized;
+
+    TObjectsStorage* GetObjectStorage() const { return fObjectStorage.get(); }
+    TSettings& GetSettings() const { return *FSettings; }
+    const TCSUser* GetCurrentUser() const { return FCurrentUser.get(); }
+    TPlaces* GetPlaces() const { return FPlaces.get(); }
+    TSiteCategories* GetBackpageCategories() const { return fBackpageCategories.get(); }
+    TCategories* GetCategories() const { return FCategories.get(); }
+    TGSMNetworks* GetGSMNetworks() const { return FGSMNetworks.get(); }
+    TSearches* GetMySearches() const { return FMySearches.get(); }
+    TZIPCodes* GetZIPCodes() const { return fZIPCodes.get(); }
+    const std::filesystem::path& GetDataFolder() const { return fDataFolder; }
+    const std::filesystem::path& GetProgramsFolder() const { return fProgramsFolder; }
+    std::filesystem::path GetDatabaseFile() const { return fDataFolder / "object_storage.cur"; }
+    IUserNotifier& GetNotifier() const { return fNotifier; }
+
+private:
+    friend class TInitSessionThread;
+    friend class TFinishSessionThread;
+
+    void OpenStorage();
+    void RestoreStorageFromBackup();
+    void RefreshBackup();
+    void SetState(const std::string& aStatus, bool aOnline, bool aInitialized);
+    void OnInitialized();
+    void OnFailedInitialize();
+    void OnInitThreadTerminate();
+    // The steps of the background phases, run on their threads.
+    void LoadEverything(TInitSessionThread& aThread);
+    void SaveAndFreeEverything();
+    void OnFinalized();
+
+    TOptions fOptions;
+    IUserNotifier& fNotifier;
+    mutable TCCriticalSection fStateLock{"TSession state"};
+
+    std::unique_ptr<TObjectsStorage> fObjectStorage;
+    std::unique_ptr<TSettings> FSettings;
+    std::unique_ptr<TCSUser> FCurrentUser;
+    std::unique_ptr<TPlaces> FPlaces;
+    std::unique_ptr<TSiteCategories> fBackpageCategories;
+    std::unique_ptr<TCategories> FCategories;
+    std::unique_ptr<TGSMNetworks> FGSMNetworks;
+    std::unique_ptr<TSearches> FMySearches;
+    std::unique_ptr<TZIPCodes> fZIPCodes;
+    bool FInitialized = false;
+    std::string FStatus = kStatusIdle;
+    bool FOnline = false;
+    std::unique_ptr<TInitSessionThread> FInitSessionThread;
+    std::unique_ptr<TFinishSessionThread> fFinishSessionThread;
+    bool fFinished = false;
+    std::filesystem::path fDataFolder;
+    std::filesystem::path fProgramsFolder;
+};
+
+// The session of this run, or null before it is built and after it is freed.
+TSession* Session();
+void SetSession(TSession* aSession);
+
+}  // namespace trawlix

@@ -1,0 +1,159 @@
+// Commands about the program itself: info, config, proxy.
+#include <charconv>
+
+#include "app/session.h"
+#include "app/settings.h"
+#include "app/version.h"
+#include "cli/cli_command.h"
+#include "cli/json_writer.h"
+#include "mail/gsm_networks.h"
+#include "model/categories.h"
+#include "model/objects_storage.h"
+#include "model/places.h"
+#include "model/zip_codes.h"
+
+namespace trawlix::cli {
+
+namespace {
+
+template <class T>
+long long CountOf(const T* aList) {
+    return aList ? aList->Count() : 0;
+}
+
+int Info(CommandContext& aContext) {
+    ArgParser args(aContext.args);
+    bool json = args.Flag("--json");
+    if (!args.Positionals().empty()) throw UsageError("info takes no arguments");
+    TSession& session = *aContext.session;
+    TObjectsStorage* storage = session.GetObjectStorage();
+    JsonObject info;
+    info.Add("version", kVersion)
+        .Add("data_folder", session.GetDataFolder().string())
+        .Add("database", session.GetDatabaseFile().string())
+        .Add("status", session.GetStatus())
+        .Add("initialized", session.GetInitialized())
+        .Add("objects", storage ? static_cast<long long>(storage->GetObjectsCount()) : 0LL)
+        .Add("places", CountOf(session.GetPlaces()))
+        .Add("categories", CountOf(session.GetCategories()))
+        .Add("zip_codes", CountOf(session.GetZIPCodes()))
+        .Add("carriers", CountOf(session.GetGSMNetworks()))
+        .Add("searches", 0LL);
+    if (json) {
+        aContext.out << info.Str() << "\n";
+        return 0;
+    }
+    aContext.out << "Trawlix, version " << kVersion << "\n"
+                 << "data folder:  " << session.GetDataFolder().string() << "\n"
+                 << "database:     " << session.GetDatabaseFile().string() << "\n"
+                 << "status:       " << session.GetStatus() << (session.GetInitialized() ? "" : " (not initialized)")
+                 << "\n"
+                 << "objects:      " << (storage ? storage->GetObjectsCount() : 0) << "\n"
+                 << "places:       " << CountOf(session.GetPlaces()) << "\n"
+                 << "categories:   " << CountOf(session.GetCategories()) << "\n"
+                 << "ZIP codes:    " << CountOf(session.GetZIPCodes()) << "\n"
+                 << "carriers:     " << CountOf(session.GetGSMNetworks()) << "\n"
+                 << "searches:     " << 0 << "\n";
+    return 0;
+}
+
+const TSettingInfo* FindSetting(const std::string& aName) {
+    for (const auto& info : TSettings::KnownValues())
+        if (info.name == aName) return &info;
+    return nullptr;
+}
+
+std::string KindName(TRegistry::TKind aKind) { return aKind == TRegistry::TKind::Integer ? "integer" : "string"; }
+
+void PrintValue(std::ostream& aOut, const std::string& aName, const TRegistry::TValue& aValue) {
+    aOut << aName << "\t" << KindName(aValue.kind) << "\t" << aValue.AsText() << "\n";
+}
+
+int Config(CommandContext& aContext) {
+    auto positionals = ArgParser(aContext.args).Positionals();
+    if (positionals.size() > 2) throw UsageError("config takes at most a name and a value");
+    TSettings& settings = aContext.session->GetSettings();
+    TRegistry key = settings.Snapshot();
+    if (positionals.empty()) {
+        for (const auto& [name, value] : key.Values()) PrintValue(aContext.out, name, value);
+        return 0;
+    }
+    const std::string& name = positionals[0];
+    const TSettingInfo* info = FindSetting(name);
+    if (!info) throw CommandError("Unknown setting \"" + name + "\".");
+    if (positionals.size() == 1) {
+        auto value = key.GetValue(name);
+        if (!value) throw CommandError("The setting \"" + name + "\" has no value yet.");
+        PrintValue(aContext.out, name, *value);
+        return 0;
+    }
+    if (aContext.session->GetReadOnly()) throw CommandError("Trawlix is running. Close it first.");
+    const std::string& text = positionals[1];
+    if (info->kind == TRegistry::TKind::Integer) {
+        long long number = 0;
+        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+        if (ec != std::errc() || end != text.data() + text.size() || text.empty())
+            throw CommandError("The setting \"" + name + "\" takes a whole number, not \"" + text + "\".");
+        key.WriteInteger(name, number);
+    } else {
+        key.WriteString(name, text);
+    }
+    settings.Apply(key);
+    settings.SaveSettings();
+    PrintValue(aContext.out, name, *settings.Snapshot().GetValue(name));
+    return 0;
+}
+
+void PrintProxy(std::ostream& aOut, const TProxySettings& aProxy) {
+    aOut << "enabled:  " << (aProxy.GetEnabled() ? "yes" : "no") << "\n"
+         << "host:     " << aProxy.GetHost() << "\n"
+         << "port:     " << aProxy.GetPort() << "\n"
+         << "user:     " << aProxy.GetUsername() << "\n"
+         << "password: " << (aProxy.GetPassword().empty() ? "" : "(set)") << "\n"
+         << "socks:    " << (aProxy.GetIsSOCKS() ? aProxy.GetSOCKSVersion() : "off") << "\n";
+}
+
+int Proxy(CommandContext& aContext) {
+    ArgParser args(aContext.args);
+    bool enable = args.Flag("--enable");
+    bool disable = args.Flag("--disable");
+    auto host = args.Value("--host");
+    auto port = args.IntValue("--port");
+    auto user = args.Value("--user");
+    auto password = args.Value("--password");
+    auto socks = args.Value("--socks");
+    if (!args.Positionals().empty()) throw UsageError("proxy takes options only");
+    if (enable && disable) throw UsageError("--enable and --disable exclude each other");
+    if (socks && *socks != "v4" && *socks != "v5" && *socks != "off")
+        throw UsageError("--socks takes v4, v5 or off");
+    if (port && (*port < 0 || *port > 65535)) throw CommandError("The port must be between 0 and 65535.");
+    TSettings& settings = aContext.session->GetSettings();
+    TProxySettings& proxy = settings.GetProxySettings();
+    bool changes = enable || disable || host || port || user || password || socks;
+    if (changes) {
+        if (aContext.session->GetReadOnly()) throw CommandError("Trawlix is running. Close it first.");
+        if (enable || disable) proxy.SetEnabled(enable);
+        if (host) proxy.SetHost(*host);
+        if (port) proxy.SetPort(*port);
+        if (user) proxy.SetUsername(*user);
+        if (password) proxy.SetPassword(*password);
+        if (socks) {
+            proxy.SetIsSOCKS(*socks != "off");
+            if (*socks != "off") proxy.SetSOCKSVersion(*socks);
+        }
+        settings.SaveSettings();
+    }
+    PrintProxy(aContext.out, proxy);
+    return 0;
+}
+
+CommandRegistrar info({"info", "info [--json]", false, true, Info});
+CommandRegistrar config({"config", "config [NAME [VALUE]]", false, true, Config});
+CommandRegistrar proxy({"proxy",
+                        "proxy [--enable|--disable] [--host H] [--port N] [--user U] [--password P] "
+                        "[--socks v4|v5|off]",
+                        false, true, Proxy});
+
+}  // namespace
+
+}  // namespace trawlix::cli
