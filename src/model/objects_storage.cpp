@@ -137,8 +137,9 @@ bool StorageTextToBool(const std::string& aText) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (word == "true") return true;
     if (word == "false") return false;
+    // "nan" and "inf" are not numbers a writer of this file ever meant as a boolean.
     const auto number = ParseStoredFloat(word);
-    return number && *number != 0.0;
+    return number && std::isfinite(*number) && *number != 0.0;
 }
 
 std::string FloatToStorageText(double aValue) {

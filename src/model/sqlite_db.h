@@ -38,7 +38,8 @@ public:
     TSQLiteQuery& operator=(const TSQLiteQuery&) = delete;
     TSQLiteQuery& operator=(TSQLiteQuery&&) = delete;
 
-    // True while the query stands on a row; Next moves to the following row.
+    // True once the query has no current row (an empty result, or stepped past the last
+    // row); while false the Field* readers see the current row. Next moves to the following row.
     bool Eof() const { return fEof; }
     void Next();
 

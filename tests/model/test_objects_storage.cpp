@@ -1,9 +1,11 @@
 #include "model/objects_storage.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
+#include <limits>
 #include <set>
 #include <thread>
 
@@ -351,13 +353,14 @@ TEST_F(ObjectsStorageTest, StoredTextIsDecodedOrFallsBack) {
         {" 42 ", true, 42.0, 42},        {"+7", true, 7.0, 7},
         {"99999999999", true, 99999999999.0, 99}, {"1.234,5", false, 0.0, 99},
         {"1E20", true, 1e20, 99},        {"0x10", false, 0.0, 99},
+        {"nan", false, std::numeric_limits<double>::quiet_NaN(), 99},
     };
     const int id = fStorage->AddObject("o", -1, "", true);
     for (const Case& c : cases) {
         SCOPED_TRACE("text: \"" + c.text + "\"");
         fStorage->SetObjectProp(id, "v", c.text);
         EXPECT_EQ(fStorage->GetObjectPropBool(id, "v"), c.asBool);
-        EXPECT_DOUBLE_EQ(fStorage->GetObjectPropFloat(id, "v"), c.asFloat);
+        EXPECT_THAT(fStorage->GetObjectPropFloat(id, "v"), ::testing::NanSensitiveDoubleEq(c.asFloat));
         EXPECT_EQ(fStorage->GetObjectPropInt(id, "v", 99), c.asInt);
     }
     EXPECT_FALSE(fStorage->GetObjectPropBool(id, "missing"));
