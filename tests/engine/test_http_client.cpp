@@ -18,9 +18,19 @@ constexpr const char* cCraigslistQuery = "http://sfbay.craigslist.org/search/sss
 
 class HttpClientTest : public ::testing::Test {
 protected:
+    // One simulator for the suite (it takes a while to start); each test gets an
+    // empty request log and no faults.
+    static void SetUpTestSuite() { gSim = std::make_unique<TSiteSimulator>(); }
+    static void TearDownTestSuite() { gSim.reset(); }
+    void SetUp() override {
+        fSim.ClearRequests();
+        fSim.ClearFaults();
+    }
+
+    static inline std::unique_ptr<TSiteSimulator> gSim;
     // No proxy from the test runner's environment may leak into these requests.
     test::TScopedEnv fNoHttpProxy{"http_proxy", std::nullopt};
-    TSiteSimulator fSim;
+    TSiteSimulator& fSim = *gSim;
     TProxySettings fSettings;
 
     void UseHttpProxy(int aPort, const std::string& aUser = {}, const std::string& aPassword = {}) {

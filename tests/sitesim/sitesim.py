@@ -540,7 +540,8 @@ def main():
 
     today = datetime.date.fromisoformat(args.today) if args.today else datetime.date.today()
     gen = Generator(args.seed, today)
-    log = open(args.log, "a", encoding="utf-8") if args.log else None
+    # Latin-1 keeps every byte of a request body as it came.
+    log = open(args.log, "a", encoding="latin-1", errors="replace") if args.log else None
     servers = [Server((args.bind, args.port), gen, log)]
     print("listening %d" % servers[0].server_address[1], flush=True)
     if args.tls_port is not None:

@@ -319,6 +319,10 @@ std::vector<TSimRequest> TSiteSimulator::Requests() const {
 
 void TSiteSimulator::ClearRequests() const { WriteText(fFolder.Path() / "requests.log", ""); }
 
+void TSiteSimulator::ClearFaults() const {
+    if (BodyOf(RawHttpGet(fPort, "/__sim/clear")) != "ok\n") throw std::runtime_error("The simulator kept its faults");
+}
+
 std::string TSiteSimulator::Expected(const std::string& aUrl) const {
     return BodyOf(RawHttpGet(fPort, "/__sim/expected?url=" + UrlEncode(aUrl)));
 }

@@ -86,6 +86,7 @@ public:
     std::string Url(const std::string& aPath) const;
     std::vector<TSimRequest> Requests() const;
     void ClearRequests() const;
+    void ClearFaults() const;
     // What the page at aUrl holds, as the simulator's JSON.
     std::string Expected(const std::string& aUrl) const;
     // Fault for the next aTimes URLs containing aMatch: a status, a delay, a reset
