@@ -145,3 +145,23 @@ TEST_F(DownloadTest, PostParamsReportsAnUnreachableServer) {
 
 }  // namespace
 }  // namespace trawlix
+
+namespace trawlix {
+namespace {
+
+// The command-line fetch goes through the same download path.
+TEST_F(DownloadTest, CliFetchPrintsThePageOrFails) {
+    test::TempDir profile;
+    std::map<std::string, std::string> env = {{"http_proxy", fSim.Url("")}};
+    auto page = test::RunCli(profile.Path(), {"fetch", "http://sfbay.craigslist.org/search/sss?query=count3"}, env);
+    EXPECT_EQ(page.exitCode, 0) << page.err;
+    EXPECT_NE(page.out.find("Displaying: 1 - 3 of 3"), std::string::npos);
+    auto missing = test::RunCli(profile.Path(), {"fetch", fSim.Url("/__sim/status?code=404")}, env);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out, "");
+    auto badSite = test::RunCli(profile.Path(), {"fetch", "--site", "nowhere", fSim.Url("/")}, env);
+    EXPECT_EQ(badSite.exitCode, 2);
+}
+
+}  // namespace
+}  // namespace trawlix
