@@ -195,10 +195,13 @@ void TSearch::ReadOptionsFromDB(TObjectsStorage& aStorage) {
 void TSearch::ReadResultsFromDB(TObjectsStorage& aStorage, const std::string& aType, TResultList& aList) {
     auto rows = aStorage.SQLLiteDB().GetTable(
         "select * from entries where (search_id = ?) and (type = '" + aType + "')", {fID});
+    if (rows.Eof()) return;
+    // Columns are looked up by name once, not for every row.
+    const TEntryColumns columns(rows);
     for (; !rows.Eof(); rows.Next()) {
         // A damaged row (a site that is no site) is left out; the search keeps its other results.
         try {
-            aList.Add(std::make_shared<TEntry>(rows));
+            aList.Add(std::make_shared<TEntry>(rows, columns));
         } catch (const EEntryLoadError&) {
         }
     }
