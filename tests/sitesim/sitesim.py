@@ -379,6 +379,9 @@ def escape_field(text):
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "sitesim/1.0"
+    # Headers and body go out in separate writes; without this Nagle holds the body
+    # back until the client acknowledges the headers.
+    disable_nagle_algorithm = True
 
     def log_message(self, fmt, *args):
         pass
