@@ -1,8 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/critical_section.h"
+#include "engine/http_client.h"
 #include "engine/site_search_enum.h"
 
 namespace pugi {
@@ -13,6 +17,12 @@ namespace trawlix {
 
 class TObjectsStorage;
 class TSearch;
+class TBaseSearchThread;
+class TBaseSiteSearch;
+
+// How a site's run reports to its search: the fraction of links done, and errors.
+using TSiteSearchProgressEvent = std::function<void(TBaseSiteSearch& aSender, double aProgress)>;
+using TSiteSearchErrorEvent = std::function<void(TBaseSiteSearch& aSender, const std::string& aErrorText)>;
 
 // The part of a search that concerns one site: whether to search it. The run that
 // fetches and parses the site's pages builds on this class.
@@ -38,14 +48,44 @@ public:
 
     TCCriticalSection& GetCriticalSection() const { return fCriticalSection; }
 
+    // --- running (search_run.cpp) ---
+    // A new suspended thread with the site's parser; null for a site without an adapter,
+    // which is then never started.
+    virtual std::unique_ptr<TBaseSearchThread> CreateSearchThread();
+    // One line per page to fetch: URL, place index, category index and, for sites that
+    // page, the page number. Stops early when aThread is asked to stop.
+    virtual std::vector<std::string> MakeSearchLinks(TBaseSearchThread& aThread);
+    virtual ICHTTPCLient GetDownloader();
+    // The link with its page parameter removed: the pages of one query share it.
+    virtual std::string GetLinkWithoutPage(const std::string& aSourceLink);
+    virtual std::string RemoveRandomParam(const std::string& aSourceLink);
+    virtual void CheckForNewResults() {}
+
+    // Starts this site's thread; false when the site has no adapter.
+    bool Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchErrorEvent aOnError);
+    // Asks the running thread, if any, to stop; returns at once.
+    void Stop();
+    bool GetSearching() const;
+    double GetProgress() const;
+    void SetProgress(double aValue);
+    bool GetCheckingForNewResults() const { return false; }
+    // The thread's last act: forget it and tell the search.
+    void OnSearchThreadFinished();
+
 protected:
     mutable TCCriticalSection fCriticalSection{"TBaseSiteSearch.fCriticalSection"};
 
 private:
+    bool fSearching = false;
+    TBaseSearchThread* fSearchThread = nullptr;  // owns itself; known while it runs
+    double fProgress = 0;
     bool fDoSearch = true;
     TSiteSearchEnum fSite;
     TSearch* fParentSearch;  // the owning search
 };
+
+// The site part of a search for aSite: the site's adapter where there is one.
+std::unique_ptr<TBaseSiteSearch> CreateSiteSearch(TSiteSearchEnum aSite, TSearch* aParentSearch);
 
 // Reads a stored site number; false for anything that is not one of the sites.
 bool SiteFromNumber(long long aNumber, TSiteSearchEnum& aSite);

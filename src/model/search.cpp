@@ -72,7 +72,7 @@ TSearch::~TSearch() {
 void TSearch::CreateSiteSearches() {
     fSiteSearches.clear();
     for (int site = 0; site < cSiteSearchCount; ++site)
-        fSiteSearches.push_back(std::make_unique<TBaseSiteSearch>(static_cast<TSiteSearchEnum>(site), this));
+        fSiteSearches.push_back(CreateSiteSearch(static_cast<TSiteSearchEnum>(site), this));
 }
 
 std::unique_ptr<TSearch> TSearch::CreateFromDB(TObjectsStorage& aStorage, int aDBObjectID,

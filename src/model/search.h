@@ -37,6 +37,25 @@ struct TSearchLookups {
     const TCategories* categories = nullptr;
 };
 
+// What a run needs of the result view it fills (the main window's list, or none).
+class IResultsViewHelper {
+public:
+    virtual ~IResultsViewHelper() = default;
+    virtual const TSearch* GetShownSearch() const = 0;
+    virtual bool ShowsFavourites() const = 0;
+    virtual int GetItemCount() const = 0;
+    virtual void SetItemCount(int aCount) = 0;
+    virtual void SetResultsLabel(const std::string& aText) = 0;
+    // Lets the window repaint between results.
+    virtual void ProcessMessages() {}
+};
+
+// The run's events, raised to the search's owner.
+using TSearchEvent = std::function<void(TSearch& aSender)>;
+using TSearchProgressEvent = std::function<void(TSearch& aSender, double aProgress)>;
+using TSearchErrorEvent = std::function<void(TSearch& aSender, const std::string& aErrorText)>;
+using TSearchResultEvent = std::function<void(TSearch& aSender, const IEntry& aEntry)>;
+
 struct TNewResultsAvailable {
     bool Available = false;
     int SetAtSearchProcessID = 0;
@@ -188,6 +207,45 @@ public:
 
     TCCriticalSection& GetCriticalSection() const { return fCriticalSection; }
     TCCriticalSection& GetSearchingCriticalSection() const { return fCriticalSectionSearching; }
+
+    // --- running (search_run.cpp) ---
+    // Starts a run on the main thread: one thread per switched-on site. aResultsList, when
+    // given, receives the new results instead of the search's own list.
+    void Search(IResultsViewHelper* aResultsViewHelper, TResultList* aResultsList, bool aCalledFromUser);
+    // Detaches the view and asks every site's thread to stop; the run ends when they have.
+    void StopSearch();
+    // One result from a site's thread, on that thread.
+    void ProcessResult(TSiteSearchEnum aFromSite, const std::string& aDate, const std::string& aName,
+                       const std::string& aLink, double aPrice, int aLocationIdx, int aCategoryIdx, bool aHasImage,
+                       double aLocalDateTime, const std::string& aDescription, const std::string& aContact,
+                       const std::string& aImageUrl);
+    // Main thread: shows the latest result in the view.
+    void ProcessEntryLV();
+    void OnSiteSearchProgress(TBaseSiteSearch& aSender, double aProgress);
+    void OnSiteSearchError(TBaseSiteSearch& aSender, const std::string& aErrorText);
+    void OnSiteSearchFinished(TBaseSiteSearch* aSiteSearch);
+    // The places the current run searches; hold the search's lock while using it.
+    const TPlaceWrapperList& GetExpandedLocations() const;
+    IResultsViewHelper* GetView() const;
+
+    TSearchEvent OnSearchStarted;
+    TSearchProgressEvent OnProgress;
+    TSearchErrorEvent OnError;  // raised on a worker thread
+    TSearchEvent OnSearchStopped;
+    // A result the run kept, raised on the worker thread with the search's lock held
+    // (headless callers print it; the window uses the view instead).
+    TSearchResultEvent OnResultKept;
+
+private:
+    void ExpandLocations();
+    bool InDateWindow(const TEntry& aEntry, double aNow) const;
+    void StartNotifyThreadForRunningSearch();
+
+    // Run state, guarded by fCriticalSection.
+    IResultsViewHelper* fView = nullptr;
+    TResultList* FResultsList = nullptr;
+    std::unique_ptr<TPlaceWrapperList> fExpandedLocations2;
+    int fInsertAtIndex = 0;
 
 private:
     void CreateSiteSearches();

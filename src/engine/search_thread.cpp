@@ -1,0 +1,177 @@
+#include "engine/search_thread.h"
+
+#include <algorithm>
+#include <cctype>
+#include <unordered_set>
+
+#include "engine/download.h"
+#include "engine/regex.h"
+#include "engine/search_run_environment.h"
+#include "engine/synchronizator.h"
+#include "model/search.h"
+
+namespace trawlix {
+
+namespace {
+
+std::string Lower(std::string aText) {
+    std::transform(aText.begin(), aText.end(), aText.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return aText;
+}
+
+// The space-separated token aIndex (0-based) of a search link, as a number; -1 when absent.
+int SearchLinkNumber(const std::string& aSearchLink, int aIndex) {
+    size_t start = 0;
+    for (int i = 0; i < aIndex; ++i) {
+        start = aSearchLink.find(' ', start);
+        if (start == std::string::npos) return -1;
+        ++start;
+    }
+    const size_t end = aSearchLink.find(' ', start);
+    const std::string token = aSearchLink.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (token.empty() || !std::all_of(token.begin(), token.end(), [](unsigned char c) { return std::isdigit(c); }))
+        return -1;
+    try {
+        return std::stoi(token);
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+}  // namespace
+
+std::string SearchLinkURL(const std::string& aSearchLink) {
+    // Every trailing " <digits>" group goes: place, category and page numbers.
+    size_t end = aSearchLink.size();
+    while (true) {
+        size_t digits = end;
+        while (digits > 0 && std::isdigit(static_cast<unsigned char>(aSearchLink[digits - 1]))) --digits;
+        if (digits == end || digits == 0 || aSearchLink[digits - 1] != ' ') break;
+        end = digits - 1;
+    }
+    return aSearchLink.substr(0, end);
+}
+
+std::string LinkBeforeQuery(const std::string& aLink) {
+    // A link without a query is quoted whole: an empty quote would tell the user nothing.
+    return aLink.substr(0, aLink.find('?'));
+}
+
+std::string FullResultLink(const std::string& aLink, const std::string& aPageURL, const std::string& aDomain) {
+    const std::string lower = Lower(aLink);
+    if (lower.find("http://") != std::string::npos || lower.find("https://") != std::string::npos) return aLink;
+    const std::string page = aPageURL.substr(0, aPageURL.find(' '));
+    return page.substr(0, page.find('.')) + "." + aDomain + aLink;
+}
+
+struct TBaseSearchThread::TOmitSets {
+    std::unordered_set<std::string> linksWithPage;     // fetched already
+    std::unordered_set<std::string> linksWithoutPage;  // queries whose further pages are skipped
+};
+
+TBaseSearchThread::TBaseSearchThread(std::unique_ptr<TBaseResultsParser> aResultsParser, bool aSearchMultiplePages)
+    : TcThread("TBaseSearchThread"),
+      fResultsParser(std::move(aResultsParser)),
+      fSearchMultiplePages(aSearchMultiplePages) {
+    if (fResultsParser)
+        fResultsParser->SetOnResultParsed([this](const TParsedResult& aResult) { OnResultParsed(aResult); });
+}
+
+TBaseSearchThread::~TBaseSearchThread() { TerminateAndWait(); }
+
+void TBaseSearchThread::Execute() {
+    TOmitSets omit;
+    try {
+        fSearchLinks = fSearch->MakeSearchLinks(*this);
+        {
+            TSearch& search = *fSearch->GetParentSearch();
+            TCLock lock(search.GetCriticalSection());
+            fResultsParser->SetOnlyCatListings(search.GetOnlyCatListings());
+        }
+        const size_t count = fSearchLinks.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (Terminated() || fStopRequested) break;
+            try {
+                ProcessLink(fSearchLinks[i], omit);
+            } catch (...) {
+                ReportProgress(static_cast<double>(i) / count);
+                throw;
+            }
+            ReportProgress(static_cast<double>(i) / count);
+        }
+    } catch (...) {
+        // A page that breaks the parser or the merge ends this site's run; the search
+        // still hears that the site is done.
+    }
+    Finish();
+}
+
+void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) {
+    fSrchLink = aLink;
+    const std::string linkWithPage = SearchLinkURL(aLink);
+    const std::string linkWithPageNoRandom = fSearch->RemoveRandomParam(linkWithPage);
+    std::string linkWithoutPage;
+    if (fSearchMultiplePages) {
+        linkWithoutPage = fSearch->GetLinkWithoutPage(linkWithPageNoRandom);
+        if (aOmit.linksWithoutPage.count(linkWithoutPage)) return;
+    }
+    if (aOmit.linksWithPage.count(linkWithPageNoRandom)) return;
+
+    std::string html = DownloadFile(linkWithPage, fSearch->GetDownloader());
+    // A stop asked for during the download still lets the page in hand be parsed.
+    if (Terminated()) fStopRequested = true;
+    if (html.empty()) {
+        if (fOnError && !fStopRequested && GetSearchRunEnvironment()->showUnreachableURLErrors())
+            ReportError("Could not open URL: \"" + LinkBeforeQuery(linkWithPage) + "\".");
+        return;
+    }
+    const bool looksLikeProxyPage = Lower(html).find(" proxy ") != std::string::npos;
+    fResultsParser->SetHTML(std::move(html));
+    fResultsParser->SetSearchLinkPagesOverflow(false);
+    const int found = fResultsParser->Parse();
+    if (found == 0 && fOnError && looksLikeProxyPage)
+        ReportError("Could not open URL: \"" + LinkBeforeQuery(linkWithPage) + "\". \r\n" +
+                    "Check if any proxy servers are properly confirued.");
+    aOmit.linksWithPage.insert(linkWithPageNoRandom);
+    if (fSearchMultiplePages && fResultsParser->GetSearchLinkPagesOverflow())
+        aOmit.linksWithoutPage.insert(linkWithoutPage);
+}
+
+void TBaseSearchThread::OnResultParsed(const TParsedResult& aResult) {
+    const std::string link =
+        FullResultLink(aResult.link, fSrchLink, GetSearchRunEnvironment()->craigslistDomain());
+    fSearch->GetParentSearch()->ProcessResult(fSearch->GetSite(), aResult.date, aResult.name, link, aResult.price,
+                                              SearchLinkNumber(fSrchLink, 1), SearchLinkNumber(fSrchLink, 2),
+                                              aResult.hasImage, aResult.localDateTime, aResult.description,
+                                              aResult.contact, aResult.imageUrl);
+}
+
+void TBaseSearchThread::ReportError(const std::string& aText) {
+    if (fOnError) fOnError(*fSearch, aText);
+}
+
+void TBaseSearchThread::ReportProgress(double aProgress) {
+    if (!fOnProgress || Terminated()) return;
+    try {
+        Synch().SynchronizeBlocking(
+            [this, aProgress](const std::string&) {
+                try {
+                    fSearch->SetProgress(aProgress);
+                    fOnProgress(*fSearch, aProgress);
+                } catch (...) {
+                    // A failing progress display must not end the run.
+                }
+            },
+            "");
+    } catch (...) {
+        // The main thread is gone: nobody is left to show progress to.
+    }
+}
+
+void TBaseSearchThread::Finish() {
+    fResultsParser.reset();
+    if (fOnFinished) fOnFinished();
+}
+
+}  // namespace trawlix

@@ -1,0 +1,207 @@
+#include "sites/craig_site_search.h"
+
+#include "engine/craig_results_parser.h"
+#include "engine/download.h"
+#include "engine/search_thread.h"
+#include "engine/text_functions.h"
+#include "model/place_selection.h"
+#include "model/property_container.h"
+#include "model/search.h"
+
+namespace trawlix {
+
+namespace {
+
+constexpr int cNeighbourhoodType = 4;
+
+std::string ReplaceAll(std::string aText, const std::string& aFrom, const std::string& aTo) {
+    for (size_t at = aText.find(aFrom); at != std::string::npos; at = aText.find(aFrom, at + aTo.size()))
+        aText.replace(at, aFrom.size(), aTo);
+    return aText;
+}
+
+bool IsNeighbourhood(const TPlace& aPlace) {
+    return aPlace.GetCraigSitePlace().GetPlaceType() == cNeighbourhoodType && aPlace.GetParent();
+}
+
+std::string MainCategoryName(const TPlace& aCategory) {
+    return aCategory.GetParent() ? aCategory.GetParent()->GetName() : aCategory.GetName();
+}
+
+// Keywords as the query parameter: spaces as "+", a lone "+" when there are none.
+std::string QueryText(const std::string& aKeywords) {
+    std::string text = ReplaceAll(URLEncode(ReplaceAll(aKeywords, "\r\n", " ")), "%20", "+");
+    return text.empty() ? "+" : text;
+}
+
+}  // namespace
+
+TCraigSiteSearch::TCraigSiteSearch(TSearch* aParentSearch) : TBaseSiteSearch(ssCraigslist, aParentSearch) {}
+
+std::unique_ptr<TBaseSearchThread> TCraigSiteSearch::CreateSearchThread() {
+    auto thread = std::make_unique<TBaseSearchThread>(std::make_unique<TCraigSiteResultsParser>(), true);
+    thread->SetPagesCount(GetParentSearch()->GetPagesCount());
+    return thread;
+}
+
+std::vector<std::string> TCraigSiteSearch::MakeSearchLinks(TBaseSearchThread& aThread) {
+    TSearch& search = *GetParentSearch();
+    int pages = 1, categoryCount = 0, placeCount = 0;
+    {
+        TCLock lock(search.GetCriticalSection());
+        if (!search.GetOnlyCatListings()) pages = search.GetPagesCount();
+        if (!search.GetCalledFromUser()) pages = 1;
+        categoryCount = static_cast<int>(search.GetCategories().size());
+        placeCount = search.GetExpandedLocations().Count();
+    }
+    std::vector<std::string> links;
+    std::string previous;
+    for (int page = 1; page <= pages; ++page) {
+        for (int c = 0; c < categoryCount; ++c) {
+            for (int p = 0; p < placeCount; ++p) {
+                if (aThread.Terminated()) return links;
+                TCLock lock(search.GetCriticalSection());
+                // The search may have been edited since the counts were read.
+                const TPlaceList categories = search.GetCategories();
+                const TPlaceWrapperList& places = search.GetExpandedLocations();
+                if (c >= static_cast<int>(categories.size()) || p >= places.Count()) continue;
+                const std::string url = MakeSearchLink(*places.GetItem(p)->GetPlace(), *categories[c], page);
+                if (url.empty() || url == previous) continue;
+                previous = url;
+                links.push_back(url + " " + std::to_string(p) + " " + std::to_string(c) + " " + std::to_string(page));
+            }
+        }
+    }
+    return links;
+}
+
+std::string TCraigSiteSearch::MakeSearchLink(const TPlace& aLocation, const TPlace& aCategory, int aPageToDisplay) {
+    TSearch& search = *GetParentSearch();
+    const TCraigSitePlace& category = aCategory.GetCraigSitePlace();
+    if (category.GetDisabled()) return {};
+    const TPlace& city = IsNeighbourhood(aLocation) ? *aLocation.GetParent() : aLocation;
+    std::string base = city.GetCraigSitePlace().GetLink();
+    if (base.find("http") == std::string::npos) return {};
+
+    if (search.GetOnlyCatListings()) return ReplaceAll(base + category.GetLink(), " ", "+");
+
+    // A sub-area's home page ends in its code ("/eby/"): the code moves behind the category.
+    std::string subArea = ReadFromRight(base, 2, "/");
+    if (subArea.find('.') != std::string::npos) {
+        subArea.clear();
+    } else {
+        const size_t scheme = base.find("://");
+        const std::string prefix = scheme == std::string::npos ? "http://" : base.substr(0, scheme + 3);
+        base = prefix + ReadFromRight(base, 3, "/") + "/";
+    }
+    std::string result = base + "search/" + category.GetLink();
+    if (!subArea.empty()) result += "/" + subArea;
+    result += "?query=" + QueryText(search.GetKeywords());
+    if (search.GetOnlySearchTitles()) result += "&srchType=T";
+    if (search.GetHasImage()) result += "&hasPic=1";
+    result += CategoryOptions(aCategory);
+    if (aPageToDisplay > 1) result += "&s=" + std::to_string((aPageToDisplay - 1) * 100);
+    result = ReplaceAll(ReplaceAll(result, "&minAsk=0", "&minAsk=min"), "&maxAsk=0", "&maxAsk=max");
+    result += NeighbourhoodParams(aLocation);
+    return ReplaceAll(result, " ", "+");
+}
+
+std::string TCraigSiteSearch::CategoryOptions(const TPlace& aCategory) const {
+    const TPropertyContainer& options = GetParentSearch()->GetPropertyContainer();
+    // An option the container lacks counts as not set: the query goes out unrestricted
+    // rather than not at all.
+    auto raw = [&](const std::string& aName) {
+        const TProp* prop = options.GetPropByName(aName);
+        return prop ? prop->GetRawValue() : std::string("0");
+    };
+    auto yes = [&](const std::string& aName) {
+        const TProp* prop = options.GetPropByName(aName);
+        return prop && prop->AsBoolean();
+    };
+    const std::string group = MainCategoryName(aCategory);
+    std::string params;
+    if (group == "personals") {
+        params += "&minAsk=" + raw("age_min") + "&maxAsk=" + raw("age_max");
+    } else if (group == "housing") {
+        const TProp* bedrooms = options.GetPropByName("bedrooms");
+        const std::string bedroomsText = bedrooms ? bedrooms->AsString() : "0+";
+        if (bedroomsText != "0+") params += "&bedrooms=" + bedroomsText;
+        params += "&minAsk=" + raw("price_min") + "&maxAsk=" + raw("price_max");
+        if (yes("cats")) params += "&addTwo=purrr";
+        if (yes("dogs")) params += "&addThree=wooof";
+    } else if (group == "for sale") {
+        params += "&minAsk=" + raw("price_min") + "&maxAsk=" + raw("price_max");
+    } else if (group == "jobs") {
+        const std::pair<const char*, const char*> jobOptions[] = {{"telecommute", "&addOne=telecommuting"},
+                                                                  {"contract", "&addTwo=contract"},
+                                                                  {"internship", "&addThree=internship"},
+                                                                  {"part_time", "&addFour=part-time"},
+                                                                  {"non_profit", "&addFive=non-profit"}};
+        std::string jobParams;
+        int set = 0;
+        for (const auto& [name, param] : jobOptions)
+            if (yes(name)) {
+                jobParams += param;
+                ++set;
+            }
+        if (set < 5) params += jobParams;
+    }
+    return params;
+}
+
+std::string TCraigSiteSearch::NeighbourhoodParams(const TPlace& aLocation) {
+    if (!IsNeighbourhood(aLocation)) return {};
+    const TPlace& city = *aLocation.GetParent();
+    TPlaceList checked;
+    GetCheckedNeighbourhoods(city, checked);
+    // All of them selected is the whole city.
+    if (checked.size() >= city.GetChildren().size()) return {};
+    std::string params;
+    for (const TPlace* neighbourhood : checked) params += "&nh=" + neighbourhood->GetCraigSitePlace().GetLink();
+    return params;
+}
+
+void TCraigSiteSearch::GetCheckedNeighbourhoods(const TPlace& aPlace, TPlaceList& aList) {
+    aList.clear();
+    const TPlaceWrapperList& selected = GetParentSearch()->GetSearchLocations();
+    for (TPlace* child : aPlace.GetChildren())
+        if (selected.GetPlaceWrapperByPlace(child)) aList.push_back(child);
+}
+
+ICHTTPCLient TCraigSiteSearch::GetDownloader() {
+    TSearch& search = *GetParentSearch();
+    TCLock lock(search.GetCriticalSection());
+    // Category listings go through the system's transfer; queries through the shared client.
+    if (search.GetOnlyCatListings()) return nullptr;
+    return GetSiteDownloader(ssCraigslist);
+}
+
+std::string TCraigSiteSearch::GetLinkWithoutPage(const std::string& aSourceLink) {
+    return RemoveURLParam(aSourceLink, "s");
+}
+
+// --- reporting ads --------------------------------------------------------------------------
+
+std::string CraigFlagURL(const std::string& aLink, TCraigFlagCode aCode, const std::string& aDomain) {
+    const size_t domainAt = aDomain.empty() ? std::string::npos : aLink.find("." + aDomain);
+    if (domainAt == std::string::npos) return {};
+    const std::string fileName = aLink.substr(aLink.rfind('/') + 1);
+    const std::string postingID = fileName.substr(0, fileName.find('.'));
+    if (postingID.empty()) return {};
+    return aLink.substr(0, domainAt) + "." + aDomain + "/flag/?flagCode=" + std::to_string(static_cast<int>(aCode)) +
+           "&postingID=" + postingID;
+}
+
+int FlagCraigslistEntries(const std::vector<IEntry>& aEntries, TCraigFlagCode aCode, const std::string& aDomain) {
+    int sent = 0;
+    for (const IEntry& entry : aEntries) {
+        if (!entry || entry->GetFromSite() != ssCraigslist) continue;
+        const std::string url = CraigFlagURL(entry->GetLink(), aCode, aDomain);
+        if (url.empty()) continue;
+        DownloadFile(url, nullptr);
+        ++sent;
+    }
+    return sent;
+}
+
+}  // namespace trawlix

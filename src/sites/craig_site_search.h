@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/base_site_search.h"
+#include "model/entry.h"
+#include "model/places.h"
+
+namespace trawlix {
+
+class TPlaceWrapperList;
+
+// Craigslist: one query per city (or sub-area), category and page, built from the city's
+// home page URL in the place tree and the category's code.
+class TCraigSiteSearch : public TBaseSiteSearch {
+public:
+    explicit TCraigSiteSearch(TSearch* aParentSearch);
+
+    std::unique_ptr<TBaseSearchThread> CreateSearchThread() override;
+    std::vector<std::string> MakeSearchLinks(TBaseSearchThread& aThread) override;
+    ICHTTPCLient GetDownloader() override;
+    std::string GetLinkWithoutPage(const std::string& aSourceLink) override;
+
+    // The query URL for one place, category and page; empty when they give none.
+    // Call with the search's lock held.
+    std::string MakeSearchLink(const TPlace& aLocation, const TPlace& aCategory, int aPageToDisplay);
+    // The children of aPlace, in their order, that the search has selected.
+    void GetCheckedNeighbourhoods(const TPlace& aPlace, TPlaceList& aList);
+
+private:
+    std::string CategoryOptions(const TPlace& aCategory) const;
+    std::string NeighbourhoodParams(const TPlace& aLocation);
+};
+
+// Why an ad is reported to Craigslist; the values are the site's flag codes.
+enum class TCraigFlagCode { Spam = 15, Miscategorized = 16, Prohibited = 28, Best = 9 };
+
+// The report address for one Craigslist ad, empty when the link is not on aDomain.
+std::string CraigFlagURL(const std::string& aLink, TCraigFlagCode aCode, const std::string& aDomain);
+// Reports every Craigslist entry of aEntries (the others are skipped); the answers are
+// not read. Returns how many reports were sent.
+int FlagCraigslistEntries(const std::vector<IEntry>& aEntries, TCraigFlagCode aCode, const std::string& aDomain);
+
+}  // namespace trawlix
