@@ -226,6 +226,9 @@ public:
     void OnSiteSearchFinished(TBaseSiteSearch* aSiteSearch);
     // The places the current run searches; hold the search's lock while using it.
     const TPlaceWrapperList& GetExpandedLocations() const;
+    // Rebuilds them from the selection, widened by the distance and the ZIP code; a run
+    // does this as it starts.
+    void ExpandLocations();
     IResultsViewHelper* GetView() const;
 
     TSearchEvent OnSearchStarted;
@@ -237,7 +240,6 @@ public:
     TSearchResultEvent OnResultKept;
 
 private:
-    void ExpandLocations();
     bool InDateWindow(const TEntry& aEntry, double aNow) const;
     void StartNotifyThreadForRunningSearch();
 

@@ -125,6 +125,7 @@ void TSearch::StartNotifyThreadForRunningSearch() {
 }
 
 void TSearch::ExpandLocations() {
+    TCLock lock(fCriticalSection);
     TPlaceWrapperList& selected = GetSearchLocations();
     if (!fExpandedLocations2) fExpandedLocations2 = std::make_unique<TPlaceWrapperList>();
     TPlaceWrapperList& expanded = *fExpandedLocations2;
