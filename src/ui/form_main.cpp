@@ -1,0 +1,878 @@
+#include "ui/form_main.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QRandomGenerator>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "app/session.h"
+#include "app/settings.h"
+#include "app/version.h"
+#include "engine/keyword_syntax.h"
+#include "engine/synchronizator.h"
+#include "mail/filter.h"
+#include "model/searches.h"
+#include "ui/criteria_panel.h"
+#include "ui/filter_bar.h"
+#include "ui/info_window.h"
+#include "ui/results_model.h"
+#include "ui/splash_window.h"
+#include "ui/user_dialogs.h"
+
+// The pictures live in the program's static library: they must be registered by hand.
+static void InitPictures() { Q_INIT_RESOURCE(trawlix); }
+
+namespace trawlix {
+
+namespace {
+
+constexpr int cSplashMs = 3000;
+constexpr int cTabPicturesMs = 50;
+constexpr int cIdleMs = 100;
+constexpr int cAnimationFrames = 31;
+constexpr int cProgressMaximum = 1000;
+constexpr int cTabSearchRole = Qt::UserRole + 1;
+constexpr const char* cUntitled = "(Untitled)";
+constexpr const char* cNoLocations = "You must select some locations and categories to search in.";
+constexpr const char* cNoSites =
+    "You must select at least one website to search in (from the \"Websites to search\" panel in the \"Search "
+    "settings\")";
+constexpr const char* cSaveManually =
+    "Searches are saved automatically when closing the program. Are you sure you want to save them manually now?";
+constexpr const char* cNewResultsBalloon = "There are new results available.";
+constexpr const char* cMinimizedBalloon =
+    "Trawlix was minimized to tray.\r\nDouble-click the binocular icon to bring it back to front.";
+
+QIcon Picture(const QString& aName) { return QIcon(":/pictures/" + aName + ".svg"); }
+
+QIcon FramePicture(int aFrame) { return Picture(QString("tab_frame_%1").arg(aFrame, 2, 10, QChar('0'))); }
+
+QAction* MakeAction(QObject* aParent, const QString& aName, const QString& aCaption, const QString& aHint,
+                    const QKeySequence& aShortcut = {}, const QString& aPicture = {}) {
+    auto* action = new QAction(aCaption, aParent);
+    action->setObjectName(aName);
+    action->setToolTip(aHint.isEmpty() ? aCaption : aHint);
+    action->setStatusTip(aHint);
+    if (!aShortcut.isEmpty()) action->setShortcut(aShortcut);
+    if (!aPicture.isEmpty()) action->setIcon(Picture(aPicture));
+    return action;
+}
+
+// Runs aWork on the main thread: at once there, queued from a worker thread.
+void OnMainThread(std::function<void()> aWork) {
+    IMainThreadBinding* binding = GetMainThreadBinding();
+    if (!binding || binding->IsMainThread()) {
+        aWork();
+        return;
+    }
+    Synch().SynchronizeNonBlocking([work = std::move(aWork)](const std::string&) { work(); }, "");
+}
+
+}  // namespace
+
+// --- construction ----------------------------------------------------------------------
+
+TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParent)
+    : QMainWindow(aParent), fSession(aSession), fDialogs(aDialogs) {
+    InitPictures();
+    setObjectName("formMain");
+    setWindowTitle(QString("Trawlix, version %1").arg(kVersion));
+    setWindowIcon(Picture("trawlix"));
+    fInfo = std::make_unique<TfrmInfo>(this);
+    CreateActions();
+    CreateCentralArea();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateTray();
+    fTimerAnimateSynch.setInterval(cTabPicturesMs);
+    connect(&fTimerAnimateSynch, &QTimer::timeout, this, &TformMain::UpdateTabPictures);
+    fTimerIdle.setInterval(cIdleMs);
+    connect(&fTimerIdle, &QTimer::timeout, this, &TformMain::UpdateActions);
+    fTimerIdle.start();
+    resize(1200, 800);
+}
+
+TformMain::~TformMain() {
+    fTimerAnimateSynch.stop();
+    fTimerIdle.stop();
+    pnlLeft->TimerFillSearch().stop();
+}
+
+void TformMain::CreateActions() {
+    actNewTab = MakeAction(this, "actNewTab", "New search", "Open a new search", QKeySequence("Ctrl+T"), "new_search");
+    actCloseTab = MakeAction(this, "actCloseTab", "Close search", "Close the search", QKeySequence("Ctrl+W"), "close_search");
+    actClone = MakeAction(this, "actClone", "Clone search", "Clone search", {}, "clone_search");
+    actWizzard = MakeAction(this, "actWizzard", "Wizzard", "Search wizard", {}, "wizard");
+    actSearch = MakeAction(this, "actSearch", "Start search", "", QKeySequence("Ctrl+S"), "start_search");
+    actSearch->setData(0);
+    actSaveMySearches = MakeAction(this, "actSaveMySearches", "Save My Searches", "Saves all the searches manually",
+                                   QKeySequence("Ctrl+Shift+S"), "save");
+    actMap = MakeAction(this, "actMap", "Show map preview", "Show map preview", {}, "map");
+    actManageAlerts = MakeAction(this, "actManageAlerts", "Manage alerts", "Manage alerts", {}, "alerts");
+    actPauseSearching = MakeAction(this, "actPauseSearching", "Pause Searching", "");
+    actPreviousSearch = MakeAction(this, "actPreviousSearch", "Previous tab", "Previous search", QKeySequence("Ctrl+PgUp"));
+    actNextSearch = MakeAction(this, "actNextSearch", "Next tab", "Next search", QKeySequence("Ctrl+PgDown"));
+    actClearResults = MakeAction(this, "actClearResults", "Clear results", "Clear results");
+    actClearAllFields = MakeAction(this, "actClearAllFields", "Clear all fields", "Clear all the criteria fields");
+    actPreferences = MakeAction(this, "actPreferences", "Preferences", "Preferences", QKeySequence("F10"), "preferences");
+    actHelp = MakeAction(this, "actHelp", "Help", "Help", {}, "help");
+    actExit = MakeAction(this, "actExit", "Exit", "Exit Trawlix", QKeySequence("Alt+Q"), "exit");
+    actAbout = MakeAction(this, "actAbout", "About", "About");
+    actChangeOrientation = MakeAction(this, "actChangeOrientation", "Change Orientation", "Change Orientation");
+    // The windows of these come with later parts of the program.
+    for (QAction* later : {actWizzard, actMap, actManageAlerts, actPreferences, actHelp, actChangeOrientation})
+        later->setEnabled(false);
+    for (QAction* action : {actNewTab, actCloseTab, actClone, actSearch, actSaveMySearches, actPauseSearching,
+                            actPreviousSearch, actNextSearch, actClearResults, actClearAllFields, actExit})
+        addAction(action);  // shortcuts work wherever the focus is
+
+    connect(actNewTab, &QAction::triggered, this, &TformMain::NewTab);
+    connect(actCloseTab, &QAction::triggered, this, [this] { CloseTab(false); });
+    connect(actClone, &QAction::triggered, this, &TformMain::Clone);
+    connect(actSearch, &QAction::triggered, this, &TformMain::StartStopSearch);
+    connect(actSaveMySearches, &QAction::triggered, this, [this] { SaveMySearches(true); });
+    connect(actPauseSearching, &QAction::triggered, this, &TformMain::PauseSearching);
+    connect(actNextSearch, &QAction::triggered, this, [this] {
+        if (tcTabs->count() > 0) SelectTab((tcTabs->currentIndex() + 1) % tcTabs->count());
+    });
+    connect(actPreviousSearch, &QAction::triggered, this, [this] {
+        if (tcTabs->count() > 0) SelectTab((tcTabs->currentIndex() + tcTabs->count() - 1) % tcTabs->count());
+    });
+    connect(actClearResults, &QAction::triggered, this, &TformMain::ClearResults);
+    connect(actExit, &QAction::triggered, this, &TformMain::Exit);
+    connect(actAbout, &QAction::triggered, this, [this] {
+        TformSplash splash(this);
+        splash.Execute(0);
+    });
+}
+
+void TformMain::CreateMenus() {
+    QMenu* file = menuBar()->addMenu("File");
+    file->addAction(actPreferences);
+    file->addSeparator();
+    QAction* exitItem = file->addAction("Exit (Alt+Q)");
+    connect(exitItem, &QAction::triggered, actExit, &QAction::trigger);
+
+    miSearches = menuBar()->addMenu("Searches");
+    miSearches->setObjectName("miSearches");
+    connect(miSearches, &QMenu::aboutToShow, this, &TformMain::UpdateSearchMenuItems);
+    UpdateSearchMenuItems();
+
+    QMenu* tools = menuBar()->addMenu("Tools");
+    tools->addAction(actPreferences);
+    tools->addAction(actChangeOrientation);
+    tools->addAction(actManageAlerts);
+
+    QMenu* help = menuBar()->addMenu("Help");
+    help->addAction(actHelp);
+    help->addSeparator();
+    help->addAction(actAbout);
+}
+
+void TformMain::UpdateSearchMenuItems() {
+    miSearches->clear();
+    for (QAction* action : {actNewTab, actCloseTab, actClone, actSaveMySearches, actManageAlerts, actPauseSearching})
+        miSearches->addAction(action);
+    miSearches->addSeparator();
+    miSearches->addAction(actNextSearch);
+    miSearches->addAction(actPreviousSearch);
+    miSearches->addSeparator();
+    miSearches->addAction(actClearResults);
+    miSearches->addAction(actClearAllFields);
+    miSearches->addAction(actSearch);
+    miSearches->addSeparator();
+    for (int tab = 0; tab < tcTabs->count(); ++tab) {
+        TSearch* search = TabSearch(tab);
+        if (!search) continue;
+        const QString name = QString::fromStdString(search->GetName()).trimmed();
+        QAction* item = miSearches->addAction(name.isEmpty() ? cUntitled : name);
+        connect(item, &QAction::triggered, this, [this, search] {
+            for (int index = 0; index < tcTabs->count(); ++index)
+                if (TabSearch(index) == search) SelectTab(index);
+        });
+    }
+}
+
+void TformMain::CreateToolBar() {
+    QToolBar* toolBar = addToolBar("ToolBar");
+    toolBar->setObjectName("ToolBar");
+    toolBar->setMovable(false);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    for (QAction* action : {actNewTab, actCloseTab, actClone, actWizzard, actSearch}) toolBar->addAction(action);
+    toolBar->addSeparator();
+    for (QAction* action : {actSaveMySearches, actMap, actManageAlerts}) toolBar->addAction(action);
+    toolBar->addSeparator();
+    for (QAction* action : {actPreferences, actHelp, actExit}) toolBar->addAction(action);
+}
+
+void TformMain::CreateCentralArea() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(2, 2, 2, 2);
+    tcTabs = new QTabBar(central);
+    tcTabs->setObjectName("tcTabs");
+    tcTabs->setMovable(true);
+    tcTabs->setUsesScrollButtons(true);
+    tcTabs->setExpanding(false);
+    tcTabs->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* closeFromMenu = new QAction("Close search", tcTabs);
+    connect(closeFromMenu, &QAction::triggered, this, [this] { CloseTab(true); });
+    tcTabs->addAction(actNewTab);
+    tcTabs->addAction(closeFromMenu);
+    tcTabs->addAction(actClone);
+    tcTabs->addAction(actSearch);
+    tcTabs->addAction(actClearResults);
+    layout->addWidget(tcTabs);
+
+    splitterCriteria = new QSplitter(Qt::Horizontal, central);
+    splitterCriteria->setObjectName("splitterCriteria");
+    splitterCriteria->setHandleWidth(8);
+    splitterCriteria->setStyleSheet(
+        "QSplitter::handle { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 rgb(176,209,255), "
+        "stop:1 rgb(166,202,240)); } QSplitter::handle:hover { background: palette(highlight); }");
+    pnlLeft = new TCriteriaPanel(fDialogs, splitterCriteria);
+    auto* pnlMain = new QWidget(splitterCriteria);
+    pnlMain->setObjectName("pnlMain");
+    auto* mainLayout = new QVBoxLayout(pnlMain);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
+    sbFilter = new TFilterBar(pnlMain);
+    mainLayout->addWidget(sbFilter);
+    lblResultsCount = new QLabel("Results (0 found) ", pnlMain);
+    lblResultsCount->setObjectName("lblResultsCount");
+    mainLayout->addWidget(lblResultsCount);
+    lvResults = new QTableView(pnlMain);
+    lvResults->setObjectName("lvResults");
+    fResultsModel = std::make_unique<TResultsModel>();
+    lvResults->setModel(fResultsModel.get());
+    lvResults->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvResults->verticalHeader()->hide();
+    lvResults->verticalHeader()->setDefaultSectionSize(20);
+    lvResults->horizontalHeader()->setSectionResizeMode(3, QHeaderView::Stretch);
+    const int widths[TResultsModel::cColumnCount] = {40, 50, 70, 250, 60, 157, 157, 98};
+    for (int column = 0; column < TResultsModel::cColumnCount; ++column)
+        if (column != 3) lvResults->setColumnWidth(column, widths[column]);
+    mainLayout->addWidget(lvResults, 1);
+    splitterCriteria->addWidget(pnlLeft);
+    splitterCriteria->addWidget(pnlMain);
+    splitterCriteria->setStretchFactor(1, 1);
+    splitterCriteria->setSizes({TCriteriaPanel::cDesignedWidth, 900});
+    layout->addWidget(splitterCriteria, 1);
+    setCentralWidget(central);
+    fViewHelper = std::make_unique<TViewHelper>(*fResultsModel, *lblResultsCount);
+
+    connect(tcTabs, &QTabBar::currentChanged, this, &TformMain::OnTabChanged);
+    connect(tcTabs, &QTabBar::tabMoved, this, &TformMain::OnTabMoved);
+    connect(tcTabs, &QTabBar::tabBarClicked, this, [this](int aIndex) {
+        if (aIndex != tcTabs->currentIndex()) OnTabChanging();
+    });
+    connect(pnlLeft->btnSearch, &QPushButton::clicked, actSearch, &QAction::trigger);
+    connect(pnlLeft->tbtnHideCriteria, &QToolButton::clicked, this, [this] { OnCriteriaHideShow(); });
+    connect(pnlLeft->tcCriteriaShortcuts, &QTabBar::tabBarClicked, this, [this](int aTab) { OnCriteriaHideShow(aTab); });
+    connect(splitterCriteria, &QSplitter::splitterMoved, this, [this](int aPosition) {
+        // Narrower than designed, or while collapsed, the panel does not follow the splitter.
+        if (CriteriaCollapsed() || aPosition < TCriteriaPanel::cDesignedWidth) {
+            splitterCriteria->setSizes({CriteriaCollapsed() ? cCollapsedWidth : TCriteriaPanel::cDesignedWidth,
+                                        splitterCriteria->width()});
+            return;
+        }
+        if (fSession) {
+            fSession->GetSettings().SetCriteriaPanelWidth(aPosition);
+            fSession->GetSettings().SaveSettings();
+        }
+    });
+    connect(actClearAllFields, &QAction::triggered, pnlLeft, &TCriteriaPanel::ClearAllFields);
+    pnlLeft->OnCaptionChanged = [this](const QString& aCaption) { UpdateCurrentTabCaption(aCaption); };
+    pnlLeft->OnSelectionChanged = [this] { ShowEmptySearchHint(false); };
+    pnlLeft->OnNewOptionsAvailable = [this] {
+        ShowFastBaloonHint(pnlLeft->cpCustomProps, "More options are available...", -20, 0, 2000);
+    };
+    sbFilter->ApplyFilter = [this] {
+        if (TSearch* search = CurrentSearch()) fViewHelper->RebuildViewList(*search);
+    };
+    sbFilter->FocusAway = [this] { pnlLeft->edtSearchName->setFocus(); };
+}
+
+void TformMain::CreateStatusBar() {
+    StatusBar = new QLabel(this);
+    StatusBar->setObjectName("StatusBar");
+    pbSearching = new QProgressBar(this);
+    pbSearching->setObjectName("pbSearching");
+    pbSearching->setRange(0, cProgressMaximum);
+    pbSearching->setMaximumWidth(200);
+    pbSearching->hide();
+    statusBar()->addWidget(StatusBar, 1);
+    statusBar()->addPermanentWidget(pbSearching);
+}
+
+void TformMain::CreateTray() {
+    pmTrayHideShow = new QAction("Hide", this);
+    pmTrayHideShow->setObjectName("pmTrayHideShow");
+    connect(pmTrayHideShow, &QAction::triggered, this, [this] { ShowTrayHideShow(!isVisible()); });
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    TrayIcon = new QSystemTrayIcon(Picture("trawlix"), this);
+    TrayIcon->setToolTip("Trawlix - double click to show");
+    auto* menu = new QMenu(this);
+    menu->addAction(pmTrayHideShow);
+    QAction* exitItem = menu->addAction("Exit (Alt+Q)");
+    connect(exitItem, &QAction::triggered, actExit, &QAction::trigger);
+    TrayIcon->setContextMenu(menu);
+    connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason aReason) {
+        if (aReason == QSystemTrayIcon::DoubleClick && fSession && fSession->GetSettings().GetMinimizeToTray())
+            ShowTrayHideShow(!isVisible());
+    });
+}
+
+// --- start -----------------------------------------------------------------------------
+
+bool TformMain::Init() {
+    if (!fSession) return true;
+    fSession->OnSessionInitialized = [] {
+        // The alert timer arrives with the alerts; nothing to switch yet.
+    };
+    fSession->InitSession();
+    fSession->WaitUntilIdle();
+    return true;
+}
+
+void TformMain::LoginSuccess(const TOptions& aOptions) {
+    if (aOptions.showSplash) {
+        TformSplash splash(this);
+        splash.Execute(cSplashMs);
+    }
+    fTimerAnimateSynch.start();
+    if (!fSession || !fSession->GetMySearches()) {
+        // Initialisation failed: an empty window that can only be closed.
+        show();
+        return;
+    }
+    TSettings& settings = fSession->GetSettings();
+    pnlLeft->SetSiteCaptions({settings.GetCraigslistDomain(), "backpage.com", settings.GetOodleDomain(),
+                              settings.GetEBayClassifiedsDomain(), settings.GetCarsComDomain(),
+                              settings.GetAutotraderDomain()});
+    pnlLeft->SetReferenceData(fSession->GetPlaces(), fSession->GetCategories(), fSession->GetZIPCodes());
+    if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
+    {
+        std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
+        fOnShowing = true;
+        while (tcTabs->count() > 0) tcTabs->removeTab(0);
+        for (const auto& search : fSession->GetMySearches()->GetAllSearches()) AddTab(*search);
+        fOnShowing = false;
+    }
+    pnlLeft->TimerFillSearch().start();
+    if (settings.GetCriteriaPanelWidth() >= TCriteriaPanel::cDesignedWidth)
+        splitterCriteria->setSizes({settings.GetCriteriaPanelWidth(), width()});
+    ShowEmptySearchHint(true);
+    if (tcTabs->count() == 0) {
+        NewTab();
+    } else if (settings.GetCriteriaHidden() && !CriteriaCollapsed()) {
+        OnCriteriaHideShow();
+    }
+    if (aOptions.showMaximized)
+        showMaximized();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+// --- tabs ------------------------------------------------------------------------------
+
+TSearch* TformMain::TabSearch(int aIndex) const {
+    if (aIndex < 0 || aIndex >= tcTabs->count()) return nullptr;
+    return reinterpret_cast<TSearch*>(tcTabs->tabData(aIndex).value<quintptr>());
+}
+
+TSearch* TformMain::CurrentSearch() const { return TabSearch(tcTabs->currentIndex()); }
+
+void TformMain::AddTab(TSearch& aSearch) {
+    aSearch.OnProgress = [this](TSearch& aSender, double aProgress) { OnSearchProgress(aSender, aProgress); };
+    aSearch.OnError = [this](TSearch& aSender, const std::string& aText) { OnSearchError(aSender, aText); };
+    aSearch.OnSearchStopped = [this](TSearch& aSender) { OnSearchStopped(aSender); };
+    aSearch.OnSearchStarted = [](TSearch&) {};
+    if (tcTabs->count() > 1) OnTabChanging();
+    const QString name = QString::fromStdString(aSearch.GetName()).trimmed();
+    const int index = tcTabs->addTab(Picture("tab_idle"), name.isEmpty() ? cUntitled : name);
+    tcTabs->setTabData(index, QVariant::fromValue(reinterpret_cast<quintptr>(&aSearch)));
+    fTabFrames.push_back(0);
+    if (tcTabs->currentIndex() == index)
+        OnTabChanged(index);
+    else
+        SelectTab(index);
+}
+
+void TformMain::SelectTab(int aIndex) {
+    if (aIndex == tcTabs->currentIndex()) return;
+    OnTabChanging();
+    tcTabs->setCurrentIndex(aIndex);
+}
+
+void TformMain::OnTabChanging() {
+    if (fExitting || fClosingTab) return;
+    TSearch* current = TabSearch(fPreviousTab);
+    if (!current) return;
+    try {
+        pnlLeft->FillSearch(*current, true);
+    } catch (...) {
+        // A copy that fails leaves the search as it was; the tab still changes.
+    }
+}
+
+void TformMain::OnTabChanged(int aIndex) {
+    fPreviousTab = aIndex;
+    TSearch* search = TabSearch(aIndex);
+    if (!search) return;
+    pnlLeft->CollapseCategoryPanels();
+    FillControls(*search);
+    search->SetNewResultsAvailable({});
+}
+
+void TformMain::OnTabMoved(int aFrom, int aTo) {
+    std::swap(fTabFrames[aFrom], fTabFrames[aTo]);
+    fPreviousTab = tcTabs->currentIndex();
+}
+
+void TformMain::FillControls(TSearch& aSearch) {
+    for (int tab = 0; tab < tcTabs->count(); ++tab)
+        if (TSearch* other = TabSearch(tab)) other->SetFillInLV(other == &aSearch);
+    pnlLeft->FillControls(aSearch);
+    fViewHelper->RebuildViewList(aSearch);
+    lvResults->clearSelection();
+    const bool running = aSearch.GetSearching();
+    actSearch->setText(running ? "Stop search" : "Start search");
+    actSearch->setIcon(Picture(running ? "stop_search" : "start_search"));
+    actSearch->setData(running ? 1 : 0);
+    pnlLeft->btnSearch->setText(actSearch->text());
+    sbFilter->SetSearch(&aSearch);
+    pbSearching->setVisible(running);
+    ShowEmptySearchHint(false);
+}
+
+void TformMain::UpdateCurrentTabCaption(const QString& aCaption) {
+    const int index = tcTabs->currentIndex();
+    if (index >= 0 && tcTabs->tabText(index) != aCaption) tcTabs->setTabText(index, aCaption);
+}
+
+void TformMain::ReallignSearches() {
+    if (!fSession || !fSession->GetMySearches()) return;
+    if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
+    std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
+    std::vector<TSearch*> order;
+    for (int tab = 0; tab < tcTabs->count(); ++tab)
+        if (TSearch* search = TabSearch(tab)) order.push_back(search);
+    fSession->GetMySearches()->Reorder(order);
+}
+
+void TformMain::NewTab() {
+    if (!fSession || !fSession->GetMySearches()) return;
+    if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
+    std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
+    // The search wizard comes later; a new search is an empty one.
+    TSearch& search = fSession->GetMySearches()->AddSearch(std::make_unique<TSearch>());
+    AddTab(search);
+}
+
+void TformMain::Clone() {
+    TSearch* current = CurrentSearch();
+    if (!current || !fSession || !fSession->GetMySearches()) return;
+    fInfo->Execute();
+    QApplication::processEvents();
+    pnlLeft->FillSearch(*current, true);
+    TSearches& searches = *fSession->GetMySearches();
+    std::unique_ptr<TSearch> clone;
+    try {
+        clone = current->Clone(searches.GetStorage(), searches.GetLookups());
+    } catch (const std::exception& e) {
+        fInfo->Finish();
+        fDialogs.Warning(e.what());
+        return;
+    }
+    fInfo->Finish();
+    if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
+    std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
+    AddTab(searches.AddSearch(std::move(clone)));
+}
+
+void TformMain::CloseTab(bool aAsk) {
+    const int index = tcTabs->currentIndex();
+    if (index < 0) return;
+    TSearch* search = TabSearch(index);
+    if (aAsk && search) {
+        const std::string question =
+            "Are you sure you want to close the search \"" + search->GetName() + "\"? All its data will be lost.";
+        if (!fDialogs.Confirm(question)) return;
+    }
+    if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
+    {
+        std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
+#ifdef TRAWLIX_HAS_SEARCH_RUN
+        if (search) search->StopSearch();
+#endif
+        fClosingTab = true;
+        if (search) {
+            fResultsModel->SetSearch(nullptr);
+            sbFilter->SetSearch(nullptr);
+            pnlLeft->ForgetSearch(search);
+        }
+        if (index > 0) tcTabs->setCurrentIndex(index - 1);
+        tcTabs->removeTab(index);
+        fTabFrames.erase(fTabFrames.begin() + index);
+        fPreviousTab = tcTabs->currentIndex();
+        fClosingTab = false;
+        if (search && fSession && fSession->GetMySearches()) {
+            search->OnProgress = nullptr;
+            search->OnError = nullptr;
+            search->OnSearchStopped = nullptr;
+            std::unique_ptr<TSearch> removed = fSession->GetMySearches()->DeleteSearch(search);
+        }
+        if (TSearch* shown = CurrentSearch()) FillControls(*shown);
+    }
+    if (tcTabs->count() == 0) Exit();
+}
+
+// --- searching -------------------------------------------------------------------------
+
+void TformMain::StartStopSearch() {
+    TSearch* search = CurrentSearch();
+    if (!search) return;
+    if (!pnlLeft->HasSelectedLocationsAndCategories(search) && pnlLeft->edtZIPCode->text().trimmed().isEmpty()) {
+        fDialogs.Information(cNoLocations);
+        return;
+    }
+    if (!pnlLeft->HasSelectedSites()) {
+        fDialogs.Information(cNoSites);
+        return;
+    }
+    pnlLeft->edtSearchName->setFocus();
+    if (actSearch->data().toInt() == 1) {
+#ifdef TRAWLIX_HAS_SEARCH_RUN
+        search->StopSearch();
+#endif
+        actSearch->setText("Start search");
+        actSearch->setIcon(Picture("start_search"));
+        actSearch->setData(0);
+        pnlLeft->btnSearch->setText(actSearch->text());
+        return;
+    }
+    if (!search->GetNewResultsAvailable().Available && PhraseWithOrWarningApplies(search->GetKeywords()) &&
+        !fDialogs.Confirm(kPhraseWithOrWarning))
+        return;
+    pnlLeft->RefreshCurrentSearchZIPCodeObject(search, true);
+    if (pnlLeft->cbClearResults->isChecked()) {
+        try {
+            search->FillOldResults(true);
+        } catch (...) {
+            // Old results that cannot be cleared stay; the run goes on.
+        }
+    }
+    search->FillOldResults(false);
+    pnlLeft->FillSearch(*search, true);
+    fViewHelper->RebuildViewList(*search);
+#ifdef TRAWLIX_HAS_SEARCH_RUN
+    search->Search(fViewHelper.get(), nullptr, true);
+    if (!search->GetSearching()) return;
+    actSearch->setText("Stop search");
+    actSearch->setIcon(Picture("stop_search"));
+    actSearch->setData(1);
+    pnlLeft->btnSearch->setText(actSearch->text());
+    pbSearching->setValue(0);
+    pbSearching->show();
+#else
+    ShowStatusBarMessage("Searching arrives with the search engine.");
+#endif
+}
+
+void TformMain::OnSearchProgress(TSearch& aSender, double aProgress) {
+    TSearch* sender = &aSender;
+    OnMainThread([this, sender, aProgress] {
+        if (sender != CurrentSearch()) return;
+        pbSearching->setValue(static_cast<int>(std::lround(aProgress * cProgressMaximum)));
+        pbSearching->setVisible(sender->GetSearching());
+        lvResults->viewport()->update();
+    });
+}
+
+void TformMain::OnSearchError(TSearch& /*aSender*/, const std::string& aErrorText) {
+    // Always queued: the error may come from a site's thread holding the search's lock.
+    Synch().SynchronizeNonBlocking(
+        [this](const std::string& aText) {
+            if (!fCanShowErrorBalloon) return;
+            if (TrayIcon) TrayIcon->showMessage("Trawlix", QString::fromStdString(aText), QSystemTrayIcon::Warning, 3000);
+            QApplication::beep();
+            ShowStatusBarMessage(aText);
+            fCanShowErrorBalloon = false;
+            Synch().SynchronizeNonBlocking([this](const std::string&) { fCanShowErrorBalloon = true; }, "",
+                                           cErrorBalloonPauseMs);
+        },
+        aErrorText);
+}
+
+void TformMain::OnSearchStopped(TSearch& aSender) {
+    TSearch* sender = &aSender;
+    OnMainThread([this, sender] {
+        if (fExitting) {
+            if (!AnySearchRunning()) ContinueExit();
+            return;
+        }
+        if (sender != CurrentSearch()) return;
+        try {
+            fViewHelper->RebuildViewList(*sender);
+        } catch (...) {
+            // The list keeps what it showed.
+        }
+        lvResults->viewport()->update();
+    });
+}
+
+bool TformMain::AnySearchRunning() const {
+    if (!fSession || !fSession->GetMySearches()) return false;
+    for (const auto& search : fSession->GetMySearches()->GetAllSearches())
+        if (search->GetSearching()) return true;
+    return false;
+}
+
+void TformMain::StopAllSearches(bool aWait) {
+    if (fSession) fSession->StopAllSearches(aWait);
+#ifdef TRAWLIX_HAS_SEARCH_RUN
+    if (!fSession || !fSession->GetMySearches()) return;
+    for (const auto& search : fSession->GetMySearches()->GetAllSearches())
+        if (search->GetSearching()) search->StopSearch();
+    auto* binding = GetMainThreadBinding();
+    while (aWait && AnySearchRunning() && binding && !binding->IsTerminating()) binding->ProcessMessages();
+#endif
+}
+
+void TformMain::PauseSearching() {
+    fSearchingPaused = !fSearchingPaused;
+    if (fSearchingPaused) {
+        fInfo->Execute();
+        StopAllSearches(true);
+        fInfo->Finish();
+    }
+    actPauseSearching->setText(fSearchingPaused ? "Resume Searching" : "Pause Searching");
+}
+
+void TformMain::ClearResults() {
+    TSearch* search = CurrentSearch();
+    if (!search || search->GetSearching()) return;
+    search->FillOldResults(true);
+    fViewHelper->RebuildViewList(*search);
+}
+
+void TformMain::SaveMySearches(bool aFromUser) {
+    if (!fSession || !fSession->GetMySearches()) return;
+    if (aFromUser && !fDialogs.Confirm(cSaveManually)) return;
+    fInfo->Execute();
+    StopAllSearches(true);
+    if (TSearch* current = CurrentSearch()) pnlLeft->FillSearch(*current, true);
+    ReallignSearches();
+    const bool saved = fSession->GetMySearches()->SaveMySearches([] { QApplication::processEvents(); });
+    fInfo->Finish();
+    ShowStatusBarMessage(saved ? "Searches saved." : "The searches could not be saved.");
+}
+
+// --- exit ------------------------------------------------------------------------------
+
+void TformMain::Exit() {
+    if (!fSession || !fSession->GetMySearches()) {
+        fExitting = true;
+        QApplication::quit();
+        return;
+    }
+    if (fExitting) return;
+    fExitting = true;
+    lvResults->clearSelection();
+    fResultsModel->SetSearch(nullptr);
+    StopAllSearches(false);
+    if (!AnySearchRunning()) ContinueExit();
+    fInfo->Execute();
+}
+
+void TformMain::ContinueExit() {
+    if (fExitContinued) return;
+    fExitContinued = true;
+    ++fExitContinuations;
+    fTimerAnimateSynch.stop();
+    pnlLeft->TimerFillSearch().stop();
+    if (TSearch* current = CurrentSearch()) {
+        try {
+            pnlLeft->FillSearch(*current, true);
+        } catch (...) {
+            // Save what the search holds.
+        }
+    }
+    ReallignSearches();
+    // The searches are freed by the session's shut-down: nothing may point at them after this.
+    for (int tab = 0; tab < tcTabs->count(); ++tab) pnlLeft->ForgetSearch(TabSearch(tab));
+    sbFilter->SetSearch(nullptr);
+    fClosingTab = true;
+    while (tcTabs->count() > 0) tcTabs->removeTab(0);
+    fClosingTab = false;
+    fTabFrames.clear();
+    fSession->FinishSession(true);
+}
+
+void TformMain::closeEvent(QCloseEvent* aEvent) {
+    if (auto* binding = GetMainThreadBinding(); binding && binding->IsTerminating()) {
+        aEvent->accept();
+        return;
+    }
+    aEvent->ignore();
+    Exit();
+}
+
+// --- idle rules, pictures, tray --------------------------------------------------------
+
+void TformMain::UpdateActions() {
+    TSearch* search = CurrentSearch();
+    actClone->setEnabled(search);
+    actClearAllFields->setEnabled(search);
+    actSearch->setEnabled(search && (pnlLeft->LastHasSelectedLocationsAndCategories() ||
+                                     !pnlLeft->edtZIPCode->text().trimmed().isEmpty()));
+    pnlLeft->btnSearch->setEnabled(actSearch->isEnabled());
+    const bool running = search && search->GetSearching();
+    pbSearching->setVisible(running);
+    if (!running && actSearch->data().toInt() == 1) {
+        actSearch->setText("Start search");
+        actSearch->setIcon(Picture("start_search"));
+        actSearch->setData(0);
+        pnlLeft->btnSearch->setText(actSearch->text());
+    }
+    const bool toTray = fSession && fSession->GetSettings().GetMinimizeToTray();
+    pmTrayHideShow->setVisible(toTray);
+    pmTrayHideShow->setText(isVisible() ? "Hide" : "Show");
+    if (TrayIcon) TrayIcon->setVisible(!fOnShowing);
+}
+
+void TformMain::UpdateTabPictures() {
+    if (!fTabsCriticalSection.TryEnter()) return;  // busy: skip this tick
+    std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
+    bool anyNew = false;
+    for (int tab = 0; tab < tcTabs->count() && tab < static_cast<int>(fTabFrames.size()); ++tab) {
+        TSearch* search = TabSearch(tab);
+        if (!search) continue;
+        const bool newResults = search->GetNewResultsAvailable().Available;
+        anyNew = anyNew || newResults;
+        if (newResults) {
+            tcTabs->setTabIcon(tab, Picture("tab_new_results"));
+        } else if (search->GetSearching()) {
+            fTabFrames[tab] = (fTabFrames[tab] + 1) % cAnimationFrames;
+            tcTabs->setTabIcon(tab, FramePicture(fTabFrames[tab]));
+        } else if (fTabFrames[tab] != -1) {
+            fTabFrames[tab] = -1;
+            tcTabs->setTabIcon(tab, Picture("tab_idle"));
+        }
+    }
+    if (!TrayIcon || anyNew == fTrayShowsNewResults) return;
+    fTrayShowsNewResults = anyNew;
+    TrayIcon->setIcon(Picture(anyNew ? "tray_new_results" : "trawlix"));
+    if (anyNew) {
+        QApplication::beep();
+        TrayIcon->showMessage("Trawlix", cNewResultsBalloon, QSystemTrayIcon::Information);
+    }
+}
+
+void TformMain::ShowTrayHideShow(bool aShow) {
+    if (!aShow) {
+        hide();
+        return;
+    }
+    showMaximized();
+    raise();
+    activateWindow();
+}
+
+void TformMain::BringToFront() {
+    // Only a window hidden in the tray comes back; a shown one stays as it is.
+    if (!isVisible() || isMinimized()) ShowTrayHideShow(true);
+}
+
+void TformMain::changeEvent(QEvent* aEvent) {
+    QMainWindow::changeEvent(aEvent);
+    if (aEvent->type() != QEvent::WindowStateChange || !isMinimized()) return;
+    if (!fSession || !fSession->GetSettings().GetMinimizeToTray() || !TrayIcon) return;
+    QTimer::singleShot(0, this, &QWidget::hide);
+    if (fHasBeenMinimizedToTray) return;
+    fHasBeenMinimizedToTray = true;
+    TrayIcon->showMessage("Trawlix", cMinimizedBalloon, QSystemTrayIcon::Information, 3000);
+}
+
+void TformMain::ShowStatusBarMessage(const std::string& aMsg) { StatusBar->setText(QString::fromStdString(aMsg)); }
+
+// --- criteria panel frame and balloons -------------------------------------------------
+
+bool TformMain::CriteriaCollapsed() const { return pnlLeft->pnlLeftSummary->isVisibleTo(pnlLeft); }
+
+void TformMain::OnCriteriaHideShow(int aShortcutTab) {
+    const bool collapse = !CriteriaCollapsed();
+    if (collapse) {
+        fCriteriaOpenWidth = pnlLeft->width();
+        pnlLeft->pnlLeftPanelHeader->clear();
+        pnlLeft->CategoryPanelGroup->parentWidget()->parentWidget()->hide();  // the accordion's scroll area
+        pnlLeft->pnlLeftPanelFooter->hide();
+        pnlLeft->pnlLeftSummary->show();
+        pnlLeft->tbtnHideCriteria->setIcon(Picture("expand"));
+        splitterCriteria->setSizes({cCollapsedWidth, splitterCriteria->width()});
+    } else {
+        const int width = fCriteriaOpenWidth < 50 ? TCriteriaPanel::cDesignedWidth : fCriteriaOpenWidth;
+        fCriteriaOpenWidth = 0;
+        pnlLeft->pnlLeftPanelHeader->setText("   Search settings");
+        pnlLeft->pnlLeftSummary->hide();
+        pnlLeft->CategoryPanelGroup->parentWidget()->parentWidget()->show();
+        pnlLeft->pnlLeftPanelFooter->show();
+        pnlLeft->tbtnHideCriteria->setIcon(Picture("collapse"));
+        TCategoryPanel* panels[] = {pnlLeft->cpCriteria, pnlLeft->cpLocations, pnlLeft->cpCategories,
+                                    pnlLeft->cpCustomProps, pnlLeft->cpMisc};
+        if (aShortcutTab >= 0 && aShortcutTab < 5) {
+            panels[aShortcutTab]->SetOpen(true);
+            emit panels[aShortcutTab]->Opened(panels[aShortcutTab]);
+        }
+        pnlLeft->cpSitesToSearch->SetOpen(true);
+        splitterCriteria->setSizes({width, splitterCriteria->width()});
+    }
+    if (fSession) {
+        fSession->GetSettings().SetCriteriaHidden(collapse);
+        fSession->GetSettings().SaveSettings();
+    }
+}
+
+void TformMain::ShowFastBaloonHint(QWidget* aControl, const QString& aHint, int aDY, int aDX, int aDieAfter) {
+    if (!aControl || !isVisible()) return;
+    const QPoint point = aControl->mapToGlobal(QPoint(aControl->width() / 2 + aDX, aDY));
+    QToolTip::showText(point, aHint, aControl, QRect(), aDieAfter);
+}
+
+void TformMain::ShowEmptySearchHint(bool aOverrideOnShowing) {
+    if (pnlLeft->SearchChanging() || (fOnShowing && !aOverrideOnShowing) || CriteriaCollapsed()) return;
+    bool locations = false;
+    bool categories = false;
+    pnlLeft->HasSelectedLocationsAndCategories(CurrentSearch(), locations, categories);
+    if (locations && categories) {
+        QToolTip::hideText();
+    } else if (!locations) {
+        ShowFastBaloonHint(pnlLeft->cpLocations, "Choose some locations to search in...", -20, 0, 4000);
+    } else {
+        ShowFastBaloonHint(pnlLeft->cpCategories, "And then choose the categories to be searched...", -20, 0, 4000);
+    }
+}
+
+}  // namespace trawlix

@@ -1,0 +1,165 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/critical_section.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QTabBar;
+class QTableView;
+class QToolBar;
+
+namespace trawlix {
+
+class IUserDialogs;
+class TCriteriaPanel;
+class TFilterBar;
+class TResultsModel;
+class TSearch;
+class TSession;
+class TViewHelper;
+class TfrmInfo;
+
+// The main window: one tab per search, the criteria panel on the left, the results on
+// the right, the toolbar, menus, status bar and tray icon.
+class TformMain : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int cCollapsedWidth = 34;
+    static constexpr int cErrorBalloonPauseMs = 3300;
+
+    struct TOptions {
+        bool showSplash = true;        // the 3 s splash before the tabs are built
+        bool showMaximized = true;
+    };
+
+    TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParent = nullptr);
+    ~TformMain() override;
+
+    // Starts the session and waits for it, serving the main thread; true when the window may show.
+    bool Init();
+    // Once the session has loaded: trees, tabs, and the window shown.
+    void LoginSuccess(const TOptions& aOptions);
+
+    void AddTab(TSearch& aSearch);
+    TSearch* CurrentSearch() const;
+    TSearch* TabSearch(int aIndex) const;
+    void ReallignSearches();
+    void ShowStatusBarMessage(const std::string& aMsg);
+    // A second start asked us to come back.
+    void BringToFront();
+    bool ExitInProgress() const { return fExitting; }
+    int ExitContinuations() const { return fExitContinuations; }
+    bool CriteriaCollapsed() const;
+    void OnCriteriaHideShow(int aShortcutTab = -1);
+
+    // Search callbacks (wired by AddTab).
+    void OnSearchProgress(TSearch& aSender, double aProgress);
+    void OnSearchError(TSearch& aSender, const std::string& aErrorText);
+    void OnSearchStopped(TSearch& aSender);
+
+    TCriteriaPanel* Criteria() const { return pnlLeft; }
+    TFilterBar* FilterBar() const { return sbFilter; }
+    TResultsModel* ResultsModel() const { return fResultsModel.get(); }
+
+    // Actions, by their established names.
+    QAction* actNewTab;
+    QAction* actCloseTab;
+    QAction* actClone;
+    QAction* actWizzard;
+    QAction* actSearch;
+    QAction* actSaveMySearches;
+    QAction* actMap;
+    QAction* actManageAlerts;
+    QAction* actPauseSearching;
+    QAction* actPreviousSearch;
+    QAction* actNextSearch;
+    QAction* actClearResults;
+    QAction* actClearAllFields;
+    QAction* actPreferences;
+    QAction* actHelp;
+    QAction* actExit;
+    QAction* actAbout;
+    QAction* actChangeOrientation;
+    QTabBar* tcTabs;
+    QLabel* lblResultsCount;
+    QTableView* lvResults;
+    QProgressBar* pbSearching;
+    QLabel* StatusBar;
+    QMenu* miSearches;
+    QSystemTrayIcon* TrayIcon = nullptr;
+    QAction* pmTrayHideShow;
+
+protected:
+    void closeEvent(QCloseEvent* aEvent) override;
+    void changeEvent(QEvent* aEvent) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateCentralArea();
+    void CreateStatusBar();
+    void CreateTray();
+
+    void OnTabChanging();
+    void OnTabChanged(int aIndex);
+    void OnTabMoved(int aFrom, int aTo);
+    void SelectTab(int aIndex);
+    void FillControls(TSearch& aSearch);
+    void UpdateActions();
+    void UpdateTabPictures();
+    void UpdateSearchMenuItems();
+    void UpdateCurrentTabCaption(const QString& aCaption);
+
+    void NewTab();
+    void CloseTab(bool aAsk);
+    void Clone();
+    void StartStopSearch();
+    void SaveMySearches(bool aFromUser);
+    void PauseSearching();
+    void ClearResults();
+    void Exit();
+    void ContinueExit();
+    bool AnySearchRunning() const;
+    void StopAllSearches(bool aWait);
+    void ShowEmptySearchHint(bool aOverrideOnShowing);
+    void ShowFastBaloonHint(QWidget* aControl, const QString& aHint, int aDY, int aDX, int aDieAfter);
+    void ShowTrayHideShow(bool aShow);
+
+    TSession* fSession;
+    IUserDialogs& fDialogs;
+    TCCriticalSection fTabsCriticalSection{"TformMain.fTabsCriticalSection"};
+    TCriteriaPanel* pnlLeft;
+    TFilterBar* sbFilter;
+    QSplitter* splitterCriteria;
+    std::unique_ptr<TResultsModel> fResultsModel;
+    std::unique_ptr<TViewHelper> fViewHelper;
+    std::unique_ptr<TfrmInfo> fInfo;
+    QTimer fTimerAnimateSynch;
+    QTimer fTimerIdle;
+    std::vector<int> fTabFrames;  // the spinner frame each tab shows
+    bool fOnShowing = false;
+    bool fExitting = false;
+    bool fExitContinued = false;
+    int fExitContinuations = 0;
+    bool fSearchingPaused = false;
+    bool fCanShowErrorBalloon = true;
+    bool fHasBeenMinimizedToTray = false;
+    bool fTrayShowsNewResults = false;
+    int fCriteriaOpenWidth = 0;
+    int fPreviousTab = -1;
+    bool fClosingTab = false;
+};
+
+}  // namespace trawlix

@@ -1,0 +1,73 @@
+// trawlix: the desktop program. One instance per user: a second start asks the first to
+// come to the front and ends.
+#include <QApplication>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+#include "app/platform.h"
+#include "app/session.h"
+#include "engine/synchronizator.h"
+#include "ui/form_main.h"
+#include "ui/qt_main_thread_binding.h"
+#include "ui/single_instance.h"
+#include "ui/user_dialogs.h"
+
+namespace {
+
+using namespace trawlix;
+
+TSession::TOptions SessionOptions() {
+    TSession::TOptions options;
+    options.dataFolder = platform::DataFolder();
+    options.settingsFile = platform::SettingsFile();
+    options.autostartFile = platform::AutostartFile();
+    options.installedFiles = platform::InstalledDataFolder();
+    options.executablePath = platform::ExecutablePath();
+    return options;
+}
+
+int RunFirstInstance(QApplication& aApplication) {
+    TQtMainThreadBinding binding;
+    TMessageBoxDialogs dialogs;
+    TMessageBoxNotifier notifier(dialogs);
+    auto session = std::make_unique<TSession>(SessionOptions(), notifier);
+    SetSession(session.get());
+    int code = 0;
+    {
+        TformMain window(session.get(), dialogs);
+        dialogs.SetParent(&window);
+        TBringToFrontServer server(platform::BringToFrontSocketPath(), [&window] { window.BringToFront(); });
+        if (window.Init()) {
+            window.LoginSuccess({});
+            code = aApplication.exec();
+        }
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        dialogs.SetParent(nullptr);
+    }
+    session.reset();  // saves the settings, closes the database
+    SetSession(nullptr);
+    QApplication::restoreOverrideCursor();
+    TSynchronizator::FreeInstance();
+    return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        platform::TInstanceLock instance(platform::InstanceLockFile());
+        if (!instance.Acquired()) {
+            platform::SendBringToFront();
+            return 0;
+        }
+        QApplication application(argc, argv);
+        QApplication::setApplicationName("Trawlix");
+        QApplication::setQuitOnLastWindowClosed(false);
+        return RunFirstInstance(application);
+    } catch (const std::exception& e) {
+        std::cerr << "trawlix: " << e.what() << "\n";
+        return 1;
+    }
+}

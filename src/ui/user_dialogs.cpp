@@ -1,0 +1,33 @@
+#include "ui/user_dialogs.h"
+
+#include <QMessageBox>
+#include <QString>
+
+namespace trawlix {
+
+namespace {
+const QString cTitle = QStringLiteral("Trawlix");
+}
+
+void TMessageBoxDialogs::Information(const std::string& aMessage) {
+    QMessageBox::information(fParent, cTitle, QString::fromStdString(aMessage));
+}
+
+void TMessageBoxDialogs::Warning(const std::string& aMessage) {
+    QMessageBox::warning(fParent, cTitle, QString::fromStdString(aMessage));
+}
+
+bool TMessageBoxDialogs::Confirm(const std::string& aMessage) {
+    return QMessageBox::question(fParent, cTitle, QString::fromStdString(aMessage),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TMessageBoxNotifier::Warning(const std::string& aMessage) { fDialogs.Warning(aMessage); }
+
+void TMessageBoxNotifier::ErrorReport(const std::string& aMessage, const std::string& aCallStack) {
+    // The problem report window comes with the vendor services; until then the details
+    // go into the box so that the user can copy them.
+    fDialogs.Warning(aMessage + "\n\n" + aCallStack);
+}
+
+}  // namespace trawlix
