@@ -50,6 +50,7 @@ inline const char* const cRunCategoriesXml = R"(<?xml version="1.0" encoding="UT
   </place>
   <place id="2" parent_id="0" name="housing"><craigslist link="hhh" type="1"/>
     <place id="20" parent_id="2" name="apts"><craigslist link="apa" type="0"/></place>
+    <place id="21" parent_id="2" name="bike rooms"><craigslist link="bik" type="0"/></place>
   </place>
   <place id="3" parent_id="0" name="jobs"><craigslist link="jjj" type="1"/>
     <place id="30" parent_id="3" name="software"><craigslist link="sof" type="0"/></place>

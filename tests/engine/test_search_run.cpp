@@ -1,0 +1,428 @@
+// Whole runs of a search, fetched for real through the site simulator acting as the proxy.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "app/proxy_settings.h"
+#include "engine/download.h"
+#include "engine/http_client.h"
+#include "engine/http_test_env.h"
+#include "engine/search_run_fixture.h"
+#include "engine/search_thread.h"
+#include "engine/synchronizator.h"
+#include "mail/filter.h"
+#include "support/sitesim_fixture.h"
+#include "support/test_support.h"
+
+namespace trawlix {
+namespace {
+
+using namespace std::chrono_literals;
+using test::MakeCraigSearch;
+using test::SetOption;
+
+constexpr const char* cSimToday = "2024-03-12";
+
+int CountOf(const std::string& aText, const std::string& aPart) {
+    int count = 0;
+    for (size_t at = aText.find(aPart); at != std::string::npos; at = aText.find(aPart, at + 1)) ++count;
+    return count;
+}
+
+// What one run told its owner.
+struct TRunLog {
+    std::mutex mutex;
+    std::vector<std::string> events;
+    std::vector<std::string> errors;
+    std::vector<double> progress;
+    int stopped = 0;
+
+    void Attach(TSearch& aSearch) {
+        aSearch.OnSearchStarted = [this](TSearch&) { Add("started"); };
+        aSearch.OnSearchStopped = [this](TSearch&) {
+            std::lock_guard lock(mutex);
+            events.push_back("stopped");
+            ++stopped;
+        };
+        aSearch.OnError = [this](TSearch&, const std::string& aText) {
+            std::lock_guard lock(mutex);
+            errors.push_back(aText);
+        };
+        aSearch.OnProgress = [this](TSearch&, double aValue) {
+            std::lock_guard lock(mutex);
+            progress.push_back(aValue);
+        };
+    }
+    void Add(const std::string& aEvent) {
+        std::lock_guard lock(mutex);
+        events.push_back(aEvent);
+    }
+    int Stopped() {
+        std::lock_guard lock(mutex);
+        return stopped;
+    }
+};
+
+class SearchRunTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        test::TSiteSimulator::TOptions options;
+        options.today = cSimToday;
+        gSim = std::make_unique<test::TSiteSimulator>(options);
+    }
+    static void TearDownTestSuite() { gSim.reset(); }
+
+    void SetUp() override {
+        fSim.ClearRequests();
+        fSim.ClearFaults();
+        SetMainThreadBinding(&fLoop);
+        fProxy.SetEnabled(true);
+        fProxy.SetHost("127.0.0.1");
+        fProxy.SetPort(fSim.Port());
+        CreateSiteDownloaders(fProxy);
+        SetDownloadScratchFolder(fData.Path().string());
+        fEnvironment.now = EncodeDate(2024, 3, 12) + 0.5;
+    }
+    void TearDown() override {
+        ReleaseSiteDownloaders();
+        SetDownloadScratchFolder("");
+        SetMainThreadBinding(nullptr);
+    }
+
+    // Runs the search as the start button (or the alert timer) does and waits for its end.
+    void Run(TSearch& aSearch, bool aCalledFromUser, TRunLog& aLog) {
+        aLog.Attach(aSearch);
+        const int before = aLog.Stopped();
+        if (aCalledFromUser) aSearch.FillOldResults(aSearch.GetClearOldResults());
+        aSearch.Search(nullptr, nullptr, aCalledFromUser);
+        ASSERT_TRUE(fLoop.RunUntil([&] { return aLog.Stopped() > before; }, 20s)) << "the run did not end";
+    }
+    std::vector<std::string> RequestedUrls() const {
+        std::vector<std::string> urls;
+        for (const auto& request : fSim.Requests()) urls.push_back(request.url);
+        return urls;
+    }
+    static std::vector<std::string> Links(const TSearch& aSearch) {
+        TCLock lock(aSearch.GetCriticalSection());
+        std::vector<std::string> links;
+        for (const auto& entry : aSearch.GetSearchResults()) links.push_back(entry->GetLink());
+        return links;
+    }
+    static int CountNew(const TSearch& aSearch) {
+        TCLock lock(aSearch.GetCriticalSection());
+        return static_cast<int>(std::count_if(aSearch.GetSearchResults().begin(), aSearch.GetSearchResults().end(),
+                                              [](const IEntry& aEntry) { return aEntry->GetNew(); }));
+    }
+    int ExpectedAds(const std::string& aUrl) const { return CountOf(fSim.Expected(aUrl), "\"link\""); }
+
+    static inline std::unique_ptr<test::TSiteSimulator> gSim;
+    test::TSiteSimulator& fSim = *gSim;
+    test::TScopedEnv fHttpProxy{"http_proxy", "http://127.0.0.1:" + std::to_string(gSim->Port())};
+    THeadlessMainLoop fLoop;
+    TProxySettings fProxy;
+    test::TempDir fData;
+    test::TRunTrees fTrees;
+    test::TScopedRunEnvironment fEnvironment{&fTrees.places};
+};
+
+TEST_F(SearchRunTest, ThreePagesStopAtThePageThatSaysThereAreNoMore) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "count150");
+    search->SetPagesCount(4);
+    TRunLog log;
+    Run(*search, true, log);
+    const std::string base = "http://oakland.craigslist.org/search/bik?query=count150&minAsk=min&maxAsk=max";
+    EXPECT_EQ(RequestedUrls(), (std::vector<std::string>{base, base + "&s=100", base + "&s=200"}))
+        << "page 3 reports no more pages: page 4 is skipped";
+    EXPECT_EQ(Links(*search).size(), 150u);
+    EXPECT_EQ(CountNew(*search), 150);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"started", "stopped"}));
+    EXPECT_FALSE(search->GetSearching());
+    TCLock lock(search->GetCriticalSection());
+    const IEntry& first = search->GetSearchResults()[0];
+    EXPECT_EQ(first->GetLink().rfind("http://oakland.craigslist.org/bik/", 0), 0u) << first->GetLink();
+    EXPECT_EQ(first->GetLocationString(), "oakland - california - united states");
+    EXPECT_EQ(first->GetCategoryString(), "bikes - for sale");
+    EXPECT_EQ(first->GetLocationID(), 12);
+    EXPECT_FALSE(first->GetIncludeInEmailDigest());
+}
+
+TEST_F(SearchRunTest, SecondUserRunFindsNothingNewAndAutomaticRunFlagsTheDigest) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "count30");
+    TRunLog log;
+    Run(*search, true, log);
+    ASSERT_EQ(Links(*search).size(), 30u);
+    Run(*search, true, log);
+    EXPECT_EQ(Links(*search).size(), 30u) << "old results are kept once";
+    EXPECT_EQ(CountNew(*search), 0);
+    EXPECT_FALSE(search->GetNewResultsAvailable().Available);
+
+    fSim.ClearRequests();
+    search->SetKeywords("count35");
+    search->SetPagesCount(3);
+    Run(*search, false, log);
+    EXPECT_EQ(RequestedUrls().size(), 1u) << "an unattended run asks for the first page only";
+    EXPECT_EQ(Links(*search).size(), 65u);
+    EXPECT_EQ(CountNew(*search), 35);
+    EXPECT_TRUE(search->NewResultsAvailableFromLastSearch());
+    EXPECT_EQ(fEnvironment.notifications.load(), 1) << "the digest goes out when the unattended run ends";
+    EXPECT_EQ(fEnvironment.automaticReplies.load(), 35);
+}
+
+TEST_F(SearchRunTest, TwoCategoriesWithOneLinkFetchItOnce) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10), fTrees.Category(12)}, "count20");
+    search->SetPagesCount(1);
+    TRunLog log;
+    Run(*search, true, log);
+    EXPECT_EQ(RequestedUrls().size(), 1u);
+    EXPECT_EQ(Links(*search).size(), 20u);
+}
+
+TEST_F(SearchRunTest, AResultFoundTwiceIsKeptOnce) {
+    // Housing with cats asks a different query of the same listing: the same ads come back.
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10), fTrees.Category(21)}, "count25");
+    SetOption(*search, "cats", "yes");
+    search->SetPagesCount(1);
+    TRunLog log;
+    Run(*search, true, log);
+    EXPECT_EQ(RequestedUrls().size(), 2u);
+    EXPECT_EQ(Links(*search).size(), 25u);
+
+    search->SetKeepOldResults(false);
+    Run(*search, true, log);
+    EXPECT_EQ(Links(*search).size(), 75u) << "without keeping old results every copy is appended";
+}
+
+TEST_F(SearchRunTest, DeletedResultsNeverReturn) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "count10");
+    TRunLog log;
+    Run(*search, true, log);
+    IEntry deleted;
+    {
+        TCLock lock(search->GetCriticalSection());
+        deleted = search->GetSearchResults()[3];
+    }
+    search->DeleteResult(deleted);
+    Run(*search, true, log);
+    Run(*search, false, log);
+    auto links = Links(*search);
+    EXPECT_EQ(links.size(), 9u);
+    EXPECT_EQ(std::count(links.begin(), links.end(), deleted->GetLink()), 0);
+}
+
+TEST_F(SearchRunTest, StopDuringADownloadStillTakesThatPage) {
+    auto search = MakeCraigSearch({fTrees.Place(12), fTrees.Place(13)}, {fTrees.Category(10)}, "count40");
+    search->SetPagesCount(3);
+    fSim.AddFault("oakland.craigslist.org/search/bik", 0, 1500);
+    TRunLog log;
+    log.Attach(*search);
+    search->Search(nullptr, nullptr, true);
+    ASSERT_TRUE(fLoop.RunUntil([&] { return !fSim.Requests().empty(); }, 10s));
+    search->StopSearch();
+    ASSERT_TRUE(fLoop.RunUntil([&] { return log.Stopped() > 0; }, 10s));
+    fLoop.RunUntil([] { return false; }, 300ms);
+    EXPECT_EQ(RequestedUrls().size(), 1u) << "no link after the stop";
+    EXPECT_EQ(Links(*search).size(), 40u) << "the page in hand is still merged";
+    EXPECT_EQ(log.Stopped(), 1);
+    EXPECT_FALSE(search->GetSearching());
+}
+
+TEST_F(SearchRunTest, NoSiteSwitchedOnStartsAndStopsAtOnce) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "x");
+    search->GetSiteSearch(ssCraigslist)->SetDoSearch(false);
+    search->GetSiteSearch(ssBackpage)->SetDoSearch(true);  // no adapter yet: nothing to start
+    TRunLog log;
+    Run(*search, true, log);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"started", "stopped"}));
+    EXPECT_TRUE(fSim.Requests().empty());
+}
+
+TEST_F(SearchRunTest, NothingToSearchDoesNotStart) {
+    TRunLog log;
+    auto noCategory = MakeCraigSearch({fTrees.Place(12)}, {}, "x");
+    log.Attach(*noCategory);
+    noCategory->Search(nullptr, nullptr, true);
+    auto noPlace = MakeCraigSearch({}, {fTrees.Category(10)}, "x");
+    log.Attach(*noPlace);
+    noPlace->Search(nullptr, nullptr, true);
+    fLoop.RunUntil([] { return false; }, 50ms);
+    EXPECT_TRUE(log.events.empty());
+    EXPECT_FALSE(noPlace->GetSearching());
+}
+
+TEST_F(SearchRunTest, UnreachablePagesAreReportedOnlyWhenAskedFor) {
+    const std::string page = "oakland.craigslist.org/search/bik?query=count5";
+    for (bool show : {false, true}) {
+        fEnvironment.showUnreachable = show;
+        fSim.ClearFaults();
+        fSim.AddFault(page, 503, 0, false, false, 2);  // the client, then the fall-back transfer
+        auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "count5");
+        search->SetPagesCount(1);
+        TRunLog log;
+        Run(*search, true, log);
+        EXPECT_TRUE(Links(*search).empty());
+        if (show)
+            EXPECT_EQ(log.errors,
+                      (std::vector<std::string>{"Could not open URL: \"http://oakland.craigslist.org/search/bik\"."}));
+        else
+            EXPECT_TRUE(log.errors.empty());
+    }
+}
+
+TEST_F(SearchRunTest, AProxyPageWithNoResultsSaysToCheckTheProxy) {
+    // A category whose listing address is the simulator's raw page: a proxy's refusal.
+    const std::string body = "<html><body>The proxy server refused the connection.</body></html>";
+    std::string hex;
+    for (unsigned char c : body) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", c);
+        hex += pair;
+    }
+    TCategories categories;
+    categories.LoadFromText(std::string(R"(<categories><place id="1" parent_id="0" name="odd"><craigslist link="ccc" type="1"/>)") +
+                                R"(<place id="2" parent_id="1" name="raw"><craigslist link="__sim/raw?type=text/html&amp;hex=)" +
+                                hex + R"(" type="0"/></place></place></categories>)",
+                            "Categories.cur");
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {categories.GetCategoryByID(2)}, "");
+    search->SetOnlyCatListings(true);
+    TRunLog log;
+    Run(*search, true, log);
+    ASSERT_EQ(log.errors.size(), 1u);
+    EXPECT_EQ(log.errors[0], "Could not open URL: \"http://oakland.craigslist.org/__sim/raw\". \r\n"
+                             "Check if any proxy servers are properly confirued.");
+}
+
+TEST_F(SearchRunTest, CategoryListingsComeThroughTheFallBackTransferAndTheFilter) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "ignored");
+    search->SetOnlyCatListings(true);
+    TRunLog log;
+    Run(*search, true, log);
+    auto requests = fSim.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].url, "http://oakland.craigslist.org/bik");
+    EXPECT_TRUE(requests[0].Header("Keep-Alive").empty()) << "not the program's own client";
+    const size_t all = Links(*search).size();
+    EXPECT_EQ(static_cast<int>(all), ExpectedAds("http://oakland.craigslist.org/bik"));
+
+    // The filter stands in for the keywords the listing cannot take.
+    search->SetKeywords("");
+    search->FillOldResults(true);
+    search->GetFilter().TempQuery().SetFilterBy(2);  // the caption
+    search->GetFilter().TempQuery().SetText("bike");
+    Run(*search, true, log);
+    const auto links = Links(*search);
+    EXPECT_LT(links.size(), all);
+    TCLock lock(search->GetCriticalSection());
+    for (const auto& entry : search->GetSearchResults())
+        EXPECT_NE(entry->GetName().find("bike"), std::string::npos) << entry->GetName();
+}
+
+TEST_F(SearchRunTest, NeighbourhoodsAndOptionsReachTheSite) {
+    auto search = MakeCraigSearch({fTrees.Place(21), fTrees.Place(23)}, {fTrees.Category(10)}, "count3");
+    search->SetPagesCount(1);
+    search->SetHasImage(true);
+    SetOption(*search, "price_max", "200");
+    TRunLog log;
+    Run(*search, true, log);
+    EXPECT_EQ(RequestedUrls(), (std::vector<std::string>{"http://boston.craigslist.org/search/bik?query=count3&hasPic=1"
+                                                         "&minAsk=min&maxAsk=200&nh=1&nh=3"}));
+    TCLock lock(search->GetCriticalSection());
+    ASSERT_EQ(search->GetSearchResults().size(), 3u);
+    EXPECT_EQ(search->GetSearchResults()[0]->GetLocationString(), "boston - massachusetts - united states")
+        << "a neighbourhood's results carry its city";
+}
+
+TEST_F(SearchRunTest, SubAreaResultsLinkToTheirCityHost) {
+    auto search = MakeCraigSearch({fTrees.Place(11)}, {fTrees.Category(10)}, "count2");
+    search->SetPagesCount(1);
+    TRunLog log;
+    Run(*search, true, log);
+    EXPECT_EQ(RequestedUrls(),
+              (std::vector<std::string>{"http://sfbay.craigslist.org/search/bik/eby?query=count2&minAsk=min&maxAsk=max"}));
+    for (const auto& link : Links(*search)) EXPECT_EQ(link.rfind("http://sfbay.craigslist.org/eby/bik/", 0), 0u) << link;
+}
+
+TEST_F(SearchRunTest, DistanceWidensThePlaces) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "count1");
+    search->SetPagesCount(1);
+    search->SetDistance(20);  // San Francisco is some 8 miles from Oakland, Los Angeles far off
+    TRunLog log;
+    Run(*search, true, log);
+    auto urls = RequestedUrls();
+    std::sort(urls.begin(), urls.end());
+    EXPECT_EQ(urls, (std::vector<std::string>{"http://oakland.craigslist.org/search/bik?query=count1&minAsk=min&maxAsk=max",
+                                              "http://sfbay.craigslist.org/search/bik?query=count1&minAsk=min&maxAsk=max"}));
+}
+
+TEST_F(SearchRunTest, ProgressAveragesTheSwitchedOnSites) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "x");
+    search->GetSiteSearch(ssBackpage)->SetDoSearch(true);
+    search->GetSiteSearch(ssCraigslist)->SetProgress(2.0 / 3.0);
+    search->GetSiteSearch(ssBackpage)->SetProgress(0);
+    search->GetSiteSearch(ssOodle)->SetProgress(1);  // switched off: not counted
+    double reported = -1;
+    search->OnProgress = [&](TSearch&, double aValue) { reported = aValue; };
+    search->OnSiteSearchProgress(*search->GetSiteSearch(ssCraigslist), 2.0 / 3.0);
+    EXPECT_DOUBLE_EQ(reported, 1.0 / 3.0);
+    for (const auto& site : search->GetSiteSearches()) site->SetDoSearch(false);
+    search->OnSiteSearchProgress(*search->GetSiteSearch(ssCraigslist), 0.5);
+    EXPECT_DOUBLE_EQ(reported, 0.0);
+}
+
+TEST_F(SearchRunTest, ProgressGoesFromZeroToTheLastLinksShare) {
+    auto search = MakeCraigSearch({fTrees.Place(12), fTrees.Place(13)}, {fTrees.Category(10)}, "count5");
+    search->SetPagesCount(1);
+    TRunLog log;
+    Run(*search, true, log);
+    EXPECT_EQ(log.progress, (std::vector<double>{0.0, 0.5}));
+}
+
+// The date window, fed straight into the merge.
+class DateWindowTest : public ::testing::Test {
+protected:
+    bool Kept(TSearch& aSearch, double aNow, const std::string& aDate) {
+        fEnvironment.now = aNow;
+        const size_t before = aSearch.GetSearchResults().size();
+        aSearch.ProcessResult(ssCraigslist, aDate, "ad", "http://x.craigslist.org/a/" + std::to_string(++fNext) + ".html",
+                              10, 0, 0, false, 0, "", "", "");
+        return aSearch.GetSearchResults().size() > before;
+    }
+
+    test::TRunTrees fTrees;
+    test::TScopedRunEnvironment fEnvironment{&fTrees.places};
+    int fNext = 0;
+};
+
+TEST_F(DateWindowTest, FromAndToIncludeBothDays) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "");
+    search->ExpandLocations();
+    search->SetDateFrom(EncodeDate(2024, 3, 5));
+    search->SetDateTo(EncodeDate(2024, 3, 10));
+    const double now = EncodeDate(2024, 3, 20) + 0.25;
+    const std::pair<const char*, bool> cases[] = {{"Mar 5", true}, {"Mar 10", true}, {"Mar 4", false},
+                                                  {"Mar 11", false}, {"", true}};
+    for (const auto& [date, kept] : cases) EXPECT_EQ(Kept(*search, now, date), kept) << date;
+}
+
+TEST_F(DateWindowTest, LastDays) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "");
+    search->ExpandLocations();
+    search->SetDoSearchLastDays(true);
+    search->SetNumberOfLastDaysToSearch(1);
+    const double march12 = EncodeDate(2024, 3, 12) + 0.75;
+    EXPECT_TRUE(Kept(*search, march12, "Mar 12"));
+    EXPECT_FALSE(Kept(*search, march12, "Mar 11")) << "yesterday is outside the last 1 day";
+    EXPECT_TRUE(Kept(*search, march12, "")) << "an ad without a date always passes";
+
+    search->SetNumberOfLastDaysToSearch(7);
+    EXPECT_TRUE(Kept(*search, EncodeDate(2024, 1, 3), "Dec 30")) << "last year's December, four days ago";
+    EXPECT_FALSE(Kept(*search, EncodeDate(2024, 1, 10), "Dec 30")) << "eleven days ago";
+    EXPECT_FALSE(Kept(*search, EncodeDate(2024, 1, 3), "Feb 1")) << "next month is this year's, in the future";
+    EXPECT_TRUE(Kept(*search, EncodeDate(2024, 3, 3), "Feb 29")) << "a leap day";
+    EXPECT_TRUE(Kept(*search, EncodeDate(2023, 3, 3), "Feb 30")) << "a day the calendar lacks carries no date";
+}
+
+}  // namespace
+}  // namespace trawlix
