@@ -1,0 +1,140 @@
+#include "engine/csv_export.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
+
+#include "engine/download.h"
+#include "engine/http_client.h"
+#include "engine/posting_scrapers.h"
+#include "model/places.h"
+
+namespace trawlix {
+
+namespace {
+
+std::string ReplaceAll(std::string aText, const std::string& aFrom, const std::string& aTo) {
+    for (size_t at = aText.find(aFrom); at != std::string::npos; at = aText.find(aFrom, at + aTo.size()))
+        aText.replace(at, aFrom.size(), aTo);
+    return aText;
+}
+
+// Shortest decimal text of the number: 12.5, 100, 37.8044.
+std::string GeneralNumber(double aValue) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.15g", aValue);
+    return text;
+}
+
+std::string PriceText(double aPrice) {
+    if (!(aPrice > 0)) return "---";
+    return GeneralNumber(std::round(aPrice * 100) / 100);
+}
+
+std::string CoordinateText(double aValue) { return aValue == 0 ? std::string() : GeneralNumber(aValue); }
+
+std::string HeaderLine(const TExportColumns& aColumns) {
+    const std::pair<bool, const char*> names[] = {
+        {aColumns.date, "Date"},         {aColumns.caption, "Caption"},     {aColumns.price, "Price"},
+        {aColumns.location, "Location"}, {aColumns.latitude, "Latitude"},   {aColumns.longitude, "Longitude"},
+        {aColumns.category, "Category"}, {aColumns.description, "Description"}, {aColumns.contact, "Contact"},
+        {aColumns.adURL, "Ad URL"},      {aColumns.imageURL, "Image URL"},  {aColumns.favoriteNote, "Note (for favorites)"}};
+    std::string line;
+    for (const auto& [wanted, name] : names)
+        if (wanted) addToLine(line, name);
+    return line;
+}
+
+bool NeedsPage(const TEntry& aEntry, const TExportColumns& aColumns) {
+    return (aColumns.description && aEntry.GetDescription().empty()) ||
+           (aColumns.contact && aEntry.GetContact().empty()) || aColumns.imageURL;
+}
+
+TPostingSource SourceOf(const TEntry& aEntry) {
+    return aEntry.GetFromSite() == ssCraigslist ? TPostingSource::Craigslist : TPostingSource::OtherSite;
+}
+
+std::string EntryLine(const IEntry& aEntry, const TExportOptions& aOptions) {
+    const TExportColumns& columns = aOptions.columns;
+    const TEntry& entry = *aEntry;
+    std::string page;
+    if (NeedsPage(entry, columns) && aOptions.downloadPage) page = aOptions.downloadPage(aEntry);
+    const TPlace* place = nullptr;
+    if ((columns.latitude || columns.longitude) && aOptions.placeLookup)
+        place = aEntry->GetLocation(aOptions.placeLookup);
+
+    std::string line;
+    if (columns.date) addToLine(line, entry.GetDate());
+    if (columns.caption) addToLine(line, entry.GetName());
+    if (columns.price) addToLine(line, PriceText(entry.GetPrice()));
+    if (columns.location) addToLine(line, entry.GetLocationString());
+    if (columns.latitude) addToLine(line, place ? CoordinateText(place->GetLatitude()) : "");
+    if (columns.longitude) addToLine(line, place ? CoordinateText(place->GetLongitude()) : "");
+    if (columns.category) addToLine(line, entry.GetCategoryString());
+    if (columns.description)
+        addToLine(line, !entry.GetDescription().empty() ? entry.GetDescription()
+                                                        : (page.empty() ? "" : GetEntryDescription(SourceOf(entry), page)));
+    if (columns.contact) {
+        const std::string contact = entry.GetContact();
+        addToLine(line, !contact.empty() ? contact : (page.empty() ? "" : GetEntryEmail(SourceOf(entry), page)));
+    }
+    if (columns.adURL) addToLine(line, entry.GetLink());
+    if (columns.imageURL) addToLine(line, page.empty() ? "" : GetEntryImageURLs(SourceOf(entry), page));
+    if (columns.favoriteNote) {
+        const auto* favourite = dynamic_cast<const TFavourite*>(&entry);
+        addToLine(line, favourite ? favourite->GetNote() : "");
+    }
+    return line;
+}
+
+}  // namespace
+
+void addToLine(std::string& aLine, const std::string& aData) {
+    if (!aLine.empty()) aLine += ";";
+    std::string value = aData;
+    for (char& c : value)
+        if (c == ';' || c == '\r' || c == '\n') c = ' ';
+    value = ReplaceAll(value, "  ", " ");
+    value = ReplaceAll(value, "  ", " ");
+    aLine += value;
+}
+
+std::vector<std::string> ExportToCSV(const TEntryList& aInputEntries, const TExportOptions& aOptions) {
+    std::vector<std::string> lines{HeaderLine(aOptions.columns)};
+    const size_t count = aInputEntries.size();
+    for (size_t i = 0; i < count; ++i) {
+        const IEntry& entry = aInputEntries[i];
+        if (entry && (!aOptions.onlyNew || entry->GetNew())) lines.push_back(EntryLine(entry, aOptions));
+        if (aOptions.onProgress) aOptions.onProgress(static_cast<double>(i + 1) / count);
+    }
+    return lines;
+}
+
+void WriteCSVFile(const std::filesystem::path& aFile, const std::vector<std::string>& aLines) {
+    std::filesystem::path temporary = aFile;
+    temporary += ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        for (const auto& line : aLines) out << line << "\r\n";
+        out.flush();
+        if (!out) {
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            throw std::runtime_error("Could not write the file \"" + aFile.string() + "\".");
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, aFile, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
+        throw std::runtime_error("Could not write the file \"" + aFile.string() + "\".");
+    }
+}
+
+std::string DownloadEntryPage(const IEntry& aEntry) {
+    return DownloadFile(aEntry->GetLink(), GetSiteDownloader(aEntry->GetFromSite()));
+}
+
+}  // namespace trawlix

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/entry.h"
+
+namespace trawlix {
+
+// The columns a CSV export may hold, in file order, and which are wanted.
+struct TExportColumns {
+    bool date = true;
+    bool caption = true;
+    bool price = true;
+    bool location = true;
+    bool latitude = false;
+    bool longitude = false;
+    bool category = true;
+    bool description = false;
+    bool contact = false;
+    bool adURL = true;
+    bool imageURL = false;
+    bool favoriteNote = false;
+};
+
+struct TExportOptions {
+    TExportColumns columns;
+    bool onlyNew = false;
+    // Fetches an ad's page, for the columns only the page holds (empty text when it fails).
+    std::function<std::string(const IEntry& aEntry)> downloadPage;
+    // Finds the entry's place, for the coordinates.
+    TPlaceLookup placeLookup;
+    // Entries done / all entries, after each entry.
+    std::function<void(double aDone)> onProgress;
+};
+
+// The export's lines: the header of the wanted columns, then one line per entry.
+std::vector<std::string> ExportToCSV(const TEntryList& aInputEntries, const TExportOptions& aOptions);
+// Appends one field: ";" first unless the line is empty; ";" and line breaks become spaces
+// and double spaces single ones, so a field never splits the line.
+void addToLine(std::string& aLine, const std::string& aData);
+// Writes the lines, each ended by CR LF, through a temporary file renamed over aFile.
+// Raises std::runtime_error naming the file when it cannot be written.
+void WriteCSVFile(const std::filesystem::path& aFile, const std::vector<std::string>& aLines);
+// The page of an ad through its site's client (the program's proxy settings apply).
+std::string DownloadEntryPage(const IEntry& aEntry);
+
+}  // namespace trawlix
