@@ -126,6 +126,7 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
             ReportError("Could not open URL: \"" + LinkBeforeQuery(linkWithPage) + "\".");
         return;
     }
+    fSearch->AddPageFetched();
     const bool looksLikeProxyPage = Lower(html).find(" proxy ") != std::string::npos;
     fResultsParser->SetHTML(std::move(html));
     fResultsParser->SetSearchLinkPagesOverflow(false);

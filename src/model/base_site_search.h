@@ -68,6 +68,9 @@ public:
     bool GetSearching() const;
     double GetProgress() const;
     void SetProgress(double aValue);
+    // Pages downloaded by the current or last run of this site.
+    int GetPagesFetched() const;
+    void AddPageFetched();
     bool GetCheckingForNewResults() const { return false; }
     // The thread's last act: forget it and tell the search.
     void OnSearchThreadFinished();
@@ -79,6 +82,7 @@ private:
     bool fSearching = false;
     TBaseSearchThread* fSearchThread = nullptr;  // owns itself; known while it runs
     double fProgress = 0;
+    int fPagesFetched = 0;
     bool fDoSearch = true;
     TSiteSearchEnum fSite;
     TSearch* fParentSearch;  // the owning search

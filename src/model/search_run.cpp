@@ -36,6 +36,7 @@ bool TBaseSiteSearch::Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchEr
     TCLock lock(fCriticalSection);
     fSearching = true;
     fProgress = 0;
+    fPagesFetched = 0;
     thread->SetFreeOnTerminate(true);
     thread->SetSearch(this);
     thread->SetOnFinished([this] { OnSearchThreadFinished(); });
@@ -64,6 +65,16 @@ double TBaseSiteSearch::GetProgress() const {
 void TBaseSiteSearch::SetProgress(double aValue) {
     TCLock lock(fCriticalSection);
     fProgress = aValue;
+}
+
+int TBaseSiteSearch::GetPagesFetched() const {
+    TCLock lock(fCriticalSection);
+    return fPagesFetched;
+}
+
+void TBaseSiteSearch::AddPageFetched() {
+    TCLock lock(fCriticalSection);
+    ++fPagesFetched;
 }
 
 void TBaseSiteSearch::OnSearchThreadFinished() {
