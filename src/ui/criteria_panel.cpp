@@ -420,13 +420,11 @@ void TCriteriaPanel::CollapseCategoryPanels() {
 
 // --- reference data --------------------------------------------------------------------
 
-void TCriteriaPanel::SetReferenceData(const TPlaces* aPlaces, const TCategories* aCategories,
+void TCriteriaPanel::SetReferenceData(const TPlaceList& aCountries, const TPlaceList& aMainCategories,
                                       const TZIPCodes* aZIPCodes) {
-    fPlaces = aPlaces;
-    fCategories = aCategories;
     fZIPCodes = aZIPCodes;
-    tvLocations->FillLocationsTreeView(aPlaces ? aPlaces->GetCountries() : TPlaceList{});
-    tvCategories->FillLocationsTreeView(aCategories ? aCategories->GetMainCategories() : TPlaceList{});
+    tvLocations->FillLocationsTreeView(aCountries);
+    tvCategories->FillLocationsTreeView(aMainCategories);
     fLocationHashes.clear();
 }
 

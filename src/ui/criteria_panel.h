@@ -70,7 +70,8 @@ public:
     ~TCriteriaPanel() override;
 
     // Builds both trees once, when the reference data has been loaded.
-    void SetReferenceData(const TPlaces* aPlaces, const TCategories* aCategories, const TZIPCodes* aZIPCodes);
+    // aCountries: the location tree's top level; aMainCategories: the category tree's.
+    void SetReferenceData(const TPlaceList& aCountries, const TPlaceList& aMainCategories, const TZIPCodes* aZIPCodes);
     // The site boxes show each site's domain name, in TSiteSearchEnum order.
     void SetSiteCaptions(const std::array<std::string, cSiteSearchCount>& aCaptions);
 
@@ -187,8 +188,6 @@ private:
     void SelectionChanged();
 
     IUserDialogs& fDialogs;
-    const TPlaces* fPlaces = nullptr;
-    const TCategories* fCategories = nullptr;
     const TZIPCodes* fZIPCodes = nullptr;
     TSearch* fCurrentSearch = nullptr;
     TSearch* fGridSearch = nullptr;  // whose options the grid shows

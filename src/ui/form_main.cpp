@@ -29,6 +29,7 @@
 #include "engine/keyword_syntax.h"
 #include "engine/synchronizator.h"
 #include "mail/filter.h"
+#include "model/categories.h"
 #include "model/searches.h"
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"
@@ -369,7 +370,9 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
     pnlLeft->SetSiteCaptions({settings.GetCraigslistDomain(), "backpage.com", settings.GetOodleDomain(),
                               settings.GetEBayClassifiedsDomain(), settings.GetCarsComDomain(),
                               settings.GetAutotraderDomain()});
-    pnlLeft->SetReferenceData(fSession->GetPlaces(), fSession->GetCategories(), fSession->GetZIPCodes());
+    pnlLeft->SetReferenceData(fSession->GetPlaces() ? fSession->GetPlaces()->GetCountries() : TPlaceList{},
+                              fSession->GetCategories() ? fSession->GetCategories()->GetMainCategories() : TPlaceList{},
+                              fSession->GetZIPCodes());
     if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
     {
         std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);

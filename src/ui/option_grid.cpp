@@ -1,11 +1,10 @@
 #include "ui/option_grid.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
+#include <QAction>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QToolButton>
 
 #include "ui/user_dialogs.h"
 
@@ -16,8 +15,7 @@ namespace {
 const QColor cDefaultValueColour(128, 128, 128);
 const QColor cHeadingColour(166, 202, 240);
 
-// The line edit inside an ellipsis cell editor.
-QLineEdit* LineOf(QWidget* aEditor) { return aEditor->findChild<QLineEdit*>(); }
+QLineEdit* LineOf(QWidget* aEditor) { return qobject_cast<QLineEdit*>(aEditor); }
 
 }  // namespace
 
@@ -126,33 +124,31 @@ QWidget* TOptionGridDelegate::createEditor(QWidget* aParent, const QStyleOptionV
     if (prop->GetEditStyle() == esPickList) {
         auto* combo = new QComboBox(aParent);
         combo->setEditable(true);  // typing an option's text picks it, in any letter case
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        connect(combo, &QComboBox::activated, this, [this, combo] {
+            emit const_cast<TOptionGridDelegate*>(this)->commitData(combo);
+            emit const_cast<TOptionGridDelegate*>(this)->closeEditor(combo);
+        });
         TStringList choices;
         prop->GetPickList(choices);
         for (const std::string& choice : choices) combo->addItem(QString::fromStdString(choice));
         return combo;
     }
-    auto* editor = new QWidget(aParent);
-    auto* layout = new QHBoxLayout(editor);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    auto* line = new QLineEdit(editor);
-    layout->addWidget(line);
-    editor->setFocusProxy(line);
+    auto* line = new QLineEdit(aParent);
     if (prop->GetEditStyle() == esEllipsis) {
-        auto* button = new QToolButton(editor);
-        button->setText("...");
-        button->setObjectName("btnEditValue");
-        layout->addWidget(button);
+        QAction* ellipsis = line->addAction(QIcon(":/pictures/ellipsis.svg"), QLineEdit::TrailingPosition);
+        ellipsis->setObjectName("btnEditValue");
+        ellipsis->setToolTip("Edit value");
         const int row = aIndex.row();
         TOptionGrid* grid = &fGrid;
-        connect(button, &QToolButton::clicked, editor, [grid, line, row] {
+        connect(ellipsis, &QAction::triggered, line, [grid, line, row] {
             QString text = line->text();
             if (!grid->EditValueDialog || !grid->EditValueDialog(text)) return;
             line->setText(text);
             grid->ValidateRow(row, text);
         });
     }
-    return editor;
+    return line;
 }
 
 void TOptionGridDelegate::setEditorData(QWidget* aEditor, const QModelIndex& aIndex) const {

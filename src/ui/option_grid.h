@@ -51,8 +51,8 @@ private:
     std::vector<TProp*> fRowProps;
 };
 
-// Creates the editors of the grid's value cells: a drop-down for pick lists, a line with
-// an ellipsis button for the others.
+// Creates the editors of the grid's value cells: a drop-down for pick lists, a line for the
+// others, with an ellipsis button that opens the "Edit value" dialog on free-text rows.
 class TOptionGridDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:

@@ -68,6 +68,8 @@ PICTURES = {
                    f'<circle cx="9" cy="7" r="2" fill="white" stroke="{BLUE}" stroke-width="2"/>'
                    f'<circle cx="15" cy="12" r="2" fill="white" stroke="{BLUE}" stroke-width="2"/>'
                    f'<circle cx="7" cy="17" r="2" fill="white" stroke="{BLUE}" stroke-width="2"/>'),
+    "ellipsis": svg(f'<circle cx="5" cy="12" r="1.8" fill="{BLUE}"/><circle cx="12" cy="12" r="1.8" fill="{BLUE}"/>'
+                    f'<circle cx="19" cy="12" r="1.8" fill="{BLUE}"/>'),
     "remove_query": svg(f'<path d="M7 7 L17 17 M17 7 L7 17" stroke="{RED}" stroke-width="2.4"/>'),
     "DotInset": svg(f'<circle cx="12" cy="12" r="2" fill="{BLUE}"/>', 8),
 }
