@@ -431,7 +431,7 @@ void TformMain::SelectTab(int aIndex) {
 
 void TformMain::OnTabChanging() {
     if (fExitting || fClosingTab) return;
-    TSearch* current = TabSearch(fPreviousTab);
+    TSearch* current = fShownSearch;
     if (!current) return;
     try {
         pnlLeft->FillSearch(*current, true);
@@ -441,20 +441,18 @@ void TformMain::OnTabChanging() {
 }
 
 void TformMain::OnTabChanged(int aIndex) {
-    fPreviousTab = aIndex;
     TSearch* search = TabSearch(aIndex);
-    if (!search) return;
+    // Dragging a tab moves the current index without changing the shown search.
+    if (!search || search == fShownSearch) return;
     pnlLeft->CollapseCategoryPanels();
     FillControls(*search);
     search->SetNewResultsAvailable({});
 }
 
-void TformMain::OnTabMoved(int aFrom, int aTo) {
-    std::swap(fTabFrames[aFrom], fTabFrames[aTo]);
-    fPreviousTab = tcTabs->currentIndex();
-}
+void TformMain::OnTabMoved(int aFrom, int aTo) { std::swap(fTabFrames[aFrom], fTabFrames[aTo]); }
 
 void TformMain::FillControls(TSearch& aSearch) {
+    fShownSearch = &aSearch;
     for (int tab = 0; tab < tcTabs->count(); ++tab)
         if (TSearch* other = TabSearch(tab)) other->SetFillInLV(other == &aSearch);
     pnlLeft->FillControls(aSearch);
@@ -532,6 +530,7 @@ void TformMain::CloseTab(bool aAsk) {
 #endif
         fClosingTab = true;
         if (search) {
+            if (fShownSearch == search) fShownSearch = nullptr;
             fResultsModel->SetSearch(nullptr);
             sbFilter->SetSearch(nullptr);
             pnlLeft->ForgetSearch(search);
@@ -539,7 +538,6 @@ void TformMain::CloseTab(bool aAsk) {
         if (index > 0) tcTabs->setCurrentIndex(index - 1);
         tcTabs->removeTab(index);
         fTabFrames.erase(fTabFrames.begin() + index);
-        fPreviousTab = tcTabs->currentIndex();
         fClosingTab = false;
         if (search && fSession && fSession->GetMySearches()) {
             search->OnProgress = nullptr;
@@ -547,7 +545,7 @@ void TformMain::CloseTab(bool aAsk) {
             search->OnSearchStopped = nullptr;
             std::unique_ptr<TSearch> removed = fSession->GetMySearches()->DeleteSearch(search);
         }
-        if (TSearch* shown = CurrentSearch()) FillControls(*shown);
+        if (TSearch* shown = CurrentSearch(); shown && shown != fShownSearch) FillControls(*shown);
     }
     if (tcTabs->count() == 0) Exit();
 }
@@ -725,11 +723,13 @@ void TformMain::ContinueExit() {
     }
     ReallignSearches();
     // The searches are freed by the session's shut-down: nothing may point at them after this.
-    for (int tab = 0; tab < tcTabs->count(); ++tab) pnlLeft->ForgetSearch(TabSearch(tab));
+    {
+        const QSignalBlocker quiet(tcTabs);  // no tab may be shown again on the way out
+        fShownSearch = nullptr;
+        for (int tab = 0; tab < tcTabs->count(); ++tab) pnlLeft->ForgetSearch(TabSearch(tab));
+        while (tcTabs->count() > 0) tcTabs->removeTab(0);
+    }
     sbFilter->SetSearch(nullptr);
-    fClosingTab = true;
-    while (tcTabs->count() > 0) tcTabs->removeTab(0);
-    fClosingTab = false;
     fTabFrames.clear();
     fSession->FinishSession(true);
 }

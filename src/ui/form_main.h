@@ -158,7 +158,7 @@ private:
     bool fHasBeenMinimizedToTray = false;
     bool fTrayShowsNewResults = false;
     int fCriteriaOpenWidth = 0;
-    int fPreviousTab = -1;
+    TSearch* fShownSearch = nullptr;  // whose criteria the panel shows
     bool fClosingTab = false;
 };
 

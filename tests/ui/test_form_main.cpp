@@ -1,0 +1,220 @@
+// The main window over a real session in a throw-away profile: tabs, their order as the
+// searches' order, refusals before a start, and the exit sequence.
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTest>
+
+#include <cstdlib>
+#include <memory>
+
+#include "app/platform.h"
+#include "app/session.h"
+#include "model/searches.h"
+#include "support/test_support.h"
+#include "ui/criteria_panel.h"
+#include "ui/form_main.h"
+#include "ui/qt_main_thread_binding.h"
+#include "ui_test_support.h"
+
+using namespace trawlix;
+
+namespace {
+
+constexpr const char* cNoLocations = "You must select some locations and categories to search in.";
+constexpr const char* cNoSites =
+    "You must select at least one website to search in (from the \"Websites to search\" panel in the \"Search "
+    "settings\")";
+
+// One run of the program: binding, session and window, as main() builds them.
+class TRun {
+public:
+    explicit TRun(const std::filesystem::path& aProfile) {
+        setenv("TRAWLIX_DATA_DIR", (aProfile / "data").c_str(), 1);
+        setenv("TRAWLIX_CONFIG_DIR", (aProfile / "config").c_str(), 1);
+        binding = std::make_unique<TQtMainThreadBinding>();
+        TSession::TOptions options;
+        options.dataFolder = platform::DataFolder();
+        options.settingsFile = platform::SettingsFile();
+        options.autostartFile = aProfile / "autostart" / "trawlix.desktop";
+        options.installedFiles = platform::InstalledDataFolder();
+        session = std::make_unique<TSession>(options, notifier);
+        SetSession(session.get());
+        window = std::make_unique<TformMain>(session.get(), dialogs);
+        window->Init();
+        window->LoginSuccess({false, false});
+    }
+    ~TRun() {
+        window.reset();
+        session.reset();
+        SetSession(nullptr);
+        binding.reset();
+    }
+    // Runs the exit sequence to its end, as closing the window does.
+    bool ExitAndWait() {
+        window->close();
+        return QTest::qWaitFor([this] { return binding->IsTerminating(); }, 20000);
+    }
+    std::vector<std::string> SearchNames() const {
+        std::vector<std::string> names;
+        for (const auto& search : session->GetMySearches()->GetAllSearches()) names.push_back(search->GetName());
+        return names;
+    }
+
+    test::TRecordingDialogs dialogs;
+    TStdErrNotifier notifier;
+    std::unique_ptr<TQtMainThreadBinding> binding;
+    std::unique_ptr<TSession> session;
+    std::unique_ptr<TformMain> window;
+};
+
+void NameCurrentSearch(TformMain& aWindow, const QString& aName) {
+    QLineEdit* name = aWindow.Criteria()->edtSearchName;
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClicks(name, aName);
+}
+
+}  // namespace
+
+class TestFormMain : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aFirstStartOpensOneEmptySearch() {
+        test::TempDir profile;
+        TRun run(profile.Path());
+        QCOMPARE(run.window->tcTabs->count(), 1);
+        QCOMPARE(run.window->tcTabs->tabText(0), QString("(Untitled)"));
+        QCOMPARE(run.window->windowTitle(), QString("Trawlix, version 8.53"));
+        QCOMPARE(run.SearchNames().size(), size_t(1));
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void theTabOrderBecomesTheSearchOrderAtExit() {
+        test::TempDir profile;
+        {
+            TRun run(profile.Path());
+            NameCurrentSearch(*run.window, "first");
+            run.window->actNewTab->trigger();
+            NameCurrentSearch(*run.window, "second");
+            run.window->actNewTab->trigger();
+            NameCurrentSearch(*run.window, "third");
+            QCOMPARE(run.window->tcTabs->count(), 3);
+            QCOMPARE(run.window->tcTabs->tabText(0), QString("first"));  // saved on leaving the tab
+            run.window->tcTabs->moveTab(2, 0);  // as a drag does
+            QVERIFY(run.ExitAndWait());
+            QCOMPARE(run.window->ExitContinuations(), 1);
+        }
+        TRun again(profile.Path());
+        QCOMPARE(again.SearchNames(), (std::vector<std::string>{"third", "first", "second"}));
+        QCOMPARE(again.window->tcTabs->tabText(0), QString("third"));
+        QCOMPARE(again.window->tcTabs->tabText(2), QString("second"));
+        QVERIFY(again.ExitAndWait());
+    }
+
+    void closingTheLastTabExitsAndSavesNoSearch() {
+        test::TempDir profile;
+        {
+            TRun run(profile.Path());
+            run.window->actNewTab->trigger();
+            QCOMPARE(run.window->tcTabs->count(), 2);
+            run.window->actCloseTab->trigger();
+            QCOMPARE(run.window->tcTabs->count(), 1);
+            QVERIFY(!run.window->ExitInProgress());
+            run.window->actCloseTab->trigger();
+            QVERIFY(run.window->ExitInProgress());
+            QVERIFY(QTest::qWaitFor([&run] { return run.binding->IsTerminating(); }, 20000));
+            // A second close while the exit runs does nothing.
+            run.window->close();
+            QCOMPARE(run.window->ExitContinuations(), 1);
+        }
+        TRun again(profile.Path());
+        QCOMPARE(again.SearchNames().size(), size_t(1));  // the new empty search of a start without any
+        QVERIFY(again.ExitAndWait());
+    }
+
+    void ctrlPageDownOnTheLastTabSelectsTheFirst() {
+        test::TempDir profile;
+        TRun run(profile.Path());
+        run.window->actNewTab->trigger();
+        run.window->actNewTab->trigger();
+        QCOMPARE(run.window->tcTabs->currentIndex(), 2);
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        QTest::keyClick(run.window.get(), Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(run.window->tcTabs->currentIndex(), 0);
+        QTest::keyClick(run.window.get(), Qt::Key_PageUp, Qt::ControlModifier);
+        QCOMPARE(run.window->tcTabs->currentIndex(), 2);
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void closingFromTheTabMenuAsksFirst() {
+        test::TempDir profile;
+        TRun run(profile.Path());
+        run.window->actNewTab->trigger();
+        NameCurrentSearch(*run.window, "bikes");
+        run.window->actNextSearch->trigger();
+        run.window->actNextSearch->trigger();  // back to "bikes": its name was copied on leaving
+        QAction* closeFromMenu = nullptr;
+        for (QAction* action : run.window->tcTabs->actions())
+            if (action->text() == "Close search") closeFromMenu = action;
+        QVERIFY(closeFromMenu);
+        run.dialogs.confirmAnswer = false;
+        closeFromMenu->trigger();
+        QCOMPARE(run.dialogs.confirmations,
+                 std::vector<std::string>{"Are you sure you want to close the search \"bikes\"? All its data will be lost."});
+        QCOMPARE(run.window->tcTabs->count(), 2);
+        run.dialogs.confirmAnswer = true;
+        closeFromMenu->trigger();
+        QCOMPARE(run.window->tcTabs->count(), 1);
+        QCOMPARE(run.SearchNames().size(), size_t(1));
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void startIsRefusedWithoutPlacesOrSitesAndAsksAboutPhrasesWithOr() {
+        test::TempDir profile;
+        TRun run(profile.Path());
+        TCriteriaPanel* panel = run.window->Criteria();
+        run.window->actSearch->trigger();
+        QCOMPARE(run.dialogs.informations, std::vector<std::string>{cNoLocations});
+
+        // A ZIP code alone is enough for the first check.
+        run.dialogs.Clear();
+        panel->edtZIPCode->setText("02134");
+        for (QCheckBox* box : panel->cbSearchIn) box->setChecked(false);
+        run.window->actSearch->trigger();
+        QCOMPARE(run.dialogs.informations, std::vector<std::string>{cNoSites});
+
+        run.dialogs.Clear();
+        panel->cbSearchIn[ssCraigslist]->setChecked(true);
+        panel->edtKeywords->setPlainText("\"mountain bike\" | bmx");
+        panel->FillSearch(*run.window->CurrentSearch(), false);
+        run.dialogs.confirmAnswer = false;
+        run.window->actSearch->trigger();
+        QVERIFY(run.dialogs.informations.empty());
+        QCOMPARE(run.dialogs.confirmations.size(), size_t(1));
+        QVERIFY(!run.window->CurrentSearch()->GetSearching());
+        QCOMPARE(run.window->actSearch->text(), QString("Start search"));
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void cloningAddsATabWithTheSameCriteria() {
+        test::TempDir profile;
+        TRun run(profile.Path());
+        NameCurrentSearch(*run.window, "original");
+        run.window->Criteria()->edtKeywords->setPlainText("honda civic");
+        run.window->actClone->trigger();
+        QCOMPARE(run.window->tcTabs->count(), 2);
+        QCOMPARE(run.window->tcTabs->currentIndex(), 1);
+        QCOMPARE(run.window->tcTabs->tabText(1), QString("(Cloned search)"));
+        QCOMPARE(run.window->Criteria()->edtKeywords->toPlainText(), QString("honda civic"));
+        QCOMPARE(run.SearchNames(), (std::vector<std::string>{"original", "(Cloned search)"}));
+        QVERIFY(run.ExitAndWait());
+    }
+};
+
+QTEST_MAIN(TestFormMain)
+#include "test_form_main.moc"
