@@ -28,48 +28,6 @@ constexpr const char* cNoSites =
     "You must select at least one website to search in (from the \"Websites to search\" panel in the \"Search "
     "settings\")";
 
-// One run of the program: binding, session and window, as main() builds them.
-class TRun {
-public:
-    explicit TRun(const std::filesystem::path& aProfile) {
-        setenv("TRAWLIX_DATA_DIR", (aProfile / "data").c_str(), 1);
-        setenv("TRAWLIX_CONFIG_DIR", (aProfile / "config").c_str(), 1);
-        binding = std::make_unique<TQtMainThreadBinding>();
-        TSession::TOptions options;
-        options.dataFolder = platform::DataFolder();
-        options.settingsFile = platform::SettingsFile();
-        options.autostartFile = aProfile / "autostart" / "trawlix.desktop";
-        options.installedFiles = platform::InstalledDataFolder();
-        session = std::make_unique<TSession>(options, notifier);
-        SetSession(session.get());
-        window = std::make_unique<TformMain>(session.get(), dialogs);
-        window->Init();
-        window->LoginSuccess({false, false});
-    }
-    ~TRun() {
-        window.reset();
-        session.reset();
-        SetSession(nullptr);
-        binding.reset();
-    }
-    // Runs the exit sequence to its end, as closing the window does.
-    bool ExitAndWait() {
-        window->close();
-        return QTest::qWaitFor([this] { return binding->IsTerminating(); }, 20000);
-    }
-    std::vector<std::string> SearchNames() const {
-        std::vector<std::string> names;
-        for (const auto& search : session->GetMySearches()->GetAllSearches()) names.push_back(search->GetName());
-        return names;
-    }
-
-    test::TRecordingDialogs dialogs;
-    TStdErrNotifier notifier;
-    std::unique_ptr<TQtMainThreadBinding> binding;
-    std::unique_ptr<TSession> session;
-    std::unique_ptr<TformMain> window;
-};
-
 void NameCurrentSearch(TformMain& aWindow, const QString& aName) {
     QLineEdit* name = aWindow.Criteria()->edtSearchName;
     name->setFocus();
@@ -85,7 +43,7 @@ class TestFormMain : public QObject {
 private slots:
     void aFirstStartOpensOneEmptySearch() {
         test::TempDir profile;
-        TRun run(profile.Path());
+        test::TRun run(profile.Path());
         QCOMPARE(run.window->tcTabs->count(), 1);
         QCOMPARE(run.window->tcTabs->tabText(0), QString("(Untitled)"));
         QCOMPARE(run.window->windowTitle(), QString("Trawlix, version 8.53"));
@@ -96,7 +54,7 @@ private slots:
     void theTabOrderBecomesTheSearchOrderAtExit() {
         test::TempDir profile;
         {
-            TRun run(profile.Path());
+            test::TRun run(profile.Path());
             NameCurrentSearch(*run.window, "first");
             run.window->actNewTab->trigger();
             NameCurrentSearch(*run.window, "second");
@@ -108,7 +66,7 @@ private slots:
             QVERIFY(run.ExitAndWait());
             QCOMPARE(run.window->ExitContinuations(), 1);
         }
-        TRun again(profile.Path());
+        test::TRun again(profile.Path());
         QCOMPARE(again.SearchNames(), (std::vector<std::string>{"third", "first", "second"}));
         QCOMPARE(again.window->tcTabs->tabText(0), QString("third"));
         QCOMPARE(again.window->tcTabs->tabText(2), QString("second"));
@@ -118,7 +76,7 @@ private slots:
     void closingTheLastTabExitsAndSavesNoSearch() {
         test::TempDir profile;
         {
-            TRun run(profile.Path());
+            test::TRun run(profile.Path());
             run.window->actNewTab->trigger();
             QCOMPARE(run.window->tcTabs->count(), 2);
             run.window->actCloseTab->trigger();
@@ -131,14 +89,14 @@ private slots:
             run.window->close();
             QCOMPARE(run.window->ExitContinuations(), 1);
         }
-        TRun again(profile.Path());
+        test::TRun again(profile.Path());
         QCOMPARE(again.SearchNames().size(), size_t(1));  // the new empty search of a start without any
         QVERIFY(again.ExitAndWait());
     }
 
     void ctrlPageDownOnTheLastTabSelectsTheFirst() {
         test::TempDir profile;
-        TRun run(profile.Path());
+        test::TRun run(profile.Path());
         run.window->actNewTab->trigger();
         run.window->actNewTab->trigger();
         QCOMPARE(run.window->tcTabs->currentIndex(), 2);
@@ -153,7 +111,7 @@ private slots:
 
     void closingFromTheTabMenuAsksFirst() {
         test::TempDir profile;
-        TRun run(profile.Path());
+        test::TRun run(profile.Path());
         run.window->actNewTab->trigger();
         NameCurrentSearch(*run.window, "bikes");
         run.window->actNextSearch->trigger();
@@ -176,7 +134,7 @@ private slots:
 
     void startIsRefusedWithoutPlacesOrSitesAndAsksAboutPhrasesWithOr() {
         test::TempDir profile;
-        TRun run(profile.Path());
+        test::TRun run(profile.Path());
         TCriteriaPanel* panel = run.window->Criteria();
         run.window->actSearch->trigger();
         QCOMPARE(run.dialogs.informations, std::vector<std::string>{cNoLocations});
@@ -203,7 +161,7 @@ private slots:
 
     void cloningAddsATabWithTheSameCriteria() {
         test::TempDir profile;
-        TRun run(profile.Path());
+        test::TRun run(profile.Path());
         NameCurrentSearch(*run.window, "original");
         run.window->Criteria()->edtKeywords->setPlainText("honda civic");
         run.window->actClone->trigger();

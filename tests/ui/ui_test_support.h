@@ -1,8 +1,18 @@
 #pragma once
 
+#include <QTest>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/platform.h"
+#include "app/session.h"
+#include "model/searches.h"
+#include "ui/form_main.h"
+#include "ui/qt_main_thread_binding.h"
 #include "ui/user_dialogs.h"
 
 namespace trawlix::test {
@@ -26,6 +36,48 @@ public:
     std::vector<std::string> warnings;
     std::vector<std::string> confirmations;
     bool confirmAnswer = true;
+};
+
+// One run of the program: binding, session and window, as main() builds them.
+class TRun {
+public:
+    explicit TRun(const std::filesystem::path& aProfile) {
+        setenv("TRAWLIX_DATA_DIR", (aProfile / "data").c_str(), 1);
+        setenv("TRAWLIX_CONFIG_DIR", (aProfile / "config").c_str(), 1);
+        binding = std::make_unique<TQtMainThreadBinding>();
+        TSession::TOptions options;
+        options.dataFolder = platform::DataFolder();
+        options.settingsFile = platform::SettingsFile();
+        options.autostartFile = aProfile / "autostart" / "trawlix.desktop";
+        options.installedFiles = platform::InstalledDataFolder();
+        session = std::make_unique<TSession>(options, notifier);
+        SetSession(session.get());
+        window = std::make_unique<TformMain>(session.get(), dialogs);
+        window->Init();
+        window->LoginSuccess({false, false});
+    }
+    ~TRun() {
+        window.reset();
+        session.reset();
+        SetSession(nullptr);
+        binding.reset();
+    }
+    // Runs the exit sequence to its end, as closing the window does.
+    bool ExitAndWait() {
+        window->close();
+        return QTest::qWaitFor([this] { return binding->IsTerminating(); }, 20000);
+    }
+    std::vector<std::string> SearchNames() const {
+        std::vector<std::string> names;
+        for (const auto& search : session->GetMySearches()->GetAllSearches()) names.push_back(search->GetName());
+        return names;
+    }
+
+    TRecordingDialogs dialogs;
+    TStdErrNotifier notifier;
+    std::unique_ptr<TQtMainThreadBinding> binding;
+    std::unique_ptr<TSession> session;
+    std::unique_ptr<TformMain> window;
 };
 
 }  // namespace trawlix::test

@@ -1,0 +1,147 @@
+// Searches started and stopped from the window, fetched for real through the site
+// simulator acting as the program's proxy: rows arrive, the label counts them, and an
+// exit while searches run saves once, with the results.
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QProgressBar>
+#include <QTest>
+
+#include "app/proxy_settings.h"
+#include "app/settings.h"
+#include "support/sitesim_fixture.h"
+#include "support/test_support.h"
+#include "ui/criteria_panel.h"
+#include "ui/results_model.h"
+#include "ui_test_support.h"
+
+using namespace trawlix;
+
+class TestSearchInWindow : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::TSiteSimulator> fSim;
+
+    // The profile's proxy is the simulator: every site's page comes from it.
+    void RouteThroughSimulator(test::TRun& aRun) {
+        TProxySettings& proxy = aRun.session->GetSettings().GetProxySettings();
+        proxy.SetEnabled(true);
+        proxy.SetHost("127.0.0.1");
+        proxy.SetPort(fSim->Port());
+    }
+
+    // Ticks a node's mark with the mouse, as a user does.
+    static void Tick(TSelectionTree* aTree, const char* aName) {
+        QTreeWidgetItem* found = nullptr;
+        for (QTreeWidgetItem* item : aTree->AllItems())
+            if (item->text(0) == aName) found = item;
+        QVERIFY2(found, aName);
+        for (QTreeWidgetItem* parent = found->parent(); parent; parent = parent->parent()) parent->setExpanded(true);
+        aTree->scrollToItem(found);
+        QTest::mouseClick(aTree->viewport(), Qt::LeftButton, {}, aTree->MarkRect(found).center());
+        QCOMPARE(TSelectionTree::GetMark(found), int(nmChecked));
+    }
+
+    // A Craigslist search for antiques in the SF bay area, made in the panel.
+    static void PrepareSearch(test::TRun& aRun, const QString& aKeywords) {
+        aRun.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(aRun.window.get()));
+        TCriteriaPanel* panel = aRun.window->Criteria();
+        panel->edtKeywords->setPlainText(aKeywords);
+        panel->cpLocations->SetOpen(true);
+        Tick(panel->tvLocations, "SF bay area");
+        panel->cpCategories->SetOpen(true);
+        Tick(panel->tvCategories, "antiques");
+        for (QCheckBox* box : panel->cbSearchIn) box->setChecked(false);
+        panel->cbSearchIn[ssCraigslist]->setChecked(true);
+        panel->edtPageCount->setValue(1);
+    }
+
+private slots:
+    void initTestCase() { fSim = std::make_unique<test::TSiteSimulator>(); }
+    void cleanupTestCase() { fSim.reset(); }
+
+    void aStartedSearchFillsTheListAndStopsOnItsOwn() {
+        fSim->ClearRequests();
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        RouteThroughSimulator(run);
+        PrepareSearch(run, "count37 lamp");
+        run.window->actSearch->trigger();
+        QVERIFY(run.dialogs.informations.empty());
+        QCOMPARE(run.window->actSearch->text(), QString("Stop search"));
+        TSearch* search = run.window->CurrentSearch();
+        QVERIFY(QTest::qWaitFor([search] { return !search->GetSearching(); }, 30000));
+        // The SF bay area is searched with its sub-areas: 37 ads on each page fetched.
+        const int rows = run.window->ResultsModel()->rowCount();
+        QCOMPARE(rows, 37 * static_cast<int>(fSim->Requests().size()));
+        {
+            TCLock lock(search->GetCriticalSection());
+            QCOMPARE(rows, static_cast<int>(search->GetSearchResults().size()));
+        }
+        QCOMPARE(run.window->lblResultsCount->text(), QString("Results (%1 found) ").arg(rows));
+        const QString caption = run.window->ResultsModel()->index(0, 3).data().toString();
+        QVERIFY(!caption.isEmpty() && caption != TResultsModel::cNoEntryText);
+        QCOMPARE(run.window->ResultsModel()->index(0, 7).data().toString(), QString("Craigslist"));
+        QTRY_COMPARE(run.window->actSearch->text(), QString("Start search"));
+        QVERIFY(!run.window->pbSearching->isVisible());
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void theStopButtonEndsARun() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        RouteThroughSimulator(run);
+        fSim->AddFault("craigslist", 200, 3000, false, false, 5);  // slow pages keep the run going
+        PrepareSearch(run, "count250 chair");
+        run.window->Criteria()->edtPageCount->setValue(3);
+        run.window->actSearch->trigger();
+        TSearch* search = run.window->CurrentSearch();
+        QVERIFY(search->GetSearching());
+        run.window->actSearch->trigger();  // now "Stop search"
+        QCOMPARE(run.window->actSearch->text(), QString("Start search"));
+        QVERIFY(QTest::qWaitFor([search] { return !search->GetSearching(); }, 30000));
+        QVERIFY(run.window->ResultsModel()->rowCount() < 250);
+        fSim->ClearFaults();
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void exitingWhileASearchRunsWaitsAndSavesOnceWithTheResults() {
+        test::TempDir profile;
+        int seen = 0;
+        {
+            test::TRun run(profile.Path());
+            RouteThroughSimulator(run);
+            fSim->AddFault("/sfc", 200, 2500, false, false, 1);  // the second page keeps the run going
+            PrepareSearch(run, "count12 desk");
+            run.window->actSearch->trigger();
+            TSearch* search = run.window->CurrentSearch();
+            QVERIFY(QTest::qWaitFor([&run] { return run.window->ResultsModel()->rowCount() > 0; }, 20000));
+            QVERIFY(search->GetSearching());
+            seen = run.window->ResultsModel()->rowCount();
+            QVERIFY(run.ExitAndWait());
+            QCOMPARE(run.window->ExitContinuations(), 1);
+            run.window->close();  // again while closing: nothing more happens
+            QCOMPARE(run.window->ExitContinuations(), 1);
+        }
+        fSim->ClearFaults();
+        test::TRun again(profile.Path());
+        TSearch* search = again.window->CurrentSearch();
+        QVERIFY(search);
+        int saved = 0;
+        {
+            TCLock lock(search->GetCriticalSection());
+            saved = static_cast<int>(search->GetSearchResults().size());
+        }
+        // Everything that had arrived was saved; the page in flight at the stop may add its ads.
+        QVERIFY2(saved >= seen && saved <= seen + 12, qPrintable(QString("seen %1, saved %2").arg(seen).arg(saved)));
+        QCOMPARE(again.window->ResultsModel()->rowCount(), saved);
+        QVERIFY(again.ExitAndWait());
+    }
+};
+
+QTEST_MAIN(TestSearchInWindow)
+#include "test_search_in_window.moc"
