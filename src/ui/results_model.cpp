@@ -14,7 +14,9 @@ const char* const cColumnCaptions[TResultsModel::cColumnCount] = {"",      "Imag
 
 QString PriceText(double aPrice) {
     if (aPrice <= 0) return QStringLiteral("---");
-    return QLocale().toString(aPrice, 'g', 15);
+    QLocale locale;  // the user's decimal separator, but no thousands separators
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(aPrice, 'g', 15);
 }
 
 }  // namespace
