@@ -531,7 +531,7 @@ void TformMain::CloseTab(bool aAsk) {
         fClosingTab = true;
         if (search) {
             if (fShownSearch == search) fShownSearch = nullptr;
-            fResultsModel->SetSearch(nullptr);
+            fViewHelper->Clear();
             sbFilter->SetSearch(nullptr);
             pnlLeft->ForgetSearch(search);
         }
@@ -702,7 +702,7 @@ void TformMain::Exit() {
     if (fExitting) return;
     fExitting = true;
     lvResults->clearSelection();
-    fResultsModel->SetSearch(nullptr);
+    fViewHelper->Clear();
     StopAllSearches(false);
     if (!AnySearchRunning()) ContinueExit();
     fInfo->Execute();

@@ -101,7 +101,39 @@ QVariant TResultsModel::headerData(int aSection, Qt::Orientation aOrientation, i
     return QString(cColumnCaptions[aSection]);
 }
 
-void TViewHelper::SetResultsLabel(const std::string& aText) { fResultsCount.setText(QString::fromStdString(aText)); }
+TViewHelper::TViewHelper(TResultsModel& aModel, QLabel& aResultsCount)
+    : fModel(aModel), fResultsCount(aResultsCount), fPendingCount(aModel.ItemCount()),
+      fPendingLabel(aResultsCount.text()) {
+    fRefresh.setSingleShot(true);
+    fRefresh.setInterval(cRefreshMs);
+    QObject::connect(&fRefresh, &QTimer::timeout, [this] { Flush(); });
+}
+
+void TViewHelper::SetItemCount(int aCount) {
+    fPendingCount = aCount;
+    ScheduleFlush();
+}
+
+void TViewHelper::SetResultsLabel(const std::string& aText) {
+    fPendingLabel = QString::fromStdString(aText);
+    ScheduleFlush();
+}
+
+void TViewHelper::ScheduleFlush() {
+    if (!fRefresh.isActive()) fRefresh.start();
+}
+
+void TViewHelper::Flush() {
+    fRefresh.stop();
+    fModel.SetItemCount(fPendingCount);
+    if (fResultsCount.text() != fPendingLabel) fResultsCount.setText(fPendingLabel);
+}
+
+void TViewHelper::Clear() {
+    fRefresh.stop();
+    fPendingCount = 0;
+    fModel.SetSearch(nullptr);
+}
 
 void TViewHelper::RebuildViewList(TSearch& aSearch) {
     int count = 0;
@@ -112,8 +144,9 @@ void TViewHelper::RebuildViewList(TSearch& aSearch) {
         count = filter.GetResultsCount();
     }
     if (fModel.Search() != &aSearch) fModel.SetSearch(&aSearch);
-    fModel.SetItemCount(count);
-    SetResultsLabel("Results (" + std::to_string(count) + " found) ");
+    fPendingCount = count;
+    fPendingLabel = QString("Results (%1 found) ").arg(count);
+    Flush();
 }
 
 }  // namespace trawlix

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QTimer>
 
 #include <functional>
 
@@ -42,23 +43,36 @@ private:
 };
 
 // What a search run sees of the window's list: the shown search, the row count, the label.
+// A run reports every result; the list and the label follow at most every cRefreshMs, so
+// that thousands of results do not mean thousands of repaints.
 class TViewHelper : public IResultsViewHelper {
 public:
-    TViewHelper(TResultsModel& aModel, QLabel& aResultsCount) : fModel(aModel), fResultsCount(aResultsCount) {}
+    static constexpr int cRefreshMs = 40;
+
+    TViewHelper(TResultsModel& aModel, QLabel& aResultsCount);
 
     const TSearch* GetShownSearch() const override { return fModel.Search(); }
     bool ShowsFavourites() const override { return false; }
-    int GetItemCount() const override { return fModel.ItemCount(); }
-    void SetItemCount(int aCount) override { fModel.SetItemCount(aCount); }
+    int GetItemCount() const override { return fPendingCount; }
+    void SetItemCount(int aCount) override;
     void SetResultsLabel(const std::string& aText) override;
     void ProcessMessages() override {}
 
-    // Runs the filter over the search's results and shows the count.
+    // Runs the filter over the search's results and shows the count at once.
     void RebuildViewList(TSearch& aSearch);
+    // Shows what is waiting now (the list and the label).
+    void Flush();
+    // No search is shown any more.
+    void Clear();
 
 private:
+    void ScheduleFlush();
+
     TResultsModel& fModel;
     QLabel& fResultsCount;
+    QTimer fRefresh;
+    int fPendingCount = 0;
+    QString fPendingLabel;
 };
 
 }  // namespace trawlix
