@@ -2,7 +2,9 @@
 // searches' order, refusals before a start, and the exit sequence.
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QToolButton>
 #include <QPlainTextEdit>
 #include <QTabBar>
 #include <QTest>
@@ -12,6 +14,8 @@
 
 #include "app/platform.h"
 #include "app/session.h"
+#include "app/settings.h"
+#include "engine/synchronizator.h"
 #include "model/searches.h"
 #include "support/test_support.h"
 #include "ui/criteria_panel.h"
@@ -157,6 +161,58 @@ private slots:
         QVERIFY(!run.window->CurrentSearch()->GetSearching());
         QCOMPARE(run.window->actSearch->text(), QString("Start search"));
         QVERIFY(run.ExitAndWait());
+    }
+
+    void twoSearchErrorsWithinThePauseShowOnce() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        std::uint64_t now = 1000;
+        Synch().SetClock([&now] { return now; });
+        TSearch& search = *run.window->CurrentSearch();
+        run.window->OnSearchError(search, "first error");
+        QTRY_COMPARE(run.window->StatusBar->text(), QString("first error"));
+        run.window->OnSearchError(search, "second error");
+        QTest::qWait(50);
+        QCOMPARE(run.window->StatusBar->text(), QString("first error"));
+        now += 3300;  // the pause after a shown error is over
+        QTest::qWait(50);
+        run.window->OnSearchError(search, "third error");
+        QTRY_COMPARE(run.window->StatusBar->text(), QString("third error"));
+        Synch().SetClock({});
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void theCollapsedCriteriaPanelIsRememberedAndOpensOnAShortcut() {
+        test::TempDir profile;
+        {
+            test::TRun run(profile.Path());
+            run.window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+            TCriteriaPanel* panel = run.window->Criteria();
+            QTest::mouseClick(panel->tbtnHideCriteria, Qt::LeftButton);
+            QVERIFY(run.window->CriteriaCollapsed());
+            QVERIFY(panel->pnlLeftPanelHeader->text().isEmpty());
+            QVERIFY(panel->pnlLeftSummary->isVisible());
+            QVERIFY(!panel->pnlLeftPanelFooter->isVisible());
+            QVERIFY(panel->width() < 100);
+            QVERIFY(run.session->GetSettings().GetCriteriaHidden());
+            QVERIFY(run.ExitAndWait());
+        }
+        test::TRun again(profile.Path());
+        again.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(again.window.get()));
+        QVERIFY(again.window->CriteriaCollapsed());
+        TCriteriaPanel* panel = again.window->Criteria();
+        const QRect locations = panel->tcCriteriaShortcuts->tabRect(1);
+        QTest::mouseClick(panel->tcCriteriaShortcuts, Qt::LeftButton, {}, locations.center());
+        QVERIFY(!again.window->CriteriaCollapsed());
+        QCOMPARE(panel->pnlLeftPanelHeader->text(), QString("   Search settings"));
+        QVERIFY(panel->cpLocations->IsOpen());
+        QVERIFY(!panel->cpCriteria->IsOpen());
+        QVERIFY(panel->cpSitesToSearch->IsOpen());
+        QVERIFY(panel->width() >= TCriteriaPanel::cDesignedWidth);
+        QVERIFY(!again.session->GetSettings().GetCriteriaHidden());
+        QVERIFY(again.ExitAndWait());
     }
 
     void cloningAddsATabWithTheSameCriteria() {
