@@ -460,7 +460,6 @@ void TCriteriaPanel::FillControls(TSearch& aSearch) {
     gbRange->setTitle(RangeCaption(aSearch.GetDistance()));
     FillDates(aSearch);
     FillCategoryMarks(aSearch);
-    RenderCustomOptions(&aSearch);
 
     HasSelectedLocationsAndCategories(&aSearch);
     edtPageCount->setValue(aSearch.GetPagesCount());
@@ -469,6 +468,8 @@ void TCriteriaPanel::FillControls(TSearch& aSearch) {
         TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site));
         cbSearchIn[site]->setChecked(siteSearch && siteSearch->GetDoSearch());
     }
+    // Rendered once, with this search's own sites: rendering with the previous search's
+    // boxes would drop this search's car-site options and their values.
     RenderCustomOptions(&aSearch);
     fCanRenderCustomOptions = true;
     fSearchChanging = false;

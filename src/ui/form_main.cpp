@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProgressBar>
 #include <QRandomGenerator>
 #include <QSplitter>
@@ -77,14 +78,20 @@ QAction* MakeAction(QObject* aParent, const QString& aName, const QString& aCapt
     return action;
 }
 
-// Runs aWork on the main thread: at once there, queued from a worker thread.
-void OnMainThread(std::function<void()> aWork) {
+// Runs aWork on the main thread for aWindow: at once there, queued from a worker thread.
+// A queued call finds the window gone when the program ended in between: it then does nothing.
+void OnMainThread(TformMain* aWindow, std::function<void()> aWork) {
     IMainThreadBinding* binding = GetMainThreadBinding();
     if (!binding || binding->IsMainThread()) {
         aWork();
         return;
     }
-    Synch().SynchronizeNonBlocking([work = std::move(aWork)](const std::string&) { work(); }, "");
+    QPointer<TformMain> window(aWindow);
+    Synch().SynchronizeNonBlocking(
+        [window, work = std::move(aWork)](const std::string&) {
+            if (window) work();
+        },
+        "");
 }
 
 }  // namespace
@@ -113,6 +120,7 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
 }
 
 TformMain::~TformMain() {
+    for (int tab = 0; tab < tcTabs->count(); ++tab) DetachSearch(TabSearch(tab));
     fTimerAnimateSynch.stop();
     fTimerIdle.stop();
     pnlLeft->TimerFillSearch().stop();
@@ -303,7 +311,10 @@ void TformMain::CreateCentralArea() {
     });
     connect(actClearAllFields, &QAction::triggered, pnlLeft, &TCriteriaPanel::ClearAllFields);
     pnlLeft->OnCaptionChanged = [this](const QString& aCaption) { UpdateCurrentTabCaption(aCaption); };
-    pnlLeft->OnSelectionChanged = [this] { ShowEmptySearchHint(false); };
+    pnlLeft->OnSelectionChanged = [this] {
+        ShowEmptySearchHint(false);
+        UpdateActions();
+    };
     pnlLeft->OnNewOptionsAvailable = [this] {
         ShowFastBaloonHint(pnlLeft->cpCustomProps, "More options are available...", -20, 0, 2000);
     };
@@ -423,6 +434,14 @@ void TformMain::AddTab(TSearch& aSearch) {
         SelectTab(index);
 }
 
+void TformMain::DetachSearch(TSearch* aSearch) {
+    if (!aSearch) return;
+    aSearch->OnProgress = nullptr;
+    aSearch->OnError = nullptr;
+    aSearch->OnSearchStopped = nullptr;
+    aSearch->OnSearchStarted = nullptr;
+}
+
 void TformMain::SelectTab(int aIndex) {
     if (aIndex == tcTabs->currentIndex()) return;
     OnTabChanging();
@@ -466,6 +485,7 @@ void TformMain::FillControls(TSearch& aSearch) {
     sbFilter->SetSearch(&aSearch);
     pbSearching->setVisible(running);
     ShowEmptySearchHint(false);
+    UpdateActions();  // the enabled states follow the new tab at once, not at the next idle tick
 }
 
 void TformMain::UpdateCurrentTabCaption(const QString& aCaption) {
@@ -540,9 +560,7 @@ void TformMain::CloseTab(bool aAsk) {
         fTabFrames.erase(fTabFrames.begin() + index);
         fClosingTab = false;
         if (search && fSession && fSession->GetMySearches()) {
-            search->OnProgress = nullptr;
-            search->OnError = nullptr;
-            search->OnSearchStopped = nullptr;
+            DetachSearch(search);
             std::unique_ptr<TSearch> removed = fSession->GetMySearches()->DeleteSearch(search);
         }
         if (TSearch* shown = CurrentSearch(); shown && shown != fShownSearch) FillControls(*shown);
@@ -604,7 +622,7 @@ void TformMain::StartStopSearch() {
 
 void TformMain::OnSearchProgress(TSearch& aSender, double aProgress) {
     TSearch* sender = &aSender;
-    OnMainThread([this, sender, aProgress] {
+    OnMainThread(this, [this, sender, aProgress] {
         if (sender != CurrentSearch()) return;
         pbSearching->setValue(static_cast<int>(std::lround(aProgress * cProgressMaximum)));
         pbSearching->setVisible(sender->GetSearching());
@@ -614,22 +632,26 @@ void TformMain::OnSearchProgress(TSearch& aSender, double aProgress) {
 
 void TformMain::OnSearchError(TSearch& /*aSender*/, const std::string& aErrorText) {
     // Always queued: the error may come from a site's thread holding the search's lock.
+    QPointer<TformMain> window(this);
     Synch().SynchronizeNonBlocking(
-        [this](const std::string& aText) {
-            if (!fCanShowErrorBalloon) return;
+        [this, window](const std::string& aText) {
+            if (!window || !fCanShowErrorBalloon) return;
             if (TrayIcon) TrayIcon->showMessage("Trawlix", QString::fromStdString(aText), QSystemTrayIcon::Warning, 3000);
             QApplication::beep();
             ShowStatusBarMessage(aText);
             fCanShowErrorBalloon = false;
-            Synch().SynchronizeNonBlocking([this](const std::string&) { fCanShowErrorBalloon = true; }, "",
-                                           cErrorBalloonPauseMs);
+            Synch().SynchronizeNonBlocking(
+                [window](const std::string&) {
+                    if (window) window->fCanShowErrorBalloon = true;
+                },
+                "", cErrorBalloonPauseMs);
         },
         aErrorText);
 }
 
 void TformMain::OnSearchStopped(TSearch& aSender) {
     TSearch* sender = &aSender;
-    OnMainThread([this, sender] {
+    OnMainThread(this, [this, sender] {
         if (fExitting) {
             if (!AnySearchRunning()) ContinueExit();
             return;
@@ -726,7 +748,10 @@ void TformMain::ContinueExit() {
     {
         const QSignalBlocker quiet(tcTabs);  // no tab may be shown again on the way out
         fShownSearch = nullptr;
-        for (int tab = 0; tab < tcTabs->count(); ++tab) pnlLeft->ForgetSearch(TabSearch(tab));
+        for (int tab = 0; tab < tcTabs->count(); ++tab) {
+            DetachSearch(TabSearch(tab));
+            pnlLeft->ForgetSearch(TabSearch(tab));
+        }
         while (tcTabs->count() > 0) tcTabs->removeTab(0);
     }
     sbFilter->SetSearch(nullptr);

@@ -116,6 +116,8 @@ private:
     void OnTabChanged(int aIndex);
     void OnTabMoved(int aFrom, int aTo);
     void SelectTab(int aIndex);
+    // The search no longer calls back into this window.
+    static void DetachSearch(TSearch* aSearch);
     void FillControls(TSearch& aSearch);
     void UpdateActions();
     void UpdateTabPictures();

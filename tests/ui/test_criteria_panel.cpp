@@ -356,6 +356,23 @@ private slots:
         QCOMPARE(OptionCell("bedrooms"), QString("0+"));
     }
 
+    void carSiteOptionsSurviveShowingASearchWithoutThatSite() {
+        OpenPanel(fPanel->cpSitesToSearch);
+        if (!fPanel->cbSearchIn[ssCarsCom]->isChecked()) Click(fPanel->cbSearchIn[ssCarsCom]);
+        OpenPanel(fPanel->cpCategories);
+        fPanel->tvCategories->expandAll();
+        ClickMark(fPanel->tvCategories, fCars);
+        OpenPanel(fPanel->cpCustomProps);
+        TypeOption("carscom_year_min", "2005");
+        fPanel->FillSearch(*fSearch, true);
+        TSearch other;
+        other.GetSiteSearch(ssCarsCom)->SetDoSearch(false);
+        fPanel->FillControls(other);
+        fPanel->FillControls(*fSearch);
+        QCOMPARE(OptionCell("carscom_year_min"), QString("2005"));
+        fPanel->ForgetSearch(&other);
+    }
+
     void keywordButtonsWorkOnTheSelection() {
         QPlainTextEdit* box = fPanel->edtKeywords;
         box->setFocus();
