@@ -17,14 +17,17 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/session.h"
+#include "app/registry.h"
 #include "app/settings.h"
 #include "app/version.h"
 #include "engine/keyword_syntax.h"
@@ -116,6 +119,7 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
     fTimerIdle.setInterval(cIdleMs);
     connect(&fTimerIdle, &QTimer::timeout, this, &TformMain::UpdateActions);
     fTimerIdle.start();
+    OrientationChooser = [this](TOrientation aCurrent) { return TformFirstRun::Execute(aCurrent, this); };
     resize(1200, 800);
 }
 
@@ -147,8 +151,12 @@ void TformMain::CreateActions() {
     actExit = MakeAction(this, "actExit", "Exit", "Exit Trawlix", QKeySequence("Alt+Q"), "exit");
     actAbout = MakeAction(this, "actAbout", "About", "About");
     actChangeOrientation = MakeAction(this, "actChangeOrientation", "Change Orientation", "Change Orientation");
+    connect(actChangeOrientation, &QAction::triggered, this, [this] {
+        CheckOrientation(true);
+        SetSplitterHeightsAndWidths();
+    });
     // The windows of these come with later parts of the program.
-    for (QAction* later : {actWizzard, actMap, actManageAlerts, actPreferences, actHelp, actChangeOrientation})
+    for (QAction* later : {actWizzard, actMap, actManageAlerts, actPreferences, actHelp})
         later->setEnabled(false);
     for (QAction* action : {actNewTab, actCloseTab, actClone, actSearch, actSaveMySearches, actPauseSearching,
                             actPreviousSearch, actNextSearch, actClearResults, actClearAllFields, actExit})
@@ -265,10 +273,18 @@ void TformMain::CreateCentralArea() {
     mainLayout->setContentsMargins(0, 0, 0, 0);
     sbFilter = new TFilterBar(pnlMain);
     mainLayout->addWidget(sbFilter);
-    lblResultsCount = new QLabel("Results (0 found) ", pnlMain);
+    splitterPreview = new QSplitter(Qt::Vertical, pnlMain);
+    splitterPreview->setObjectName("splitterPreview");
+    splitterPreview->setChildrenCollapsible(false);
+    splitterPreview->setStyleSheet(splitterCriteria->styleSheet());
+    gbResults = new QWidget(splitterPreview);
+    gbResults->setObjectName("gbResults");
+    auto* resultsLayout = new QVBoxLayout(gbResults);
+    resultsLayout->setContentsMargins(0, 0, 0, 0);
+    lblResultsCount = new QLabel("Results (0 found) ", gbResults);
     lblResultsCount->setObjectName("lblResultsCount");
-    mainLayout->addWidget(lblResultsCount);
-    lvResults = new QTableView(pnlMain);
+    resultsLayout->addWidget(lblResultsCount);
+    lvResults = new QTableView(gbResults);
     lvResults->setObjectName("lvResults");
     fResultsModel = std::make_unique<TResultsModel>();
     lvResults->setModel(fResultsModel.get());
@@ -280,7 +296,24 @@ void TformMain::CreateCentralArea() {
     const int widths[TResultsModel::cColumnCount] = {40, 50, 70, 250, 60, 157, 157, 98};
     for (int column = 0; column < TResultsModel::cColumnCount; ++column)
         if (column != 3) lvResults->setColumnWidth(column, widths[column]);
-    mainLayout->addWidget(lvResults, 1);
+    resultsLayout->addWidget(lvResults, 1);
+    pcPreview = new QTabWidget(splitterPreview);
+    pcPreview->setObjectName("pcPreview");
+    auto* webPreview = new QLabel("The ad you select is shown here.", pcPreview);
+    webPreview->setAlignment(Qt::AlignCenter);
+    pcPreview->addTab(webPreview, "Web Preview");
+    splitterPreview->addWidget(gbResults);
+    splitterPreview->addWidget(pcPreview);
+    mainLayout->addWidget(splitterPreview, 1);
+    connect(splitterPreview, &QSplitter::splitterMoved, this, [this] {
+        if (!fSession) return;
+        const int preview = splitterPreview->sizes().value(1);
+        if (fOrientation == orLandscape)
+            fSession->GetSettings().SetPreviewPanelWidth(preview);
+        else
+            fSession->GetSettings().SetPreviewPanelHeight(preview);
+        fSession->GetSettings().SaveSettings();
+    });
     splitterCriteria->addWidget(pnlLeft);
     splitterCriteria->addWidget(pnlMain);
     splitterCriteria->setStretchFactor(1, 1);
@@ -393,6 +426,7 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
         fOnShowing = false;
     }
     pnlLeft->TimerFillSearch().start();
+    CheckOrientation(false);
     if (settings.GetCriteriaPanelWidth() >= TCriteriaPanel::cDesignedWidth)
         splitterCriteria->setSizes({settings.GetCriteriaPanelWidth(), width()});
     ShowEmptySearchHint(true);
@@ -407,6 +441,82 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
         show();
     raise();
     activateWindow();
+    // The sizes need the window's final geometry.
+    QTimer::singleShot(0, this, [this] {
+        SetGBResultsDimensions();
+        SetSplitterHeightsAndWidths();
+    });
+}
+
+// --- orientation and panel sizes -------------------------------------------------------
+
+void TformMain::CheckOrientation(bool aChange) {
+    if (!fSession) return;
+    TSettings& settings = fSession->GetSettings();
+    const TRegistry::TValue stored = settings.ReadDirect("orientation", {TRegistry::TKind::Integer, -1, {}});
+    TOrientation orientation = stored.integer == orLandscape ? orLandscape : orPortrait;
+    if (aChange || stored.kind != TRegistry::TKind::Integer || stored.integer < 0) {
+        if (OrientationChooser) orientation = OrientationChooser(fOrientation);
+        settings.WriteDirectInteger("orientation", orientation);
+    }
+    SetOrientation(orientation);
+    fOrientationChecked = true;
+    SetGBResultsDimensions();
+}
+
+int TformMain::ResultsAreaLength() const {
+    const QSize area = splitterPreview->size();
+    return (fOrientation == orLandscape ? area.width() : area.height()) - splitterPreview->handleWidth();
+}
+
+void TformMain::SetPreviewLength(int aPreviewLength) {
+    const int area = ResultsAreaLength();
+    aPreviewLength = std::clamp(aPreviewLength, 0, std::max(area, 0));
+    splitterPreview->setSizes({area - aPreviewLength, aPreviewLength});
+}
+
+void TformMain::SetOrientation(TOrientation aOrientation) {
+    if (aOrientation == fOrientation && fOrientationChecked) return;
+    const QList<int> before = splitterPreview->sizes();
+    const int total = before.value(0) + before.value(1);
+    const double previewShare = total > 0 ? static_cast<double>(before.value(1)) / total : 0.5;
+    fOrientation = aOrientation;
+    setUpdatesEnabled(false);
+    splitterPreview->setOrientation(aOrientation == orLandscape ? Qt::Horizontal : Qt::Vertical);
+    // The preview keeps its share of the results area when it moves.
+    SetPreviewLength(static_cast<int>(std::lround(ResultsAreaLength() * previewShare)));
+    setUpdatesEnabled(true);
+}
+
+void TformMain::SetSplitterHeightsAndWidths() {
+    if (!fOrientationChecked || !fSession) return;
+    TSettings& settings = fSession->GetSettings();
+    const int criteriaWidth = settings.GetCriteriaPanelWidth();
+    if (criteriaWidth >= TCriteriaPanel::cDesignedWidth && !CriteriaCollapsed())
+        splitterCriteria->setSizes({criteriaWidth, splitterCriteria->width() - criteriaWidth});
+    const int area = ResultsAreaLength();
+    int preview = fOrientation == orLandscape ? settings.GetPreviewPanelWidth() : settings.GetPreviewPanelHeight();
+    // A stored size that no longer fits (a smaller screen) gives way to half the area.
+    if (preview <= 0 || preview > 0.9 * area) preview = static_cast<int>(std::lround(area / 2.0));
+    SetPreviewLength(preview);
+}
+
+void TformMain::SetGBResultsDimensions() {
+    if (!fSession) return;
+    TSettings& settings = fSession->GetSettings();
+    const char* name = fOrientation == orLandscape ? "gbResultsWidth" : "gbResultsHeight";
+    const TRegistry::TValue stored = settings.ReadDirect(name, {TRegistry::TKind::Integer, -1, {}});
+    const int area = ResultsAreaLength();
+    const int results = stored.integer > 0 ? static_cast<int>(stored.integer) : area / 2;
+    SetPreviewLength(area - results);
+}
+
+void TformMain::SaveResultsDimensions() {
+    if (!fSession) return;
+    TSettings& settings = fSession->GetSettings();
+    const int results = splitterPreview->sizes().value(0);
+    settings.WriteDirectInteger(fOrientation == orLandscape ? "gbResultsWidth" : "gbResultsHeight", results);
+    settings.WriteDirectInteger("lvResultsColumn3Width", lvResults->columnWidth(3));
 }
 
 // --- tabs ------------------------------------------------------------------------------
@@ -744,6 +854,7 @@ void TformMain::ContinueExit() {
         }
     }
     ReallignSearches();
+    SaveResultsDimensions();
     // The searches are freed by the session's shut-down: nothing may point at them after this.
     {
         const QSignalBlocker quiet(tcTabs);  // no tab may be shown again on the way out

@@ -4,17 +4,20 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/critical_section.h"
+#include "ui/form_first_run.h"
 
 class QAction;
 class QLabel;
 class QMenu;
 class QProgressBar;
 class QSplitter;
+class QTabWidget;
 class QTabBar;
 class QTableView;
 class QToolBar;
@@ -63,6 +66,15 @@ public:
     bool CriteriaCollapsed() const;
     void OnCriteriaHideShow(int aShortcutTab = -1);
 
+    // Preview below (portrait) or beside (landscape) the results.
+    TOrientation Orientation() const { return fOrientation; }
+    void CheckOrientation(bool aChange);
+    void SetOrientation(TOrientation aOrientation);
+    void SetSplitterHeightsAndWidths();
+    void SetGBResultsDimensions();
+    // Asks the user for an orientation (the "Running for the first time?" window); tests answer it.
+    std::function<TOrientation(TOrientation aCurrent)> OrientationChooser;
+
     // Search callbacks (wired by AddTab).
     void OnSearchProgress(TSearch& aSender, double aProgress);
     void OnSearchError(TSearch& aSender, const std::string& aErrorText);
@@ -93,6 +105,9 @@ public:
     QAction* actChangeOrientation;
     QTabBar* tcTabs;
     QLabel* lblResultsCount;
+    QWidget* gbResults;
+    QSplitter* splitterPreview;
+    QTabWidget* pcPreview;
     QTableView* lvResults;
     QProgressBar* pbSearching;
     QLabel* StatusBar;
@@ -138,6 +153,9 @@ private:
     void ShowEmptySearchHint(bool aOverrideOnShowing);
     void ShowFastBaloonHint(QWidget* aControl, const QString& aHint, int aDY, int aDX, int aDieAfter);
     void ShowTrayHideShow(bool aShow);
+    int ResultsAreaLength() const;
+    void SetPreviewLength(int aPreviewLength);
+    void SaveResultsDimensions();
 
     TSession* fSession;
     IUserDialogs& fDialogs;
@@ -159,6 +177,8 @@ private:
     bool fCanShowErrorBalloon = true;
     bool fHasBeenMinimizedToTray = false;
     bool fTrayShowsNewResults = false;
+    TOrientation fOrientation = orPortrait;
+    bool fOrientationChecked = false;
     int fCriteriaOpenWidth = 0;
     TSearch* fShownSearch = nullptr;  // whose criteria the panel shows
     bool fClosingTab = false;

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 #include <QPlainTextEdit>
+#include <QSplitter>
 #include <QTabBar>
 #include <QTest>
 
@@ -210,6 +211,45 @@ private slots:
         QVERIFY(panel->width() >= TCriteriaPanel::cDesignedWidth);
         QVERIFY(!again.session->GetSettings().GetCriteriaHidden());
         QVERIFY(again.ExitAndWait());
+    }
+
+    void theOrientationIsAskedOnceAndKept() {
+        test::TempDir profile;
+        test::TRun::chosenOrientation = orLandscape;
+        {
+            test::TRun run(profile.Path());
+            QCOMPARE(run.orientationQuestions, 1);
+            QCOMPARE(run.window->Orientation(), orLandscape);
+            QCOMPARE(run.window->splitterPreview->orientation(), Qt::Horizontal);
+            QVERIFY(run.ExitAndWait());
+        }
+        test::TRun::chosenOrientation = orPortrait;
+        test::TRun again(profile.Path());
+        QCOMPARE(again.orientationQuestions, 0);
+        QCOMPARE(again.window->Orientation(), orLandscape);
+        again.window->actChangeOrientation->trigger();  // "Change Orientation" asks again
+        QCOMPARE(again.orientationQuestions, 1);
+        QCOMPARE(again.window->Orientation(), orPortrait);
+        QCOMPARE(again.window->splitterPreview->orientation(), Qt::Vertical);
+        test::TRun::chosenOrientation.reset();
+        QVERIFY(again.ExitAndWait());
+    }
+
+    void aStoredPreviewTooLargeForTheWindowGivesWayToHalfTheArea() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->resize(1000, 800);
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        QSplitter* splitter = run.window->splitterPreview;
+        const int area = splitter->height() - splitter->handleWidth();
+        run.session->GetSettings().SetPreviewPanelHeight(area);  // more than 0.9 of it
+        run.window->SetSplitterHeightsAndWidths();
+        QVERIFY(qAbs(splitter->sizes().value(1) - area / 2) <= 1);
+        run.session->GetSettings().SetPreviewPanelHeight(area / 4);
+        run.window->SetSplitterHeightsAndWidths();
+        QVERIFY(qAbs(splitter->sizes().value(1) - area / 4) <= 1);
+        QVERIFY(run.ExitAndWait());
     }
 
     void cloningAddsATabWithTheSameCriteria() {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,10 @@ public:
         session = std::make_unique<TSession>(options, notifier);
         SetSession(session.get());
         window = std::make_unique<TformMain>(session.get(), dialogs);
+        window->OrientationChooser = [this](TOrientation aCurrent) {
+            ++orientationQuestions;
+            return chosenOrientation.value_or(aCurrent);
+        };
         window->Init();
         window->LoginSuccess({false, false});
     }
@@ -74,6 +79,9 @@ public:
     }
 
     TRecordingDialogs dialogs;
+    // How the first-start question about the orientation is answered (none: keep the current one).
+    static inline std::optional<TOrientation> chosenOrientation;
+    int orientationQuestions = 0;
     TStdErrNotifier notifier;
     std::unique_ptr<TQtMainThreadBinding> binding;
     std::unique_ptr<TSession> session;

@@ -71,6 +71,15 @@ PICTURES = {
     "ellipsis": svg(f'<circle cx="5" cy="12" r="1.8" fill="{BLUE}"/><circle cx="12" cy="12" r="1.8" fill="{BLUE}"/>'
                     f'<circle cx="19" cy="12" r="1.8" fill="{BLUE}"/>'),
     "remove_query": svg(f'<path d="M7 7 L17 17 M17 7 L7 17" stroke="{RED}" stroke-width="2.4"/>'),
+    # The orientation chooser: a window with the results and the preview below or beside them.
+    "orientation_portrait": svg(f'<rect x="2" y="3" width="20" height="18" rx="1.5" stroke="{BLUE}" stroke-width="1.4"/>'
+                                f'<rect x="3.5" y="5" width="5" height="14.5" fill="{SKY}"/>'
+                                f'<path d="M10 6 H20.5 M10 8 H20.5 M10 10 H20.5" stroke="{GREY}" stroke-width="1"/>'
+                                f'<rect x="10" y="12.5" width="10.5" height="7" fill="{ORANGE}" fill-opacity="0.5"/>'),
+    "orientation_landscape": svg(f'<rect x="2" y="3" width="20" height="18" rx="1.5" stroke="{BLUE}" stroke-width="1.4"/>'
+                                 f'<rect x="3.5" y="5" width="5" height="14.5" fill="{SKY}"/>'
+                                 f'<path d="M10 6 H14.5 M10 8 H14.5 M10 10 H14.5 M10 12 H14.5" stroke="{GREY}" stroke-width="1"/>'
+                                 f'<rect x="15.5" y="5" width="5" height="14.5" fill="{ORANGE}" fill-opacity="0.5"/>'),
     "DotInset": svg(f'<circle cx="12" cy="12" r="2" fill="{BLUE}"/>', 8),
 }
 
