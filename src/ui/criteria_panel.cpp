@@ -163,6 +163,8 @@ void TCriteriaPanel::BuildAccordion(QVBoxLayout* aLayout) {
     auto* scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    // The panel's width is the user's choice: the controls fit it rather than scroll sideways.
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     CategoryPanelGroup = new QWidget(scroll);
     CategoryPanelGroup->setObjectName("CategoryPanelGroup");
     auto* group = new QVBoxLayout(CategoryPanelGroup);
@@ -214,6 +216,7 @@ void TCriteriaPanel::BuildKeywordsPanel() {
     sbtnGroup = SmallButton("GROUP", "Groups the selected terms together", "sbtnGroup", cpCriteria->Body());
     for (QPushButton* button : {sbtnOR, sbtnNot, sbtnPhrase, sbtnGroup}) {
         button->setFocusPolicy(Qt::NoFocus);  // the keyword box keeps its selection
+        button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         buttons->addWidget(button);
     }
     layout->addLayout(buttons);
@@ -335,7 +338,10 @@ void TCriteriaPanel::BuildMiscPanel() {
     dtpToDate->setObjectName("dtpToDate");
     cbSearchLastDays->setObjectName("cbSearchLastDays");
     edtLastDays->setObjectName("edtLastDays");
-    for (QDateTimeEdit* picker : {dtpFromDate, dtpToDate}) picker->setCalendarPopup(true);
+    for (QDateTimeEdit* picker : {dtpFromDate, dtpToDate}) {
+        picker->setCalendarPopup(true);
+        picker->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
     grid->addWidget(cbFromDate, 0, 0);
     grid->addWidget(dtpFromDate, 0, 1, 1, 2);
     grid->addWidget(cbToDate, 1, 0);

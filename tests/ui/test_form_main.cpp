@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QTabBar>
@@ -17,6 +18,7 @@
 #include "app/session.h"
 #include "app/settings.h"
 #include "engine/synchronizator.h"
+#include "model/entry.h"
 #include "model/searches.h"
 #include "support/test_support.h"
 #include "ui/criteria_panel.h"
@@ -249,6 +251,44 @@ private slots:
         run.session->GetSettings().SetPreviewPanelHeight(area / 4);
         run.window->SetSplitterHeightsAndWidths();
         QVERIFY(qAbs(splitter->sizes().value(1) - area / 4) <= 1);
+        QVERIFY(run.ExitAndWait());
+    }
+
+    // Also writes the two pictures of the window when TRAWLIX_SCREENSHOT_DIR names a folder.
+    void theWindowRendersWithThePreviewBelowOrBeside() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        TSearch& search = *run.window->CurrentSearch();
+        search.SetName("Antiques in the SF bay area");
+        const char* titles[] = {"Oak dresser, 1920s", "Brass table lamp", "Victorian mirror", "Tiffany style lamp"};
+        for (int r = 0; r < 40; ++r)
+            search.AddSearchResult(std::make_shared<TEntry>(
+                ssCraigslist, "Mar " + std::to_string(12 - r / 10), titles[r % 4], "http://sfbay.craigslist.org/" +
+                std::to_string(r) + ".html", 20.0 * (r + 1), "SF bay area", "antiques", r % 3 == 0, 0, 0.0, "", "", ""));
+        run.window->Criteria()->FillControls(search);
+        run.window->actNewTab->trigger();
+        run.window->actPreviousSearch->trigger();
+        run.window->resize(1280, 800);
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        QCOMPARE(run.window->lblResultsCount->text(), QString("Results (40 found) "));
+        const QString folder = qEnvironmentVariable("TRAWLIX_SCREENSHOT_DIR");
+        for (TOrientation orientation : {orPortrait, orLandscape}) {
+            run.window->SetOrientation(orientation);
+            run.window->SetSplitterHeightsAndWidths();
+            QTest::qWait(50);
+            const QRect results = run.window->gbResults->geometry();
+            const QRect preview = run.window->pcPreview->geometry();
+            if (orientation == orPortrait)
+                QVERIFY(preview.top() > results.bottom());
+            else
+                QVERIFY(preview.left() > results.right());
+            const QPixmap picture = run.window->grab();
+            QVERIFY(!picture.isNull());
+            if (!folder.isEmpty())
+                QVERIFY(picture.save(folder + (orientation == orPortrait ? "/main_window_portrait.png"
+                                                                         : "/main_window_landscape.png")));
+        }
         QVERIFY(run.ExitAndWait());
     }
 
