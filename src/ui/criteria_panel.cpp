@@ -39,6 +39,10 @@ constexpr const char* cHeaderCaption = "   Search settings";
 constexpr const char* cInvalidZIPCode = "The ZIP code you have entered is invalid. Please fix it or delete it.";
 constexpr int cDefaultPagesCount = 2;
 constexpr int cZIPCodeLength = 5;
+constexpr int cKeywordsHeight = 60;
+constexpr int cKeywordsEditingHeight = 150;
+constexpr int cLongKeywords = 100;
+constexpr int cKeywordsResizeDelayMs = 500;
 
 enum TKeywordOperator { koOr, koNot, koPhrase, koGroup };
 
@@ -207,7 +211,8 @@ void TCriteriaPanel::BuildKeywordsPanel() {
     layout->addWidget(lblKeywords);
     edtKeywords = new QPlainTextEdit(cpCriteria->Body());
     edtKeywords->setObjectName("edtKeywords");
-    edtKeywords->setFixedHeight(60);
+    edtKeywords->setFixedHeight(cKeywordsHeight);
+    edtKeywords->installEventFilter(this);
     layout->addWidget(edtKeywords);
     auto* buttons = new QHBoxLayout();
     sbtnOR = SmallButton("OR", "The first term OR the second", "sbtnOR", cpCriteria->Body());
@@ -776,6 +781,24 @@ void TCriteriaPanel::OnPredefinedKeywordPatterns() {
     fCurrentSearch->SetNoneOfThese(stored.noneOfThese);
     fCurrentSearch->SetKeywords(BuildKeywordsFromPattern(pattern));
     edtKeywords->setPlainText(QString::fromStdString(fCurrentSearch->GetKeywords()));
+}
+
+// The keyword box grows while it is being edited or holds a long line, and shrinks back
+// half a second after the focus leaves it (so that a click on an operator button lands).
+void TCriteriaPanel::RefreshKeywordsHeight(int aTextLength) {
+    const bool large = edtKeywords->hasFocus() || aTextLength > cLongKeywords;
+    const int height = large ? cKeywordsEditingHeight : cKeywordsHeight;
+    if (edtKeywords->height() == height) return;
+    edtKeywords->setFixedHeight(height);
+    edtKeywords->setVerticalScrollBarPolicy(large ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+}
+
+bool TCriteriaPanel::eventFilter(QObject* aWatched, QEvent* aEvent) {
+    if (aWatched == edtKeywords && (aEvent->type() == QEvent::FocusIn || aEvent->type() == QEvent::FocusOut)) {
+        QTimer::singleShot(cKeywordsResizeDelayMs, this,
+                           [this] { RefreshKeywordsHeight(static_cast<int>(edtKeywords->toPlainText().size())); });
+    }
+    return QWidget::eventFilter(aWatched, aEvent);
 }
 
 // --- options ---------------------------------------------------------------------------

@@ -90,6 +90,7 @@ public:
     void ClearAllFields();
     void CollapseCategoryPanels();
     void RenderCustomOptions(TSearch* aSearch);
+    void RefreshKeywordsHeight(int aTextLength);
     // The search is going away: forget its cached marks and any link to it.
     void ForgetSearch(const TSearch* aSearch);
     // The copy every 300 ms; started by the window once the tabs exist.
@@ -152,6 +153,9 @@ public:
     QTabBar* tcCriteriaShortcuts;
     // The pattern dialog; tests replace it to answer without a modal window.
     std::function<bool(TKeywordPattern& aPattern)> KeywordPatternsDialog;
+
+protected:
+    bool eventFilter(QObject* aWatched, QEvent* aEvent) override;
 
 private:
     void BuildHeader(QVBoxLayout* aLayout);

@@ -63,6 +63,9 @@ constexpr const char* cNoSites =
 constexpr const char* cSaveManually =
     "Searches are saved automatically when closing the program. Are you sure you want to save them manually now?";
 constexpr const char* cNewResultsBalloon = "There are new results available.";
+constexpr const char* cNewResultsMessage =
+    "There are new results available for one or more of your searches.\r\n\r\nYou can disable this message from "
+    "\"Tools\" -> \"Preferences\" -> \"General\".";
 constexpr const char* cMinimizedBalloon =
     "Trawlix was minimized to tray.\r\nDouble-click the binocular icon to bring it back to front.";
 
@@ -921,13 +924,15 @@ void TformMain::UpdateTabPictures() {
             tcTabs->setTabIcon(tab, Picture("tab_idle"));
         }
     }
-    if (!TrayIcon || anyNew == fTrayShowsNewResults) return;
+    if (anyNew == fTrayShowsNewResults) return;
     fTrayShowsNewResults = anyNew;
-    TrayIcon->setIcon(Picture(anyNew ? "tray_new_results" : "trawlix"));
-    if (anyNew) {
-        QApplication::beep();
-        TrayIcon->showMessage("Trawlix", cNewResultsBalloon, QSystemTrayIcon::Information);
-    }
+    if (TrayIcon) TrayIcon->setIcon(Picture(anyNew ? "tray_new_results" : "trawlix"));
+    if (!anyNew) return;
+    QApplication::beep();
+    if (TrayIcon) TrayIcon->showMessage("Trawlix", cNewResultsBalloon, QSystemTrayIcon::Information);
+    if (fSession && fSession->GetSettings().GetMsgBoxNewResults() && !fSession->GetSettings().GetMinimizeToTray())
+        // Shown once the tab lock is released: the box waits for the user.
+        QTimer::singleShot(0, this, [this] { fDialogs.Information(cNewResultsMessage); });
 }
 
 void TformMain::ShowTrayHideShow(bool aShow) {

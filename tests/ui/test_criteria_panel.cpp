@@ -400,6 +400,20 @@ private slots:
         QCOMPARE(box->toPlainText(), QString("(bike -kids)"));
     }
 
+    void theKeywordBoxGrowsWhileEditedAndShrinksAfterwards() {
+        const int small = fPanel->edtKeywords->height();
+        fPanel->edtKeywords->setFocus();
+        QTRY_VERIFY(fPanel->edtKeywords->height() > small);
+        fPanel->edtSearchName->setFocus();
+        QTRY_COMPARE(fPanel->edtKeywords->height(), small);
+        // A long line keeps it large.
+        fPanel->edtKeywords->setPlainText(QString(120, 'k'));
+        fPanel->edtKeywords->setFocus();
+        fPanel->edtSearchName->setFocus();
+        QTest::qWait(700);
+        QVERIFY(fPanel->edtKeywords->height() > small);
+    }
+
     void thePatternDialogBuildsTheKeywords() {
         fPanel->KeywordPatternsDialog = [](TKeywordPattern& aPattern) {
             aPattern = {"bike", "mountain bike", "\"big city\"", "", "blue", "kids used"};

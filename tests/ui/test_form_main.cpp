@@ -292,6 +292,25 @@ private slots:
         QVERIFY(run.ExitAndWait());
     }
 
+    void newResultsOfAnotherTabAreAnnouncedOnceAndClearedOnSelectingIt() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.session->GetSettings().SetMsgBoxNewResults(true);
+        run.session->GetSettings().SetMinimizeToTray(false);
+        TSearch* first = run.window->CurrentSearch();
+        run.window->actNewTab->trigger();
+        first->SetNewResultsAvailable({true, 1});
+        const std::string message =
+            "There are new results available for one or more of your searches.\r\n\r\nYou can disable this message "
+            "from \"Tools\" -> \"Preferences\" -> \"General\".";
+        QTRY_COMPARE(run.dialogs.informations, std::vector<std::string>{message});
+        QTest::qWait(200);  // the signal stays on: no second message
+        QCOMPARE(run.dialogs.informations.size(), size_t(1));
+        run.window->actPreviousSearch->trigger();
+        QVERIFY(!first->GetNewResultsAvailable().Available);
+        QVERIFY(run.ExitAndWait());
+    }
+
     void cloningAddsATabWithTheSameCriteria() {
         test::TempDir profile;
         test::TRun run(profile.Path());
