@@ -585,7 +585,10 @@ void TCriteriaPanel::OnFillSearchTimer() {
 
 bool TCriteriaPanel::HasSelectedLocationsAndCategories(const TSearch* aSearch, bool& aLocations,
                                                        bool& aCategories) {
-    aLocations = tvLocations->HasAnyMark() || (aSearch && !QString::fromStdString(aSearch->GetZIPCode()).trimmed().isEmpty());
+    // The ZIP code as typed counts at once, before the next copy into the search.
+    const bool zipCode = !edtZIPCode->text().trimmed().isEmpty() ||
+                         (aSearch && !QString::fromStdString(aSearch->GetZIPCode()).trimmed().isEmpty());
+    aLocations = tvLocations->HasAnyMark() || zipCode;
     aCategories = tvCategories->HasAnyMark();
     fHasSelectedLocationsAndCategories = aLocations && aCategories;
     return fHasSelectedLocationsAndCategories;

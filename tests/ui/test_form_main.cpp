@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
+#include <QToolTip>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSplitter>
@@ -308,6 +309,27 @@ private slots:
         QCOMPARE(run.dialogs.informations.size(), size_t(1));
         run.window->actPreviousSearch->trigger();
         QVERIFY(!first->GetNewResultsAvailable().Available);
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void theEmptySearchHintPointsAtWhatIsMissingUnlessThePanelIsCollapsed() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        TCriteriaPanel* panel = run.window->Criteria();
+        QTest::keyClicks(panel->edtKeywords, "a");  // any change checks the hint again
+        QTRY_COMPARE(QToolTip::text(), QString("Choose some locations to search in..."));
+        QToolTip::hideText();
+        QTRY_VERIFY(QToolTip::text().isEmpty());
+        QTest::mouseClick(panel->tbtnHideCriteria, Qt::LeftButton);
+        QTest::keyClicks(panel->edtKeywords, "b");
+        QTest::qWait(100);
+        QVERIFY(QToolTip::text().isEmpty());
+        run.window->OnCriteriaHideShow();
+        panel->edtZIPCode->setText("02134");  // a ZIP code stands for the locations
+        QTRY_COMPARE(QToolTip::text(), QString("And then choose the categories to be searched..."));
+        QToolTip::hideText();
         QVERIFY(run.ExitAndWait());
     }
 
