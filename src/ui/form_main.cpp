@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -21,6 +22,7 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QToolTip>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -158,8 +160,9 @@ void TformMain::CreateActions() {
         CheckOrientation(true);
         SetSplitterHeightsAndWidths();
     });
+    connect(actHelp, &QAction::triggered, this, [this] { OpenVendorPage("tutorial.php"); });
     // The windows of these come with later parts of the program.
-    for (QAction* later : {actWizzard, actMap, actManageAlerts, actPreferences, actHelp})
+    for (QAction* later : {actWizzard, actMap, actManageAlerts, actPreferences})
         later->setEnabled(false);
     for (QAction* action : {actNewTab, actCloseTab, actClone, actSearch, actSaveMySearches, actPauseSearching,
                             actPreviousSearch, actNextSearch, actClearResults, actClearAllFields, actExit})
@@ -204,6 +207,8 @@ void TformMain::CreateMenus() {
 
     QMenu* help = menuBar()->addMenu("Help");
     help->addAction(actHelp);
+    QAction* contact = help->addAction("Contact us");
+    connect(contact, &QAction::triggered, this, [this] { OpenVendorPage("contact.php"); });
     help->addSeparator();
     help->addAction(actAbout);
 }
@@ -728,9 +733,32 @@ void TformMain::StartStopSearch() {
     pnlLeft->btnSearch->setText(actSearch->text());
     pbSearching->setValue(0);
     pbSearching->show();
+    ShowStartTip();
 #else
     ShowStatusBarMessage("Searching arrives with the search engine.");
 #endif
+}
+
+void TformMain::ShowStartTip() {
+    if (!fSession) return;
+    TSettings& settings = fSession->GetSettings();
+    constexpr int cTimesShown = 3;
+    if (QRandomGenerator::global()->bounded(2) == 0) {
+        if (settings.GetCriteriaSplitterBalloonHintShown() >= cTimesShown) return;
+        ShowFastBaloonHint(splitterCriteria->handle(1),
+                           "When you have your search criteria ready, you might want to click on this blue splitter "
+                           "and Hide/Show the left criteria panel.",
+                           0, 0, 9000);
+        settings.SetCriteriaSplitterBalloonHintShown(settings.GetCriteriaSplitterBalloonHintShown() + 1);
+    } else {
+        if (settings.GetAlertsBalloonHintShown() >= cTimesShown) return;
+        ShowFastBaloonHint(findChild<QToolBar*>("ToolBar")->widgetForAction(actManageAlerts),
+                           "Once you make sure you get the correct search results, you can setup an alert and be "
+                           "automatically notified for new hits.",
+                           0, 0, 9000);
+        settings.SetAlertsBalloonHintShown(settings.GetAlertsBalloonHintShown() + 1);
+    }
+    settings.SaveSettings();
 }
 
 void TformMain::OnSearchProgress(TSearch& aSender, double aProgress) {
@@ -958,6 +986,12 @@ void TformMain::changeEvent(QEvent* aEvent) {
     if (fHasBeenMinimizedToTray) return;
     fHasBeenMinimizedToTray = true;
     TrayIcon->showMessage("Trawlix", cMinimizedBalloon, QSystemTrayIcon::Information, 3000);
+}
+
+void TformMain::OpenVendorPage(const std::string& aPath) {
+    if (!fSession) return;
+    const std::string host = fSession->GetSettings().GetVendorHost();
+    QDesktopServices::openUrl(QUrl(QString::fromStdString("http://" + host + "/" + aPath)));
 }
 
 void TformMain::ShowStatusBarMessage(const std::string& aMsg) { StatusBar->setText(QString::fromStdString(aMsg)); }

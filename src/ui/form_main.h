@@ -156,6 +156,9 @@ private:
     int ResultsAreaLength() const;
     void SetPreviewLength(int aPreviewLength);
     void SaveResultsDimensions();
+    void ShowStartTip();
+    // Opens a page of the vendor's site in the default browser.
+    void OpenVendorPage(const std::string& aPath);
 
     TSession* fSession;
     IUserDialogs& fDialogs;

@@ -1,0 +1,100 @@
+// The small windows and widgets: the edit with a suggestion, the pattern dialog, the
+// splash, the busy window and the orientation chooser.
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QElapsedTimer>
+
+#include "ui/ext_edit.h"
+#include "ui/form_first_run.h"
+#include "ui/info_window.h"
+#include "ui/keyword_patterns_dialog.h"
+#include "ui/splash_window.h"
+
+using namespace trawlix;
+
+class TestSmallWindows : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theSuggestionShowsGreyWhileTheEditIsEmpty() {
+        QWidget holder;
+        auto* other = new QLineEdit(&holder);  // first, so that it takes the focus when shown
+        auto* edit = new TCExtEdit(&holder);
+        edit->move(0, 40);
+        edit->SetSuggestionText("Search in locations");
+        holder.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&holder));
+        QCOMPARE(edit->text(), QString("Search in locations"));
+        QVERIFY(edit->IsEmpty());
+        QCOMPARE(edit->palette().color(QPalette::Text), QColor(128, 128, 128));
+        edit->setFocus();
+        QCOMPARE(edit->text(), QString());  // entering clears the suggestion
+        QTest::keyClicks(edit, "boston");
+        QVERIFY(!edit->IsEmpty());
+        QCOMPARE(edit->palette().color(QPalette::Text), QColor(Qt::black));
+        edit->selectAll();
+        QTest::keyClicks(edit, "   ");
+        other->setFocus();  // leaving a blank edit brings the suggestion back
+        QCOMPARE(edit->text(), QString("Search in locations"));
+        edit->SetText("  ");
+        QVERIFY(edit->IsEmpty());
+    }
+
+    void thePatternDialogBuildsItsLineFromTheBoxesAsTyped() {
+        TformKeywordPatterns dialog;
+        QCOMPARE(dialog.windowTitle(), QString("Predefined keyword patterns"));
+        QTest::keyClicks(dialog.edtAllThese, "bike");
+        QTest::keyClicks(dialog.edtPhrase, "mountain bike");
+        QTest::keyClicks(dialog.edtOR1, "red");
+        QTest::keyClicks(dialog.edtOR3, "blue");
+        QTest::keyClicks(dialog.edtNoneOfThese, "kids used");
+        QCOMPARE(dialog.BuildKeywordsFromPattern(), std::string("bike \"mountain bike\" (red | blue) -kids -used"));
+        dialog.SetPattern({"", "", "", "only", "", ""});
+        QCOMPARE(dialog.BuildKeywordsFromPattern(), std::string("only"));
+    }
+
+    void theSplashClosesOnEscapeOrAClick() {
+        TformSplash splash;
+        QTimer::singleShot(50, &splash, [&splash] { QTest::keyClick(&splash, Qt::Key_Escape); });
+        QElapsedTimer clock;
+        clock.start();
+        splash.Execute(5000);
+        QVERIFY(clock.elapsed() < 4000);
+        QTimer::singleShot(50, &splash, [&splash] { QTest::mouseClick(&splash, Qt::LeftButton); });
+        clock.restart();
+        splash.Execute(5000);
+        QVERIFY(clock.elapsed() < 4000);
+    }
+
+    void theBusyWindowRunsUntilItReportsProgress() {
+        TfrmInfo info;
+        info.Execute();
+        QVERIFY(info.isVisible());
+        QCOMPARE(info.ProgressBar()->maximum(), 0);  // running, no position
+        info.ReportProgress(0.426);
+        QCOMPARE(info.ProgressBar()->value(), 43);
+        info.Finish();
+        QVERIFY(!info.isVisible());
+    }
+
+    void theChooserTakesTheOrientationFromThePictureUnderTheMouse() {
+        TformFirstRun chooser(orPortrait);
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        QVERIFY(chooser.rbPortrait->isChecked());
+        QWidget* landscapePicture = chooser.childAt(chooser.rbLandscape->geometry().center() - QPoint(0, 60));
+        QVERIFY(landscapePicture);
+        QEvent enter(QEvent::Enter);
+        QCoreApplication::sendEvent(landscapePicture, &enter);
+        QCOMPARE(chooser.Orientation(), orLandscape);
+        QVERIFY(chooser.rbLandscape->isChecked());
+        QTest::mouseClick(chooser.rbPortrait, Qt::LeftButton);
+        QCOMPARE(chooser.Orientation(), orPortrait);
+    }
+};
+
+QTEST_MAIN(TestSmallWindows)
+#include "test_small_windows.moc"
