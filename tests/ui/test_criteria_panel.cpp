@@ -181,6 +181,11 @@ private slots:
         QCOMPARE(hash->size(), size_t(6));
         QCOMPARE(hash->at(fCa), int(nmPartlyChecked));
         QVERIFY(!hash->count(fSf));
+        // A partly checked sibling keeps the parent partly checked when another branch is checked again.
+        ClickMark(fPanel->tvLocations, fNyc);
+        ClickMark(fPanel->tvLocations, fNyc);
+        QCOMPARE(Mark(fPanel->tvLocations, fNy), int(nmChecked));
+        QCOMPARE(Mark(fPanel->tvLocations, fCountry), int(nmPartlyChecked));
     }
 
     void clickingTheTextSelectsWithoutMarkingAndSpaceToggles() {
