@@ -216,8 +216,17 @@ void TSession::LoadEverything(TInitSessionThread& aThread) {
     FGSMNetworks = std::make_unique<TGSMNetworks>(folder + "GSMNetworks.cur");
     if (aThread.Terminated()) return;
     if (!fObjectStorage) throw std::runtime_error("The search information could not be opened.");
+    OnMainThread([this] { CreateSearches(); });
+    FMySearches->LoadSearches();
     fZIPCodes = std::make_unique<TZIPCodes>(folder + "ZIPCodes.cur");
     OnMainThread([this] { OnInitialized(); });
+}
+
+void TSession::CreateSearches() {
+    TSearchLookups lookups;
+    lookups.places = FPlaces.get();
+    lookups.categories = FCategories.get();
+    FMySearches = std::make_unique<TSearches>(fDataFolder, *fObjectStorage, lookups);
 }
 
 void TSession::OnInitialized() {
@@ -271,12 +280,21 @@ void TSession::SaveAndFreeEverything() {
         // Nothing to stop is no reason not to save.
     }
     if (!wasInitialized) return;
+    if (!fOptions.readOnly) OnMainThread([this] { SaveSearchesServingMainThread(); });
     FPlaces.reset();
     FCategories.reset();
     FGSMNetworks.reset();
+    OnMainThread([this] { FMySearches.reset(); });
     FCurrentUser.reset();
     TCLock lock(fStateLock);
     FInitialized = false;
+}
+
+void TSession::SaveSearchesServingMainThread() {
+    // Saving many results takes a while; the main thread keeps serving queued calls meanwhile.
+    FMySearches->SaveMySearches([] {
+        if (auto* binding = GetMainThreadBinding()) binding->ProcessMessages();
+    });
 }
 
 void TSession::OnFinalized() {

@@ -103,6 +103,8 @@ private:
     void OnInitialized();
     void OnFailedInitialize();
     void OnInitThreadTerminate();
+    void CreateSearches();
+    void SaveSearchesServingMainThread();
     // The steps of the background phases, run on their threads.
     void LoadEverything(TInitSessionThread& aThread);
     void SaveAndFreeEverything();

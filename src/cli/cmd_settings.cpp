@@ -10,6 +10,7 @@
 #include "model/categories.h"
 #include "model/objects_storage.h"
 #include "model/places.h"
+#include "model/searches.h"
 #include "model/zip_codes.h"
 
 namespace trawlix::cli {
@@ -19,6 +20,11 @@ namespace {
 template <class T>
 long long CountOf(const T* aList) {
     return aList ? aList->Count() : 0;
+}
+
+long long SearchCount(const TSession& aSession) {
+    auto* searches = aSession.GetMySearches();
+    return searches ? static_cast<long long>(searches->GetAllSearches().size()) : 0;
 }
 
 int Info(CommandContext& aContext) {
@@ -38,7 +44,7 @@ int Info(CommandContext& aContext) {
         .Add("categories", CountOf(session.GetCategories()))
         .Add("zip_codes", CountOf(session.GetZIPCodes()))
         .Add("carriers", CountOf(session.GetGSMNetworks()))
-        .Add("searches", 0LL);
+        .Add("searches", SearchCount(session));
     if (json) {
         aContext.out << info.Str() << "\n";
         return 0;
@@ -53,7 +59,7 @@ int Info(CommandContext& aContext) {
                  << "categories:   " << CountOf(session.GetCategories()) << "\n"
                  << "ZIP codes:    " << CountOf(session.GetZIPCodes()) << "\n"
                  << "carriers:     " << CountOf(session.GetGSMNetworks()) << "\n"
-                 << "searches:     " << 0 << "\n";
+                 << "searches:     " << SearchCount(session) << "\n";
     return 0;
 }
 
