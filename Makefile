@@ -4,7 +4,7 @@ TEST_DIR    := build/test
 ASAN_DIR    := build/asan
 CMAKE_GEN   := -G Ninja
 
-.PHONY: deps run build test asan bench refdata clean
+.PHONY: deps run demo build test asan bench fuzz refdata clean
 
 deps:
 	./scripts/install-deps
@@ -14,7 +14,11 @@ build: deps
 	cmake --build $(RELEASE_DIR)
 
 run: build
-	./$(RELEASE_DIR)/trawlix-cli info
+	./$(RELEASE_DIR)/trawlix
+
+# The desktop program against the local site simulator, in a throw-away profile.
+demo: build
+	./scripts/demo $(RELEASE_DIR)
 
 test: deps
 	cmake -S . -B $(TEST_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAWLIX_BUILD_TESTS=ON
@@ -32,6 +36,12 @@ bench: deps
 	cmake -S . -B $(RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTRAWLIX_BUILD_BENCH=ON
 	cmake --build $(RELEASE_DIR)
 	for b in $(RELEASE_DIR)/bench_*; do echo "== $$b"; $$b; done
+
+# libFuzzer targets (clang), with the core library instrumented too.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DTRAWLIX_BUILD_UI=OFF -DTRAWLIX_BUILD_FUZZ=ON
+	cmake --build build/fuzz
 
 refdata:
 	python3 tools/make_refdata.py

@@ -250,13 +250,40 @@ void TSession::StopInitialize() {
 
 // --- shut-down ------------------------------------------------------------------------
 
-bool TSession::StopAllSearches(bool /*aWait*/) {
-    // Searches arrive with the search model; until then nothing can be running.
-    return false;
+namespace {
+void ProcessPendingMessages() {
+    if (auto* binding = GetMainThreadBinding()) binding->ProcessMessages();
+}
+}  // namespace
+
+bool TSession::StopAllSearches(bool aWait) {
+    if (!FMySearches) return false;
+    bool anyRunning = false;
+    for (const auto& search : FMySearches->GetAllSearches()) {
+        ProcessPendingMessages();
+        if (!search->GetSearching()) continue;
+        anyRunning = true;
+        search->StopSearch();
+    }
+    if (!anyRunning || !aWait) return anyRunning;
+    // A running site thread still uses its search: wait until every one has let go.
+    for (bool stillRunning = true; stillRunning;) {
+        stillRunning = false;
+        for (const auto& search : FMySearches->GetAllSearches()) {
+            ProcessPendingMessages();
+            if (!search->GetSearching()) continue;
+            stillRunning = true;
+            search->StopSearch();
+            break;
+        }
+        if (stillRunning) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 void TSession::FinishSession(bool aShowProgress) {
-    StopAllSearches(false);
+    // Searches are saved and freed next; none may still have a site thread using it.
+    if (StopAllSearches(false)) StopAllSearches(true);
     {
         TCLock lock(fStateLock);
         FStatus = kStatusDisconnecting;
