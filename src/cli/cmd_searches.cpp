@@ -8,6 +8,7 @@
 
 #include "app/session.h"
 #include "cli/cli_command.h"
+#include "cli/search_arg.h"
 #include "cli/json_writer.h"
 #include "mail/filter.h"
 #include "model/categories.h"
@@ -21,25 +22,6 @@ namespace trawlix::cli {
 
 namespace {
 
-// The site names the command line uses, in TSiteSearchEnum order.
-const std::array<std::string, cSiteSearchCount> cSiteOptionNames = {"craigslist", "backpage", "oodle",
-                                                                    "ebay",       "carscom",  "autotrader"};
-
-TSearches& Searches(CommandContext& aContext) {
-    TSearches* searches = aContext.session ? aContext.session->GetMySearches() : nullptr;
-    if (!searches) throw CommandError("The searches could not be loaded.");
-    return *searches;
-}
-
-TSearch& FindSearch(TSearches& aSearches, const std::string& aText) {
-    int id = 0;
-    auto [end, ec] = std::from_chars(aText.data(), aText.data() + aText.size(), id);
-    if (ec == std::errc() && end == aText.data() + aText.size())
-        if (TSearch* search = aSearches.GetSearchByID(id)) return *search;
-    if (TSearch* search = aSearches.GetSearchByName(aText)) return *search;
-    throw CommandError("No search has the id or name \"" + aText + "\".");
-}
-
 std::string OneSearchArgument(ArgParser& aArgs, const std::string& aCommand) {
     auto positionals = aArgs.Positionals();
     if (positionals.size() != 1) throw UsageError(aCommand + " needs exactly one SEARCH");
@@ -49,14 +31,14 @@ std::string OneSearchArgument(ArgParser& aArgs, const std::string& aCommand) {
 std::string SitesText(const TSearch& aSearch, const std::string& aSeparator) {
     std::string text;
     for (const auto& part : aSearch.GetSiteSearches())
-        if (part->GetDoSearch()) text += (text.empty() ? "" : aSeparator) + cSiteOptionNames[part->GetSite()];
+        if (part->GetDoSearch()) text += (text.empty() ? "" : aSeparator) + SiteArgName(part->GetSite());
     return text;
 }
 
 std::string SitesJson(const TSearch& aSearch) {
     std::string json = "[";
     for (const auto& part : aSearch.GetSiteSearches())
-        if (part->GetDoSearch()) json += (json.size() > 1 ? "," : "") + JsonString(cSiteOptionNames[part->GetSite()]);
+        if (part->GetDoSearch()) json += (json.size() > 1 ? "," : "") + JsonString(SiteArgName(part->GetSite()));
     return json + "]";
 }
 
@@ -143,9 +125,9 @@ void ApplySites(TSearch& aSearch, const std::string& aList) {
     std::vector<bool> on(cSiteSearchCount, false);
     std::istringstream in(aList);
     for (std::string name; std::getline(in, name, ',');) {
-        auto it = std::find(cSiteOptionNames.begin(), cSiteOptionNames.end(), name);
-        if (it == cSiteOptionNames.end()) throw UsageError("unknown site \"" + name + "\"");
-        on[it - cSiteOptionNames.begin()] = true;
+        auto site = SiteFromArgName(name);
+        if (!site) throw UsageError("unknown site \"" + name + "\"");
+        on[*site] = true;
     }
     for (const auto& part : aSearch.GetSiteSearches()) part->SetDoSearch(on[part->GetSite()]);
 }
@@ -245,7 +227,7 @@ int ListSearches(CommandContext& aContext) {
     ArgParser args(aContext.args);
     const bool json = args.Flag("--json");
     if (!args.Positionals().empty()) throw UsageError("searches takes no arguments");
-    TSearches& searches = Searches(aContext);
+    TSearches& searches = SessionSearches(aContext);
     if (json) {
         aContext.out << JsonArray(searches.GetAllSearches(), [](const auto& search) {
             TCLock lock(search->GetCriticalSection());
@@ -275,7 +257,7 @@ int AddSearch(CommandContext& aContext) {
     ArgParser args(aContext.args);
     if (std::find(aContext.args.begin(), aContext.args.end(), "--name") == aContext.args.end())
         throw UsageError("add-search needs --name");
-    TSearches& searches = Searches(aContext);
+    TSearches& searches = SessionSearches(aContext);
     auto search = std::make_unique<TSearch>();
     ApplySearchOptions(aContext, args, *search);
     if (!args.Positionals().empty()) throw UsageError("add-search takes no SEARCH");
@@ -289,7 +271,7 @@ int AddSearch(CommandContext& aContext) {
 
 int SetSearch(CommandContext& aContext) {
     ArgParser args(aContext.args);
-    TSearches& searches = Searches(aContext);
+    TSearches& searches = SessionSearches(aContext);
     // The SEARCH is the one argument that is not an option or an option's value.
     std::vector<std::string> rest = aContext.args;
     ArgParser probe(rest);
@@ -300,7 +282,7 @@ int SetSearch(CommandContext& aContext) {
     for (const char* flag : {"--titles-only", "--no-titles-only", "--has-image", "--no-has-image", "--raw-category",
                              "--no-raw-category"})
         probe.Flag(flag);
-    TSearch& search = FindSearch(searches, OneSearchArgument(probe, "set-search"));
+    TSearch& search = FindSearchArg(aContext, OneSearchArgument(probe, "set-search"));
     ApplySearchOptions(aContext, args, search);
     searches.SaveSearch(search);
     return 0;
@@ -386,7 +368,7 @@ JsonObject SearchJson(const TSearch& s) {
 int ShowSearch(CommandContext& aContext) {
     ArgParser args(aContext.args);
     const bool json = args.Flag("--json");
-    TSearch& s = FindSearch(Searches(aContext), OneSearchArgument(args, "show-search"));
+    TSearch& s = FindSearchArg(aContext, OneSearchArgument(args, "show-search"));
     if (json) {
         aContext.out << SearchJson(s).Str() << "\n";
         return 0;
@@ -418,16 +400,16 @@ int ShowSearch(CommandContext& aContext) {
 
 int DeleteSearch(CommandContext& aContext) {
     ArgParser args(aContext.args);
-    TSearches& searches = Searches(aContext);
-    TSearch& search = FindSearch(searches, OneSearchArgument(args, "delete-search"));
+    TSearches& searches = SessionSearches(aContext);
+    TSearch& search = FindSearchArg(aContext, OneSearchArgument(args, "delete-search"));
     searches.DeleteSearch(&search);
     return 0;
 }
 
 int CloneSearch(CommandContext& aContext) {
     ArgParser args(aContext.args);
-    TSearches& searches = Searches(aContext);
-    TSearch& search = FindSearch(searches, OneSearchArgument(args, "clone-search"));
+    TSearches& searches = SessionSearches(aContext);
+    TSearch& search = FindSearchArg(aContext, OneSearchArgument(args, "clone-search"));
     auto copy = search.Clone(searches.GetStorage(), searches.GetLookups());
     copy->SetOrder(static_cast<int>(searches.GetAllSearches().size()));
     TSearch& added = searches.AddSearch(std::move(copy));
@@ -435,26 +417,6 @@ int CloneSearch(CommandContext& aContext) {
     if (!added.Saved()) throw CommandError("The copy could not be stored.");
     aContext.out << added.GetID() << "\n";
     return 0;
-}
-
-JsonObject EntryJson(const TEntry& aEntry) {
-    JsonObject json;
-    json.Add("site", cSiteSearchStr[aEntry.GetFromSite()])
-        .Add("date", aEntry.GetDate())
-        .Add("name", aEntry.GetName())
-        .Add("price", aEntry.GetPrice())
-        .Add("location", aEntry.GetLocationString())
-        .Add("category", aEntry.GetCategoryString())
-        .Add("link", aEntry.GetLink())
-        .Add("has_image", aEntry.GetHasImage())
-        .Add("visited", aEntry.GetVisited())
-        .Add("new", aEntry.GetNew())
-        .Add("replied", aEntry.GetReplied())
-        .Add("location_id", aEntry.GetLocationID())
-        .Add("description", aEntry.GetDescription())
-        .Add("contact", aEntry.GetContact())
-        .Add("image_url", aEntry.GetImageUrl());
-    return json;
 }
 
 void PrintEntry(std::ostream& aOut, const TEntry& aEntry, const std::string* aNote) {
@@ -474,13 +436,13 @@ int Results(CommandContext& aContext) {
     const bool deleted = args.Flag("--deleted");
     const bool favourites = args.Flag("--favourites");
     if (deleted && favourites) throw UsageError("--deleted and --favourites exclude each other");
-    TSearch& search = FindSearch(Searches(aContext), OneSearchArgument(args, "results"));
+    TSearch& search = FindSearchArg(aContext, OneSearchArgument(args, "results"));
     TCLock lock(search.GetCriticalSection());
     auto& out = aContext.out;
     if (favourites) {
         if (json) {
             out << JsonArray(search.GetFavourites(), [](const IFavorite& aFavourite) {
-                return EntryJson(*aFavourite).Add("note", aFavourite->GetNote()).Str();
+                return ResultJson(*aFavourite).Add("note", aFavourite->GetNote()).Str();
             }) << "\n";
             return 0;
         }
@@ -494,7 +456,7 @@ int Results(CommandContext& aContext) {
     }
     const TResultList& list = deleted ? search.GetDeletedResults() : search.GetSearchResults();
     if (json) {
-        out << JsonArray(list, [](const IEntry& aEntry) { return EntryJson(*aEntry).Str(); }) << "\n";
+        out << JsonArray(list, [](const IEntry& aEntry) { return ResultJson(*aEntry).Str(); }) << "\n";
         return 0;
     }
     out << "site\tdate\tname\tprice\tlocation\tcategory\tlink\thas image\tvisited\tnew\treplied\tlocation id\t"
@@ -520,7 +482,7 @@ int Filter(CommandContext& aContext) {
     const bool negated = args.Flag("--not");
     auto positionals = args.Positionals();
     if (positionals.size() < 2) throw UsageError("filter needs SEARCH and add, remove or list");
-    TSearch& search = FindSearch(Searches(aContext), positionals[0]);
+    TSearch& search = FindSearchArg(aContext, positionals[0]);
     const std::string action = positionals[1];
     const std::string text = positionals.size() > 2 ? positionals[2] : "";
     if (positionals.size() > 3) throw UsageError("put the query TEXT in quotes");
@@ -557,7 +519,7 @@ int Filter(CommandContext& aContext) {
     } else {
         throw UsageError("filter takes add, remove or list, not \"" + action + "\"");
     }
-    Searches(aContext).SaveSearch(search);
+    SessionSearches(aContext).SaveSearch(search);
     return 0;
 }
 
