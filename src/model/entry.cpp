@@ -448,7 +448,9 @@ void TEntriesWriter::Insert(const TEntry& aEntry, int aSearchID, const std::stri
     BindText(db, stmt, 2, aType);
     Check(db, sqlite3_bind_int(stmt, 3, static_cast<int>(aEntry.fFromSite)));
     BindText(db, stmt, 4, EscapeSQL(aEntry.fDate));
-    BindText(db, stmt, 5, EscapeSQL(RemoveErrorousCharacters(aEntry.fName)));
+    // Titles are stored whole: with UTF-8 text nothing needs dropping, and dropping every
+    // character from "~" up would strip accented letters from every saved title.
+    BindText(db, stmt, 5, EscapeSQL(aEntry.fName));
     BindText(db, stmt, 6, FloatToStorageText(aEntry.fPrice));
     BindText(db, stmt, 7, EscapeSQL(aEntry.fLocationString));
     BindText(db, stmt, 8, EscapeSQL(aEntry.fCategoryString));

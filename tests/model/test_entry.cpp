@@ -213,11 +213,11 @@ TEST_F(EntryStorageTest, ApostrophesAndQuotesSurviveTheRowAndAreStoredEscaped) {
     EXPECT_EQ(fStorage->SQLLiteDB().GetTableString("select name from entries"), "Joe\x01s \x02mint\x02 bike");
 }
 
-TEST_F(EntryStorageTest, RowDropsCharactersFromTheTildeUpButFavouriteKeepsThem) {
-    const std::string name = "Caf\xC3\xA9 table ~ oak";
+TEST_F(EntryStorageTest, RowAndFavouriteKeepEveryCharacterOfTheTitle) {
+    const std::string name = "Caf\xC3\xA9 table ~ oak \xE2\x82\xAC";
     IEntry loaded = SaveAndReadRow(*MakeEntry(name));
     ASSERT_TRUE(loaded);
-    EXPECT_EQ(loaded->GetName(), "Caf table  oak");
+    EXPECT_EQ(loaded->GetName(), name);
 
     TStorageTransaction transaction(*fStorage);
     const int id = fStorage->AddObject("fav", 1, "", true);
