@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "model/entry.h"
+#include "model/entry_test_support.h"
 #include "model/objects_storage.h"
 #include "support/test_support.h"
 
@@ -18,28 +19,6 @@ IEntry MakeEntry(const std::string& aName = "2007 Honda Civic", const std::strin
                                                                       "https://sfbay.example.org/cto/4821.html") {
     return std::make_shared<TEntry>(ssEBay, "Dec 12", aName, aLink, 4500.5, "San Francisco", "cars+trucks", true, 77,
                                     40000.25, "clean title", "seller@example.org", "https://img.example.org/a.jpg");
-}
-
-// Compares every stored field of two entries.
-void ExpectSameStoredFields(const TEntry& aExpected, const TEntry& aActual) {
-    EXPECT_EQ(aExpected.GetFromSite(), aActual.GetFromSite());
-    EXPECT_EQ(aExpected.GetDate(), aActual.GetDate());
-    EXPECT_EQ(aExpected.GetName(), aActual.GetName());
-    EXPECT_DOUBLE_EQ(aExpected.GetPrice(), aActual.GetPrice());
-    EXPECT_EQ(aExpected.GetLocationString(), aActual.GetLocationString());
-    EXPECT_EQ(aExpected.GetCategoryString(), aActual.GetCategoryString());
-    EXPECT_EQ(aExpected.GetLink(), aActual.GetLink());
-    EXPECT_EQ(aExpected.GetHasImage(), aActual.GetHasImage());
-    EXPECT_EQ(aExpected.GetVisited(), aActual.GetVisited());
-    EXPECT_EQ(aExpected.GetNew(), aActual.GetNew());
-    EXPECT_EQ(aExpected.GetLocationID(), aActual.GetLocationID());
-    EXPECT_EQ(aExpected.GetDescription(), aActual.GetDescription());
-    EXPECT_EQ(aExpected.GetReplied(), aActual.GetReplied());
-    EXPECT_EQ(aExpected.GetImageUrl(), aActual.GetImageUrl());
-    EXPECT_EQ(aExpected.GetOriginalImage(), aActual.GetOriginalImage());
-    EXPECT_EQ(aExpected.GetResizedImage(), aActual.GetResizedImage());
-    EXPECT_EQ(aExpected.GetMonth(), aActual.GetMonth());
-    EXPECT_EQ(aExpected.GetDay(), aActual.GetDay());
 }
 
 // A copy of the installation's database in a fresh folder.
@@ -127,7 +106,7 @@ TEST(Entry, AssignCopiesTheAdButNotTheTickOrTransientFlags) {
     source->SetResizedImage({4, 5});
 
     TEntry copy(source);
-    ExpectSameStoredFields(*source, copy);
+    trawlix::test::ExpectSameStoredFields(*source, copy);
     EXPECT_EQ(copy.GetContact(), "seller@example.org");
     EXPECT_EQ(copy.GetCraigsID(), 4821);
     EXPECT_FALSE(copy.GetChecked());
@@ -199,7 +178,7 @@ TEST_F(EntryStorageTest, RowRoundTripKeepsEveryStoredField) {
     entry->SetResizedImage({0xFF, 0xD8, 0x01});
     IEntry loaded = SaveAndReadRow(*entry);
     ASSERT_TRUE(loaded);
-    ExpectSameStoredFields(*entry, *loaded);
+    trawlix::test::ExpectSameStoredFields(*entry, *loaded);
     EXPECT_EQ(loaded->GetCraigsID(), 4821);
     // Not part of the row.
     EXPECT_EQ(loaded->GetContact(), "");
@@ -309,7 +288,7 @@ TEST_F(EntryStorageTest, FavouriteObjectRoundTripKeepsItsNoteAndPictures) {
     favourite.SaveToDB(*fStorage, id);
 
     TFavourite loaded(*fStorage, id);
-    ExpectSameStoredFields(favourite, loaded);
+    trawlix::test::ExpectSameStoredFields(favourite, loaded);
     EXPECT_EQ(loaded.GetNote(), "call after 6 o'clock");
 
     // The base class writes no note.

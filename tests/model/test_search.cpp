@@ -1,4 +1,5 @@
 #include "model/search.h"
+#include "model/entry_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -22,31 +23,12 @@ IEntry MakeEntry(const std::string& aLink, const std::string& aName = "Red bike"
     return entry;
 }
 
-void ExpectSameEntry(const TEntry& aExpected, const TEntry& aActual) {
-    EXPECT_EQ(aExpected.GetFromSite(), aActual.GetFromSite());
-    EXPECT_EQ(aExpected.GetDate(), aActual.GetDate());
-    EXPECT_EQ(aExpected.GetName(), aActual.GetName());
-    EXPECT_DOUBLE_EQ(aExpected.GetPrice(), aActual.GetPrice());
-    EXPECT_EQ(aExpected.GetLocationString(), aActual.GetLocationString());
-    EXPECT_EQ(aExpected.GetCategoryString(), aActual.GetCategoryString());
-    EXPECT_EQ(aExpected.GetLink(), aActual.GetLink());
-    EXPECT_EQ(aExpected.GetHasImage(), aActual.GetHasImage());
-    EXPECT_EQ(aExpected.GetVisited(), aActual.GetVisited());
-    EXPECT_EQ(aExpected.GetNew(), aActual.GetNew());
-    EXPECT_EQ(aExpected.GetReplied(), aActual.GetReplied());
-    EXPECT_EQ(aExpected.GetLocationID(), aActual.GetLocationID());
-    EXPECT_EQ(aExpected.GetDescription(), aActual.GetDescription());
-    EXPECT_EQ(aExpected.GetImageUrl(), aActual.GetImageUrl());
-    EXPECT_EQ(aExpected.GetOriginalImage(), aActual.GetOriginalImage());
-    EXPECT_EQ(aExpected.GetResizedImage(), aActual.GetResizedImage());
-}
-
 template <class TList>
 void ExpectSameEntries(const TList& aExpected, const TList& aActual) {
     ASSERT_EQ(aExpected.size(), aActual.size());
     for (size_t i = 0; i < aExpected.size(); ++i) {
         SCOPED_TRACE("entry " + std::to_string(i));
-        ExpectSameEntry(*aExpected[i], *aActual[i]);
+        trawlix::test::ExpectSameStoredFields(*aExpected[i], *aActual[i]);
     }
 }
 
