@@ -9,6 +9,7 @@
 #include "app/user_notifier.h"
 #include "engine/download.h"
 #include "engine/http_client.h"
+#include "engine/image_downloader.h"
 #include "engine/synchronizator.h"
 #include "engine/threads.h"
 #include "mail/gsm_networks.h"
@@ -118,6 +119,7 @@ TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
     OpenStorage();
     SetDownloadScratchFolder(fDataFolder.string());
     CreateSiteDownloaders(FSettings->GetProxySettings());
+    fImageDownloader = std::make_unique<TImageDownloader>(FSettings->GetProxySettings());
 }
 
 void TSession::OpenStorage() {
@@ -282,6 +284,8 @@ bool TSession::StopAllSearches(bool aWait) {
 }
 
 void TSession::FinishSession(bool aShowProgress) {
+    // No new picture download starts while the results it would land in are saved and freed.
+    fImageDownloader->StopDispatcher();
     // Searches are saved and freed next; none may still have a site thread using it.
     if (StopAllSearches(false)) StopAllSearches(true);
     {
@@ -340,6 +344,8 @@ TSession::~TSession() {
     if (FInitSessionThread) WaitServingMainThread(*FInitSessionThread);
     if (fFinishSessionThread) WaitServingMainThread(*fFinishSessionThread);
     fZIPCodes.reset();
+    // Its workers' clients read the proxy settings: they go before the settings do.
+    fImageDownloader.reset();
     FSettings.reset();  // saves the settings
     fObjectStorage.reset();
     ReleaseSiteDownloaders();

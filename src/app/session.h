@@ -20,6 +20,7 @@ class TSiteCategories;
 class TZIPCodes;
 class TInitSessionThread;
 class TFinishSessionThread;
+class TImageDownloader;
 
 // The local user the program always works as.
 struct TCSUser {
@@ -87,6 +88,8 @@ public:
     TGSMNetworks* GetGSMNetworks() const { return FGSMNetworks.get(); }
     TSearches* GetMySearches() const { return FMySearches.get(); }
     TZIPCodes* GetZIPCodes() const { return fZIPCodes.get(); }
+    // The thumbnail downloads; stops handing out jobs once the session finishes.
+    TImageDownloader& GetImageDownloader() const { return *fImageDownloader; }
     const std::filesystem::path& GetDataFolder() const { return fDataFolder; }
     const std::filesystem::path& GetProgramsFolder() const { return fProgramsFolder; }
     std::filesystem::path GetDatabaseFile() const { return fDataFolder / "object_storage.cur"; }
@@ -123,6 +126,7 @@ private:
     std::unique_ptr<TGSMNetworks> FGSMNetworks;
     std::unique_ptr<TSearches> FMySearches;
     std::unique_ptr<TZIPCodes> fZIPCodes;
+    std::unique_ptr<TImageDownloader> fImageDownloader;
     bool FInitialized = false;
     std::string FStatus = kStatusIdle;
     bool FOnline = false;
