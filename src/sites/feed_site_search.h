@@ -1,0 +1,91 @@
+#pragma once
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/critical_section.h"
+#include "engine/search_thread.h"
+#include "model/base_site_search.h"
+#include "model/place_selection.h"
+#include "model/places.h"
+#include "model/search.h"
+
+namespace trawlix {
+
+// What the feed sites (Backpage, Oodle, eBay Classifieds) share: a place or a category
+// maps to several site items, every pair of a place item and a category item is one
+// query, and the search's options are read the same way for all of them.
+class TFeedSiteSearch : public TBaseSiteSearch {
+protected:
+    using TBaseSiteSearch::TBaseSiteSearch;
+
+    // The option's stored value text; "0" when the search has no such option, so that a
+    // missing option reads as "not set" and the query goes out unrestricted.
+    std::string OptionText(const std::string& aName) const;
+    // The stored value as a number; 0 when missing or not a number.
+    double OptionNumber(const std::string& aName) const;
+    // The stored value as a whole number (fractions cut off, clamped to int); 0 when missing.
+    int OptionInteger(const std::string& aName) const;
+    bool OptionYes(const std::string& aName) const;
+    // The chosen bedrooms text ("0+" = any), "0+" when the search has no such option.
+    std::string BedroomsText() const;
+
+    // The pages to ask for: the search's pages for a run the user started, else 1.
+    int PagesToFetch() const;
+
+    // One line per distinct query: URL, place index and category index, for pages 1 to
+    // aPages, category by category and place by place within each page. aMakeLink(place
+    // item, category item, page) gives the URL, empty for none. Called without the search's
+    // lock; takes it around each link.
+    template <class TSitePlace, class TMakeLink>
+    std::vector<std::string> MakeItemLinks(TBaseSearchThread& aThread, int aPages,
+                                           TSitePlace& (TPlace::*aSiteRecord)() const, TMakeLink aMakeLink);
+};
+
+// The name of the category's main category: its parent's, or its own at the top.
+std::string MainCategoryName(const TPlace& aCategory);
+// The number rounded to a whole one, halves to even ("2.5" -> "2", "3.5" -> "4").
+std::string WholeNumberText(double aValue);
+std::string ReplaceAllText(std::string aText, const std::string& aFrom, const std::string& aTo);
+// Replaces "&aName=0" by "&aName=aWord" where 0 is the whole value.
+std::string ReplaceZeroParam(const std::string& aURL, const std::string& aName, const std::string& aWord);
+
+template <class TSitePlace, class TMakeLink>
+std::vector<std::string> TFeedSiteSearch::MakeItemLinks(TBaseSearchThread& aThread, int aPages,
+                                                        TSitePlace& (TPlace::*aSiteRecord)() const,
+                                                        TMakeLink aMakeLink) {
+    TSearch& search = *GetParentSearch();
+    int categoryCount = 0, placeCount = 0;
+    {
+        TCLock lock(search.GetCriticalSection());
+        categoryCount = static_cast<int>(search.GetCategories().size());
+        placeCount = search.GetExpandedLocations().Count();
+    }
+    std::vector<std::string> links;
+    std::unordered_set<std::string> seen;
+    for (int page = 1; page <= aPages; ++page) {
+        for (int c = 0; c < categoryCount; ++c) {
+            for (int p = 0; p < placeCount; ++p) {
+                if (aThread.Terminated()) return links;
+                TCLock lock(search.GetCriticalSection());
+                // The search may have been edited since the counts were read.
+                const TPlaceList categories = search.GetCategories();
+                const TPlaceWrapperList& places = search.GetExpandedLocations();
+                if (c >= static_cast<int>(categories.size()) || p >= places.Count()) continue;
+                const TSitePlace& placeRecord = (places.GetItem(p)->GetPlace()->*aSiteRecord)();
+                const TSitePlace& categoryRecord = (categories[c]->*aSiteRecord)();
+                for (const auto& placeItem : placeRecord.GetItems()) {
+                    for (const auto& categoryItem : categoryRecord.GetItems()) {
+                        const std::string url = aMakeLink(*placeItem, *categoryItem, page);
+                        if (url.empty() || !seen.insert(url).second) continue;
+                        links.push_back(url + " " + std::to_string(p) + " " + std::to_string(c));
+                    }
+                }
+            }
+        }
+    }
+    return links;
+}
+
+}  // namespace trawlix
