@@ -1,0 +1,204 @@
+// Whole runs of the feed sites, fetched through the site simulator acting as the proxy.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <utility>
+
+#include "app/proxy_settings.h"
+#include "engine/download.h"
+#include "engine/http_client.h"
+#include "engine/http_test_env.h"
+#include "engine/synchronizator.h"
+#include "sites/feed_sites_fixture.h"
+#include "support/sitesim_fixture.h"
+#include "support/test_support.h"
+
+namespace trawlix {
+namespace {
+
+using namespace std::chrono_literals;
+using test::MakeFeedSearch;
+using TAd = std::pair<std::string, std::string>;  // title, link
+
+void AppendUTF8(std::string& aText, unsigned aCode) {
+    if (aCode < 0x80) {
+        aText += static_cast<char>(aCode);
+    } else if (aCode < 0x800) {
+        aText += static_cast<char>(0xC0 | (aCode >> 6));
+        aText += static_cast<char>(0x80 | (aCode & 0x3F));
+    } else {
+        aText += static_cast<char>(0xE0 | (aCode >> 12));
+        aText += static_cast<char>(0x80 | ((aCode >> 6) & 0x3F));
+        aText += static_cast<char>(0x80 | (aCode & 0x3F));
+    }
+}
+
+// The JSON string that starts at aAt (just after its opening quote), unescaped.
+std::string JsonString(const std::string& aJson, size_t aAt) {
+    std::string text;
+    for (size_t i = aAt; i < aJson.size() && aJson[i] != '"'; ++i) {
+        if (aJson[i] != '\\') {
+            text += aJson[i];
+            continue;
+        }
+        const char escaped = aJson.at(++i);
+        if (escaped == 'u') {
+            AppendUTF8(text, static_cast<unsigned>(std::stoul(aJson.substr(i + 1, 4), nullptr, 16)));
+            i += 4;
+        } else {
+            text += escaped == 'n' ? '\n' : escaped == 't' ? '\t' : escaped;
+        }
+    }
+    return text;
+}
+
+// Every value of aField in the simulator's JSON, in order.
+std::vector<std::string> JsonFields(const std::string& aJson, const std::string& aField) {
+    std::vector<std::string> values;
+    const std::string key = "\"" + aField + "\": \"";
+    for (size_t at = aJson.find(key); at != std::string::npos; at = aJson.find(key, at + 1))
+        values.push_back(JsonString(aJson, at + key.size()));
+    return values;
+}
+
+class FeedSitesRunTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        test::TSiteSimulator::TOptions options;
+        options.today = "2024-03-12";
+        gSim = std::make_unique<test::TSiteSimulator>(options);
+    }
+    static void TearDownTestSuite() { gSim.reset(); }
+
+    void SetUp() override {
+        fSim.ClearRequests();
+        SetMainThreadBinding(&fLoop);
+        fProxy.SetEnabled(true);
+        fProxy.SetHost("127.0.0.1");
+        fProxy.SetPort(fSim.Port());
+        CreateSiteDownloaders(fProxy);
+        SetDownloadScratchFolder(fData.Path().string());
+        fEnvironment.now = EncodeDate(2024, 3, 12) + 0.5;
+    }
+    void TearDown() override {
+        ReleaseSiteDownloaders();
+        SetDownloadScratchFolder("");
+        SetMainThreadBinding(nullptr);
+    }
+
+    // Runs the search as the start button does and waits for its end.
+    void Run(TSearch& aSearch) {
+        bool stopped = false;
+        aSearch.OnSearchStopped = [&](TSearch&) { stopped = true; };
+        aSearch.FillOldResults(aSearch.GetClearOldResults());
+        aSearch.Search(nullptr, nullptr, true);
+        ASSERT_TRUE(fLoop.RunUntil([&] { return stopped; }, 20s)) << "the run did not end";
+        aSearch.OnSearchStopped = nullptr;
+    }
+    std::vector<std::string> RequestedUrls() const {
+        std::vector<std::string> urls;
+        for (const auto& request : fSim.Requests()) urls.push_back(request.url);
+        return urls;
+    }
+    // The ads the simulator put on the pages, page by page.
+    std::vector<TAd> ExpectedAds(const std::vector<std::string>& aUrls) const {
+        std::vector<TAd> ads;
+        for (const auto& url : aUrls) {
+            const std::string json = fSim.Expected(url);
+            const auto titles = JsonFields(json, "title"), links = JsonFields(json, "link");
+            EXPECT_EQ(titles.size(), links.size()) << json;
+            for (size_t i = 0; i < titles.size() && i < links.size(); ++i) ads.emplace_back(titles[i], links[i]);
+        }
+        return ads;
+    }
+    static std::vector<TAd> KeptAds(const TSearch& aSearch, TSiteSearchEnum aSite) {
+        TCLock lock(aSearch.GetCriticalSection());
+        std::vector<TAd> ads;
+        for (const auto& entry : aSearch.GetSearchResults()) {
+            EXPECT_EQ(entry->GetFromSite(), aSite) << entry->GetLink();
+            EXPECT_EQ(entry->GetLocationString(), "oakland - united states") << entry->GetLink();
+            ads.emplace_back(entry->GetName(), entry->GetLink());
+        }
+        return ads;
+    }
+
+    static inline std::unique_ptr<test::TSiteSimulator> gSim;
+    test::TSiteSimulator& fSim = *gSim;
+    test::TScopedEnv fHttpProxy{"http_proxy", "http://127.0.0.1:" + std::to_string(gSim->Port())};
+    THeadlessMainLoop fLoop;
+    TProxySettings fProxy;
+    test::TempDir fData;
+    test::TFeedTrees fTrees;
+    test::TScopedRunEnvironment fEnvironment{&fTrees.places};
+};
+
+TEST_F(FeedSitesRunTest, EachSiteKeepsTheAdsOfItsFeeds) {
+    struct TCase {
+        TSiteSearchEnum site;
+        std::vector<std::string> urls;
+        size_t ads;
+    } cases[] = {
+        {ssBackpage,
+         {"http://oakland.backpage.com/online/exports/Rss.xml?section=4&category=101&keyword=count12"
+          "&priceMin=min&priceMax=max"},
+         12},
+        {ssOodle,
+         {"http://sale.oodle.com/oakland-ca/bicycles/?s=date&v=rss&o=0&q=count30",
+          "http://sale.oodle.com/oakland-ca/bicycles/?s=date&v=rss&o=25&q=count30"},
+         30},
+        {ssEBay,
+         {"http://oakland.ebayclassifieds.com/classified-ads/?catId=1001&q=count30&output=rss",
+          "http://eastbay.ebayclassifieds.com/classified-ads/?catId=1001&q=count30&output=rss",
+          "http://oakland.ebayclassifieds.com/classified-ads/?catId=1001&q=count30&page=1&output=rss",
+          "http://eastbay.ebayclassifieds.com/classified-ads/?catId=1001&q=count30&page=1&output=rss"},
+         60},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(cSiteSearchStr[c.site]);
+        fSim.ClearRequests();
+        auto search = MakeFeedSearch(c.site, fTrees, {12}, {10}, c.site == ssBackpage ? "count12" : "count30");
+        search->SetPagesCount(2);
+        Run(*search);
+        EXPECT_EQ(RequestedUrls(), c.urls);
+        const auto expected = ExpectedAds(c.urls);
+        EXPECT_EQ(expected.size(), c.ads);
+        EXPECT_EQ(KeptAds(*search, c.site), expected);
+    }
+}
+
+TEST_F(FeedSitesRunTest, AnUnknownBackpageCategoryEndsOnlyTheBackpageRun) {
+    auto search = MakeFeedSearch(ssEBay, fTrees, {12}, {13, 10}, "count4");
+    search->GetSiteSearch(ssBackpage)->SetDoSearch(true);
+    search->SetPagesCount(1);
+    Run(*search);
+    const std::vector<std::string> ebay = {
+        "http://oakland.ebayclassifieds.com/classified-ads/?catId=1001&q=count4&output=rss",
+        "http://eastbay.ebayclassifieds.com/classified-ads/?catId=1001&q=count4&output=rss"};
+    EXPECT_EQ(RequestedUrls(), ebay) << "nothing is fetched for Backpage";
+    EXPECT_EQ(KeptAds(*search, ssEBay), ExpectedAds(ebay));
+    EXPECT_FALSE(search->GetSearching());
+}
+
+TEST_F(FeedSitesRunTest, AFeedWithBrokenMarkupGivesWhatItCanAndTheOtherSitesGoOn) {
+    auto search = MakeFeedSearch(ssEBay, fTrees, {12}, {10}, "count3");
+    search->GetSiteSearch(ssBackpage)->SetDoSearch(true);
+    search->SetBackpageKeywords("fixture-feed-broken-markup");
+    search->SetPagesCount(1);
+    Run(*search);
+    ASSERT_EQ(fSim.Requests().size(), 3u) << "one Backpage feed, two eBay Classifieds feeds";
+    std::vector<std::string> backpageLinks;
+    int ebayAds = 0;
+    {
+        TCLock lock(search->GetCriticalSection());
+        for (const auto& entry : search->GetSearchResults()) {
+            if (entry->GetFromSite() == ssBackpage) backpageLinks.push_back(entry->GetLink());
+            if (entry->GetFromSite() == ssEBay) ++ebayAds;
+        }
+    }
+    EXPECT_EQ(backpageLinks, (std::vector<std::string>{"http://oakland.backpage.com/ad/1", "http://oakland.backpage.com/ad/2",
+                                                       "http://oakland.backpage.com/ad/3"}));
+    EXPECT_EQ(ebayAds, 6);
+}
+
+}  // namespace
+}  // namespace trawlix
