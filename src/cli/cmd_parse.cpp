@@ -8,6 +8,8 @@
 
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
+#include "engine/autotrader_results_parser.h"
+#include "engine/cars_com_results_parser.h"
 #include "engine/craig_results_parser.h"
 #include "engine/keyword_syntax.h"
 #include "engine/results_parser.h"
@@ -30,7 +32,8 @@ std::string ReadPage(const std::string& aSource) {
 std::unique_ptr<TBaseResultsParser> ParserForSite(const std::string& aSite) {
     if (aSite == "craigslist") return std::make_unique<TCraigSiteResultsParser>();
     if (aSite == "backpage" || aSite == "oodle" || aSite == "ebay") return std::make_unique<TBaseResultsParser>();
-    if (aSite == "carscom" || aSite == "autotrader") throw CommandError(aSite + ": not available yet");
+    if (aSite == "carscom") return std::make_unique<TCarsComSiteResultsParser>();
+    if (aSite == "autotrader") return std::make_unique<TAutotraderSiteResultsParser>();
     throw UsageError("unknown site \"" + aSite + "\"");
 }
 

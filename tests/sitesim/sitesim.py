@@ -290,9 +290,11 @@ def autotrader(gen, host, path, params):
                          "link": "http://%s/cars-for-sale/vehicledetails.xhtml?car_id=%d" % (host, ad["id"]),
                          "price": float(ad["car_price"]), "has_image": ad["photos"] > 0,
                          "description": ad["title"], "contact": ad["phone"]})
-    # The real pages carry a further block after the results (an advert), which
-    # closes the last result for the parser.
-    body += '<div class="search-result sponsored"><p>Sponsored</p></div>\n</body></html>\n'
+    # The real pages usually carry a further block after the results (an advert);
+    # "nosponsor" leaves it out, so that the last result runs to the end of the page.
+    if "nosponsor" not in words:
+        body += '<div class="search-result sponsored"><p>Sponsored</p></div>\n'
+    body += "</body></html>\n"
     return body, {"ads": expected, "overflow": False, "nothing_found": not ads}
 
 
