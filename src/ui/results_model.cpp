@@ -1,9 +1,12 @@
 #include "ui/results_model.h"
 
+#include <QBrush>
+#include <QColor>
 #include <QLabel>
 #include <QLocale>
 
-#include "mail/filter.h"
+#include "app/settings.h"
+#include "ui/result_pictures.h"
 
 namespace trawlix {
 
@@ -13,10 +16,17 @@ const char* const cColumnCaptions[TResultsModel::cColumnCount] = {"",      "Imag
                                                                   "Price", "Location", "Category", "Found on"};
 
 QString PriceText(double aPrice) {
-    if (aPrice <= 0) return QStringLiteral("---");
+    if (!(aPrice > 0)) return QStringLiteral("---");
     QLocale locale;  // the user's decimal separator, but no thousands separators
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale.toString(aPrice, 'g', 15);
+}
+
+QColor ToQColor(TColor aColor) { return QColor(aColor & 0xFF, (aColor >> 8) & 0xFF, (aColor >> 16) & 0xFF); }
+
+TEntryList FavouritesAsEntries(const TSearch& aSearch) {
+    const auto& favourites = aSearch.GetFavourites().Items();
+    return TEntryList(favourites.begin(), favourites.end());
 }
 
 }  // namespace
@@ -42,6 +52,10 @@ void TResultsModel::SetItemCount(int aCount) {
         endRemoveRows();
     }
     // New rows may have gone in above the old ones: every shown row may have changed.
+    Repaint();
+}
+
+void TResultsModel::Repaint() {
     if (fItemCount > 0) emit dataChanged(index(0, 0), index(fItemCount - 1, cColumnCount - 1));
 }
 
@@ -57,8 +71,15 @@ IEntry TResultsModel::EntryAt(int aRow) const {
     return aRow < static_cast<int>(results.size()) ? results[aRow] : nullptr;
 }
 
-QString TResultsModel::CellText(const IEntry& aEntry, int aColumn) {
-    if (!aEntry) return aColumn == 3 ? QString(cNoEntryText) : QStringLiteral("-");
+QString TResultsModel::CaptionOf(int aColumn) {
+    return aColumn >= 0 && aColumn < cColumnCount ? QString(cColumnCaptions[aColumn]) : QString();
+}
+
+QString TResultsModel::CellText(const IEntry& aEntry, int aColumn, const std::string& aAutotraderDomain) {
+    if (!aEntry) {
+        if (aColumn == cMarkColumn) return {};
+        return aColumn == cCaptionColumn ? QString(cNoEntryText) : QStringLiteral("-");
+    }
     switch (aColumn) {
         case 1: return aEntry->GetHasImage() ? QStringLiteral("yes") : QStringLiteral("-");
         case 2: return QString::fromStdString(aEntry->GetDate());
@@ -68,8 +89,36 @@ QString TResultsModel::CellText(const IEntry& aEntry, int aColumn) {
         case 6: return QString::fromStdString(aEntry->GetCategoryString());
         case 7: {
             const int site = static_cast<int>(aEntry->GetFromSite());
+            if (site == ssAutotrader && !aAutotraderDomain.empty()) return QString::fromStdString(aAutotraderDomain);
             return site >= 0 && site < cSiteSearchCount ? QString::fromStdString(cSiteSearchStr[site]) : QString();
         }
+        default: return {};
+    }
+}
+
+QVariant TResultsModel::RowColour(const TEntry& aEntry, int aRole) const {
+    if (!fColors) return {};
+    if (aEntry.GetVisited()) {
+        if (aRole == Qt::BackgroundRole) return QBrush(ToQColor(fColors->GetVisitedBackgroundColor()));
+        return QBrush(ToQColor(fColors->GetHighlightedFontColor()));
+    }
+    if (aEntry.GetNew() && aRole == Qt::BackgroundRole) return QBrush(ToQColor(fColors->GetNewBackgroundColor()));
+    return {};
+}
+
+QVariant TResultsModel::EntryData(const IEntry& aEntry, int aColumn, int aRole) const {
+    switch (aRole) {
+        case Qt::DisplayRole: return aColumn == cMarkColumn ? QVariant() : QVariant(CellText(aEntry, aColumn, fAutotraderDomain));
+        case Qt::CheckStateRole:
+            if (aColumn != cMarkColumn) return {};
+            return aEntry && aEntry->GetChecked() ? Qt::Checked : Qt::Unchecked;
+        case Qt::DecorationRole:
+            if (aColumn != cMarkColumn || !aEntry || !fSearch) return {};
+            if (fSearch->FavoriteExists(aEntry->GetLink())) return FavouriteIcon();
+            if (aEntry->GetReplied()) return RepliedIcon();
+            return {};
+        case Qt::BackgroundRole:
+        case Qt::ForegroundRole: return aEntry ? RowColour(*aEntry, aRole) : QVariant();
         default: return {};
     }
 }
@@ -77,22 +126,17 @@ QString TResultsModel::CellText(const IEntry& aEntry, int aColumn) {
 QVariant TResultsModel::data(const QModelIndex& aIndex, int aRole) const {
     if (!aIndex.isValid()) return {};
     const int column = aIndex.column();
-    if (aRole == Qt::TextAlignmentRole && column == 4) return int(Qt::AlignRight | Qt::AlignVCenter);
-    if (aRole == Qt::CheckStateRole && column == 0) {
-        IEntry entry = EntryAt(aIndex.row());
-        return entry && entry->GetChecked() ? Qt::Checked : Qt::Unchecked;
-    }
-    if (aRole == Qt::FontRole && column == 3) {
-        IEntry entry = EntryAt(aIndex.row());
-        if (entry && entry->GetNew()) {
-            QFont bold;
-            bold.setBold(true);
-            return bold;
-        }
+    if (aRole == Qt::TextAlignmentRole && column == cPriceColumn) return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (aRole != Qt::DisplayRole && aRole != Qt::CheckStateRole && aRole != Qt::DecorationRole &&
+        aRole != Qt::BackgroundRole && aRole != Qt::ForegroundRole)
+        return {};
+    try {
+        if (RowsBlank && RowsBlank()) return {};
+        return EntryData(EntryAt(aIndex.row()), column, aRole);
+    } catch (...) {
+        // A row that cannot be filled stays blank; painting goes on.
         return {};
     }
-    if (aRole != Qt::DisplayRole || column == 0) return {};
-    return CellText(EntryAt(aIndex.row()), column);
 }
 
 QVariant TResultsModel::headerData(int aSection, Qt::Orientation aOrientation, int aRole) const {
@@ -100,6 +144,8 @@ QVariant TResultsModel::headerData(int aSection, Qt::Orientation aOrientation, i
         return QAbstractTableModel::headerData(aSection, aOrientation, aRole);
     return QString(cColumnCaptions[aSection]);
 }
+
+// --- the view helper -------------------------------------------------------------------
 
 TViewHelper::TViewHelper(TResultsModel& aModel, QLabel& aResultsCount)
     : fModel(aModel), fResultsCount(aResultsCount), fPendingCount(aModel.ItemCount()),
@@ -135,17 +181,41 @@ void TViewHelper::Clear() {
     fModel.SetSearch(nullptr);
 }
 
+QString TViewHelper::CountLabel(int aCount) const {
+    return fShowsFavourites ? QString("Favorites (%1) ").arg(aCount) : QString("Results (%1 found) ").arg(aCount);
+}
+
 void TViewHelper::RebuildViewList(TSearch& aSearch) {
-    int count = 0;
     {
         TCLock lock(aSearch.GetCriticalSection());
         TFilter& filter = aSearch.GetFilter();
-        filter.Execute(&aSearch.GetSearchResults().Items());
-        count = filter.GetResultsCount();
+        TCLock filterLock(filter.GetCriticalSection());
+        if (fShowsFavourites) {
+            const TEntryList favourites = FavouritesAsEntries(aSearch);
+            filter.Execute(&favourites);
+        } else {
+            filter.Execute(&aSearch.GetSearchResults().Items());
+        }
+        if (fMakeComparer)
+            if (const TEntryCompare compare = fMakeComparer()) filter.SortResults(compare);
     }
     if (fModel.Search() != &aSearch) fModel.SetSearch(&aSearch);
+    ShowViewListCount(aSearch);
+}
+
+void TViewHelper::SortViewList(TSearch& aSearch) {
+    const TEntryCompare compare = fMakeComparer ? fMakeComparer() : TEntryCompare();
+    if (compare) {
+        TCLock lock(aSearch.GetCriticalSection());
+        aSearch.GetFilter().SortResults(compare);
+    }
+    fModel.Repaint();
+}
+
+void TViewHelper::ShowViewListCount(TSearch& aSearch) {
+    const int count = aSearch.GetFilter().GetResultsCount();
     fPendingCount = count;
-    fPendingLabel = QString("Results (%1 found) ").arg(count);
+    fPendingLabel = CountLabel(count);
     Flush();
 }
 
