@@ -1,6 +1,5 @@
 #include "engine/autotrader_results_parser.h"
 
-#include "engine/cars_com_results_parser.h"
 #include "engine/text_functions.h"
 
 namespace trawlix {
@@ -10,25 +9,16 @@ constexpr TPerlRegExOptions kPageOptions = preCaseLess | preSingleLine;
 }  // namespace
 
 TAutotraderSiteResultsParser::TAutotraderSiteResultsParser(std::string aHost)
-    : fHost(std::move(aHost)),
-      // A block ends where the next begins; the last one of the page ends with the page,
-      // or the last ad of every page would be lost.
-      fRegExAd(R"re(<div\s+class="search-result\s(.*?)(?=<div\s+class="search-result\s|\z))re", kPageOptions),
+    // A block ends where the next begins; the last one of the page ends with the page,
+    // or the last ad of every page would be lost.
+    : TCarSiteResultsParser(std::move(aHost),
+                            R"re(<div\s+class="search-result\s(.*?)(?=<div\s+class="search-result\s|\z))re"),
       fRegExTitle(R"re(<p\s+class="listing-title"\s*>(.*?)<\s*/\s*p\s*>)re", kPageOptions),
       fRegExLink(R"re(<a\s+.*?href="(.*?car_id=\d+).*?"\s*>\s*(.*?)\s*<\s*/\s*a\s*>)re", kPageOptions),
       fRegExPrice(R"re(<h3\s*class="listing-price">\s*\$(.*?)\s+(.*?)</h3>)re", kPageOptions),
       fRegExDescription(R"re(<p\s+class="ad-description">\s*(.*?)\r?\n?\s*<)re", kPageOptions),
       fRegExPhone(R"re(<h5\s+class="listing-phone">\s*(.*?)\s*</h5>)re", kPageOptions),
       fRegExPhotos(R"re(\d+\s+photos)re", kPageOptions) {}
-
-int TAutotraderSiteResultsParser::Parse() {
-    if (fHTML.empty()) return 0;
-    int count = 0;
-    fRegExAd.SetSubject(fHTML);
-    for (bool found = fRegExAd.Match(); found; found = fRegExAd.MatchAgain())
-        if (ParseAd(fRegExAd.SubExpressions(1))) ++count;
-    return count;
-}
 
 bool TAutotraderSiteResultsParser::ParseAd(const std::string& aBlock) {
     TParsedResult result;
@@ -53,10 +43,7 @@ bool TAutotraderSiteResultsParser::ParseAd(const std::string& aBlock) {
     if (fRegExPhone.Match()) result.contact = UnEscapeHTML(fRegExPhone.SubExpressions(1));
     fRegExPhotos.SetSubject(aBlock);
     result.hasImage = fRegExPhotos.Match();
-    if (result.name.empty() || result.link.empty()) return false;
-    result.price = CarPrice(priceText);
-    ReportResult(result);
-    return true;
+    return ReportCarAd(result, priceText);
 }
 
 }  // namespace trawlix

@@ -40,6 +40,7 @@
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"
 #include "ui/info_window.h"
+#include "ui/results_list.h"
 #include "ui/results_model.h"
 #include "ui/splash_window.h"
 #include "ui/user_dialogs.h"
@@ -201,6 +202,7 @@ void TformMain::CreateMenus() {
     UpdateSearchMenuItems();
 
     QMenu* tools = menuBar()->addMenu("Tools");
+    fResultsList->AddMenus(*menuBar(), *tools, *tools);
     tools->addAction(actPreferences);
     tools->addAction(actChangeOrientation);
     tools->addAction(actManageAlerts);
@@ -329,6 +331,10 @@ void TformMain::CreateCentralArea() {
     layout->addWidget(splitterCriteria, 1);
     setCentralWidget(central);
     fViewHelper = std::make_unique<TViewHelper>(*fResultsModel, *lblResultsCount);
+    fResultsList = std::make_unique<TResultsList>(TResultsListContext{
+        fSession, &fDialogs, fInfo.get(), lvResults, fResultsModel.get(), fViewHelper.get(), lblResultsCount, this,
+        [this] { return CurrentSearch(); }, [this] { return fExitting; }});
+    fResultsList->Install(*static_cast<QVBoxLayout*>(gbResults->layout()));
 
     connect(tcTabs, &QTabBar::currentChanged, this, &TformMain::OnTabChanged);
     connect(tcTabs, &QTabBar::tabMoved, this, &TformMain::OnTabMoved);
@@ -593,6 +599,7 @@ void TformMain::FillControls(TSearch& aSearch) {
     for (int tab = 0; tab < tcTabs->count(); ++tab)
         if (TSearch* other = TabSearch(tab)) other->SetFillInLV(other == &aSearch);
     pnlLeft->FillControls(aSearch);
+    fResultsList->ResetForTab();
     fViewHelper->RebuildViewList(aSearch);
     lvResults->clearSelection();
     const bool running = aSearch.GetSearching();
@@ -914,6 +921,7 @@ void TformMain::closeEvent(QCloseEvent* aEvent) {
 
 void TformMain::UpdateActions() {
     TSearch* search = CurrentSearch();
+    fResultsList->UpdateActions();
     actClone->setEnabled(search);
     actClearAllFields->setEnabled(search);
     actSearch->setEnabled(search && (pnlLeft->LastHasSelectedLocationsAndCategories() ||

@@ -31,6 +31,7 @@ class TResultsModel;
 class TSearch;
 class TSession;
 class TViewHelper;
+class TResultsList;
 class TfrmInfo;
 
 // The main window: one tab per search, the criteria panel on the left, the results on
@@ -83,6 +84,7 @@ public:
     TCriteriaPanel* Criteria() const { return pnlLeft; }
     TFilterBar* FilterBar() const { return sbFilter; }
     TResultsModel* ResultsModel() const { return fResultsModel.get(); }
+    TResultsList* ResultsList() const { return fResultsList.get(); }
 
     // Actions, by their established names.
     QAction* actNewTab;
@@ -169,6 +171,7 @@ private:
     std::unique_ptr<TResultsModel> fResultsModel;
     std::unique_ptr<TViewHelper> fViewHelper;
     std::unique_ptr<TfrmInfo> fInfo;
+    std::unique_ptr<TResultsList> fResultsList;  // after the model and helper it uses
     QTimer fTimerAnimateSynch;
     QTimer fTimerIdle;
     std::vector<int> fTabFrames;  // the spinner frame each tab shows

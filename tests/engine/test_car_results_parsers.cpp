@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/autotrader_results_parser.h"
+#include "engine/car_results_parser.h"
 #include "engine/cars_com_results_parser.h"
 #include "support/test_support.h"
 
@@ -136,12 +137,20 @@ TEST(CarParsersTest, EmptyOrForeignPagesReportNothing) {
     }
 }
 
-TEST(CarParsersTest, PriceTexts) {
-    struct TCase {
+TEST(CarParsersTest, PricesAndLinks) {
+    struct TPriceCase {
         std::string text;
         double price;
-    } cases[] = {{"$12,995", 12995}, {"12.995", 12995}, {"$1,250,000", 1250000}, {"", -1}, {"Call", -1}};
-    for (const auto& c : cases) EXPECT_DOUBLE_EQ(CarPrice(c.text), c.price) << c.text;
+    } prices[] = {{"$12,995", 12995}, {"12.995", 12995}, {"$1,250,000", 1250000}, {"", -1}, {"Call", -1}};
+    for (const auto& c : prices) EXPECT_DOUBLE_EQ(CarPrice(c.text), c.price) << c.text;
+
+    struct TLinkCase {
+        std::string href;
+        std::string link;
+    } links[] = {{"/d/1", "http://cars.test/d/1"},
+                 {"http://other.test/d/2", "http://other.test/d/2"},
+                 {"HTTPS://other.test/d/3", "HTTPS://other.test/d/3"}};
+    for (const auto& c : links) EXPECT_EQ(CarAdLink("cars.test", c.href), c.link) << c.href;
 }
 
 }  // namespace
