@@ -358,6 +358,7 @@ bool TResultsList::Exiting() const { return fContext.exiting && fContext.exiting
 void TResultsList::Repaint() {
     fContext.model->Repaint();
     fContext.list->viewport()->update();
+    UpdateActions();  // the actions follow the list at once, not at the next idle tick
 }
 
 void TResultsList::ResetForTab() {
