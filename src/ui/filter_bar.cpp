@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -40,15 +42,25 @@ TFilterBar::TFilterBar(QWidget* aParent) : QWidget(aParent) {
     setObjectName("sbFilter");
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    gbFilter = new QGroupBox(this);
+    // Many remembered queries must not push the results out of sight: past the window's
+    // limit the strips scroll inside the bar.
+    fScrollBox = new QScrollArea(this);
+    fScrollBox->setFrameShape(QFrame::NoFrame);
+    fScrollBox->setWidgetResizable(true);
+    fScrollBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    gbFilter = new QGroupBox(fScrollBox);
     gbFilter->setObjectName("gbFilter");
     auto* layout = new QVBoxLayout(gbFilter);
     layout->setContentsMargins(4, 2, 4, 2);
     cbShowFilter = new QCheckBox("Show filter  ", gbFilter);
     cbShowFilter->setChecked(true);
     layout->addWidget(cbShowFilter);
+    // Fixed gaps only: every strip then adds exactly its own height to the group.
+    layout->setSpacing(0);
+    layout->addSpacing(4);
     auto* header = new QWidget(gbFilter);
     header->setObjectName("pnlFilterHeader");
+    pnlFilterHeader = header;
     auto* headerLayout = new QHBoxLayout(header);
     headerLayout->setContentsMargins(0, 0, 0, 0);
     edtFilter = new TCExtEdit(header);
@@ -72,7 +84,9 @@ TFilterBar::TFilterBar(QWidget* aParent) : QWidget(aParent) {
     fStripsLayout = new QVBoxLayout();
     fStripsLayout->setSpacing(0);
     layout->addLayout(fStripsLayout);
-    outer->addWidget(gbFilter);
+    fScrollBox->setWidget(gbFilter);
+    outer->addWidget(fScrollBox);
+    FitGroupHeight();
 
     connect(edtFilter, &QLineEdit::textEdited, this, &TFilterBar::edtFilterChange);
     connect(cbFilterBy, &QComboBox::activated, this, &TFilterBar::edtFilterChange);
@@ -134,21 +148,41 @@ void TFilterBar::btnFilterClick() {
 void TFilterBar::AddStrip(TFilterQuery& aQuery) {
     auto* strip = new TFilterPanel(aQuery, gbFilter);
     fStripsLayout->addWidget(strip);
+    strip->show();  // counted in the group's height at once, not when the layout gets to it
     fStrips.push_back(strip);
     connect(strip, &TFilterPanel::CloseClicked, this, &TFilterBar::OnFilterPanelClose);
+    FitGroupHeight();
 }
 
 void TFilterBar::FreeStrips() {
     for (TFilterPanel* strip : fStrips) delete strip;
     fStrips.clear();
+    FitGroupHeight();
 }
 
 void TFilterBar::cbShowFilterClick() {
     FreeStrips();
-    if (!fSearch || !cbShowFilter->isChecked()) return;
-    TFilter& filter = fSearch->GetFilter();
-    TCLock lock(filter.GetCriticalSection());
-    for (const auto& query : filter.GetQueries()) AddStrip(*query);
+    // Unticked, only the check box line stays; the remembered queries keep working.
+    pnlFilterHeader->setVisible(cbShowFilter->isChecked());
+    if (fSearch && cbShowFilter->isChecked()) {
+        TFilter& filter = fSearch->GetFilter();
+        TCLock lock(filter.GetCriticalSection());
+        for (const auto& query : filter.GetQueries()) AddStrip(*query);
+    }
+    FitGroupHeight();
+}
+
+// The group is exactly as high as what it shows: the check box, the header and the strips.
+void TFilterBar::FitGroupHeight() {
+    gbFilter->layout()->invalidate();
+    gbFilter->setFixedHeight(gbFilter->sizeHint().height());
+    OnFilterResized();
+}
+
+void TFilterBar::OnFilterResized() {
+    int height = gbFilter->height();
+    if (HeightLimit) height = std::min(height, std::max(HeightLimit(), 0));
+    setFixedHeight(height);
 }
 
 void TFilterBar::OnFilterPanelClose(TFilterPanel* aPanel) {
@@ -156,6 +190,8 @@ void TFilterBar::OnFilterPanelClose(TFilterPanel* aPanel) {
     std::erase(fStrips, aPanel);
     aPanel->deleteLater();
     aPanel->hide();
+    fStripsLayout->removeWidget(aPanel);
+    FitGroupHeight();
     Apply();
 }
 

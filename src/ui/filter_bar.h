@@ -10,6 +10,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QToolButton;
 class QVBoxLayout;
 
@@ -49,10 +50,16 @@ public:
     std::function<void()> ApplyFilter;
     // Where Escape sends the focus.
     std::function<void()> FocusAway;
+    // The most height the bar may take; past it the strips scroll. The window provides it.
+    std::function<int()> HeightLimit;
+    // The bar takes the height of its strips, up to HeightLimit.
+    void OnFilterResized();
     int StripCount() const { return static_cast<int>(fStrips.size()); }
     TFilterPanel* Strip(int aIndex) const { return fStrips.at(aIndex); }
 
+    QScrollArea* fScrollBox;
     QGroupBox* gbFilter;
+    QWidget* pnlFilterHeader;
     QCheckBox* cbShowFilter;
     TCExtEdit* edtFilter;
     QLabel* lblFilterBy;
@@ -71,6 +78,7 @@ private:
     void AddStrip(TFilterQuery& aQuery);
     void FreeStrips();
     void Apply();
+    void FitGroupHeight();
 
     TSearch* fSearch = nullptr;
     QVBoxLayout* fStripsLayout;

@@ -21,7 +21,6 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
-#include <QToolTip>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -34,9 +33,11 @@
 #include "app/version.h"
 #include "engine/keyword_syntax.h"
 #include "engine/synchronizator.h"
+#include "engine/threads.h"
 #include "mail/filter.h"
 #include "model/categories.h"
 #include "model/searches.h"
+#include "ui/balloon_hint.h"
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"
 #include "ui/info_window.h"
@@ -44,6 +45,7 @@
 #include "ui/results_model.h"
 #include "ui/splash_window.h"
 #include "ui/user_dialogs.h"
+#include "ui/whisper_splitter.h"
 
 // The pictures live in the program's static library: they must be registered by hand.
 static void InitPictures() { Q_INIT_RESOURCE(trawlix); }
@@ -54,8 +56,14 @@ namespace {
 
 constexpr int cSplashMs = 3000;
 constexpr int cTabPicturesMs = 50;
+constexpr int cAnimateMs = 20;
+constexpr int cTrayBalloonMs = 3000;
+constexpr int cEmptySearchHintMs = 4000;
+constexpr int cNewOptionsBalloonMs = 2000;
+constexpr int cBalloonAboveControl = 20;
 constexpr int cIdleMs = 100;
 constexpr int cAnimationFrames = 31;
+constexpr int cCriteriaGripCopies = 40;
 constexpr int cProgressMaximum = 1000;
 constexpr int cTabSearchRole = Qt::UserRole + 1;
 constexpr const char* cUntitled = "(Untitled)";
@@ -103,6 +111,22 @@ void OnMainThread(TformMain* aWindow, std::function<void()> aWork) {
         "");
 }
 
+// Calls back whenever a watched widget changes its size.
+class TResizeWatcher : public QObject {
+public:
+    TResizeWatcher(std::function<void()> aOnResized, QObject* aParent)
+        : QObject(aParent), fOnResized(std::move(aOnResized)) {}
+
+protected:
+    bool eventFilter(QObject* aWatched, QEvent* aEvent) override {
+        if (aEvent->type() == QEvent::Resize) fOnResized();
+        return QObject::eventFilter(aWatched, aEvent);
+    }
+
+private:
+    std::function<void()> fOnResized;
+};
+
 }  // namespace
 
 // --- construction ----------------------------------------------------------------------
@@ -125,11 +149,14 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
     fTimerIdle.setInterval(cIdleMs);
     connect(&fTimerIdle, &QTimer::timeout, this, &TformMain::UpdateActions);
     fTimerIdle.start();
+    fTimerAnimate = std::make_unique<TThreadedTimer>();
+    fTimerAnimate->SetOnTimer([this](TThreadedTimer&) { AnimateTabs(); });
     OrientationChooser = [this](TOrientation aCurrent) { return TformFirstRun::Execute(aCurrent, this); };
     resize(1200, 800);
 }
 
 TformMain::~TformMain() {
+    StopAnimation();
     for (int tab = 0; tab < tcTabs->count(); ++tab) DetachSearch(TabSearch(tab));
     fTimerAnimateSynch.stop();
     fTimerIdle.stop();
@@ -204,13 +231,20 @@ void TformMain::CreateMenus() {
     QMenu* tools = menuBar()->addMenu("Tools");
     fResultsList->AddMenus(*menuBar(), *tools, *tools);
     tools->addAction(actPreferences);
+    QAction* mapEdit = tools->addAction("Map Edit");
+    mapEdit->setVisible(false);
     tools->addAction(actChangeOrientation);
     tools->addAction(actManageAlerts);
+    tools->addAction("Email Reply History")->setEnabled(false);  // comes with the replies
 
     QMenu* help = menuBar()->addMenu("Help");
     help->addAction(actHelp);
     QAction* contact = help->addAction("Contact us");
     connect(contact, &QAction::triggered, this, [this] { OpenVendorPage("contact.php"); });
+    // The vendor's report and update services come later.
+    help->addAction("Generate Problem Report")->setEnabled(false);
+    help->addSeparator();
+    help->addAction("Check for Update")->setEnabled(false);
     help->addSeparator();
     help->addAction(actAbout);
 }
@@ -266,16 +300,24 @@ void TformMain::CreateCentralArea() {
     tcTabs->addAction(actNewTab);
     tcTabs->addAction(closeFromMenu);
     tcTabs->addAction(actClone);
+    auto* tabMenuSeparator = new QAction(tcTabs);
+    tabMenuSeparator->setSeparator(true);
+    tcTabs->addAction(tabMenuSeparator);
     tcTabs->addAction(actSearch);
     tcTabs->addAction(actClearResults);
     layout->addWidget(tcTabs);
 
-    splitterCriteria = new QSplitter(Qt::Horizontal, central);
+    splitterCriteria = new TWhisperSplitter(Qt::Horizontal, central);
     splitterCriteria->setObjectName("splitterCriteria");
     splitterCriteria->setHandleWidth(8);
-    splitterCriteria->setStyleSheet(
-        "QSplitter::handle { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 rgb(176,209,255), "
-        "stop:1 rgb(166,202,240)); } QSplitter::handle:hover { background: palette(highlight); }");
+    splitterCriteria->Bitmap = QPixmap(":/pictures/DotInset.svg");
+    splitterCriteria->BitmapInterations = cCriteriaGripCopies;
+    splitterCriteria->HideOnClick = true;
+    splitterCriteria->OnHideShow = [this] { OnCriteriaHideShow(); };
+    // The criteria do not fit a narrower panel; a collapsed panel is opened by a click instead.
+    splitterCriteria->OnCanResize = [this](int aWidth) {
+        return !CriteriaCollapsed() && aWidth >= TCriteriaPanel::cDesignedWidth;
+    };
     pnlLeft = new TCriteriaPanel(fDialogs, splitterCriteria);
     auto* pnlMain = new QWidget(splitterCriteria);
     pnlMain->setObjectName("pnlMain");
@@ -283,10 +325,9 @@ void TformMain::CreateCentralArea() {
     mainLayout->setContentsMargins(0, 0, 0, 0);
     sbFilter = new TFilterBar(pnlMain);
     mainLayout->addWidget(sbFilter);
-    splitterPreview = new QSplitter(Qt::Vertical, pnlMain);
+    splitterPreview = new TWhisperSplitter(Qt::Vertical, pnlMain);
     splitterPreview->setObjectName("splitterPreview");
     splitterPreview->setChildrenCollapsible(false);
-    splitterPreview->setStyleSheet(splitterCriteria->styleSheet());
     gbResults = new QWidget(splitterPreview);
     gbResults->setObjectName("gbResults");
     auto* resultsLayout = new QVBoxLayout(gbResults);
@@ -362,13 +403,19 @@ void TformMain::CreateCentralArea() {
         ShowEmptySearchHint(false);
         UpdateActions();
     };
-    pnlLeft->OnNewOptionsAvailable = [this] {
-        ShowFastBaloonHint(pnlLeft->cpCustomProps, "More options are available...", -20, 0, 2000);
-    };
+    pnlLeft->OnNewOptionsAvailable = [this] { ShowNewOptionsBalloon(); };
     sbFilter->ApplyFilter = [this] {
         if (TSearch* search = CurrentSearch()) fViewHelper->RebuildViewList(*search);
     };
     sbFilter->FocusAway = [this] { pnlLeft->edtSearchName->setFocus(); };
+    sbFilter->HeightLimit = [this, pnlMain] {
+        // Beside the preview the bar may take a quarter of the column; above it, a third of what the preview leaves.
+        if (fOrientation == orLandscape) return pnlMain->height() / 4;
+        return (pnlMain->height() - pcPreview->height()) / 3;
+    };
+    auto* watcher = new TResizeWatcher([this] { sbFilter->OnFilterResized(); }, this);
+    pnlMain->installEventFilter(watcher);
+    pcPreview->installEventFilter(watcher);
 }
 
 void TformMain::CreateStatusBar() {
@@ -387,10 +434,11 @@ void TformMain::CreateTray() {
     pmTrayHideShow = new QAction("Hide", this);
     pmTrayHideShow->setObjectName("pmTrayHideShow");
     connect(pmTrayHideShow, &QAction::triggered, this, [this] { ShowTrayHideShow(!isVisible()); });
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    // Made even without a tray to show it in: its menu and balloons then simply stay unseen.
     TrayIcon = new QSystemTrayIcon(Picture("trawlix"), this);
     TrayIcon->setToolTip("Trawlix - double click to show");
     auto* menu = new QMenu(this);
+    menu->setObjectName("pmTray");
     menu->addAction(pmTrayHideShow);
     QAction* exitItem = menu->addAction("Exit (Alt+Q)");
     connect(exitItem, &QAction::triggered, actExit, &QAction::trigger);
@@ -419,6 +467,8 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
         splash.Execute(cSplashMs);
     }
     fTimerAnimateSynch.start();
+    fTimerAnimate->SetInterval(cAnimateMs);
+    fTimerAnimate->Start();
     if (!fSession || !fSession->GetMySearches()) {
         // Initialisation failed: an empty window that can only be closed.
         show();
@@ -436,6 +486,8 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
         std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
         fOnShowing = true;
         while (tcTabs->count() > 0) tcTabs->removeTab(0);
+        fTabSearches.clear();
+        fTabFrames.clear();
         for (const auto& search : fSession->GetMySearches()->GetAllSearches()) AddTab(*search);
         fOnShowing = false;
     }
@@ -459,6 +511,7 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
     QTimer::singleShot(0, this, [this] {
         SetGBResultsDimensions();
         SetSplitterHeightsAndWidths();
+        sbFilter->OnFilterResized();
     });
 }
 
@@ -500,6 +553,7 @@ void TformMain::SetOrientation(TOrientation aOrientation) {
     // The preview keeps its share of the results area when it moves.
     SetPreviewLength(static_cast<int>(std::lround(ResultsAreaLength() * previewShare)));
     setUpdatesEnabled(true);
+    sbFilter->OnFilterResized();
 }
 
 void TformMain::SetSplitterHeightsAndWidths() {
@@ -552,6 +606,10 @@ void TformMain::AddTab(TSearch& aSearch) {
     const int index = tcTabs->addTab(Picture("tab_idle"), name.isEmpty() ? cUntitled : name);
     tcTabs->setTabData(index, QVariant::fromValue(reinterpret_cast<quintptr>(&aSearch)));
     fTabFrames.push_back(0);
+    if (EnterCriticalSectionProcessMessages(fTabsCriticalSection)) {
+        std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
+        fTabSearches.push_back(&aSearch);
+    }
     if (tcTabs->currentIndex() == index)
         OnTabChanged(index);
     else
@@ -683,6 +741,7 @@ void TformMain::CloseTab(bool aAsk) {
         if (index > 0) tcTabs->setCurrentIndex(index - 1);
         tcTabs->removeTab(index);
         fTabFrames.erase(fTabFrames.begin() + index);
+        std::erase(fTabSearches, search);
         fClosingTab = false;
         if (search && fSession && fSession->GetMySearches()) {
             DetachSearch(search);
@@ -784,7 +843,7 @@ void TformMain::OnSearchError(TSearch& /*aSender*/, const std::string& aErrorTex
     Synch().SynchronizeNonBlocking(
         [this, window](const std::string& aText) {
             if (!window || !fCanShowErrorBalloon) return;
-            if (TrayIcon) TrayIcon->showMessage("Trawlix", QString::fromStdString(aText), QSystemTrayIcon::Warning, 3000);
+            ShowTrayBalloon(QString::fromStdString(aText), QSystemTrayIcon::Warning, cTrayBalloonMs);
             QApplication::beep();
             ShowStatusBarMessage(aText);
             fCanShowErrorBalloon = false;
@@ -882,6 +941,7 @@ void TformMain::ContinueExit() {
     if (fExitContinued) return;
     fExitContinued = true;
     ++fExitContinuations;
+    StopAnimation();
     fTimerAnimateSynch.stop();
     pnlLeft->TimerFillSearch().stop();
     if (TSearch* current = CurrentSearch()) {
@@ -905,6 +965,10 @@ void TformMain::ContinueExit() {
     }
     sbFilter->SetSearch(nullptr);
     fTabFrames.clear();
+    {
+        TCLock lock(fTabsCriticalSection);  // the animation thread has already ended
+        fTabSearches.clear();
+    }
     fSession->FinishSession(true);
 }
 
@@ -941,34 +1005,58 @@ void TformMain::UpdateActions() {
     if (TrayIcon) TrayIcon->setVisible(!fOnShowing);
 }
 
+void TformMain::AnimateTabs() {
+    TCLock lock(fTabsCriticalSection);
+    fAnimateData.Rebuild(fTabSearches);
+}
+
+void TformMain::StopAnimation() {
+    // The thread reads the searches: it must be gone before any of them is freed.
+    if (fTimerAnimate) fTimerAnimate->Terminate();
+    fTimerAnimate.reset();
+}
+
 void TformMain::UpdateTabPictures() {
     if (!fTabsCriticalSection.TryEnter()) return;  // busy: skip this tick
     std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
     bool anyNew = false;
-    for (int tab = 0; tab < tcTabs->count() && tab < static_cast<int>(fTabFrames.size()); ++tab) {
-        TSearch* search = TabSearch(tab);
-        if (!search) continue;
-        const bool newResults = search->GetNewResultsAvailable().Available;
-        anyNew = anyNew || newResults;
-        if (newResults) {
-            tcTabs->setTabIcon(tab, Picture("tab_new_results"));
-        } else if (search->GetSearching()) {
-            fTabFrames[tab] = (fTabFrames[tab] + 1) % cAnimationFrames;
-            tcTabs->setTabIcon(tab, FramePicture(fTabFrames[tab]));
-        } else if (fTabFrames[tab] != -1) {
-            fTabFrames[tab] = -1;
-            tcTabs->setTabIcon(tab, Picture("tab_idle"));
+    {
+        TCLock dataLock(fAnimateData.GetCriticalSection());
+        for (int tab = 0; tab < tcTabs->count() && tab < static_cast<int>(fTabFrames.size()); ++tab) {
+            TSearch* search = TabSearch(tab);
+            if (!search) continue;
+            const TAnimatedTab* state = fAnimateData.Find(search);
+            if (!state) break;  // not read by the animation thread yet: the next tick shows it
+            if (state->NewResultsAvailable) {
+                fTabFrames[tab] = -2;
+                tcTabs->setTabIcon(tab, Picture("tab_new_results"));
+            } else if (state->Searching) {
+                fTabFrames[tab] = (std::max(fTabFrames[tab], -1) + 1) % cAnimationFrames;
+                tcTabs->setTabIcon(tab, FramePicture(fTabFrames[tab]));
+            } else if (fTabFrames[tab] != -1) {
+                fTabFrames[tab] = -1;
+                tcTabs->setTabIcon(tab, Picture("tab_idle"));
+            }
         }
+        anyNew = fAnimateData.NewResultsAvailable();
     }
     if (anyNew == fTrayShowsNewResults) return;
     fTrayShowsNewResults = anyNew;
     if (TrayIcon) TrayIcon->setIcon(Picture(anyNew ? "tray_new_results" : "trawlix"));
-    if (!anyNew) return;
+    if (!anyNew) {
+        fTrayBalloonText.clear();
+        return;
+    }
     QApplication::beep();
-    if (TrayIcon) TrayIcon->showMessage("Trawlix", cNewResultsBalloon, QSystemTrayIcon::Information);
+    ShowTrayBalloon(cNewResultsBalloon, QSystemTrayIcon::Information, cTrayBalloonMs);
     if (fSession && fSession->GetSettings().GetMsgBoxNewResults() && !fSession->GetSettings().GetMinimizeToTray())
         // Shown once the tab lock is released: the box waits for the user.
         QTimer::singleShot(0, this, [this] { fDialogs.Information(cNewResultsMessage); });
+}
+
+void TformMain::ShowTrayBalloon(const QString& aText, QSystemTrayIcon::MessageIcon aIcon, int aTimeout) {
+    fTrayBalloonText = aText;
+    if (TrayIcon && !aText.isEmpty()) TrayIcon->showMessage("Trawlix", aText, aIcon, aTimeout);
 }
 
 void TformMain::ShowTrayHideShow(bool aShow) {
@@ -989,11 +1077,11 @@ void TformMain::BringToFront() {
 void TformMain::changeEvent(QEvent* aEvent) {
     QMainWindow::changeEvent(aEvent);
     if (aEvent->type() != QEvent::WindowStateChange || !isMinimized()) return;
-    if (!fSession || !fSession->GetSettings().GetMinimizeToTray() || !TrayIcon) return;
+    if (!fSession || !fSession->GetSettings().GetMinimizeToTray()) return;
     QTimer::singleShot(0, this, &QWidget::hide);
     if (fHasBeenMinimizedToTray) return;
     fHasBeenMinimizedToTray = true;
-    TrayIcon->showMessage("Trawlix", cMinimizedBalloon, QSystemTrayIcon::Information, 3000);
+    ShowTrayBalloon(cMinimizedBalloon, QSystemTrayIcon::Information, cTrayBalloonMs);
 }
 
 void TformMain::OpenVendorPage(const std::string& aPath) {
@@ -1043,8 +1131,30 @@ void TformMain::OnCriteriaHideShow(int aShortcutTab) {
 
 void TformMain::ShowFastBaloonHint(QWidget* aControl, const QString& aHint, int aDY, int aDX, int aDieAfter) {
     if (!aControl || !isVisible()) return;
-    const QPoint point = aControl->mapToGlobal(QPoint(aControl->width() / 2 + aDX, aDY));
-    QToolTip::showText(point, aHint, aControl, QRect(), aDieAfter);
+    if (fFastBaloonHintHandle && fFastBaloonHintHandle->isVisible() && fFastBaloonHintHandle->Text() == aHint) return;
+    fFastBaloonHintHandle.reset();
+    const QPoint point = aControl->mapToGlobal(aControl->rect().center() + QPoint(aDX, aDY));
+    fFastBaloonHintHandle = std::make_unique<TBalloonHint>(aHint);
+    fFastBaloonHintHandle->ShowAt(point);
+    CloseBalloonLater(&TformMain::fFastBaloonHintHandle, aDieAfter);
+}
+
+void TformMain::CloseBalloonLater(std::unique_ptr<TBalloonHint> TformMain::*aSlot, int aDieAfter) {
+    QPointer<TformMain> window(this);
+    QPointer<TBalloonHint> balloon((this->*aSlot).get());
+    Synch().SynchronizeNonBlocking(
+        [window, balloon, aSlot](const std::string&) {
+            if (window && balloon && (window->*aSlot).get() == balloon.data()) (window->*aSlot).reset();
+        },
+        "", aDieAfter);
+}
+
+void TformMain::ShowNewOptionsBalloon() {
+    if (!isVisible()) return;
+    TCategoryPanel* panel = pnlLeft->cpCustomProps;
+    fNewOptionsBalloon = std::make_unique<TBalloonHint>("More options are available...");
+    fNewOptionsBalloon->ShowAt(panel->mapToGlobal(QPoint(panel->width() / 2, -cBalloonAboveControl)));
+    CloseBalloonLater(&TformMain::fNewOptionsBalloon, cNewOptionsBalloonMs);
 }
 
 void TformMain::ShowEmptySearchHint(bool aOverrideOnShowing) {
@@ -1053,12 +1163,14 @@ void TformMain::ShowEmptySearchHint(bool aOverrideOnShowing) {
     bool categories = false;
     pnlLeft->HasSelectedLocationsAndCategories(CurrentSearch(), locations, categories);
     if (locations && categories) {
-        QToolTip::hideText();
-    } else if (!locations) {
-        ShowFastBaloonHint(pnlLeft->cpLocations, "Choose some locations to search in...", -20, 0, 4000);
-    } else {
-        ShowFastBaloonHint(pnlLeft->cpCategories, "And then choose the categories to be searched...", -20, 0, 4000);
+        fFastBaloonHintHandle.reset();
+        return;
     }
+    QWidget* panel = locations ? pnlLeft->cpCategories : pnlLeft->cpLocations;
+    const QString hint =
+        locations ? "And then choose the categories to be searched..." : "Choose some locations to search in...";
+    // Centred over the panel, pointing a little above its top edge.
+    ShowFastBaloonHint(panel, hint, -(panel->height() / 2) - cBalloonAboveControl, 0, cEmptySearchHintMs);
 }
 
 }  // namespace trawlix

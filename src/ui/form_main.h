@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/critical_section.h"
+#include "ui/animate_data.h"
 #include "ui/form_first_run.h"
 
 class QAction;
@@ -25,6 +26,8 @@ class QToolBar;
 namespace trawlix {
 
 class IUserDialogs;
+class TBalloonHint;
+class TThreadedTimer;
 class TCriteriaPanel;
 class TFilterBar;
 class TResultsModel;
@@ -32,6 +35,7 @@ class TSearch;
 class TSession;
 class TViewHelper;
 class TResultsList;
+class TWhisperSplitter;
 class TfrmInfo;
 
 // The main window: one tab per search, the criteria panel on the left, the results on
@@ -80,6 +84,15 @@ public:
     void OnSearchProgress(TSearch& aSender, double aProgress);
     void OnSearchError(TSearch& aSender, const std::string& aErrorText);
     void OnSearchStopped(TSearch& aSender);
+
+    // Balloons: one over a control at a time, dying after aDieAfter ms.
+    void ShowFastBaloonHint(QWidget* aControl, const QString& aHint, int aDY, int aDX, int aDieAfter);
+    void ShowEmptySearchHint(bool aOverrideOnShowing);
+    const TBalloonHint* FastBaloonHint() const { return fFastBaloonHintHandle.get(); }
+    const TBalloonHint* NewOptionsBalloon() const { return fNewOptionsBalloon.get(); }
+    // The tray's balloon: shown for aTimeout ms; its text stays readable until replaced or cleared.
+    void ShowTrayBalloon(const QString& aText, QSystemTrayIcon::MessageIcon aIcon, int aTimeout);
+    const QString& TrayBalloonText() const { return fTrayBalloonText; }
 
     TCriteriaPanel* Criteria() const { return pnlLeft; }
     TFilterBar* FilterBar() const { return sbFilter; }
@@ -152,9 +165,13 @@ private:
     void ContinueExit();
     bool AnySearchRunning() const;
     void StopAllSearches(bool aWait);
-    void ShowEmptySearchHint(bool aOverrideOnShowing);
-    void ShowFastBaloonHint(QWidget* aControl, const QString& aHint, int aDY, int aDX, int aDieAfter);
+    void ShowNewOptionsBalloon();
+    // Frees the balloon in aSlot after aDieAfter ms, unless another has taken its place.
+    void CloseBalloonLater(std::unique_ptr<TBalloonHint> TformMain::*aSlot, int aDieAfter);
     void ShowTrayHideShow(bool aShow);
+    // The animation thread's tick: reads the tabs' searches into fAnimateData.
+    void AnimateTabs();
+    void StopAnimation();
     int ResultsAreaLength() const;
     void SetPreviewLength(int aPreviewLength);
     void SaveResultsDimensions();
@@ -167,7 +184,7 @@ private:
     TCCriticalSection fTabsCriticalSection{"TformMain.fTabsCriticalSection"};
     TCriteriaPanel* pnlLeft;
     TFilterBar* sbFilter;
-    QSplitter* splitterCriteria;
+    TWhisperSplitter* splitterCriteria;
     std::unique_ptr<TResultsModel> fResultsModel;
     std::unique_ptr<TViewHelper> fViewHelper;
     std::unique_ptr<TfrmInfo> fInfo;
@@ -175,6 +192,13 @@ private:
     QTimer fTimerAnimateSynch;
     QTimer fTimerIdle;
     std::vector<int> fTabFrames;  // the spinner frame each tab shows
+    // The tabs' searches as the animation thread sees them; guarded by fTabsCriticalSection.
+    std::vector<const TSearch*> fTabSearches;
+    TAnimateData fAnimateData;
+    std::unique_ptr<TThreadedTimer> fTimerAnimate;
+    std::unique_ptr<TBalloonHint> fFastBaloonHintHandle;
+    std::unique_ptr<TBalloonHint> fNewOptionsBalloon;
+    QString fTrayBalloonText;
     bool fOnShowing = false;
     bool fExitting = false;
     bool fExitContinued = false;

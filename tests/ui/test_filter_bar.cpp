@@ -1,6 +1,7 @@
 // The filter bar over a search's results and the virtual list that shows them.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -162,6 +163,30 @@ private slots:
         QCOMPARE(fBar->StripCount(), 0);
         fHelper->RebuildViewList(*fSearch);
         QCOMPARE(fModel->rowCount(), 2);
+    }
+
+    void theBarTakesTheHeightOfItsStripsUpToItsLimit() {
+        int limit = 1000;
+        fBar->HeightLimit = [&limit] { return limit; };
+        fBar->OnFilterResized();
+        const int empty = fBar->height();
+        QCOMPARE(empty, fBar->gbFilter->height());
+        Type("honda");
+        QTest::mouseClick(fBar->btnFilter, Qt::LeftButton);
+        Type("civic");
+        QTest::mouseClick(fBar->btnFilter, Qt::LeftButton);
+        QCOMPARE(fBar->height(), empty + 2 * fBar->Strip(0)->height());
+        limit = empty;  // as a smaller window gives it
+        fBar->OnFilterResized();
+        QCOMPARE(fBar->height(), empty);
+        QVERIFY(fBar->gbFilter->height() > empty);
+        // Unticked, only the check box line is left, however many queries are remembered.
+        limit = 1000;
+        QTest::mouseClick(fBar->cbShowFilter, Qt::LeftButton, {}, QPoint(6, fBar->cbShowFilter->height() / 2));
+        QVERIFY(fBar->height() < empty);
+        QVERIFY(!fBar->pnlFilterHeader->isVisible());
+        QTest::mouseClick(fBar->cbShowFilter, Qt::LeftButton, {}, QPoint(6, fBar->cbShowFilter->height() / 2));
+        QCOMPARE(fBar->height(), empty + 2 * fBar->Strip(0)->height());
     }
 };
 

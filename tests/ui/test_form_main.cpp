@@ -1,11 +1,16 @@
 // The main window over a real session in a throw-away profile: tabs, their order as the
 // searches' order, refusals before a start, and the exit sequence.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
-#include <QToolTip>
+#include <QGroupBox>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSplitter>
@@ -22,7 +27,12 @@
 #include "model/entry.h"
 #include "model/searches.h"
 #include "support/test_support.h"
+#include "ui/balloon_hint.h"
 #include "ui/criteria_panel.h"
+#include "ui/filter_bar.h"
+#include "ui/selection_tree.h"
+#include "ui/ext_edit.h"
+#include "ui/whisper_splitter.h"
 #include "ui/form_main.h"
 #include "ui/qt_main_thread_binding.h"
 #include "ui_test_support.h"
@@ -40,6 +50,58 @@ void NameCurrentSearch(TformMain& aWindow, const QString& aName) {
     name->setFocus();
     name->selectAll();
     QTest::keyClicks(name, aName);
+}
+
+// Presses, moves and releases the left button on a splitter handle, as a drag by the user does.
+void DragHandle(QSplitterHandle* aHandle, int aToX) {
+    const QPoint start(aHandle->width() / 2, aHandle->height() / 2);
+    const QPoint startGlobal = aHandle->mapToGlobal(start);
+    QMouseEvent press(QEvent::MouseButtonPress, start, startGlobal, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(aHandle, &press);
+    // aToX is where the handle's left edge goes, in the splitter's coordinates.
+    const QPoint endGlobal(aHandle->parentWidget()->mapToGlobal(QPoint(aToX + start.x(), 0)).x(), startGlobal.y());
+    const QPoint end = aHandle->mapFromGlobal(endGlobal);
+    QMouseEvent move(QEvent::MouseMove, end, endGlobal, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(aHandle, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, end, endGlobal, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(aHandle, &release);
+}
+
+// Ticks a category's mark with the mouse, as a user does.
+void TickCategory(TCriteriaPanel* aPanel, const QString& aName) {
+    aPanel->cpCategories->SetOpen(true);
+    QTreeWidgetItem* found = nullptr;
+    for (QTreeWidgetItem* item : aPanel->tvCategories->AllItems())
+        if (item->text(0) == aName) found = item;
+    QVERIFY(found);
+    aPanel->tvCategories->scrollToItem(found);
+    QTest::mouseClick(aPanel->tvCategories->viewport(), Qt::LeftButton, {}, aPanel->tvCategories->MarkRect(found).center());
+}
+
+// A shown window whose main-thread queue runs on a clock that the test moves by hand.
+struct TShownRunWithClock {
+    TShownRunWithClock() {
+        Synch().SetClock([this] { return now; });
+        run.window->show();
+        exposed = QTest::qWaitForWindowExposed(run.window.get());
+    }
+    ~TShownRunWithClock() { Synch().SetClock({}); }
+
+    test::TempDir profile;
+    test::TRun run{profile.Path()};
+    std::uint64_t now = 1000;
+    bool exposed = false;
+};
+
+QImage IconImage(const QIcon& aIcon) { return aIcon.pixmap(16, 16).toImage(); }
+
+QImage PictureImage(const char* aName) { return IconImage(QIcon(QString(":/pictures/") + aName + ".svg")); }
+
+void RememberQuery(TFilterBar* aBar, const QString& aText) {
+    aBar->edtFilter->setFocus();
+    aBar->edtFilter->selectAll();
+    QTest::keyClicks(aBar->edtFilter, aText);
+    QTest::keyClick(aBar->edtFilter, Qt::Key_Return);
 }
 
 }  // namespace
@@ -172,9 +234,11 @@ private slots:
         TSearch& search = *run.window->CurrentSearch();
         run.window->OnSearchError(search, "first error");
         QTRY_COMPARE(run.window->StatusBar->text(), QString("first error"));
+        QCOMPARE(run.window->TrayBalloonText(), QString("first error"));
         run.window->OnSearchError(search, "second error");
         QTest::qWait(50);
         QCOMPARE(run.window->StatusBar->text(), QString("first error"));
+        QCOMPARE(run.window->TrayBalloonText(), QString("first error"));
         now += 3300;  // the pause after a shown error is over
         QTest::qWait(50);
         run.window->OnSearchError(search, "third error");
@@ -313,23 +377,223 @@ private slots:
     }
 
     void theEmptySearchHintPointsAtWhatIsMissingUnlessThePanelIsCollapsed() {
-        test::TempDir profile;
-        test::TRun run(profile.Path());
-        run.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        TShownRunWithClock shown;
+        QVERIFY(shown.exposed);
+        test::TRun& run = shown.run;
+        std::uint64_t& now = shown.now;
         TCriteriaPanel* panel = run.window->Criteria();
+        auto shownHint = [&run] {
+            const TBalloonHint* balloon = run.window->FastBaloonHint();
+            return balloon && balloon->isVisible() ? balloon->Text() : QString();
+        };
         QTest::keyClicks(panel->edtKeywords, "a");  // any change checks the hint again
-        QTRY_COMPARE(QToolTip::text(), QString("Choose some locations to search in..."));
-        QToolTip::hideText();
-        QTRY_VERIFY(QToolTip::text().isEmpty());
-        QTest::mouseClick(panel->tbtnHideCriteria, Qt::LeftButton);
+        QCOMPARE(shownHint(), QString("Choose some locations to search in..."));
+        // It points a little above the "Locations" panel, centred on it.
+        const QPoint tip = run.window->FastBaloonHint()->Tip();
+        const QPoint top = panel->cpLocations->mapToGlobal(QPoint(panel->cpLocations->width() / 2, 0));
+        QVERIFY(qAbs(tip.x() - top.x()) <= 1);
+        QVERIFY(tip.y() < top.y() && tip.y() >= top.y() - 21);
+        // The same hint again is the same balloon; it dies 4 s after it was shown.
+        const TBalloonHint* first = run.window->FastBaloonHint();
+        now += 3000;
         QTest::keyClicks(panel->edtKeywords, "b");
-        QTest::qWait(100);
-        QVERIFY(QToolTip::text().isEmpty());
+        QCOMPARE(run.window->FastBaloonHint(), first);
+        now += 1000;
+        QTRY_COMPARE(shownHint(), QString());
+
+        QTest::mouseClick(panel->tbtnHideCriteria, Qt::LeftButton);
+        QTest::keyClicks(panel->edtKeywords, "c");
+        QCOMPARE(shownHint(), QString());  // not while the panel is collapsed
         run.window->OnCriteriaHideShow();
         panel->edtZIPCode->setText("02134");  // a ZIP code stands for the locations
-        QTRY_COMPARE(QToolTip::text(), QString("And then choose the categories to be searched..."));
-        QToolTip::hideText();
+        QCOMPARE(shownHint(), QString("And then choose the categories to be searched..."));
+        TickCategory(panel, "antiques");
+        QCOMPARE(shownHint(), QString());  // everything chosen: the balloon goes
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void choosingACategoryWithOptionsAnnouncesThemBriefly() {
+        TShownRunWithClock shown;
+        QVERIFY(shown.exposed);
+        test::TRun& run = shown.run;
+        std::uint64_t& now = shown.now;
+        TickCategory(run.window->Criteria(), "for sale");
+        const TBalloonHint* balloon = run.window->NewOptionsBalloon();
+        QVERIFY(balloon && balloon->isVisible());
+        QCOMPARE(balloon->Text(), QString("More options are available..."));
+        now += 1999;
+        QTest::qWait(20);
+        QVERIFY(run.window->NewOptionsBalloon());
+        now += 1;
+        QTRY_VERIFY(!run.window->NewOptionsBalloon());
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void theCriteriaSplitterRefusesWidthsBelowTheDesignedOneAndHidesThePanelOnAClick() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->resize(1200, 800);
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        auto* splitter = run.window->findChild<TWhisperSplitter*>("splitterCriteria");
+        QVERIFY(splitter);
+        QSplitterHandle* handle = splitter->handle(1);
+        TCriteriaPanel* panel = run.window->Criteria();
+        TSettings& settings = run.session->GetSettings();
+        const int before = panel->width();
+        QVERIFY(before >= TCriteriaPanel::cDesignedWidth);
+        struct TDrag {
+            int to;
+            bool accepted;
+        };
+        for (const TDrag drag : {TDrag{420, true}, TDrag{200, false}, TDrag{300, false}, TDrag{317, true}, TDrag{100, false}}) {
+            const int widthBefore = panel->width();
+            DragHandle(handle, drag.to);
+            QCOMPARE(panel->width(), drag.accepted ? drag.to : widthBefore);
+            if (drag.accepted) QCOMPARE(settings.GetCriteriaPanelWidth(), drag.to);
+        }
+        QCOMPARE(settings.GetCriteriaPanelWidth(), 317);
+        QVERIFY(!run.window->CriteriaCollapsed());  // drags are not clicks
+
+        QTest::mouseClick(handle, Qt::LeftButton, {}, QPoint(handle->width() / 2, 10));
+        QTRY_VERIFY(run.window->CriteriaCollapsed());
+        QCOMPARE(panel->width(), int(TformMain::cCollapsedWidth));
+        DragHandle(handle, 500);  // a collapsed panel does not follow the splitter
+        QCOMPARE(panel->width(), int(TformMain::cCollapsedWidth));
+        QCOMPARE(settings.GetCriteriaPanelWidth(), 317);
+        QTest::mouseClick(handle, Qt::LeftButton, {}, QPoint(handle->width() / 2, 10));
+        QTRY_VERIFY(!run.window->CriteriaCollapsed());
+        QCOMPARE(panel->width(), 317);
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void theCriteriaSplitterLightsUpAndShowsAHandOverItsGrip() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->resize(1200, 800);
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        auto* handle = qobject_cast<TWhisperSplitterHandle*>(
+            run.window->findChild<TWhisperSplitter*>("splitterCriteria")->handle(1));
+        QVERIFY(handle);
+        const QRect grip = handle->GripRect();
+        QVERIFY(!grip.isEmpty());
+        QEnterEvent enter(QPointF(2, 2), handle->mapToGlobal(QPointF(2, 2)), handle->mapToGlobal(QPointF(2, 2)));
+        QApplication::sendEvent(handle, &enter);
+        QVERIFY(handle->IsHot());
+        struct TSpot {
+            QPoint at;
+            Qt::CursorShape cursor;
+        };
+        for (const TSpot spot : {TSpot{grip.center(), Qt::PointingHandCursor}, TSpot{QPoint(grip.center().x(), 2), Qt::SplitHCursor}}) {
+            QTest::mouseMove(handle, spot.at);
+            QCOMPARE(handle->cursor().shape(), spot.cursor);
+        }
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(handle, &leave);
+        QVERIFY(!handle->IsHot());
+        // Painted from the splitter colour to sky blue across the handle.
+        const QImage picture = handle->grab().toImage();
+        auto near = [](QColor aColor, QColor aWanted) {
+            return qAbs(aColor.red() - aWanted.red()) <= 3 && qAbs(aColor.green() - aWanted.green()) <= 3 &&
+                   qAbs(aColor.blue() - aWanted.blue()) <= 3;
+        };
+        QVERIFY(near(picture.pixelColor(0, 2), QColor(176, 209, 255)));
+        QVERIFY(near(picture.pixelColor(picture.width() - 1, 2), QColor(166, 202, 240)));
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void manyRememberedQueriesScrollInsideALimitedFilterBar() {
+        test::TempDir profile;
+        test::TRun::chosenOrientation = orLandscape;
+        test::TRun run(profile.Path());
+        test::TRun::chosenOrientation.reset();
+        run.window->resize(1200, 800);
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        TFilterBar* bar = run.window->FilterBar();
+        QWidget* pnlMain = run.window->findChild<QWidget*>("pnlMain");
+        const int oneQueryHeight = [&] {
+            RememberQuery(bar, "q0");
+            return bar->height();
+        }();
+        QCOMPARE(bar->height(), bar->gbFilter->height());  // it fits: no limit yet
+        for (int query = 1; query < 15; ++query) RememberQuery(bar, QString("q%1").arg(query));
+        QCOMPARE(bar->StripCount(), 15);
+        for (TOrientation orientation : {orLandscape, orPortrait}) {
+            run.window->SetOrientation(orientation);
+            run.window->SetSplitterHeightsAndWidths();
+            const int limit = orientation == orLandscape
+                                  ? pnlMain->height() / 4
+                                  : (pnlMain->height() - run.window->pcPreview->height()) / 3;
+            QTRY_COMPARE(bar->height(), limit);
+            QVERIFY(bar->gbFilter->height() > limit);
+            QVERIFY(bar->fScrollBox->verticalScrollBar()->maximum() > 0);  // the rest is reached by scrolling
+        }
+        while (bar->StripCount() > 1) QTest::mouseClick(bar->Strip(0)->fButton, Qt::LeftButton);
+        QCOMPARE(bar->height(), oneQueryHeight);
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void tabsSpinWhileTheirSearchRunsAndShowNewResults() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->actNewTab->trigger();
+        TSearch* first = run.window->TabSearch(0);
+        QTabBar* tabs = run.window->tcTabs;
+        QTRY_COMPARE(IconImage(tabs->tabIcon(0)), PictureImage("tab_idle"));
+        first->SetSearching(true);
+        QTRY_COMPARE(IconImage(tabs->tabIcon(0)), PictureImage("tab_frame_00"));
+        QTRY_COMPARE(IconImage(tabs->tabIcon(0)), PictureImage("tab_frame_01"));
+        QCOMPARE(IconImage(tabs->tabIcon(1)), PictureImage("tab_idle"));
+        first->SetNewResultsAvailable({true, 1});
+        QTRY_COMPARE(IconImage(tabs->tabIcon(0)), PictureImage("tab_new_results"));
+        QTRY_COMPARE(run.window->TrayBalloonText(), QString("There are new results available."));
+        QCOMPARE(IconImage(run.window->TrayIcon->icon()), PictureImage("tray_new_results"));
+        first->SetSearching(false);
+        run.window->actPreviousSearch->trigger();  // selecting the tab clears its signal
+        QTRY_COMPARE(IconImage(tabs->tabIcon(0)), PictureImage("tab_idle"));
+        QTRY_COMPARE(IconImage(run.window->TrayIcon->icon()), PictureImage("trawlix"));
+        QCOMPARE(run.window->TrayBalloonText(), QString());
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void minimizingHidesInTheTrayWhenTheSettingsSaySo() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        const QString minimized =
+            "Trawlix was minimized to tray.\r\nDouble-click the binocular icon to bring it back to front.";
+        run.session->GetSettings().SetMinimizeToTray(true);
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        QMenu* trayMenu = run.window->TrayIcon->contextMenu();
+        QVERIFY(trayMenu);
+        QCOMPARE(trayMenu->actions().size(), 2);
+        QCOMPARE(trayMenu->actions().at(1)->text(), QString("Exit (Alt+Q)"));
+        QTRY_COMPARE(run.window->pmTrayHideShow->text(), QString("Hide"));
+        QVERIFY(run.window->pmTrayHideShow->isVisible());
+
+        run.window->showMinimized();
+        QTRY_VERIFY(!run.window->isVisible());
+        QCOMPARE(run.window->TrayBalloonText(), minimized);
+        QTRY_COMPARE(run.window->pmTrayHideShow->text(), QString("Show"));
+        run.window->pmTrayHideShow->trigger();
+        QVERIFY(run.window->isVisible());
+
+        // The balloon about the tray comes once a run.
+        run.window->ShowTrayBalloon("something else", QSystemTrayIcon::Information, 3000);
+        run.window->showMinimized();
+        QTRY_VERIFY(!run.window->isVisible());
+        QCOMPARE(run.window->TrayBalloonText(), QString("something else"));
+        emit run.window->TrayIcon->activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(run.window->isVisible());
+
+        // Without the setting a minimized window stays on the task bar and the tray item is hidden.
+        run.session->GetSettings().SetMinimizeToTray(false);
+        run.window->showMinimized();
+        QTest::qWait(50);
+        QVERIFY(run.window->isVisible());
+        QTRY_VERIFY(!run.window->pmTrayHideShow->isVisible());
         QVERIFY(run.ExitAndWait());
     }
 
