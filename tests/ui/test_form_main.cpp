@@ -67,15 +67,24 @@ void DragHandle(QSplitterHandle* aHandle, int aToX) {
     QApplication::sendEvent(aHandle, &release);
 }
 
-// Ticks a category's mark with the mouse, as a user does.
-void TickCategory(TCriteriaPanel* aPanel, const QString& aName) {
-    aPanel->cpCategories->SetOpen(true);
-    QTreeWidgetItem* found = nullptr;
-    for (QTreeWidgetItem* item : aPanel->tvCategories->AllItems())
-        if (item->text(0) == aName) found = item;
+QTreeWidgetItem* FindNode(TSelectionTree* aTree, const QString& aName) {
+    for (QTreeWidgetItem* item : aTree->AllItems())
+        if (item->text(0) == aName) return item;
+    return nullptr;
+}
+
+// Ticks a node's mark with the mouse, as a user does, after opening its panel.
+void TickNode(TCategoryPanel* aPanel, TSelectionTree* aTree, const QString& aName) {
+    aPanel->SetOpen(true);
+    QTreeWidgetItem* found = FindNode(aTree, aName);
     QVERIFY(found);
-    aPanel->tvCategories->scrollToItem(found);
-    QTest::mouseClick(aPanel->tvCategories->viewport(), Qt::LeftButton, {}, aPanel->tvCategories->MarkRect(found).center());
+    for (QTreeWidgetItem* parent = found->parent(); parent; parent = parent->parent()) parent->setExpanded(true);
+    aTree->scrollToItem(found);
+    QTest::mouseClick(aTree->viewport(), Qt::LeftButton, {}, aTree->MarkRect(found).center());
+}
+
+void TickCategory(TCriteriaPanel* aPanel, const QString& aName) {
+    TickNode(aPanel->cpCategories, aPanel->tvCategories, aName);
 }
 
 // A shown window whose main-thread queue runs on a clock that the test moves by hand.
@@ -594,6 +603,28 @@ private slots:
         QTest::qWait(50);
         QVERIFY(run.window->isVisible());
         QTRY_VERIFY(!run.window->pmTrayHideShow->isVisible());
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void aCloneShowsTheOriginalsMarksAndKeepsItsOwnAfterwards() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        TCriteriaPanel* panel = run.window->Criteria();
+        TickNode(panel->cpLocations, panel->tvLocations, "SF bay area");
+        TickCategory(panel, "antiques");
+        run.window->actClone->trigger();
+        QCOMPARE(run.window->tcTabs->currentIndex(), 1);
+        QCOMPARE(TSelectionTree::GetMark(FindNode(panel->tvLocations, "SF bay area")), int(nmChecked));
+        QCOMPARE(TSelectionTree::GetMark(FindNode(panel->tvCategories, "antiques")), int(nmChecked));
+        // Unticking in the clone leaves the original's marks alone.
+        TickNode(panel->cpLocations, panel->tvLocations, "SF bay area");
+        QCOMPARE(TSelectionTree::GetMark(FindNode(panel->tvLocations, "SF bay area")), int(nmUnchecked));
+        run.window->actPreviousSearch->trigger();
+        QCOMPARE(TSelectionTree::GetMark(FindNode(panel->tvLocations, "SF bay area")), int(nmChecked));
+        run.window->actNextSearch->trigger();
+        QCOMPARE(TSelectionTree::GetMark(FindNode(panel->tvLocations, "SF bay area")), int(nmUnchecked));
         QVERIFY(run.ExitAndWait());
     }
 
