@@ -328,6 +328,7 @@ void TformMain::CreateCentralArea() {
     splitterPreview = new TWhisperSplitter(Qt::Vertical, pnlMain);
     splitterPreview->setObjectName("splitterPreview");
     splitterPreview->setChildrenCollapsible(false);
+    splitterPreview->setHandleWidth(6);
     gbResults = new QWidget(splitterPreview);
     gbResults->setObjectName("gbResults");
     auto* resultsLayout = new QVBoxLayout(gbResults);
