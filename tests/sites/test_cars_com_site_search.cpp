@@ -219,5 +219,22 @@ TEST_F(CarsComRunTest, TwoCarCategoriesTwoZipCodesTwoPages) {
     }
 }
 
+TEST_F(CarsComRunTest, DateWindowsNeverDropDatelessCarAds) {
+    struct TWindow {
+        bool lastDays;
+        double from, to;
+    } windows[] = {{true, 0, 0}, {false, EncodeDate(2001, 1, 1), EncodeDate(2001, 1, 31)}};
+    for (const auto& w : windows) {
+        auto search = MakeCarSearch(ssCarsCom, {fTrees.Place(10)}, {fTrees.Category(322)}, "count9");
+        search->SetPagesCount(1);
+        search->SetDoSearchLastDays(w.lastDays);
+        search->SetNumberOfLastDaysToSearch(1);
+        search->SetDateFrom(w.from);
+        search->SetDateTo(w.to);
+        Run(*search);
+        EXPECT_EQ(Results(*search).size(), 9u) << (w.lastDays ? "last day" : "January 2001");
+    }
+}
+
 }  // namespace
 }  // namespace trawlix
