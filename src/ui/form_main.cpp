@@ -294,6 +294,12 @@ void TformMain::CreateCentralArea() {
     tcTabs->setMovable(true);
     tcTabs->setUsesScrollButtons(true);
     tcTabs->setExpanding(false);
+    // The bar's arrows step through the searches instead of only scrolling the tab strip.
+    for (QToolButton* arrow : tcTabs->findChildren<QToolButton*>()) {
+        QAction* step = arrow->objectName() == "ScrollLeftButton" ? actPreviousSearch : actNextSearch;
+        disconnect(arrow, &QToolButton::clicked, nullptr, nullptr);
+        connect(arrow, &QToolButton::clicked, step, &QAction::trigger);
+    }
     tcTabs->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* closeFromMenu = new QAction("Close search", tcTabs);
     connect(closeFromMenu, &QAction::triggered, this, [this] { CloseTab(true); });

@@ -187,6 +187,28 @@ private slots:
         QVERIFY(run.ExitAndWait());
     }
 
+    void theTabBarsArrowsSelectTheNextAndPreviousSearch() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        for (int tab = 0; tab < 11; ++tab) run.window->actNewTab->trigger();
+        run.window->resize(500, 600);  // too narrow for twelve tabs: the arrows show
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        QToolButton* left = nullptr;
+        QToolButton* right = nullptr;
+        for (QToolButton* arrow : run.window->tcTabs->findChildren<QToolButton*>())
+            (arrow->objectName() == "ScrollLeftButton" ? left : right) = arrow;
+        QVERIFY(left && right);
+        QTRY_VERIFY(right->isVisible());
+        run.window->tcTabs->setCurrentIndex(5);
+        QTest::mouseClick(right, Qt::LeftButton);
+        QCOMPARE(run.window->tcTabs->currentIndex(), 6);
+        QTest::mouseClick(left, Qt::LeftButton);
+        QTest::mouseClick(left, Qt::LeftButton);
+        QCOMPARE(run.window->tcTabs->currentIndex(), 4);
+        QVERIFY(run.ExitAndWait());
+    }
+
     void closingFromTheTabMenuAsksFirst() {
         test::TempDir profile;
         test::TRun run(profile.Path());
