@@ -62,9 +62,10 @@ public:
     int Port() const { return fPort; }
     std::string Url(const std::string& aPath) const { return "http://127.0.0.1:" + std::to_string(fPort) + aPath; }
 
-    void Serve(const std::string& aPath, const std::string& aBody) {
+    void Serve(const std::string& aPath, const std::string& aBody, const std::string& aContentType = "image/jpeg") {
         std::lock_guard lock(fMutex);
         fBodies[aPath] = aBody;
+        fContentTypes[aPath] = aContentType;
     }
 
     // From now on every answer waits until Release lets one go (or ReleaseAll all).
@@ -132,18 +133,22 @@ private:
             request.target = head.substr(firstSpace + 1, secondSpace - firstSpace - 1);
         request.headers = Lower(head.substr(head.find("\r\n") + 2));
         std::string body;
+        std::string contentType = "text/plain";
         bool found = false;
         {
             std::unique_lock lock(fMutex);
             fRequests.push_back(request);
             auto it = fBodies.find(PathOf(request.target));
             found = it != fBodies.end();
-            if (found) body = it->second;
+            if (found) {
+                body = it->second;
+                contentType = fContentTypes[it->first];
+            }
             fChanged.wait(lock, [this] { return !fHolding || fReleases > 0 || fStopping; });
             if (fHolding && fReleases > 0) --fReleases;
         }
         std::string answer = std::string(found ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") +
-                             "Content-Type: image/jpeg\r\nConnection: close\r\nContent-Length: " +
+                             "Content-Type: " + contentType + "\r\nConnection: close\r\nContent-Length: " +
                              std::to_string(body.size()) + "\r\n\r\n" + body;
         send(aClient, answer.data(), answer.size(), MSG_NOSIGNAL);
         ++fAnswered;
@@ -166,6 +171,7 @@ private:
     std::condition_variable fChanged;
     std::vector<std::thread> fHandlers;
     std::map<std::string, std::string> fBodies;
+    std::map<std::string, std::string> fContentTypes;
     std::vector<TRequest> fRequests;
     bool fHolding = false;
     int fReleases = 0;
