@@ -431,6 +431,14 @@ private slots:
         QCOMPARE(run.window->FastBaloonHint(), first);
         now += 1000;
         QTRY_COMPARE(shownHint(), QString());
+        // Its close button closes it; the next change brings it back.
+        QTest::keyClicks(panel->edtKeywords, "x");
+        QTest::mouseClick(run.window->FastBaloonHint()->CloseButton(), Qt::LeftButton);
+        QCOMPARE(shownHint(), QString());
+        QTest::keyClicks(panel->edtKeywords, "y");
+        QCOMPARE(shownHint(), QString("Choose some locations to search in..."));
+        now += 4000;
+        QTRY_COMPARE(shownHint(), QString());
 
         QTest::mouseClick(panel->tbtnHideCriteria, Qt::LeftButton);
         QTest::keyClicks(panel->edtKeywords, "c");
