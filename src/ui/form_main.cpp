@@ -42,6 +42,7 @@
 #include "ui/filter_bar.h"
 #include "ui/info_window.h"
 #include "ui/results_list.h"
+#include "ui/thumbnails_and_preview.h"
 #include "ui/results_model.h"
 #include "ui/splash_window.h"
 #include "ui/user_dialogs.h"
@@ -357,9 +358,6 @@ void TformMain::CreateCentralArea() {
     resultsLayout->addWidget(lvResults, 1);
     pcPreview = new QTabWidget(splitterPreview);
     pcPreview->setObjectName("pcPreview");
-    auto* webPreview = new QLabel("The ad you select is shown here.", pcPreview);
-    webPreview->setAlignment(Qt::AlignCenter);
-    pcPreview->addTab(webPreview, "Web Preview");
     splitterPreview->addWidget(gbResults);
     splitterPreview->addWidget(pcPreview);
     mainLayout->addWidget(splitterPreview, 1);
@@ -383,6 +381,10 @@ void TformMain::CreateCentralArea() {
         fSession, &fDialogs, fInfo.get(), lvResults, fResultsModel.get(), fViewHelper.get(), lblResultsCount, this,
         [this] { return CurrentSearch(); }, [this] { return fExitting; }});
     fResultsList->Install(*static_cast<QVBoxLayout*>(gbResults->layout()));
+    fThumbnailsAndPreview = std::make_unique<TThumbnailsAndPreview>(TThumbnailsAndPreviewContext{
+        fSession, lvResults, fResultsModel.get(), fResultsList.get(), pcPreview, [this] { return CurrentSearch(); },
+        [this] { return fExitting; }});
+    fThumbnailsAndPreview->Install(*static_cast<QVBoxLayout*>(gbResults->layout()));
 
     connect(tcTabs, &QTabBar::currentChanged, this, &TformMain::OnTabChanged);
     connect(tcTabs, &QTabBar::tabMoved, this, &TformMain::OnTabMoved);
@@ -665,6 +667,7 @@ void TformMain::FillControls(TSearch& aSearch) {
         if (TSearch* other = TabSearch(tab)) other->SetFillInLV(other == &aSearch);
     pnlLeft->FillControls(aSearch);
     fResultsList->ResetForTab();
+    fThumbnailsAndPreview->ResetForTab();
     fViewHelper->RebuildViewList(aSearch);
     lvResults->clearSelection();
     const bool running = aSearch.GetSearching();

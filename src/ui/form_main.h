@@ -35,6 +35,7 @@ class TSearch;
 class TSession;
 class TViewHelper;
 class TResultsList;
+class TThumbnailsAndPreview;
 class TWhisperSplitter;
 class TfrmInfo;
 
@@ -98,6 +99,7 @@ public:
     TFilterBar* FilterBar() const { return sbFilter; }
     TResultsModel* ResultsModel() const { return fResultsModel.get(); }
     TResultsList* ResultsList() const { return fResultsList.get(); }
+    TThumbnailsAndPreview* ThumbnailsAndPreview() const { return fThumbnailsAndPreview.get(); }
 
     // Actions, by their established names.
     QAction* actNewTab;
@@ -189,6 +191,7 @@ private:
     std::unique_ptr<TViewHelper> fViewHelper;
     std::unique_ptr<TfrmInfo> fInfo;
     std::unique_ptr<TResultsList> fResultsList;  // after the model and helper it uses
+    std::unique_ptr<TThumbnailsAndPreview> fThumbnailsAndPreview;  // after the list it mirrors
     QTimer fTimerAnimateSynch;
     QTimer fTimerIdle;
     std::vector<int> fTabFrames;  // the spinner frame each tab shows
