@@ -4,7 +4,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QStringListModel>
+#include <QCheckBox>
 #include <QTableView>
+#include <QTabWidget>
 #include <QTest>
 
 #include <filesystem>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "app/proxy_settings.h"
+#include "app/settings.h"
 #include "engine/http_test_env.h"
 #include "engine/image_downloader.h"
 #include "engine/picture_server.h"
@@ -24,6 +27,9 @@
 #include "ui/thumbnail_downloads.h"
 #include "ui/thumbnail_images.h"
 #include "ui/thumbnail_view.h"
+#include "ui/thumbnails_and_preview.h"
+#include "ui/ui_test_support.h"
+#include "ui/web_preview.h"
 
 namespace fs = std::filesystem;
 
@@ -332,6 +338,28 @@ private slots:
         ToggleView(list, grid.view, false);
         QVERIFY(!grid.view.isVisible());
         QVERIFY(list.isVisible());
+    }
+    void theWindowSwitchesToThumbnailsAndRemembersIt() {
+        test::TempDir profile;
+        {
+            test::TRun run(profile.Path());
+            TThumbnailsAndPreview& views = *run.window->ThumbnailsAndPreview();
+            QVERIFY(!views.cbViewAsThumbnails->isChecked());
+            QVERIFY(run.window->lvResults->isVisibleTo(run.window.get()));
+            QVERIFY(!views.rkvThumbnailedResults->isVisibleTo(run.window.get()));
+            QCOMPARE(run.window->pcPreview->widget(0), static_cast<QWidget*>(views.wbPreview));
+            QCOMPARE(run.window->pcPreview->tabText(0), QString("Web Preview"));
+
+            views.cbViewAsThumbnails->click();
+            QVERIFY(views.rkvThumbnailedResults->isVisibleTo(run.window.get()));
+            QVERIFY(!run.window->lvResults->isVisibleTo(run.window.get()));
+            QVERIFY(run.session->GetSettings().GetResultsAsThumbnails());
+        }
+        test::TRun again(profile.Path());
+        TThumbnailsAndPreview& views = *again.window->ThumbnailsAndPreview();
+        QVERIFY(views.cbViewAsThumbnails->isChecked());
+        QVERIFY(views.rkvThumbnailedResults->isVisibleTo(again.window.get()));
+        QVERIFY(!again.window->lvResults->isVisibleTo(again.window.get()));
     }
 };
 
