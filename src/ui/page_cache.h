@@ -18,6 +18,13 @@ public:
     // Whether an address is one of the archives itself (those are never archived again).
     static bool IsArchiveAddress(const std::string& aAddress);
 
+    // An archive keeps the page's HTML only: pictures, sounds, frames and style sheets are
+    // dropped, so that a cache nobody empties stays small. A text that is not a multipart
+    // archive comes back unchanged.
+    static std::string KeepHtmlOnly(const std::string& aArchive);
+    // The same on a file, replaced atomically; false when it could not be read or written.
+    static bool KeepHtmlOnly(const std::filesystem::path& aFile);
+
 private:
     std::filesystem::path fFolder;
 };

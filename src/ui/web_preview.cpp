@@ -191,7 +191,8 @@ void TWebPreview::ArchivePage(const std::string& aAddress) {
                                       [this, file, aDownload] {
                                           if (!aDownload->isFinished()) return;
                                           const bool saved =
-                                              aDownload->state() == QWebEngineDownloadRequest::DownloadCompleted;
+                                              aDownload->state() == QWebEngineDownloadRequest::DownloadCompleted &&
+                                              TPageCache::KeepHtmlOnly(fs::path(file.toStdString()));
                                           emit PageArchived(saved ? file : QString());
                                       });
                           });

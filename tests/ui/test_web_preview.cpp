@@ -1,6 +1,8 @@
 // The ad preview: which navigations it makes, the deferred loading, the page archives.
 
 #include <QApplication>
+#include <QBuffer>
+#include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEngineView>
@@ -29,8 +31,29 @@ namespace {
 constexpr int cLoadWaitMs = 30000;
 
 const char* const cAdPage =
-    "<html><body><h2>Oak table</h2><p>Reply to: <a href=\"mailto:seller@example.com\">seller@example.com</a></p>"
+    "<html><head><title>Oak table</title><link rel=\"stylesheet\" href=\"/style.css\"></head><body><h2>Oak table</h2>"
+    "<img src=\"/table.png\"><p>Reply to: <a href=\"mailto:seller@example.com\">seller@example.com</a></p>"
     "</body></html>";
+
+std::string PngPicture() {
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.toStdString();
+}
+
+// An archive as the browser writes it: the page, then its picture and style sheet.
+std::string Archive(const std::string& aBoundaryParameter, const std::string& aBoundary) {
+    return "From: <Saved by Blink>\r\nMIME-Version: 1.0\r\nContent-Type: multipart/related;\r\n\ttype=\"text/html\";\r\n"
+           "\t" + aBoundaryParameter + "\r\n\r\n\r\n"
+           "--" + aBoundary + "\r\nContent-Type: text/html\r\nContent-Location: http://a/1.html\r\n\r\n<html>ad</html>\r\n"
+           "--" + aBoundary + "\r\nContent-Type: image/png\r\nContent-Transfer-Encoding: base64\r\n\r\niVBORw0K\r\n"
+           "--" + aBoundary + "\r\nContent-Type: text/css\r\n\r\nh2 { color: red }\r\n"
+           "--" + aBoundary + "--\r\n";
+}
 
 IEntry Ad(const std::string& aLink) {
     return std::make_shared<TEntry>(ssCraigslist, "Dec 10", "Oak table", aLink, 40.0, "", "", false, 0, 0.0, "", "",
@@ -126,9 +149,39 @@ private slots:
         QVERIFY(!TPageCache::IsArchiveAddress("mht"));
     }
 
+    void archivesKeepTheHtmlOnly_data() {
+        QTest::addColumn<QString>("parameter");
+        QTest::newRow("quoted boundary") << "boundary=\"----MultipartBoundary--x7----\"";
+        QTest::newRow("bare boundary") << "boundary=----MultipartBoundary--x7----";
+    }
+    void archivesKeepTheHtmlOnly() {
+        QFETCH(QString, parameter);
+        const std::string boundary = "----MultipartBoundary--x7----";
+        const std::string kept = TPageCache::KeepHtmlOnly(Archive(parameter.toStdString(), boundary));
+        const std::string expected =
+            "From: <Saved by Blink>\r\nMIME-Version: 1.0\r\nContent-Type: multipart/related;\r\n\ttype=\"text/html\";\r\n\t" +
+            parameter.toStdString() + "\r\n\r\n\r\n--" + boundary +
+            "\r\nContent-Type: text/html\r\nContent-Location: http://a/1.html\r\n\r\n<html>ad</html>\r\n--" + boundary +
+            "--\r\n";
+        QCOMPARE(QString::fromStdString(kept), QString::fromStdString(expected));
+    }
+
+    void somethingThatIsNotAnArchiveIsLeftAlone_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain page") << "<html>ad</html>";
+        QTest::newRow("no HTML part") << "Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: image/png\r\n\r\nxx\r\n--b--\r\n";
+        QTest::newRow("empty") << "";
+    }
+    void somethingThatIsNotAnArchiveIsLeftAlone() {
+        QFETCH(QString, text);
+        QCOMPARE(QString::fromStdString(TPageCache::KeepHtmlOnly(text.toStdString())), text);
+    }
+
     void aSecondSelectionShowsTheArchiveWithoutDownloadingOrArchivingAgain() {
         TPreview t;
         t.server.Serve("/ad/1.html", cAdPage, "text/html");
+        t.server.Serve("/table.png", PngPicture(), "image/png");
+        t.server.Serve("/style.css", "h2 { color: #123456 }", "text/css");
         IEntry ad = Ad(t.server.Url("/ad/1.html"));
         int updates = 0;
         t.preview.OnEntryUpdated = [&](const IEntry& aEntry) { updates += aEntry == ad; };
@@ -139,6 +192,12 @@ private slots:
         const fs::path archive = t.preview.Cache().ArchivePath(ad->GetLink());
         QCOMPARE(archived.first().first().toString().toStdString(), archive.string());
         QVERIFY(t.preview.Cache().HasArchive(ad->GetLink()));
+        const std::string saved = test::ReadFile(archive);
+        QVERIFY(saved.find("Oak table") != std::string::npos);
+        QVERIFY(QString::fromStdString(saved).contains("Content-Type: text/html", Qt::CaseInsensitive));
+        QVERIFY(!QString::fromStdString(saved).contains("Content-Type: image/", Qt::CaseInsensitive));
+        QVERIFY(!QString::fromStdString(saved).contains("Content-Type: text/css", Qt::CaseInsensitive));
+        QVERIFY(t.PageRequests("/table.png") == 1);  // the live page did show its picture
         QVERIFY(ad->GetVisited());
         QVERIFY(QTest::qWaitFor([&] { return ad->GetContact() == "seller@example.com"; }, cLoadWaitMs));
         QVERIFY(updates > 0);
