@@ -126,6 +126,11 @@ private:
             if (n <= 0) break;
             head.append(buffer, static_cast<size_t>(n));
         }
+        // Browsers open spare connections and close some unused: nothing to answer then.
+        if (head.find("\r\n\r\n") == std::string::npos) {
+            close(aClient);
+            return;
+        }
         const size_t firstSpace = head.find(' ');
         const size_t secondSpace = head.find(' ', firstSpace + 1);
         TRequest request;
