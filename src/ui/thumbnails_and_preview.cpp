@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QItemSelectionModel>
 #include <QLayout>
+#include <QMenu>
 #include <QPointer>
 #include <QTabWidget>
 #include <QTableView>
@@ -50,7 +51,11 @@ void TThumbnailsAndPreview::CreateGrid(QVBoxLayout& aResultsLayout) {
     QWidget* parent = fContext.list->parentWidget();
     rkvThumbnailedResults = new TThumbnailView(parent);
     rkvThumbnailedResults->setModel(fContext.model);
-    rkvThumbnailedResults->setContextMenuPolicy(fContext.list->contextMenuPolicy());
+    // The same pop-up menu as the list: its actions read the list's selection, which the grid's mirrors.
+    rkvThumbnailedResults->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(rkvThumbnailedResults, &QWidget::customContextMenuRequested, this, [this](const QPoint& aAt) {
+        fContext.resultsList->pmResults->popup(rkvThumbnailedResults->viewport()->mapToGlobal(aAt));
+    });
     rkvThumbnailedResults->SetSource({[this](int aIndex) { return fContext.model->EntryAt(aIndex); },
                                       [this](const std::string& aLink) {
                                           const TSearch* search = fContext.currentSearch ? fContext.currentSearch()

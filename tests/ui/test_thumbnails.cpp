@@ -28,6 +28,8 @@
 #include "ui/thumbnail_images.h"
 #include "ui/thumbnail_view.h"
 #include "ui/thumbnails_and_preview.h"
+#include "ui/results_list.h"
+#include "ui/results_test_support.h"
 #include "ui/ui_test_support.h"
 #include "ui/web_preview.h"
 
@@ -360,6 +362,24 @@ private slots:
         QVERIFY(views.cbViewAsThumbnails->isChecked());
         QVERIFY(views.rkvThumbnailedResults->isVisibleTo(again.window.get()));
         QVERIFY(!again.window->lvResults->isVisibleTo(again.window.get()));
+    }
+    void aCellClickedInTheGridIsTheSelectedResult() {
+        test::TResultsWindow window({{"sofa"}, {"table"}, {"lamp"}});
+        TThumbnailsAndPreview& views = *window.run.window->ThumbnailsAndPreview();
+        views.wbPreview->IsActive = [] { return false; };  // no page of the real site is loaded here
+        views.cbViewAsThumbnails->click();
+        TThumbnailView& grid = *views.rkvThumbnailedResults;
+        QVERIFY(QTest::qWaitForWindowExposed(window.run.window.get()));
+
+        const int row = window.RowOf("table");
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(window.model().index(row, 0)).center());
+        QCOMPARE(window.list().GetSelectedEntry(), window.Entry("table"));
+        QVERIFY(window.Entry("table")->GetChecked());  // the selection is mirrored into the checked entries
+        QVERIFY(!window.Entry("sofa")->GetChecked());
+
+        views.cbViewAsThumbnails->click();  // back to the list: nothing stays selected
+        QVERIFY(!window.list().GetSelectedEntry());
+        QVERIFY(!window.Entry("table")->GetChecked());
     }
 };
 
