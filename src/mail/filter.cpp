@@ -205,6 +205,11 @@ void TFilter::SortResults(const TEntryCompare& aCompare) {
                      [&](const IEntry& a, const IEntry& b) { return aCompare(a, b) < 0; });
 }
 
+void TFilter::ReorderResults(const std::function<void(TEntryList&)>& aReorder) {
+    TCLock lock(fCriticalSection);
+    aReorder(fResults);
+}
+
 int TFilter::GetResultsCount() const {
     TCLock lock(fCriticalSection);
     return static_cast<int>(fResults.size());

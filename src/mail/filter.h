@@ -91,6 +91,8 @@ public:
     // Inserts a passing entry at aInsertAtPosition (clamped to the result count).
     void TryAddEntry(const IEntry& aEntry, int aInsertAtPosition);
     void SortResults(const TEntryCompare& aCompare);
+    // Lets aReorder put the results in another order; it must keep exactly the entries it is given.
+    void ReorderResults(const std::function<void(TEntryList&)>& aReorder);
     int GetResultsCount() const;
     void ClearResults();
 

@@ -124,6 +124,78 @@ int ComparePrice(const IEntry& aLeft, const IEntry& aRight, bool aAscending) {
     return Directed(Sign(left - right), aAscending);
 }
 
+namespace {
+
+// What one entry sorts by, read once.
+struct TSortKey {
+    bool valid = false;  // false: no entry, or its value could not be read; compares equal
+    bool isNew = false;
+    double date = 0;
+    std::int64_t postingID = 0;
+    double number = 0;
+    std::string text;
+    size_t index = 0;
+};
+
+TSortKey ReadSortKey(const IEntry& aEntry, int aColumnIndex, double aToday) {
+    TSortKey key;
+    if (!aEntry) return key;
+    try {
+        switch (aColumnIndex) {
+            case cSortByDate:
+                key.isNew = aEntry->GetNew();
+                key.date = EntryDateValue(*aEntry, aToday);
+                key.postingID = aEntry->GetCraigsID();
+                break;
+            case cSortByPrice:
+                key.number = aEntry->GetPrice();
+                if (std::isnan(key.number)) return key;
+                break;
+            case cSortByCaption: key.text = aEntry->GetName(); break;
+            case cSortByLocation: key.text = aEntry->GetLocationString(); break;
+            default: key.text = aEntry->GetCategoryString(); break;
+        }
+    } catch (...) {
+        return key;
+    }
+    key.valid = true;
+    return key;
+}
+
+// The same order as the compare functions give for the entries the keys were read from.
+int CompareKeys(const TSortKey& aLeft, const TSortKey& aRight, int aColumnIndex) {
+    if (!aLeft.valid || !aRight.valid) return 0;
+    switch (aColumnIndex) {
+        case cSortByDate:
+            if (aLeft.isNew != aRight.isNew) return aLeft.isNew ? 1 : -1;
+            if (aLeft.date != aRight.date) return aLeft.date > aRight.date ? 1 : -1;
+            if (aLeft.postingID > 0 && aRight.postingID > 0 && aLeft.postingID != aRight.postingID)
+                return aLeft.postingID < aRight.postingID ? -1 : 1;
+            return 0;
+        case cSortByPrice: return Sign(aLeft.number - aRight.number);
+        default: return CompareUTF16Ordinal(aLeft.text, aRight.text);
+    }
+}
+
+}  // namespace
+
+void SortEntries(TEntryList& aEntries, int aColumnIndex, bool aAscending, double aToday) {
+    if (!IsSortColumn(aColumnIndex)) return;
+    std::vector<TSortKey> keys;
+    keys.reserve(aEntries.size());
+    for (size_t index = 0; index < aEntries.size(); ++index) {
+        keys.push_back(ReadSortKey(aEntries[index], aColumnIndex, aToday));
+        keys.back().index = index;
+    }
+    std::stable_sort(keys.begin(), keys.end(), [&](const TSortKey& a, const TSortKey& b) {
+        return Directed(CompareKeys(a, b, aColumnIndex), aAscending) < 0;
+    });
+    TEntryList sorted;
+    sorted.reserve(aEntries.size());
+    for (const TSortKey& key : keys) sorted.push_back(std::move(aEntries[key.index]));
+    aEntries = std::move(sorted);
+}
+
 std::function<int(const IEntry&, const IEntry&)> GetCurrentCompareFunc(int aColumnIndex, bool aAscending,
                                                                         const TNowFunction& aNow) {
     switch (aColumnIndex) {

@@ -38,4 +38,10 @@ int CompareUTF16Ordinal(const std::string& aLeft, const std::string& aRight);
 std::function<int(const IEntry&, const IEntry&)> GetCurrentCompareFunc(int aColumnIndex, bool aAscending,
                                                                         const TNowFunction& aNow = LocalNow);
 
+// Sorts aEntries as a stable sort with the column's compare function would, but reads each
+// entry's sort value once instead of twice per comparison: a list of 100,000 entries is
+// sorted as it is shown, and the entries are too many to stay in the cache. Does nothing
+// for a column that does not sort.
+void SortEntries(TEntryList& aEntries, int aColumnIndex, bool aAscending, double aToday);
+
 }  // namespace trawlix

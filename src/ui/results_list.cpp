@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/session.h"
 #include "app/settings.h"
@@ -103,7 +104,9 @@ TResultsList::TResultsList(const TResultsListContext& aContext) : fContext(aCont
     CreateSortMenus();
     CreateWidgets();
     WireList();
-    fContext.viewHelper->SetSortOrder([this] { return GetCurrentCompareFunc(fSortIndex, fSortAscending); });
+    fContext.viewHelper->SetSortOrder([this](TEntryList& aViewList) {
+        SortEntries(aViewList, fSortIndex, fSortAscending, std::floor(LocalNow()));
+    });
     if (fContext.session) {
         fContext.model->SetColorSettings(&fContext.session->GetSettings().GetColorSettings());
         fContext.model->SetAutotraderDomain(fContext.session->GetSettings().GetAutotraderDomain());
@@ -111,7 +114,7 @@ TResultsList::TResultsList(const TResultsListContext& aContext) : fContext(aCont
     fContext.model->RowsBlank = [this] {
         if (Exiting()) return true;
         if (!fContext.session) return false;
-        return fContext.session->GetStatus() == kStatusDisconnecting;
+        return !fContext.session->GetOnline() || fContext.session->GetStatus() == kStatusDisconnecting;
     };
     ApplyVisibleColumns();
     SetDefaultColumnWidths(*fContext.list, cListName);
@@ -197,6 +200,8 @@ void TResultsList::CreateWidgets() {
     QWidget* parent = fContext.list->parentWidget();
     Panel15 = new QWidget(parent);
     Panel15->setObjectName("Panel15");
+    // The toolbar must not hold the results area wider than the criteria panel leaves it.
+    Panel15->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     auto* toolbar = new QHBoxLayout(Panel15);
     toolbar->setContentsMargins(0, 0, 0, 0);
     const auto addButton = [&](QAction* aAction) {
@@ -237,6 +242,7 @@ void TResultsList::CreateWidgets() {
 
     pnlDescription = new QWidget(parent);
     pnlDescription->setObjectName("pnlDescription");
+    pnlDescription->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     auto* strip = new QHBoxLayout(pnlDescription);
     strip->setContentsMargins(0, 0, 3, 0);
     edtContact = new QLineEdit(pnlDescription);
@@ -826,7 +832,7 @@ void TResultsList::SetDefaultColumnWidths(QTableView& aListView, const std::stri
 }
 
 void TResultsList::OnColumnResized(int aColumn, int aNewWidth) {
-    if (!(QApplication::mouseButtons() & Qt::LeftButton)) return;  // only the user's drags are kept
+    if (!fHeaderPressed) return;  // only the user's drags are kept
     for (auto& [column, width] : fDraggedWidths)
         if (column == aColumn) {
             width = aNewWidth;
@@ -874,8 +880,13 @@ bool TResultsList::eventFilter(QObject* aWatched, QEvent* aEvent) {
         }
         return false;
     }
+    if (aWatched == list->horizontalHeader()->viewport() && aEvent->type() == QEvent::MouseButtonPress) {
+        fHeaderPressed = true;
+        return false;
+    }
     if (aWatched == list->horizontalHeader()->viewport() && aEvent->type() == QEvent::MouseButtonRelease) {
-        // The drag ends after this event: store what it changed then.
+        // The drag ends with this event: store what it changed once the header has finished.
+        fHeaderPressed = false;
         QTimer::singleShot(0, this, &TResultsList::StoreDraggedWidths);
         return false;
     }

@@ -191,6 +191,7 @@ private:
     bool fSortAscending = false;
     bool fShowingFavourites = false;
     bool fLoadingNote = false;
+    bool fHeaderPressed = false;
     std::vector<std::pair<int, int>> fDraggedWidths;  // column, width while a border is dragged
 };
 

@@ -196,18 +196,16 @@ void TViewHelper::RebuildViewList(TSearch& aSearch) {
         } else {
             filter.Execute(&aSearch.GetSearchResults().Items());
         }
-        if (fMakeComparer)
-            if (const TEntryCompare compare = fMakeComparer()) filter.SortResults(compare);
+        if (fSort) filter.ReorderResults(fSort);
     }
     if (fModel.Search() != &aSearch) fModel.SetSearch(&aSearch);
     ShowViewListCount(aSearch);
 }
 
 void TViewHelper::SortViewList(TSearch& aSearch) {
-    const TEntryCompare compare = fMakeComparer ? fMakeComparer() : TEntryCompare();
-    if (compare) {
+    if (fSort) {
         TCLock lock(aSearch.GetCriticalSection());
-        aSearch.GetFilter().SortResults(compare);
+        aSearch.GetFilter().ReorderResults(fSort);
     }
     fModel.Repaint();
 }

@@ -84,8 +84,9 @@ public:
 
     // The view list comes from the search's favourites instead of its results.
     void SetShowsFavourites(bool aValue) { fShowsFavourites = aValue; }
-    // The order every rebuild sorts in; an empty comparer keeps the source order.
-    void SetSortOrder(std::function<TEntryCompare()> aMakeComparer) { fMakeComparer = std::move(aMakeComparer); }
+    // Puts a view list in the current order; every rebuild calls it. Without one the
+    // view list keeps the source order.
+    void SetSortOrder(std::function<void(TEntryList&)> aSort) { fSort = std::move(aSort); }
 
     // Runs the filter over the shown source list, sorts it and shows the count at once.
     void RebuildViewList(TSearch& aSearch);
@@ -109,7 +110,7 @@ private:
     int fPendingCount = 0;
     QString fPendingLabel;
     bool fShowsFavourites = false;
-    std::function<TEntryCompare()> fMakeComparer;
+    std::function<void(TEntryList&)> fSort;
 };
 
 }  // namespace trawlix

@@ -128,3 +128,32 @@ TEST(EntrySorting, FailuresCompareEqualAndOnlyColumnsTwoToSixSort) {
     for (int column : {-1, 0, 1, 7, 8}) EXPECT_FALSE(GetCurrentCompareFunc(column, true)) << column;
     for (int column = cSortByDate; column <= cSortByCategory; ++column) EXPECT_TRUE(GetCurrentCompareFunc(column, true));
 }
+
+TEST(EntrySorting, SortEntriesGivesTheOrderOfAStableSortWithTheCompareFunction) {
+    std::vector<IEntry> entries;
+    const char* const dates[] = {"Dec 9", "", "Nov 30", "Dec 9", "Jan 2"};
+    const char* const names[] = {"b", "B", "\xC3\xA9t\xC3\xA9", "a", "\xF0\x9F\x98\x80", "b"};
+    for (int i = 0; i < 30; ++i) {
+        TAd ad{.date = dates[i % 5],
+               .link = "http://sfbay.craigslist.org/bik/" + std::to_string(i % 4 == 0 ? 0 : 1000 + i % 7) + ".html",
+               .isNew = i % 3 == 0,
+               .price = i % 6 == 0 ? std::nan("") : (i % 5) * 10.0,
+               .name = names[i % 6]};
+        entries.push_back(MakeEntry(ad));
+    }
+    entries.push_back(nullptr);
+    for (int column = cSortByDate; column <= cSortByCategory; ++column) {
+        for (bool ascending : {false, true}) {
+            std::vector<IEntry> expected = entries;
+            const auto compare = GetCurrentCompareFunc(column, ascending, [] { return cToday; });
+            std::stable_sort(expected.begin(), expected.end(),
+                             [&](const IEntry& a, const IEntry& b) { return compare(a, b) < 0; });
+            std::vector<IEntry> sorted = entries;
+            SortEntries(sorted, column, ascending, cToday);
+            EXPECT_EQ(sorted, expected) << "column " << column << (ascending ? " ascending" : " descending");
+        }
+    }
+    std::vector<IEntry> unsorted = entries;
+    SortEntries(unsorted, 7, true, cToday);
+    EXPECT_EQ(unsorted, entries);
+}

@@ -236,6 +236,26 @@ private slots:
         QVERIFY(window.search->GetSearchResults().empty());
     }
 
+    void draggingAColumnBorderStoresItsWidth() {
+        TResultsWindow window(PricedAds());
+        QHeaderView* header = window.view().horizontalHeader();
+        const int border = header->sectionViewportPosition(5) + header->sectionSize(5) - 1;
+        const int y = header->height() / 2;
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(border, y));
+        QTest::mouseMove(header->viewport(), QPoint(border + 20, y));
+        QTest::mouseMove(header->viewport(), QPoint(border + 40, y));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(border + 40, y));
+        const int dragged = header->sectionSize(5);
+        QVERIFY(dragged > 157);
+        TColumnsSettings& columns = window.run.session->GetSettings().GetColumnsSettings();
+        QTRY_COMPARE(columns.GetColumnWidth("lvResults", 5), dragged);
+        QCOMPARE(columns.GetColumnWidth("lvResults", 6), -1);  // not dragged: nothing stored
+        // A width set by the program is not the user's: it is not stored.
+        window.view().setColumnWidth(6, 99);
+        QTest::qWait(10);
+        QCOMPARE(columns.GetColumnWidth("lvResults", 6), -1);
+    }
+
     void storedColumnWidthsApplyWhenASearchIsShown() {
         TResultsWindow window(PricedAds());
         TColumnsSettings& columns = window.run.session->GetSettings().GetColumnsSettings();
