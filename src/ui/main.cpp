@@ -2,6 +2,8 @@
 // come to the front and ends.
 #include <QApplication>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -53,6 +55,14 @@ int RunFirstInstance(QApplication& aApplication) {
     return code;
 }
 
+// The preview's browser engine refuses to start as root unless its sandbox is off; a root
+// session (a container, a CI machine) would otherwise show no preview at all.
+void AllowPreviewAsRoot() {
+    if (geteuid() == 0 && std::getenv("QTWEBENGINE_DISABLE_SANDBOX") == nullptr) {
+        setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,6 +72,9 @@ int main(int argc, char** argv) {
             platform::SendBringToFront();
             return 0;
         }
+        AllowPreviewAsRoot();
+        // The web preview shares its graphics context with the widgets; it must be set first.
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         QApplication application(argc, argv);
         QApplication::setApplicationName("Trawlix");
         QApplication::setQuitOnLastWindowClosed(false);
