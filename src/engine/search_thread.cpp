@@ -100,9 +100,12 @@ void TBaseSearchThread::Execute() {
             }
             ReportProgress(static_cast<double>(i) / count);
         }
+    } catch (const std::exception& e) {
+        // A page that breaks the parser or the merge, or links that cannot be made, end this
+        // site's run; the search still hears that the site is done, and the user why.
+        if (!Terminated() && !fStopRequested) ReportError(e.what());
     } catch (...) {
-        // A page that breaks the parser or the merge ends this site's run; the search
-        // still hears that the site is done.
+        if (!Terminated() && !fStopRequested) ReportError("Unknown error");
     }
     Finish();
 }

@@ -90,6 +90,10 @@ protected:
             std::lock_guard lock(mutex);
             stopped = true;
         };
+        aSearch.OnError = [this](TSearch&, const std::string& aText) {
+            std::lock_guard lock(fErrorsMutex);
+            fErrors.push_back(aText);
+        };
         aSearch.FillOldResults(aSearch.GetClearOldResults());
         aSearch.Search(nullptr, nullptr, true);
         const bool ended = fLoop.RunUntil(
@@ -99,7 +103,13 @@ protected:
             },
             std::chrono::seconds(30));
         aSearch.OnSearchStopped = nullptr;
+        aSearch.OnError = nullptr;
         ASSERT_TRUE(ended) << "the run did not end";
+    }
+    // What the runs told the user, from their worker threads.
+    std::vector<std::string> Errors() {
+        std::lock_guard lock(fErrorsMutex);
+        return fErrors;
     }
     std::vector<std::string> RequestedUrls() const {
         std::vector<std::string> urls;
@@ -129,6 +139,8 @@ protected:
     TSiteSimulator& fSim = *gSim;
     TScopedEnv fHttpProxy{"http_proxy", "http://127.0.0.1:" + std::to_string(gSim->Port())};
     THeadlessMainLoop fLoop;
+    std::mutex fErrorsMutex;
+    std::vector<std::string> fErrors;
     TProxySettings fProxy;
     TempDir fData;
     TCarTrees fTrees;

@@ -204,6 +204,8 @@ TEST_F(AutotraderRunTest, AMissingCarOptionEndsOnlyThisSitesRun) {
     EXPECT_EQ(results.size(), 12u);
     ExpectResultsFromPages(results, urls);
     EXPECT_FALSE(search->GetSearching());
+    EXPECT_EQ(Errors(), (std::vector<std::string>{"The search has no option \"autotrader_engine\"."}))
+        << "the user hears why Autotrader gave nothing";
 }
 
 }  // namespace

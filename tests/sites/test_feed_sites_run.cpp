@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
+#include <string>
+#include <vector>
 #include <utility>
 
 #include "app/proxy_settings.h"
@@ -90,10 +93,19 @@ protected:
     void Run(TSearch& aSearch) {
         bool stopped = false;
         aSearch.OnSearchStopped = [&](TSearch&) { stopped = true; };
+        aSearch.OnError = [this](TSearch&, const std::string& aText) {
+            std::lock_guard lock(fErrorsMutex);
+            fErrors.push_back(aText);
+        };
         aSearch.FillOldResults(aSearch.GetClearOldResults());
         aSearch.Search(nullptr, nullptr, true);
         ASSERT_TRUE(fLoop.RunUntil([&] { return stopped; }, 20s)) << "the run did not end";
         aSearch.OnSearchStopped = nullptr;
+        aSearch.OnError = nullptr;
+    }
+    std::vector<std::string> Errors() {
+        std::lock_guard lock(fErrorsMutex);
+        return fErrors;
     }
     std::vector<std::string> RequestedUrls() const {
         std::vector<std::string> urls;
@@ -122,6 +134,8 @@ protected:
         return ads;
     }
 
+    std::mutex fErrorsMutex;
+    std::vector<std::string> fErrors;  // what the run told the user, from its worker threads
     static inline std::unique_ptr<test::TSiteSimulator> gSim;
     test::TSiteSimulator& fSim = *gSim;
     test::TScopedEnv fHttpProxy{"http_proxy", "http://127.0.0.1:" + std::to_string(gSim->Port())};
@@ -177,6 +191,8 @@ TEST_F(FeedSitesRunTest, AnUnknownBackpageCategoryEndsOnlyTheBackpageRun) {
     EXPECT_EQ(RequestedUrls(), ebay) << "nothing is fetched for Backpage";
     EXPECT_EQ(KeptAds(*search, ssEBay), ExpectedAds(ebay));
     EXPECT_FALSE(search->GetSearching());
+    EXPECT_EQ(Errors(), (std::vector<std::string>{"The Backpage category \"999\" is not known."}))
+        << "the user hears why Backpage gave nothing";
 }
 
 TEST_F(FeedSitesRunTest, AFeedWithBrokenMarkupGivesWhatItCanAndTheOtherSitesGoOn) {
