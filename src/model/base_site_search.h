@@ -16,6 +16,7 @@ class xml_node;
 namespace trawlix {
 
 class TObjectsStorage;
+class TPlace;
 class TSearch;
 class TBaseSearchThread;
 class TBaseSiteSearch;
@@ -76,6 +77,14 @@ public:
     void OnSearchThreadFinished();
 
 protected:
+    using TPairVisit = std::function<void(const TPlace& aPlace, const TPlace& aCategory, int aPlaceIndex,
+                                          int aCategoryIndex, int aPage)>;
+    // Calls aVisit for every page, category and searched place of the parent search, in
+    // that nesting (the order the links are fetched in), with the search's lock held. The
+    // search may be edited meanwhile: indexes it no longer has are skipped. Returns early
+    // when aThread is asked to stop.
+    void ForEachPlaceAndCategory(TBaseSearchThread& aThread, int aPages, const TPairVisit& aVisit);
+
     mutable TCCriticalSection fCriticalSection{"TBaseSiteSearch.fCriticalSection"};
 
 private:

@@ -23,6 +23,28 @@ std::unique_ptr<TBaseSearchThread> TBaseSiteSearch::CreateSearchThread() { retur
 
 std::vector<std::string> TBaseSiteSearch::MakeSearchLinks(TBaseSearchThread&) { return {}; }
 
+void TBaseSiteSearch::ForEachPlaceAndCategory(TBaseSearchThread& aThread, int aPages, const TPairVisit& aVisit) {
+    TSearch& search = *GetParentSearch();
+    int categoryCount = 0, placeCount = 0;
+    {
+        TCLock lock(search.GetCriticalSection());
+        categoryCount = static_cast<int>(search.GetCategories().size());
+        placeCount = search.GetExpandedLocations().Count();
+    }
+    for (int page = 1; page <= aPages; ++page) {
+        for (int c = 0; c < categoryCount; ++c) {
+            for (int p = 0; p < placeCount; ++p) {
+                if (aThread.Terminated()) return;
+                TCLock lock(search.GetCriticalSection());
+                const TPlaceList categories = search.GetCategories();
+                const TPlaceWrapperList& places = search.GetExpandedLocations();
+                if (c >= static_cast<int>(categories.size()) || p >= places.Count()) continue;
+                aVisit(*places.GetItem(p)->GetPlace(), *categories[c], p, c, page);
+            }
+        }
+    }
+}
+
 ICHTTPCLient TBaseSiteSearch::GetDownloader() { return GetSiteDownloader(fSite); }
 
 std::string TBaseSiteSearch::GetLinkWithoutPage(const std::string& aSourceLink) { return aSourceLink; }

@@ -76,32 +76,21 @@ std::string TCarOptions::Param(const std::string& aName, const TOptionParams& aT
 
 std::vector<std::string> TCarSiteSearch::MakeSearchLinks(TBaseSearchThread& aThread) {
     TSearch& search = *GetParentSearch();
-    int pages = 1, categoryCount = 0, placeCount = 0;
+    int pages = 1;
     {
         TCLock lock(search.GetCriticalSection());
         pages = search.GetCalledFromUser() ? search.GetPagesCount() : 1;
-        categoryCount = static_cast<int>(search.GetCategories().size());
-        placeCount = search.GetExpandedLocations().Count();
     }
     std::vector<std::string> links;
     std::unordered_set<std::string> made(256);
-    for (int page = 1; page <= pages; ++page) {
-        for (int c = 0; c < categoryCount; ++c) {
-            for (int p = 0; p < placeCount; ++p) {
-                if (aThread.Terminated()) return links;
-                TCLock lock(search.GetCriticalSection());
-                // The search may have been edited since the counts were read.
-                const TPlaceList categories = search.GetCategories();
-                const TPlaceWrapperList& places = search.GetExpandedLocations();
-                if (c >= static_cast<int>(categories.size()) || p >= places.Count()) continue;
-                if (!IsCarCategoryID(categories[c]->GetID())) continue;
-                for (const std::string& link : MakePlaceLinks(*places.GetItem(p)->GetPlace(), page)) {
-                    if (link.empty() || !made.insert(link).second) continue;
-                    links.push_back(link + " " + std::to_string(p) + " " + std::to_string(c));
-                }
-            }
+    ForEachPlaceAndCategory(aThread, pages, [&](const TPlace& aPlace, const TPlace& aCategory, int aPlaceIndex,
+                                                int aCategoryIndex, int aPage) {
+        if (!IsCarCategoryID(aCategory.GetID())) return;
+        for (const std::string& link : MakePlaceLinks(aPlace, aPage)) {
+            if (link.empty() || !made.insert(link).second) continue;
+            links.push_back(link + " " + std::to_string(aPlaceIndex) + " " + std::to_string(aCategoryIndex));
         }
-    }
+    });
     return links;
 }
 

@@ -46,32 +46,22 @@ std::unique_ptr<TBaseSearchThread> TCraigSiteSearch::CreateSearchThread() {
 
 std::vector<std::string> TCraigSiteSearch::MakeSearchLinks(TBaseSearchThread& aThread) {
     TSearch& search = *GetParentSearch();
-    int pages = 1, categoryCount = 0, placeCount = 0;
+    int pages = 1;
     {
         TCLock lock(search.GetCriticalSection());
         if (!search.GetOnlyCatListings()) pages = search.GetPagesCount();
         if (!search.GetCalledFromUser()) pages = 1;
-        categoryCount = static_cast<int>(search.GetCategories().size());
-        placeCount = search.GetExpandedLocations().Count();
     }
     std::vector<std::string> links;
     std::string previous;
-    for (int page = 1; page <= pages; ++page) {
-        for (int c = 0; c < categoryCount; ++c) {
-            for (int p = 0; p < placeCount; ++p) {
-                if (aThread.Terminated()) return links;
-                TCLock lock(search.GetCriticalSection());
-                // The search may have been edited since the counts were read.
-                const TPlaceList categories = search.GetCategories();
-                const TPlaceWrapperList& places = search.GetExpandedLocations();
-                if (c >= static_cast<int>(categories.size()) || p >= places.Count()) continue;
-                const std::string url = MakeSearchLink(*places.GetItem(p)->GetPlace(), *categories[c], page);
-                if (url.empty() || url == previous) continue;
-                previous = url;
-                links.push_back(url + " " + std::to_string(p) + " " + std::to_string(c) + " " + std::to_string(page));
-            }
-        }
-    }
+    ForEachPlaceAndCategory(aThread, pages, [&](const TPlace& aPlace, const TPlace& aCategory, int aPlaceIndex,
+                                                int aCategoryIndex, int aPage) {
+        const std::string url = MakeSearchLink(aPlace, aCategory, aPage);
+        if (url.empty() || url == previous) return;
+        previous = url;
+        links.push_back(url + " " + std::to_string(aPlaceIndex) + " " + std::to_string(aCategoryIndex) + " " +
+                        std::to_string(aPage));
+    });
     return links;
 }
 

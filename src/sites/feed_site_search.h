@@ -55,36 +55,20 @@ template <class TSitePlace, class TMakeLink>
 std::vector<std::string> TFeedSiteSearch::MakeItemLinks(TBaseSearchThread& aThread, int aPages,
                                                         TSitePlace& (TPlace::*aSiteRecord)() const,
                                                         TMakeLink aMakeLink) {
-    TSearch& search = *GetParentSearch();
-    int categoryCount = 0, placeCount = 0;
-    {
-        TCLock lock(search.GetCriticalSection());
-        categoryCount = static_cast<int>(search.GetCategories().size());
-        placeCount = search.GetExpandedLocations().Count();
-    }
     std::vector<std::string> links;
     std::unordered_set<std::string> seen;
-    for (int page = 1; page <= aPages; ++page) {
-        for (int c = 0; c < categoryCount; ++c) {
-            for (int p = 0; p < placeCount; ++p) {
-                if (aThread.Terminated()) return links;
-                TCLock lock(search.GetCriticalSection());
-                // The search may have been edited since the counts were read.
-                const TPlaceList categories = search.GetCategories();
-                const TPlaceWrapperList& places = search.GetExpandedLocations();
-                if (c >= static_cast<int>(categories.size()) || p >= places.Count()) continue;
-                const TSitePlace& placeRecord = (places.GetItem(p)->GetPlace()->*aSiteRecord)();
-                const TSitePlace& categoryRecord = (categories[c]->*aSiteRecord)();
-                for (const auto& placeItem : placeRecord.GetItems()) {
-                    for (const auto& categoryItem : categoryRecord.GetItems()) {
-                        const std::string url = aMakeLink(*placeItem, *categoryItem, page);
-                        if (url.empty() || !seen.insert(url).second) continue;
-                        links.push_back(url + " " + std::to_string(p) + " " + std::to_string(c));
-                    }
-                }
+    ForEachPlaceAndCategory(aThread, aPages, [&](const TPlace& aPlace, const TPlace& aCategory, int aPlaceIndex,
+                                                 int aCategoryIndex, int aPage) {
+        const TSitePlace& placeRecord = (aPlace.*aSiteRecord)();
+        const TSitePlace& categoryRecord = (aCategory.*aSiteRecord)();
+        for (const auto& placeItem : placeRecord.GetItems()) {
+            for (const auto& categoryItem : categoryRecord.GetItems()) {
+                const std::string url = aMakeLink(*placeItem, *categoryItem, aPage);
+                if (url.empty() || !seen.insert(url).second) continue;
+                links.push_back(url + " " + std::to_string(aPlaceIndex) + " " + std::to_string(aCategoryIndex));
             }
         }
-    }
+    });
     return links;
 }
 
