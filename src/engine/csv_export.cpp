@@ -41,10 +41,10 @@ std::string HeaderLine(const TExportColumns& aColumns) {
         {aColumns.location, "Location"}, {aColumns.latitude, "Latitude"},   {aColumns.longitude, "Longitude"},
         {aColumns.category, "Category"}, {aColumns.description, "Description"}, {aColumns.contact, "Contact"},
         {aColumns.adURL, "Ad URL"},      {aColumns.imageURL, "Image URL"},  {aColumns.favoriteNote, "Note (for favorites)"}};
-    std::string line;
+    TCsvLine line;
     for (const auto& [wanted, name] : names)
-        if (wanted) addToLine(line, name);
-    return line;
+        if (wanted) line.Add(name);
+    return line.Text();
 }
 
 bool NeedsPage(const TEntry& aEntry, const TExportColumns& aColumns) {
@@ -65,40 +65,41 @@ std::string EntryLine(const IEntry& aEntry, const TExportOptions& aOptions) {
     if ((columns.latitude || columns.longitude) && aOptions.placeLookup)
         place = aEntry->GetLocation(aOptions.placeLookup);
 
-    std::string line;
-    if (columns.date) addToLine(line, entry.GetDate());
-    if (columns.caption) addToLine(line, entry.GetName());
-    if (columns.price) addToLine(line, PriceText(entry.GetPrice()));
-    if (columns.location) addToLine(line, entry.GetLocationString());
-    if (columns.latitude) addToLine(line, place ? CoordinateText(place->GetLatitude()) : "");
-    if (columns.longitude) addToLine(line, place ? CoordinateText(place->GetLongitude()) : "");
-    if (columns.category) addToLine(line, entry.GetCategoryString());
+    TCsvLine line;
+    if (columns.date) line.Add(entry.GetDate());
+    if (columns.caption) line.Add(entry.GetName());
+    if (columns.price) line.Add(PriceText(entry.GetPrice()));
+    if (columns.location) line.Add(entry.GetLocationString());
+    if (columns.latitude) line.Add(place ? CoordinateText(place->GetLatitude()) : "");
+    if (columns.longitude) line.Add(place ? CoordinateText(place->GetLongitude()) : "");
+    if (columns.category) line.Add(entry.GetCategoryString());
     if (columns.description)
-        addToLine(line, !entry.GetDescription().empty() ? entry.GetDescription()
+        line.Add(!entry.GetDescription().empty() ? entry.GetDescription()
                                                         : (page.empty() ? "" : GetEntryDescription(SourceOf(entry), page)));
     if (columns.contact) {
         const std::string contact = entry.GetContact();
-        addToLine(line, !contact.empty() ? contact : (page.empty() ? "" : GetEntryEmail(SourceOf(entry), page)));
+        line.Add(!contact.empty() ? contact : (page.empty() ? "" : GetEntryEmail(SourceOf(entry), page)));
     }
-    if (columns.adURL) addToLine(line, entry.GetLink());
-    if (columns.imageURL) addToLine(line, page.empty() ? "" : GetEntryImageURLs(SourceOf(entry), page));
+    if (columns.adURL) line.Add(entry.GetLink());
+    if (columns.imageURL) line.Add(page.empty() ? "" : GetEntryImageURLs(SourceOf(entry), page));
     if (columns.favoriteNote) {
         const auto* favourite = dynamic_cast<const TFavourite*>(&entry);
-        addToLine(line, favourite ? favourite->GetNote() : "");
+        line.Add(favourite ? favourite->GetNote() : "");
     }
-    return line;
+    return line.Text();
 }
 
 }  // namespace
 
-void addToLine(std::string& aLine, const std::string& aData) {
-    if (!aLine.empty()) aLine += ";";
+void TCsvLine::Add(const std::string& aData) {
+    if (fHasField) fText += ";";
+    fHasField = true;
     std::string value = aData;
     for (char& c : value)
         if (c == ';' || c == '\r' || c == '\n') c = ' ';
     value = ReplaceAll(value, "  ", " ");
     value = ReplaceAll(value, "  ", " ");
-    aLine += value;
+    fText += value;
 }
 
 std::vector<std::string> ExportToCSV(const TEntryList& aInputEntries, const TExportOptions& aOptions) {

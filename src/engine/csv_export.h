@@ -38,9 +38,18 @@ struct TExportOptions {
 
 // The export's lines: the header of the wanted columns, then one line per entry.
 std::vector<std::string> ExportToCSV(const TEntryList& aInputEntries, const TExportOptions& aOptions);
-// Appends one field: ";" first unless the line is empty; ";" and line breaks become spaces
-// and double spaces single ones, so a field never splits the line.
-void addToLine(std::string& aLine, const std::string& aData);
+// One line of the export. Fields are joined by ";"; ";" and line breaks in a field become
+// spaces and double spaces single ones, so a field never splits the line. An empty field
+// still takes its place, so every line has its columns where the header has them.
+class TCsvLine {
+public:
+    void Add(const std::string& aData);
+    const std::string& Text() const { return fText; }
+
+private:
+    std::string fText;
+    bool fHasField = false;
+};
 // Writes the lines, each ended by CR LF, through a temporary file renamed over aFile.
 // Raises std::runtime_error naming the file when it cannot be written.
 void WriteCSVFile(const std::filesystem::path& aFile, const std::vector<std::string>& aLines);

@@ -1,7 +1,9 @@
 #include "ui/web_preview.h"
 
+#include <QAuthenticator>
 #include <QDesktopServices>
 #include <QDir>
+#include <QNetworkProxy>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <QWebEngineDownloadRequest>
@@ -11,6 +13,8 @@
 
 #include <system_error>
 
+#include "app/session.h"
+#include "app/settings.h"
 #include "engine/posting_scrapers.h"
 #include "engine/synchronizator.h"
 
@@ -77,8 +81,38 @@ TWebPreview::~TWebPreview() {
     fProfile.reset();
 }
 
+namespace {
+
+// The preview's browser goes through the program's proxy, as every other request does. The
+// engine takes only the type, host and port of the application proxy; the credentials are
+// given when the proxy asks for them.
+TProxySettings* ProgramProxy() {
+    if (!Session()) return nullptr;
+    TProxySettings& proxy = Session()->GetSettings().GetProxySettings();
+    return proxy.GetEnabled() && !proxy.GetHost().empty() ? &proxy : nullptr;
+}
+
+void ApplyProgramProxy() {
+    const TProxySettings* proxy = ProgramProxy();
+    if (!proxy) return;
+    const auto type = proxy->GetIsSOCKS() ? QNetworkProxy::Socks5Proxy : QNetworkProxy::HttpProxy;
+    QNetworkProxyFactory::setUseSystemConfiguration(false);
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(type, QString::fromStdString(proxy->GetHost()),
+                                                     static_cast<quint16>(proxy->GetPort())));
+}
+
+void AnswerProxyAuthentication(QAuthenticator* aAuthenticator) {
+    const TProxySettings* proxy = ProgramProxy();
+    if (!proxy) return;
+    aAuthenticator->setUser(QString::fromStdString(proxy->GetUsername()));
+    aAuthenticator->setPassword(QString::fromStdString(proxy->GetPassword()));
+}
+
+}  // namespace
+
 void TWebPreview::EnsureBrowser() {
     if (fBrowser) return;
+    ApplyProgramProxy();
     // Off the record: the ad sites' cookies and cache stay out of the user's files.
     fProfile = std::make_unique<QWebEngineProfile>();
     fPage = new TPreviewPage(fProfile.get(), *this);
@@ -86,6 +120,8 @@ void TWebPreview::EnsureBrowser() {
     fBrowser->setObjectName("wbPreview");
     fBrowser->setPage(fPage);
     fLayout->addWidget(fBrowser);
+    connect(fPage, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [](const QUrl&, QAuthenticator* aAuthenticator, const QString&) { AnswerProxyAuthentication(aAuthenticator); });
     connect(fPage, &QWebEnginePage::loadStarted, this, [this] { NoteLoadActivity(); });
     connect(fPage, &QWebEnginePage::loadFinished, this, [this](bool aOk) { OnLoadFinished(aOk); });
     connect(fProfile.get(), &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest* aDownload) {

@@ -16,22 +16,32 @@ IEntry MakeEntry(const std::string& aName, double aPrice, int aPlaceID, bool aNe
     return entry;
 }
 
-TEST(CsvExport, AddToLineKeepsEveryFieldOnItsLine) {
+TEST(CsvExport, AFieldNeverSplitsTheLine) {
     const std::pair<std::string, std::string> cases[] = {
         {"plain", "plain"},          {"a;b", "a b"},        {"one\r\ntwo", "one two"},
         {"wide    gap", "wide gap"}, {"a ; b", "a b"},      {"", ""},
     };
     for (const auto& [input, expected] : cases) {
-        std::string line;
-        addToLine(line, input);
-        EXPECT_EQ(line, expected) << input;
+        TCsvLine line;
+        line.Add(input);
+        EXPECT_EQ(line.Text(), expected) << input;
     }
-    std::string line;
-    addToLine(line, "");
-    addToLine(line, "x");
-    EXPECT_EQ(line, "x") << "an empty first field leaves the line empty, so no separator follows";
-    addToLine(line, "y");
-    EXPECT_EQ(line, "x;y");
+}
+
+TEST(CsvExport, EmptyFieldsKeepTheirColumns) {
+    TCsvLine line;
+    line.Add("");
+    line.Add("x");
+    line.Add("");
+    line.Add("y");
+    EXPECT_EQ(line.Text(), ";x;;y");
+
+    // Car-site ads carry no date: their caption must still land under "Caption".
+    auto undated = std::make_shared<TEntry>(ssCarsCom, "", "2006 Honda Civic", "http://www.cars.com/ad/1", 8990,
+                                            "boston", "cars & trucks", false, 1004, 0, "", "", "");
+    const auto lines = ExportToCSV({undated}, TExportOptions{});
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], ";2006 Honda Civic;8990;boston;cars & trucks;http://www.cars.com/ad/1");
 }
 
 TEST(CsvExport, DefaultColumnsPricesAndOnlyNew) {
