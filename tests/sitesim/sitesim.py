@@ -307,6 +307,25 @@ def fixture_name(params):
     return None
 
 
+def picture(path):
+    """A 200x150 PNG for any picture address: two colours picked from the address, a diagonal
+    gradient between them, so every ad has its own thumbnail and none is a single colour."""
+    digest = hashlib.sha1(path.encode()).digest()
+    a, b = digest[0:3], digest[3:6]
+    width, height = 200, 150
+    rows = []
+    for y in range(height):
+        row = bytearray([0])
+        for x in range(width):
+            t = (x + y) / (width + height)
+            row += bytes(int(a[i] + (b[i] - a[i]) * t) for i in range(3))
+        rows.append(bytes(row))
+    chunk = lambda kind, data: (struct.pack(">I", len(data)) + kind + data +
+                                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(b"".join(rows))) + chunk(b"IEND", b""))
+
+
 def site_page(gen, host, path, params):
     """(body, content type, expected) for a site URL, or None when no site has it."""
     host = host.lower().split(":")[0]
@@ -441,6 +460,9 @@ class Handler(BaseHTTPRequestHandler):
             return
         if path.startswith("/__sim/"):
             self.control(path, params, request_body)
+            return
+        if re.search(r"\.(jpe?g|png|gif)$", path.lower()):
+            self.send_page(200, "image/png", picture(path))
             return
         result = site_page(self.server.gen, host, path, params)
         if result is None:
