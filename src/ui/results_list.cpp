@@ -319,7 +319,7 @@ void TResultsList::Install(QVBoxLayout& aResultsLayout) {
     splitterFavourites->addWidget(view);
     splitterFavourites->addWidget(gbFavourites);
     splitterFavourites->setStretchFactor(0, 1);
-    splitterFavourites->handle(1)->hide();
+    splitterFavourites->handle(splitterFavourites->indexOf(gbFavourites))->hide();
     const int position = at >= 0 ? at : aResultsLayout.count();
     aResultsLayout.insertWidget(position, Panel15);
     aResultsLayout.insertWidget(position + 1, splitterFavourites, stretch > 0 ? stretch : 1);
@@ -374,7 +374,7 @@ void TResultsList::ResetForTab() {
         fShowingFavourites = false;
         fContext.viewHelper->SetShowsFavourites(false);
         gbFavourites->hide();
-        splitterFavourites->handle(1)->hide();
+        splitterFavourites->handle(splitterFavourites->indexOf(gbFavourites))->hide();
         if (miResults) miResults->setTitle("Results");
     }
     SetSortIndex(cSortByDate, true, true);
@@ -635,7 +635,7 @@ void TResultsList::ShowFavourites(bool aShow) {
     fShowingFavourites = aShow;
     fContext.viewHelper->SetShowsFavourites(aShow);
     gbFavourites->setVisible(aShow);
-    splitterFavourites->handle(1)->setVisible(aShow);
+    splitterFavourites->handle(splitterFavourites->indexOf(gbFavourites))->setVisible(aShow);
     {
         const QSignalBlocker quiet(memoFavouriteNote);
         memoFavouriteNote->clear();

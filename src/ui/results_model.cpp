@@ -5,6 +5,10 @@
 #include <QLabel>
 #include <QLocale>
 
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
 #include "app/settings.h"
 #include "ui/result_pictures.h"
 
@@ -57,6 +61,36 @@ void TResultsModel::SetItemCount(int aCount) {
 
 void TResultsModel::Repaint() {
     if (fItemCount > 0) emit dataChanged(index(0, 0), index(fItemCount - 1, cColumnCount - 1));
+}
+
+void TResultsModel::ReorderRows(const std::function<void()>& aReorder) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<IEntry> entries;
+    entries.reserve(before.size());
+    for (const QModelIndex& index : before) entries.push_back(EntryAt(index.row()));
+    try {
+        aReorder();
+    } catch (...) {
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);  // no new order known: rows keep their numbers
+        throw;
+    }
+    std::unordered_map<const TEntry*, int> rows;
+    if (fSearch && !before.isEmpty()) {
+        const TFilter& filter = fSearch->GetFilter();
+        TCLock lock(filter.GetCriticalSection());
+        const TEntryList& results = filter.GetResults();
+        const int count = std::min(fItemCount, static_cast<int>(results.size()));
+        for (int row = 0; row < count; ++row) rows.emplace(results[row].get(), row);
+    }
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (int at = 0; at < before.size(); ++at) {
+        const auto found = entries[at] ? rows.find(entries[at].get()) : rows.end();
+        after.push_back(found == rows.end() ? QModelIndex() : index(found->second, before[at].column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 int TResultsModel::rowCount(const QModelIndex& aParent) const { return aParent.isValid() ? 0 : fItemCount; }
@@ -186,7 +220,7 @@ QString TViewHelper::CountLabel(int aCount) const {
 }
 
 void TViewHelper::RebuildViewList(TSearch& aSearch) {
-    {
+    const auto rebuild = [this, &aSearch] {
         TCLock lock(aSearch.GetCriticalSection());
         TFilter& filter = aSearch.GetFilter();
         TCLock filterLock(filter.GetCriticalSection());
@@ -197,15 +231,24 @@ void TViewHelper::RebuildViewList(TSearch& aSearch) {
             filter.Execute(&aSearch.GetSearchResults().Items());
         }
         if (fSort) filter.ReorderResults(fSort);
+    };
+    if (fModel.Search() == &aSearch) {
+        fModel.ReorderRows(rebuild);
+    } else {
+        rebuild();
+        fModel.SetSearch(&aSearch);
     }
-    if (fModel.Search() != &aSearch) fModel.SetSearch(&aSearch);
     ShowViewListCount(aSearch);
 }
 
 void TViewHelper::SortViewList(TSearch& aSearch) {
     if (fSort) {
-        TCLock lock(aSearch.GetCriticalSection());
-        aSearch.GetFilter().ReorderResults(fSort);
+        const auto sort = [this, &aSearch] {
+            TCLock lock(aSearch.GetCriticalSection());
+            aSearch.GetFilter().ReorderResults(fSort);
+        };
+        if (fModel.Search() == &aSearch) fModel.ReorderRows(sort);
+        else sort();
     }
     fModel.Repaint();
 }

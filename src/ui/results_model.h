@@ -36,6 +36,9 @@ public:
     void SetItemCount(int aCount);
     // Every shown row may have changed (checked marks, colours, favourites).
     void Repaint();
+    // aReorder puts the view list in another order (a sort, a new filter run): the current
+    // row and the selection stay with their entries, and drop those that left the list.
+    void ReorderRows(const std::function<void()>& aReorder);
 
     // The row colours; without them rows keep the system colours.
     void SetColorSettings(const TColorSettings* aColors) { fColors = aColors; }

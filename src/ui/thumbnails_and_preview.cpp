@@ -5,6 +5,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QPointer>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -70,8 +71,15 @@ void TThumbnailsAndPreview::CreateGrid(QVBoxLayout& aResultsLayout) {
         });
         rkvThumbnailedResults->SetDownloads(fDownloads.get());
     }
-    const int listPosition = aResultsLayout.indexOf(fContext.list);
-    aResultsLayout.insertWidget(listPosition + 1, rkvThumbnailedResults, 1);
+    // The grid takes the list's place: beside it in whatever holds it (the splitter with the notes).
+    if (auto* holder = qobject_cast<QSplitter*>(parent)) {
+        const int listPosition = holder->indexOf(fContext.list);
+        holder->insertWidget(listPosition + 1, rkvThumbnailedResults);
+        holder->setStretchFactor(listPosition + 1, 1);
+    } else {
+        const int listPosition = aResultsLayout.indexOf(fContext.list);
+        aResultsLayout.insertWidget(listPosition + 1, rkvThumbnailedResults, 1);
+    }
     MirrorGridSelection();
 
     QWidget* checks = fContext.resultsList->cbShowFavourites->parentWidget();

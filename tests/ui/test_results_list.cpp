@@ -73,6 +73,39 @@ private slots:
         QCOMPARE(window.view().horizontalHeader()->sortIndicatorSection(), 2);
     }
 
+    void theCurrentRowFollowsItsEntryWhenTheListIsSorted() {
+        TResultsWindow window(PricedAds());
+        QTableView& view = window.view();
+        QVERIFY(QTest::qWaitForWindowExposed(window.run.window.get()));
+        const int before = window.RowOf("sofa");
+        QVERIFY(before >= 0);
+        view.setCurrentIndex(window.model().index(before, TResultsModel::cCaptionColumn));
+        QCOMPARE(window.list().GetSelectedEntry(), window.Entry("sofa"));
+
+        int moves = 0;
+        int previous = before;
+        for (const bool ascending : {false, true}) {  // a first click sorts falling, the next rising
+            window.ClickHeader(TResultsModel::cPriceColumn);
+            QCOMPARE(window.list().SortIndex(), TResultsModel::cPriceColumn);
+            QCOMPARE(window.list().SortAscending(), ascending);
+            const int after = window.RowOf("sofa");
+            QCOMPARE(after, ascending ? 3 : 0);  // the dearest ad is at an end of the list
+            if (after != previous) ++moves;
+            previous = after;
+            QVERIFY(view.currentIndex().isValid());
+            QCOMPARE(view.currentIndex().row(), after);
+            QCOMPARE(view.currentIndex().siblingAtColumn(TResultsModel::cCaptionColumn).data().toString(),
+                     QString("sofa"));
+            const QModelIndexList selected = view.selectionModel()->selectedRows();
+            QCOMPARE(selected.size(), 1);
+            QCOMPARE(selected.first().row(), after);
+            QCOMPARE(window.list().GetSelectedEntry(), window.Entry("sofa"));
+            QVERIFY(window.Entry("sofa")->GetChecked());
+            QVERIFY(!window.Entry("lamp")->GetChecked());
+        }
+        QVERIFY(moves > 0);  // the row did move, so the checks above were about following it
+    }
+
     void defaultOrderPutsNewFirstThenDatesThenFallingPostingIds() {
         TResultsWindow window({{.name = "old id5", .date = "Dec 9", .link = "http://sfbay.craigslist.org/bik/5.html"},
                                {.name = "new older", .date = "Nov 2", .isNew = true},

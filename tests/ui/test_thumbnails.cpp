@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <QStringListModel>
 #include <QCheckBox>
@@ -362,6 +363,31 @@ private slots:
         QVERIFY(views.cbViewAsThumbnails->isChecked());
         QVERIFY(views.rkvThumbnailedResults->isVisibleTo(again.window.get()));
         QVERIFY(!again.window->lvResults->isVisibleTo(again.window.get()));
+    }
+    void theGridTakesTheListsPlaceBelowTheCountAndToolbar() {
+        test::TResultsWindow window({{"sofa"}, {"table"}, {"lamp"}});
+        TformMain& form = *window.run.window;
+        TThumbnailsAndPreview& views = *form.ThumbnailsAndPreview();
+        views.wbPreview->IsActive = [] { return false; };
+        form.resize(1000, 760);
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCoreApplication::processEvents();
+        const QRect listPlace(form.lvResults->mapTo(&form, QPoint(0, 0)), form.lvResults->size());
+        QVERIFY(listPlace.height() > 200);
+
+        views.cbViewAsThumbnails->click();
+        QCoreApplication::processEvents();
+        QWidget& grid = *views.rkvThumbnailedResults;
+        QVERIFY(grid.isVisible());
+        const QRect gridPlace(grid.mapTo(&form, QPoint(0, 0)), grid.size());
+        QCOMPARE(gridPlace, listPlace);
+        const QWidget& toolbar = *form.ResultsList()->Panel15;
+        QVERIFY(gridPlace.top() >= form.lblResultsCount->mapTo(&form, QPoint(0, form.lblResultsCount->height())).y());
+        QVERIFY(gridPlace.top() >= toolbar.mapTo(&form, QPoint(0, toolbar.height())).y());
+
+        views.cbViewAsThumbnails->click();  // and the list comes back to the same place
+        QCoreApplication::processEvents();
+        QCOMPARE(QRect(form.lvResults->mapTo(&form, QPoint(0, 0)), form.lvResults->size()), listPlace);
     }
     void aCellClickedInTheGridIsTheSelectedResult() {
         test::TResultsWindow window({{"sofa"}, {"table"}, {"lamp"}});
