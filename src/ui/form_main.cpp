@@ -912,10 +912,10 @@ void TformMain::PauseSearching() {
 }
 
 void TformMain::ClearResults() {
+    // The menu item does what the results toolbar's erase button does.
     TSearch* search = CurrentSearch();
     if (!search || search->GetSearching()) return;
-    search->FillOldResults(true);
-    fViewHelper->RebuildViewList(*search);
+    fResultsList->EraseResults();
 }
 
 void TformMain::SaveMySearches(bool aFromUser) {
