@@ -258,11 +258,21 @@ void ProcessPendingMessages() {
 }
 }  // namespace
 
+TSearch* TSession::SearchAt(size_t aIndex) const {
+    if (!FMySearches) return nullptr;
+    const auto& searches = FMySearches->GetAllSearches();
+    return aIndex < searches.size() ? searches[aIndex].get() : nullptr;
+}
+
 bool TSession::StopAllSearches(bool aWait) {
-    if (!FMySearches) return false;
+    // The messages handled between two searches may rebuild the list (saving puts it in tab
+    // order) or free it (an exit goes on as soon as the last run has stopped), so the list is
+    // looked up afresh at every step instead of being walked with an iterator.
     bool anyRunning = false;
-    for (const auto& search : FMySearches->GetAllSearches()) {
+    for (size_t i = 0;; ++i) {
         ProcessPendingMessages();
+        TSearch* search = SearchAt(i);
+        if (!search) break;
         if (!search->GetSearching()) continue;
         anyRunning = true;
         search->StopSearch();
@@ -271,8 +281,10 @@ bool TSession::StopAllSearches(bool aWait) {
     // A running site thread still uses its search: wait until every one has let go.
     for (bool stillRunning = true; stillRunning;) {
         stillRunning = false;
-        for (const auto& search : FMySearches->GetAllSearches()) {
+        for (size_t i = 0;; ++i) {
             ProcessPendingMessages();
+            TSearch* search = SearchAt(i);
+            if (!search) break;
             if (!search->GetSearching()) continue;
             stillRunning = true;
             search->StopSearch();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@ class TCategories;
 class TGSMNetworks;
 class TObjectsStorage;
 class TPlaces;
+class TSearch;
 class TSearches;
 class TSettings;
 class TSiteCategories;
@@ -96,6 +98,8 @@ public:
     IUserNotifier& GetNotifier() const { return fNotifier; }
 
 private:
+    // The search at aIndex of the user's list as it is now; null past its end or without a list.
+    TSearch* SearchAt(size_t aIndex) const;
     friend class TInitSessionThread;
     friend class TFinishSessionThread;
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "app/registry.h"
@@ -9,6 +10,8 @@
 #include "engine/synchronizator.h"
 #include "model/objects_storage.h"
 #include "model/places.h"
+#include "model/search.h"
+#include "model/searches.h"
 #include "support/test_support.h"
 
 using namespace trawlix;
@@ -69,6 +72,23 @@ protected:
 };
 
 }  // namespace
+
+TEST_F(SessionTest, StoppingAllSearchesCopesWithTheListChangingMeanwhile) {
+    RunSession([](TSession& session) {
+        TSearches& searches = *session.GetMySearches();
+        for (int i = 0; i < 3; ++i) searches.AddSearch(std::make_unique<TSearch>());
+        // Stopping serves the main-thread queue between searches; a call there may free the
+        // searches, as the exit does once the last run has stopped.
+        TSynchronizator::GetInstance().SynchronizeNonBlocking(
+            [&searches](const std::string&) {
+                while (!searches.GetAllSearches().empty())
+                    searches.DeleteSearch(searches.GetAllSearches().front().get());
+            },
+            {});
+        EXPECT_FALSE(session.StopAllSearches(true)) << "no search was running";
+        EXPECT_TRUE(searches.GetAllSearches().empty()) << "the queued call ran while stopping";
+    });
+}
 
 TEST_F(SessionTest, FirstStartCreatesTheDataFolderAndUpgradesTheDatabase) {
     std::string databaseAtStart;
