@@ -3,12 +3,18 @@
 // A small place tree and category tree with Craigslist records, searches built on them,
 // and a run environment with a settable clock: what the search-run and Craigslist tests share.
 #include <atomic>
+#include <chrono>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/proxy_settings.h"
+#include "engine/download.h"
+#include "engine/http_client.h"
 #include "engine/search_run_environment.h"
+#include "engine/synchronizator.h"
 #include "model/categories.h"
 #include "model/places.h"
 #include "model/property_container.h"
@@ -78,6 +84,57 @@ struct TRunTrees {
 };
 
 // Installs a run environment for the life of the object, with settings the test can change.
+// While it lives, every site's downloads go through the site simulator listening on aPort,
+// aLoop serves the main thread, and the fall-back transfer keeps its files in aScratch.
+class TScopedSimulatorDownloads {
+public:
+    TScopedSimulatorDownloads(int aPort, THeadlessMainLoop& aLoop, const std::filesystem::path& aScratch) {
+        SetMainThreadBinding(&aLoop);
+        fProxy.SetEnabled(true);
+        fProxy.SetHost("127.0.0.1");
+        fProxy.SetPort(aPort);
+        CreateSiteDownloaders(fProxy);
+        SetDownloadScratchFolder(aScratch.string());
+    }
+    ~TScopedSimulatorDownloads() {
+        ReleaseSiteDownloaders();
+        SetDownloadScratchFolder("");
+        SetMainThreadBinding(nullptr);
+    }
+    TScopedSimulatorDownloads(const TScopedSimulatorDownloads&) = delete;
+    TScopedSimulatorDownloads& operator=(const TScopedSimulatorDownloads&) = delete;
+
+private:
+    TProxySettings fProxy;
+};
+
+// Runs aSearch as the start button does and serves aLoop until the run ends; what the run
+// tells the user goes to aErrors. False when it did not end within aTimeout.
+inline bool RunSearchToEnd(TSearch& aSearch, THeadlessMainLoop& aLoop, std::vector<std::string>& aErrors,
+                           std::chrono::seconds aTimeout = std::chrono::seconds(30)) {
+    std::mutex mutex;
+    bool stopped = false;
+    aSearch.OnSearchStopped = [&](TSearch&) {
+        std::lock_guard lock(mutex);
+        stopped = true;
+    };
+    aSearch.OnError = [&](TSearch&, const std::string& aText) {
+        std::lock_guard lock(mutex);
+        aErrors.push_back(aText);
+    };
+    aSearch.FillOldResults(aSearch.GetClearOldResults());
+    aSearch.Search(nullptr, nullptr, true);
+    const bool ended = aLoop.RunUntil(
+        [&] {
+            std::lock_guard lock(mutex);
+            return stopped;
+        },
+        aTimeout);
+    aSearch.OnSearchStopped = nullptr;
+    aSearch.OnError = nullptr;
+    return ended;
+}
+
 class TScopedRunEnvironment {
 public:
     explicit TScopedRunEnvironment(const TPlaces* aPlaces) {

@@ -78,18 +78,7 @@ protected:
     void SetUp() override {
         fSim.ClearRequests();
         fSim.ClearFaults();
-        SetMainThreadBinding(&fLoop);
-        fProxy.SetEnabled(true);
-        fProxy.SetHost("127.0.0.1");
-        fProxy.SetPort(fSim.Port());
-        CreateSiteDownloaders(fProxy);
-        SetDownloadScratchFolder(fData.Path().string());
         fEnvironment.now = EncodeDate(2024, 3, 12) + 0.5;
-    }
-    void TearDown() override {
-        ReleaseSiteDownloaders();
-        SetDownloadScratchFolder("");
-        SetMainThreadBinding(nullptr);
     }
 
     // Runs the search as the start button (or the alert timer) does and waits for its end.
@@ -122,8 +111,8 @@ protected:
     test::TSiteSimulator& fSim = *gSim;
     test::TScopedEnv fHttpProxy{"http_proxy", "http://127.0.0.1:" + std::to_string(gSim->Port())};
     THeadlessMainLoop fLoop;
-    TProxySettings fProxy;
     test::TempDir fData;
+    test::TScopedSimulatorDownloads fDownloads{gSim->Port(), fLoop, fData.Path()};
     test::TRunTrees fTrees;
     test::TScopedRunEnvironment fEnvironment{&fTrees.places};
 };

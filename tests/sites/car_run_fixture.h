@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -69,48 +68,12 @@ protected:
     void SetUp() override {
         fSim.ClearRequests();
         fSim.ClearFaults();
-        SetMainThreadBinding(&fLoop);
-        fProxy.SetEnabled(true);
-        fProxy.SetHost("127.0.0.1");
-        fProxy.SetPort(fSim.Port());
-        CreateSiteDownloaders(fProxy);
-        SetDownloadScratchFolder(fData.Path().string());
-    }
-    void TearDown() override {
-        ReleaseSiteDownloaders();
-        SetDownloadScratchFolder("");
-        SetMainThreadBinding(nullptr);
     }
 
     // Runs the search as the start button does and waits for its end.
-    void Run(TSearch& aSearch) {
-        std::mutex mutex;
-        bool stopped = false;
-        aSearch.OnSearchStopped = [&](TSearch&) {
-            std::lock_guard lock(mutex);
-            stopped = true;
-        };
-        aSearch.OnError = [this](TSearch&, const std::string& aText) {
-            std::lock_guard lock(fErrorsMutex);
-            fErrors.push_back(aText);
-        };
-        aSearch.FillOldResults(aSearch.GetClearOldResults());
-        aSearch.Search(nullptr, nullptr, true);
-        const bool ended = fLoop.RunUntil(
-            [&] {
-                std::lock_guard lock(mutex);
-                return stopped;
-            },
-            std::chrono::seconds(30));
-        aSearch.OnSearchStopped = nullptr;
-        aSearch.OnError = nullptr;
-        ASSERT_TRUE(ended) << "the run did not end";
-    }
-    // What the runs told the user, from their worker threads.
-    std::vector<std::string> Errors() {
-        std::lock_guard lock(fErrorsMutex);
-        return fErrors;
-    }
+    void Run(TSearch& aSearch) { ASSERT_TRUE(RunSearchToEnd(aSearch, fLoop, fErrors)) << "the run did not end"; }
+    // What the runs told the user.
+    const std::vector<std::string>& Errors() const { return fErrors; }
     std::vector<std::string> RequestedUrls() const {
         std::vector<std::string> urls;
         for (const auto& request : fSim.Requests()) urls.push_back(request.url);
@@ -139,10 +102,9 @@ protected:
     TSiteSimulator& fSim = *gSim;
     TScopedEnv fHttpProxy{"http_proxy", "http://127.0.0.1:" + std::to_string(gSim->Port())};
     THeadlessMainLoop fLoop;
-    std::mutex fErrorsMutex;
     std::vector<std::string> fErrors;
-    TProxySettings fProxy;
     TempDir fData;
+    TScopedSimulatorDownloads fDownloads{gSim->Port(), fLoop, fData.Path()};
     TCarTrees fTrees;
     TScopedRunEnvironment fEnvironment{&fTrees.places};
 };

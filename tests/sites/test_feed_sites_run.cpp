@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <mutex>
 #include <string>
 #include <vector>
 #include <utility>
@@ -75,37 +74,12 @@ protected:
 
     void SetUp() override {
         fSim.ClearRequests();
-        SetMainThreadBinding(&fLoop);
-        fProxy.SetEnabled(true);
-        fProxy.SetHost("127.0.0.1");
-        fProxy.SetPort(fSim.Port());
-        CreateSiteDownloaders(fProxy);
-        SetDownloadScratchFolder(fData.Path().string());
         fEnvironment.now = EncodeDate(2024, 3, 12) + 0.5;
-    }
-    void TearDown() override {
-        ReleaseSiteDownloaders();
-        SetDownloadScratchFolder("");
-        SetMainThreadBinding(nullptr);
     }
 
     // Runs the search as the start button does and waits for its end.
     void Run(TSearch& aSearch) {
-        bool stopped = false;
-        aSearch.OnSearchStopped = [&](TSearch&) { stopped = true; };
-        aSearch.OnError = [this](TSearch&, const std::string& aText) {
-            std::lock_guard lock(fErrorsMutex);
-            fErrors.push_back(aText);
-        };
-        aSearch.FillOldResults(aSearch.GetClearOldResults());
-        aSearch.Search(nullptr, nullptr, true);
-        ASSERT_TRUE(fLoop.RunUntil([&] { return stopped; }, 20s)) << "the run did not end";
-        aSearch.OnSearchStopped = nullptr;
-        aSearch.OnError = nullptr;
-    }
-    std::vector<std::string> Errors() {
-        std::lock_guard lock(fErrorsMutex);
-        return fErrors;
+        ASSERT_TRUE(test::RunSearchToEnd(aSearch, fLoop, fErrors, 20s)) << "the run did not end";
     }
     std::vector<std::string> RequestedUrls() const {
         std::vector<std::string> urls;
@@ -134,14 +108,13 @@ protected:
         return ads;
     }
 
-    std::mutex fErrorsMutex;
-    std::vector<std::string> fErrors;  // what the run told the user, from its worker threads
     static inline std::unique_ptr<test::TSiteSimulator> gSim;
     test::TSiteSimulator& fSim = *gSim;
     test::TScopedEnv fHttpProxy{"http_proxy", "http://127.0.0.1:" + std::to_string(gSim->Port())};
     THeadlessMainLoop fLoop;
-    TProxySettings fProxy;
     test::TempDir fData;
+    test::TScopedSimulatorDownloads fDownloads{gSim->Port(), fLoop, fData.Path()};
+    std::vector<std::string> fErrors;  // what the runs told the user
     test::TFeedTrees fTrees;
     test::TScopedRunEnvironment fEnvironment{&fTrees.places};
 };
@@ -191,7 +164,7 @@ TEST_F(FeedSitesRunTest, AnUnknownBackpageCategoryEndsOnlyTheBackpageRun) {
     EXPECT_EQ(RequestedUrls(), ebay) << "nothing is fetched for Backpage";
     EXPECT_EQ(KeptAds(*search, ssEBay), ExpectedAds(ebay));
     EXPECT_FALSE(search->GetSearching());
-    EXPECT_EQ(Errors(), (std::vector<std::string>{"The Backpage category \"999\" is not known."}))
+    EXPECT_EQ(fErrors, (std::vector<std::string>{"The Backpage category \"999\" is not known."}))
         << "the user hears why Backpage gave nothing";
 }
 
