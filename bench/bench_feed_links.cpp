@@ -4,14 +4,15 @@
 #include <memory>
 #include <string>
 
-#include "engine/search_run_environment.h"
-#include "engine/search_thread.h"
 #include "model/categories.h"
 #include "model/place_selection.h"
 #include "model/places.h"
 #include "model/property_container.h"
 #include "model/search.h"
+#include "run/search_run_environment.h"
+#include "run/search_thread.h"
 #include "sites/backpage_site_search.h"
+#include "sites/site_search_factory.h"
 
 namespace {
 
@@ -61,14 +62,15 @@ std::unique_ptr<TSearch> MakeWideSearch(TSiteSearchEnum aSite) {
 
 void BM_FeedLinks(benchmark::State& aState) {
     const auto site = static_cast<TSiteSearchEnum>(aState.range(0));
-    auto environment = std::make_shared<TSearchRunEnvironment>(*SessionRunEnvironment());
+    InstallSiteSearchFactory();
+    auto environment = std::make_shared<TSearchRunEnvironment>();
     environment->places = [] { return &Data().places; };
     SetSearchRunEnvironment(environment);
     auto search = MakeWideSearch(site);
     TBaseSearchThread thread(std::make_unique<TBaseResultsParser>(), false);
     size_t links = 0;
     for (auto _ : aState) {
-        const auto list = search->GetSiteSearch(site)->MakeSearchLinks(thread);
+        const auto list = SiteSearchRun(*search, site)->MakeSearchLinks(thread);
         links = list.size();
         benchmark::DoNotOptimize(list.data());
     }

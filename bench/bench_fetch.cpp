@@ -1,8 +1,8 @@
 // Fetching small pages from the site simulator through one kept-alive client.
 #include <benchmark/benchmark.h>
 
-#include "app/proxy_settings.h"
 #include "engine/http_client.h"
+#include "engine/proxy_settings.h"
 // Benchmarks link the core library only, so the simulator helper is compiled in here.
 #include "support/sitesim_fixture.cpp"
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "engine/craig_results_parser.h"
 #include "engine/results_parser.h"
+#include "sites/craig_results_parser.h"
 
 namespace {
 

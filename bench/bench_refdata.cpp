@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "mail/gsm_networks.h"
 #include "model/categories.h"
+#include "model/gsm_networks.h"
 #include "model/places.h"
 #include "model/zip_codes.h"
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "mail/filter.h"
 #include "model/entry_sorting.h"
+#include "model/filter.h"
 
 namespace {
 

@@ -6,15 +6,16 @@
 #include <fstream>
 #include <string>
 
-#include "app/proxy_settings.h"
 #include "engine/download.h"
 #include "engine/http_client.h"
-#include "engine/search_run_environment.h"
+#include "engine/proxy_settings.h"
 #include "engine/synchronizator.h"
 #include "model/categories.h"
 #include "model/place_selection.h"
 #include "model/places.h"
 #include "model/search.h"
+#include "run/search_run_environment.h"
+#include "sites/site_search_factory.h"
 // Benchmarks link the core library only, so the simulator helper is compiled in here.
 #include "support/sitesim_fixture.cpp"
 
@@ -50,7 +51,8 @@ TReferenceData& Data() {
 }
 
 void InstallEnvironment() {
-    auto environment = std::make_shared<TSearchRunEnvironment>(*SessionRunEnvironment());
+    InstallSiteSearchFactory();
+    auto environment = std::make_shared<TSearchRunEnvironment>();
     environment->places = [] { return &Data().places; };
     environment->showUnreachableURLErrors = [] { return false; };
     environment->craigslistDomain = [] { return std::string("craigslist.org"); };
@@ -98,7 +100,7 @@ void BM_RunOf200LinksWith20msPages(benchmark::State& state) {
         search->Search(nullptr, nullptr, true);
         loop.RunUntil([&] { return stopped; }, std::chrono::minutes(2));
         state.PauseTiming();
-        pages += search->GetSiteSearch(ssCraigslist)->GetPagesFetched();
+        pages += SiteSearchRun(*search, ssCraigslist)->GetPagesFetched();
         if (search->GetSearchResults().size() != 200 * 20) state.SkipWithError("the run did not find every ad");
         state.ResumeTiming();
     }

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/settings.h"
-#include "mail/filter.h"
+#include "model/filter.h"
 #include "model/search.h"
 #include "ui/results_model.h"
 

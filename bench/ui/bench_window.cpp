@@ -17,9 +17,9 @@
 #include <memory>
 
 #include "app/platform.h"
-#include "app/proxy_settings.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "engine/proxy_settings.h"
 #include "model/categories.h"
 #include "model/searches.h"
 #include "support/sitesim_fixture.h"

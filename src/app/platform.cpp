@@ -11,7 +11,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/version.h"
+#include "model/version.h"
 
 namespace trawlix::platform {
 

@@ -1,14 +1,18 @@
-#include "app/proxy_settings.h"
+#include "app/proxy_settings_storage.h"
+
 #include "app/registry.h"
+#include "engine/proxy_settings.h"
 
 namespace trawlix {
 
-// The proxy settings live in the settings key as one multi-line text value.
-void TProxySettings::Load(const TRegistry& aRegistry) {
+// The proxy settings live in the settings file as one multi-line text value.
+void LoadProxySettings(TProxySettings& aSettings, const TRegistry& aRegistry) {
     auto value = aRegistry.GetValue("ProxySettings");
-    if (value && value->kind == TRegistry::TKind::String) FromText(value->text);
+    if (value && value->kind == TRegistry::TKind::String) aSettings.FromText(value->text);
 }
 
-void TProxySettings::Save(TRegistry& aRegistry) const { aRegistry.WriteString("ProxySettings", ToText()); }
+void SaveProxySettings(const TProxySettings& aSettings, TRegistry& aRegistry) {
+    aRegistry.WriteString("ProxySettings", aSettings.ToText());
+}
 
 }  // namespace trawlix

@@ -9,15 +9,17 @@
 #include "app/user_notifier.h"
 #include "engine/download.h"
 #include "engine/http_client.h"
-#include "engine/image_downloader.h"
 #include "engine/synchronizator.h"
 #include "engine/threads.h"
-#include "mail/gsm_networks.h"
 #include "model/categories.h"
+#include "model/gsm_networks.h"
 #include "model/objects_storage.h"
 #include "model/places.h"
 #include "model/searches.h"
 #include "model/zip_codes.h"
+#include "run/image_downloader.h"
+#include "run/search_run_environment.h"
+#include "sites/site_search_factory.h"
 
 namespace trawlix {
 
@@ -120,6 +122,23 @@ TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
     SetDownloadScratchFolder(fDataFolder.string());
     CreateSiteDownloaders(FSettings->GetProxySettings());
     fImageDownloader = std::make_unique<TImageDownloader>(FSettings->GetProxySettings());
+    InstallSiteSearchFactory();
+    fPreviousRunEnvironment = SetSearchRunEnvironment(MakeRunEnvironment());
+}
+
+std::shared_ptr<TSearchRunEnvironment> TSession::MakeRunEnvironment() const {
+    auto environment = std::make_shared<TSearchRunEnvironment>();
+    environment->places = [this] { return GetPlaces(); };
+    environment->backpageCategories = [this] { return GetBackpageCategories(); };
+    const TSettings& settings = GetSettings();
+    environment->showUnreachableURLErrors = [&settings] { return settings.GetShowUnreachableURLErrors(); };
+    environment->craigslistDomain = [&settings] { return settings.GetCraigslistDomain(); };
+    environment->oodleDomain = [&settings] { return settings.GetOodleDomain(); };
+    environment->eBayClassifiedsDomain = [&settings] { return settings.GetEBayClassifiedsDomain(); };
+    environment->carsComHost = [&settings] { return settings.GetCarsComDomain(); };
+    environment->autotraderHost = [&settings] { return settings.GetAutotraderDomain(); };
+    environment->canShowResults = [this] { return GetOnline() && GetStatus() != kStatusDisconnecting; };
+    return environment;
 }
 
 void TSession::OpenStorage() {
@@ -355,6 +374,8 @@ TSession::~TSession() {
     if (GetInitialized() && !fFinished) FinishSession(false);
     if (FInitSessionThread) WaitServingMainThread(*FInitSessionThread);
     if (fFinishSessionThread) WaitServingMainThread(*fFinishSessionThread);
+    // Nothing runs any more: the environment that reads this session goes before its parts.
+    SetSearchRunEnvironment(std::move(fPreviousRunEnvironment));
     fZIPCodes.reset();
     // Its workers' clients read the proxy settings: they go before the settings do.
     fImageDownloader.reset();

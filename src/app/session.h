@@ -23,6 +23,7 @@ class TZIPCodes;
 class TInitSessionThread;
 class TFinishSessionThread;
 class TImageDownloader;
+struct TSearchRunEnvironment;
 
 // The local user the program always works as.
 struct TCSUser {
@@ -96,6 +97,9 @@ public:
     const std::filesystem::path& GetProgramsFolder() const { return fProgramsFolder; }
     std::filesystem::path GetDatabaseFile() const { return fDataFolder / "object_storage.cur"; }
     IUserNotifier& GetNotifier() const { return fNotifier; }
+    // What runs and site adapters read of this session: its places, Backpage categories,
+    // host settings and state. The session installs it when it is made.
+    std::shared_ptr<TSearchRunEnvironment> MakeRunEnvironment() const;
 
 private:
     // The search at aIndex of the user's list as it is now; null past its end or without a list.
@@ -139,6 +143,8 @@ private:
     bool fFinished = false;
     std::filesystem::path fDataFolder;
     std::filesystem::path fProgramsFolder;
+    // The run environment this session replaced, put back when it goes.
+    std::shared_ptr<const TSearchRunEnvironment> fPreviousRunEnvironment;
 };
 
 // The session of this run, or null before it is built and after it is freed.

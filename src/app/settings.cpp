@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/proxy_settings_storage.h"
+
 namespace trawlix {
 
 namespace {
@@ -346,7 +348,7 @@ void TSettings::LoadSettings() {
     ReadFields(fRegistry);
     fColorSettings.Load(fRegistry);
     fColumnsSettings.Load(fRegistry);
-    fProxySettings.Load(fRegistry);
+    LoadProxySettings(fProxySettings, fRegistry);
     fAutoStart = ReadAutoStartEntry();
 }
 
@@ -356,7 +358,7 @@ void TSettings::SaveSettings() {
     WriteFields(fRegistry);
     fColorSettings.Save(fRegistry);
     fColumnsSettings.Save(fRegistry);
-    fProxySettings.Save(fRegistry);
+    SaveProxySettings(fProxySettings, fRegistry);
     fRegistry.Save();
 }
 
@@ -383,7 +385,7 @@ TRegistry TSettings::Snapshot() const {
     WriteFields(copy);
     fColorSettings.Save(copy);
     fColumnsSettings.Save(copy);
-    fProxySettings.Save(copy);
+    SaveProxySettings(fProxySettings, copy);
     return copy;
 }
 

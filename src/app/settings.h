@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/proxy_settings.h"
 #include "app/registry.h"
 #include "engine/critical_section.h"
+#include "engine/proxy_settings.h"
 
 namespace trawlix {
 

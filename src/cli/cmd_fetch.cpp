@@ -39,7 +39,7 @@ int Fetch(CommandContext& aContext) {
     std::optional<std::string> siteName = args.Value("--site");
     std::vector<std::string> positionals = args.Positionals();
     if (positionals.size() != 1) throw UsageError("fetch takes one URL");
-    ICHTTPCLient client;
+    ICHTTPClient client;
     if (siteName) {
         TSiteSearchEnum site = SiteNamed(*siteName);
         client = GetSiteDownloader(site);

@@ -8,11 +8,11 @@
 
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
-#include "engine/autotrader_results_parser.h"
-#include "engine/cars_com_results_parser.h"
-#include "engine/craig_results_parser.h"
 #include "engine/keyword_syntax.h"
 #include "engine/results_parser.h"
+#include "sites/autotrader_results_parser.h"
+#include "sites/cars_com_results_parser.h"
+#include "sites/craig_results_parser.h"
 
 namespace trawlix::cli {
 

@@ -7,8 +7,8 @@
 #include "app/session.h"
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
-#include "mail/gsm_networks.h"
 #include "model/categories.h"
+#include "model/gsm_networks.h"
 #include "model/places.h"
 #include "model/zip_codes.h"
 

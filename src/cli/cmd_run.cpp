@@ -16,13 +16,15 @@
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
 #include "cli/search_arg.h"
-#include "engine/csv_export.h"
 #include "engine/results_parser.h"
-#include "engine/search_thread.h"
 #include "engine/synchronizator.h"
 #include "model/places.h"
 #include "model/search.h"
+#include "run/csv_export.h"
+#include "run/search_thread.h"
+#include "run/site_search_run.h"
 #include "sites/craig_site_search.h"
+#include "sites/posting_scrapers.h"
 
 namespace trawlix::cli {
 
@@ -47,8 +49,9 @@ int RunLinks(CommandContext& aContext) {
     TSearch& search = FindSearchArg(aContext, OneSearch(args, "links"));
     search.SetCalledFromUser(!automatic);
     search.ExpandLocations();
-    for (const auto& siteSearch : search.GetSiteSearches()) {
-        if (!siteSearch->GetDoSearch() || (onlySite && siteSearch->GetSite() != *onlySite)) continue;
+    for (const auto& part : search.GetSiteSearches()) {
+        TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
+        if (!siteSearch || !siteSearch->GetDoSearch() || (onlySite && siteSearch->GetSite() != *onlySite)) continue;
         // A thread that never starts: the links are made exactly as a run makes them.
         TBaseSearchThread thread(std::make_unique<TBaseResultsParser>(), false);
         for (const auto& link : siteSearch->MakeSearchLinks(thread))
@@ -186,8 +189,9 @@ int RunSearch(CommandContext& aContext) {
         }
     }
     int pages = 0;
-    for (const auto& siteSearch : search.GetSiteSearches())
-        if (siteSearch->GetDoSearch()) pages += siteSearch->GetPagesFetched();
+    for (const auto& part : search.GetSiteSearches())
+        if (const TSiteSearchRun* siteSearch = SiteSearchRun(part.get()); siteSearch && siteSearch->GetDoSearch())
+            pages += siteSearch->GetPagesFetched();
     std::lock_guard lock(outputMutex);
     progress.EndBar();
     if (json)
@@ -268,6 +272,7 @@ int RunExport(CommandContext& aContext) {
         entries = std::move(chosen);
     }
     options.downloadPage = DownloadEntryPage;
+    options.readPage = ReadPostingFields;
     const TPlaces* places = aContext.session->GetPlaces();
     options.placeLookup = [places](int aID) -> const TPlace* { return places ? places->GetPlaceByID(aID) : nullptr; };
     std::filesystem::path file = *out;

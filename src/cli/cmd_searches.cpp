@@ -8,10 +8,10 @@
 
 #include "app/session.h"
 #include "cli/cli_command.h"
-#include "cli/search_arg.h"
 #include "cli/json_writer.h"
-#include "mail/filter.h"
+#include "cli/search_arg.h"
 #include "model/categories.h"
+#include "model/filter.h"
 #include "model/place_selection.h"
 #include "model/places.h"
 #include "model/property_container.h"

@@ -3,14 +3,14 @@
 
 #include "app/session.h"
 #include "app/settings.h"
-#include "app/version.h"
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
-#include "mail/gsm_networks.h"
 #include "model/categories.h"
+#include "model/gsm_networks.h"
 #include "model/objects_storage.h"
 #include "model/places.h"
 #include "model/searches.h"
+#include "model/version.h"
 #include "model/zip_codes.h"
 
 namespace trawlix::cli {

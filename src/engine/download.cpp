@@ -117,7 +117,7 @@ void SetDownloadScratchFolder(const std::string& aDataFolder) {
     Scratch().folder = aDataFolder;
 }
 
-std::string DownloadFile(const std::string& aUrl, const ICHTTPCLient& aDownloader) {
+std::string DownloadFile(const std::string& aUrl, const ICHTTPClient& aDownloader) {
     try {
         if (aDownloader) {
             try {

@@ -12,7 +12,7 @@ void SetDownloadScratchFolder(const std::string& aDataFolder);
 // The page at aUrl as UTF-8 text, or an empty string on any failure; never raises.
 // Tries aDownloader first (when given), then a plain transfer that follows the
 // system's proxy environment (http_proxy, no_proxy) instead of the program's settings.
-std::string DownloadFile(const std::string& aUrl, const ICHTTPCLient& aDownloader);
+std::string DownloadFile(const std::string& aUrl, const ICHTTPClient& aDownloader);
 
 // A bare form POST of aParams to http://aServer/aToScript + aGetParams, through the
 // system's proxy environment. aServer may carry a port ("host:port"); port 80 otherwise.

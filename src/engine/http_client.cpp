@@ -235,8 +235,8 @@ namespace {
 
 struct TSharedClients {
     std::mutex mutex;
-    ICHTTPCLient vendor;
-    std::array<ICHTTPCLient, cSiteSearchCount> sites;
+    ICHTTPClient vendor;
+    std::array<ICHTTPClient, cSiteSearchCount> sites;
 };
 
 TSharedClients& SharedClients() {
@@ -261,7 +261,7 @@ void ReleaseSiteDownloaders() {
     for (auto& client : clients.sites) client.reset();
 }
 
-ICHTTPCLient GetSiteDownloader(TSiteSearchEnum aSite) {
+ICHTTPClient GetSiteDownloader(TSiteSearchEnum aSite) {
     int index = static_cast<int>(aSite);
     if (index < 0 || index >= cSiteSearchCount) return nullptr;
     TSharedClients& clients = SharedClients();
@@ -269,7 +269,7 @@ ICHTTPCLient GetSiteDownloader(TSiteSearchEnum aSite) {
     return clients.sites[index];
 }
 
-ICHTTPCLient GetVendorDownloader() {
+ICHTTPClient GetVendorDownloader() {
     TSharedClients& clients = SharedClients();
     std::lock_guard lock(clients.mutex);
     return clients.vendor;

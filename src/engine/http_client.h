@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/proxy_settings.h"
 #include "engine/critical_section.h"
+#include "engine/proxy_settings.h"
 #include "engine/site_search_enum.h"
 
 namespace trawlix {
@@ -57,13 +57,13 @@ private:
     TProxySettings& fProxySettings;
 };
 
-using ICHTTPCLient = std::shared_ptr<TCHttpClient>;
+using ICHTTPClient = std::shared_ptr<TCHttpClient>;
 
 // The shared clients: one per ad site (Craigslist asks for compressed pages) and one
 // for the vendor's services, created in that order.
 void CreateSiteDownloaders(TProxySettings& aProxySettings);
 void ReleaseSiteDownloaders();
-ICHTTPCLient GetSiteDownloader(TSiteSearchEnum aSite);
-ICHTTPCLient GetVendorDownloader();
+ICHTTPClient GetSiteDownloader(TSiteSearchEnum aSite);
+ICHTTPClient GetVendorDownloader();
 
 }  // namespace trawlix

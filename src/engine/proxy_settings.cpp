@@ -1,4 +1,4 @@
-#include "app/proxy_settings.h"
+#include "engine/proxy_settings.h"
 
 #include <algorithm>
 #include <cctype>

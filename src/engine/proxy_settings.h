@@ -6,8 +6,6 @@
 
 namespace trawlix {
 
-class TRegistry;
-
 // The proxy configuration shared by every HTTP client. Clients read it at every
 // request, so a change takes effect on the next request.
 class TProxySettings : public TThreadSafeObject {
@@ -33,10 +31,6 @@ public:
     std::string ToText() const;
     // Reads the stored text; missing lines read as empty, as the stored form says.
     void FromText(const std::string& aText);
-
-    // The value "ProxySettings" of the program's settings key; a missing value changes nothing.
-    void Load(const TRegistry& aRegistry);
-    void Save(TRegistry& aRegistry) const;
 
 private:
     bool fEnabled = false;

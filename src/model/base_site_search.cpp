@@ -1,5 +1,7 @@
 #include "model/base_site_search.h"
 
+#include <mutex>
+
 #include <pugixml.hpp>
 
 #include "model/objects_storage.h"
@@ -32,6 +34,28 @@ void TBaseSiteSearch::LoadFromDB(TObjectsStorage& aStorage, int aObjectID) {
 
 void TBaseSiteSearch::LoadFromXMLNode(const pugi::xml_node& aNode) {
     SetDoSearch(StorageTextToBool(aNode.attribute("do_search").as_string()));
+}
+
+namespace {
+
+std::mutex gFactoryMutex;
+TSiteSearchFactory gFactory;
+
+}  // namespace
+
+void SetSiteSearchFactory(TSiteSearchFactory aFactory) {
+    std::lock_guard lock(gFactoryMutex);
+    gFactory = std::move(aFactory);
+}
+
+std::unique_ptr<TBaseSiteSearch> MakeSiteSearch(TSiteSearchEnum aSite, TSearch* aParentSearch) {
+    TSiteSearchFactory factory;
+    {
+        std::lock_guard lock(gFactoryMutex);
+        factory = gFactory;
+    }
+    if (factory) return factory(aSite, aParentSearch);
+    return std::make_unique<TBaseSiteSearch>(aSite, aParentSearch);
 }
 
 bool SiteFromNumber(long long aNumber, TSiteSearchEnum& aSite) {

@@ -1,4 +1,4 @@
-#include "mail/filter.h"
+#include "model/filter.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>

@@ -1,4 +1,4 @@
-#include "mail/gsm_networks.h"
+#include "model/gsm_networks.h"
 
 #include <algorithm>
 #include <cstdint>

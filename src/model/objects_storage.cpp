@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "app/version.h"
+#include "model/version.h"
 
 namespace trawlix {
 

@@ -6,8 +6,8 @@
 #include <pugixml.hpp>
 
 #include "engine/keyword_syntax.h"
-#include "mail/filter.h"
 #include "model/categories.h"
+#include "model/filter.h"
 #include "model/objects_storage.h"
 #include "model/place_selection.h"
 #include "model/zip_codes.h"
@@ -72,7 +72,7 @@ TSearch::~TSearch() {
 void TSearch::CreateSiteSearches() {
     fSiteSearches.clear();
     for (int site = 0; site < cSiteSearchCount; ++site)
-        fSiteSearches.push_back(CreateSiteSearch(static_cast<TSiteSearchEnum>(site), this));
+        fSiteSearches.push_back(MakeSiteSearch(static_cast<TSiteSearchEnum>(site), this));
 }
 
 std::unique_ptr<TSearch> TSearch::CreateFromDB(TObjectsStorage& aStorage, int aDBObjectID,

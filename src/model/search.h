@@ -208,7 +208,7 @@ public:
     TCCriticalSection& GetCriticalSection() const { return fCriticalSection; }
     TCCriticalSection& GetSearchingCriticalSection() const { return fCriticalSectionSearching; }
 
-    // --- running (search_run.cpp) ---
+    // --- running (run/search_run.cpp) ---
     // Starts a run on the main thread: one thread per switched-on site. aResultsList, when
     // given, receives the new results instead of the search's own list.
     void Search(IResultsViewHelper* aResultsViewHelper, TResultList* aResultsList, bool aCalledFromUser);

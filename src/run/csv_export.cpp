@@ -1,4 +1,4 @@
-#include "engine/csv_export.h"
+#include "run/csv_export.h"
 
 #include <cmath>
 #include <cstdio>
@@ -8,7 +8,6 @@
 
 #include "engine/download.h"
 #include "engine/http_client.h"
-#include "engine/posting_scrapers.h"
 #include "model/places.h"
 
 namespace trawlix {
@@ -52,15 +51,14 @@ bool NeedsPage(const TEntry& aEntry, const TExportColumns& aColumns) {
            (aColumns.contact && aEntry.GetContact().empty()) || aColumns.imageURL;
 }
 
-TPostingSource SourceOf(const TEntry& aEntry) {
-    return aEntry.GetFromSite() == ssCraigslist ? TPostingSource::Craigslist : TPostingSource::OtherSite;
-}
-
 std::string EntryLine(const IEntry& aEntry, const TExportOptions& aOptions) {
     const TExportColumns& columns = aOptions.columns;
     const TEntry& entry = *aEntry;
-    std::string page;
-    if (NeedsPage(entry, columns) && aOptions.downloadPage) page = aOptions.downloadPage(aEntry);
+    TPostingFields fromPage;
+    if (NeedsPage(entry, columns) && aOptions.downloadPage && aOptions.readPage) {
+        const std::string page = aOptions.downloadPage(aEntry);
+        if (!page.empty()) fromPage = aOptions.readPage(aEntry, page);
+    }
     const TPlace* place = nullptr;
     if ((columns.latitude || columns.longitude) && aOptions.placeLookup)
         place = aEntry->GetLocation(aOptions.placeLookup);
@@ -74,14 +72,13 @@ std::string EntryLine(const IEntry& aEntry, const TExportOptions& aOptions) {
     if (columns.longitude) line.Add(place ? CoordinateText(place->GetLongitude()) : "");
     if (columns.category) line.Add(entry.GetCategoryString());
     if (columns.description)
-        line.Add(!entry.GetDescription().empty() ? entry.GetDescription()
-                                                        : (page.empty() ? "" : GetEntryDescription(SourceOf(entry), page)));
+        line.Add(!entry.GetDescription().empty() ? entry.GetDescription() : fromPage.description);
     if (columns.contact) {
         const std::string contact = entry.GetContact();
-        line.Add(!contact.empty() ? contact : (page.empty() ? "" : GetEntryEmail(SourceOf(entry), page)));
+        line.Add(!contact.empty() ? contact : fromPage.email);
     }
     if (columns.adURL) line.Add(entry.GetLink());
-    if (columns.imageURL) line.Add(page.empty() ? "" : GetEntryImageURLs(SourceOf(entry), page));
+    if (columns.imageURL) line.Add(fromPage.imageURLs);
     if (columns.favoriteNote) {
         const auto* favourite = dynamic_cast<const TFavourite*>(&entry);
         line.Add(favourite ? favourite->GetNote() : "");

@@ -25,11 +25,22 @@ struct TExportColumns {
     bool favoriteNote = false;
 };
 
+// What the export reads off an ad's page for the columns the ad itself leaves empty.
+struct TPostingFields {
+    std::string description;
+    std::string email;
+    std::string imageURLs;  // separated by TAB characters
+};
+using TPostingReader = std::function<TPostingFields(const IEntry& aEntry, const std::string& aPage)>;
+
 struct TExportOptions {
     TExportColumns columns;
     bool onlyNew = false;
     // Fetches an ad's page, for the columns only the page holds (empty text when it fails).
     std::function<std::string(const IEntry& aEntry)> downloadPage;
+    // Reads those columns off the fetched page (the sites' posting scrapers know how); without
+    // it they stay empty.
+    TPostingReader readPage;
     // Finds the entry's place, for the coordinates.
     TPlaceLookup placeLookup;
     // Entries done / all entries, after each entry.

@@ -1,4 +1,4 @@
-#include "engine/image_downloader.h"
+#include "run/image_downloader.h"
 
 #include <stdexcept>
 

@@ -5,109 +5,18 @@
 #include <mutex>
 
 #include "engine/clock.h"
-#include "engine/search_run_environment.h"
-#include "engine/search_thread.h"
 #include "engine/synchronizator.h"
 #include "engine/threads.h"
-#include "mail/filter.h"
+#include "model/filter.h"
 #include "model/place_selection.h"
 #include "model/places.h"
 #include "model/search.h"
 #include "model/zip_codes.h"
+#include "run/search_run_environment.h"
+#include "run/search_thread.h"
+#include "run/site_search_run.h"
 
 namespace trawlix {
-
-// --- TBaseSiteSearch ----------------------------------------------------------------------
-
-std::unique_ptr<TBaseSearchThread> TBaseSiteSearch::CreateSearchThread() { return nullptr; }
-
-std::vector<std::string> TBaseSiteSearch::MakeSearchLinks(TBaseSearchThread&) { return {}; }
-
-void TBaseSiteSearch::ForEachPlaceAndCategory(TBaseSearchThread& aThread, int aPages, const TPairVisit& aVisit) {
-    TSearch& search = *GetParentSearch();
-    int categoryCount = 0, placeCount = 0;
-    {
-        TCLock lock(search.GetCriticalSection());
-        categoryCount = static_cast<int>(search.GetCategories().size());
-        placeCount = search.GetExpandedLocations().Count();
-    }
-    for (int page = 1; page <= aPages; ++page) {
-        for (int c = 0; c < categoryCount; ++c) {
-            for (int p = 0; p < placeCount; ++p) {
-                if (aThread.Terminated()) return;
-                TCLock lock(search.GetCriticalSection());
-                const TPlaceList categories = search.GetCategories();
-                const TPlaceWrapperList& places = search.GetExpandedLocations();
-                if (c >= static_cast<int>(categories.size()) || p >= places.Count()) continue;
-                aVisit(*places.GetItem(p)->GetPlace(), *categories[c], p, c, page);
-            }
-        }
-    }
-}
-
-ICHTTPCLient TBaseSiteSearch::GetDownloader() { return GetSiteDownloader(fSite); }
-
-std::string TBaseSiteSearch::GetLinkWithoutPage(const std::string& aSourceLink) { return aSourceLink; }
-
-std::string TBaseSiteSearch::RemoveRandomParam(const std::string& aSourceLink) { return aSourceLink; }
-
-bool TBaseSiteSearch::Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchErrorEvent aOnError) {
-    // Made before this part's lock is taken: adapters read the search, whose lock comes first.
-    std::unique_ptr<TBaseSearchThread> thread = CreateSearchThread();
-    if (!thread) return false;
-    TCLock lock(fCriticalSection);
-    fSearching = true;
-    fProgress = 0;
-    fPagesFetched = 0;
-    thread->SetFreeOnTerminate(true);
-    thread->SetSearch(this);
-    thread->SetOnFinished([this] { OnSearchThreadFinished(); });
-    thread->SetOnProgress(std::move(aOnProgress));
-    thread->SetOnError(std::move(aOnError));
-    fSearchThread = thread.get();
-    TcThread::Launch(std::move(thread));
-    return true;
-}
-
-void TBaseSiteSearch::Stop() {
-    TCLock lock(fCriticalSection);
-    if (fSearchThread) fSearchThread->Terminate();
-}
-
-bool TBaseSiteSearch::GetSearching() const {
-    TCLock lock(fCriticalSection);
-    return fSearching;
-}
-
-double TBaseSiteSearch::GetProgress() const {
-    TCLock lock(fCriticalSection);
-    return fProgress;
-}
-
-void TBaseSiteSearch::SetProgress(double aValue) {
-    TCLock lock(fCriticalSection);
-    fProgress = aValue;
-}
-
-int TBaseSiteSearch::GetPagesFetched() const {
-    TCLock lock(fCriticalSection);
-    return fPagesFetched;
-}
-
-void TBaseSiteSearch::AddPageFetched() {
-    TCLock lock(fCriticalSection);
-    ++fPagesFetched;
-}
-
-void TBaseSiteSearch::OnSearchThreadFinished() {
-    {
-        TCLock lock(fCriticalSection);
-        fSearching = false;
-        fSearchThread = nullptr;
-    }
-    // This part's lock is released first: the search's lock comes before it.
-    fParentSearch->OnSiteSearchFinished(this);
-}
 
 // --- TSearch: starting and stopping --------------------------------------------------------
 
@@ -135,8 +44,10 @@ void TSearch::Search(IResultsViewHelper* aResultsViewHelper, TResultList* aResul
         ExpandLocations();
     }
     bool started = false;
-    for (const auto& siteSearch : fSiteSearches) {
-        if (!siteSearch->GetDoSearch()) continue;
+    for (const auto& part : fSiteSearches) {
+        TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
+        // A site without an adapter has nothing to start.
+        if (!siteSearch || !siteSearch->GetDoSearch()) continue;
         const bool siteStarted = siteSearch->Search(
             [this](TBaseSiteSearch& aSender, double aProgress) { OnSiteSearchProgress(aSender, aProgress); },
             [this](TBaseSiteSearch& aSender, const std::string& aText) { OnSiteSearchError(aSender, aText); });
@@ -203,7 +114,9 @@ void TSearch::StopSearch() {
         TCLock lock(fCriticalSection);
         fView = nullptr;
     }
-    for (const auto& siteSearch : fSiteSearches) {
+    for (const auto& part : fSiteSearches) {
+        TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
+        if (!siteSearch) continue;
         try {
             siteSearch->Stop();
         } catch (...) {
@@ -334,9 +247,11 @@ void TSearch::OnSiteSearchProgress(TBaseSiteSearch&, double) {
     if (!OnProgress) return;
     double sum = 0;
     int count = 0;
-    for (const auto& siteSearch : fSiteSearches) {
-        if (!siteSearch->GetDoSearch()) continue;
-        sum += siteSearch->GetProgress();
+    for (const auto& part : fSiteSearches) {
+        if (!part->GetDoSearch()) continue;
+        // A switched-on site without an adapter never gets on: it counts as not started.
+        const TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
+        sum += siteSearch ? siteSearch->GetProgress() : 0;
         ++count;
     }
     OnProgress(*this, count > 0 ? sum / count : 0);
@@ -350,7 +265,10 @@ void TSearch::OnSiteSearchError(TBaseSiteSearch&, const std::string& aErrorText)
 void TSearch::OnSiteSearchFinished(TBaseSiteSearch*) {
     TCLock lock(fCriticalSection);
     const bool anySearching = std::any_of(fSiteSearches.begin(), fSiteSearches.end(),
-                                          [](const auto& siteSearch) { return siteSearch->GetSearching(); });
+                                          [](const auto& part) {
+                                              const TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
+                                              return siteSearch && siteSearch->GetSearching();
+                                          });
     bool runEnded = false;
     {
         TCLock searchingLock(fCriticalSectionSearching);

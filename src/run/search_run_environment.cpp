@@ -1,9 +1,6 @@
-#include "engine/search_run_environment.h"
+#include "run/search_run_environment.h"
 
 #include <mutex>
-
-#include "app/session.h"
-#include "app/settings.h"
 
 namespace trawlix {
 
@@ -14,37 +11,34 @@ std::shared_ptr<const TSearchRunEnvironment> gEnvironment;
 
 }  // namespace
 
-std::shared_ptr<const TSearchRunEnvironment> SessionRunEnvironment() {
-    auto environment = std::make_shared<TSearchRunEnvironment>();
-    environment->places = [] { return Session() ? Session()->GetPlaces() : nullptr; };
-    environment->showUnreachableURLErrors = [] {
-        return Session() ? Session()->GetSettings().GetShowUnreachableURLErrors() : false;
-    };
-    environment->craigslistDomain = [] {
-        return Session() ? Session()->GetSettings().GetCraigslistDomain() : std::string("craigslist.org");
-    };
-    environment->now = [] { return LocalNow(); };
-    environment->canShowResults = [] {
-        return Session() && Session()->GetOnline() && Session()->GetStatus() != kStatusDisconnecting;
-    };
-    // The alerts and the automatic replies plug in here when they exist.
-    environment->notifyForNewResults = [](TSearch&) {};
-    environment->queueAutomaticReply = [](TSearch&, const IEntry&) {};
-    return environment;
-}
+TSearchRunEnvironment::TSearchRunEnvironment()
+    : places([] { return nullptr; }),
+      backpageCategories([] { return nullptr; }),
+      showUnreachableURLErrors([] { return false; }),
+      craigslistDomain([] { return std::string("craigslist.org"); }),
+      oodleDomain([] { return std::string("oodle.com"); }),
+      eBayClassifiedsDomain([] { return std::string("ebayclassifieds.com"); }),
+      carsComHost([] { return std::string("www.cars.com"); }),
+      autotraderHost([] { return std::string("www.autotrader.com"); }),
+      now([] { return LocalNow(); }),
+      canShowResults([] { return false; }),
+      notifyForNewResults([](TSearch&) {}),
+      queueAutomaticReply([](TSearch&, const IEntry&) {}) {}
 
 std::shared_ptr<const TSearchRunEnvironment> GetSearchRunEnvironment() {
     {
         std::lock_guard lock(gEnvironmentMutex);
         if (gEnvironment) return gEnvironment;
     }
-    static const auto sessionEnvironment = SessionRunEnvironment();
-    return sessionEnvironment;
+    static const auto defaultEnvironment = std::make_shared<const TSearchRunEnvironment>();
+    return defaultEnvironment;
 }
 
-void SetSearchRunEnvironment(std::shared_ptr<const TSearchRunEnvironment> aEnvironment) {
+std::shared_ptr<const TSearchRunEnvironment> SetSearchRunEnvironment(
+    std::shared_ptr<const TSearchRunEnvironment> aEnvironment) {
     std::lock_guard lock(gEnvironmentMutex);
-    gEnvironment = std::move(aEnvironment);
+    std::swap(gEnvironment, aEnvironment);
+    return aEnvironment;
 }
 
 }  // namespace trawlix

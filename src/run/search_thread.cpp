@@ -1,4 +1,4 @@
-#include "engine/search_thread.h"
+#include "run/search_thread.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,9 +6,9 @@
 
 #include "engine/download.h"
 #include "engine/regex.h"
-#include "engine/search_run_environment.h"
 #include "engine/synchronizator.h"
 #include "model/search.h"
+#include "run/search_run_environment.h"
 
 namespace trawlix {
 

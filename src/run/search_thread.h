@@ -6,7 +6,7 @@
 
 #include "engine/results_parser.h"
 #include "engine/threads.h"
-#include "model/base_site_search.h"
+#include "run/site_search_run.h"
 
 namespace trawlix {
 
@@ -18,8 +18,8 @@ public:
     TBaseSearchThread(std::unique_ptr<TBaseResultsParser> aResultsParser, bool aSearchMultiplePages);
     ~TBaseSearchThread() override;
 
-    TBaseSiteSearch* GetSearch() const { return fSearch; }
-    void SetSearch(TBaseSiteSearch* aSearch) { fSearch = aSearch; }
+    TSiteSearchRun* GetSearch() const { return fSearch; }
+    void SetSearch(TSiteSearchRun* aSearch) { fSearch = aSearch; }
     const std::vector<std::string>& GetSearchLinks() const { return fSearchLinks; }
     int GetPagesCount() const { return fPagesCount; }
     void SetPagesCount(int aValue) { fPagesCount = aValue; }
@@ -43,7 +43,7 @@ private:
     void ReportProgress(double aProgress);
     void Finish();
 
-    TBaseSiteSearch* fSearch = nullptr;
+    TSiteSearchRun* fSearch = nullptr;
     std::vector<std::string> fSearchLinks;
     std::unique_ptr<TBaseResultsParser> fResultsParser;
     std::function<void()> fOnFinished;

@@ -1,4 +1,4 @@
-#include "engine/autotrader_results_parser.h"
+#include "sites/autotrader_results_parser.h"
 
 #include "engine/text_functions.h"
 

@@ -1,11 +1,11 @@
 #include "sites/autotrader_site_search.h"
 
-#include "engine/autotrader_results_parser.h"
-#include "engine/search_thread.h"
 #include "engine/text_functions.h"
 #include "model/places.h"
 #include "model/property_container.h"
 #include "model/search.h"
+#include "run/search_thread.h"
+#include "sites/autotrader_results_parser.h"
 
 namespace trawlix {
 

@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
-#include "app/session.h"
 #include "engine/text_functions.h"
 #include "model/categories.h"
+#include "run/search_run_environment.h"
 
 namespace trawlix {
 
@@ -37,7 +37,7 @@ std::string TBackpageSiteSearch::MakeSearchLink(const TBackpageSitePlaceItem& aL
 
 std::string TBackpageSiteSearch::CategoryParams(const std::string& aId) const {
     const TSiteCategories* categories = fBackpageCategories;
-    if (!categories && Session()) categories = Session()->GetBackpageCategories();
+    if (!categories) categories = GetSearchRunEnvironment()->backpageCategories();
     const auto* category =
         categories ? dynamic_cast<const TBackpageCategory*>(categories->GetCategoryById(aId)) : nullptr;
     if (!category) throw std::runtime_error("The Backpage category \"" + aId + "\" is not known.");

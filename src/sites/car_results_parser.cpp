@@ -1,4 +1,4 @@
-#include "engine/car_results_parser.h"
+#include "sites/car_results_parser.h"
 
 #include <algorithm>
 #include <cctype>

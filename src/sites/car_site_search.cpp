@@ -6,13 +6,12 @@
 #include <stdexcept>
 #include <unordered_set>
 
-#include "app/session.h"
-#include "app/settings.h"
-#include "engine/search_thread.h"
 #include "model/place_selection.h"
 #include "model/places.h"
 #include "model/property_container.h"
 #include "model/search.h"
+#include "run/search_run_environment.h"
+#include "run/search_thread.h"
 
 namespace trawlix {
 
@@ -94,14 +93,10 @@ std::vector<std::string> TCarSiteSearch::MakeSearchLinks(TBaseSearchThread& aThr
     return links;
 }
 
-std::string CarsComHost() {
-    if (!Session()) return kCarsComDefaultHost;
-    return HostOrDefault(Session()->GetSettings().GetCarsComDomain(), kCarsComDefaultHost);
-}
+std::string CarsComHost() { return HostOrDefault(GetSearchRunEnvironment()->carsComHost(), kCarsComDefaultHost); }
 
 std::string AutotraderHost() {
-    if (!Session()) return kAutotraderDefaultHost;
-    return HostOrDefault(Session()->GetSettings().GetAutotraderDomain(), kAutotraderDefaultHost);
+    return HostOrDefault(GetSearchRunEnvironment()->autotraderHost(), kAutotraderDefaultHost);
 }
 
 }  // namespace trawlix

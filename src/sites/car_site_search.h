@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/base_site_search.h"
+#include "run/site_search_run.h"
 
 namespace trawlix {
 
@@ -52,9 +52,9 @@ private:
 
 // What the two car sites share: links only for the car categories, one place at a time,
 // each link made once, no page number on the lines (the page is inside the URL).
-class TCarSiteSearch : public TBaseSiteSearch {
+class TCarSiteSearch : public TSiteSearchRun {
 public:
-    using TBaseSiteSearch::TBaseSiteSearch;
+    using TSiteSearchRun::TSiteSearchRun;
 
     std::vector<std::string> MakeSearchLinks(TBaseSearchThread& aThread) override;
 

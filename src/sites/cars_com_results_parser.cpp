@@ -1,4 +1,4 @@
-#include "engine/cars_com_results_parser.h"
+#include "sites/cars_com_results_parser.h"
 
 #include "engine/text_functions.h"
 

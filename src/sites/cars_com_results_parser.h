@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/car_results_parser.h"
+#include "sites/car_results_parser.h"
 
 namespace trawlix {
 

@@ -1,11 +1,11 @@
 #include "sites/cars_com_site_search.h"
 
-#include "engine/cars_com_results_parser.h"
-#include "engine/search_thread.h"
 #include "engine/text_functions.h"
 #include "model/places.h"
 #include "model/property_container.h"
 #include "model/search.h"
+#include "run/search_thread.h"
+#include "sites/cars_com_results_parser.h"
 
 namespace trawlix {
 

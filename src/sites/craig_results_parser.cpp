@@ -1,4 +1,4 @@
-#include "engine/craig_results_parser.h"
+#include "sites/craig_results_parser.h"
 
 #include <exception>
 

@@ -1,12 +1,12 @@
 #include "sites/craig_site_search.h"
 
-#include "engine/craig_results_parser.h"
 #include "engine/download.h"
-#include "engine/search_thread.h"
 #include "engine/text_functions.h"
 #include "model/place_selection.h"
 #include "model/property_container.h"
 #include "model/search.h"
+#include "run/search_thread.h"
+#include "sites/craig_results_parser.h"
 
 namespace trawlix {
 
@@ -36,7 +36,7 @@ std::string QueryText(const std::string& aKeywords) {
 
 }  // namespace
 
-TCraigSiteSearch::TCraigSiteSearch(TSearch* aParentSearch) : TBaseSiteSearch(ssCraigslist, aParentSearch) {}
+TCraigSiteSearch::TCraigSiteSearch(TSearch* aParentSearch) : TSiteSearchRun(ssCraigslist, aParentSearch) {}
 
 std::unique_ptr<TBaseSearchThread> TCraigSiteSearch::CreateSearchThread() {
     auto thread = std::make_unique<TBaseSearchThread>(std::make_unique<TCraigSiteResultsParser>(), true);
@@ -158,7 +158,7 @@ void TCraigSiteSearch::GetCheckedNeighbourhoods(const TPlace& aPlace, TPlaceList
         if (selected.GetPlaceWrapperByPlace(child)) aList.push_back(child);
 }
 
-ICHTTPCLient TCraigSiteSearch::GetDownloader() {
+ICHTTPClient TCraigSiteSearch::GetDownloader() {
     TSearch& search = *GetParentSearch();
     TCLock lock(search.GetCriticalSection());
     // Category listings go through the system's transfer; queries through the shared client.

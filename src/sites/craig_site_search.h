@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "model/base_site_search.h"
 #include "model/entry.h"
 #include "model/places.h"
+#include "run/site_search_run.h"
 
 namespace trawlix {
 
@@ -14,13 +14,13 @@ class TPlaceWrapperList;
 
 // Craigslist: one query per city (or sub-area), category and page, built from the city's
 // home page URL in the place tree and the category's code.
-class TCraigSiteSearch : public TBaseSiteSearch {
+class TCraigSiteSearch : public TSiteSearchRun {
 public:
     explicit TCraigSiteSearch(TSearch* aParentSearch);
 
     std::unique_ptr<TBaseSearchThread> CreateSearchThread() override;
     std::vector<std::string> MakeSearchLinks(TBaseSearchThread& aThread) override;
-    ICHTTPCLient GetDownloader() override;
+    ICHTTPClient GetDownloader() override;
     std::string GetLinkWithoutPage(const std::string& aSourceLink) override;
 
     // The query URL for one place, category and page; empty when they give none.

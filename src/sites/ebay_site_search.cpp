@@ -1,16 +1,13 @@
 #include "sites/ebay_site_search.h"
 
-#include "app/session.h"
-#include "app/settings.h"
 #include "engine/text_functions.h"
+#include "run/search_run_environment.h"
 
 namespace trawlix {
 
 namespace {
 
-std::string EBayDomain() {
-    return Session() ? Session()->GetSettings().GetEBayClassifiedsDomain() : std::string("ebayclassifieds.com");
-}
+std::string EBayDomain() { return GetSearchRunEnvironment()->eBayClassifiedsDomain(); }
 
 }  // namespace
 

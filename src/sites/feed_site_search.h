@@ -5,20 +5,20 @@
 #include <vector>
 
 #include "engine/critical_section.h"
-#include "engine/search_thread.h"
-#include "model/base_site_search.h"
 #include "model/place_selection.h"
 #include "model/places.h"
 #include "model/search.h"
+#include "run/search_thread.h"
+#include "run/site_search_run.h"
 
 namespace trawlix {
 
 // What the feed sites (Backpage, Oodle, eBay Classifieds) share: a place or a category
 // maps to several site items, every pair of a place item and a category item is one
 // query, and the search's options are read the same way for all of them.
-class TFeedSiteSearch : public TBaseSiteSearch {
+class TFeedSiteSearch : public TSiteSearchRun {
 protected:
-    using TBaseSiteSearch::TBaseSiteSearch;
+    using TSiteSearchRun::TSiteSearchRun;
 
     // The option's stored value text; "0" when the search has no such option, so that a
     // missing option reads as "not set" and the query goes out unrestricted.

@@ -1,14 +1,13 @@
 #include "sites/oodle_site_search.h"
 
-#include "app/session.h"
-#include "app/settings.h"
 #include "engine/text_functions.h"
+#include "run/search_run_environment.h"
 
 namespace trawlix {
 
 namespace {
 
-std::string OodleDomain() { return Session() ? Session()->GetSettings().GetOodleDomain() : std::string("oodle.com"); }
+std::string OodleDomain() { return GetSearchRunEnvironment()->oodleDomain(); }
 
 // "a | b" asks for either word; Oodle spells that "OR". A bar without spaces round it
 // still separates two words.

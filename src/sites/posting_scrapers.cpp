@@ -1,4 +1,4 @@
-#include "engine/posting_scrapers.h"
+#include "sites/posting_scrapers.h"
 
 #include <exception>
 
@@ -88,6 +88,12 @@ std::string DownloadPostingPage(const std::string& aLink, const TPageDownload& a
 std::string GetEntryEmailFromLink(TPostingSource aSource, const std::string& aLink, const TPageDownload& aDownload) {
     if (aSource != TPostingSource::Craigslist) return {};
     return GetEntryEmail(aSource, DownloadPostingPage(aLink, aDownload));
+}
+
+TPostingFields ReadPostingFields(const IEntry& aEntry, const std::string& aPage) {
+    const TPostingSource source =
+        aEntry->GetFromSite() == ssCraigslist ? TPostingSource::Craigslist : TPostingSource::OtherSite;
+    return {GetEntryDescription(source, aPage), GetEntryEmail(source, aPage), GetEntryImageURLs(source, aPage)};
 }
 
 }  // namespace trawlix

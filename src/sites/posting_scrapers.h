@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "run/csv_export.h"
+
 namespace trawlix {
 
 // Whose posting page a scraper reads: no entry at all (any page), a Craigslist ad, or an ad
@@ -25,5 +27,8 @@ std::string DownloadPostingPage(const std::string& aLink, const TPageDownload& a
 // The reply address of an ad found by a search: empty for an ad of another site; otherwise
 // its posting page is downloaded and read.
 std::string GetEntryEmailFromLink(TPostingSource aSource, const std::string& aLink, const TPageDownload& aDownload);
+
+// The export's page columns of an ad: read as a Craigslist posting for a Craigslist ad.
+TPostingFields ReadPostingFields(const IEntry& aEntry, const std::string& aPage);
 
 }  // namespace trawlix

@@ -1,5 +1,6 @@
 // Which class carries each site's part of a search.
-#include "model/base_site_search.h"
+#include "sites/site_search_factory.h"
+
 #include "sites/autotrader_site_search.h"
 #include "sites/backpage_site_search.h"
 #include "sites/cars_com_site_search.h"
@@ -28,5 +29,7 @@ std::unique_ptr<TBaseSiteSearch> CreateSiteSearch(TSiteSearchEnum aSite, TSearch
             return std::make_unique<TBaseSiteSearch>(aSite, aParentSearch);
     }
 }
+
+void InstallSiteSearchFactory() { SetSiteSearchFactory(CreateSiteSearch); }
 
 }  // namespace trawlix

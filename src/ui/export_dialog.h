@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "engine/csv_export.h"
+#include "run/csv_export.h"
 
 class QCheckBox;
 class QGridLayout;

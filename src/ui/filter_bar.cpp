@@ -12,7 +12,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "mail/filter.h"
+#include "model/filter.h"
 #include "model/search.h"
 #include "ui/ext_edit.h"
 

@@ -27,24 +27,24 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/session.h"
 #include "app/registry.h"
+#include "app/session.h"
 #include "app/settings.h"
-#include "app/version.h"
 #include "engine/keyword_syntax.h"
 #include "engine/synchronizator.h"
 #include "engine/threads.h"
-#include "mail/filter.h"
 #include "model/categories.h"
+#include "model/filter.h"
 #include "model/searches.h"
+#include "model/version.h"
 #include "ui/balloon_hint.h"
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"
 #include "ui/info_window.h"
 #include "ui/results_list.h"
-#include "ui/thumbnails_and_preview.h"
 #include "ui/results_model.h"
 #include "ui/splash_window.h"
+#include "ui/thumbnails_and_preview.h"
 #include "ui/user_dialogs.h"
 #include "ui/whisper_splitter.h"
 

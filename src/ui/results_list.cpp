@@ -31,12 +31,13 @@
 
 #include "app/session.h"
 #include "app/settings.h"
-#include "engine/csv_export.h"
 #include "engine/text_functions.h"
-#include "mail/filter.h"
 #include "model/entry_sorting.h"
+#include "model/filter.h"
 #include "model/places.h"
 #include "model/search.h"
+#include "run/csv_export.h"
+#include "sites/posting_scrapers.h"
 #include "ui/export_dialog.h"
 #include "ui/info_window.h"
 #include "ui/result_pictures.h"
@@ -748,6 +749,7 @@ void TResultsList::ExportEntries(TSearch& aSearch, const TEntryList* aEntries) {
     options.columns = fExportForm->Columns();
     options.onlyNew = fExportForm->ExportOnlyNew();
     options.downloadPage = [](const IEntry& aEntry) { return DownloadEntryPage(aEntry); };
+    options.readPage = ReadPostingFields;
     const TPlaces* places = fContext.session ? fContext.session->GetPlaces() : nullptr;
     options.placeLookup = [places](int aID) -> const TPlace* { return places ? places->GetPlaceByID(aID) : nullptr; };
     options.onProgress = [this](double aDone) {

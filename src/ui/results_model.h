@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "mail/filter.h"
+#include "model/filter.h"
 #include "model/search.h"
 
 class QLabel;

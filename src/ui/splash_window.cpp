@@ -4,8 +4,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/version.h"
 #include "engine/site_search_enum.h"
+#include "model/version.h"
 
 namespace trawlix {
 

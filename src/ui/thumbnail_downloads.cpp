@@ -3,8 +3,8 @@
 #include <mutex>
 #include <set>
 
-#include "engine/image_downloader.h"
 #include "engine/synchronizator.h"
+#include "run/image_downloader.h"
 #include "ui/thumbnail_images.h"
 
 namespace trawlix {

@@ -12,8 +12,8 @@
 
 #include "app/session.h"
 #include "app/settings.h"
-#include "engine/image_downloader.h"
 #include "model/search.h"
+#include "run/image_downloader.h"
 #include "ui/results_list.h"
 #include "ui/results_model.h"
 #include "ui/thumbnail_downloads.h"

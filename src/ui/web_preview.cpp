@@ -15,8 +15,8 @@
 
 #include "app/session.h"
 #include "app/settings.h"
-#include "engine/posting_scrapers.h"
 #include "engine/synchronizator.h"
+#include "sites/posting_scrapers.h"
 
 namespace trawlix {
 

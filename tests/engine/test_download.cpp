@@ -33,7 +33,7 @@ protected:
 };
 
 TEST_F(DownloadTest, ClientAnswersFirst) {
-    ICHTTPCLient client = std::make_shared<TCHttpClient>(fSettings, false);
+    ICHTTPClient client = std::make_shared<TCHttpClient>(fSettings, false);
     EXPECT_EQ(DownloadFile(fSim.Url("/__sim/bytes?n=7"), client), "xxxxxxx");
     auto requests = fSim.Requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -41,7 +41,7 @@ TEST_F(DownloadTest, ClientAnswersFirst) {
 }
 
 TEST_F(DownloadTest, FailedClientFallsBackToTheSystemTransfer) {
-    ICHTTPCLient client = std::make_shared<TCHttpClient>(fSettings, false);
+    ICHTTPClient client = std::make_shared<TCHttpClient>(fSettings, false);
     fSim.AddFault("/__sim/bytes?n=150", 500);
     EXPECT_EQ(DownloadFile(fSim.Url("/__sim/bytes?n=150"), client), std::string(150, 'x'));
     auto requests = fSim.Requests();
@@ -94,7 +94,7 @@ TEST_F(DownloadTest, SystemTransferFollowsTheProxyEnvironment) {
         fSettings.SetEnabled(true);
         fSettings.SetHost("127.0.0.1");
         fSettings.SetPort(test::FreeLoopbackPort());
-        ICHTTPCLient client = std::make_shared<TCHttpClient>(fSettings, false);
+        ICHTTPClient client = std::make_shared<TCHttpClient>(fSettings, false);
         fSim.ClearRequests();
         EXPECT_NE(DownloadFile(siteUrl, client).find("Displaying"), std::string::npos);
         auto requests = fSim.Requests();
@@ -108,7 +108,7 @@ TEST_F(DownloadTest, SystemTransferFollowsTheProxyEnvironment) {
 }
 
 TEST_F(DownloadTest, NeverRaisesAndRefusesOtherSchemes) {
-    ICHTTPCLient client = std::make_shared<TCHttpClient>(fSettings, false);
+    ICHTTPClient client = std::make_shared<TCHttpClient>(fSettings, false);
     const std::string deadPort = "http://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/";
     for (const std::string& url : {std::string(), std::string("not a url"), std::string("file:///etc/hostname"),
                                    std::string("ftp://127.0.0.1/x"), deadPort}) {

@@ -305,7 +305,7 @@ TEST(SiteDownloadersTest, SevenSharedClients) {
     CreateSiteDownloaders(settings);
     std::set<TCHttpClient*> distinct;
     for (int site = ssCraigslist; site <= ssAutotrader; ++site) {
-        ICHTTPCLient client = GetSiteDownloader(static_cast<TSiteSearchEnum>(site));
+        ICHTTPClient client = GetSiteDownloader(static_cast<TSiteSearchEnum>(site));
         ASSERT_TRUE(client) << cSiteSearchStr[site];
         EXPECT_EQ(client, GetSiteDownloader(static_cast<TSiteSearchEnum>(site))) << "one shared client";
         distinct.insert(client.get());

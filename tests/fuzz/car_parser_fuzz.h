@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/car_results_parser.h"
+#include "sites/car_results_parser.h"
 
 inline void FuzzCarParser(trawlix::TCarSiteResultsParser& aParser, const uint8_t* aData, size_t aSize) {
     int reported = 0;

@@ -1,6 +1,6 @@
 // A Cars.com results page of any content must give ads or nothing, never a crash or a hang.
-#include "engine/cars_com_results_parser.h"
 #include "car_parser_fuzz.h"
+#include "sites/cars_com_results_parser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
     static trawlix::TCarsComSiteResultsParser parser;

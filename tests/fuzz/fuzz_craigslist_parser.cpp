@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/craig_results_parser.h"
+#include "sites/craig_results_parser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
     static trawlix::TCraigSiteResultsParser parser;

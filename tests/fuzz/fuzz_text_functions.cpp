@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/posting_scrapers.h"
 #include "engine/text_functions.h"
+#include "sites/posting_scrapers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
     using namespace trawlix;

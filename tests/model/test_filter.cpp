@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <pugixml.hpp>
 
-#include "mail/filter.h"
+#include "model/filter.h"
 #include "model/objects_storage.h"
 #include "support/test_support.h"
 

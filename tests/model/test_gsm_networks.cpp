@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "mail/gsm_networks.h"
+#include "model/gsm_networks.h"
 #include "model/ref_data_file.h"
 
 using namespace trawlix;

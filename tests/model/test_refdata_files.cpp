@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <set>
 
-#include "mail/gsm_networks.h"
 #include "model/categories.h"
+#include "model/gsm_networks.h"
 #include "model/places.h"
 #include "model/zip_codes.h"
 #include "support/test_support.h"

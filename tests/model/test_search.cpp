@@ -1,10 +1,10 @@
-#include "model/search.h"
 #include "model/entry_test_support.h"
+#include "model/search.h"
 
 #include <gtest/gtest.h>
 
 #include "engine/keyword_syntax.h"
-#include "mail/filter.h"
+#include "model/filter.h"
 #include "model/place_selection.h"
 #include "model/property_container.h"
 #include "model/test_search_fixture.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "mail/filter.h"
+#include "model/filter.h"
 #include "model/legacy_searches_file.h"
 #include "model/test_search_fixture.h"
 

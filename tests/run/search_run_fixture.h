@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "app/proxy_settings.h"
 #include "engine/download.h"
 #include "engine/http_client.h"
-#include "engine/search_run_environment.h"
+#include "engine/proxy_settings.h"
 #include "engine/synchronizator.h"
 #include "model/categories.h"
 #include "model/places.h"
 #include "model/property_container.h"
 #include "model/search.h"
+#include "run/search_run_environment.h"
 
 namespace trawlix::test {
 
@@ -141,14 +141,13 @@ public:
         auto environment = std::make_shared<TSearchRunEnvironment>();
         environment->places = [aPlaces] { return aPlaces; };
         environment->showUnreachableURLErrors = [this] { return showUnreachable.load(); };
-        environment->craigslistDomain = [] { return std::string("craigslist.org"); };
         environment->now = [this] { return now.load(); };
         environment->canShowResults = [] { return true; };
         environment->notifyForNewResults = [this](TSearch&) { ++notifications; };
         environment->queueAutomaticReply = [this](TSearch&, const IEntry&) { ++automaticReplies; };
-        SetSearchRunEnvironment(environment);
+        fPrevious = SetSearchRunEnvironment(environment);
     }
-    ~TScopedRunEnvironment() { SetSearchRunEnvironment(nullptr); }
+    ~TScopedRunEnvironment() { SetSearchRunEnvironment(std::move(fPrevious)); }
     TScopedRunEnvironment(const TScopedRunEnvironment&) = delete;
     TScopedRunEnvironment& operator=(const TScopedRunEnvironment&) = delete;
 
@@ -156,6 +155,9 @@ public:
     std::atomic<double> now{LocalNow()};
     std::atomic<int> notifications{0};
     std::atomic<int> automaticReplies{0};
+
+private:
+    std::shared_ptr<const TSearchRunEnvironment> fPrevious;
 };
 
 // A search over the given places and categories with only Craigslist switched on, and the

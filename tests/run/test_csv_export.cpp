@@ -1,8 +1,9 @@
-#include "engine/csv_export.h"
+#include "run/csv_export.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/search_run_fixture.h"
+#include "run/search_run_fixture.h"
+#include "sites/posting_scrapers.h"
 #include "support/test_support.h"
 
 namespace trawlix {
@@ -75,6 +76,7 @@ TEST(CsvExport, PageColumnsFetchThePageOnlyWhenNeeded) {
         return std::string("<html>Reply to: <a href=\"mailto:me@example.org\">me@example.org</a>"
                            "<div id=\"userbody\">Nice bike\n<!-- START CLTAGS --></div></html>");
     };
+    options.readPage = ReadPostingFields;
     options.placeLookup = [&](int aID) -> const TPlace* { return trees.places.GetPlaceByID(aID); };
     auto known = MakeEntry("bike", 5, 12);
     known->SetDescription("told already");

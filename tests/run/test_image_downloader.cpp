@@ -1,4 +1,4 @@
-#include "engine/image_downloader.h"
+#include "run/image_downloader.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/proxy_settings.h"
 #include "engine/http_test_env.h"
-#include "engine/picture_server.h"
+#include "engine/proxy_settings.h"
 #include "engine/thread_test_support.h"
+#include "run/picture_server.h"
 
 namespace trawlix {
 namespace {

@@ -6,14 +6,14 @@
 #include <mutex>
 #include <thread>
 
-#include "app/proxy_settings.h"
 #include "engine/download.h"
 #include "engine/http_client.h"
 #include "engine/http_test_env.h"
-#include "engine/search_run_fixture.h"
-#include "engine/search_thread.h"
+#include "engine/proxy_settings.h"
 #include "engine/synchronizator.h"
-#include "mail/filter.h"
+#include "model/filter.h"
+#include "run/search_run_fixture.h"
+#include "run/search_thread.h"
 #include "support/sitesim_fixture.h"
 #include "support/test_support.h"
 
@@ -348,9 +348,9 @@ TEST_F(SearchRunTest, DistanceWidensThePlaces) {
 TEST_F(SearchRunTest, ProgressAveragesTheSwitchedOnSites) {
     auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "x");
     search->GetSiteSearch(ssBackpage)->SetDoSearch(true);
-    search->GetSiteSearch(ssCraigslist)->SetProgress(2.0 / 3.0);
-    search->GetSiteSearch(ssBackpage)->SetProgress(0);
-    search->GetSiteSearch(ssOodle)->SetProgress(1);  // switched off: not counted
+    SiteSearchRun(*search, ssCraigslist)->SetProgress(2.0 / 3.0);
+    SiteSearchRun(*search, ssBackpage)->SetProgress(0);
+    SiteSearchRun(*search, ssOodle)->SetProgress(1);  // switched off: not counted
     double reported = -1;
     search->OnProgress = [&](TSearch&, double aValue) { reported = aValue; };
     search->OnSiteSearchProgress(*search->GetSiteSearch(ssCraigslist), 2.0 / 3.0);

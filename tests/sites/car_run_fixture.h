@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/proxy_settings.h"
 #include "engine/download.h"
 #include "engine/http_client.h"
 #include "engine/http_test_env.h"
+#include "engine/proxy_settings.h"
 #include "engine/synchronizator.h"
 #include "model/entry.h"
 #include "sites/car_search_fixture.h"

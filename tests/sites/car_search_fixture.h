@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/search_run_fixture.h"
-#include "engine/search_thread.h"
 #include "model/categories.h"
 #include "model/places.h"
 #include "model/property_container.h"
 #include "model/search.h"
+#include "run/search_run_fixture.h"
+#include "run/search_thread.h"
 
 namespace trawlix::test {
 
@@ -88,7 +88,7 @@ inline std::vector<std::string> RunLinks(TSearch& aSearch, TSiteSearchEnum aSite
     aSearch.ExpandLocations();
     TBaseSearchThread thread(std::make_unique<TBaseResultsParser>(), true);
     std::vector<std::string> lines;
-    for (const std::string& line : aSearch.GetSiteSearch(aSite)->MakeSearchLinks(thread)) {
+    for (const std::string& line : SiteSearchRun(aSearch, aSite)->MakeSearchLinks(thread)) {
         const std::string url = SearchLinkURL(line);
         lines.push_back(WithoutRandom(url, aRandomKey, aRandomLimit) + line.substr(url.size()));
     }

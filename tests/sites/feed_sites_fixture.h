@@ -9,11 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/search_run_fixture.h"
-#include "engine/search_thread.h"
 #include "model/categories.h"
 #include "model/places.h"
 #include "model/search.h"
+#include "run/search_run_fixture.h"
+#include "run/search_thread.h"
 #include "sites/backpage_site_search.h"
 
 namespace trawlix::test {
@@ -142,7 +142,7 @@ inline std::vector<std::string> FeedLinks(TSearch& aSearch, TSiteSearchEnum aSit
     aSearch.SetCalledFromUser(aCalledFromUser);
     aSearch.ExpandLocations();
     TBaseSearchThread thread(std::make_unique<TBaseResultsParser>(), false);
-    return aSearch.GetSiteSearch(aSite)->MakeSearchLinks(thread);
+    return SiteSearchRun(aSearch, aSite)->MakeSearchLinks(thread);
 }
 
 // Link tests: the trees and a run environment that knows their places.

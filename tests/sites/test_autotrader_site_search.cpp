@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "engine/autotrader_results_parser.h"
+#include "sites/autotrader_results_parser.h"
 #include "sites/car_run_fixture.h"
 
 namespace trawlix {

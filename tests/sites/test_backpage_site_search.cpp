@@ -111,14 +111,14 @@ TEST_F(BackpageLinksTest, StoppedThreadGetsTheLinksMadeSoFar) {
     search->ExpandLocations();
     TBaseSearchThread thread(std::make_unique<TBaseResultsParser>(), false);
     thread.Terminate();
-    EXPECT_TRUE(search->GetSiteSearch(ssBackpage)->MakeSearchLinks(thread).empty());
+    EXPECT_TRUE(SiteSearchRun(*search, ssBackpage)->MakeSearchLinks(thread).empty());
 }
 
 TEST_F(BackpageLinksTest, ThreadNeitherSkipsPagesNorChangesLinks) {
     auto search = MakeFeedSearch(ssBackpage, fTrees, {10}, {10}, "");
-    auto thread = search->GetSiteSearch(ssBackpage)->CreateSearchThread();
+    auto thread = SiteSearchRun(*search, ssBackpage)->CreateSearchThread();
     EXPECT_FALSE(thread->GetSearchMultiplePages());
-    EXPECT_EQ(search->GetSiteSearch(ssBackpage)->GetLinkWithoutPage("http://a/online/exports/Rss.xml?o=1&page=2"),
+    EXPECT_EQ(SiteSearchRun(*search, ssBackpage)->GetLinkWithoutPage("http://a/online/exports/Rss.xml?o=1&page=2"),
               "http://a/online/exports/Rss.xml?o=1&page=2");
 }
 

@@ -3,15 +3,15 @@
 #include <string>
 #include <vector>
 
-#include "engine/autotrader_results_parser.h"
-#include "engine/car_results_parser.h"
-#include "engine/cars_com_results_parser.h"
+#include "sites/autotrader_results_parser.h"
+#include "sites/car_results_parser.h"
+#include "sites/cars_com_results_parser.h"
 #include "support/test_support.h"
 
 namespace trawlix {
 namespace {
 
-std::string Page(const std::string& aName) { return test::ReadFile(test::TestsDir() / "engine/fixtures/pages" / aName); }
+std::string Page(const std::string& aName) { return test::ReadFile(test::TestsDir() / "sites/fixtures/pages" / aName); }
 
 // Every ad a parser reports for a page, and the count it returns.
 std::vector<TParsedResult> ParseAll(TBaseResultsParser& aParser, const std::string& aHtml, int& aCount) {

@@ -5,8 +5,8 @@
 #include <set>
 #include <stdexcept>
 
-#include "engine/cars_com_results_parser.h"
 #include "sites/car_run_fixture.h"
+#include "sites/cars_com_results_parser.h"
 
 namespace trawlix {
 namespace {

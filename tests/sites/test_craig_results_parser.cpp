@@ -3,14 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/craig_results_parser.h"
 #include "engine/text_functions.h"
+#include "sites/craig_results_parser.h"
 #include "support/test_support.h"
 
 namespace trawlix {
 namespace {
 
-std::string Page(const std::string& aName) { return test::ReadFile(test::TestsDir() / "engine/fixtures/pages" / aName); }
+std::string Page(const std::string& aName) { return test::ReadFile(test::TestsDir() / "sites/fixtures/pages" / aName); }
 
 struct ParseOutcome {
     int count = -1;

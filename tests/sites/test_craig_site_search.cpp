@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/craig_results_parser.h"
-#include "engine/search_thread.h"
-#include "engine/search_run_fixture.h"
 #include "model/place_selection.h"
+#include "run/search_run_fixture.h"
+#include "run/search_thread.h"
+#include "sites/craig_results_parser.h"
 
 namespace trawlix {
 namespace {

@@ -65,7 +65,7 @@ TEST_F(EBayLinksTest, PagesAndCityItems) {
 TEST_F(EBayLinksTest, ThreadFetchesEveryPage) {
     auto search = MakeFeedSearch(ssEBay, fTrees, {12}, {10}, "");
     search->SetPagesCount(3);
-    auto thread = search->GetSiteSearch(ssEBay)->CreateSearchThread();
+    auto thread = SiteSearchRun(*search, ssEBay)->CreateSearchThread();
     EXPECT_FALSE(thread->GetSearchMultiplePages());
     EXPECT_EQ(thread->GetPagesCount(), 3);
 }

@@ -6,10 +6,10 @@
 #include <vector>
 #include <utility>
 
-#include "app/proxy_settings.h"
 #include "engine/download.h"
 #include "engine/http_client.h"
 #include "engine/http_test_env.h"
+#include "engine/proxy_settings.h"
 #include "engine/synchronizator.h"
 #include "sites/feed_sites_fixture.h"
 #include "support/sitesim_fixture.h"

@@ -97,7 +97,7 @@ TEST_F(OodleLinksTest, NoLinkWithoutRegionOrSubDomain) {
 TEST_F(OodleLinksTest, ThreadSkipsFurtherPagesOfAQuery) {
     auto search = MakeFeedSearch(ssOodle, fTrees, {12}, {10}, "");
     search->SetPagesCount(4);
-    auto& oodle = *search->GetSiteSearch(ssOodle);
+    auto& oodle = *SiteSearchRun(*search, ssOodle);
     auto thread = oodle.CreateSearchThread();
     EXPECT_TRUE(thread->GetSearchMultiplePages());
     EXPECT_EQ(thread->GetPagesCount(), 4);

@@ -3,13 +3,13 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/posting_scrapers.h"
+#include "sites/posting_scrapers.h"
 #include "support/test_support.h"
 
 namespace trawlix {
 namespace {
 
-std::string Posting() { return test::ReadFile(test::TestsDir() / "engine/fixtures/pages/craigslist_posting.html"); }
+std::string Posting() { return test::ReadFile(test::TestsDir() / "sites/fixtures/pages/craigslist_posting.html"); }
 
 TEST(PostingScrapersTest, EmailBySource) {
     const std::string page = Posting();

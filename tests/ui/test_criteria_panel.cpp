@@ -11,7 +11,7 @@
 #include <QTextCursor>
 #include <QToolButton>
 
-#include "mail/filter.h"
+#include "model/filter.h"
 #include "model/search.h"
 #include "model/zip_codes.h"
 #include "ui/criteria_panel.h"

@@ -7,7 +7,7 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "mail/filter.h"
+#include "model/filter.h"
 #include "model/search.h"
 #include "ui/ext_edit.h"
 #include "ui/filter_bar.h"

@@ -9,8 +9,8 @@
 #include <QProgressBar>
 #include <QTest>
 
-#include "app/proxy_settings.h"
 #include "app/settings.h"
+#include "engine/proxy_settings.h"
 #include "support/sitesim_fixture.h"
 #include "support/test_support.h"
 #include "ui/criteria_panel.h"

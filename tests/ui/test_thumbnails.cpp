@@ -16,21 +16,21 @@
 #include <string>
 #include <vector>
 
-#include "app/proxy_settings.h"
 #include "app/settings.h"
 #include "engine/http_test_env.h"
-#include "engine/image_downloader.h"
-#include "engine/picture_server.h"
+#include "engine/proxy_settings.h"
 #include "engine/synchronizator.h"
 #include "model/objects_storage.h"
+#include "run/image_downloader.h"
+#include "run/picture_server.h"
 #include "support/test_support.h"
 #include "ui/qt_main_thread_binding.h"
+#include "ui/results_list.h"
+#include "ui/results_test_support.h"
 #include "ui/thumbnail_downloads.h"
 #include "ui/thumbnail_images.h"
 #include "ui/thumbnail_view.h"
 #include "ui/thumbnails_and_preview.h"
-#include "ui/results_list.h"
-#include "ui/results_test_support.h"
 #include "ui/ui_test_support.h"
 #include "ui/web_preview.h"
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "engine/http_test_env.h"
-#include "engine/picture_server.h"
 #include "engine/text_functions.h"
+#include "run/picture_server.h"
 #include "support/test_support.h"
 #include "ui/page_cache.h"
 #include "ui/preview_navigation.h"

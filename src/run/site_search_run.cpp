@@ -1,0 +1,104 @@
+// The run side of a search's site part: starting its thread, following its progress and
+// hearing that it ended.
+#include "run/site_search_run.h"
+
+#include "model/place_selection.h"
+#include "model/places.h"
+#include "model/search.h"
+#include "run/search_thread.h"
+
+namespace trawlix {
+
+void TSiteSearchRun::ForEachPlaceAndCategory(TBaseSearchThread& aThread, int aPages, const TPairVisit& aVisit) {
+    TSearch& search = *GetParentSearch();
+    int categoryCount = 0, placeCount = 0;
+    {
+        TCLock lock(search.GetCriticalSection());
+        categoryCount = static_cast<int>(search.GetCategories().size());
+        placeCount = search.GetExpandedLocations().Count();
+    }
+    for (int page = 1; page <= aPages; ++page) {
+        for (int c = 0; c < categoryCount; ++c) {
+            for (int p = 0; p < placeCount; ++p) {
+                if (aThread.Terminated()) return;
+                TCLock lock(search.GetCriticalSection());
+                const TPlaceList categories = search.GetCategories();
+                const TPlaceWrapperList& places = search.GetExpandedLocations();
+                if (c >= static_cast<int>(categories.size()) || p >= places.Count()) continue;
+                aVisit(*places.GetItem(p)->GetPlace(), *categories[c], p, c, page);
+            }
+        }
+    }
+}
+
+bool TSiteSearchRun::Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchErrorEvent aOnError) {
+    // Made before this part's lock is taken: adapters read the search, whose lock comes first.
+    std::unique_ptr<TBaseSearchThread> thread = CreateSearchThread();
+    if (!thread) return false;
+    TCLock lock(fCriticalSection);
+    fSearching = true;
+    fProgress = 0;
+    fPagesFetched = 0;
+    thread->SetFreeOnTerminate(true);
+    thread->SetSearch(this);
+    thread->SetOnFinished([this] { OnSearchThreadFinished(); });
+    thread->SetOnProgress(std::move(aOnProgress));
+    thread->SetOnError(std::move(aOnError));
+    fSearchThread = thread.get();
+    TcThread::Launch(std::move(thread));
+    return true;
+}
+
+void TSiteSearchRun::Stop() {
+    TCLock lock(fCriticalSection);
+    if (fSearchThread) fSearchThread->Terminate();
+}
+
+bool TSiteSearchRun::GetSearching() const {
+    TCLock lock(fCriticalSection);
+    return fSearching;
+}
+
+double TSiteSearchRun::GetProgress() const {
+    TCLock lock(fCriticalSection);
+    return fProgress;
+}
+
+void TSiteSearchRun::SetProgress(double aValue) {
+    TCLock lock(fCriticalSection);
+    fProgress = aValue;
+}
+
+int TSiteSearchRun::GetPagesFetched() const {
+    TCLock lock(fCriticalSection);
+    return fPagesFetched;
+}
+
+void TSiteSearchRun::AddPageFetched() {
+    TCLock lock(fCriticalSection);
+    ++fPagesFetched;
+}
+
+void TSiteSearchRun::OnSearchThreadFinished() {
+    {
+        TCLock lock(fCriticalSection);
+        fSearching = false;
+        fSearchThread = nullptr;
+    }
+    // This part's lock is released first: the search's lock comes before it.
+    GetParentSearch()->OnSiteSearchFinished(this);
+}
+
+ICHTTPClient TSiteSearchRun::GetDownloader() { return GetSiteDownloader(GetSite()); }
+
+std::string TSiteSearchRun::GetLinkWithoutPage(const std::string& aSourceLink) { return aSourceLink; }
+
+std::string TSiteSearchRun::RemoveRandomParam(const std::string& aSourceLink) { return aSourceLink; }
+
+TSiteSearchRun* SiteSearchRun(TBaseSiteSearch* aPart) { return dynamic_cast<TSiteSearchRun*>(aPart); }
+
+TSiteSearchRun* SiteSearchRun(const TSearch& aSearch, TSiteSearchEnum aSite) {
+    return SiteSearchRun(aSearch.GetSiteSearch(aSite));
+}
+
+}  // namespace trawlix

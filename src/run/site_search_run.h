@@ -1,0 +1,75 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/http_client.h"
+#include "model/base_site_search.h"
+
+namespace trawlix {
+
+class TBaseSearchThread;
+class TPlace;
+class TSiteSearchRun;
+
+// How a site's run reports to its search: the fraction of links done, and errors.
+using TSiteSearchProgressEvent = std::function<void(TBaseSiteSearch& aSender, double aProgress)>;
+using TSiteSearchErrorEvent = std::function<void(TBaseSiteSearch& aSender, const std::string& aErrorText)>;
+
+// The run side of a search's site part: what the site adapters build on. It starts the
+// site's thread, which fetches and parses the pages, and follows its progress. The
+// adapters say how to build the links, which HTTP client to use and how to strip paging
+// from a link.
+class TSiteSearchRun : public TBaseSiteSearch {
+public:
+    using TBaseSiteSearch::TBaseSiteSearch;
+
+    // A new suspended thread with the site's parser.
+    virtual std::unique_ptr<TBaseSearchThread> CreateSearchThread() = 0;
+    // One line per page to fetch: URL, place index, category index and, for sites that
+    // page, the page number. Stops early when aThread is asked to stop.
+    virtual std::vector<std::string> MakeSearchLinks(TBaseSearchThread& aThread) = 0;
+    virtual ICHTTPClient GetDownloader();
+    // The link with its page parameter removed: the pages of one query share it.
+    virtual std::string GetLinkWithoutPage(const std::string& aSourceLink);
+    virtual std::string RemoveRandomParam(const std::string& aSourceLink);
+    virtual void CheckForNewResults() {}
+
+    // Starts this site's thread; false when the adapter made none.
+    bool Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchErrorEvent aOnError);
+    // Asks the running thread, if any, to stop; returns at once.
+    void Stop();
+    bool GetSearching() const;
+    double GetProgress() const;
+    void SetProgress(double aValue);
+    // Pages downloaded by the current or last run of this site.
+    int GetPagesFetched() const;
+    void AddPageFetched();
+    bool GetCheckingForNewResults() const { return false; }
+    // The thread's last act: forget it and tell the search.
+    void OnSearchThreadFinished();
+
+protected:
+    using TPairVisit = std::function<void(const TPlace& aPlace, const TPlace& aCategory, int aPlaceIndex,
+                                          int aCategoryIndex, int aPage)>;
+    // Calls aVisit for every page, category and searched place of the parent search, in
+    // that nesting (the order the links are fetched in), with the search's lock held. The
+    // search may be edited meanwhile: indexes it no longer has are skipped. Returns early
+    // when aThread is asked to stop.
+    void ForEachPlaceAndCategory(TBaseSearchThread& aThread, int aPages, const TPairVisit& aVisit);
+
+private:
+    bool fSearching = false;
+    TBaseSearchThread* fSearchThread = nullptr;  // owns itself; known while it runs
+    double fProgress = 0;
+    int fPagesFetched = 0;
+};
+
+// The run side of a site part; null for a plain part (a site without an adapter), which
+// never runs.
+TSiteSearchRun* SiteSearchRun(TBaseSiteSearch* aPart);
+TSiteSearchRun* SiteSearchRun(const TSearch& aSearch, TSiteSearchEnum aSite);
+
+}  // namespace trawlix
