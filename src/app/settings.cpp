@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "app/proxy_settings_storage.h"
+#include "engine/text_functions.h"
 
 namespace trawlix {
 
@@ -28,11 +29,6 @@ constexpr std::array<TNamedColor, 20> kNamedColors{{
     {"clBlue", 0xFF0000},   {"clFuchsia", 0xFF00FF},    {"clAqua", 0xFFFF00},    {"clWhite", 0xFFFFFF},
     {"clMoneyGreen", 0xC0DCC0}, {"clSkyBlue", 0xF0CAA6}, {"clCream", 0xF0FBFF}, {"clMedGray", 0xA4A0A0},
 }};
-
-std::string Lower(std::string aText) {
-    std::transform(aText.begin(), aText.end(), aText.begin(), [](unsigned char c) { return std::tolower(c); });
-    return aText;
-}
 
 int ParseDecimal(const std::string& aText, const std::string& aWhat) {
     int value = 0;
@@ -57,7 +53,7 @@ std::string ColorToString(TColor aColor) {
 
 TColor StringToColor(const std::string& aText) {
     for (const auto& named : kNamedColors)
-        if (Lower(named.name) == Lower(aText)) return named.color;
+        if (LowerCase(named.name) == LowerCase(aText)) return named.color;
     std::string digits = aText;
     int base = 10;
     if (!digits.empty() && digits[0] == '$') {
@@ -407,7 +403,7 @@ bool TSettings::ReadAutoStartEntry() const {
     std::string line;
     while (std::getline(in, line)) {
         if (line.rfind("Exec=", 0) != 0) continue;
-        return Lower(line.substr(5)) == Lower("\"" + fExecutablePath + "\"");
+        return LowerCase(line.substr(5)) == LowerCase("\"" + fExecutablePath + "\"");
     }
     return false;
 }

@@ -7,6 +7,7 @@
 #include "app/session.h"
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
+#include "engine/text_functions.h"
 #include "model/categories.h"
 #include "model/gsm_networks.h"
 #include "model/places.h"
@@ -21,12 +22,6 @@ T& Loaded(T* aData, const char* aWhat) {
     if (!aData)
         throw CommandError(std::string("The ") + aWhat + " could not be loaded.");
     return *aData;
-}
-
-std::string Lower(std::string aText) {
-    std::transform(aText.begin(), aText.end(), aText.begin(),
-                   [](unsigned char aChar) { return static_cast<char>(std::tolower(aChar)); });
-    return aText;
 }
 
 std::string Coordinate(double aValue) {
@@ -73,13 +68,13 @@ void CollectTree(const TPlace* aPlace, TPlaceList& aList) {
 // The places whose name contains the text, each followed by the places below it, so
 // that an area shows with its sub-areas.
 TPlaceList SearchPlaces(const TPlaces& aPlaces, const std::string& aText) {
-    const std::string text = Lower(aText);
+    const std::string text = LowerCase(aText);
     TPlaceList all;
     for (const TPlace* country : aPlaces.GetCountries())
         CollectTree(country, all);
     TPlaceList found;
     for (const TPlace* place : all) {
-        if (Lower(place->GetName()).find(text) == std::string::npos)
+        if (LowerCase(place->GetName()).find(text) == std::string::npos)
             continue;
         const bool insideEarlierMatch = std::any_of(found.begin(), found.end(), [place](const TPlace* aOther) {
             return aOther->HasChildWithID(false, place->GetID()) && aOther != place;

@@ -14,6 +14,7 @@
 #include "model/filter.h"
 #include "model/place_selection.h"
 #include "model/places.h"
+#include "model/option_groups.h"
 #include "model/property_container.h"
 #include "model/searches.h"
 #include "model/zip_codes.h"

@@ -33,6 +33,20 @@ private:
 
 using TCLock = std::lock_guard<TCCriticalSection>;
 
+// A copy of a field read under its lock, for getters of fields that other threads write.
+template <class T>
+T Locked(TCCriticalSection& aLock, const T& aField) {
+    TCLock lock(aLock);
+    return aField;
+}
+
+// Writes a field under its lock.
+template <class T>
+void SetLocked(TCCriticalSection& aLock, T& aField, const T& aValue) {
+    TCLock lock(aLock);
+    aField = aValue;
+}
+
 // Base of every model object that carries its own lock.
 class TThreadSafeObject {
 public:

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "engine/http_engine.h"
+#include "engine/text_functions.h"
 
 namespace trawlix {
 
@@ -86,14 +87,8 @@ std::string Utf8WithWindows1252Fallback(const std::uint8_t* aData, size_t aSize)
     return out;
 }
 
-std::string Lower(std::string aText) {
-    std::transform(aText.begin(), aText.end(), aText.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return aText;
-}
-
 std::string CharsetOf(const std::string& aContentType) {
-    std::string lower = Lower(aContentType);
+    std::string lower = LowerCase(aContentType);
     size_t pos = lower.find("charset=");
     if (pos == std::string::npos) return {};
     std::string value = lower.substr(pos + 8);

@@ -17,14 +17,6 @@ void Append(std::string& aLine, const std::string& aText) {
     aLine += aText;
 }
 
-std::string ReplaceAll(const std::string& aText, const std::string& aFrom, const std::string& aTo) {
-    std::string result;
-    size_t pos = 0;
-    for (size_t found; (found = aText.find(aFrom, pos)) != std::string::npos; pos = found + aFrom.size())
-        result.append(aText, pos, found - pos) += aTo;
-    return result.append(aText, pos, std::string::npos);
-}
-
 // The selection replaced by aReplacement; the caret goes aCaretInReplacement bytes into it.
 TKeywordEdit ReplaceSelection(const TKeywordEdit& aEdit, const std::string& aReplacement, size_t aCaretInReplacement) {
     size_t start = std::min(aEdit.selStart, aEdit.text.size());

@@ -1,4 +1,5 @@
 #include "engine/proxy_settings.h"
+#include "engine/text_functions.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,12 +9,6 @@
 namespace trawlix {
 
 namespace {
-
-std::string Lower(std::string aText) {
-    std::transform(aText.begin(), aText.end(), aText.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return aText;
-}
 
 const char* BoolText(bool aValue) { return aValue ? "True" : "False"; }
 
@@ -28,7 +23,7 @@ bool ParseInt(const std::string& aText, int& aValue) {
 
 // "True"/"False" in any case, or an integer (0 is false); any other text is false.
 bool ParseBool(const std::string& aText) {
-    std::string lower = Lower(aText);
+    std::string lower = LowerCase(aText);
     if (lower == "true") return true;
     int number = 0;
     return ParseInt(aText, number) && number != 0;
@@ -43,7 +38,7 @@ std::map<std::string, std::string> SplitLines(const std::string& aText) {
         if (end == std::string::npos) end = aText.size();
         std::string line = aText.substr(start, end - start);
         size_t equals = line.find('=');
-        if (equals != std::string::npos) values.emplace(Lower(line.substr(0, equals)), line.substr(equals + 1));
+        if (equals != std::string::npos) values.emplace(LowerCase(line.substr(0, equals)), line.substr(equals + 1));
         start = end + 1;
     }
     return values;

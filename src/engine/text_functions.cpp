@@ -2,6 +2,7 @@
 
 #include <array>
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -429,6 +430,31 @@ bool DateExists(int aMonth, int aDay) {
     else if (aMonth == 4 || aMonth == 6 || aMonth == 9 || aMonth == 11)
         length = 30;
     return aDay <= length;
+}
+
+std::string ReplaceAll(const std::string& aText, const std::string& aFrom, const std::string& aTo) {
+    if (aFrom.empty()) return aText;
+    std::string result;
+    size_t pos = 0;
+    for (size_t hit = aText.find(aFrom); hit != std::string::npos; hit = aText.find(aFrom, pos)) {
+        result.append(aText, pos, hit - pos).append(aTo);
+        pos = hit + aFrom.size();
+    }
+    return result.append(aText, pos, std::string::npos);
+}
+
+std::string LowerCase(std::string aText) {
+    for (char& c : aText) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return aText;
+}
+
+bool TryStrToFloatSafe(const std::string& aText, double& aValue) {
+    try {
+        aValue = StrToFloatSafe(aText);
+        return true;
+    } catch (const std::invalid_argument&) {
+        return false;
+    }
 }
 
 }  // namespace trawlix

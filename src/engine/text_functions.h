@@ -7,6 +7,12 @@ namespace trawlix {
 // Small text helpers shared by the parsers, the link builders and the result entries.
 // All texts are UTF-8; "character" below means a byte unless a function says otherwise.
 
+// Every occurrence of aFrom replaced by aTo, left to right; the replacement is not searched
+// again. An empty aFrom changes nothing.
+std::string ReplaceAll(const std::string& aText, const std::string& aFrom, const std::string& aTo);
+// ASCII letters lower-cased; every other byte (UTF-8 sequences included) stays.
+std::string LowerCase(std::string aText);
+
 // Removes the characters with codes up to 32 (spaces, line breaks, control codes) at both ends.
 std::string Trim(const std::string& aText);
 
@@ -27,6 +33,8 @@ double ExtractDouble(const std::string& aText);
 // "." and "," both read as the decimal mark; raises on anything that is not a number.
 double StrToFloatSafe(const std::string& aText);
 double StrToFloatDefSafe(const std::string& aText, double aDefault);
+// The same; false, leaving aValue as it was, when the text is not a number.
+bool TryStrToFloatSafe(const std::string& aText, double& aValue);
 // The digits of the text, in order.
 std::string GetNumber(const std::string& aText);
 // Every "yes" becomes "true" and every "no" "false", in any case.

@@ -15,21 +15,6 @@ namespace trawlix {
 
 namespace {
 
-std::string LowerCase(std::string aText) {
-    for (auto& c : aText) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return aText;
-}
-
-std::string ReplaceAll(const std::string& aText, const std::string& aFrom, const std::string& aTo) {
-    std::string result;
-    size_t pos = 0;
-    for (size_t hit = aText.find(aFrom); hit != std::string::npos; hit = aText.find(aFrom, pos)) {
-        result.append(aText, pos, hit - pos).append(aTo);
-        pos = hit + aFrom.size();
-    }
-    return result.append(aText, pos, std::string::npos);
-}
-
 // Bounds the work of one match, so that a careless pattern cannot hang a search run.
 constexpr uint32_t cMatchLimit = 1000000;
 

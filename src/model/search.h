@@ -12,6 +12,7 @@
 #include "model/legacy_searches_file.h"
 #include "model/link_indexed_list.h"
 #include "model/places.h"
+#include "model/option_groups.h"
 #include "model/property_container.h"
 
 namespace trawlix {

@@ -8,17 +8,12 @@
 
 #include "engine/download.h"
 #include "engine/http_client.h"
+#include "engine/text_functions.h"
 #include "model/places.h"
 
 namespace trawlix {
 
 namespace {
-
-std::string ReplaceAll(std::string aText, const std::string& aFrom, const std::string& aTo) {
-    for (size_t at = aText.find(aFrom); at != std::string::npos; at = aText.find(aFrom, at + aTo.size()))
-        aText.replace(at, aFrom.size(), aTo);
-    return aText;
-}
 
 // Shortest decimal text of the number: 12.5, 100, 37.8044.
 std::string GeneralNumber(double aValue) {

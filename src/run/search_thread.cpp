@@ -7,18 +7,13 @@
 #include "engine/download.h"
 #include "engine/regex.h"
 #include "engine/synchronizator.h"
+#include "engine/text_functions.h"
 #include "model/search.h"
 #include "run/search_run_environment.h"
 
 namespace trawlix {
 
 namespace {
-
-std::string Lower(std::string aText) {
-    std::transform(aText.begin(), aText.end(), aText.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return aText;
-}
 
 // The space-separated token aIndex (0-based) of a search link, as a number; -1 when absent.
 int SearchLinkNumber(const std::string& aSearchLink, int aIndex) {
@@ -59,7 +54,7 @@ std::string LinkBeforeQuery(const std::string& aLink) {
 }
 
 std::string FullResultLink(const std::string& aLink, const std::string& aPageURL, const std::string& aDomain) {
-    const std::string lower = Lower(aLink);
+    const std::string lower = LowerCase(aLink);
     if (lower.find("http://") != std::string::npos || lower.find("https://") != std::string::npos) return aLink;
     const std::string page = aPageURL.substr(0, aPageURL.find(' '));
     return page.substr(0, page.find('.')) + "." + aDomain + aLink;
@@ -130,7 +125,7 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
         return;
     }
     fSearch->AddPageFetched();
-    const bool looksLikeProxyPage = Lower(html).find(" proxy ") != std::string::npos;
+    const bool looksLikeProxyPage = LowerCase(html).find(" proxy ") != std::string::npos;
     fResultsParser->SetHTML(std::move(html));
     fResultsParser->SetSearchLinkPagesOverflow(false);
     const int found = fResultsParser->Parse();

@@ -32,7 +32,7 @@ std::string TBackpageSiteSearch::MakeSearchLink(const TBackpageSitePlaceItem& aL
     if (aCategory.Parent && aCategory.Parent->GetParent()) result += OptionParams(*aCategory.Parent->GetParent());
     result = ReplaceZeroParam(result, "priceMin", "min");
     result = ReplaceZeroParam(result, "priceMax", "max");
-    return ReplaceAllText(result, " ", "+");
+    return ReplaceAll(result, " ", "+");
 }
 
 std::string TBackpageSiteSearch::CategoryParams(const std::string& aId) const {

@@ -14,12 +14,6 @@ namespace {
 
 constexpr int cNeighbourhoodType = 4;
 
-std::string ReplaceAll(std::string aText, const std::string& aFrom, const std::string& aTo) {
-    for (size_t at = aText.find(aFrom); at != std::string::npos; at = aText.find(aFrom, at + aTo.size()))
-        aText.replace(at, aFrom.size(), aTo);
-    return aText;
-}
-
 bool IsNeighbourhood(const TPlace& aPlace) {
     return aPlace.GetCraigSitePlace().GetPlaceType() == cNeighbourhoodType && aPlace.GetParent();
 }

@@ -42,7 +42,7 @@ std::string TEBaySiteSearch::MakeSearchLink(const TEBaySitePlaceItem& aLocation,
     if (!Trim(keywords).empty()) result += "&q=" + URLEncode(keywords);
     if (aPageToDisplay > 1) result += "&page=" + std::to_string(aPageToDisplay - 1);
     result += "&output=rss";
-    return ReplaceAllText(result, " ", "+");
+    return ReplaceAll(result, " ", "+");
 }
 
 std::string TEBaySiteSearch::OptionParams(const TEBaySitePlaceItem& aCategory) const {

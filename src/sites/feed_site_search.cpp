@@ -53,12 +53,6 @@ std::string WholeNumberText(double aValue) {
     return text;
 }
 
-std::string ReplaceAllText(std::string aText, const std::string& aFrom, const std::string& aTo) {
-    for (size_t at = aText.find(aFrom); at != std::string::npos; at = aText.find(aFrom, at + aTo.size()))
-        aText.replace(at, aFrom.size(), aTo);
-    return aText;
-}
-
 std::string ReplaceZeroParam(const std::string& aURL, const std::string& aName, const std::string& aWord) {
     const std::string zero = "&" + aName + "=0";
     std::string result = aURL;

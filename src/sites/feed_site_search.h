@@ -47,7 +47,6 @@ protected:
 std::string MainCategoryName(const TPlace& aCategory);
 // The number rounded to a whole one, halves to even ("2.5" -> "2", "3.5" -> "4").
 std::string WholeNumberText(double aValue);
-std::string ReplaceAllText(std::string aText, const std::string& aFrom, const std::string& aTo);
 // Replaces "&aName=0" by "&aName=aWord" where 0 is the whole value.
 std::string ReplaceZeroParam(const std::string& aURL, const std::string& aName, const std::string& aWord);
 

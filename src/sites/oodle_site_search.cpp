@@ -60,7 +60,7 @@ std::string TOodleSiteSearch::MakeSearchLink(const TOodleSitePlaceItem& aLocatio
     result += "?s=date&v=rss&o=" + std::to_string((aPageToDisplay - 1) * cOodleResultsPerPage);
     const std::string keywords = GetParentSearch()->GetKeywords();
     if (!Trim(keywords).empty()) result += "&q=" + URLEncode(OodleKeywords(keywords));
-    return ReplaceAllText(result, " ", "+");
+    return ReplaceAll(result, " ", "+");
 }
 
 std::string TOodleSiteSearch::OptionSegments(const TOodleSitePlaceItem& aCategory) const {

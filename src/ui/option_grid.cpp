@@ -6,6 +6,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 
+#include "model/option_groups.h"
 #include "ui/user_dialogs.h"
 
 namespace trawlix {

@@ -32,18 +32,13 @@ bool TPageCache::IsArchiveAddress(const std::string& aAddress) {
 
 namespace {
 
-std::string Lower(std::string aText) {
-    for (char& c : aText) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return aText;
-}
-
 // The boundary parameter of the archive's own Content-Type, from the headers before the
 // first empty line; empty when there is none.
 std::string Boundary(const std::string& aArchive) {
     size_t headersEnd = aArchive.find("\r\n\r\n");
     if (headersEnd == std::string::npos) headersEnd = aArchive.find("\n\n");
     const std::string headers = aArchive.substr(0, headersEnd);
-    const size_t name = Lower(headers).find("boundary=");
+    const size_t name = LowerCase(headers).find("boundary=");
     if (name == std::string::npos) return {};
     size_t start = name + 9;
     const bool quoted = start < headers.size() && headers[start] == '"';
@@ -56,7 +51,7 @@ std::string Boundary(const std::string& aArchive) {
 bool IsHtmlPart(const std::string& aPart) {
     size_t headersEnd = aPart.find("\r\n\r\n");
     if (headersEnd == std::string::npos) headersEnd = aPart.find("\n\n");
-    const std::string headers = Lower(aPart.substr(0, headersEnd));
+    const std::string headers = LowerCase(aPart.substr(0, headersEnd));
     const size_t type = headers.find("content-type:");
     if (type == std::string::npos) return false;
     return headers.compare(headers.find_first_not_of(" \t", type + 13), 9, "text/html") == 0;

@@ -1,3 +1,4 @@
+#include "engine/text_functions.h"
 #include "ui/preview_navigation.h"
 
 #include <algorithm>
@@ -12,11 +13,6 @@ std::string WithoutSlashes(std::string aText) {
     return aText;
 }
 
-std::string Lower(std::string aText) {
-    for (char& c : aText) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return aText;
-}
-
 bool Contains(const std::string& aText, const std::string& aPart) {
     return !aPart.empty() && aText.find(aPart) != std::string::npos;
 }
@@ -24,12 +20,12 @@ bool Contains(const std::string& aText, const std::string& aPart) {
 }  // namespace
 
 TPreviewNavigationPolicy::TPreviewNavigationPolicy(std::string aCraigslistDomain, std::string aVendorDomain)
-    : fCraigslistDomain(Lower(std::move(aCraigslistDomain))), fVendorDomain(Lower(std::move(aVendorDomain))) {}
+    : fCraigslistDomain(LowerCase(std::move(aCraigslistDomain))), fVendorDomain(LowerCase(std::move(aVendorDomain))) {}
 
 TPreviewNavigationPolicy::TDecision TPreviewNavigationPolicy::Decide(const std::string& aAddress,
                                                                      const std::string& aCurrentPreviewURL,
                                                                      TClock::time_point aNow) {
-    const std::string lower = Lower(aAddress);
+    const std::string lower = LowerCase(aAddress);
     const bool allowed = aCurrentPreviewURL.empty() || aAddress == "about:blank" || Contains(aAddress, "mailto:") ||
                          Contains(lower, fCraigslistDomain) ||
                          WithoutSlashes(aAddress) == WithoutSlashes(aCurrentPreviewURL);

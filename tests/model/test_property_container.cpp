@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "model/objects_storage.h"
+#include "model/option_groups.h"
 #include "model/property_container.h"
 #include "support/test_support.h"
 
