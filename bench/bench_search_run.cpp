@@ -97,7 +97,7 @@ void BM_RunOf200LinksWith20msPages(benchmark::State& state) {
         bool stopped = false;
         search->OnSearchStopped = [&](TSearch&) { stopped = true; };
         state.ResumeTiming();
-        search->Search(nullptr, nullptr, true);
+        search->Search(nullptr, true);
         loop.RunUntil([&] { return stopped; }, std::chrono::minutes(2));
         state.PauseTiming();
         pages += SiteSearchRun(*search, ssCraigslist)->GetPagesFetched();
@@ -129,10 +129,15 @@ void BM_Merge10000Into100000(benchmark::State& state) {
         state.PauseTiming();
         auto search = SearchHolding(100000);
         state.ResumeTiming();
-        for (int i = 0; i < 10000; ++i)
-            search->ProcessResult(ssCraigslist, "Mar 5", "red bike - $50 (oakland)",
-                                  "http://sfbay.craigslist.org/eby/bia/" + std::to_string(2700095000 + i) + ".html", 50, 0,
-                                  0, true, 0, "", "", "");
+        TParsedResult ad;
+        ad.date = "Mar 5";
+        ad.name = "red bike - $50 (oakland)";
+        ad.price = 50;
+        ad.hasImage = true;
+        for (int i = 0; i < 10000; ++i) {
+            ad.link = "http://sfbay.craigslist.org/eby/bia/" + std::to_string(2700095000 + i) + ".html";
+            search->ProcessResult(ssCraigslist, ad, 0, 0);
+        }
         state.PauseTiming();
         if (search->GetSearchResults().size() != 105000) state.SkipWithError("unexpected merge result");
         search.reset();

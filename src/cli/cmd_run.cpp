@@ -176,7 +176,7 @@ int RunSearch(CommandContext& aContext) {
         search.FillOldResults(search.GetClearOldResults());
         search.SetNewResultsAvailable({});
     }
-    search.Search(nullptr, nullptr, !automatic);
+    search.Search(nullptr, !automatic);
     if (!started) throw CommandError("You must select some locations and categories to search in.");
     bool stopAsked = false;
     while (!stopped) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/critical_section.h"
+#include "engine/results_parser.h"
 #include "engine/site_search_enum.h"
 #include "model/base_site_search.h"
 #include "model/entry.h"
@@ -210,16 +211,13 @@ public:
     TCCriticalSection& GetSearchingCriticalSection() const { return fCriticalSectionSearching; }
 
     // --- running (run/search_run.cpp) ---
-    // Starts a run on the main thread: one thread per switched-on site. aResultsList, when
-    // given, receives the new results instead of the search's own list.
-    void Search(IResultsViewHelper* aResultsViewHelper, TResultList* aResultsList, bool aCalledFromUser);
+    // Starts a run on the main thread: one thread per switched-on site.
+    void Search(IResultsViewHelper* aResultsViewHelper, bool aCalledFromUser);
     // Detaches the view and asks every site's thread to stop; the run ends when they have.
     void StopSearch();
-    // One result from a site's thread, on that thread.
-    void ProcessResult(TSiteSearchEnum aFromSite, const std::string& aDate, const std::string& aName,
-                       const std::string& aLink, double aPrice, int aLocationIdx, int aCategoryIdx, bool aHasImage,
-                       double aLocalDateTime, const std::string& aDescription, const std::string& aContact,
-                       const std::string& aImageUrl);
+    // One result from a site's thread, on that thread: the ad as parsed (its link made
+    // absolute), found in the run's place aLocationIdx and the search's category aCategoryIdx.
+    void ProcessResult(TSiteSearchEnum aFromSite, const TParsedResult& aResult, int aLocationIdx, int aCategoryIdx);
     // Main thread: shows the latest result in the view.
     void ProcessEntryLV();
     void OnSiteSearchProgress(TBaseSiteSearch& aSender, double aProgress);
@@ -246,7 +244,6 @@ private:
 
     // Run state, guarded by fCriticalSection.
     IResultsViewHelper* fView = nullptr;
-    TResultList* FResultsList = nullptr;
     std::unique_ptr<TPlaceWrapperList> fExpandedLocations2;
     int fInsertAtIndex = 0;
 

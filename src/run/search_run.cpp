@@ -20,7 +20,7 @@ namespace trawlix {
 
 // --- TSearch: starting and stopping --------------------------------------------------------
 
-void TSearch::Search(IResultsViewHelper* aResultsViewHelper, TResultList* aResultsList, bool aCalledFromUser) {
+void TSearch::Search(IResultsViewHelper* aResultsViewHelper, bool aCalledFromUser) {
     if (GetSearching()) {
         // An unattended run still going when asked again sends what it has found so far.
         if (!GetCalledFromUser()) StartNotifyThreadForRunningSearch();
@@ -35,7 +35,6 @@ void TSearch::Search(IResultsViewHelper* aResultsViewHelper, TResultList* aResul
     {
         TCLock lock(fCriticalSection);
         fView = aResultsViewHelper;
-        FResultsList = aResultsList;
         fCalledFromUser = aCalledFromUser;
         if (aCalledFromUser) fNewResultsAvailable.Available = false;
         ++fSearchProcessID;
@@ -162,10 +161,9 @@ bool TSearch::InDateWindow(const TEntry& aEntry, double aNow) const {
     return true;
 }
 
-void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const std::string& aDate, const std::string& aName,
-                            const std::string& aLink, double aPrice, int aLocationIdx, int aCategoryIdx,
-                            bool aHasImage, double aLocalDateTime, const std::string& aDescription,
-                            const std::string& aContact, const std::string& aImageUrl) {
+void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const TParsedResult& aResult, int aLocationIdx,
+                            int aCategoryIdx) {
+    const std::string& link = aResult.link;
     const auto environment = GetSearchRunEnvironment();
     std::unique_lock lock(fCriticalSection);
 
@@ -181,15 +179,16 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const std::string& aDate,
     if (aCategoryIdx >= 0 && aCategoryIdx < static_cast<int>(fCategories.size()))
         categoryText = fCategories[aCategoryIdx]->ToString();
 
-    auto entry = std::make_shared<TEntry>(aFromSite, aDate, aName, aLink, aPrice, locationText, categoryText, aHasImage,
-                                          locationID, aLocalDateTime, aDescription, aContact, aImageUrl);
+    auto entry = std::make_shared<TEntry>(aFromSite, aResult.date, aResult.name, link, aResult.price, locationText,
+                                          categoryText, aResult.hasImage, locationID, aResult.localDateTime,
+                                          aResult.description, aResult.contact, aResult.imageUrl);
     if (!InDateWindow(*entry, environment->now ? environment->now() : LocalNow())) return;
     // Category listings carry no keywords to the site: the user's filter stands in for them.
     if (fOnlyCatListings && !fFilter->EntryPasses(*entry, true)) return;
-    if (fDeletedResults.ContainsLink(aLink)) return;
+    if (fDeletedResults.ContainsLink(link)) return;
 
     entry->SetIncludeInEmailDigest(!fCalledFromUser);
-    const bool isNew = !fSearchResults.ContainsLink(aLink);
+    const bool isNew = !fSearchResults.ContainsLink(link);
     entry->SetNew(isNew);
     if (isNew && entry->GetIncludeInEmailDigest() && fNewResultsAvailable.SetAtSearchProcessID < fSearchProcessID) {
         fNewResultsAvailable.Available = true;
@@ -197,13 +196,7 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const std::string& aDate,
     }
 
     bool kept = false;
-    if (FResultsList) {
-        if (isNew) {
-            FResultsList->Add(entry);
-            kept = true;
-            if (OnResultKept) OnResultKept(*this, entry);
-        }
-    } else if (!FKeepOldResults || isNew) {
+    if (!FKeepOldResults || isNew) {
         fSearchResults.Add(entry);
         kept = true;
         if (OnResultKept) OnResultKept(*this, entry);

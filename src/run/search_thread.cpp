@@ -138,12 +138,10 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
 }
 
 void TBaseSearchThread::OnResultParsed(const TParsedResult& aResult) {
-    const std::string link =
-        FullResultLink(aResult.link, fSrchLink, GetSearchRunEnvironment()->craigslistDomain());
-    fSearch->GetParentSearch()->ProcessResult(fSearch->GetSite(), aResult.date, aResult.name, link, aResult.price,
-                                              SearchLinkNumber(fSrchLink, 1), SearchLinkNumber(fSrchLink, 2),
-                                              aResult.hasImage, aResult.localDateTime, aResult.description,
-                                              aResult.contact, aResult.imageUrl);
+    TParsedResult result = aResult;
+    result.link = FullResultLink(aResult.link, fSrchLink, GetSearchRunEnvironment()->craigslistDomain());
+    fSearch->GetParentSearch()->ProcessResult(fSearch->GetSite(), result, SearchLinkNumber(fSrchLink, 1),
+                                              SearchLinkNumber(fSrchLink, 2));
 }
 
 void TBaseSearchThread::ReportError(const std::string& aText) {

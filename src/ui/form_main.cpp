@@ -462,9 +462,8 @@ void TformMain::CreateTray() {
 
 bool TformMain::Init() {
     if (!fSession) return true;
-    fSession->OnSessionInitialized = [] {
-        // The alert timer arrives with the alerts; nothing to switch yet.
-    };
+    // The window needs nothing of its own once the session is up: it waits for it below.
+    fSession->OnSessionInitialized = [] {};
     fSession->InitSession();
     fSession->WaitUntilIdle();
     return true;
@@ -700,7 +699,7 @@ void TformMain::NewTab() {
     if (!fSession || !fSession->GetMySearches()) return;
     if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
     std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
-    // The search wizard comes later; a new search is an empty one.
+    // A new search starts empty; the user fills it in the criteria panel.
     TSearch& search = fSession->GetMySearches()->AddSearch(std::make_unique<TSearch>());
     AddTab(search);
 }
@@ -738,9 +737,7 @@ void TformMain::CloseTab(bool aAsk) {
     if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
     {
         std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
-#ifdef TRAWLIX_HAS_SEARCH_RUN
         if (search) search->StopSearch();
-#endif
         fClosingTab = true;
         if (search) {
             if (fShownSearch == search) fShownSearch = nullptr;
@@ -777,9 +774,7 @@ void TformMain::StartStopSearch() {
     }
     pnlLeft->edtSearchName->setFocus();
     if (actSearch->data().toInt() == 1) {
-#ifdef TRAWLIX_HAS_SEARCH_RUN
         search->StopSearch();
-#endif
         actSearch->setText("Start search");
         actSearch->setIcon(Picture("start_search"));
         actSearch->setData(0);
@@ -800,8 +795,7 @@ void TformMain::StartStopSearch() {
     search->FillOldResults(false);
     pnlLeft->FillSearch(*search, true);
     fViewHelper->RebuildViewList(*search);
-#ifdef TRAWLIX_HAS_SEARCH_RUN
-    search->Search(fViewHelper.get(), nullptr, true);
+    search->Search(fViewHelper.get(), true);
     if (!search->GetSearching()) return;
     actSearch->setText("Stop search");
     actSearch->setIcon(Picture("stop_search"));
@@ -810,9 +804,6 @@ void TformMain::StartStopSearch() {
     pbSearching->setValue(0);
     pbSearching->show();
     ShowStartTip();
-#else
-    ShowStatusBarMessage("Searching arrives with the search engine.");
-#endif
 }
 
 void TformMain::ShowStartTip() {
@@ -892,13 +883,11 @@ bool TformMain::AnySearchRunning() const {
 
 void TformMain::StopAllSearches(bool aWait) {
     if (fSession) fSession->StopAllSearches(aWait);
-#ifdef TRAWLIX_HAS_SEARCH_RUN
     if (!fSession || !fSession->GetMySearches()) return;
     for (const auto& search : fSession->GetMySearches()->GetAllSearches())
         if (search->GetSearching()) search->StopSearch();
     auto* binding = GetMainThreadBinding();
     while (aWait && AnySearchRunning() && binding && !binding->IsTerminating()) binding->ProcessMessages();
-#endif
 }
 
 void TformMain::PauseSearching() {

@@ -123,7 +123,7 @@ inline bool RunSearchToEnd(TSearch& aSearch, THeadlessMainLoop& aLoop, std::vect
         aErrors.push_back(aText);
     };
     aSearch.FillOldResults(aSearch.GetClearOldResults());
-    aSearch.Search(nullptr, nullptr, true);
+    aSearch.Search(nullptr, true);
     const bool ended = aLoop.RunUntil(
         [&] {
             std::lock_guard lock(mutex);

@@ -86,7 +86,7 @@ protected:
         aLog.Attach(aSearch);
         const int before = aLog.Stopped();
         if (aCalledFromUser) aSearch.FillOldResults(aSearch.GetClearOldResults());
-        aSearch.Search(nullptr, nullptr, aCalledFromUser);
+        aSearch.Search(nullptr, aCalledFromUser);
         ASSERT_TRUE(fLoop.RunUntil([&] { return aLog.Stopped() > before; }, 20s)) << "the run did not end";
     }
     std::vector<std::string> RequestedUrls() const {
@@ -207,7 +207,7 @@ TEST_F(SearchRunTest, StopDuringADownloadStillTakesThatPage) {
     fSim.AddFault("oakland.craigslist.org/search/bik", 0, 1500);
     TRunLog log;
     log.Attach(*search);
-    search->Search(nullptr, nullptr, true);
+    search->Search(nullptr, true);
     ASSERT_TRUE(fLoop.RunUntil([&] { return !fSim.Requests().empty(); }, 10s));
     search->StopSearch();
     ASSERT_TRUE(fLoop.RunUntil([&] { return log.Stopped() > 0; }, 10s));
@@ -232,10 +232,10 @@ TEST_F(SearchRunTest, NothingToSearchDoesNotStart) {
     TRunLog log;
     auto noCategory = MakeCraigSearch({fTrees.Place(12)}, {}, "x");
     log.Attach(*noCategory);
-    noCategory->Search(nullptr, nullptr, true);
+    noCategory->Search(nullptr, true);
     auto noPlace = MakeCraigSearch({}, {fTrees.Category(10)}, "x");
     log.Attach(*noPlace);
-    noPlace->Search(nullptr, nullptr, true);
+    noPlace->Search(nullptr, true);
     fLoop.RunUntil([] { return false; }, 50ms);
     EXPECT_TRUE(log.events.empty());
     EXPECT_FALSE(noPlace->GetSearching());
@@ -374,8 +374,12 @@ protected:
     bool Kept(TSearch& aSearch, double aNow, const std::string& aDate) {
         fEnvironment.now = aNow;
         const size_t before = aSearch.GetSearchResults().size();
-        aSearch.ProcessResult(ssCraigslist, aDate, "ad", "http://x.craigslist.org/a/" + std::to_string(++fNext) + ".html",
-                              10, 0, 0, false, 0, "", "", "");
+        TParsedResult ad;
+        ad.date = aDate;
+        ad.name = "ad";
+        ad.link = "http://x.craigslist.org/a/" + std::to_string(++fNext) + ".html";
+        ad.price = 10;
+        aSearch.ProcessResult(ssCraigslist, ad, 0, 0);
         return aSearch.GetSearchResults().size() > before;
     }
 
