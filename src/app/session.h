@@ -44,7 +44,7 @@ inline constexpr const char* kStatusDisconnecting = "Disconnecting...";
 inline constexpr const char* kBrokenDatabaseMessage =
     "The file that stores your search information appears to be broken. Trying to reload from the latest backup.";
 inline constexpr const char* kNoBackupMessage = "No backup was found. Please reinstall the program to fix the broken files.";
-inline constexpr const char* kInitializationErrorMessage = "Error occured during program initialization.";
+inline constexpr const char* kInitializationErrorMessage = "Error occurred during program initialization.";
 
 // Owns every long-lived object of a run: storage, settings, reference data, searches.
 // Loads them on a background thread at start and saves them on another at the end;

@@ -98,7 +98,7 @@ std::string DownloadThroughStream(const std::string& aUrl) {
     CURLcode code = curl_easy_perform(handle.get());
     if (code != CURLE_OK) throw EHttpError(DescribeFailure(handle.get(), code, errorBuffer, aUrl));
     if (!body.empty() && body.size() < cShortestStreamBody)
-        throw EHttpError("Something went wrong with URLMon stream downloading " + aUrl);
+        throw EHttpError("Something went wrong with system stream downloading " + aUrl);
     return DecodeHttpBody(body, ContentTypeOf(handle.get()));
 }
 

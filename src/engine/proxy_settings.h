@@ -29,7 +29,7 @@ public:
 
     // The stored text: seven name=value lines, each ended by CR LF.
     std::string ToText() const;
-    // Reads the stored text; missing lines read as empty, as the stored form says.
+    // Reads the stored text; a line that is missing leaves its value empty.
     void FromText(const std::string& aText);
 
 private:

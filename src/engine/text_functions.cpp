@@ -296,7 +296,7 @@ std::string RemoveSpecialCharacters(const std::string& aText) {
     return result;
 }
 
-std::string RemoveErrorousCharacters(const std::string& aText) {
+std::string RemoveErroneousCharacters(const std::string& aText) {
     std::string result;
     for (char c : aText)
         if (static_cast<unsigned char>(c) < 126) result += c;
@@ -394,7 +394,7 @@ std::string MD5(const std::string& aText) {
     return hex;
 }
 
-void DisassambleCraigsDate(const std::string& aDate, std::string& aMonth, int& aDay) {
+void DisassembleCraigsDate(const std::string& aDate, std::string& aMonth, int& aDay) {
     aMonth.clear();
     std::string digits;
     for (char c : aDate) {

@@ -51,7 +51,7 @@ std::string RemoveTags(const std::string& aText);
 // Keeps only the characters 32 to 126.
 std::string RemoveSpecialCharacters(const std::string& aText);
 // Keeps only the characters below 126.
-std::string RemoveErrorousCharacters(const std::string& aText);
+std::string RemoveErroneousCharacters(const std::string& aText);
 // Each character's code (a Unicode code point) in decimal, at least three digits: "AB" -> "065066".
 std::string EncodeASCII(const std::string& aText);
 // Base64 of the text's bytes in the sites' alphabet, wrapped as "__" + code + "__".
@@ -60,7 +60,7 @@ std::string Encode64(const std::string& aText);
 std::string MD5(const std::string& aText);
 
 // Splits a date like "Dec 12" into its letters and its day (1 when absent or not positive).
-void DisassambleCraigsDate(const std::string& aDate, std::string& aMonth, int& aDay);
+void DisassembleCraigsDate(const std::string& aDate, std::string& aMonth, int& aDay);
 int CraigsMonthToInt(const std::string& aMonth);
 std::string IntToCraigsMonth(int aMonth);
 bool DateExists(int aMonth, int aDay);

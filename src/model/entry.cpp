@@ -196,7 +196,7 @@ void TEntry::SetDateParts() {
         return;
     }
     std::string month;
-    DisassambleCraigsDate(fDate, month, fDay);
+    DisassembleCraigsDate(fDate, month, fDay);
     fMonth = CraigsMonthToInt(month);
 }
 

@@ -58,7 +58,7 @@ struct TFilterQuery::TPattern {
 
 // --- TFilterQuery ----------------------------------------------------------------------
 
-TFilterQuery::TFilterQuery(TFilter* aFilter) : fParentFitler(aFilter) {}
+TFilterQuery::TFilterQuery(TFilter* aFilter) : fParentFilter(aFilter) {}
 
 TFilterQuery::~TFilterQuery() = default;
 

@@ -31,7 +31,7 @@ public:
     TFilterQuery(const TFilterQuery&) = delete;
     TFilterQuery& operator=(const TFilterQuery&) = delete;
 
-    TFilter* GetParentFitler() const { return fParentFitler; }
+    TFilter* GetParentFilter() const { return fParentFilter; }
     int GetFilterBy() const { return fFilterBy; }
     // An index outside the field list falls back to "any field".
     void SetFilterBy(int aValue);
@@ -56,7 +56,7 @@ public:
 private:
     bool TextOccurs(const std::string& aSearched) const;
 
-    TFilter* fParentFitler;
+    TFilter* fParentFilter;
     int fFilterBy = cFilterByAnyField;
     bool fNOT = false;
     std::string fText;

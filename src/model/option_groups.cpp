@@ -230,7 +230,7 @@ void ConvertOlderSearchOptions(TPropertyContainer& aContainer, const TOlderSearc
 
 std::string CheckPriceRange(const TPropertyContainer& aContainer, const std::string& aPropName,
                             const std::string& aNewValue) {
-    static const std::string cRefusal = "The maximum price can not be lower then the minimum price. Please fix it.";
+    static const std::string cRefusal = "The maximum price can not be lower than the minimum price. Please fix it.";
     if (aPropName != "price_min" && aPropName != "price_max") return {};
     const TProp* other = aContainer.GetPropByName(aPropName == "price_min" ? "price_max" : "price_min");
     double typed = 0;

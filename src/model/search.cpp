@@ -142,12 +142,12 @@ void TSearch::SetZIPCodeObject(std::unique_ptr<TZipCode> aValue) {
 TPlaceList TSearch::GetCategories() const { return Locked(fCriticalSection, fCategories); }
 void TSearch::SetCategories(const TPlaceList& aValue) { SetLocked(fCriticalSection, fCategories, aValue); }
 std::string TSearch::GetKeywords() const { return Locked(fCriticalSection, fKeywords); }
-std::string TSearch::GetNonValidatedKeywords() const { return Locked(fCriticalSection, fNonValudatedKeywords); }
+std::string TSearch::GetNonValidatedKeywords() const { return Locked(fCriticalSection, fNonValidatedKeywords); }
 void TSearch::SetKeywords(const std::string& aValue) {
     TCLock lock(fCriticalSection);
-    if (aValue == fNonValudatedKeywords) return;
+    if (aValue == fNonValidatedKeywords) return;
     fKeywords = ValidateKeywords(aValue);
-    fNonValudatedKeywords = aValue;
+    fNonValidatedKeywords = aValue;
 }
 std::string TSearch::GetBackpageKeywords() const { return Locked(fCriticalSection, fBackpageKeywords); }
 void TSearch::SetBackpageKeywords(const std::string& aValue) { SetLocked(fCriticalSection, fBackpageKeywords, aValue); }

@@ -281,7 +281,7 @@ private:
 
     TPlaceList fCategories;
     std::string fKeywords;
-    std::string fNonValudatedKeywords;
+    std::string fNonValidatedKeywords;
     std::string fBackpageKeywords;
     bool FOnlySearchTitles = false;
     bool FHasImage = false;

@@ -131,7 +131,7 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
     const int found = fResultsParser->Parse();
     if (found == 0 && fOnError && looksLikeProxyPage)
         ReportError("Could not open URL: \"" + LinkBeforeQuery(linkWithPage) + "\". \r\n" +
-                    "Check if any proxy servers are properly confirued.");
+                    "Check if any proxy servers are properly configured.");
     aOmit.linksWithPage.insert(linkWithPageNoRandom);
     if (fSearchMultiplePages && fResultsParser->GetSearchLinkPagesOverflow())
         aOmit.linksWithoutPage.insert(linkWithoutPage);

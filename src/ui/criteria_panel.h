@@ -105,7 +105,8 @@ public:
     std::function<void()> OnNewOptionsAvailable;     // "More options are available..."
     std::function<void(const QString&)> OnCaptionChanged;  // the tab caption follows the name
 
-    // Controls, by their established names.
+    // The panel's controls, named by kind and content: pnl a panel, cp a collapsible group,
+    // edt an edit box, cb a check box, sbtn/tbtn a button, tv a tree, vle the option grid.
     QWidget* ToolBar1;
     QLabel* pnlLeftPanelHeader;
     QToolButton* tbtnHideCriteria;

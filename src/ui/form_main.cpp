@@ -685,7 +685,7 @@ void TformMain::UpdateCurrentTabCaption(const QString& aCaption) {
     if (index >= 0 && tcTabs->tabText(index) != aCaption) tcTabs->setTabText(index, aCaption);
 }
 
-void TformMain::ReallignSearches() {
+void TformMain::RealignSearches() {
     if (!fSession || !fSession->GetMySearches()) return;
     if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
     std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
@@ -913,7 +913,7 @@ void TformMain::SaveMySearches(bool aFromUser) {
     fInfo->Execute();
     StopAllSearches(true);
     if (TSearch* current = CurrentSearch()) pnlLeft->FillSearch(*current, true);
-    ReallignSearches();
+    RealignSearches();
     const bool saved = fSession->GetMySearches()->SaveMySearches([] { QApplication::processEvents(); });
     fInfo->Finish();
     ShowStatusBarMessage(saved ? "Searches saved." : "The searches could not be saved.");
@@ -950,7 +950,7 @@ void TformMain::ContinueExit() {
             // Save what the search holds.
         }
     }
-    ReallignSearches();
+    RealignSearches();
     SaveResultsDimensions();
     // The searches are freed by the session's shut-down: nothing may point at them after this.
     {

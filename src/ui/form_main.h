@@ -63,7 +63,7 @@ public:
     void AddTab(TSearch& aSearch);
     TSearch* CurrentSearch() const;
     TSearch* TabSearch(int aIndex) const;
-    void ReallignSearches();
+    void RealignSearches();
     void ShowStatusBarMessage(const std::string& aMsg);
     // A second start asked us to come back.
     void BringToFront();
@@ -101,7 +101,8 @@ public:
     TResultsList* ResultsList() const { return fResultsList.get(); }
     TThumbnailsAndPreview* ThumbnailsAndPreview() const { return fThumbnailsAndPreview.get(); }
 
-    // Actions, by their established names.
+    // The window's actions ("act" and what each does), shared by the menus, the tool bar and
+    // the tray menu.
     QAction* actNewTab;
     QAction* actCloseTab;
     QAction* actClone;

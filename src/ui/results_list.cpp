@@ -135,7 +135,7 @@ void TResultsList::CreateActions() {
     actAddToFavourites = MakeAction(owner, "actAddToFavourites", "Add to favourites", {}, QKeySequence("Ctrl+F"));
     actSelectionAddToFavourites = MakeAction(owner, "actSelectionAddToFavourites", "Add to favourites");
     actSelectAll = MakeAction(owner, "actSelectAll", "Select All", "Selects all the results.");
-    actSelectionClear = MakeAction(owner, "actSelectionClear", "Clear selection", "Unselets all the results.");
+    actSelectionClear = MakeAction(owner, "actSelectionClear", "Clear selection", "Unselects all the results.");
     actSelectionDelete = MakeAction(owner, "actSelectionDelete", "Delete", "Deletes selection", QKeySequence("Ctrl+Del"));
     actSelectionSpam = MakeAction(owner, "actSelectionSpam", "Spam", "Reports selected entries as \"spam\".");
     actSelectionMiscat =

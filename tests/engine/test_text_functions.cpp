@@ -95,7 +95,7 @@ TEST(TextFunctionsTest, CharacterFilters) {
     EXPECT_EQ(RemoveTags("<p class=\"x\">Hello <b>\nworld</b></p> a < b"), "Hello \nworld a < b");
     EXPECT_EQ(RemoveTags("a <b\nc> d"), "a  d");
     EXPECT_EQ(RemoveSpecialCharacters("a\tb~c\x7f" "é"), "ab~c");
-    EXPECT_EQ(RemoveErrorousCharacters("a\tb~c}é"), "a\tbc}");
+    EXPECT_EQ(RemoveErroneousCharacters("a\tb~c}é"), "a\tbc}");
 }
 
 TEST(TextFunctionsTest, SiteEncodings) {
@@ -127,7 +127,7 @@ TEST(TextFunctionsTest, CraigsDates) {
     for (const auto& c : cases) {
         std::string month = "junk";
         int day = -5;
-        DisassambleCraigsDate(c.date, month, day);
+        DisassembleCraigsDate(c.date, month, day);
         EXPECT_EQ(month, c.month) << c.date;
         EXPECT_EQ(day, c.day) << c.date;
     }

@@ -26,13 +26,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
     RemoveURLParam(text, separator);
     if (RemoveTags(text).size() > text.size()) __builtin_trap();
     RemoveSpecialCharacters(text);
-    RemoveErrorousCharacters(text);
+    RemoveErroneousCharacters(text);
     EncodeASCII(text);
     Encode64(text);
     MD5(text);
     std::string month;
     int day = 0;
-    DisassambleCraigsDate(text, month, day);
+    DisassembleCraigsDate(text, month, day);
     if (day < 1) __builtin_trap();
     CraigsMonthToInt(month);
     for (auto source : {TPostingSource::NoEntry, TPostingSource::Craigslist}) {

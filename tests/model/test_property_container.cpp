@@ -172,7 +172,7 @@ TEST(PropertyContainer, PriceRangeCheckRefusesOnlyAnInvertedPairOfSetPrices) {
     TPropertyContainer container;
     FillProperties(container, Selection({"For Sale"}));
     std::string error;
-    const std::string refusal = "The maximum price can not be lower then the minimum price. Please fix it.";
+    const std::string refusal = "The maximum price can not be lower than the minimum price. Please fix it.";
     EXPECT_EQ(CheckPriceRange(container, "price_min", "500"), "");  // maximum undefined (0)
     ASSERT_TRUE(Prop(container, "price_max").SetValue("100", error));
     EXPECT_EQ(CheckPriceRange(container, "price_min", "500"), refusal);

@@ -280,7 +280,7 @@ TEST_F(SearchRunTest, AProxyPageWithNoResultsSaysToCheckTheProxy) {
     Run(*search, true, log);
     ASSERT_EQ(log.errors.size(), 1u);
     EXPECT_EQ(log.errors[0], "Could not open URL: \"http://oakland.craigslist.org/__sim/raw\". \r\n"
-                             "Check if any proxy servers are properly confirued.");
+                             "Check if any proxy servers are properly configured.");
 }
 
 TEST_F(SearchRunTest, CategoryListingsComeThroughTheFallBackTransferAndTheFilter) {

@@ -24,7 +24,7 @@ using namespace trawlix;
 namespace {
 
 constexpr const char* cInvalidZIP = "The ZIP code you have entered is invalid. Please fix it or delete it.";
-constexpr const char* cPriceRefused = "The maximum price can not be lower then the minimum price. Please fix it.";
+constexpr const char* cPriceRefused = "The maximum price can not be lower than the minimum price. Please fix it.";
 
 }  // namespace
 
