@@ -22,7 +22,7 @@ TBaseResultsParser::TBaseResultsParser()
       fRegExLink(FeedFieldPattern("link"), kPageOptions),
       fRegExDescription(FeedFieldPattern("description"), kPageOptions),
       fRegExDay(R"((\d+)\s+(.+?)\s)", kPageOptions),
-      fRegExPrice(R"(\$\s*([\d\.]+))", kPageOptions) {}
+      fRegExPrice(R"(\$\s*([\d\.,]+))", kPageOptions) {}
 
 int TBaseResultsParser::ParseRSS() { return ParseRSSRE(); }
 
@@ -62,12 +62,8 @@ bool TBaseResultsParser::ParseFeedItem(const std::string& aItemText) {
     if (!fRegExDay.Match()) return false;
     result.date = fRegExDay.SubExpressions(2) + " " + fRegExDay.SubExpressions(1);
 
-    // Thousands separators go first so that "$1,200" reads as 1200.
-    std::string title;
-    for (char c : result.name)
-        if (c != ',') title += c;
-    fRegExPrice.SetSubject(title);
-    result.price = ExtractDouble(fRegExPrice.Match() ? fRegExPrice.SubExpressions(1) : std::string());
+    fRegExPrice.SetSubject(result.name);
+    result.price = ReadPrice(fRegExPrice.Match() ? fRegExPrice.SubExpressions(1) : std::string());
     result.hasImage = true;
     ReportResult(result);
     return true;

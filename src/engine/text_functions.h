@@ -19,11 +19,17 @@ std::string ReadFromLeft(const std::string& aText, int aWord, const std::string&
 // ".../eby/" is "eby".
 std::string ReadFromRight(const std::string& aText, int aWord, const std::string& aSeparator, int aStartFrom = 0);
 
-// The text between each ">" and the next "<", without LF and TAB, trimmed.
+// The text between each ">" and the next "<" that opens a tag (one before a letter, "/",
+// "!" or "?"), without LF and TAB, trimmed.
 std::string ExtractDataTags(const std::string& aHtml);
 // Digits and decimal marks of the text read as a number: "$ 12.50" -> 12.5, "1,500" -> 1.5;
 // -1 when that is not a number.
 double ExtractDouble(const std::string& aText);
+// The first number of a price as US sites write it: a comma or point before exactly three
+// digits groups thousands, a point before other digits marks cents. "$1,200" -> 1200,
+// "$12,995.50" -> 12995.5, "$12.50" -> 12.5, "$1,250,000" -> 1250000; -1 without digits.
+// Every parser reads its prices with it.
+double ReadPrice(const std::string& aText);
 // "." and "," both read as the decimal mark; raises on anything that is not a number.
 double StrToFloatSafe(const std::string& aText);
 double StrToFloatDefSafe(const std::string& aText, double aDefault);
