@@ -21,6 +21,7 @@ class TCategories;
 class TPlaceWrapperList;
 class TFilter;
 class TZipCode;
+class TZIPCodes;
 
 // The local user's id, carried by every search it owns.
 inline constexpr int cLocalUserID = -1;
@@ -31,10 +32,12 @@ using TFavouriteIndexedList = TLinkIndexedList<IFavorite>;
 // Lets the caller's event loop breathe during long saves; may be empty.
 using TProcessMessages = std::function<void()>;
 
-// What reading a search needs to turn stored ids back into tree nodes.
+// What reading a search needs to turn stored ids back into tree nodes, and its stored ZIP
+// code back into coordinates.
 struct TSearchLookups {
     const TPlaces* places = nullptr;
     const TCategories* categories = nullptr;
+    const TZIPCodes* zipCodes = nullptr;
 };
 
 // What a run needs of the result view it fills (the main window's list, or none).
@@ -257,6 +260,7 @@ private:
     void ReadOptionsFromDB(TObjectsStorage& aStorage);
     void ReadResultsFromDB(TObjectsStorage& aStorage, const std::string& aType, TResultList& aList);
     void ReadFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups& aLookups);
+    void LookUpZIPCode(const TSearchLookups& aLookups);
     void ConvertOlderOptions();
 
     void SavePlaceList(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
