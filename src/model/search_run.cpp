@@ -135,12 +135,18 @@ void TSearch::Search(IResultsViewHelper* aResultsViewHelper, TResultList* aResul
         ExpandLocations();
     }
     bool started = false;
-    for (const auto& siteSearch : fSiteSearches) {
-        if (!siteSearch->GetDoSearch()) continue;
-        const bool siteStarted = siteSearch->Search(
-            [this](TBaseSiteSearch& aSender, double aProgress) { OnSiteSearchProgress(aSender, aProgress); },
-            [this](TBaseSiteSearch& aSender, const std::string& aText) { OnSiteSearchError(aSender, aText); });
-        started = started || siteStarted;
+    {
+        // Every site starts under the search's lock: a site that ends at once waits for it
+        // in OnSiteSearchFinished, so it sees the sites started after it as searching and
+        // cannot end the run while they still run.
+        TCLock lock(fCriticalSection);
+        for (const auto& siteSearch : fSiteSearches) {
+            if (!siteSearch->GetDoSearch()) continue;
+            const bool siteStarted = siteSearch->Search(
+                [this](TBaseSiteSearch& aSender, double aProgress) { OnSiteSearchProgress(aSender, aProgress); },
+                [this](TBaseSiteSearch& aSender, const std::string& aText) { OnSiteSearchError(aSender, aText); });
+            started = started || siteStarted;
+        }
     }
     // Nothing to wait for: the owner sees the run end at once.
     if (!started) OnSiteSearchFinished(nullptr);
