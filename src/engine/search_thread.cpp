@@ -125,6 +125,7 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
     // A stop asked for during the download still lets the page in hand be parsed.
     if (Terminated()) fStopRequested = true;
     if (html.empty()) {
+        fSearch->AddPageFailed();
         if (fOnError && !fStopRequested && GetSearchRunEnvironment()->showUnreachableURLErrors())
             ReportError("Could not open URL: \"" + LinkBeforeQuery(linkWithPage) + "\".");
         return;

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/critical_section.h"
@@ -222,8 +223,8 @@ public:
                        const std::string& aLink, double aPrice, int aLocationIdx, int aCategoryIdx, bool aHasImage,
                        double aLocalDateTime, const std::string& aDescription, const std::string& aContact,
                        const std::string& aImageUrl);
-    // Main thread: shows the latest result in the view.
-    void ProcessEntryLV();
+    // Main thread: offers aEntry, the result just added, to the view.
+    void ProcessEntryLV(const IEntry& aEntry);
     void OnSiteSearchProgress(TBaseSiteSearch& aSender, double aProgress);
     void OnSiteSearchError(TBaseSiteSearch& aSender, const std::string& aErrorText);
     void OnSiteSearchFinished(TBaseSiteSearch* aSiteSearch);
@@ -245,12 +246,17 @@ public:
 private:
     bool InDateWindow(const TEntry& aEntry, double aNow) const;
     void StartNotifyThreadForRunningSearch();
+    // After a whole run that does not keep old results: the results of earlier runs that
+    // it did not find again go.
+    void DropResultsNotFoundAgain();
 
     // Run state, guarded by fCriticalSection.
     IResultsViewHelper* fView = nullptr;
     TResultList* FResultsList = nullptr;
     std::unique_ptr<TPlaceWrapperList> fExpandedLocations2;
     int fInsertAtIndex = 0;
+    std::unordered_set<std::string> fLinksFoundThisRun;
+    bool fStopAsked = false;
 
 private:
     void CreateSiteSearches();
