@@ -272,9 +272,12 @@ int RunExport(CommandContext& aContext) {
     options.placeLookup = [places](int aID) -> const TPlace* { return places ? places->GetPlaceByID(aID) : nullptr; };
     std::filesystem::path file = *out;
     if (!file.has_extension()) file += ".csv";
-    const auto lines = ExportToCSV(entries, options);
+    TExportReport report;
+    const auto lines = ExportToCSV(entries, options, &report);
     WriteCSVFile(file, lines);
     aContext.out << "Exported " << lines.size() - 1 << " results to " << file.string() << ".\n";
+    if (report.pagesNotRead > 0)
+        aContext.out << ExportPagesNotReadText(report.pagesNotRead) << "\n";
     return 0;
 }
 
