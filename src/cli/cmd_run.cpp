@@ -185,9 +185,12 @@ int RunSearch(CommandContext& aContext) {
             progress.Line("Stopping...");
         }
     }
-    int pages = 0;
+    int pages = 0, skipped = 0;
     for (const auto& siteSearch : search.GetSiteSearches())
-        if (siteSearch->GetDoSearch()) pages += siteSearch->GetPagesFetched();
+        if (siteSearch->GetDoSearch()) {
+            pages += siteSearch->GetPagesFetched();
+            skipped += siteSearch->GetItemsSkipped();
+        }
     std::lock_guard lock(outputMutex);
     progress.EndBar();
     if (json)
@@ -196,11 +199,14 @@ int RunSearch(CommandContext& aContext) {
                             .Add("results_kept", kept)
                             .Add("new_results", newOnes)
                             .Add("stopped", stopAsked)
+                            .Add("ads_without_link", skipped)
                             .Str()
                      << "\n";
-    else
+    else {
         aContext.out << (stopAsked ? "Stopped. " : "Done. ") << pages << " pages fetched, " << kept
                      << " results kept, " << newOnes << " new.\n";
+        if (skipped > 0) aContext.out << skipped << " ads without a link were left out.\n";
+    }
     return 0;
 }
 

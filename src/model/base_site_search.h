@@ -75,6 +75,9 @@ public:
     // Pages of the current or last run that could not be downloaded.
     int GetPagesFailed() const;
     void AddPageFailed();
+    // Ads of the current or last run left out because their page gave them no link.
+    int GetItemsSkipped() const;
+    void AddItemSkipped();
     bool GetCheckingForNewResults() const { return false; }
     // The thread's last act: forget it and tell the search.
     void OnSearchThreadFinished();
@@ -96,6 +99,7 @@ private:
     double fProgress = 0;
     int fPagesFetched = 0;
     int fPagesFailed = 0;
+    int fItemsSkipped = 0;
     bool fDoSearch = true;
     TSiteSearchEnum fSite;
     TSearch* fParentSearch;  // the owning search

@@ -60,6 +60,7 @@ bool TBaseSiteSearch::Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchEr
     fProgress = 0;
     fPagesFetched = 0;
     fPagesFailed = 0;
+    fItemsSkipped = 0;
     thread->SetFreeOnTerminate(true);
     thread->SetSearch(this);
     thread->SetOnFinished([this] { OnSearchThreadFinished(); });
@@ -108,6 +109,16 @@ int TBaseSiteSearch::GetPagesFailed() const {
 void TBaseSiteSearch::AddPageFailed() {
     TCLock lock(fCriticalSection);
     ++fPagesFailed;
+}
+
+int TBaseSiteSearch::GetItemsSkipped() const {
+    TCLock lock(fCriticalSection);
+    return fItemsSkipped;
+}
+
+void TBaseSiteSearch::AddItemSkipped() {
+    TCLock lock(fCriticalSection);
+    ++fItemsSkipped;
 }
 
 void TBaseSiteSearch::OnSearchThreadFinished() {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include "app/proxy_settings.h"
 #include "engine/download.h"
@@ -405,6 +406,26 @@ TEST_F(SearchRunTest, ProgressGoesFromZeroToTheLastLinksShare) {
     TRunLog log;
     Run(*search, true, log);
     EXPECT_EQ(log.progress, (std::vector<double>{0.0, 0.5}));
+}
+
+TEST(ResultLinkTest, CraigslistPathsGoOnTheCityHostOtherLinksAreReadAgainstTheirPage) {
+    const std::string page = "http://oakland.backpage.com/online/exports/Rss.xml?section=4&keyword=x 0 1";
+    const std::tuple<std::string, bool, std::string> cases[] = {
+        {"/eby/bik/1.html", true, "http://sfbay.craigslist.org/eby/bik/1.html"},
+        {"https://other.example/ad/1", true, "https://other.example/ad/1"},
+        {"/ad/1", false, "http://oakland.backpage.com/ad/1"},
+        {"ad/2", false, "http://oakland.backpage.com/online/exports/ad/2"},
+        {"./ad/3", false, "http://oakland.backpage.com/online/exports/ad/3"},
+        {"?id=4", false, "http://oakland.backpage.com/online/exports/Rss.xml?id=4"},
+        {"//cdn.example/ad/5", false, "http://cdn.example/ad/5"},
+        {"HTTP://oakland.backpage.com/ad/6", false, "HTTP://oakland.backpage.com/ad/6"},
+        {"", false, ""},
+    };
+    for (const auto& [link, craigslist, expected] : cases) {
+        const std::string pageURL = craigslist ? "http://sfbay.craigslist.org/search/bik?query=x 0 0" : page;
+        EXPECT_EQ(FullResultLink(link, pageURL, "craigslist.org", craigslist), expected) << link;
+    }
+    EXPECT_EQ(FullResultLink("ad/7", "http://host.example?x=1 0 0", "", false), "http://host.example/ad/7");
 }
 
 // The date window, fed straight into the merge.

@@ -191,6 +191,24 @@ TEST_F(FeedSitesRunTest, AFeedWithBrokenMarkupGivesWhatItCanAndTheOtherSitesGoOn
     EXPECT_EQ(ebayAds, 6);
 }
 
+TEST_F(FeedSitesRunTest, LinksAreReadAgainstTheirFeedAndItemsWithoutOneAreLeftOutAndCounted) {
+    auto search = MakeFeedSearch(ssBackpage, fTrees, {12}, {10}, "");
+    search->SetBackpageKeywords("fixture-feed-relative-links");
+    search->SetPagesCount(1);
+    Run(*search);
+    ASSERT_EQ(fSim.Requests().size(), 1u);
+    std::vector<std::string> links;
+    {
+        TCLock lock(search->GetCriticalSection());
+        for (const auto& entry : search->GetSearchResults()) links.push_back(entry->GetLink());
+    }
+    EXPECT_EQ(links, (std::vector<std::string>{"http://oakland.backpage.com/ad/10",
+                                               "http://oakland.backpage.com/online/exports/ad/11",
+                                               "http://oakland.backpage.com/view?id=12&src=rss",
+                                               "http://oakland.backpage.com/view?id=13&amp=1"}));
+    EXPECT_EQ(search->GetSiteSearch(ssBackpage)->GetItemsSkipped(), 2);
+}
+
 TEST_F(FeedSitesRunTest, ARunEndsOnlyWhenItsSlowestSiteHasEnded) {
     // Craigslist has no address for the place and ends at once; eBay Classifieds is slow.
     // A helper keeps taking the search's lock, so that the quick site's end and the start
