@@ -316,6 +316,9 @@ int RunFlag(CommandContext& aContext) {
     const int sent =
         FlagCraigslistEntries(entries, code->second, aContext.session->GetSettings().GetCraigslistDomain());
     aContext.out << "Reported " << sent << " of " << entries.size() << " ads to Craigslist.\n";
+    if (sent < static_cast<int>(entries.size()))
+        throw CommandError(std::to_string(entries.size() - sent) +
+                           " ads could not be reported: Craigslist did not answer, or the ad is not a Craigslist ad.");
     return 0;
 }
 

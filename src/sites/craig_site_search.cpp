@@ -186,8 +186,7 @@ int FlagCraigslistEntries(const std::vector<IEntry>& aEntries, TCraigFlagCode aC
         if (!entry || entry->GetFromSite() != ssCraigslist) continue;
         const std::string url = CraigFlagURL(entry->GetLink(), aCode, aDomain);
         if (url.empty()) continue;
-        DownloadFile(url, nullptr);
-        ++sent;
+        if (!DownloadFile(url, GetSiteDownloader(ssCraigslist)).empty()) ++sent;
     }
     return sent;
 }
