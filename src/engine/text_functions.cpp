@@ -254,8 +254,6 @@ std::string YesNoToTrueFalse(const std::string& aText) {
     return ReplaceAllIgnoreCase(ReplaceAllIgnoreCase(aText, "no", "false"), "yes", "true");
 }
 
-namespace {
-
 void AppendUtf8(std::string& aOut, uint32_t aCode) {
     if (aCode < 0x80) {
         aOut += static_cast<char>(aCode);
@@ -273,6 +271,8 @@ void AppendUtf8(std::string& aOut, uint32_t aCode) {
         aOut += static_cast<char>(0x80 | (aCode & 0x3F));
     }
 }
+
+namespace {
 
 // "&#39;" and "&#x27;": the character, or false for a number that names no character
 // (a surrogate, zero, beyond Unicode), which is then left as written.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace trawlix {
@@ -38,6 +39,10 @@ std::string GetNumber(const std::string& aText);
 // Every "yes" becomes "true" and every "no" "false", in any case.
 std::string YesNoToTrueFalse(const std::string& aText);
 
+// Appends the UTF-8 bytes of the code point aCode (at most U+10FFFF).
+void AppendUtf8(std::string& aOut, uint32_t aCode);
+// Decodes "&nbsp;", "&gt;", "&lt;", "&amp;", "&quot;", "&apos;" (in any case) and numeric
+// entities ("&#39;", "&#x27;") in one pass, and drops the sites' stray "#0" markers.
 std::string UnEscapeHTML(const std::string& aText);
 std::string UnEscapeXML(const std::string& aText);
 std::string EscapeHTML(const std::string& aText);
