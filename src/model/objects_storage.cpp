@@ -244,22 +244,44 @@ int TObjectsStorage::TransactionLevel() const {
     return fTransactionLevel;
 }
 
+int TObjectsStorage::FailedWrites() const {
+    TCLock levelLock(fTransactionCriticalSection);
+    return fFailedWrites;
+}
+
+std::string TObjectsStorage::LastWriteError() const {
+    TCLock levelLock(fTransactionCriticalSection);
+    return fLastWriteError;
+}
+
+void TObjectsStorage::NoteFailedWrite(const char* aReason) noexcept {
+    TCLock levelLock(fTransactionCriticalSection);
+    ++fFailedWrites;
+    try {
+        fLastWriteError = aReason;
+    } catch (...) {
+    }
+}
+
 bool TObjectsStorage::TryWrite(const std::function<void()>& aWork) noexcept {
     TCLock lock(fCriticalSection);
     try {
         BeginTransaction();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        NoteFailedWrite(e.what());
         return false;
     }
     try {
         aWork();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        NoteFailedWrite(e.what());
         RollBack();
         return false;
     }
     try {
         Commit();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        NoteFailedWrite(e.what());
         return false;
     }
     return true;

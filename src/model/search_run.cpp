@@ -129,6 +129,7 @@ void TSearch::Search(IResultsViewHelper* aResultsViewHelper, TResultList* aResul
         FResultsList = aResultsList;
         fCalledFromUser = aCalledFromUser;
         if (aCalledFromUser) fNewResultsAvailable.Available = false;
+        ++fChangeCount;
         ++fSearchProcessID;
         SetSearching(true);
         fInsertAtIndex = 0;
@@ -292,6 +293,7 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const std::string& aDate,
         }
     } else if (!FKeepOldResults || isNew) {
         fSearchResults.Add(entry);
+        ++fChangeCount;
         kept = true;
         if (OnResultKept) OnResultKept(*this, entry);
         if (fFillInLV && fView) {
