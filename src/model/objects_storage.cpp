@@ -263,28 +263,41 @@ void TObjectsStorage::NoteFailedWrite(const char* aReason) noexcept {
     }
 }
 
-bool TObjectsStorage::TryWrite(const std::function<void()>& aWork) noexcept {
+namespace {
+// Groups of writes open on this thread.
+thread_local int tWriteGroups = 0;
+}  // namespace
+
+void TObjectsStorage::EnterWriteGroup() noexcept { ++tWriteGroups; }
+void TObjectsStorage::LeaveWriteGroup() noexcept { --tWriteGroups; }
+
+bool TObjectsStorage::TryWrite(const std::function<void()>& aWork) {
     TCLock lock(fCriticalSection);
+    std::string failure;
     try {
         BeginTransaction();
     } catch (const std::exception& e) {
-        NoteFailedWrite(e.what());
-        return false;
+        failure = e.what();
     }
-    try {
-        aWork();
-    } catch (const std::exception& e) {
-        NoteFailedWrite(e.what());
-        RollBack();
-        return false;
+    if (failure.empty()) {
+        try {
+            aWork();
+        } catch (const std::exception& e) {
+            failure = e.what();
+            RollBack();
+        }
     }
-    try {
-        Commit();
-    } catch (const std::exception& e) {
-        NoteFailedWrite(e.what());
-        return false;
+    if (failure.empty()) {
+        try {
+            Commit();
+            return true;
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
     }
-    return true;
+    NoteFailedWrite(failure.c_str());
+    if (tWriteGroups > 0) throw EStorageWriteError(failure);
+    return false;
 }
 
 // --- objects ---------------------------------------------------------------------------------

@@ -64,6 +64,11 @@ public:
     // single writes never raise; a caller that groups them compares the count around its group.
     int FailedWrites() const;
     std::string LastWriteError() const;
+    // Inside a group of writes (a TStorageTransaction of this thread) a failed single write
+    // raises EStorageWriteError after rolling its level back: the group is lost anyway, and
+    // going on would only meet the same error again (a locked database makes every write wait).
+    static void EnterWriteGroup() noexcept;
+    static void LeaveWriteGroup() noexcept;
 
     int AddObject(const std::string& aType, int aParentID, const std::string& aData, bool aAddIfTypeExists);
 
@@ -99,7 +104,7 @@ private:
     void DiscardOpenTransaction() noexcept;
     // Runs one write inside its own counted transaction level; false when it failed and
     // that level was rolled back.
-    bool TryWrite(const std::function<void()>& aWork) noexcept;
+    bool TryWrite(const std::function<void()>& aWork);
     void NoteFailedWrite(const char* aReason) noexcept;
     int FindObjectOfType(const std::string& aType, int aParentID);
     TDBObjectList SelectObjects(const std::string& aType, int aParentID, const std::string& aLimit);
@@ -124,8 +129,10 @@ public:
     explicit TStorageTransaction(TObjectsStorage& aStorage)
         : fStorage(aStorage), fFailedWritesAtStart(aStorage.FailedWrites()) {
         fStorage.BeginTransaction();
+        TObjectsStorage::EnterWriteGroup();
     }
     ~TStorageTransaction() {
+        TObjectsStorage::LeaveWriteGroup();
         if (!fDone) fStorage.RollBack();
     }
     TStorageTransaction(const TStorageTransaction&) = delete;
