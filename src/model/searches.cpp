@@ -55,6 +55,11 @@ void TSearches::LoadFromStorage() {
 
 bool TSearches::SaveMySearches(const TProcessMessages& aProcessMessages) {
     TCLock saveLock(fSaveLock);
+    // A session that changed nothing writes nothing.
+    if (!AnyModified()) {
+        SetLastSaveError({});
+        return true;
+    }
     std::vector<std::pair<TSearch*, int>> written;
     try {
         TStorageTransaction transaction(fStorage);
