@@ -102,6 +102,11 @@ void TSearches::SaveSearch(TSearch& aSearch) {
     aSearch.SaveToDB(fStorage);
 }
 
+std::unique_ptr<TSearch> TSearches::CloneSearch(TSearch& aSearch) {
+    TCLock saveLock(fSaveLock);
+    return aSearch.Clone(fStorage, fLookups);
+}
+
 std::vector<TSearch*> TSearches::ModifiedSearches() const {
     TCLock lock(fListLock);
     std::vector<TSearch*> modified;

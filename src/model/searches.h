@@ -34,6 +34,9 @@ public:
     std::string GetLastSaveError() const;
     // Saves one search in its own transaction; raises ESearchSaveError.
     void SaveSearch(TSearch& aSearch);
+    // Saves aSearch and reads a copy of it back (TSearch::Clone) without a background save
+    // in between; raises ESearchSaveError.
+    std::unique_ptr<TSearch> CloneSearch(TSearch& aSearch);
     // The background saver's step: each search that changed, in its own transaction. Any
     // thread may call it while the main thread edits, adds and deletes searches. Raises
     // ESearchSaveError for the first search that could not be stored; the ones after it
