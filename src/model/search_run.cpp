@@ -151,6 +151,7 @@ void TSearch::Search(IResultsViewHelper* aResultsViewHelper, TResultList* aResul
         FResultsList = aResultsList;
         fCalledFromUser = aCalledFromUser;
         if (aCalledFromUser) fNewResultsAvailable.Available = false;
+        ++fChangeCount;
         ++fSearchProcessID;
         SetSearching(true);
         fInsertAtIndex = 0;
@@ -324,6 +325,7 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const std::string& aDate,
         }
     } else if (isNew) {
         fSearchResults.Add(entry);
+        ++fChangeCount;
         kept = true;
         if (OnResultKept) OnResultKept(*this, entry);
         if (fFillInLV && fView) {
@@ -380,7 +382,9 @@ void TSearch::DropResultsNotFoundAgain() {
     std::vector<IEntry> kept;
     for (const IEntry& entry : fSearchResults)
         if (fLinksFoundThisRun.count(entry->GetLink())) kept.push_back(entry);
-    if (kept.size() != fSearchResults.size()) fSearchResults.Assign(std::move(kept));
+    if (kept.size() == fSearchResults.size()) return;
+    fSearchResults.Assign(std::move(kept));
+    ++fChangeCount;
 }
 
 // --- TSearch: events from the site threads ---------------------------------------------------
