@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <set>
 #include <sstream>
 
+#include "app/platform.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "cli/cli_command.h"
@@ -20,6 +20,7 @@
 #include "engine/synchronizator.h"
 #include "model/places.h"
 #include "model/search.h"
+#include "model/searches.h"
 #include "run/csv_export.h"
 #include "run/search_thread.h"
 #include "run/site_search_run.h"
@@ -61,28 +62,6 @@ int RunLinks(CommandContext& aContext) {
 }
 
 // --- run ------------------------------------------------------------------------------------
-
-std::atomic<bool> gInterrupted{false};
-
-extern "C" void OnInterrupt(int) { gInterrupted = true; }
-
-// Ctrl+C only raises a flag; the main loop stops the run as the stop button does.
-class TInterruptGuard {
-public:
-    TInterruptGuard() {
-        gInterrupted = false;
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &fPrevious);
-    }
-    ~TInterruptGuard() { sigaction(SIGINT, &fPrevious, nullptr); }
-    TInterruptGuard(const TInterruptGuard&) = delete;
-    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
-
-private:
-    struct sigaction fPrevious {};
-};
 
 // Progress on standard error: a bar on a terminal, a line per step otherwise.
 class TProgressDisplay {
@@ -170,7 +149,9 @@ int RunSearch(CommandContext& aContext) {
         aContext.out << (json ? ResultJson(*aEntry).Str() : ResultLine(*aEntry)) << "\n" << std::flush;
     };
 
-    TInterruptGuard interruptGuard;
+    // Ctrl+C, SIGTERM or SIGHUP (noted by the program's main) stop the run as the stop
+    // button does; what was found is then saved as at the end of any run.
+    const auto interrupted = [] { return platform::TTerminationSignals::Received() != 0; };
     if (!automatic) {
         // As the start button does: earlier results become old, or go when asked to clear them.
         search.FillOldResults(search.GetClearOldResults());
@@ -180,18 +161,22 @@ int RunSearch(CommandContext& aContext) {
     if (!started) throw CommandError("You must select some locations and categories to search in.");
     bool stopAsked = false;
     while (!stopped) {
-        loop->RunUntil([&] { return stopped.load() || (gInterrupted && !stopAsked); }, std::chrono::milliseconds(200));
-        if (gInterrupted && !stopAsked) {
+        loop->RunUntil([&] { return stopped.load() || (interrupted() && !stopAsked); }, std::chrono::milliseconds(200));
+        if (interrupted() && !stopAsked) {
             stopAsked = true;
             search.StopSearch();
             std::lock_guard lock(outputMutex);
             progress.Line("Stopping...");
         }
     }
-    int pages = 0;
+    // What the run found is stored before it is reported as done.
+    SessionSearches(aContext).SaveSearch(search);
+    int pages = 0, skipped = 0;
     for (const auto& part : search.GetSiteSearches())
-        if (const TSiteSearchRun* siteSearch = SiteSearchRun(part.get()); siteSearch && siteSearch->GetDoSearch())
+        if (const TSiteSearchRun* siteSearch = SiteSearchRun(part.get()); siteSearch && siteSearch->GetDoSearch()) {
             pages += siteSearch->GetPagesFetched();
+            skipped += siteSearch->GetItemsSkipped();
+        }
     std::lock_guard lock(outputMutex);
     progress.EndBar();
     if (json)
@@ -200,11 +185,14 @@ int RunSearch(CommandContext& aContext) {
                             .Add("results_kept", kept)
                             .Add("new_results", newOnes)
                             .Add("stopped", stopAsked)
+                            .Add("ads_without_link", skipped)
                             .Str()
                      << "\n";
-    else
+    else {
         aContext.out << (stopAsked ? "Stopped. " : "Done. ") << pages << " pages fetched, " << kept
                      << " results kept, " << newOnes << " new.\n";
+        if (skipped > 0) aContext.out << skipped << " ads without a link were left out.\n";
+    }
     return 0;
 }
 
@@ -277,9 +265,12 @@ int RunExport(CommandContext& aContext) {
     options.placeLookup = [places](int aID) -> const TPlace* { return places ? places->GetPlaceByID(aID) : nullptr; };
     std::filesystem::path file = *out;
     if (!file.has_extension()) file += ".csv";
-    const auto lines = ExportToCSV(entries, options);
+    TExportReport report;
+    const auto lines = ExportToCSV(entries, options, &report);
     WriteCSVFile(file, lines);
     aContext.out << "Exported " << lines.size() - 1 << " results to " << file.string() << ".\n";
+    if (report.pagesNotRead > 0)
+        aContext.out << ExportPagesNotReadText(report.pagesNotRead) << "\n";
     return 0;
 }
 
@@ -312,6 +303,9 @@ int RunFlag(CommandContext& aContext) {
     const int sent =
         FlagCraigslistEntries(entries, code->second, aContext.session->GetSettings().GetCraigslistDomain());
     aContext.out << "Reported " << sent << " of " << entries.size() << " ads to Craigslist.\n";
+    if (sent < static_cast<int>(entries.size()))
+        throw CommandError(std::to_string(entries.size() - sent) +
+                           " ads could not be reported: Craigslist did not answer, or the ad is not a Craigslist ad.");
     return 0;
 }
 

@@ -2,7 +2,9 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/critical_section.h"
@@ -23,6 +25,7 @@ class TCategories;
 class TPlaceWrapperList;
 class TFilter;
 class TZipCode;
+class TZIPCodes;
 
 // The local user's id, carried by every search it owns.
 inline constexpr int cLocalUserID = -1;
@@ -33,10 +36,12 @@ using TFavouriteIndexedList = TLinkIndexedList<IFavorite>;
 // Lets the caller's event loop breathe during long saves; may be empty.
 using TProcessMessages = std::function<void()>;
 
-// What reading a search needs to turn stored ids back into tree nodes.
+// What reading a search needs to turn stored ids back into tree nodes, and its stored ZIP
+// code back into coordinates.
 struct TSearchLookups {
     const TPlaces* places = nullptr;
     const TCategories* categories = nullptr;
+    const TZIPCodes* zipCodes = nullptr;
 };
 
 // What a run needs of the result view it fills (the main window's list, or none).
@@ -61,6 +66,14 @@ using TSearchResultEvent = std::function<void(TSearch& aSender, const IEntry& aE
 struct TNewResultsAvailable {
     bool Available = false;
     int SetAtSearchProcessID = 0;
+    bool operator==(const TNewResultsAvailable&) const = default;
+};
+
+// A search that could not be stored; the message says which and why. Nothing of it was
+// written, and the search still holds everything in memory.
+class ESearchSaveError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // One search the user defined: where, in what and for what to look, how to keep the
@@ -82,13 +95,31 @@ public:
     // a missing required element or a malformed number.
     static std::unique_ptr<TSearch> CreateFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups& aLookups);
 
-    // Writes the whole search in one transaction; a failure rolls it back.
+    // Writes the whole search in one transaction and marks what it wrote as saved. A failure
+    // rolls the transaction back and raises ESearchSaveError; the search stays changed.
+    // The search's lock is held only while its definition is written and its lists are
+    // taken; the results themselves are written without it, so the window and a running
+    // search are not held up by a long save.
     void SaveToDB(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages = {});
-    // Removes the stored object with everything below it, and its result rows.
+    // The writes of SaveToDB inside the caller's transaction; answers the change count they
+    // stored, for MarkSaved once the caller has committed. Raises like SaveToDB.
+    int WriteToDB(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages = {});
+    // Removes the stored object with everything below it, and its result rows, in one
+    // transaction; raises ESearchSaveError when that could not be done.
     void DeleteFromDB(TObjectsStorage& aStorage);
     // Saves this search and reads a copy back, unsaved and named "(Cloned search)".
     std::unique_ptr<TSearch> Clone(TObjectsStorage& aStorage, const TSearchLookups& aLookups);
     bool Saved() const { return GetID() > 0; }
+
+    // What is stored changed since the last save (a search never saved counts as changed).
+    // Setters of stored values, the result lists and the run mark it themselves; whoever
+    // edits an entry, a favourite's note, the options, the sites or the filter calls
+    // MarkModified.
+    bool GetModified() const;
+    void MarkModified();
+    int GetChangeCount() const;
+    // The state at aChangeCount is in the database.
+    void MarkSaved(int aChangeCount);
 
     // Identity and order.
     int GetID() const;
@@ -218,8 +249,8 @@ public:
     // One result from a site's thread, on that thread: the ad as parsed (its link made
     // absolute), found in the run's place aLocationIdx and the search's category aCategoryIdx.
     void ProcessResult(TSiteSearchEnum aFromSite, const TParsedResult& aResult, int aLocationIdx, int aCategoryIdx);
-    // Main thread: shows the latest result in the view.
-    void ProcessEntryLV();
+    // Main thread: offers aEntry, the result just added, to the view.
+    void ProcessEntryLV(const IEntry& aEntry);
     void OnSiteSearchProgress(TBaseSiteSearch& aSender, double aProgress);
     void OnSiteSearchError(TBaseSiteSearch& aSender, const std::string& aErrorText);
     void OnSiteSearchFinished(TBaseSiteSearch* aSiteSearch);
@@ -241,26 +272,39 @@ public:
 private:
     bool InDateWindow(const TEntry& aEntry, double aNow) const;
     void StartNotifyThreadForRunningSearch();
+    // After a whole run that does not keep old results: the results of earlier runs that
+    // it did not find again go.
+    void DropResultsNotFoundAgain();
 
     // Run state, guarded by fCriticalSection.
     IResultsViewHelper* fView = nullptr;
     std::unique_ptr<TPlaceWrapperList> fExpandedLocations2;
     int fInsertAtIndex = 0;
+    std::unordered_set<std::string> fLinksFoundThisRun;
+    bool fStopAsked = false;
 
 private:
     void CreateSiteSearches();
+    // Sets a stored field; a different value marks the search changed.
+    template <class T>
+    void SetStored(T& aField, const T& aValue);
+    struct TListsToSave;
+    TListsToSave WriteDefinition(TObjectsStorage& aStorage);
     void ReadFromDB(TObjectsStorage& aStorage, int aDBObjectID, const TSearchLookups& aLookups);
     void ReadPlacesFromDB(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
                           const std::function<TPlace*(int)>& aLookup, TPlaceList& aList);
     void ReadOptionsFromDB(TObjectsStorage& aStorage);
     void ReadResultsFromDB(TObjectsStorage& aStorage, const std::string& aType, TResultList& aList);
     void ReadFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups& aLookups);
+    void LookUpZIPCode(const TSearchLookups& aLookups);
     void ConvertOlderOptions();
 
     void SavePlaceList(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
                        const TPlaceList& aList);
-    void SaveFavourites(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages);
-    void SaveResults(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages);
+    static void SaveFavourites(TObjectsStorage& aStorage, int aSearchID, const std::vector<IFavorite>& aFavourites,
+                               const TProcessMessages& aProcessMessages);
+    static void SaveResults(TObjectsStorage& aStorage, int aSearchID, const std::vector<IEntry>& aResults,
+                            const std::vector<IEntry>& aDeleted, const TProcessMessages& aProcessMessages);
     void SaveSiteSearches(TObjectsStorage& aStorage);
 
     mutable TCCriticalSection fCriticalSection{"TSearch.fCriticalSection"};
@@ -308,6 +352,10 @@ private:
     float FPreviewHeightRatio = 0;
     TNewResultsAvailable fNewResultsAvailable;
     double fNotificationsWereSentAt = 0;
+
+    // A new search starts changed; reading one from the storage marks it saved.
+    int fChangeCount = 1;
+    int fSavedChangeCount = 0;
 
     int fSearchProcessID = 0;
     bool fSearching = false;

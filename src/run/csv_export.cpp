@@ -15,6 +15,8 @@ namespace trawlix {
 
 namespace {
 
+constexpr const char* cUTF8ByteOrderMark = "\xEF\xBB\xBF";
+
 // Shortest decimal text of the number: 12.5, 100, 37.8044.
 std::string GeneralNumber(double aValue) {
     char text[64];
@@ -46,13 +48,16 @@ bool NeedsPage(const TEntry& aEntry, const TExportColumns& aColumns) {
            (aColumns.contact && aEntry.GetContact().empty()) || aColumns.imageURL;
 }
 
-std::string EntryLine(const IEntry& aEntry, const TExportOptions& aOptions) {
+std::string EntryLine(const IEntry& aEntry, const TExportOptions& aOptions, TExportReport& aReport) {
     const TExportColumns& columns = aOptions.columns;
     const TEntry& entry = *aEntry;
     TPostingFields fromPage;
-    if (NeedsPage(entry, columns) && aOptions.downloadPage && aOptions.readPage) {
+    if (NeedsPage(entry, columns) && aOptions.downloadPage) {
         const std::string page = aOptions.downloadPage(aEntry);
-        if (!page.empty()) fromPage = aOptions.readPage(aEntry, page);
+        if (page.empty())
+            ++aReport.pagesNotRead;
+        else if (aOptions.readPage)
+            fromPage = aOptions.readPage(aEntry, page);
     }
     const TPlace* place = nullptr;
     if ((columns.latitude || columns.longitude) && aOptions.placeLookup)
@@ -86,23 +91,30 @@ std::string EntryLine(const IEntry& aEntry, const TExportOptions& aOptions) {
 void TCsvLine::Add(const std::string& aData) {
     if (fHasField) fText += ";";
     fHasField = true;
-    std::string value = aData;
-    for (char& c : value)
-        if (c == ';' || c == '\r' || c == '\n') c = ' ';
-    value = ReplaceAll(value, "  ", " ");
-    value = ReplaceAll(value, "  ", " ");
-    fText += value;
+    if (aData.find_first_of(";\"\r\n") == std::string::npos)
+        fText += aData;
+    else
+        fText += "\"" + ReplaceAll(aData, "\"", "\"\"") + "\"";
 }
 
-std::vector<std::string> ExportToCSV(const TEntryList& aInputEntries, const TExportOptions& aOptions) {
+std::vector<std::string> ExportToCSV(const TEntryList& aInputEntries, const TExportOptions& aOptions,
+                                     TExportReport* aReport) {
+    TExportReport report;
     std::vector<std::string> lines{HeaderLine(aOptions.columns)};
     const size_t count = aInputEntries.size();
     for (size_t i = 0; i < count; ++i) {
         const IEntry& entry = aInputEntries[i];
-        if (entry && (!aOptions.onlyNew || entry->GetNew())) lines.push_back(EntryLine(entry, aOptions));
+        if (entry && (!aOptions.onlyNew || entry->GetNew())) lines.push_back(EntryLine(entry, aOptions, report));
         if (aOptions.onProgress) aOptions.onProgress(static_cast<double>(i + 1) / count);
     }
+    if (aReport) *aReport = report;
     return lines;
+}
+
+std::string ExportPagesNotReadText(int aPagesNotRead) {
+    return std::to_string(aPagesNotRead) + (aPagesNotRead == 1 ? " ad page" : " ad pages") +
+           " could not be read: the columns taken from the ad's page are empty for " +
+           (aPagesNotRead == 1 ? "it." : "them.");
 }
 
 void WriteCSVFile(const std::filesystem::path& aFile, const std::vector<std::string>& aLines) {
@@ -110,6 +122,7 @@ void WriteCSVFile(const std::filesystem::path& aFile, const std::vector<std::str
     temporary += ".tmp";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << cUTF8ByteOrderMark;
         for (const auto& line : aLines) out << line << "\r\n";
         out.flush();
         if (!out) {

@@ -37,20 +37,29 @@ void TSearch::Search(IResultsViewHelper* aResultsViewHelper, bool aCalledFromUse
         fView = aResultsViewHelper;
         fCalledFromUser = aCalledFromUser;
         if (aCalledFromUser) fNewResultsAvailable.Available = false;
+        ++fChangeCount;
         ++fSearchProcessID;
         SetSearching(true);
         fInsertAtIndex = 0;
+        fLinksFoundThisRun.clear();
+        fStopAsked = false;
         ExpandLocations();
     }
     bool started = false;
-    for (const auto& part : fSiteSearches) {
-        TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
-        // A site without an adapter has nothing to start.
-        if (!siteSearch || !siteSearch->GetDoSearch()) continue;
-        const bool siteStarted = siteSearch->Search(
-            [this](TBaseSiteSearch& aSender, double aProgress) { OnSiteSearchProgress(aSender, aProgress); },
-            [this](TBaseSiteSearch& aSender, const std::string& aText) { OnSiteSearchError(aSender, aText); });
-        started = started || siteStarted;
+    {
+        // Every site starts under the search's lock: a site that ends at once waits for it
+        // in OnSiteSearchFinished, so it sees the sites started after it as searching and
+        // cannot end the run while they still run.
+        TCLock lock(fCriticalSection);
+        for (const auto& part : fSiteSearches) {
+            TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
+            // A site without an adapter has nothing to start.
+            if (!siteSearch || !siteSearch->GetDoSearch()) continue;
+            const bool siteStarted = siteSearch->Search(
+                [this](TBaseSiteSearch& aSender, double aProgress) { OnSiteSearchProgress(aSender, aProgress); },
+                [this](TBaseSiteSearch& aSender, const std::string& aText) { OnSiteSearchError(aSender, aText); });
+            started = started || siteStarted;
+        }
     }
     // Nothing to wait for: the owner sees the run end at once.
     if (!started) OnSiteSearchFinished(nullptr);
@@ -112,6 +121,7 @@ void TSearch::StopSearch() {
     {
         TCLock lock(fCriticalSection);
         fView = nullptr;
+        fStopAsked = true;
     }
     for (const auto& part : fSiteSearches) {
         TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
@@ -189,6 +199,7 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const TParsedResult& aRes
 
     entry->SetIncludeInEmailDigest(!fCalledFromUser);
     const bool isNew = !fSearchResults.ContainsLink(link);
+    const bool firstTimeThisRun = fLinksFoundThisRun.insert(link).second;
     entry->SetNew(isNew);
     if (isNew && entry->GetIncludeInEmailDigest() && fNewResultsAvailable.SetAtSearchProcessID < fSearchProcessID) {
         fNewResultsAvailable.Available = true;
@@ -196,21 +207,31 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const TParsedResult& aRes
     }
 
     bool kept = false;
-    if (!FKeepOldResults || isNew) {
+    if (isNew) {
         fSearchResults.Add(entry);
+        ++fChangeCount;
         kept = true;
         if (OnResultKept) OnResultKept(*this, entry);
         if (fFillInLV && fView) {
-            // The view step takes this lock on the main thread.
+            // The view step takes this lock on the main thread. It is handed this very
+            // entry: the list's last one may meanwhile be another site's.
             lock.unlock();
-            Synch().SynchronizeBlocking([this](const std::string&) { ProcessEntryLV(); }, "");
+            Synch().SynchronizeBlocking([this, entry](const std::string&) { ProcessEntryLV(entry); }, "");
             lock.lock();
         }
+    } else if (!FKeepOldResults && firstTimeThisRun) {
+        // Found again by a run that does not keep old results: the result stays, once,
+        // where it is; it counts as this run's.
+        entry = fSearchResults.FindByLink(link);
+        kept = true;
+        if (OnResultKept) OnResultKept(*this, entry);
     }
-    if (kept && !fCalledFromUser && environment->queueAutomaticReply) environment->queueAutomaticReply(*this, entry);
+    // An ad answered once is not answered again because a run found it again.
+    if (kept && isNew && !fCalledFromUser && environment->queueAutomaticReply)
+        environment->queueAutomaticReply(*this, entry);
 }
 
-void TSearch::ProcessEntryLV() {
+void TSearch::ProcessEntryLV(const IEntry& aEntry) {
     try {
         IResultsViewHelper* view = GetView();
         const auto environment = GetSearchRunEnvironment();
@@ -219,10 +240,11 @@ void TSearch::ProcessEntryLV() {
         if (!EnterCriticalSectionProcessMessages(fCriticalSection)) return;
         {
             std::lock_guard lock(fCriticalSection, std::adopt_lock);
-            if (!fSearchResults.empty()) {
+            // A result deleted or cleared meanwhile is no longer the view's to show.
+            if (fSearchResults.FindByLink(aEntry->GetLink()) == aEntry) {
                 TCLock filterLock(fFilter->GetCriticalSection());
                 fInsertAtIndex = std::min(fInsertAtIndex, fFilter->GetResultsCount());
-                fFilter->TryAddEntry(fSearchResults[fSearchResults.size() - 1], fInsertAtIndex);
+                fFilter->TryAddEntry(aEntry, fInsertAtIndex);
                 ++fInsertAtIndex;
                 view->SetItemCount(fFilter->GetResultsCount());
             }
@@ -232,6 +254,23 @@ void TSearch::ProcessEntryLV() {
     } catch (...) {
         // Showing a result is a courtesy: the result is in the list whatever happens here.
     }
+}
+
+void TSearch::DropResultsNotFoundAgain() {
+    TCLock lock(fCriticalSection);
+    // Only a whole run may say what is gone: not a stopped one, not one with pages it could
+    // not read, and not an unattended one, which looks at the first pages only.
+    if (FKeepOldResults || !fCalledFromUser || fStopAsked) return;
+    for (const auto& part : fSiteSearches)
+        if (const TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
+            siteSearch && siteSearch->GetDoSearch() && siteSearch->GetPagesFailed() > 0)
+            return;
+    std::vector<IEntry> kept;
+    for (const IEntry& entry : fSearchResults)
+        if (fLinksFoundThisRun.count(entry->GetLink())) kept.push_back(entry);
+    if (kept.size() == fSearchResults.size()) return;
+    fSearchResults.Assign(std::move(kept));
+    ++fChangeCount;
 }
 
 // --- TSearch: events from the site threads ---------------------------------------------------
@@ -270,6 +309,7 @@ void TSearch::OnSiteSearchFinished(TBaseSiteSearch*) {
         fSearching = anySearching;
     }
     if (!runEnded) return;
+    DropResultsNotFoundAgain();
     if (!fCalledFromUser) {
         const auto environment = GetSearchRunEnvironment();
         if (environment->notifyForNewResults) environment->notifyForNewResults(*this);

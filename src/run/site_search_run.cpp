@@ -39,6 +39,8 @@ bool TSiteSearchRun::Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchErr
     fSearching = true;
     fProgress = 0;
     fPagesFetched = 0;
+    fPagesFailed = 0;
+    fItemsSkipped = 0;
     thread->SetFreeOnTerminate(true);
     thread->SetSearch(this);
     thread->SetOnFinished([this] { OnSearchThreadFinished(); });
@@ -77,6 +79,20 @@ int TSiteSearchRun::GetPagesFetched() const {
 void TSiteSearchRun::AddPageFetched() {
     TCLock lock(fCriticalSection);
     ++fPagesFetched;
+}
+
+int TSiteSearchRun::GetPagesFailed() const { return Locked(fCriticalSection, fPagesFailed); }
+
+void TSiteSearchRun::AddPageFailed() {
+    TCLock lock(fCriticalSection);
+    ++fPagesFailed;
+}
+
+int TSiteSearchRun::GetItemsSkipped() const { return Locked(fCriticalSection, fItemsSkipped); }
+
+void TSiteSearchRun::AddItemSkipped() {
+    TCLock lock(fCriticalSection);
+    ++fItemsSkipped;
 }
 
 void TSiteSearchRun::OnSearchThreadFinished() {

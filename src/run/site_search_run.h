@@ -47,6 +47,13 @@ public:
     // Pages downloaded by the current or last run of this site.
     int GetPagesFetched() const;
     void AddPageFetched();
+    // Pages of the current or last run that could not be downloaded, or that ended the
+    // site's run with an error.
+    int GetPagesFailed() const;
+    void AddPageFailed();
+    // Ads of the current or last run left out because their page gave them no link.
+    int GetItemsSkipped() const;
+    void AddItemSkipped();
     bool GetCheckingForNewResults() const { return false; }
     // The thread's last act: forget it and tell the search.
     void OnSearchThreadFinished();
@@ -65,6 +72,8 @@ private:
     TBaseSearchThread* fSearchThread = nullptr;  // owns itself; known while it runs
     double fProgress = 0;
     int fPagesFetched = 0;
+    int fPagesFailed = 0;
+    int fItemsSkipped = 0;
 };
 
 // The run side of a site part; null for a plain part (a site without an adapter), which

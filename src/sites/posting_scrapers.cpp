@@ -93,7 +93,10 @@ std::string GetEntryEmailFromLink(TPostingSource aSource, const std::string& aLi
 TPostingFields ReadPostingFields(const IEntry& aEntry, const std::string& aPage) {
     const TPostingSource source =
         aEntry->GetFromSite() == ssCraigslist ? TPostingSource::Craigslist : TPostingSource::OtherSite;
-    return {GetEntryDescription(source, aPage), GetEntryEmail(source, aPage), GetEntryImageURLs(source, aPage)};
+    // A cell takes text only: a page that is not a posting gives no description, never its markup.
+    const std::string description = GetEntryDescription(source, aPage);
+    return {description == aPage ? std::string() : Trim(RemoveTags(description)), GetEntryEmail(source, aPage),
+            GetEntryImageURLs(source, aPage)};
 }
 
 }  // namespace trawlix
