@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -43,6 +44,7 @@ inline constexpr const char* kStatusDisconnecting = "Disconnecting...";
 inline constexpr const char* kBrokenDatabaseMessage =
     "The file that stores your search information appears to be broken. Trying to reload from the latest backup.";
 inline constexpr const char* kNoBackupMessage = "No backup was found. Please reinstall the program to fix the broken files.";
+inline constexpr const char* kDatabaseInUseMessage = "The database is in use by another program";
 inline constexpr const char* kInitializationErrorMessage = "Error occured during program initialization.";
 
 // Owns every long-lived object of a run: storage, settings, reference data, searches.
@@ -58,6 +60,9 @@ public:
         std::string executablePath;
         // Another instance owns the files: read them, write nothing.
         bool readOnly = false;
+        // How long the start waits for another program that holds the database locked
+        // before it gives up (and leaves the file alone).
+        std::chrono::milliseconds databaseBusyWait{30000};
     };
 
     // Builds the session on the main thread: settings, folders, database with its backup.
@@ -83,6 +88,9 @@ public:
 
     TObjectsStorage* GetObjectStorage() const { return fObjectStorage.get(); }
     TSettings& GetSettings() const { return *FSettings; }
+    // Saves the settings for the windows' handlers; a failure (a full disk, a file that could
+    // not be read at start) is told to the user once, not raised into the event loop.
+    bool SaveSettings() noexcept;
     const TCSUser* GetCurrentUser() const { return FCurrentUser.get(); }
     TPlaces* GetPlaces() const { return FPlaces.get(); }
     TSiteCategories* GetBackpageCategories() const { return fBackpageCategories.get(); }
@@ -103,8 +111,11 @@ private:
     friend class TInitSessionThread;
     friend class TFinishSessionThread;
 
+    void ReportSettingsProblems();
     void OpenStorage();
+    std::unique_ptr<TObjectsStorage> OpenStorageWaitingWhileBusy(const std::filesystem::path& aFile) const;
     void RestoreStorageFromBackup();
+    void ReportUnreadableSearches();
     void RefreshBackup();
     void SetState(const std::string& aStatus, bool aOnline, bool aInitialized);
     void OnInitialized();
@@ -137,6 +148,7 @@ private:
     std::unique_ptr<TInitSessionThread> FInitSessionThread;
     std::unique_ptr<TFinishSessionThread> fFinishSessionThread;
     bool fFinished = false;
+    std::string fLastSettingsSaveError;
     std::filesystem::path fDataFolder;
     std::filesystem::path fProgramsFolder;
 };

@@ -84,6 +84,10 @@ int Run(std::vector<std::string> aArgs) {
     try {
         if (!command->needsSession) return command->run(context);
         platform::TInstanceLock instance(platform::InstanceLockFile());
+        if (!instance.Error().empty()) {
+            std::cerr << instance.Error() << "\n";
+            return 1;
+        }
         if (!instance.Acquired() && command->changesData) {
             std::cerr << kRunningMessage << "\n";
             return 1;

@@ -20,6 +20,7 @@ TSearches::~TSearches() {
 
 void TSearches::LoadSearches() {
     FAllSearches.clear();
+    fUnreadable.clear();
     if (fStorage.GetObjectsCount() == 0)
         LoadFromOlderFile();
     else
@@ -46,10 +47,34 @@ void TSearches::LoadFromStorage() {
     for (const auto& object : fStorage.GetObjects("search", -1)) {
         try {
             FAllSearches.push_back(TSearch::CreateFromDB(fStorage, object->GetID(), fLookups));
-        } catch (const std::exception&) {
-            // A search the storage cannot give back is left out; the others still load.
+        } catch (const std::exception& e) {
+            // A search the storage cannot give back is left out; the others still load, and
+            // its rows are spared by later saves.
+            fUnreadable.push_back({object->GetID(), StoredNameOf(object->GetID()), e.what()});
         }
     }
+}
+
+std::string TSearches::StoredNameOf(int aSearchID) {
+    try {
+        const std::string name = fStorage.GetObjectPropText(aSearchID, "name");
+        if (!name.empty()) return name;
+    } catch (const std::exception&) {
+    }
+    return "#" + std::to_string(aSearchID);
+}
+
+void TSearches::DeleteResultRowsOfReadableSearches() {
+    std::string spared;
+    TSQLArgs ids;
+    for (const auto& unreadable : fUnreadable) {
+        spared += spared.empty() ? "?" : ", ?";
+        ids.emplace_back(unreadable.id);
+    }
+    if (spared.empty())
+        fStorage.SQLLiteDB().ExecSQL("delete from entries");
+    else
+        fStorage.SQLLiteDB().ExecSQL("delete from entries where search_id not in (" + spared + ")", ids);
 }
 
 bool TSearches::SaveMySearches(const TProcessMessages& aProcessMessages) {
@@ -57,7 +82,7 @@ bool TSearches::SaveMySearches(const TProcessMessages& aProcessMessages) {
     {
         TStorageTransaction transaction(fStorage);
         try {
-            fStorage.SQLLiteDB().ExecSQL("delete from entries");
+            DeleteResultRowsOfReadableSearches();
             for (const auto& search : FAllSearches) {
                 if (aProcessMessages) aProcessMessages();
                 search->SaveToDB(fStorage, aProcessMessages);

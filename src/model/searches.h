@@ -15,6 +15,13 @@ class TObjectsStorage;
 // thread, used and saved on the main thread afterwards.
 class TSearches {
 public:
+    // A stored search that could not be read back: it stays in the storage untouched.
+    struct TUnreadableSearch {
+        int id = 0;
+        std::string name;    // as stored, or "#id" when even the name cannot be read
+        std::string reason;
+    };
+
     // Prepares the older searches file's text (it is only parsed when the storage is empty).
     TSearches(std::filesystem::path aDataFolder, TObjectsStorage& aStorage, TSearchLookups aLookups);
     // Writes the older file's text back when the file exists.
@@ -24,10 +31,12 @@ public:
 
     // From the older file when the storage holds no objects at all, else every stored
     // search; only the local user's, sorted by order. A search the storage cannot give back
-    // is left out; an older file with a missing required element raises ESearchesFileError.
+    // is left out and listed by UnreadableSearches; an older file with a missing required
+    // element raises ESearchesFileError.
     void LoadSearches();
-    // Saves every search in one transaction after emptying the results table, then compacts
-    // the database. False when the save was rolled back.
+    const std::vector<TUnreadableSearch>& UnreadableSearches() const { return fUnreadable; }
+    // Saves every search in one transaction after emptying the results table (except the rows
+    // of unreadable searches), then compacts the database. False when the save was rolled back.
     bool SaveMySearches(const TProcessMessages& aProcessMessages = {});
     void SaveSearch(TSearch& aSearch);
     // Deletes the stored search and hands it back to the caller, who frees it.
@@ -48,12 +57,15 @@ public:
 private:
     void LoadFromOlderFile();
     void LoadFromStorage();
+    std::string StoredNameOf(int aSearchID);
+    void DeleteResultRowsOfReadableSearches();
 
     std::filesystem::path fDataFolder;
     TObjectsStorage& fStorage;
     TSearchLookups fLookups;
     std::string XML;
     std::vector<std::unique_ptr<TSearch>> FAllSearches;
+    std::vector<TUnreadableSearch> fUnreadable;
 };
 
 }  // namespace trawlix

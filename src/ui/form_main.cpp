@@ -368,7 +368,7 @@ void TformMain::CreateCentralArea() {
             fSession->GetSettings().SetPreviewPanelWidth(preview);
         else
             fSession->GetSettings().SetPreviewPanelHeight(preview);
-        fSession->GetSettings().SaveSettings();
+        fSession->SaveSettings();
     });
     splitterCriteria->addWidget(pnlLeft);
     splitterCriteria->addWidget(pnlMain);
@@ -403,7 +403,7 @@ void TformMain::CreateCentralArea() {
         }
         if (fSession) {
             fSession->GetSettings().SetCriteriaPanelWidth(aPosition);
-            fSession->GetSettings().SaveSettings();
+            fSession->SaveSettings();
         }
     });
     connect(actClearAllFields, &QAction::triggered, pnlLeft, &TCriteriaPanel::ClearAllFields);
@@ -834,7 +834,7 @@ void TformMain::ShowStartTip() {
                            0, 0, 9000);
         settings.SetAlertsBalloonHintShown(settings.GetAlertsBalloonHintShown() + 1);
     }
-    settings.SaveSettings();
+    fSession->SaveSettings();
 }
 
 void TformMain::OnSearchProgress(TSearch& aSender, double aProgress) {
@@ -1138,7 +1138,7 @@ void TformMain::OnCriteriaHideShow(int aShortcutTab) {
     }
     if (fSession) {
         fSession->GetSettings().SetCriteriaHidden(collapse);
-        fSession->GetSettings().SaveSettings();
+        fSession->SaveSettings();
     }
 }
 

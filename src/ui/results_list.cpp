@@ -850,7 +850,7 @@ void TResultsList::StoreDraggedWidths() {
     for (const auto& [column, width] : fDraggedWidths)
         settings.GetColumnsSettings().SetColumnWidth(cListName, column, width);
     fDraggedWidths.clear();
-    settings.SaveSettings();
+    fContext.session->SaveSettings();
 }
 
 void TResultsList::ShowVisibleColumns() {

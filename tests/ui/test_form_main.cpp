@@ -506,6 +506,25 @@ private slots:
         QVERIFY(run.ExitAndWait());
     }
 
+    void aSettingsSaveThatFailsInASplitterHandlerDoesNotEndTheProgram() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->resize(1200, 800);
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        // Saving fails from now on, as on a full disk: the settings folder is no folder.
+        std::filesystem::rename(profile / "config", profile / "config.away");
+        test::WriteFile(profile / "config", "not a folder");
+        auto* splitter = run.window->findChild<TWhisperSplitter*>("splitterCriteria");
+        QVERIFY(splitter);
+        DragHandle(splitter->handle(1), 420);
+        DragHandle(splitter->handle(1), 430);
+        QCOMPARE(run.session->GetSettings().GetCriteriaPanelWidth(), 430);
+        QVERIFY(!run.session->SaveSettings());
+        // The searches are still saved at exit.
+        QVERIFY(run.ExitAndWait());
+    }
+
     void theCriteriaSplitterLightsUpAndShowsAHandOverItsGrip() {
         test::TempDir profile;
         test::TRun run(profile.Path());
