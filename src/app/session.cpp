@@ -444,6 +444,8 @@ TSession::~TSession() {
     FSettings.reset();  // saves the settings
     fObjectStorage.reset();
     ReleaseSiteDownloaders();
+    // Whatever transfers come after this session (another one, in tests) may run again.
+    AllowTransfers();
 }
 
 }  // namespace trawlix

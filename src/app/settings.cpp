@@ -428,6 +428,11 @@ void TSettings::WriteDirectInteger(const std::string& aName, std::int64_t aValue
     if (!fReadOnly && fRegistry.LoadError().empty()) fRegistry.Save();
 }
 
+void TSettings::SetDirectInteger(const std::string& aName, std::int64_t aValue) {
+    TCLock lock(fCriticalSection);
+    fRegistry.WriteInteger(aName, aValue);
+}
+
 void TSettings::WriteDirectString(const std::string& aName, const std::string& aValue) {
     TCLock lock(fCriticalSection);
     fRegistry.WriteString(aName, aValue);

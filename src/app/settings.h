@@ -99,6 +99,8 @@ public:
     // Values outside the fields ("orientation", results area sizes, "first_run").
     TRegistry::TValue ReadDirect(const std::string& aName, const TRegistry::TValue& aDefault) const;
     void WriteDirectInteger(const std::string& aName, std::int64_t aValue);
+    // Kept in memory only; the next SaveSettings writes it with everything else.
+    void SetDirectInteger(const std::string& aName, std::int64_t aValue);
     void WriteDirectString(const std::string& aName, const std::string& aValue);
     TRegistry Snapshot() const;  // the key as it stands, fields included
     // Takes every value of the given key, as if it had been loaded; raises on a malformed

@@ -533,7 +533,8 @@ void TformMain::CheckOrientation(bool aChange) {
     TOrientation orientation = stored.integer == orLandscape ? orLandscape : orPortrait;
     if (aChange || stored.kind != TRegistry::TKind::Integer || stored.integer < 0) {
         if (OrientationChooser) orientation = OrientationChooser(fOrientation);
-        settings.WriteDirectInteger("orientation", orientation);
+        settings.SetDirectInteger("orientation", orientation);
+        fSession->SaveSettings();
     }
     SetOrientation(orientation);
     fOrientationChecked = true;
@@ -592,8 +593,9 @@ void TformMain::SaveResultsDimensions() {
     if (!fSession) return;
     TSettings& settings = fSession->GetSettings();
     const int results = splitterPreview->sizes().value(0);
-    settings.WriteDirectInteger(fOrientation == orLandscape ? "gbResultsWidth" : "gbResultsHeight", results);
-    settings.WriteDirectInteger("lvResultsColumn3Width", lvResults->columnWidth(3));
+    settings.SetDirectInteger(fOrientation == orLandscape ? "gbResultsWidth" : "gbResultsHeight", results);
+    settings.SetDirectInteger("lvResultsColumn3Width", lvResults->columnWidth(3));
+    fSession->SaveSettings();
 }
 
 // --- tabs ------------------------------------------------------------------------------
