@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <unistd.h>
 
@@ -263,6 +264,39 @@ TEST_F(SessionTest, ADamagedPageMovesTheFileAsideAndNeverReplacesTheBackup) {
     EXPECT_NE(fNotifier.warnings[0].find(copies[0].string()), std::string::npos) << "the user learns where it went";
     EXPECT_TRUE(ReadFile(copies[0]) == damaged) << "the damaged file is kept as it was";
     EXPECT_TRUE(ReadFile(Data("object_storage.tmp")) == goodBackup) << "the backup is still the good one";
+}
+
+TEST_F(SessionTest, ASearchThatCannotBeReadIsNamedAndKeepsItsResultsThroughTheExit) {
+    int bad = 0;
+    RunSession([&](TSession& session) {
+        for (const char* name : {"readable", "unreadable"}) {
+            auto search = std::make_unique<TSearch>();
+            search->SetName(name);
+            search->SetKeywords(name == std::string("unreadable") ? std::string(5000, 'k') : "lamp");
+            session.GetMySearches()->AddSearch(std::move(search));
+        }
+    });
+    {
+        TObjectsStorage storage(Data("object_storage.cur").string());
+        bad = storage.GetObjects("search", -1).back()->GetID();
+        storage.SQLLiteDB().ExecSQL("insert into entries (search_id, type, name) values (?, 'search_result', 'mine')",
+                                    {bad});
+    }
+    {
+        TSession session(Options(), fNotifier);
+        // SQLite refuses values above its length limit: that search alone cannot be read.
+        sqlite3_limit(session.GetObjectStorage()->SQLLiteDB().Handle(), SQLITE_LIMIT_LENGTH, 1000);
+        session.InitSession();
+        session.WaitUntilIdle();
+        ASSERT_TRUE(session.GetInitialized());
+        EXPECT_EQ(session.GetMySearches()->GetAllSearches().size(), 1u);
+        session.FinishSession(false);
+    }
+    ASSERT_EQ(fNotifier.warnings.size(), 1u);
+    EXPECT_EQ(fNotifier.warnings[0].rfind("The search \"unreadable\" could not be read (", 0), 0u) << fNotifier.warnings[0];
+    TObjectsStorage storage(Data("object_storage.cur").string());
+    EXPECT_EQ(storage.SQLLiteDB().GetTableValue("select count(*) from entries where search_id = ?", {bad}), 1);
+    EXPECT_TRUE(storage.ObjectExists(bad));
 }
 
 TEST_F(SessionTest, ADamagedBackupIsNeverUsedNorOverwritten) {
