@@ -123,7 +123,8 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
 
     TDownloadFailure failure;
     std::string html = DownloadFile(linkWithPage, fSearch->GetDownloader(), failure);
-    // A stop asked for during the download still lets the page in hand be parsed.
+    // A stop ends a transfer under way at once; one asked for after the page arrived still
+    // lets that page be parsed.
     if (Terminated()) fStopRequested = true;
     if (html.empty()) {
         if (!fOnError || fStopRequested) return;

@@ -201,19 +201,21 @@ TEST_F(SearchRunTest, DeletedResultsNeverReturn) {
     EXPECT_EQ(std::count(links.begin(), links.end(), deleted->GetLink()), 0);
 }
 
-TEST_F(SearchRunTest, StopDuringADownloadStillTakesThatPage) {
+TEST_F(SearchRunTest, StopDuringADownloadEndsThatTransferAtOnce) {
     auto search = MakeCraigSearch({fTrees.Place(12), fTrees.Place(13)}, {fTrees.Category(10)}, "count40");
     search->SetPagesCount(3);
-    fSim.AddFault("oakland.craigslist.org/search/bik", 0, 1500);
+    // The server takes 20 seconds to answer; the stop must not wait for it.
+    fSim.AddFault("oakland.craigslist.org/search/bik", 0, 20000);
     TRunLog log;
     log.Attach(*search);
     search->Search(nullptr, nullptr, true);
     ASSERT_TRUE(fLoop.RunUntil([&] { return !fSim.Requests().empty(); }, 10s));
     search->StopSearch();
-    ASSERT_TRUE(fLoop.RunUntil([&] { return log.Stopped() > 0; }, 10s));
+    ASSERT_TRUE(fLoop.RunUntil([&] { return log.Stopped() > 0; }, 5s)) << "the stop waited for the server";
     fLoop.RunUntil([] { return false; }, 300ms);
     EXPECT_EQ(RequestedUrls().size(), 1u) << "no link after the stop";
-    EXPECT_EQ(Links(*search).size(), 40u) << "the page in hand is still merged";
+    EXPECT_TRUE(Links(*search).empty()) << "the page never came";
+    EXPECT_TRUE(log.errors.empty()) << "a stop is no error";
     EXPECT_EQ(log.Stopped(), 1);
     EXPECT_FALSE(search->GetSearching());
 }
@@ -281,6 +283,23 @@ TEST_F(SearchRunTest, AProxyPageWithNoResultsSaysToCheckTheProxy) {
     ASSERT_EQ(log.errors.size(), 1u);
     EXPECT_EQ(log.errors[0], "Could not open URL: \"http://oakland.craigslist.org/__sim/raw\". \r\n"
                              "Check if any proxy servers are properly confirued.");
+}
+
+TEST_F(SearchRunTest, AnOversizedPageIsAlwaysReported) {
+    // A category whose listing address answers with a gzip bomb.
+    TCategories categories;
+    categories.LoadFromText(R"(<categories><place id="1" parent_id="0" name="odd"><craigslist link="ccc" type="1"/>)"
+                            R"(<place id="2" parent_id="1" name="bomb"><craigslist link="__sim/bomb?mb=64" type="0"/>)"
+                            R"(</place></place></categories>)",
+                            "Categories.cur");
+    fEnvironment.showUnreachable = false;  // an oversized page is not an unreachable one
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {categories.GetCategoryByID(2)}, "");
+    search->SetOnlyCatListings(true);
+    TRunLog log;
+    Run(*search, true, log);
+    EXPECT_EQ(log.errors,
+              (std::vector<std::string>{"the page at http://oakland.craigslist.org/__sim/bomb?mb=64 is larger than 16 MB"}));
+    EXPECT_TRUE(Links(*search).empty());
 }
 
 TEST_F(SearchRunTest, CategoryListingsComeThroughTheFallBackTransferAndTheFilter) {
