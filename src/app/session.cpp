@@ -166,14 +166,11 @@ void TSession::OpenStorage() {
     }
     try {
         fObjectStorage = OpenStorageWaitingWhileBusy(current);
-    } catch (const ESQLiteError& e) {
+    } catch (const std::exception& e) {
         // Busy is not broken: the file is left exactly as it is.
-        if (e.IsBusy())
+        if (const auto* sqlite = dynamic_cast<const ESQLiteError*>(&e); sqlite && sqlite->IsBusy())
             throw std::runtime_error(std::string(kDatabaseInUseMessage) + " (" + current.string() +
                                      "). Close that program and try again.");
-        if (fOptions.readOnly) throw;
-        RestoreStorageFromBackup();
-    } catch (const std::exception&) {
         if (fOptions.readOnly) throw;
         RestoreStorageFromBackup();
     }

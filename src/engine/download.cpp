@@ -9,7 +9,6 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "engine/critical_section.h"
 #include "engine/http_engine.h"
 
 namespace trawlix {
