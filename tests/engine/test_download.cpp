@@ -161,6 +161,10 @@ TEST_F(DownloadTest, CliFetchPrintsThePageOrFails) {
     EXPECT_EQ(missing.out, "");
     auto badSite = test::RunCli(profile.Path(), {"fetch", "--site", "nowhere", fSim.Url("/")}, env);
     EXPECT_EQ(badSite.exitCode, 2);
+    const std::string bomb = fSim.Url("/__sim/bomb?mb=32");
+    auto tooLarge = test::RunCli(profile.Path(), {"fetch", "--site", "craigslist", bomb}, env);
+    EXPECT_EQ(tooLarge.exitCode, 1);
+    EXPECT_EQ(tooLarge.err, "Could not open URL " + bomb + ": the page at " + bomb + " is larger than 16 MB\n");
 }
 
 }  // namespace
