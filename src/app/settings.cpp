@@ -298,24 +298,20 @@ void TSettings::SetReadOnly(bool aValue) {
 namespace {
 
 // The value of aName when it has aKind; a value of the other kind is named in aWarnings.
-const TRegistry::TValue* ValueOfKind(const TRegistry& aRegistry, const char* aName, TRegistry::TKind aKind,
-                                      std::optional<TRegistry::TValue>& aHolder, std::vector<std::string>& aWarnings) {
-    aHolder = aRegistry.GetValue(aName);
-    if (!aHolder) return nullptr;
-    if (aHolder->kind == aKind) return &*aHolder;
-    aWarnings.push_back(MalformedSettingWarning(aName, aHolder->AsText()));
-    return nullptr;
+std::optional<TRegistry::TValue> ValueOfKind(const TRegistry& aRegistry, const char* aName, TRegistry::TKind aKind,
+                                             std::vector<std::string>& aWarnings) {
+    auto value = aRegistry.GetValue(aName);
+    if (!value || value->kind == aKind) return value;
+    aWarnings.push_back(MalformedSettingWarning(aName, value->AsText()));
+    return std::nullopt;
 }
 
 void ReadBoolValue(const TRegistry& aRegistry, const char* aName, bool& aField, std::vector<std::string>& aWarnings) {
-    std::optional<TRegistry::TValue> holder;
-    if (auto* value = ValueOfKind(aRegistry, aName, TRegistry::TKind::Integer, holder, aWarnings))
-        aField = value->integer != 0;
+    if (auto value = ValueOfKind(aRegistry, aName, TRegistry::TKind::Integer, aWarnings)) aField = value->integer != 0;
 }
 
 void ReadIntValue(const TRegistry& aRegistry, const char* aName, int& aField, std::vector<std::string>& aWarnings) {
-    std::optional<TRegistry::TValue> holder;
-    auto* value = ValueOfKind(aRegistry, aName, TRegistry::TKind::Integer, holder, aWarnings);
+    auto value = ValueOfKind(aRegistry, aName, TRegistry::TKind::Integer, aWarnings);
     if (!value) return;
     // Cut down to an int, 4294967297 would read as 1.
     if (value->integer < std::numeric_limits<int>::min() || value->integer > std::numeric_limits<int>::max()) {
@@ -327,8 +323,7 @@ void ReadIntValue(const TRegistry& aRegistry, const char* aName, int& aField, st
 
 void ReadStringValue(const TRegistry& aRegistry, const char* aName, std::string& aField,
                      std::vector<std::string>& aWarnings) {
-    std::optional<TRegistry::TValue> holder;
-    if (auto* value = ValueOfKind(aRegistry, aName, TRegistry::TKind::String, holder, aWarnings)) aField = value->text;
+    if (auto value = ValueOfKind(aRegistry, aName, TRegistry::TKind::String, aWarnings)) aField = value->text;
 }
 
 }  // namespace
