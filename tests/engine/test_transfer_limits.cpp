@@ -62,7 +62,9 @@ protected:
     }
 
     static inline std::unique_ptr<TSiteSimulator> gSim;
-    test::TScopedEnv fNoHttpProxy{"http_proxy", std::nullopt};
+    // The simulator on the loopback is reached directly; anything else meets the closed
+    // proxy every test program starts with.
+    test::TScopedEnv fLoopbackDirect{"no_proxy", "127.0.0.1"};
     TSiteSimulator& fSim = *gSim;
     test::TempDir fData;
     TProxySettings fSettings;
