@@ -23,6 +23,7 @@ class TSiteCategories;
 class TZIPCodes;
 class TInitSessionThread;
 class TFinishSessionThread;
+class TAutoSaveThread;
 class TImageDownloader;
 
 // The local user the program always works as.
@@ -46,6 +47,11 @@ inline constexpr const char* kBrokenDatabaseMessage =
 inline constexpr const char* kNoBackupMessage = "No backup was found. Please reinstall the program to fix the broken files.";
 inline constexpr const char* kDatabaseInUseMessage = "The database is in use by another program";
 inline constexpr const char* kInitializationErrorMessage = "Error occured during program initialization.";
+// Shown once when saving in the background starts failing; saving is tried again meanwhile.
+inline constexpr const char* kAutoSaveFailedMessage =
+    "Your changes could not be saved. They are kept and saving is tried again every few seconds.\n\n";
+inline constexpr const char* kExitSaveFailedQuestion =
+    "Your searches could not be saved. Try again? (No ends the program without them.)\n\n";
 
 // Owns every long-lived object of a run: storage, settings, reference data, searches.
 // Loads them on a background thread at start and saves them on another at the end;
@@ -63,6 +69,8 @@ public:
         // How long the start waits for another program that holds the database locked
         // before it gives up (and leaves the file alone).
         std::chrono::milliseconds databaseBusyWait{30000};
+        // How often changed searches are saved in the background.
+        std::chrono::milliseconds autoSaveInterval{2000};
     };
 
     // Builds the session on the main thread: settings, folders, database with its backup.
@@ -79,6 +87,11 @@ public:
     bool StopAllSearches(bool aWait);
     void FinishSession(bool aShowProgress);
     void TerminateApplication();
+    // Has the background saver store the changed searches now rather than at its next turn
+    // (a run just ended).
+    void SaveSoon();
+    // Why the searches could not be saved when the session finished; empty when they were.
+    std::string GetExitSaveError() const;
 
     std::string GetStatus() const;
     bool GetOnline() const;
@@ -123,6 +136,11 @@ private:
     void OnInitThreadTerminate();
     void CreateSearches();
     void SaveSearchesServingMainThread();
+    void StartAutoSave();
+    void StopAutoSave();
+    friend class TAutoSaveThread;
+    // One turn of the background saver, on its thread.
+    void AutoSaveStep();
     // The steps of the background phases, run on their threads.
     void LoadEverything(TInitSessionThread& aThread);
     void SaveAndFreeEverything();
@@ -147,6 +165,9 @@ private:
     bool FOnline = false;
     std::unique_ptr<TInitSessionThread> FInitSessionThread;
     std::unique_ptr<TFinishSessionThread> fFinishSessionThread;
+    std::unique_ptr<TAutoSaveThread> fAutoSaveThread;
+    bool fAutoSaveFailing = false;  // the saver's own state
+    std::string fExitSaveError;      // guarded by fStateLock
     bool fFinished = false;
     std::string fLastSettingsSaveError;
     std::filesystem::path fDataFolder;
