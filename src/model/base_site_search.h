@@ -67,6 +67,9 @@ public:
     // Asks the running thread, if any, to stop; returns at once.
     void Stop();
     bool GetSearching() const;
+    // The site's thread has not yet let go of this part and its search (it may still be
+    // ending after GetSearching turned false).
+    bool GetThreadRunning() const;
     double GetProgress() const;
     void SetProgress(double aValue);
     // Pages downloaded by the current or last run of this site.
@@ -89,7 +92,7 @@ protected:
 
 private:
     bool fSearching = false;
-    TBaseSearchThread* fSearchThread = nullptr;  // owns itself; known while it runs
+    TBaseSearchThread* fSearchThread = nullptr;  // owns itself; known until its last use of this part
     double fProgress = 0;
     int fPagesFetched = 0;
     bool fDoSearch = true;

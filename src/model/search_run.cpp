@@ -2,7 +2,9 @@
 // the ads they find, and telling the owner how the run goes.
 #include <algorithm>
 #include <cmath>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "engine/clock.h"
 #include "engine/search_run_environment.h"
@@ -79,6 +81,11 @@ bool TBaseSiteSearch::GetSearching() const {
     return fSearching;
 }
 
+bool TBaseSiteSearch::GetThreadRunning() const {
+    TCLock lock(fCriticalSection);
+    return fSearchThread != nullptr;
+}
+
 double TBaseSiteSearch::GetProgress() const {
     TCLock lock(fCriticalSection);
     return fProgress;
@@ -103,10 +110,12 @@ void TBaseSiteSearch::OnSearchThreadFinished() {
     {
         TCLock lock(fCriticalSection);
         fSearching = false;
-        fSearchThread = nullptr;
     }
     // This part's lock is released first: the search's lock comes before it.
     fParentSearch->OnSiteSearchFinished(this);
+    // The thread's last touch of this part and its search: whoever waits to free them may now.
+    TCLock lock(fCriticalSection);
+    fSearchThread = nullptr;
 }
 
 // --- TSearch: starting and stopping --------------------------------------------------------
@@ -209,6 +218,21 @@ void TSearch::StopSearch() {
         } catch (...) {
             // Stopping is best effort: a site that cannot be asked ends on its own.
         }
+    }
+}
+
+void TSearch::StopSearchAndWait() {
+    StopSearch();
+    IMainThreadBinding* binding = GetMainThreadBinding();
+    const bool serveMainThread = binding && binding->IsMainThread();
+    for (;;) {
+        const bool threadRunning = std::any_of(fSiteSearches.begin(), fSiteSearches.end(),
+                                               [](const auto& aSiteSearch) { return aSiteSearch->GetThreadRunning(); });
+        // A queued end of the run can only be waited for by the thread that serves it.
+        const bool callQueued = serveMainThread && fStoppedCallsQueued.load() > 0;
+        if (!threadRunning && !callQueued) return;
+        if (serveMainThread) binding->ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
@@ -367,6 +391,7 @@ void TSearch::OnSiteSearchFinished(TBaseSiteSearch*) {
         fView = nullptr;
         return;
     }
+    ++fStoppedCallsQueued;
     Synch().SynchronizeNonBlocking(
         [this](const std::string&) {
             // Taking the lock waits until the finishing thread has let go of this search.
@@ -374,7 +399,13 @@ void TSearch::OnSiteSearchFinished(TBaseSiteSearch*) {
                 fView = nullptr;
                 fCriticalSection.Release();
             }
-            if (OnSearchStopped) OnSearchStopped(*this);
+            try {
+                if (OnSearchStopped) OnSearchStopped(*this);
+            } catch (...) {
+                --fStoppedCallsQueued;
+                throw;
+            }
+            --fStoppedCallsQueued;
         },
         "");
 }
