@@ -137,21 +137,6 @@ private:
     std::function<void()> fOnResized;
 };
 
-// Clears the status bar's hover text once the pointer leaves the button that showed it.
-class TStatusTipCleaner : public QObject {
-public:
-    TStatusTipCleaner(QStatusBar* aStatusBar, QObject* aParent) : QObject(aParent), fStatusBar(aStatusBar) {}
-
-protected:
-    bool eventFilter(QObject* aWatched, QEvent* aEvent) override {
-        if (aEvent->type() == QEvent::Leave || aEvent->type() == QEvent::Hide) fStatusBar->clearMessage();
-        return QObject::eventFilter(aWatched, aEvent);
-    }
-
-private:
-    QStatusBar* fStatusBar;
-};
-
 }  // namespace
 
 // --- construction ----------------------------------------------------------------------
@@ -484,10 +469,11 @@ void TformMain::CreateStatusBar() {
 }
 
 void TformMain::ClearStaleStatusTips() {
-    // A button's or a menu item's hint stays in the status bar after the pointer has gone.
-    auto* cleaner = new TStatusTipCleaner(statusBar(), this);
-    for (QToolButton* button : findChildren<QToolButton*>()) button->installEventFilter(cleaner);
-    for (QMenu* menu : findChildren<QMenu*>()) connect(menu, &QMenu::aboutToHide, statusBar(), &QStatusBar::clearMessage);
+    // A hint is about what the pointer is over. Once its action runs it goes: a dialog the
+    // action opens takes the pointer away without the button hearing of it, and the hint
+    // would stay behind.
+    for (QAction* action : findChildren<QAction*>())
+        connect(action, &QAction::triggered, statusBar(), &QStatusBar::clearMessage);
 }
 
 void TformMain::CreateTray() {

@@ -407,6 +407,25 @@ private slots:
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(button, &leave);
         QCOMPARE(run.window->statusBar()->currentMessage(), QString());
+        // Clicked, the button's action runs (here it asks a question) and its hint goes,
+        // though the pointer never left the button.
+        QWidget* close = run.window->findChild<QToolBar*>("ToolBar")->widgetForAction(run.window->actCloseTab);
+        run.window->CurrentSearch()->AddSearchResult(std::make_shared<TEntry>(
+            ssCraigslist, "Dec 9", "lamp", "http://sfbay.craigslist.org/bik/1001.html", 10, "", "", false, 0, 0, "", "", ""));
+        run.dialogs.confirmAnswer = false;
+        QApplication::sendEvent(close, &enter);
+        QCOMPARE(run.window->statusBar()->currentMessage(), QString("Close the search"));
+        QTest::mouseClick(close, Qt::LeftButton);
+        QCOMPARE(run.dialogs.confirmations.size(), size_t(1));
+        QCOMPARE(run.window->statusBar()->currentMessage(), QString());
+        // A menu item's hint goes with its menu.
+        QMenu* searches = run.window->miSearches;
+        searches->popup(run.window->mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(searches));
+        searches->setActiveAction(run.window->actCloseTab);
+        QCOMPARE(run.window->statusBar()->currentMessage(), QString("Close the search"));
+        searches->hide();
+        QCOMPARE(run.window->statusBar()->currentMessage(), QString());
         QVERIFY(run.ExitAndWait());
     }
 
