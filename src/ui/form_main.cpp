@@ -1243,8 +1243,8 @@ void TformMain::CloseBalloonLater(std::unique_ptr<TBalloonHint> TformMain::*aSlo
 }
 
 void TformMain::ShowNewOptionsBalloon() {
-    if (!isVisible()) return;
     TCategoryPanel* panel = pnlLeft->cpCustomProps;
+    if (!CanPointAt(panel, QPoint(0, -(panel->height() / 2) - cBalloonAboveControl))) return;
     fNewOptionsBalloon = std::make_unique<TBalloonHint>("More options are available...");
     fNewOptionsBalloon->ShowAt(panel->mapToGlobal(QPoint(panel->width() / 2, -cBalloonAboveControl)));
     CloseBalloonLater(&TformMain::fNewOptionsBalloon, cNewOptionsBalloonMs);

@@ -10,8 +10,10 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QPixmap>
@@ -666,6 +668,9 @@ private slots:
         QVERIFY(shown.exposed);
         test::TRun& run = shown.run;
         std::uint64_t& now = shown.now;
+        // The balloon points at the "More Options" panel, which must be on the screen.
+        run.window->setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+        QTest::qWait(20);
         TickCategory(run.window->Criteria(), "for sale");
         const TBalloonHint* balloon = run.window->NewOptionsBalloon();
         QVERIFY(balloon && balloon->isVisible());
