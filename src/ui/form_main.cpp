@@ -795,8 +795,10 @@ void TformMain::CloseTab(bool aAsk) {
     TSearch* search = TabSearch(current);
     // A search with results or favourites (and their notes) is not thrown away unasked.
     if (search && (aAsk || SearchHoldsData(*search))) {
-        const std::string question =
-            "Are you sure you want to close the search \"" + search->GetName() + "\"? All its data will be lost.";
+        const QString name = QString::fromStdString(search->GetName()).trimmed();
+        const std::string question = "Are you sure you want to close the search \"" +
+                                     (name.isEmpty() ? std::string(cUntitled) : name.toStdString()) +
+                                     "\"? All its data will be lost.";
         if (!fDialogs.Confirm(question)) return;
     }
     if (search && !StopAndWaitForClosedSearch(*search)) return;

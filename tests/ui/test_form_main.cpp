@@ -262,6 +262,15 @@ private slots:
         withFavourite->AddFavourite(std::make_shared<TFavourite>(*entry("http://sfbay.craigslist.org/bik/1002.html"), "call"));
         addTab("empty");
         QCOMPARE(run.window->tcTabs->count(), 4);
+        // An untitled search is named as its tab is.
+        run.window->actNextSearch->trigger();
+        run.window->CurrentSearch()->AddSearchResult(entry("http://sfbay.craigslist.org/bik/1003.html"));
+        run.dialogs.confirmAnswer = false;
+        run.window->actCloseTab->trigger();
+        QCOMPARE(run.dialogs.confirmations,
+                 std::vector<std::string>{"Are you sure you want to close the search \"(Untitled)\"? All its data will be lost."});
+        run.dialogs.Clear();
+        run.window->actPreviousSearch->trigger();
 
         run.dialogs.confirmAnswer = false;
         QTest::keyClick(run.window.get(), Qt::Key_W, Qt::ControlModifier);  // "empty"
