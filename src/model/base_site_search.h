@@ -75,9 +75,15 @@ public:
     // Pages downloaded by the current or last run of this site.
     int GetPagesFetched() const;
     void AddPageFetched();
+    // Pages of the current or last run that could not be downloaded.
+    int GetPagesFailed() const;
+    void AddPageFailed();
+    // Ads of the current or last run left out because their page gave them no link.
+    int GetItemsSkipped() const;
+    void AddItemSkipped();
     bool GetCheckingForNewResults() const { return false; }
-    // The thread's last act: forget it and tell the search.
-    void OnSearchThreadFinished();
+    // aThread's last act: tell the search, then forget the thread.
+    void OnSearchThreadFinished(const TBaseSearchThread* aThread);
 
 protected:
     using TPairVisit = std::function<void(const TPlace& aPlace, const TPlace& aCategory, int aPlaceIndex,
@@ -92,9 +98,12 @@ protected:
 
 private:
     bool fSearching = false;
-    TBaseSearchThread* fSearchThread = nullptr;  // owns itself; known until its last use of this part
+    TBaseSearchThread* fSearchThread = nullptr;  // owns itself; known while it runs
+    int fThreadsRunning = 0;  // threads not yet past their last use of this part
     double fProgress = 0;
     int fPagesFetched = 0;
+    int fPagesFailed = 0;
+    int fItemsSkipped = 0;
     bool fDoSearch = true;
     TSiteSearchEnum fSite;
     TSearch* fParentSearch;  // the owning search
