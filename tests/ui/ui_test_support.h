@@ -91,7 +91,8 @@ public:
     bool orientationAskedAsFirstRun = false;
     std::vector<std::string> openedAddresses;
     bool browserOpens = true;
-    TStdErrNotifier notifier;
+    // As in the program: the session's warnings and questions come as the window's message boxes.
+    TMessageBoxNotifier notifier{dialogs};
     std::unique_ptr<TQtMainThreadBinding> binding;
     std::unique_ptr<TSession> session;
     std::unique_ptr<TformMain> window;
