@@ -2,7 +2,9 @@
 // the ads they find, and telling the owner how the run goes.
 #include <algorithm>
 #include <cmath>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "engine/clock.h"
 #include "engine/search_run_environment.h"
@@ -63,10 +65,11 @@ bool TBaseSiteSearch::Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchEr
     fItemsSkipped = 0;
     thread->SetFreeOnTerminate(true);
     thread->SetSearch(this);
-    thread->SetOnFinished([this] { OnSearchThreadFinished(); });
+    thread->SetOnFinished([this, finishing = thread.get()] { OnSearchThreadFinished(finishing); });
     thread->SetOnProgress(std::move(aOnProgress));
     thread->SetOnError(std::move(aOnError));
     fSearchThread = thread.get();
+    ++fThreadsRunning;
     TcThread::Launch(std::move(thread));
     return true;
 }
@@ -79,6 +82,11 @@ void TBaseSiteSearch::Stop() {
 bool TBaseSiteSearch::GetSearching() const {
     TCLock lock(fCriticalSection);
     return fSearching;
+}
+
+bool TBaseSiteSearch::GetThreadRunning() const {
+    TCLock lock(fCriticalSection);
+    return fThreadsRunning > 0;
 }
 
 double TBaseSiteSearch::GetProgress() const {
@@ -121,14 +129,18 @@ void TBaseSiteSearch::AddItemSkipped() {
     ++fItemsSkipped;
 }
 
-void TBaseSiteSearch::OnSearchThreadFinished() {
+void TBaseSiteSearch::OnSearchThreadFinished(const TBaseSearchThread* aThread) {
     {
         TCLock lock(fCriticalSection);
         fSearching = false;
-        fSearchThread = nullptr;
     }
     // This part's lock is released first: the search's lock comes before it.
     fParentSearch->OnSiteSearchFinished(this);
+    // The thread's last touch of this part and its search: whoever waits to free them may now.
+    // A new run may have started meanwhile; its thread stays known.
+    TCLock lock(fCriticalSection);
+    if (fSearchThread == aThread) fSearchThread = nullptr;
+    --fThreadsRunning;
 }
 
 // --- TSearch: starting and stopping --------------------------------------------------------
@@ -241,6 +253,21 @@ void TSearch::StopSearch() {
         } catch (...) {
             // Stopping is best effort: a site that cannot be asked ends on its own.
         }
+    }
+}
+
+void TSearch::StopSearchAndWait() {
+    StopSearch();
+    IMainThreadBinding* binding = GetMainThreadBinding();
+    const bool serveMainThread = binding && binding->IsMainThread();
+    for (;;) {
+        const bool threadRunning = std::any_of(fSiteSearches.begin(), fSiteSearches.end(),
+                                               [](const auto& aSiteSearch) { return aSiteSearch->GetThreadRunning(); });
+        // A queued end of the run can only be waited for by the thread that serves it.
+        const bool callQueued = serveMainThread && fStoppedCallsQueued.load() > 0;
+        if (!threadRunning && !callQueued) return;
+        if (serveMainThread) binding->ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
@@ -427,6 +454,7 @@ void TSearch::OnSiteSearchFinished(TBaseSiteSearch*) {
         fView = nullptr;
         return;
     }
+    ++fStoppedCallsQueued;
     Synch().SynchronizeNonBlocking(
         [this](const std::string&) {
             // Taking the lock waits until the finishing thread has let go of this search.
@@ -434,7 +462,13 @@ void TSearch::OnSiteSearchFinished(TBaseSiteSearch*) {
                 fView = nullptr;
                 fCriticalSection.Release();
             }
-            if (OnSearchStopped) OnSearchStopped(*this);
+            try {
+                if (OnSearchStopped) OnSearchStopped(*this);
+            } catch (...) {
+                --fStoppedCallsQueued;
+                throw;
+            }
+            --fStoppedCallsQueued;
         },
         "");
 }

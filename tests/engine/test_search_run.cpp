@@ -273,6 +273,45 @@ TEST_F(SearchRunTest, StopDuringADownloadEndsThatTransferAtOnce) {
     EXPECT_FALSE(search->GetSearching());
 }
 
+// Closing a running search frees it: stop-and-wait must leave nothing that still uses it,
+// neither a site thread (still fetching, parsing or finishing) nor the run's end queued for
+// the main thread. The sanitizer build sees any use of the freed search.
+TEST_F(SearchRunTest, StopAndWaitLeavesNothingUsingTheSearchSoItCanBeFreed) {
+    enum class TStopAt { Start, FirstRequest, FirstResults };
+    for (const TStopAt stopAt : {TStopAt::Start, TStopAt::FirstRequest, TStopAt::FirstResults}) {
+        SCOPED_TRACE(static_cast<int>(stopAt));
+        fSim.ClearRequests();
+        fSim.ClearFaults();
+        fSim.AddFault("losangeles.craigslist.org", 200, 400);  // a slow site keeps the run going
+        auto search = MakeCraigSearch({fTrees.Place(12), fTrees.Place(13)}, {fTrees.Category(10)}, "count60");
+        search->SetPagesCount(3);
+        TRunLog log;
+        log.Attach(*search);
+        search->Search(nullptr, nullptr, true);
+        ASSERT_TRUE(search->GetSearching());
+        if (stopAt == TStopAt::FirstRequest)
+            ASSERT_TRUE(fLoop.RunUntil([&] { return !fSim.Requests().empty(); }, 10s));
+        if (stopAt == TStopAt::FirstResults)
+            ASSERT_TRUE(fLoop.RunUntil([&] { return !Links(*search).empty(); }, 10s));
+        search->StopSearchAndWait();
+        EXPECT_FALSE(search->GetSearching());
+        for (const auto& site : search->GetSiteSearches()) EXPECT_FALSE(site->GetThreadRunning());
+        EXPECT_EQ(log.Stopped(), 1) << "the run's end reached its owner before the wait returned";
+        search.reset();
+        // Anything still holding the freed search would touch it now.
+        fLoop.RunUntil([] { return false; }, 600ms);
+        EXPECT_EQ(log.Stopped(), 1);
+    }
+}
+
+TEST_F(SearchRunTest, StopAndWaitWithoutARunReturnsAtOnce) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "x");
+    const auto before = std::chrono::steady_clock::now();
+    search->StopSearchAndWait();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 100ms);
+    EXPECT_TRUE(fSim.Requests().empty());
+}
+
 TEST_F(SearchRunTest, NoSiteSwitchedOnStartsAndStopsAtOnce) {
     auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "x");
     search->GetSiteSearch(ssCraigslist)->SetDoSearch(false);
