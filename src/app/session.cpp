@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/platform.h"
+#include "app/private_files.h"
 #include "app/settings.h"
 #include "app/user_notifier.h"
 #include "engine/download.h"
@@ -12,6 +13,7 @@
 #include "engine/image_downloader.h"
 #include "engine/synchronizator.h"
 #include "engine/threads.h"
+#include "mail/email_accounts.h"
 #include "mail/gsm_networks.h"
 #include "model/categories.h"
 #include "model/objects_storage.h"
@@ -116,7 +118,11 @@ TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
     FSettings->SetReadOnly(fOptions.readOnly);
     fDataFolder = fOptions.dataFolder;
     fProgramsFolder = fs::path(fOptions.executablePath).parent_path() / "";
+    if (!fOptions.readOnly) platform::KeepUserFilesPrivate(fDataFolder, fOptions.settingsFile);
     OpenStorage();
+    // Files the opening just made (the database, its backup) get the same protection.
+    if (!fOptions.readOnly) platform::KeepUserFilesPrivate(fDataFolder, fOptions.settingsFile);
+    fEmailAccounts = std::make_unique<TEmailAccounts>();
     SetDownloadScratchFolder(fDataFolder.string());
     CreateSiteDownloaders(FSettings->GetProxySettings());
     fImageDownloader = std::make_unique<TImageDownloader>(FSettings->GetProxySettings());
@@ -218,6 +224,7 @@ void TSession::LoadEverything(TInitSessionThread& aThread) {
     FGSMNetworks = std::make_unique<TGSMNetworks>(folder + "GSMNetworks.cur");
     if (aThread.Terminated()) return;
     if (!fObjectStorage) throw std::runtime_error("The search information could not be opened.");
+    fEmailAccounts->Load(*fObjectStorage, FCurrentUser->ID);
     OnMainThread([this] { CreateSearches(); });
     FMySearches->LoadSearches();
     fZIPCodes = std::make_unique<TZIPCodes>(folder + "ZIPCodes.cur");
@@ -324,6 +331,7 @@ void TSession::SaveAndFreeEverything() {
     }
     if (!wasInitialized) return;
     if (!fOptions.readOnly) OnMainThread([this] { SaveSearchesServingMainThread(); });
+    SaveAndFreeEmailAccounts();
     FPlaces.reset();
     FCategories.reset();
     FGSMNetworks.reset();
@@ -331,6 +339,12 @@ void TSession::SaveAndFreeEverything() {
     FCurrentUser.reset();
     TCLock lock(fStateLock);
     FInitialized = false;
+}
+
+void TSession::SaveAndFreeEmailAccounts() {
+    if (!fOptions.readOnly) fEmailAccounts->Save(*fObjectStorage, FCurrentUser->ID);
+    // Their sending threads stop here; mail still queued is dropped.
+    fEmailAccounts.reset();
 }
 
 void TSession::SaveSearchesServingMainThread() {
