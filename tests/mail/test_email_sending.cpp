@@ -190,7 +190,9 @@ TEST_F(EmailSendingTest, EachFailureReachesTheCallbackOnceWithAReason) {
         // Nothing is retried: no second report, nothing delivered, nothing left queued.
         EXPECT_FALSE(results.WaitFor(2, std::chrono::milliseconds(700)));
         EXPECT_EQ(c.account->QueuedCount(), 0);
-        if (c.server) EXPECT_FALSE(c.server->MailArrives(100));
+        if (c.server) {
+            EXPECT_FALSE(c.server->MailArrives(100));
+        }
     }
     // Without the test CA the server's certificate is not trusted; libcurl says why.
     unsetenv("TRAWLIX_CA_BUNDLE");

@@ -1,5 +1,11 @@
 #include "support/smtp_server_fixture.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <random>
 #include <stdexcept>
 #include <vector>
 
@@ -27,6 +33,25 @@ std::vector<std::string> ServerArgv(const TSmtpTestServer::TOptions& aOptions, i
     return argv;
 }
 
+// The account editor takes ports up to 31999 only, below the range the system hands out
+// for port 0; so the server gets a free one picked from below it.
+int FreeEditablePort(const std::string& aHost) {
+    std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<int> ports(20000, 31999);
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const int port = ports(random);
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        inet_pton(AF_INET, aHost.c_str(), &address.sin_addr);
+        const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        close(fd);
+        if (free) return port;
+    }
+    throw std::runtime_error("No free port below 32000 on " + aHost);
+}
+
 std::string FromHex(const std::string& aHex) {
     std::string text;
     for (size_t i = 0; i + 1 < aHex.size(); i += 2) text += static_cast<char>(std::stoi(aHex.substr(i, 2), nullptr, 16));
@@ -44,7 +69,7 @@ TSmtpTestServer::TSmtpTestServer() : TSmtpTestServer(TOptions{}) {}
 
 TSmtpTestServer::TSmtpTestServer(const TOptions& aOptions)
     : fHost(aOptions.host),
-      fPort(FreeLoopbackPort()),
+      fPort(FreeEditablePort(aOptions.host)),
       fProcess(ServerArgv(aOptions, fPort), fFolder.Path() / "smtp_server.log", true) {
     const std::string ready = fProcess.ReadLine(cStartTimeoutMs);
     if (ready != "ready " + std::to_string(fPort))
