@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int cStartTimeoutMs = 15000;
+constexpr int cSmtpStartTimeoutMs = 15000;
 
 fs::path TlsFixture(const std::string& aName) { return fs::path(TRAWLIX_TESTS_DIR) / "sitesim" / "fixtures" / "tls" / aName; }
 
@@ -71,7 +71,7 @@ TSmtpTestServer::TSmtpTestServer(const TOptions& aOptions)
     : fHost(aOptions.host),
       fPort(FreeEditablePort(aOptions.host)),
       fProcess(ServerArgv(aOptions, fPort), fFolder.Path() / "smtp_server.log", true) {
-    const std::string ready = fProcess.ReadLine(cStartTimeoutMs);
+    const std::string ready = fProcess.ReadLine(cSmtpStartTimeoutMs);
     if (ready != "ready " + std::to_string(fPort))
         throw std::runtime_error("The SMTP test server did not start (python3-aiosmtpd installed?): " + ready + " " +
                                  fProcess.LogText());
