@@ -343,8 +343,9 @@ void TSession::SaveAndFreeEverything() {
 
 void TSession::SaveAndFreeEmailAccounts() {
     if (!fOptions.readOnly) fEmailAccounts->Save(*fObjectStorage, FCurrentUser->ID);
-    // Their sending threads stop here; mail still queued is dropped.
-    fEmailAccounts.reset();
+    // Their sending threads stop here; mail still queued is dropped. Freed on the main
+    // thread, where the windows look the list up.
+    OnMainThread([this] { fEmailAccounts.reset(); });
 }
 
 void TSession::SaveSearchesServingMainThread() {

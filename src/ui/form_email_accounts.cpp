@@ -38,9 +38,9 @@ void EmailAccountsFillListView(QTreeWidget& aListView, const TEmailAccounts& aEm
 
 int EmailAccountIDOfItem(const QTreeWidgetItem& aItem) { return aItem.data(0, cIDRole).toInt(); }
 
-TformEmailAccounts::TformEmailAccounts(TEmailAccounts& aEmailAccounts, IUserDialogs& aDialogs, std::string aUserEmail,
-                                       QWidget* aParent)
-    : QDialog(aParent), fEmailAccounts(aEmailAccounts), fDialogs(aDialogs), fUserEmail(std::move(aUserEmail)) {
+TformEmailAccounts::TformEmailAccounts(TAccountsSource aEmailAccounts, IUserDialogs& aDialogs,
+                                       std::string aUserEmail, QWidget* aParent)
+    : QDialog(aParent), fEmailAccounts(std::move(aEmailAccounts)), fDialogs(aDialogs), fUserEmail(std::move(aUserEmail)) {
     setObjectName("formEmailAccounts");
     setWindowTitle("Email accounts");
     lvEmailAccounts = new QTreeWidget(this);
@@ -70,26 +70,33 @@ TformEmailAccounts::TformEmailAccounts(TEmailAccounts& aEmailAccounts, IUserDial
 }
 
 void TformEmailAccounts::Refresh() {
-    EmailAccountsFillListView(*lvEmailAccounts, fEmailAccounts, true);
+    if (TEmailAccounts* accounts = fEmailAccounts())
+        EmailAccountsFillListView(*lvEmailAccounts, *accounts, true);
+    else
+        lvEmailAccounts->clear();
     UpdateMenuItems();
 }
 
 void TformEmailAccounts::UpdateMenuItems() {
     const bool selected = !lvEmailAccounts->selectedItems().isEmpty();
+    miAddAccount->setEnabled(fEmailAccounts() != nullptr);
     miEditAccount->setEnabled(selected);
     miDeleteAccount->setEnabled(selected);
 }
 
 IEmailAccount TformEmailAccounts::SelectedAccount() const {
     const auto selected = lvEmailAccounts->selectedItems();
-    if (selected.isEmpty()) return nullptr;
-    return fEmailAccounts.GetAccountByID(EmailAccountIDOfItem(*selected.front()));
+    TEmailAccounts* accounts = fEmailAccounts();
+    if (selected.isEmpty() || !accounts) return nullptr;
+    return accounts->GetAccountByID(EmailAccountIDOfItem(*selected.front()));
 }
 
 void TformEmailAccounts::AddAccount() {
     auto account = std::make_shared<TEmailAccount>();
     if (!AccountEditor(*account)) return;  // the new account goes with its thread
-    fEmailAccounts.Add(account);
+    TEmailAccounts* accounts = fEmailAccounts();
+    if (!accounts) return;  // the session ended while the editor was open
+    accounts->Add(account);
     EmailAccountAddToListView(*lvEmailAccounts, *account, true);
 }
 
@@ -102,18 +109,18 @@ void TformEmailAccounts::EditAccount() {
 void TformEmailAccounts::DeleteAccount() {
     IEmailAccount account = SelectedAccount();
     if (!account) return;
-    fEmailAccounts.Delete(account);
+    fEmailAccounts()->Delete(account);
     delete lvEmailAccounts->selectedItems().front();
     UpdateMenuItems();
 }
 
 void ShowEmailAccounts(QWidget& aMainWindow, TSession& aSession, IUserDialogs& aDialogs) {
-    TEmailAccounts* accounts = aSession.GetEmailAccounts();
-    if (!accounts) return;
+    if (!aSession.GetEmailAccounts()) return;
     auto* window = aMainWindow.findChild<TformEmailAccounts*>();
     if (!window) {
         const TCSUser* user = aSession.GetCurrentUser();
-        window = new TformEmailAccounts(*accounts, aDialogs, user ? user->EMail : std::string(), &aMainWindow);
+        window = new TformEmailAccounts([&aSession] { return aSession.GetEmailAccounts(); }, aDialogs,
+                                        user ? user->EMail : std::string(), &aMainWindow);
     } else {
         window->Refresh();  // the times used may have grown
     }

@@ -30,7 +30,11 @@ int EmailAccountIDOfItem(const QTreeWidgetItem& aItem);
 class TformEmailAccounts : public QDialog {
     Q_OBJECT
 public:
-    TformEmailAccounts(TEmailAccounts& aEmailAccounts, IUserDialogs& aDialogs, std::string aUserEmail,
+    // The list is looked up afresh for every action: the session frees it when it ends,
+    // and the window then does nothing.
+    using TAccountsSource = std::function<TEmailAccounts*()>;
+
+    TformEmailAccounts(TAccountsSource aEmailAccounts, IUserDialogs& aDialogs, std::string aUserEmail,
                        QWidget* aParent = nullptr);
 
     // Rebuilds the rows from the list.
@@ -51,7 +55,7 @@ private:
     IEmailAccount SelectedAccount() const;
     void UpdateMenuItems();
 
-    TEmailAccounts& fEmailAccounts;
+    TAccountsSource fEmailAccounts;
     IUserDialogs& fDialogs;
     std::string fUserEmail;
 };

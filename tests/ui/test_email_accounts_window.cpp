@@ -187,6 +187,13 @@ private slots:
             QCOMPARE(list->topLevelItem(0)->text(0), QString("alice@example.org"));
             QCOMPARE(run.session->GetEmailAccounts()->Count(), 1);
             QVERIFY(run.ExitAndWait());
+            // The session has freed its accounts: the window shows none and changes nothing.
+            QVERIFY(!run.session->GetEmailAccounts());
+            window->Refresh();
+            QCOMPARE(list->topLevelItemCount(), 0);
+            QVERIFY(!window->miAddAccount->isEnabled());
+            window->AddAccount();
+            QCOMPARE(list->topLevelItemCount(), 0);
         }
         // Saved at the end and loaded at the next start; the deleted ID stays used up.
         test::TRun again(profile.Path());
