@@ -1,6 +1,8 @@
 // The account editor and the account list window, with a real SMTP server behind the test mail.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -138,6 +140,26 @@ private slots:
         QTest::mouseClick(editor.btnSendTestEmail, Qt::LeftButton);
         QVERIFY(!editor.TestInProgress());
         unsetenv("TRAWLIX_CA_BUNDLE");
+    }
+
+    void theTestAsksForTheDestinationOfferingTheUsersAddress() {
+        test::TRecordingDialogs dialogs;
+        TformEmailAccount editor(dialogs, "me@example.org");
+        editor.show();
+        QString title, prompt, offered;
+        QTimer::singleShot(0, &editor, [&] {
+            auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            title = box->windowTitle();
+            prompt = box->labelText();
+            offered = box->textValue();
+            box->reject();
+        });
+        QTest::mouseClick(editor.btnSendTestEmail, Qt::LeftButton);
+        QCOMPARE(title, QString("Destination address"));
+        QCOMPARE(prompt, QString("Enter a destination address for the test message."));
+        QCOMPARE(offered, QString("me@example.org"));
+        QVERIFY(!editor.TestInProgress());  // cancelled: nothing sent
     }
 
     void theToolsMenuManagesTheSessionsAccounts() {
