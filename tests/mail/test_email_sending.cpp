@@ -131,6 +131,29 @@ TEST_F(EmailSendingTest, StartTLSWithAVerifiedCertificateAndAnEncodedSubject) {
     EXPECT_EQ(WithoutTrailingNewline(mail["body"]), "<p>Grüße</p>");
 }
 
+TEST_F(EmailSendingTest, Port465SpeaksTLSFromTheFirstByte) {
+    // The port is fixed by the rule under test; where it is taken or not ours to bind, skip.
+    std::unique_ptr<TSmtpTestServer> server;
+    try {
+        TSmtpTestServer::TOptions options;
+        options.smtps = true;
+        options.port = cSmtpsPort;
+        server = std::make_unique<TSmtpTestServer>(options);
+    } catch (const std::exception& e) {
+        GTEST_SKIP() << "no SMTPS server on port 465: " << e.what();
+    }
+    for (const bool useSSL : {true, false}) {
+        auto account = AccountFor("localhost", cSmtpsPort, "alice", "", useSSL);
+        TResults results;
+        account->SendMessage(Message("over SMTPS"), "b@example.org", results.Callback(), 1, "", "");
+        ASSERT_TRUE(results.WaitFor(1));
+        EXPECT_EQ(results.Items()[0].result, srOK) << results.Items()[0].text;
+        const auto mail = server->NextMail();
+        EXPECT_EQ(mail["tls"], "yes");
+        EXPECT_EQ(mail["subject"], "over SMTPS");
+    }
+}
+
 TEST_F(EmailSendingTest, HigherPrioritiesGoFirstAndEqualOnesKeepTheirOrder) {
     TSmtpTestServer server;
     auto account = AccountFor("127.0.0.1", server.Port(), "alice", "", false);

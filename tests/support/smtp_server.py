@@ -29,7 +29,8 @@ class Handler:
         record = {
             "mail_from": envelope.mail_from,
             "rcpt_tos": ",".join(envelope.rcpt_tos),
-            "tls": "yes" if session.ssl is not None else "no",
+            # STARTTLS sets session.ssl; TLS from the first byte shows on the transport.
+            "tls": "yes" if session.ssl is not None or server.transport.get_extra_info("ssl_object") else "no",
             "login": getattr(session, "trawlix_login", ""),
             "mechanism": getattr(session, "trawlix_mechanism", ""),
             "raw_subject": email.message_from_bytes(raw).get("Subject", ""),

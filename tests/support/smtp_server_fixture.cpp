@@ -27,6 +27,9 @@ std::vector<std::string> ServerArgv(const TSmtpTestServer::TOptions& aOptions, i
     if (aOptions.starttls)
         argv.insert(argv.end(), {"--starttls", "--cert", TlsFixture("server.pem").string(), "--key",
                                  TlsFixture("server.key").string()});
+    if (aOptions.smtps)
+        argv.insert(argv.end(), {"--smtps", "--cert", TlsFixture("server.pem").string(), "--key",
+                                 TlsFixture("server.key").string()});
     if (!aOptions.user.empty())
         argv.insert(argv.end(), {"--user", aOptions.user, "--password", aOptions.password, "--mechanisms",
                                  aOptions.mechanisms});
@@ -69,7 +72,7 @@ TSmtpTestServer::TSmtpTestServer() : TSmtpTestServer(TOptions{}) {}
 
 TSmtpTestServer::TSmtpTestServer(const TOptions& aOptions)
     : fHost(aOptions.host),
-      fPort(FreeEditablePort(aOptions.host)),
+      fPort(aOptions.port ? aOptions.port : FreeEditablePort(aOptions.host)),
       fProcess(ServerArgv(aOptions, fPort), fFolder.Path() / "smtp_server.log", true) {
     const std::string ready = fProcess.ReadLine(cSmtpStartTimeoutMs);
     if (ready != "ready " + std::to_string(fPort))

@@ -27,6 +27,8 @@ public:
         std::string user;       // AUTH required with this user when set
         std::string password;
         std::string mechanisms = "LOGIN,PLAIN";  // the AUTH mechanisms offered
+        bool smtps = false;  // TLS from the first byte, with the test CA's certificate
+        int port = 0;        // 0: a free one
     };
 
     TSmtpTestServer();
