@@ -225,9 +225,10 @@ void TSession::LoadEverything(TInitSessionThread& aThread) {
     if (aThread.Terminated()) return;
     if (!fObjectStorage) throw std::runtime_error("The search information could not be opened.");
     fEmailAccounts->Load(*fObjectStorage, FCurrentUser->ID);
+    // The searches read their ZIP codes' coordinates as they load.
+    fZIPCodes = std::make_unique<TZIPCodes>(folder + "ZIPCodes.cur");
     OnMainThread([this] { CreateSearches(); });
     FMySearches->LoadSearches();
-    fZIPCodes = std::make_unique<TZIPCodes>(folder + "ZIPCodes.cur");
     OnMainThread([this] { OnInitialized(); });
 }
 
@@ -235,6 +236,7 @@ void TSession::CreateSearches() {
     TSearchLookups lookups;
     lookups.places = FPlaces.get();
     lookups.categories = FCategories.get();
+    lookups.zipCodes = fZIPCodes.get();
     FMySearches = std::make_unique<TSearches>(fDataFolder, *fObjectStorage, lookups);
 }
 

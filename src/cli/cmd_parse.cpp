@@ -5,12 +5,14 @@
 #include <iterator>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
 #include "engine/autotrader_results_parser.h"
 #include "engine/cars_com_results_parser.h"
 #include "engine/craig_results_parser.h"
+#include "engine/http_client.h"
 #include "engine/keyword_syntax.h"
 #include "engine/results_parser.h"
 
@@ -18,7 +20,7 @@ namespace trawlix::cli {
 
 namespace {
 
-std::string ReadPage(const std::string& aSource) {
+std::string ReadRawPage(const std::string& aSource) {
     if (aSource == "-") {
         return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     }
@@ -27,6 +29,13 @@ std::string ReadPage(const std::string& aSource) {
     std::ostringstream content;
     content << file.rdbuf();
     return content.str();
+}
+
+// The page as a download gives it to the parsers: valid UTF-8, bytes that are not UTF-8
+// read as Windows-1252, so that one Latin-1 byte cannot make a page unreadable.
+std::string ReadPage(const std::string& aSource) {
+    const std::string raw = ReadRawPage(aSource);
+    return DecodeHttpBody(std::vector<std::uint8_t>(raw.begin(), raw.end()), "");
 }
 
 std::unique_ptr<TBaseResultsParser> ParserForSite(const std::string& aSite) {

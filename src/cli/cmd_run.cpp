@@ -185,9 +185,12 @@ int RunSearch(CommandContext& aContext) {
             progress.Line("Stopping...");
         }
     }
-    int pages = 0;
+    int pages = 0, skipped = 0;
     for (const auto& siteSearch : search.GetSiteSearches())
-        if (siteSearch->GetDoSearch()) pages += siteSearch->GetPagesFetched();
+        if (siteSearch->GetDoSearch()) {
+            pages += siteSearch->GetPagesFetched();
+            skipped += siteSearch->GetItemsSkipped();
+        }
     std::lock_guard lock(outputMutex);
     progress.EndBar();
     if (json)
@@ -196,11 +199,14 @@ int RunSearch(CommandContext& aContext) {
                             .Add("results_kept", kept)
                             .Add("new_results", newOnes)
                             .Add("stopped", stopAsked)
+                            .Add("ads_without_link", skipped)
                             .Str()
                      << "\n";
-    else
+    else {
         aContext.out << (stopAsked ? "Stopped. " : "Done. ") << pages << " pages fetched, " << kept
                      << " results kept, " << newOnes << " new.\n";
+        if (skipped > 0) aContext.out << skipped << " ads without a link were left out.\n";
+    }
     return 0;
 }
 
@@ -272,9 +278,12 @@ int RunExport(CommandContext& aContext) {
     options.placeLookup = [places](int aID) -> const TPlace* { return places ? places->GetPlaceByID(aID) : nullptr; };
     std::filesystem::path file = *out;
     if (!file.has_extension()) file += ".csv";
-    const auto lines = ExportToCSV(entries, options);
+    TExportReport report;
+    const auto lines = ExportToCSV(entries, options, &report);
     WriteCSVFile(file, lines);
     aContext.out << "Exported " << lines.size() - 1 << " results to " << file.string() << ".\n";
+    if (report.pagesNotRead > 0)
+        aContext.out << ExportPagesNotReadText(report.pagesNotRead) << "\n";
     return 0;
 }
 
@@ -307,6 +316,9 @@ int RunFlag(CommandContext& aContext) {
     const int sent =
         FlagCraigslistEntries(entries, code->second, aContext.session->GetSettings().GetCraigslistDomain());
     aContext.out << "Reported " << sent << " of " << entries.size() << " ads to Craigslist.\n";
+    if (sent < static_cast<int>(entries.size()))
+        throw CommandError(std::to_string(entries.size() - sent) +
+                           " ads could not be reported: Craigslist did not answer, or the ad is not a Craigslist ad.");
     return 0;
 }
 

@@ -15,7 +15,8 @@ TAutotraderSiteResultsParser::TAutotraderSiteResultsParser(std::string aHost)
                             R"re(<div\s+class="search-result\s(.*?)(?=<div\s+class="search-result\s|\z))re"),
       fRegExTitle(R"re(<p\s+class="listing-title"\s*>(.*?)<\s*/\s*p\s*>)re", kPageOptions),
       fRegExLink(R"re(<a\s+.*?href="(.*?car_id=\d+).*?"\s*>\s*(.*?)\s*<\s*/\s*a\s*>)re", kPageOptions),
-      fRegExPrice(R"re(<h3\s*class="listing-price">\s*\$(.*?)\s+(.*?)</h3>)re", kPageOptions),
+      // The price may stand alone in its heading ("$8,792</h3>") or be followed by words.
+      fRegExPrice(R"re(<h3\s*class="listing-price">\s*\$(.*?)(?:\s+.*?)?\s*</h3>)re", kPageOptions),
       fRegExDescription(R"re(<p\s+class="ad-description">\s*(.*?)\r?\n?\s*<)re", kPageOptions),
       fRegExPhone(R"re(<h5\s+class="listing-phone">\s*(.*?)\s*</h5>)re", kPageOptions),
       fRegExPhotos(R"re(\d+\s+photos)re", kPageOptions) {}

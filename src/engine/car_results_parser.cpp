@@ -17,11 +17,6 @@ bool StartsWithNoCase(const std::string& aText, const std::string& aLowerPrefix)
 
 }  // namespace
 
-double CarPrice(std::string aPriceText) {
-    std::erase_if(aPriceText, [](char c) { return c == '.' || c == ','; });
-    return ExtractDouble(aPriceText);
-}
-
 std::string CarAdLink(const std::string& aHost, const std::string& aHref) {
     if (StartsWithNoCase(aHref, "http://") || StartsWithNoCase(aHref, "https://")) return aHref;
     return "http://" + aHost + aHref;
@@ -41,7 +36,7 @@ int TCarSiteResultsParser::Parse() {
 
 bool TCarSiteResultsParser::ReportCarAd(TParsedResult& aResult, const std::string& aPriceText) {
     if (aResult.name.empty() || aResult.link.empty()) return false;
-    aResult.price = CarPrice(aPriceText);
+    aResult.price = ReadPrice(aPriceText);
     ReportResult(aResult);
     return true;
 }

@@ -33,8 +33,6 @@ private:
     TCRegEx fRegExAd;
 };
 
-// Prices as the car sites write them ("$12,995"): thousands separators go before reading.
-double CarPrice(std::string aPriceText);
 // An ad's link: an address on aHost for a path, an absolute address as it is.
 std::string CarAdLink(const std::string& aHost, const std::string& aHref);
 

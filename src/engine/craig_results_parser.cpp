@@ -63,7 +63,7 @@ void TCraigSiteResultsParser::ReportAd(const std::string& aDate, const std::stri
     result.date = aDate;
     result.link = UnEscapeHTML(aRawLink);
     result.name = UnEscapeHTML(ExtractDataTags(">" + aRawTitle + "<"));
-    result.price = ExtractDouble(CraigsPriceText(result.name));
+    result.price = ReadPrice(CraigsPriceText(result.name));
     result.hasImage = result.name.find("pic") != std::string::npos || result.name.find("img") != std::string::npos;
     result.imageUrl = ExtractImageUrl(aAdHtml);
     ReportResult(result);

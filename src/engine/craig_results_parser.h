@@ -38,7 +38,7 @@ private:
     std::string fImageBaseURL = kDefaultImageBaseURL;
 };
 
-// The price text of a Craigslist title ("" when it shows none), before ExtractDouble.
+// The price text of a Craigslist title ("" when it shows none), read by ReadPrice.
 std::string CraigsPriceText(const std::string& aTitle);
 
 }  // namespace trawlix

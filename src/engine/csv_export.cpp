@@ -9,16 +9,27 @@
 #include "engine/download.h"
 #include "engine/http_client.h"
 #include "engine/posting_scrapers.h"
+#include "engine/text_functions.h"
 #include "model/places.h"
 
 namespace trawlix {
 
 namespace {
 
+constexpr const char* cUTF8ByteOrderMark = "\xEF\xBB\xBF";
+
 std::string ReplaceAll(std::string aText, const std::string& aFrom, const std::string& aTo) {
     for (size_t at = aText.find(aFrom); at != std::string::npos; at = aText.find(aFrom, at + aTo.size()))
         aText.replace(at, aFrom.size(), aTo);
     return aText;
+}
+
+// What a posting page gives a cell: text only. A page that is not a posting gives nothing,
+// never its markup.
+std::string PageDescription(TPostingSource aSource, const std::string& aPage) {
+    const std::string description = GetEntryDescription(aSource, aPage);
+    if (description == aPage) return {};
+    return Trim(RemoveTags(description));
 }
 
 // Shortest decimal text of the number: 12.5, 100, 37.8044.
@@ -56,11 +67,14 @@ TPostingSource SourceOf(const TEntry& aEntry) {
     return aEntry.GetFromSite() == ssCraigslist ? TPostingSource::Craigslist : TPostingSource::OtherSite;
 }
 
-std::string EntryLine(const IEntry& aEntry, const TExportOptions& aOptions) {
+std::string EntryLine(const IEntry& aEntry, const TExportOptions& aOptions, TExportReport& aReport) {
     const TExportColumns& columns = aOptions.columns;
     const TEntry& entry = *aEntry;
     std::string page;
-    if (NeedsPage(entry, columns) && aOptions.downloadPage) page = aOptions.downloadPage(aEntry);
+    if (NeedsPage(entry, columns) && aOptions.downloadPage) {
+        page = aOptions.downloadPage(aEntry);
+        if (page.empty()) ++aReport.pagesNotRead;
+    }
     const TPlace* place = nullptr;
     if ((columns.latitude || columns.longitude) && aOptions.placeLookup)
         place = aEntry->GetLocation(aOptions.placeLookup);
@@ -75,7 +89,7 @@ std::string EntryLine(const IEntry& aEntry, const TExportOptions& aOptions) {
     if (columns.category) line.Add(entry.GetCategoryString());
     if (columns.description)
         line.Add(!entry.GetDescription().empty() ? entry.GetDescription()
-                                                        : (page.empty() ? "" : GetEntryDescription(SourceOf(entry), page)));
+                                                        : (page.empty() ? "" : PageDescription(SourceOf(entry), page)));
     if (columns.contact) {
         const std::string contact = entry.GetContact();
         line.Add(!contact.empty() ? contact : (page.empty() ? "" : GetEntryEmail(SourceOf(entry), page)));
@@ -94,23 +108,30 @@ std::string EntryLine(const IEntry& aEntry, const TExportOptions& aOptions) {
 void TCsvLine::Add(const std::string& aData) {
     if (fHasField) fText += ";";
     fHasField = true;
-    std::string value = aData;
-    for (char& c : value)
-        if (c == ';' || c == '\r' || c == '\n') c = ' ';
-    value = ReplaceAll(value, "  ", " ");
-    value = ReplaceAll(value, "  ", " ");
-    fText += value;
+    if (aData.find_first_of(";\"\r\n") == std::string::npos)
+        fText += aData;
+    else
+        fText += "\"" + ReplaceAll(aData, "\"", "\"\"") + "\"";
 }
 
-std::vector<std::string> ExportToCSV(const TEntryList& aInputEntries, const TExportOptions& aOptions) {
+std::vector<std::string> ExportToCSV(const TEntryList& aInputEntries, const TExportOptions& aOptions,
+                                     TExportReport* aReport) {
+    TExportReport report;
     std::vector<std::string> lines{HeaderLine(aOptions.columns)};
     const size_t count = aInputEntries.size();
     for (size_t i = 0; i < count; ++i) {
         const IEntry& entry = aInputEntries[i];
-        if (entry && (!aOptions.onlyNew || entry->GetNew())) lines.push_back(EntryLine(entry, aOptions));
+        if (entry && (!aOptions.onlyNew || entry->GetNew())) lines.push_back(EntryLine(entry, aOptions, report));
         if (aOptions.onProgress) aOptions.onProgress(static_cast<double>(i + 1) / count);
     }
+    if (aReport) *aReport = report;
     return lines;
+}
+
+std::string ExportPagesNotReadText(int aPagesNotRead) {
+    return std::to_string(aPagesNotRead) + (aPagesNotRead == 1 ? " ad page" : " ad pages") +
+           " could not be read: the columns taken from the ad's page are empty for " +
+           (aPagesNotRead == 1 ? "it." : "them.");
 }
 
 void WriteCSVFile(const std::filesystem::path& aFile, const std::vector<std::string>& aLines) {
@@ -118,6 +139,7 @@ void WriteCSVFile(const std::filesystem::path& aFile, const std::vector<std::str
     temporary += ".tmp";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << cUTF8ByteOrderMark;
         for (const auto& line : aLines) out << line << "\r\n";
         out.flush();
         if (!out) {

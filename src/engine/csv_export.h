@@ -36,10 +36,18 @@ struct TExportOptions {
     std::function<void(double aDone)> onProgress;
 };
 
+// What an export could not do, for the user to hear.
+struct TExportReport {
+    // Ads whose page was wanted for a column and could not be read: their cells stay empty.
+    int pagesNotRead = 0;
+};
+
 // The export's lines: the header of the wanted columns, then one line per entry.
-std::vector<std::string> ExportToCSV(const TEntryList& aInputEntries, const TExportOptions& aOptions);
-// One line of the export. Fields are joined by ";"; ";" and line breaks in a field become
-// spaces and double spaces single ones, so a field never splits the line. An empty field
+std::vector<std::string> ExportToCSV(const TEntryList& aInputEntries, const TExportOptions& aOptions,
+                                     TExportReport* aReport = nullptr);
+// One line of the export, as spreadsheets read it. Fields are joined by ";"; a field that
+// holds ";", a double quote or a line break is put in double quotes with its quotes
+// doubled, so every character is kept and a field never splits the line. An empty field
 // still takes its place, so every line has its columns where the header has them.
 class TCsvLine {
 public:
@@ -50,7 +58,10 @@ private:
     std::string fText;
     bool fHasField = false;
 };
-// Writes the lines, each ended by CR LF, through a temporary file renamed over aFile.
+// What the user is told when ad pages could not be read for an export.
+std::string ExportPagesNotReadText(int aPagesNotRead);
+// Writes the lines, each ended by CR LF, after a UTF-8 byte-order mark (so spreadsheet
+// programs read accents), through a temporary file renamed over aFile.
 // Raises std::runtime_error naming the file when it cannot be written.
 void WriteCSVFile(const std::filesystem::path& aFile, const std::vector<std::string>& aLines);
 // The page of an ad through its site's client (the program's proxy settings apply).

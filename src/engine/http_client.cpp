@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "engine/http_engine.h"
+#include "engine/text_functions.h"
 
 namespace trawlix {
 
@@ -23,19 +24,6 @@ constexpr std::array<char32_t, 32> cWindows1252High = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& aOut, char32_t aCode) {
-    if (aCode < 0x80) {
-        aOut += static_cast<char>(aCode);
-    } else if (aCode < 0x800) {
-        aOut += static_cast<char>(0xC0 | (aCode >> 6));
-        aOut += static_cast<char>(0x80 | (aCode & 0x3F));
-    } else {
-        aOut += static_cast<char>(0xE0 | (aCode >> 12));
-        aOut += static_cast<char>(0x80 | ((aCode >> 6) & 0x3F));
-        aOut += static_cast<char>(0x80 | (aCode & 0x3F));
-    }
-}
 
 char32_t Windows1252ToCodePoint(std::uint8_t aByte) {
     if (aByte >= 0x80 && aByte < 0xA0) return cWindows1252High[aByte - 0x80];

@@ -22,7 +22,7 @@ TBaseResultsParser::TBaseResultsParser()
       fRegExLink(FeedFieldPattern("link"), kPageOptions),
       fRegExDescription(FeedFieldPattern("description"), kPageOptions),
       fRegExDay(R"((\d+)\s+(.+?)\s)", kPageOptions),
-      fRegExPrice(R"(\$\s*([\d\.]+))", kPageOptions) {}
+      fRegExPrice(R"(\$\s*([\d\.,]+))", kPageOptions) {}
 
 int TBaseResultsParser::ParseRSS() { return ParseRSSRE(); }
 
@@ -50,11 +50,20 @@ std::string TBaseResultsParser::FieldOfItem(TCRegEx& aRegEx, const std::string& 
     return aRegEx.Match() ? aRegEx.SubExpressions(2) : std::string();
 }
 
+std::string TBaseResultsParser::FeedLink(const std::string& aItemText) {
+    fRegExLink.SetSubject(aItemText);
+    if (!fRegExLink.Match()) return {};
+    // A link written as plain text has its "&" written "&amp;"; in a CDATA block it is literal.
+    const bool inCData = !fRegExLink.SubExpressions(1).empty();
+    const std::string link = Trim(fRegExLink.SubExpressions(2));
+    return inCData ? link : UnEscapeHTML(link);
+}
+
 bool TBaseResultsParser::ParseFeedItem(const std::string& aItemText) {
     TParsedResult result;
     result.name = FieldOfItem(fRegExTitle, aItemText);
     std::string pubDate = FieldOfItem(fRegExPubDate, aItemText);
-    result.link = FieldOfItem(fRegExLink, aItemText);
+    result.link = FeedLink(aItemText);
     result.description = FieldOfItem(fRegExDescription, aItemText);
 
     // "Mon, 12 Dec 2011 10:15:00 -0800" gives "Dec 12"; an item without a day is dropped.
@@ -62,12 +71,8 @@ bool TBaseResultsParser::ParseFeedItem(const std::string& aItemText) {
     if (!fRegExDay.Match()) return false;
     result.date = fRegExDay.SubExpressions(2) + " " + fRegExDay.SubExpressions(1);
 
-    // Thousands separators go first so that "$1,200" reads as 1200.
-    std::string title;
-    for (char c : result.name)
-        if (c != ',') title += c;
-    fRegExPrice.SetSubject(title);
-    result.price = ExtractDouble(fRegExPrice.Match() ? fRegExPrice.SubExpressions(1) : std::string());
+    fRegExPrice.SetSubject(result.name);
+    result.price = ReadPrice(fRegExPrice.Match() ? fRegExPrice.SubExpressions(1) : std::string());
     result.hasImage = true;
     ReportResult(result);
     return true;

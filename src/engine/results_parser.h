@@ -56,6 +56,8 @@ protected:
 private:
     bool ParseFeedItem(const std::string& aItemText);
     std::string FieldOfItem(TCRegEx& aRegEx, const std::string& aItemText);
+    // The item's link with its entities decoded, unless the feed wrote it in a CDATA block.
+    std::string FeedLink(const std::string& aItemText);
 
     TCRegEx fRegExItem;
     TCRegEx fRegExTitle;

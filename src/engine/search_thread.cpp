@@ -8,6 +8,7 @@
 #include "engine/regex.h"
 #include "engine/search_run_environment.h"
 #include "engine/synchronizator.h"
+#include "engine/text_functions.h"
 #include "model/search.h"
 
 namespace trawlix {
@@ -58,10 +59,36 @@ std::string LinkBeforeQuery(const std::string& aLink) {
     return aLink.substr(0, aLink.find('?'));
 }
 
-std::string FullResultLink(const std::string& aLink, const std::string& aPageURL, const std::string& aDomain) {
+namespace {
+
+// aLink read against aPage, an absolute address.
+std::string ResolveAgainstPage(const std::string& aLink, const std::string& aPage) {
+    const size_t schemeEnd = aPage.find("://");
+    if (schemeEnd == std::string::npos) return aLink;
+    if (aLink.rfind("//", 0) == 0) return aPage.substr(0, schemeEnd + 1) + aLink;
+    const size_t pathStart = std::min(aPage.find_first_of("/?#", schemeEnd + 3), aPage.size());
+    const std::string origin = aPage.substr(0, pathStart);
+    if (aLink[0] == '/') return origin + aLink;
+    const std::string pageWithoutQuery = aPage.substr(0, std::min(aPage.find_first_of("?#", pathStart), aPage.size()));
+    if (aLink[0] == '?') return pageWithoutQuery + aLink;
+    // A relative path replaces the page's last segment.
+    const size_t lastSlash = pageWithoutQuery.rfind('/');
+    const std::string folder = lastSlash == std::string::npos || lastSlash < pathStart
+                                   ? origin + "/"
+                                   : pageWithoutQuery.substr(0, lastSlash + 1);
+    return folder + (aLink.rfind("./", 0) == 0 ? aLink.substr(2) : aLink);
+}
+
+}  // namespace
+
+std::string FullResultLink(const std::string& aLink, const std::string& aPageURL, const std::string& aDomain,
+                           bool aCraigslist) {
+    if (aLink.empty()) return {};
     const std::string lower = Lower(aLink);
-    if (lower.find("http://") != std::string::npos || lower.find("https://") != std::string::npos) return aLink;
+    if (lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0) return aLink;
     const std::string page = aPageURL.substr(0, aPageURL.find(' '));
+    if (!aCraigslist) return ResolveAgainstPage(aLink, page);
+    if (lower.find("http://") != std::string::npos || lower.find("https://") != std::string::npos) return aLink;
     return page.substr(0, page.find('.')) + "." + aDomain + aLink;
 }
 
@@ -125,6 +152,7 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
     // A stop asked for during the download still lets the page in hand be parsed.
     if (Terminated()) fStopRequested = true;
     if (html.empty()) {
+        fSearch->AddPageFailed();
         if (fOnError && !fStopRequested && GetSearchRunEnvironment()->showUnreachableURLErrors())
             ReportError("Could not open URL: \"" + LinkBeforeQuery(linkWithPage) + "\".");
         return;
@@ -143,8 +171,13 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
 }
 
 void TBaseSearchThread::OnResultParsed(const TParsedResult& aResult) {
-    const std::string link =
-        FullResultLink(aResult.link, fSrchLink, GetSearchRunEnvironment()->craigslistDomain());
+    if (Trim(aResult.link).empty()) {
+        // An ad without a link cannot be told from another one, nor opened: it is left out.
+        fSearch->AddItemSkipped();
+        return;
+    }
+    const std::string link = FullResultLink(aResult.link, fSrchLink, GetSearchRunEnvironment()->craigslistDomain(),
+                                            fSearch->GetSite() == ssCraigslist);
     fSearch->GetParentSearch()->ProcessResult(fSearch->GetSite(), aResult.date, aResult.name, link, aResult.price,
                                               SearchLinkNumber(fSrchLink, 1), SearchLinkNumber(fSrchLink, 2),
                                               aResult.hasImage, aResult.localDateTime, aResult.description,

@@ -59,8 +59,11 @@ private:
 std::string SearchLinkURL(const std::string& aSearchLink);
 // The part of a link before its first "?" (empty when it has none), as error messages quote it.
 std::string LinkBeforeQuery(const std::string& aLink);
-// An ad's full link: absolute links as they are; a path is put on the Craigslist host of
-// the page it was found on (scheme and city label of aPageURL, then "." and aDomain).
-std::string FullResultLink(const std::string& aLink, const std::string& aPageURL, const std::string& aDomain);
+// An ad's full link: absolute links as they are. A Craigslist listing's path is put on the
+// Craigslist host of the page it was found on (scheme and city label of aPageURL, then "."
+// and aDomain); any other site's link is read against the address of its page, as a
+// browser reads it ("/ad/1", "ad/1", "?id=1", "//host/ad/1").
+std::string FullResultLink(const std::string& aLink, const std::string& aPageURL, const std::string& aDomain,
+                           bool aCraigslist = true);
 
 }  // namespace trawlix

@@ -149,6 +149,48 @@ std::string ReadFromRight(const std::string& aText, int aWord, const std::string
     return static_cast<size_t>(aWord) <= words.size() ? words[aWord - 1] : std::string();
 }
 
+namespace {
+
+// A "<" opens a tag only before a letter, "/", "!" or "?" (or at the very end), as browsers
+// read it: "<3" and "< $100" in an ad's title are text.
+bool StartsTag(const std::string& aHtml, size_t aPos) {
+    if (aPos + 1 >= aHtml.size()) return true;
+    const char next = aHtml[aPos + 1];
+    return IsAsciiLetter(next) || next == '/' || next == '!' || next == '?';
+}
+
+// The digits from aPos on.
+std::string DigitsAt(const std::string& aText, size_t aPos) {
+    size_t end = aPos;
+    while (end < aText.size() && IsDigit(aText[end])) ++end;
+    return aText.substr(aPos, end - aPos);
+}
+
+}  // namespace
+
+double ReadPrice(const std::string& aText) {
+    size_t pos = 0;
+    while (pos < aText.size() && !IsDigit(aText[pos])) ++pos;
+    if (pos == aText.size()) return -1;
+    std::string number = DigitsAt(aText, pos);
+    pos += number.size();
+    while (pos < aText.size() && (aText[pos] == ',' || aText[pos] == '.')) {
+        const std::string group = DigitsAt(aText, pos + 1);
+        if (group.size() == 3) {
+            // "1,200" and "12.995": a separator before exactly three digits groups thousands.
+            number += group;
+        } else if (aText[pos] == '.' && !group.empty()) {
+            // "12.50": a point before other digits marks the cents.
+            number += "." + group;
+            break;
+        } else {
+            break;
+        }
+        pos += 1 + group.size();
+    }
+    return StrToFloatDefSafe(number, -1);
+}
+
 std::string ExtractDataTags(const std::string& aHtml) {
     std::string result;
     bool inText = false;
@@ -156,7 +198,7 @@ std::string ExtractDataTags(const std::string& aHtml) {
         char c = aHtml[i];
         if (c == '>')
             inText = i + 1 < aHtml.size();
-        else if (c == '<')
+        else if (c == '<' && StartsTag(aHtml, i))
             inText = false;
         else if (inText && c != '\n' && c != '\t')
             result += c;
@@ -212,13 +254,77 @@ std::string YesNoToTrueFalse(const std::string& aText) {
     return ReplaceAllIgnoreCase(ReplaceAllIgnoreCase(aText, "no", "false"), "yes", "true");
 }
 
+void AppendUtf8(std::string& aOut, uint32_t aCode) {
+    if (aCode < 0x80) {
+        aOut += static_cast<char>(aCode);
+    } else if (aCode < 0x800) {
+        aOut += static_cast<char>(0xC0 | (aCode >> 6));
+        aOut += static_cast<char>(0x80 | (aCode & 0x3F));
+    } else if (aCode < 0x10000) {
+        aOut += static_cast<char>(0xE0 | (aCode >> 12));
+        aOut += static_cast<char>(0x80 | ((aCode >> 6) & 0x3F));
+        aOut += static_cast<char>(0x80 | (aCode & 0x3F));
+    } else {
+        aOut += static_cast<char>(0xF0 | (aCode >> 18));
+        aOut += static_cast<char>(0x80 | ((aCode >> 12) & 0x3F));
+        aOut += static_cast<char>(0x80 | ((aCode >> 6) & 0x3F));
+        aOut += static_cast<char>(0x80 | (aCode & 0x3F));
+    }
+}
+
+namespace {
+
+// "&#39;" and "&#x27;": the character, or false for a number that names no character
+// (a surrogate, zero, beyond Unicode), which is then left as written.
+bool DecodeNumericEntity(const std::string& aBody, std::string& aOut) {
+    const bool hex = aBody.size() > 1 && AsciiLower(aBody[1]) == 'x';
+    const size_t digits = hex ? 2 : 1;
+    if (aBody.size() <= digits || aBody.size() > digits + 8) return false;
+    uint32_t code = 0;
+    auto [end, ec] = std::from_chars(aBody.data() + digits, aBody.data() + aBody.size(), code, hex ? 16 : 10);
+    if (ec != std::errc() || end != aBody.data() + aBody.size()) return false;
+    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    AppendUtf8(aOut, code);
+    return true;
+}
+
+// The entity whose name (without "&" and ";") is aBody, appended to aOut; false when it is
+// not one the sites use.
+bool DecodeEntity(const std::string& aBody, std::string& aOut) {
+    if (!aBody.empty() && aBody[0] == '#') return DecodeNumericEntity(aBody, aOut);
+    static const std::pair<const char*, const char*> cNamed[] = {
+        {"nbsp", " "}, {"gt", ">"}, {"lt", "<"}, {"amp", "&"}, {"quot", "\""}, {"apos", "'"}};
+    for (const auto& [name, text] : cNamed)
+        if (aBody.size() == std::char_traits<char>::length(name) && EqualsIgnoreCaseAt(aBody, 0, name)) {
+            aOut += text;
+            return true;
+        }
+    return false;
+}
+
+}  // namespace
+
 std::string UnEscapeHTML(const std::string& aText) {
-    // The order matters: "&amp;" goes last so that "&amp;lt;" becomes "&lt;", not "<".
-    std::string text = ReplaceAllIgnoreCase(aText, "&nbsp;", " ");
-    text = ReplaceAllIgnoreCase(text, "#0", "");
-    text = ReplaceAllIgnoreCase(text, "&gt;", ">");
-    text = ReplaceAllIgnoreCase(text, "&lt;", "<");
-    return ReplaceAllIgnoreCase(text, "&amp;", "&");
+    // One pass, so that a decoded "&" never starts another entity: "&amp;lt;" is "&lt;".
+    constexpr size_t cLongestEntity = 12;
+    std::string result;
+    result.reserve(aText.size());
+    for (size_t i = 0; i < aText.size();) {
+        if (aText[i] == '&') {
+            const size_t semicolon = aText.find(';', i + 1);
+            if (semicolon != std::string::npos && semicolon - i <= cLongestEntity &&
+                DecodeEntity(aText.substr(i + 1, semicolon - i - 1), result)) {
+                i = semicolon + 1;
+                continue;
+            }
+        } else if (StartsWithAt(aText, i, "#0")) {
+            // The sites' stray "#0" markers never belong to the text.
+            i += 2;
+            continue;
+        }
+        result += aText[i++];
+    }
+    return result;
 }
 
 std::string UnEscapeXML(const std::string& aText) {

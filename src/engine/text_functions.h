@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace trawlix {
@@ -19,11 +20,17 @@ std::string ReadFromLeft(const std::string& aText, int aWord, const std::string&
 // ".../eby/" is "eby".
 std::string ReadFromRight(const std::string& aText, int aWord, const std::string& aSeparator, int aStartFrom = 0);
 
-// The text between each ">" and the next "<", without LF and TAB, trimmed.
+// The text between each ">" and the next "<" that opens a tag (one before a letter, "/",
+// "!" or "?"), without LF and TAB, trimmed.
 std::string ExtractDataTags(const std::string& aHtml);
 // Digits and decimal marks of the text read as a number: "$ 12.50" -> 12.5, "1,500" -> 1.5;
 // -1 when that is not a number.
 double ExtractDouble(const std::string& aText);
+// The first number of a price as US sites write it: a comma or point before exactly three
+// digits groups thousands, a point before other digits marks cents. "$1,200" -> 1200,
+// "$12,995.50" -> 12995.5, "$12.50" -> 12.5, "$1,250,000" -> 1250000; -1 without digits.
+// Every parser reads its prices with it.
+double ReadPrice(const std::string& aText);
 // "." and "," both read as the decimal mark; raises on anything that is not a number.
 double StrToFloatSafe(const std::string& aText);
 double StrToFloatDefSafe(const std::string& aText, double aDefault);
@@ -32,6 +39,10 @@ std::string GetNumber(const std::string& aText);
 // Every "yes" becomes "true" and every "no" "false", in any case.
 std::string YesNoToTrueFalse(const std::string& aText);
 
+// Appends the UTF-8 bytes of the code point aCode (at most U+10FFFF).
+void AppendUtf8(std::string& aOut, uint32_t aCode);
+// Decodes "&nbsp;", "&gt;", "&lt;", "&amp;", "&quot;", "&apos;" (in any case) and numeric
+// entities ("&#39;", "&#x27;") in one pass, and drops the sites' stray "#0" markers.
 std::string UnEscapeHTML(const std::string& aText);
 std::string UnEscapeXML(const std::string& aText);
 std::string EscapeHTML(const std::string& aText);

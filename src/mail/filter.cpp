@@ -98,20 +98,23 @@ std::string TFilterQuery::GetCaption() const {
            cFilterByStr[static_cast<size_t>(fFilterBy)];
 }
 
+namespace {
+
+// The entry's texts in the order of the "Filter by" list, after "any field".
+std::array<std::string, cFilterByStr.size() - 1> FieldTexts(const TEntry& aEntry) {
+    return {aEntry.GetDate(),           aEntry.GetName(),
+            FloatToStorageText(aEntry.GetPrice()), aEntry.GetLocationString(),
+            aEntry.GetCategoryString(), cSiteSearchStr[static_cast<size_t>(aEntry.GetFromSite())]};
+}
+
+}  // namespace
+
 std::string TFilterQuery::GetSearchedText(const TEntry& aEntry) const {
-    const std::string price = FloatToStorageText(aEntry.GetPrice());
-    const std::string& site = cSiteSearchStr[static_cast<size_t>(aEntry.GetFromSite())];
-    switch (fFilterBy) {
-        case 1: return aEntry.GetDate();
-        case 2: return aEntry.GetName();
-        case 3: return price;
-        case 4: return aEntry.GetLocationString();
-        case 5: return aEntry.GetCategoryString();
-        case 6: return site;
-        default:
-            return aEntry.GetDate() + " " + aEntry.GetName() + " " + price + " " + aEntry.GetLocationString() + " " +
-                   aEntry.GetCategoryString() + " " + site;
-    }
+    const auto fields = FieldTexts(aEntry);
+    if (fFilterBy != cFilterByAnyField) return fields[static_cast<size_t>(fFilterBy) - 1];
+    std::string joined;
+    for (const std::string& field : fields) joined += (joined.empty() ? "" : " ") + field;
+    return joined;
 }
 
 bool TFilterQuery::TextOccurs(const std::string& aSearched) const {
@@ -120,7 +123,15 @@ bool TFilterQuery::TextOccurs(const std::string& aSearched) const {
 }
 
 bool TFilterQuery::EntryPasses(const TEntry& aEntry) const {
-    const bool occurs = TextOccurs(LowerCase(GetSearchedText(aEntry)));
+    bool occurs = false;
+    if (fIsRegEx && fFilterBy == cFilterByAnyField) {
+        // A pattern meets each field on its own, so that "^" and "$" anchor to a field.
+        const auto fields = FieldTexts(aEntry);
+        occurs = std::any_of(fields.begin(), fields.end(),
+                             [this](const std::string& aField) { return TextOccurs(LowerCase(aField)); });
+    } else {
+        occurs = TextOccurs(LowerCase(GetSearchedText(aEntry)));
+    }
     return fNOT ? !occurs : occurs;
 }
 

@@ -72,6 +72,12 @@ public:
     // Pages downloaded by the current or last run of this site.
     int GetPagesFetched() const;
     void AddPageFetched();
+    // Pages of the current or last run that could not be downloaded.
+    int GetPagesFailed() const;
+    void AddPageFailed();
+    // Ads of the current or last run left out because their page gave them no link.
+    int GetItemsSkipped() const;
+    void AddItemSkipped();
     bool GetCheckingForNewResults() const { return false; }
     // The thread's last act: forget it and tell the search.
     void OnSearchThreadFinished();
@@ -92,6 +98,8 @@ private:
     TBaseSearchThread* fSearchThread = nullptr;  // owns itself; known while it runs
     double fProgress = 0;
     int fPagesFetched = 0;
+    int fPagesFailed = 0;
+    int fItemsSkipped = 0;
     bool fDoSearch = true;
     TSiteSearchEnum fSite;
     TSearch* fParentSearch;  // the owning search

@@ -200,8 +200,21 @@ void TEntry::SetDateParts() {
     fMonth = CraigsMonthToInt(month);
 }
 
+namespace {
+
+// Where the address's path begins: the host name may hold digits ("craigslist2.example")
+// that are no part of the posting's id.
+size_t PathStart(const std::string& aLink) {
+    const size_t scheme = aLink.find("://");
+    if (scheme == std::string::npos) return 0;
+    const size_t path = aLink.find('/', scheme + 3);
+    return path == std::string::npos ? aLink.size() : path;
+}
+
+}  // namespace
+
 void TEntry::ComputeCraigsID() {
-    const size_t start = fLink.find_first_of("0123456789");
+    const size_t start = fLink.find_first_of("0123456789", PathStart(fLink));
     if (start == std::string::npos) {
         fCraigsID = 1;
         return;

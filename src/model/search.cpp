@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include "engine/keyword_syntax.h"
+#include "engine/text_functions.h"
 #include "mail/filter.h"
 #include "model/categories.h"
 #include "model/objects_storage.h"
@@ -160,6 +161,14 @@ void TSearch::ReadFromDB(TObjectsStorage& aStorage, int aDBObjectID, const TSear
 
     fNotificationsWereSentAt = s.GetObjectPropFloat(fID, "notofications_were_sent_at");
     fOrder = s.GetObjectPropInt(fID, "order", 0);
+    LookUpZIPCode(aLookups);
+}
+
+void TSearch::LookUpZIPCode(const TSearchLookups& aLookups) {
+    // Every reader of a stored search (the window, links, a run from the command line)
+    // then searches around the ZIP code, not only the window whose ZIP box builds it.
+    fZIPCodeObject.reset();
+    if (aLookups.zipCodes && !Trim(fZIPCode).empty()) fZIPCodeObject = aLookups.zipCodes->GetCode(PadZIPCode(fZIPCode));
 }
 
 void TSearch::ReadPlacesFromDB(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
@@ -311,6 +320,7 @@ void TSearch::ReadFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups&
     // The older options go into the container now: its first save stores an (empty)
     // container, after which the storage would no longer offer them for conversion.
     ConvertOlderOptions();
+    LookUpZIPCode(aLookups);
 }
 
 // --- saving ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/critical_section.h"
@@ -21,6 +22,7 @@ class TCategories;
 class TPlaceWrapperList;
 class TFilter;
 class TZipCode;
+class TZIPCodes;
 
 // The local user's id, carried by every search it owns.
 inline constexpr int cLocalUserID = -1;
@@ -31,10 +33,12 @@ using TFavouriteIndexedList = TLinkIndexedList<IFavorite>;
 // Lets the caller's event loop breathe during long saves; may be empty.
 using TProcessMessages = std::function<void()>;
 
-// What reading a search needs to turn stored ids back into tree nodes.
+// What reading a search needs to turn stored ids back into tree nodes, and its stored ZIP
+// code back into coordinates.
 struct TSearchLookups {
     const TPlaces* places = nullptr;
     const TCategories* categories = nullptr;
+    const TZIPCodes* zipCodes = nullptr;
 };
 
 // What a run needs of the result view it fills (the main window's list, or none).
@@ -219,8 +223,8 @@ public:
                        const std::string& aLink, double aPrice, int aLocationIdx, int aCategoryIdx, bool aHasImage,
                        double aLocalDateTime, const std::string& aDescription, const std::string& aContact,
                        const std::string& aImageUrl);
-    // Main thread: shows the latest result in the view.
-    void ProcessEntryLV();
+    // Main thread: offers aEntry, the result just added, to the view.
+    void ProcessEntryLV(const IEntry& aEntry);
     void OnSiteSearchProgress(TBaseSiteSearch& aSender, double aProgress);
     void OnSiteSearchError(TBaseSiteSearch& aSender, const std::string& aErrorText);
     void OnSiteSearchFinished(TBaseSiteSearch* aSiteSearch);
@@ -242,12 +246,17 @@ public:
 private:
     bool InDateWindow(const TEntry& aEntry, double aNow) const;
     void StartNotifyThreadForRunningSearch();
+    // After a whole run that does not keep old results: the results of earlier runs that
+    // it did not find again go.
+    void DropResultsNotFoundAgain();
 
     // Run state, guarded by fCriticalSection.
     IResultsViewHelper* fView = nullptr;
     TResultList* FResultsList = nullptr;
     std::unique_ptr<TPlaceWrapperList> fExpandedLocations2;
     int fInsertAtIndex = 0;
+    std::unordered_set<std::string> fLinksFoundThisRun;
+    bool fStopAsked = false;
 
 private:
     void CreateSiteSearches();
@@ -257,6 +266,7 @@ private:
     void ReadOptionsFromDB(TObjectsStorage& aStorage);
     void ReadResultsFromDB(TObjectsStorage& aStorage, const std::string& aType, TResultList& aList);
     void ReadFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups& aLookups);
+    void LookUpZIPCode(const TSearchLookups& aLookups);
     void ConvertOlderOptions();
 
     void SavePlaceList(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,

@@ -59,6 +59,8 @@ bool TBaseSiteSearch::Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchEr
     fSearching = true;
     fProgress = 0;
     fPagesFetched = 0;
+    fPagesFailed = 0;
+    fItemsSkipped = 0;
     thread->SetFreeOnTerminate(true);
     thread->SetSearch(this);
     thread->SetOnFinished([this] { OnSearchThreadFinished(); });
@@ -99,6 +101,26 @@ void TBaseSiteSearch::AddPageFetched() {
     ++fPagesFetched;
 }
 
+int TBaseSiteSearch::GetPagesFailed() const {
+    TCLock lock(fCriticalSection);
+    return fPagesFailed;
+}
+
+void TBaseSiteSearch::AddPageFailed() {
+    TCLock lock(fCriticalSection);
+    ++fPagesFailed;
+}
+
+int TBaseSiteSearch::GetItemsSkipped() const {
+    TCLock lock(fCriticalSection);
+    return fItemsSkipped;
+}
+
+void TBaseSiteSearch::AddItemSkipped() {
+    TCLock lock(fCriticalSection);
+    ++fItemsSkipped;
+}
+
 void TBaseSiteSearch::OnSearchThreadFinished() {
     {
         TCLock lock(fCriticalSection);
@@ -132,15 +154,23 @@ void TSearch::Search(IResultsViewHelper* aResultsViewHelper, TResultList* aResul
         ++fSearchProcessID;
         SetSearching(true);
         fInsertAtIndex = 0;
+        fLinksFoundThisRun.clear();
+        fStopAsked = false;
         ExpandLocations();
     }
     bool started = false;
-    for (const auto& siteSearch : fSiteSearches) {
-        if (!siteSearch->GetDoSearch()) continue;
-        const bool siteStarted = siteSearch->Search(
-            [this](TBaseSiteSearch& aSender, double aProgress) { OnSiteSearchProgress(aSender, aProgress); },
-            [this](TBaseSiteSearch& aSender, const std::string& aText) { OnSiteSearchError(aSender, aText); });
-        started = started || siteStarted;
+    {
+        // Every site starts under the search's lock: a site that ends at once waits for it
+        // in OnSiteSearchFinished, so it sees the sites started after it as searching and
+        // cannot end the run while they still run.
+        TCLock lock(fCriticalSection);
+        for (const auto& siteSearch : fSiteSearches) {
+            if (!siteSearch->GetDoSearch()) continue;
+            const bool siteStarted = siteSearch->Search(
+                [this](TBaseSiteSearch& aSender, double aProgress) { OnSiteSearchProgress(aSender, aProgress); },
+                [this](TBaseSiteSearch& aSender, const std::string& aText) { OnSiteSearchError(aSender, aText); });
+            started = started || siteStarted;
+        }
     }
     // Nothing to wait for: the owner sees the run end at once.
     if (!started) OnSiteSearchFinished(nullptr);
@@ -202,6 +232,7 @@ void TSearch::StopSearch() {
     {
         TCLock lock(fCriticalSection);
         fView = nullptr;
+        fStopAsked = true;
     }
     for (const auto& siteSearch : fSiteSearches) {
         try {
@@ -290,21 +321,29 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const std::string& aDate,
             kept = true;
             if (OnResultKept) OnResultKept(*this, entry);
         }
-    } else if (!FKeepOldResults || isNew) {
+    } else if (isNew) {
         fSearchResults.Add(entry);
         kept = true;
+        if (!FKeepOldResults) fLinksFoundThisRun.insert(aLink);
         if (OnResultKept) OnResultKept(*this, entry);
         if (fFillInLV && fView) {
-            // The view step takes this lock on the main thread.
+            // The view step takes this lock on the main thread. It is handed this very
+            // entry: the list's last one may meanwhile be another site's.
             lock.unlock();
-            Synch().SynchronizeBlocking([this](const std::string&) { ProcessEntryLV(); }, "");
+            Synch().SynchronizeBlocking([this, entry](const std::string&) { ProcessEntryLV(entry); }, "");
             lock.lock();
         }
+    } else if (!FKeepOldResults && fLinksFoundThisRun.insert(aLink).second) {
+        // Found again by a run that does not keep old results: the result stays, once,
+        // where it is; it counts as this run's.
+        entry = fSearchResults.FindByLink(aLink);
+        kept = true;
+        if (OnResultKept) OnResultKept(*this, entry);
     }
     if (kept && !fCalledFromUser && environment->queueAutomaticReply) environment->queueAutomaticReply(*this, entry);
 }
 
-void TSearch::ProcessEntryLV() {
+void TSearch::ProcessEntryLV(const IEntry& aEntry) {
     try {
         IResultsViewHelper* view = GetView();
         const auto environment = GetSearchRunEnvironment();
@@ -313,10 +352,11 @@ void TSearch::ProcessEntryLV() {
         if (!EnterCriticalSectionProcessMessages(fCriticalSection)) return;
         {
             std::lock_guard lock(fCriticalSection, std::adopt_lock);
-            if (!fSearchResults.empty()) {
+            // A result deleted or cleared meanwhile is no longer the view's to show.
+            if (fSearchResults.FindByLink(aEntry->GetLink()) == aEntry) {
                 TCLock filterLock(fFilter->GetCriticalSection());
                 fInsertAtIndex = std::min(fInsertAtIndex, fFilter->GetResultsCount());
-                fFilter->TryAddEntry(fSearchResults[fSearchResults.size() - 1], fInsertAtIndex);
+                fFilter->TryAddEntry(aEntry, fInsertAtIndex);
                 ++fInsertAtIndex;
                 view->SetItemCount(fFilter->GetResultsCount());
             }
@@ -326,6 +366,19 @@ void TSearch::ProcessEntryLV() {
     } catch (...) {
         // Showing a result is a courtesy: the result is in the list whatever happens here.
     }
+}
+
+void TSearch::DropResultsNotFoundAgain() {
+    TCLock lock(fCriticalSection);
+    // Only a whole run may say what is gone: not a stopped one, not one with pages it could
+    // not read, and not an unattended one, which looks at the first pages only.
+    if (FKeepOldResults || FResultsList || !fCalledFromUser || fStopAsked) return;
+    for (const auto& siteSearch : fSiteSearches)
+        if (siteSearch->GetDoSearch() && siteSearch->GetPagesFailed() > 0) return;
+    std::vector<IEntry> kept;
+    for (const IEntry& entry : fSearchResults)
+        if (fLinksFoundThisRun.count(entry->GetLink())) kept.push_back(entry);
+    if (kept.size() != fSearchResults.size()) fSearchResults.Assign(std::move(kept));
 }
 
 // --- TSearch: events from the site threads ---------------------------------------------------
@@ -359,6 +412,7 @@ void TSearch::OnSiteSearchFinished(TBaseSiteSearch*) {
         fSearching = anySearching;
     }
     if (!runEnded) return;
+    DropResultsNotFoundAgain();
     if (!fCalledFromUser) {
         const auto environment = GetSearchRunEnvironment();
         if (environment->notifyForNewResults) environment->notifyForNewResults(*this);

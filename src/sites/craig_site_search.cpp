@@ -7,6 +7,7 @@
 #include "model/place_selection.h"
 #include "model/property_container.h"
 #include "model/search.h"
+#include "sites/feed_site_search.h"
 
 namespace trawlix {
 
@@ -22,10 +23,6 @@ std::string ReplaceAll(std::string aText, const std::string& aFrom, const std::s
 
 bool IsNeighbourhood(const TPlace& aPlace) {
     return aPlace.GetCraigSitePlace().GetPlaceType() == cNeighbourhoodType && aPlace.GetParent();
-}
-
-std::string MainCategoryName(const TPlace& aCategory) {
-    return aCategory.GetParent() ? aCategory.GetParent()->GetName() : aCategory.GetName();
 }
 
 // Keywords as the query parameter: spaces as "+", a lone "+" when there are none.
@@ -91,7 +88,8 @@ std::string TCraigSiteSearch::MakeSearchLink(const TPlace& aLocation, const TPla
     if (search.GetHasImage()) result += "&hasPic=1";
     result += CategoryOptions(aCategory);
     if (aPageToDisplay > 1) result += "&s=" + std::to_string((aPageToDisplay - 1) * 100);
-    result = ReplaceAll(ReplaceAll(result, "&minAsk=0", "&minAsk=min"), "&maxAsk=0", "&maxAsk=max");
+    // Only a 0 that is the whole value means "unset": a minimum of 0.5 stays 0.5.
+    result = ReplaceZeroParam(ReplaceZeroParam(result, "minAsk", "min"), "maxAsk", "max");
     result += NeighbourhoodParams(aLocation);
     return ReplaceAll(result, " ", "+");
 }
@@ -188,8 +186,7 @@ int FlagCraigslistEntries(const std::vector<IEntry>& aEntries, TCraigFlagCode aC
         if (!entry || entry->GetFromSite() != ssCraigslist) continue;
         const std::string url = CraigFlagURL(entry->GetLink(), aCode, aDomain);
         if (url.empty()) continue;
-        DownloadFile(url, nullptr);
-        ++sent;
+        if (!DownloadFile(url, GetSiteDownloader(ssCraigslist)).empty()) ++sent;
     }
     return sent;
 }

@@ -39,8 +39,9 @@ enum class TCraigFlagCode { Spam = 15, Miscategorized = 16, Prohibited = 28, Bes
 
 // The report address for one Craigslist ad, empty when the link is not on aDomain.
 std::string CraigFlagURL(const std::string& aLink, TCraigFlagCode aCode, const std::string& aDomain);
-// Reports every Craigslist entry of aEntries (the others are skipped); the answers are
-// not read. Returns how many reports were sent.
+// Reports every Craigslist entry of aEntries (the others are skipped) through the
+// Craigslist client, so the program's proxy settings apply. Returns how many reports
+// reached the site (an answer came back).
 int FlagCraigslistEntries(const std::vector<IEntry>& aEntries, TCraigFlagCode aCode, const std::string& aDomain);
 
 }  // namespace trawlix

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QStandardPaths>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -91,7 +92,10 @@ TResultsList::TResultsList(const TResultsListContext& aContext) : fContext(aCont
     fExportForm = std::make_unique<TformExport>(*fContext.dialogs, fContext.window);
     ShowExportDialog = [](TformExport& aDialog) { return aDialog.exec() == QDialog::Accepted; };
     AskExportFileName = [this] {
-        return QFileDialog::getSaveFileName(fContext.window, "Export", QString(), "CSV files (*.csv);;All files (*)");
+        // The dialog opens in the user's documents folder, not wherever the program was started.
+        return QFileDialog::getSaveFileName(fContext.window, "Export",
+                                            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                                            "CSV files (*.csv);;All files (*)");
     };
     OpenFile = [](const QString& aFile) { QDesktopServices::openUrl(QUrl::fromLocalFile(aFile)); };
     OpenAddress = [](const std::string& aAddress) {
@@ -757,15 +761,16 @@ void TResultsList::ExportEntries(TSearch& aSearch, const TEntryList* aEntries) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     fContext.info->Execute();
     bool written = false;
+    TExportReport report;
     try {
         std::vector<std::string> lines;
         if (aEntries) {
-            lines = ExportToCSV(*aEntries, options);
+            lines = ExportToCSV(*aEntries, options, &report);
         } else {
             TViewListLock lock(aSearch);
             // A copy: the busy window lets results arrive while the lines are built.
             const TEntryList viewList = aSearch.GetFilter().GetResults();
-            lines = ExportToCSV(viewList, options);
+            lines = ExportToCSV(viewList, options, &report);
         }
         WriteCSVFile(fileName.toStdString(), lines);
         written = true;
@@ -777,6 +782,7 @@ void TResultsList::ExportEntries(TSearch& aSearch, const TEntryList* aEntries) {
     if (!written) return;
     fContext.info->Finish();
     QApplication::restoreOverrideCursor();
+    if (report.pagesNotRead > 0) fContext.dialogs->Warning(ExportPagesNotReadText(report.pagesNotRead));
     if (fContext.dialogs->Confirm(cExportedQuestion) && OpenFile) OpenFile(fileName);
 }
 

@@ -42,6 +42,18 @@ TEST(CliSearches, ASearchSurvivesRestartsAndChangesOnlyWhatIsGiven) {
     EXPECT_NE(RunCli(profile.Path(), {"info"}).out.find("searches:     1"), std::string::npos);
 }
 
+TEST(CliSearches, AStoredZIPCodeAndDistanceChooseThePlacesOfLinks) {
+    TempDir profile;
+    // No place chosen: the ZIP code (Allston, Boston) and its radius stand for them.
+    auto added = RunCli(profile.Path(), {"add-search", "--name", "Near", "--zip", "02134", "--distance", "10",
+                                         "--category", "24", "--sites", "craigslist"});
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    auto links = RunCli(profile.Path(), {"links", "Near"});
+    ASSERT_EQ(links.exitCode, 0) << links.err;
+    EXPECT_NE(links.out.find("boston.craigslist.org"), std::string::npos) << links.out;
+    EXPECT_EQ(links.out.find("sfbay"), std::string::npos) << links.out;
+}
+
 TEST(CliSearches, BadInputIsRefusedWithItsMessage) {
     TempDir profile;
     struct Case {

@@ -6,6 +6,7 @@
 #include "engine/autotrader_results_parser.h"
 #include "engine/car_results_parser.h"
 #include "engine/cars_com_results_parser.h"
+#include "engine/text_functions.h"
 #include "support/test_support.h"
 
 namespace trawlix {
@@ -115,6 +116,26 @@ TEST(AutotraderParserTest, EveryResultBlockCountsWithOrWithoutABlockAfterIt) {
     }
 }
 
+TEST(CarParsersTest, PricesWithCentsAndPricesAloneInTheirHeading) {
+    TCarsComSiteResultsParser carsCom;
+    int count = 0;
+    auto ads = ParseAll(carsCom,
+                        "<td class=\"vehicleInfoColumn\"><div class=\"YmmHeader\"><a href=\"/d/1\">2011 Audi A4</a>"
+                        "</div><span class=\"priceSort\">$12,995.50</span></td>",
+                        count);
+    ASSERT_EQ(ads.size(), 1u);
+    EXPECT_DOUBLE_EQ(ads[0].price, 12995.5);
+
+    TAutotraderSiteResultsParser autotrader;
+    ads = ParseAll(autotrader,
+                   "<div class=\"search-result listing\"><p class=\"listing-title\"><a href=\"/v?car_id=7\">2009 Audi"
+                   "</a></p><h3 class=\"listing-price\">$8,792</h3></div>",
+                   count);
+    ASSERT_EQ(ads.size(), 1u);
+    EXPECT_DOUBLE_EQ(ads[0].price, 8792);
+    EXPECT_EQ(ads[0].name, "2009 Audi - $8,792");
+}
+
 TEST(CarParsersTest, EmptyOrForeignPagesReportNothing) {
     const std::string pages[] = {
         "",
@@ -142,7 +163,7 @@ TEST(CarParsersTest, PricesAndLinks) {
         std::string text;
         double price;
     } prices[] = {{"$12,995", 12995}, {"12.995", 12995}, {"$1,250,000", 1250000}, {"", -1}, {"Call", -1}};
-    for (const auto& c : prices) EXPECT_DOUBLE_EQ(CarPrice(c.text), c.price) << c.text;
+    for (const auto& c : prices) EXPECT_DOUBLE_EQ(ReadPrice(c.text), c.price) << c.text;
 
     struct TLinkCase {
         std::string href;

@@ -32,7 +32,9 @@ ParseOutcome ParseCraigslist(const std::string& aPage, bool aCategoryListing) {
 TEST(CraigsPriceTest, PriceRuleOnTitles) {
     const std::pair<const char*, double> cases[] = {
         {"Couch - $150 (Oakland) pic", 150},
-        {"$1,200 bike", 1.2},  // the comma survives to ExtractDouble and becomes a decimal mark
+        {"$1,200 bike", 1200},
+        {"$1,200.50 bike", 1200.5},
+        {"Loft $1,250,000", 1250000},
         {"$ 150 couch", 150},
         {"Bike $20 or $15 (SF)", 15},  // the last "$" counts
         {"Ends with $", -1},
@@ -44,7 +46,7 @@ TEST(CraigsPriceTest, PriceRuleOnTitles) {
         {"", -1},
     };
     for (const auto& [title, price] : cases)
-        EXPECT_DOUBLE_EQ(ExtractDouble(CraigsPriceText(title)), price) << title;
+        EXPECT_DOUBLE_EQ(ReadPrice(CraigsPriceText(title)), price) << title;
 }
 
 TEST(CraigslistQueryPageTest, ReportsEveryAdWithDatePriceAndPicture) {
@@ -61,7 +63,7 @@ TEST(CraigslistQueryPageTest, ReportsEveryAdWithDatePriceAndPicture) {
     EXPECT_TRUE(couch.hasImage);
     EXPECT_EQ(couch.imageUrl, "http://images.craigslist.org/3n13o83m05Y85X25W0bbq5a7e1d0a.jpg");
 
-    EXPECT_DOUBLE_EQ(outcome.results[1].price, 1.2);
+    EXPECT_DOUBLE_EQ(outcome.results[1].price, 1200);
     EXPECT_FALSE(outcome.results[1].hasImage);
     EXPECT_EQ(outcome.results[1].imageUrl, "");
 
@@ -74,6 +76,16 @@ TEST(CraigslistQueryPageTest, ReportsEveryAdWithDatePriceAndPicture) {
     EXPECT_EQ(outcome.results[3].date, "Dec 9");
     EXPECT_DOUBLE_EQ(outcome.results[3].price, 300);
     EXPECT_DOUBLE_EQ(outcome.results[4].price, 45);
+}
+
+TEST(CraigslistQueryPageTest, ARawLessThanSignKeepsTheTitleAndItsPrice) {
+    const std::string page =
+        "Displaying: 1 - 1\n<p class=\"row\"> Dec 12 - <a href=\"/sfc/bik/27.html\">bike <3 kids - $1,200</a>"
+        " <font size=\"-1\"> (SF)</font><br></p>\nFew LOCAL results found.";
+    auto outcome = ParseCraigslist(page, false);
+    ASSERT_EQ(outcome.results.size(), 1u);
+    EXPECT_EQ(outcome.results[0].name, "bike <3 kids - $1,200  (SF)");
+    EXPECT_DOUBLE_EQ(outcome.results[0].price, 1200);
 }
 
 TEST(CraigslistQueryPageTest, APageBeyondTheLastSetsOverflowAndReportsNothing) {
@@ -115,7 +127,7 @@ TEST(CraigslistCategoryPageTest, ReportsTheAdsOfEveryDayWithTheirOwnDate) {
     EXPECT_EQ(outcome.results[1].name, "Fixie & lock - $180  (SOMA)");
     EXPECT_EQ(outcome.results[1].imageUrl, "http://images.craigslist.org/5Z25W05Y83m3k13o.jpg");
     EXPECT_DOUBLE_EQ(outcome.results[2].price, -1);
-    EXPECT_DOUBLE_EQ(outcome.results[3].price, 1.2);
+    EXPECT_DOUBLE_EQ(outcome.results[3].price, 1200);
     EXPECT_EQ(outcome.results[4].link, "/nby/bik/2741000005.html");
     EXPECT_FALSE(outcome.overflow);
 }

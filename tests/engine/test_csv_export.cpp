@@ -16,10 +16,16 @@ IEntry MakeEntry(const std::string& aName, double aPrice, int aPlaceID, bool aNe
     return entry;
 }
 
-TEST(CsvExport, AFieldNeverSplitsTheLine) {
+TEST(CsvExport, FieldsAreQuotedAsSpreadsheetsReadThemAndKeepEveryCharacter) {
     const std::pair<std::string, std::string> cases[] = {
-        {"plain", "plain"},          {"a;b", "a b"},        {"one\r\ntwo", "one two"},
-        {"wide    gap", "wide gap"}, {"a ; b", "a b"},      {"", ""},
+        {"plain", "plain"},
+        {"note; with \"quotes\", comma", "\"note; with \"\"quotes\"\", comma\""},
+        {"one\r\ntwo", "\"one\r\ntwo\""},
+        {"line\nbreak", "\"line\nbreak\""},
+        {"wide    gap, comma", "wide    gap, comma"},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"café ü €", "café ü €"},
+        {"", ""},
     };
     for (const auto& [input, expected] : cases) {
         TCsvLine line;
@@ -89,11 +95,33 @@ TEST(CsvExport, PageColumnsFetchThePageOnlyWhenNeeded) {
     EXPECT_NE(lines[2].find(";me@example.org"), std::string::npos);
 }
 
+TEST(CsvExport, PagesThatCannotBeReadAreCountedAndCellsHoldNoMarkup) {
+    TExportOptions options;
+    options.columns = TExportColumns{false, true, false, false, false, false, false, true, false, false, false, false};
+    options.downloadPage = [](const IEntry& aEntry) -> std::string {
+        if (aEntry->GetName() == "gone") return "";
+        if (aEntry->GetName() == "foreign") return "<html><body><h1>Not a posting</h1></body></html>";
+        return "<html><div id=\"userbody\">Nice <b>bike</b>; ask &quot;Al&quot;\n<!-- START CLTAGS --></div></html>";
+    };
+    TExportReport report;
+    const auto lines =
+        ExportToCSV({MakeEntry("gone", 1, 12), MakeEntry("foreign", 1, 12), MakeEntry("posting", 1, 12),
+                     MakeEntry("gone", 1, 12)},
+                    options, &report);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(report.pagesNotRead, 2);
+    EXPECT_EQ(lines[1], "gone;");
+    EXPECT_EQ(lines[2], "foreign;") << "a page that is not a posting gives no description, never its markup";
+    EXPECT_EQ(lines[3], "posting;\"Nice bike; ask \"\"Al\"\"\"");
+    EXPECT_EQ(ExportPagesNotReadText(2),
+              "2 ad pages could not be read: the columns taken from the ad's page are empty for them.");
+}
+
 TEST(CsvExport, FileLinesEndWithCrLfAndReplaceTheOldFile) {
     test::TempDir dir;
     test::WriteFile(dir / "out.csv", "old content that is longer than the new one");
     WriteCSVFile(dir / "out.csv", {"a;b", "c;d"});
-    EXPECT_EQ(test::ReadFile(dir / "out.csv"), "a;b\r\nc;d\r\n");
+    EXPECT_EQ(test::ReadFile(dir / "out.csv"), "\xEF\xBB\xBF" "a;b\r\nc;d\r\n") << "a UTF-8 byte-order mark first";
     EXPECT_FALSE(std::filesystem::exists(dir / "out.csv.tmp"));
     EXPECT_THROW(WriteCSVFile(dir / "missing" / "out.csv", {"x"}), std::runtime_error);
 }

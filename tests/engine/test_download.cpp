@@ -26,7 +26,9 @@ protected:
     static bool FromProgramClient(const test::TSimRequest& aRequest) { return !aRequest.Header("Keep-Alive").empty(); }
 
     static inline std::unique_ptr<TSiteSimulator> gSim;
-    test::TScopedEnv fNoHttpProxy{"http_proxy", std::nullopt};
+    // The simulator on the loopback is reached directly; anything else meets the closed
+    // proxy every test program starts with.
+    test::TScopedEnv fLoopbackDirect{"no_proxy", "127.0.0.1"};
     TSiteSimulator& fSim = *gSim;
     test::TempDir fData;
     TProxySettings fSettings;
@@ -102,6 +104,7 @@ TEST_F(DownloadTest, SystemTransferFollowsTheProxyEnvironment) {
         EXPECT_FALSE(FromProgramClient(requests[0]));
     }
     test::TScopedEnv proxy("http_proxy", deadProxy);
+    test::TScopedEnv noBypass("no_proxy", std::nullopt);
     EXPECT_EQ(DownloadFile(fSim.Url("/__sim/bytes?n=120"), nullptr), "") << "the environment's proxy is down";
     test::TScopedEnv bypass("no_proxy", "127.0.0.1");
     EXPECT_EQ(DownloadFile(fSim.Url("/__sim/bytes?n=120"), nullptr), std::string(120, 'x')) << "no_proxy goes direct";

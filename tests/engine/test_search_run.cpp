@@ -5,6 +5,7 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include "app/proxy_settings.h"
 #include "engine/download.h"
@@ -181,7 +182,46 @@ TEST_F(SearchRunTest, AResultFoundTwiceIsKeptOnce) {
 
     search->SetKeepOldResults(false);
     Run(*search, true, log);
-    EXPECT_EQ(Links(*search).size(), 75u) << "without keeping old results every copy is appended";
+    auto links = Links(*search);
+    EXPECT_EQ(links.size(), 25u) << "without keeping old results an old result found again still stays once";
+    std::sort(links.begin(), links.end());
+    EXPECT_EQ(std::adjacent_find(links.begin(), links.end()), links.end());
+}
+
+TEST_F(SearchRunTest, WithoutKeepingOldResultsAWholeRunDropsWhatItDidNotFindAgain) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "count25");
+    search->SetPagesCount(1);
+    search->SetKeepOldResults(false);
+    TRunLog log;
+    Run(*search, true, log);
+    ASSERT_EQ(Links(*search).size(), 25u);
+    const std::string oldLink = Links(*search)[0];
+
+    // A stopped run has not looked everywhere: it drops nothing.
+    search->SetKeywords("count10");
+    fSim.ClearRequests();
+    fSim.AddFault("oakland.craigslist.org/search/bik", 0, 1000);
+    log.Attach(*search);
+    search->FillOldResults(false);
+    search->Search(nullptr, nullptr, true);
+    ASSERT_TRUE(fLoop.RunUntil([&] { return !fSim.Requests().empty(); }, 10s));
+    search->StopSearch();
+    ASSERT_TRUE(fLoop.RunUntil([&] { return log.Stopped() >= 2; }, 10s));
+    EXPECT_EQ(Links(*search).size(), 35u);
+
+    // A whole run keeps what it found, old or new, and only that.
+    fSim.ClearFaults();
+    Run(*search, true, log);
+    auto links = Links(*search);
+    EXPECT_EQ(links.size(), 10u);
+    EXPECT_EQ(std::count(links.begin(), links.end(), oldLink), 0);
+    EXPECT_EQ(CountNew(*search), 0) << "the ten were found by the stopped run already";
+
+    // With old results kept, nothing goes.
+    search->SetKeepOldResults(true);
+    search->SetKeywords("count25");
+    Run(*search, true, log);
+    EXPECT_EQ(Links(*search).size(), 35u);
 }
 
 TEST_F(SearchRunTest, DeletedResultsNeverReturn) {
@@ -366,6 +406,26 @@ TEST_F(SearchRunTest, ProgressGoesFromZeroToTheLastLinksShare) {
     TRunLog log;
     Run(*search, true, log);
     EXPECT_EQ(log.progress, (std::vector<double>{0.0, 0.5}));
+}
+
+TEST(ResultLinkTest, CraigslistPathsGoOnTheCityHostOtherLinksAreReadAgainstTheirPage) {
+    const std::string page = "http://oakland.backpage.com/online/exports/Rss.xml?section=4&keyword=x 0 1";
+    const std::tuple<std::string, bool, std::string> cases[] = {
+        {"/eby/bik/1.html", true, "http://sfbay.craigslist.org/eby/bik/1.html"},
+        {"https://other.example/ad/1", true, "https://other.example/ad/1"},
+        {"/ad/1", false, "http://oakland.backpage.com/ad/1"},
+        {"ad/2", false, "http://oakland.backpage.com/online/exports/ad/2"},
+        {"./ad/3", false, "http://oakland.backpage.com/online/exports/ad/3"},
+        {"?id=4", false, "http://oakland.backpage.com/online/exports/Rss.xml?id=4"},
+        {"//cdn.example/ad/5", false, "http://cdn.example/ad/5"},
+        {"HTTP://oakland.backpage.com/ad/6", false, "HTTP://oakland.backpage.com/ad/6"},
+        {"", false, ""},
+    };
+    for (const auto& [link, craigslist, expected] : cases) {
+        const std::string pageURL = craigslist ? "http://sfbay.craigslist.org/search/bik?query=x 0 0" : page;
+        EXPECT_EQ(FullResultLink(link, pageURL, "craigslist.org", craigslist), expected) << link;
+    }
+    EXPECT_EQ(FullResultLink("ad/7", "http://host.example?x=1 0 0", "", false), "http://host.example/ad/7");
 }
 
 // The date window, fed straight into the merge.

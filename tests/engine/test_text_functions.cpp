@@ -46,6 +46,19 @@ TEST(TextFunctionsTest, ExtractDataTags) {
     EXPECT_EQ(ExtractDataTags("no tags at all"), "");
     EXPECT_EQ(ExtractDataTags("x>"), "");  // a ">" at the end starts no text
     EXPECT_EQ(ExtractDataTags(">  spaced  <"), "spaced");
+    // A "<" that opens no tag is text: the title and its price stay whole.
+    EXPECT_EQ(ExtractDataTags(">bike <3 kids - $1,200</a> <font>(SF)</font><"), "bike <3 kids - $1,200 (SF)");
+    EXPECT_EQ(ExtractDataTags(">size < 5 $20<"), "size < 5 $20");
+}
+
+TEST(TextFunctionsTest, PricesAsUSSitesWriteThem) {
+    const std::pair<const char*, double> cases[] = {
+        {"$1,200", 1200},         {"$1,200.50", 1200.5}, {"$12,995.50", 12995.5},   {"8,792", 8792},
+        {"$1,250,000", 1250000},  {"$11,950.50", 11950.5}, {"$12.50", 12.5},        {"$ 150", 150},
+        {"12.5", 12.5},           {"12.995", 12995},     {"1,5", 1},                {"150/mo", 150},
+        {"$1,200 or best", 1200}, {"", -1},              {"Call for price", -1},    {"$", -1},
+    };
+    for (const auto& [text, price] : cases) EXPECT_DOUBLE_EQ(ReadPrice(text), price) << text;
 }
 
 TEST(TextFunctionsTest, NumbersFromText) {
@@ -69,6 +82,12 @@ TEST(TextFunctionsTest, EntitiesAndEscapes) {
     EXPECT_EQ(UnEscapeHTML("&amp;lt;"), "&lt;");  // "&amp;" runs last and is not decoded twice
     EXPECT_EQ(UnEscapeHTML("a&NBSP;b &GT; c &Lt; d &amp; e"), "a b > c < d & e");
     EXPECT_EQ(UnEscapeHTML("x#0y"), "xy");
+    EXPECT_EQ(UnEscapeHTML("&quot;Mint&QUOT; bike &#39;09 &#x27;10 &#X27;11 &#039; &#233;t&#xE9;"),
+              "\"Mint\" bike '09 '10 '11 ' \u00e9t\u00e9");
+    EXPECT_EQ(UnEscapeHTML("&amp;quot; &#38;amp;"), "&quot; &amp;") << "each entity is decoded once";
+    // What names no character is left as written.
+    EXPECT_EQ(UnEscapeHTML("&#1114112; &#xD800; &#99999999; &#; &#x; &bogus; & AT&T;"),
+              "&#1114112; &#xD800; &#99999999; &#; &#x; &bogus; & AT&T;");
     EXPECT_EQ(UnEscapeXML("&#38;&#60;&#62;&#34;&#39;&#X9;"), "&<>\"'\t");
     EXPECT_EQ(EscapeHTML("a<b>&c\"'"), "a&lt;b&gt;&amp;c\"'");
     EXPECT_EQ(UnEscapeHTML(EscapeHTML("Tom & <Jerry>")), "Tom & <Jerry>");

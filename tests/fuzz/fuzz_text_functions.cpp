@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
     ReadFromRight(text, word, separator, start);
     ExtractDataTags(text);
     ExtractDouble(text);
+    ReadPrice(text);
     StrToFloatDefSafe(text, -1);
     GetNumber(text);
     YesNoToTrueFalse(text);

@@ -141,10 +141,23 @@ TEST_F(FilterTest, TextBetweenSlashesIsACaseInsensitivePattern) {
     EXPECT_EQ(Apply(), (std::vector<std::string>{"2007 Honda Civic", "HONDA accord"}));
     Type("/^\\d+ honda/", 2, true);
     EXPECT_EQ(Apply(), (std::vector<std::string>{"Toyota Camry 2007", "HONDA accord", "bike", "lamp", "desk"}));
-    Type("/camry \\d{4}$/", 0);
-    EXPECT_EQ(Apply(), (std::vector<std::string>{}));  // "any field" goes on after the name
-    Type("/camry \\d{4} /", 0);
-    EXPECT_EQ(Apply(), (std::vector<std::string>{"Toyota Camry 2007"}));
+}
+
+TEST_F(FilterTest, APatternOverAnyFieldMeetsEachFieldOnItsOwn) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"/camry \\d{4}$/", {"Toyota Camry 2007"}},
+        {"/^honda/", {"HONDA accord", "bike"}},  // a name, and a location
+        {"/^boston$/", {"2007 Honda Civic", "HONDA accord", "lamp", "desk"}},
+        {"/^a&b furniture$/", {"desk"}},
+        {"/^15$/", {"lamp"}},
+        {"/civic 4500/", {}},  // no pattern reaches from one field into the next
+    };
+    for (const auto& [pattern, names] : cases) {
+        Type(pattern, 0);
+        EXPECT_EQ(Apply(), names) << pattern;
+    }
+    Type("/^honda/", 0, true);
+    EXPECT_EQ(Apply(), (std::vector<std::string>{"2007 Honda Civic", "Toyota Camry 2007", "lamp", "desk"}));
 }
 
 TEST_F(FilterTest, InvalidPatternMatchesNothingAndNeverRaises) {

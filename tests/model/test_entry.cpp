@@ -79,8 +79,12 @@ TEST(Entry, MonthAndDayComeFromTheDateText) {
     }
 }
 
-TEST(Entry, CraigsIDIsTheFirstRunOfDigitsInTheLink) {
+TEST(Entry, CraigsIDIsTheFirstRunOfDigitsInTheLinksPath) {
     const std::pair<std::string, std::int64_t> cases[] = {
+        {"http://boston2.craigslist.org/bik/5011234567.html", 5011234567},  // digits in the host are no id
+        {"http://127.0.0.1:8099/bik/77.html", 77},
+        {"http://host9.example.org", 1},
+        {"/bik/42.html", 42},
         {"https://example.org/no-digits-here.html", 1},
         {"https://example.org/012.html", 12},
         {"https://example.org/cto/4821/99.html", 4821},

@@ -8,6 +8,7 @@
 #include "model/place_selection.h"
 #include "model/property_container.h"
 #include "model/test_search_fixture.h"
+#include "model/zip_codes.h"
 
 namespace trawlix {
 namespace {
@@ -210,6 +211,25 @@ TEST_F(SearchTest, SavedSearchReadsBackFieldByField) {
     ExpectSameSearch(*search, *read);
     // The entries table drops the tilde and what follows it in code; a favourite keeps its name.
     EXPECT_EQ(read->GetFavourites()[0]->GetName(), "Kept~é");
+}
+
+TEST_F(SearchTest, AStoredZIPCodeIsLookedUpAsTheSearchLoads) {
+    TZIPCodes zipCodes;
+    zipCodes.LoadFromText("02134=42.35;-71.1\n97201=45.5;-122.7\n", "ZIPCodes.cur");
+    TSearchLookups lookups = Lookups();
+    lookups.zipCodes = &zipCodes;
+    const std::pair<std::string, bool> cases[] = {{"02134", true}, {"2134", true}, {"99999", false}, {"", false}};
+    for (const auto& [stored, found] : cases) {
+        TSearch search;
+        search.SetZIPCode(stored);
+        search.SaveToDB(Storage());
+        auto read = TSearch::CreateFromDB(Storage(), search.GetID(), lookups);
+        const TZipCode* code = read->GetZIPCodeObject();
+        ASSERT_EQ(code != nullptr, found) << stored;
+        if (!code) continue;
+        EXPECT_DOUBLE_EQ(code->GetLatitude(), 42.35);
+        EXPECT_DOUBLE_EQ(code->GetLongitude(), -71.1);
+    }
 }
 
 TEST_F(SearchTest, SavingTwiceKeepsOneListOfLocationsAndOneSetOfRows) {

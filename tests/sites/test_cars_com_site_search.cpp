@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <set>
 #include <stdexcept>
 
 #include "engine/cars_com_results_parser.h"
+#include "mail/filter.h"
 #include "sites/car_run_fixture.h"
 
 namespace trawlix {
@@ -217,6 +221,46 @@ TEST_F(CarsComRunTest, TwoCarCategoriesTwoZipCodesTwoPages) {
         EXPECT_EQ(entry->GetCategoryString(), "cars+trucks - for sale") << "the first car category of the search";
         EXPECT_TRUE(entry->GetNew());
     }
+}
+
+// A results view as the window's: it shows the filter's list of the search.
+class TListView : public IResultsViewHelper {
+public:
+    explicit TListView(const TSearch& aSearch) : fSearch(aSearch) {}
+    const TSearch* GetShownSearch() const override { return &fSearch; }
+    bool ShowsFavourites() const override { return false; }
+    int GetItemCount() const override { return fCount; }
+    void SetItemCount(int aCount) override { fCount = aCount; }
+    void SetResultsLabel(const std::string&) override {}
+
+private:
+    const TSearch& fSearch;
+    int fCount = 0;
+};
+
+TEST_F(CarsComRunTest, TwoCarSitesAtOnceShowEachResultOnceWhileTheyRun) {
+    auto search = MakeCarSearch(ssCarsCom, {fTrees.Place(12)}, {fTrees.Category(52)}, "count60");
+    search->GetSiteSearch(ssAutotrader)->SetDoSearch(true);
+    search->SetPagesCount(1);
+    search->SetFillInLV(true);
+    TListView view(*search);
+    std::atomic<bool> stopped{false};
+    search->OnSearchStopped = [&](TSearch&) { stopped = true; };
+    search->Search(&view, nullptr, true);
+    ASSERT_TRUE(fLoop.RunUntil([&] { return stopped.load(); }, std::chrono::seconds(30)));
+    search->OnSearchStopped = nullptr;
+
+    std::vector<std::string> shown, kept;
+    {
+        TCLock lock(search->GetCriticalSection());
+        for (const IEntry& entry : search->GetFilter().GetResults()) shown.push_back(entry->GetLink());
+        for (const IEntry& entry : search->GetSearchResults()) kept.push_back(entry->GetLink());
+    }
+    ASSERT_GT(kept.size(), 120u) << "both sites' ads";
+    std::sort(shown.begin(), shown.end());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(shown, kept) << "every result shown as it came, none twice";
+    EXPECT_EQ(view.GetItemCount(), static_cast<int>(kept.size()));
 }
 
 TEST_F(CarsComRunTest, DateWindowsNeverDropDatelessCarAds) {

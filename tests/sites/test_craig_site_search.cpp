@@ -67,6 +67,11 @@ TEST_F(CraigLinksTest, TitlesPicturesAndPrices) {
     SetOption(*search, "price_max", "300");
     EXPECT_EQ(Link(*search, 10, 10, 2),
               "http://sfbay.craigslist.org/search/bik?query=bike&srchType=T&hasPic=1&minAsk=50&maxAsk=300&s=100");
+    // Only a zero that is the whole value stands for "no limit".
+    SetOption(*search, "price_min", "0.5");
+    SetOption(*search, "price_max", "0");
+    EXPECT_EQ(Link(*search, 10, 10, 1),
+              "http://sfbay.craigslist.org/search/bik?query=bike&srchType=T&hasPic=1&minAsk=0.5&maxAsk=max");
 }
 
 TEST_F(CraigLinksTest, OptionGroups) {

@@ -1,7 +1,9 @@
 // Whole runs of the feed sites, fetched through the site simulator acting as the proxy.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <string>
 #include <vector>
 #include <utility>
@@ -187,6 +189,68 @@ TEST_F(FeedSitesRunTest, AFeedWithBrokenMarkupGivesWhatItCanAndTheOtherSitesGoOn
     EXPECT_EQ(backpageLinks, (std::vector<std::string>{"http://oakland.backpage.com/ad/1", "http://oakland.backpage.com/ad/2",
                                                        "http://oakland.backpage.com/ad/3"}));
     EXPECT_EQ(ebayAds, 6);
+}
+
+TEST_F(FeedSitesRunTest, LinksAreReadAgainstTheirFeedAndItemsWithoutOneAreLeftOutAndCounted) {
+    auto search = MakeFeedSearch(ssBackpage, fTrees, {12}, {10}, "");
+    search->SetBackpageKeywords("fixture-feed-relative-links");
+    search->SetPagesCount(1);
+    Run(*search);
+    ASSERT_EQ(fSim.Requests().size(), 1u);
+    std::vector<std::string> links;
+    {
+        TCLock lock(search->GetCriticalSection());
+        for (const auto& entry : search->GetSearchResults()) links.push_back(entry->GetLink());
+    }
+    EXPECT_EQ(links, (std::vector<std::string>{"http://oakland.backpage.com/ad/10",
+                                               "http://oakland.backpage.com/online/exports/ad/11",
+                                               "http://oakland.backpage.com/view?id=12&src=rss",
+                                               "http://oakland.backpage.com/view?id=13&amp=1"}));
+    EXPECT_EQ(search->GetSiteSearch(ssBackpage)->GetItemsSkipped(), 2);
+}
+
+TEST_F(FeedSitesRunTest, ARunEndsOnlyWhenItsSlowestSiteHasEnded) {
+    // Craigslist has no address for the place and ends at once; eBay Classifieds is slow.
+    // A helper keeps taking the search's lock, so that the quick site's end and the start
+    // of the slow one come in every order unless the start keeps them apart.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        SCOPED_TRACE("attempt " + std::to_string(attempt));
+        fSim.ClearFaults();
+        fSim.AddFault("oakland.ebayclassifieds.com", 0, 150);
+        auto search = MakeFeedSearch(ssEBay, fTrees, {12}, {10}, "count3");
+        search->GetSiteSearch(ssCraigslist)->SetDoSearch(true);
+        search->SetPagesCount(1);
+        std::atomic<bool> stopHammering{false};
+        std::thread hammer([&] {
+            while (!stopHammering) {
+                {
+                    TCLock lock(search->GetCriticalSection());
+                    std::this_thread::sleep_for(200us);
+                }
+                std::this_thread::sleep_for(50us);
+            }
+        });
+        std::atomic<int> stops{0};
+        std::atomic<bool> ebaySearchingAtStop{false};
+        std::atomic<size_t> resultsAtStop{0};
+        search->OnSearchStopped = [&](TSearch& aSearch) {
+            ebaySearchingAtStop = aSearch.GetSiteSearch(ssEBay)->GetSearching();
+            TCLock lock(aSearch.GetCriticalSection());
+            resultsAtStop = aSearch.GetSearchResults().size();
+            ++stops;
+        };
+        search->Search(nullptr, nullptr, true);
+        const bool ended = fLoop.RunUntil([&] { return stops > 0; }, 20s);
+        stopHammering = true;
+        hammer.join();
+        ASSERT_TRUE(ended);
+        EXPECT_FALSE(ebaySearchingAtStop) << "the run was declared over while a site still searched";
+        EXPECT_EQ(resultsAtStop, 6u);
+        ASSERT_TRUE(fLoop.RunUntil([&] { return !search->GetSiteSearch(ssEBay)->GetSearching(); }, 20s));
+        fLoop.RunUntil([] { return false; }, 50ms);
+        EXPECT_EQ(stops, 1);
+        search->OnSearchStopped = nullptr;
+    }
 }
 
 }  // namespace

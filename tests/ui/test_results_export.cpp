@@ -17,8 +17,10 @@ using test::TTestAd;
 
 namespace {
 
-const char* const cHeader = "Date;Caption;Price;Location;Category;Ad URL\r\n";
-const char* const cLineA = "Dec 9;a b c d;---;sf bay;bikes;http://sfbay.craigslist.org/bik/100.html\r\n";
+// Files start with a UTF-8 byte-order mark, so spreadsheet programs read accents.
+const char* const cHeader = "\xEF\xBB\xBF" "Date;Caption;Price;Location;Category;Ad URL\r\n";
+// A field with the separator or a line break is quoted and keeps every character.
+const char* const cLineA = "Dec 9;\"a;b\rc\nd\";---;sf    bay;bikes;http://sfbay.craigslist.org/bik/100.html\r\n";
 const char* const cLineB = "Dec 8;sofa;12.5;oakland;furniture;http://sfbay.craigslist.org/bik/200.html\r\n";
 
 std::vector<TTestAd> ExportAds() {
@@ -127,7 +129,7 @@ private slots:
         };
         window.list().actExportToExcel->trigger();
         QCOMPARE(window.Exported(),
-                 std::string("Date;Caption;Price;Category;Ad URL;Note (for favorites)\r\n"
+                 std::string("\xEF\xBB\xBF" "Date;Caption;Price;Category;Ad URL;Note (for favorites)\r\n"
                              "Dec 8;sofa;12.5;furniture;http://sfbay.craigslist.org/bik/200.html;ask for photos\r\n"));
         // Outside the favourites view the note column is neither offered nor kept.
         window.list().cbShowFavourites->setChecked(false);
