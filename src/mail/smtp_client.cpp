@@ -59,6 +59,9 @@ void ApplyConnection(CURL* aHandle, const TSmtpServer& aServer, const std::strin
     curl_easy_setopt(aHandle, CURLOPT_URL, aURL.c_str());
     curl_easy_setopt(aHandle, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
     curl_easy_setopt(aHandle, CURLOPT_NOSIGNAL, 1L);
+    // Mail goes straight to the user's server: the environment's proxy variables are for
+    // web transfers, and an all_proxy meant for them would swallow the SMTP connection.
+    curl_easy_setopt(aHandle, CURLOPT_PROXY, "");
     curl_easy_setopt(aHandle, CURLOPT_CONNECTTIMEOUT, cSmtpTimeoutSeconds);
     // A server that stops answering, or a transfer that stops moving, fails the send.
     curl_easy_setopt(aHandle, CURLOPT_SERVER_RESPONSE_TIMEOUT, cSmtpTimeoutSeconds);
