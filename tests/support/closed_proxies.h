@@ -5,6 +5,7 @@
 // that proxy at a closed loopback port before anything runs, so such a transfer fails at
 // once instead of going out. Tests that want a proxy set their own for their time.
 #include <cstdlib>
+#include <initializer_list>
 
 namespace trawlix::test {
 
