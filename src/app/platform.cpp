@@ -1,13 +1,17 @@
 #include "app/platform.h"
 
 #include <execinfo.h>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdlib>
+#include <stdexcept>
 #include <cstring>
 #include <memory>
 
@@ -150,5 +154,54 @@ bool ShellOpen(const std::string& aTarget) {
     }
     return true;
 }
+
+// --- termination signals ----------------------------------------------------------------
+
+namespace {
+
+constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+std::atomic<int> gReceivedSignal{0};
+int gSignalPipe[2] = {-1, -1};
+struct sigaction gPreviousActions[3];
+
+extern "C" void OnTerminationSignal(int aSignal) {
+    const int savedErrno = errno;
+    gReceivedSignal.store(aSignal);
+    if (gSignalPipe[1] >= 0) {
+        const char byte = 1;
+        // Async-signal-safe; a full pipe already tells the reader enough.
+        [[maybe_unused]] const auto written = write(gSignalPipe[1], &byte, 1);
+    }
+    errno = savedErrno;
+}
+
+}  // namespace
+
+TTerminationSignals::TTerminationSignals() {
+    if (gSignalPipe[0] >= 0) throw std::logic_error("termination signals are already watched");
+    if (pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error(std::strerror(errno));
+    gReceivedSignal = 0;
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    // SA_RESETHAND: the second signal of a kind ends the program at once. SA_RESTART keeps
+    // blocking calls of other threads from failing with EINTR.
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    for (size_t i = 0; i < std::size(kTerminationSignals); ++i)
+        sigaction(kTerminationSignals[i], &action, &gPreviousActions[i]);
+}
+
+TTerminationSignals::~TTerminationSignals() {
+    for (size_t i = 0; i < std::size(kTerminationSignals); ++i)
+        sigaction(kTerminationSignals[i], &gPreviousActions[i], nullptr);
+    for (int& fd : gSignalPipe) {
+        close(fd);
+        fd = -1;
+    }
+}
+
+int TTerminationSignals::ReadFd() const { return gSignalPipe[0]; }
+
+int TTerminationSignals::Received() { return gReceivedSignal.load(); }
 
 }  // namespace trawlix::platform

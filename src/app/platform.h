@@ -45,6 +45,24 @@ std::filesystem::path InstanceLockFile();
 // Tells a running instance to come to the front; false when none listens.
 bool SendBringToFront();
 
+// A logout, `systemctl stop` or Ctrl+C (SIGHUP, SIGTERM, SIGINT) ends the program the
+// normal way: while an object of this class lives, such a signal only notes itself and
+// writes a byte to a pipe that the main loop watches; the program then stops its searches,
+// saves and releases its lock as its Exit does. A second signal of the same kind acts as
+// if nothing were installed, so a stuck exit can still be cut short.
+class TTerminationSignals {
+public:
+    TTerminationSignals();
+    ~TTerminationSignals();
+    TTerminationSignals(const TTerminationSignals&) = delete;
+    TTerminationSignals& operator=(const TTerminationSignals&) = delete;
+
+    // Readable once a signal came; for a QSocketNotifier or poll.
+    int ReadFd() const;
+    // The signal that came, 0 while none did.
+    static int Received();
+};
+
 // The current call stack, symbolised as far as the binary allows.
 std::string CallStack();
 

@@ -110,6 +110,30 @@ private:
     bool fShowProgress;
 };
 
+// Stores the searches that changed, every few seconds and whenever asked, so that a crash
+// or a kill loses only the last few seconds of work.
+class TAutoSaveThread : public TcThread {
+public:
+    TAutoSaveThread(TSession& aSession, std::chrono::milliseconds aInterval)
+        : TcThread("TAutoSaveThread"), fSession(aSession), fInterval(aInterval) {}
+    ~TAutoSaveThread() override { TerminateAndWait(); }
+    // Saves at once instead of at the end of the pause.
+    void SaveNow() { Wake(); }
+
+protected:
+    void Execute() override {
+        while (!Terminated()) {
+            SleepFor(fInterval);
+            if (Terminated()) break;
+            fSession.AutoSaveStep();
+        }
+    }
+
+private:
+    TSession& fSession;
+    std::chrono::milliseconds fInterval;
+};
+
 // --- construction -------------------------------------------------------------------------
 
 TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
@@ -242,6 +266,7 @@ void TSession::CreateSearches() {
 
 void TSession::OnInitialized() {
     SetState(kStatusIdle, true, true);
+    StartAutoSave();
     if (OnSessionInitialized) OnSessionInitialized();
 }
 
@@ -304,7 +329,51 @@ bool TSession::StopAllSearches(bool aWait) {
     return true;
 }
 
+// --- saving as the user works ------------------------------------------------------------
+
+void TSession::StartAutoSave() {
+    if (fOptions.readOnly || !FMySearches || fAutoSaveThread) return;
+    fAutoSaveThread = std::make_unique<TAutoSaveThread>(*this, fOptions.autoSaveInterval);
+    fAutoSaveThread->Start();
+}
+
+void TSession::StopAutoSave() {
+    if (!fAutoSaveThread) return;
+    fAutoSaveThread->Terminate();
+    // A save under way ends first; the main thread keeps serving calls meanwhile.
+    WaitServingMainThread(*fAutoSaveThread);
+    fAutoSaveThread.reset();
+}
+
+void TSession::SaveSoon() {
+    if (fAutoSaveThread) fAutoSaveThread->SaveNow();
+}
+
+void TSession::AutoSaveStep() {
+    try {
+        FMySearches->SaveChangedSearches();
+        fAutoSaveFailing = false;
+    } catch (const std::exception& e) {
+        // Told once per failing stretch; the searches stay changed and the next turn retries.
+        if (fAutoSaveFailing) return;
+        fAutoSaveFailing = true;
+        const std::string message = kAutoSaveFailedMessage + std::string(e.what());
+        Synch().SynchronizeNonBlocking(
+            [message](const std::string&) {
+                if (TSession* session = Session()) session->GetNotifier().Warning(message);
+            },
+            "");
+    }
+}
+
+std::string TSession::GetExitSaveError() const {
+    TCLock lock(fStateLock);
+    return fExitSaveError;
+}
+
 void TSession::FinishSession(bool aShowProgress) {
+    // The exit save below stores everything; no background save may overlap it.
+    StopAutoSave();
     // No new picture download starts while the results it would land in are saved and freed.
     fImageDownloader->StopDispatcher();
     // Searches are saved and freed next; none may still have a site thread using it.
@@ -344,7 +413,14 @@ void TSession::SaveAndFreeEverything() {
 }
 
 void TSession::SaveAndFreeEmailAccounts() {
-    if (!fOptions.readOnly) fEmailAccounts->Save(*fObjectStorage, FCurrentUser->ID);
+    // Unchanged accounts are not written again: a session that changed nothing writes nothing.
+    if (!fOptions.readOnly && fEmailAccounts->Changed()) {
+        try {
+            fEmailAccounts->Save(*fObjectStorage, FCurrentUser->ID);
+        } catch (const std::exception&) {
+            // A locked or failing database keeps the accounts as they were last stored.
+        }
+    }
     // Their sending threads stop here; mail still queued is dropped. Freed on the main
     // thread, where the windows look the list up.
     OnMainThread([this] { fEmailAccounts.reset(); });
@@ -352,9 +428,17 @@ void TSession::SaveAndFreeEmailAccounts() {
 
 void TSession::SaveSearchesServingMainThread() {
     // Saving many results takes a while; the main thread keeps serving queued calls meanwhile.
-    FMySearches->SaveMySearches([] {
+    const auto serve = [] {
         if (auto* binding = GetMainThreadBinding()) binding->ProcessMessages();
-    });
+    };
+    // A failed save keeps everything in memory; the user decides whether to try again.
+    while (!FMySearches->SaveMySearches(serve)) {
+        const std::string error = FMySearches->GetLastSaveError();
+        if (fNotifier.AskRetry(kExitSaveFailedQuestion + error)) continue;
+        TCLock lock(fStateLock);
+        fExitSaveError = error;
+        return;
+    }
 }
 
 void TSession::OnFinalized() {
@@ -369,6 +453,7 @@ void TSession::TerminateApplication() {
 }
 
 TSession::~TSession() {
+    StopAutoSave();
     if (GetInitialized() && !fFinished) FinishSession(false);
     if (FInitSessionThread) WaitServingMainThread(*FInitSessionThread);
     if (fFinishSessionThread) WaitServingMainThread(*fFinishSessionThread);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -23,6 +24,7 @@ class TSiteCategories;
 class TZIPCodes;
 class TInitSessionThread;
 class TFinishSessionThread;
+class TAutoSaveThread;
 class TImageDownloader;
 
 // The local user the program always works as.
@@ -45,6 +47,11 @@ inline constexpr const char* kBrokenDatabaseMessage =
     "The file that stores your search information appears to be broken. Trying to reload from the latest backup.";
 inline constexpr const char* kNoBackupMessage = "No backup was found. Please reinstall the program to fix the broken files.";
 inline constexpr const char* kInitializationErrorMessage = "Error occured during program initialization.";
+// Shown once when saving in the background starts failing; saving is tried again meanwhile.
+inline constexpr const char* kAutoSaveFailedMessage =
+    "Your changes could not be saved. They are kept and saving is tried again every few seconds.\n\n";
+inline constexpr const char* kExitSaveFailedQuestion =
+    "Your searches could not be saved. Try again? (No ends the program without them.)\n\n";
 
 // Owns every long-lived object of a run: storage, settings, reference data, searches.
 // Loads them on a background thread at start and saves them on another at the end;
@@ -59,6 +66,8 @@ public:
         std::string executablePath;
         // Another instance owns the files: read them, write nothing.
         bool readOnly = false;
+        // How often changed searches are saved in the background.
+        std::chrono::milliseconds autoSaveInterval{2000};
     };
 
     // Builds the session on the main thread: settings, folders, database with its backup.
@@ -75,6 +84,11 @@ public:
     bool StopAllSearches(bool aWait);
     void FinishSession(bool aShowProgress);
     void TerminateApplication();
+    // Has the background saver store the changed searches now rather than at its next turn
+    // (a run just ended).
+    void SaveSoon();
+    // Why the searches could not be saved when the session finished; empty when they were.
+    std::string GetExitSaveError() const;
 
     std::string GetStatus() const;
     bool GetOnline() const;
@@ -116,6 +130,11 @@ private:
     void CreateSearches();
     void SaveSearchesServingMainThread();
     void SaveAndFreeEmailAccounts();
+    void StartAutoSave();
+    void StopAutoSave();
+    friend class TAutoSaveThread;
+    // One turn of the background saver, on its thread.
+    void AutoSaveStep();
     // The steps of the background phases, run on their threads.
     void LoadEverything(TInitSessionThread& aThread);
     void SaveAndFreeEverything();
@@ -141,6 +160,9 @@ private:
     bool FOnline = false;
     std::unique_ptr<TInitSessionThread> FInitSessionThread;
     std::unique_ptr<TFinishSessionThread> fFinishSessionThread;
+    std::unique_ptr<TAutoSaveThread> fAutoSaveThread;
+    bool fAutoSaveFailing = false;  // the saver's own state
+    std::string fExitSaveError;      // guarded by fStateLock
     bool fFinished = false;
     std::filesystem::path fDataFolder;
     std::filesystem::path fProgramsFolder;

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <set>
 #include <sstream>
 
+#include "app/platform.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "cli/cli_command.h"
@@ -22,6 +22,7 @@
 #include "engine/synchronizator.h"
 #include "model/places.h"
 #include "model/search.h"
+#include "model/searches.h"
 #include "sites/craig_site_search.h"
 
 namespace trawlix::cli {
@@ -58,28 +59,6 @@ int RunLinks(CommandContext& aContext) {
 }
 
 // --- run ------------------------------------------------------------------------------------
-
-std::atomic<bool> gInterrupted{false};
-
-extern "C" void OnInterrupt(int) { gInterrupted = true; }
-
-// Ctrl+C only raises a flag; the main loop stops the run as the stop button does.
-class TInterruptGuard {
-public:
-    TInterruptGuard() {
-        gInterrupted = false;
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &fPrevious);
-    }
-    ~TInterruptGuard() { sigaction(SIGINT, &fPrevious, nullptr); }
-    TInterruptGuard(const TInterruptGuard&) = delete;
-    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
-
-private:
-    struct sigaction fPrevious {};
-};
 
 // Progress on standard error: a bar on a terminal, a line per step otherwise.
 class TProgressDisplay {
@@ -167,7 +146,9 @@ int RunSearch(CommandContext& aContext) {
         aContext.out << (json ? ResultJson(*aEntry).Str() : ResultLine(*aEntry)) << "\n" << std::flush;
     };
 
-    TInterruptGuard interruptGuard;
+    // Ctrl+C, SIGTERM or SIGHUP (noted by the program's main) stop the run as the stop
+    // button does; what was found is then saved as at the end of any run.
+    const auto interrupted = [] { return platform::TTerminationSignals::Received() != 0; };
     if (!automatic) {
         // As the start button does: earlier results become old, or go when asked to clear them.
         search.FillOldResults(search.GetClearOldResults());
@@ -177,14 +158,16 @@ int RunSearch(CommandContext& aContext) {
     if (!started) throw CommandError("You must select some locations and categories to search in.");
     bool stopAsked = false;
     while (!stopped) {
-        loop->RunUntil([&] { return stopped.load() || (gInterrupted && !stopAsked); }, std::chrono::milliseconds(200));
-        if (gInterrupted && !stopAsked) {
+        loop->RunUntil([&] { return stopped.load() || (interrupted() && !stopAsked); }, std::chrono::milliseconds(200));
+        if (interrupted() && !stopAsked) {
             stopAsked = true;
             search.StopSearch();
             std::lock_guard lock(outputMutex);
             progress.Line("Stopping...");
         }
     }
+    // What the run found is stored before it is reported as done.
+    SessionSearches(aContext).SaveSearch(search);
     int pages = 0, skipped = 0;
     for (const auto& siteSearch : search.GetSiteSearches())
         if (siteSearch->GetDoSearch()) {

@@ -410,7 +410,7 @@ int CloneSearch(CommandContext& aContext) {
     ArgParser args(aContext.args);
     TSearches& searches = SessionSearches(aContext);
     TSearch& search = FindSearchArg(aContext, OneSearchArgument(args, "clone-search"));
-    auto copy = search.Clone(searches.GetStorage(), searches.GetLookups());
+    auto copy = searches.CloneSearch(search);
     copy->SetOrder(static_cast<int>(searches.GetAllSearches().size()));
     TSearch& added = searches.AddSearch(std::move(copy));
     searches.SaveSearch(added);

@@ -66,8 +66,13 @@ int RunWithSession(const Command& aCommand, CommandContext& aContext, bool aRead
         throw;
     }
     session->FinishSession(false);
+    const std::string saveError = session->GetExitSaveError();
     session.reset();
     SetSession(nullptr);
+    if (!saveError.empty()) {
+        aContext.err << "The searches could not be stored: " << saveError << "\n";
+        return 1;
+    }
     return code;
 }
 
@@ -83,6 +88,9 @@ int Run(std::vector<std::string> aArgs) {
     CommandContext context{std::vector<std::string>(aArgs.begin() + 1, aArgs.end()), std::cout, std::cerr, nullptr};
     try {
         if (!command->needsSession) return command->run(context);
+        // From here on a signal ends the command as its own end would: searches stopped,
+        // saved, the lock released.
+        platform::TTerminationSignals signals;
         platform::TInstanceLock instance(platform::InstanceLockFile());
         if (!instance.Acquired() && command->changesData) {
             std::cerr << kRunningMessage << "\n";

@@ -130,8 +130,10 @@ void TBaseSearchThread::Execute() {
     } catch (const std::exception& e) {
         // A page that breaks the parser or the merge, or links that cannot be made, end this
         // site's run; the search still hears that the site is done, and the user why.
+        fSearch->AddPageFailed();
         if (!Terminated() && !fStopRequested) ReportError(e.what());
     } catch (...) {
+        fSearch->AddPageFailed();
         if (!Terminated() && !fStopRequested) ReportError("Unknown error");
     }
     Finish();

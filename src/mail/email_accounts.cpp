@@ -65,6 +65,7 @@ void TEmailAccounts::Load(TObjectsStorage& aObjectsStorage, int aUserID) {
     }
     for (const auto& account : fAccounts)
         if (account->GetID() == -1) account->SetID(fIDAccumulator++);
+    fSavedSnapshot = Snapshot();
 }
 
 bool TEmailAccounts::Save(TObjectsStorage& aObjectsStorage, int aUserID) const {
@@ -77,7 +78,24 @@ bool TEmailAccounts::Save(TObjectsStorage& aObjectsStorage, int aUserID) const {
     for (const auto& account : fAccounts)
         if (!account->Save(aObjectsStorage, rootID)) return false;
     transaction.Commit();
+    fSavedSnapshot = Snapshot();
     return true;
+}
+
+bool TEmailAccounts::Changed() const {
+    TCLock lock(fCriticalSection);
+    return Snapshot() != fSavedSnapshot;
+}
+
+std::string TEmailAccounts::Snapshot() const {
+    std::string text = std::to_string(fIDAccumulator);
+    for (const auto& account : fAccounts) {
+        const TSmtpServer server = account->GetSmtpServer();
+        for (const std::string& field : {std::to_string(account->GetID()), server.host, std::to_string(server.port),
+                                         server.username, server.password, std::string(server.useSSL ? "1" : "0")})
+            text += '\0' + std::to_string(field.size()) + ':' + field;
+    }
+    return text;
 }
 
 }  // namespace trawlix

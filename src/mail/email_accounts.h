@@ -28,17 +28,23 @@ public:
 
     // Reads the user's "email_accounts_<user id>" object, when there is one.
     void Load(TObjectsStorage& aObjectsStorage, int aUserID);
-    // Rewrites that object in one transaction; false when the storage refused it.
+    // Rewrites that object in one transaction; false when the storage refused it. Raises
+    // when the storage cannot even open the transaction (a locked database).
     bool Save(TObjectsStorage& aObjectsStorage, int aUserID) const;
+    // True when the list or an account differs from what was last loaded or saved.
+    bool Changed() const;
 
     static std::string StorageType(int aUserID) { return "email_accounts_" + std::to_string(aUserID); }
 
 private:
     bool HasID(int aID) const;
+    // Everything that is stored, as one text to compare.
+    std::string Snapshot() const;
 
     mutable TCCriticalSection fCriticalSection{"TEmailAccounts"};
     int fIDAccumulator = 1;
     TAccountList fAccounts;
+    mutable std::string fSavedSnapshot;
 };
 
 }  // namespace trawlix

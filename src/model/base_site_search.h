@@ -72,7 +72,8 @@ public:
     // Pages downloaded by the current or last run of this site.
     int GetPagesFetched() const;
     void AddPageFetched();
-    // Pages of the current or last run that could not be downloaded.
+    // Pages of the current or last run that could not be downloaded, or that ended the
+    // site's run with an error.
     int GetPagesFailed() const;
     void AddPageFailed();
     // Ads of the current or last run left out because their page gave them no link.

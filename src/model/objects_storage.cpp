@@ -244,25 +244,60 @@ int TObjectsStorage::TransactionLevel() const {
     return fTransactionLevel;
 }
 
-bool TObjectsStorage::TryWrite(const std::function<void()>& aWork) noexcept {
+int TObjectsStorage::FailedWrites() const {
+    TCLock levelLock(fTransactionCriticalSection);
+    return fFailedWrites;
+}
+
+std::string TObjectsStorage::LastWriteError() const {
+    TCLock levelLock(fTransactionCriticalSection);
+    return fLastWriteError;
+}
+
+void TObjectsStorage::NoteFailedWrite(const char* aReason) noexcept {
+    TCLock levelLock(fTransactionCriticalSection);
+    ++fFailedWrites;
+    try {
+        fLastWriteError = aReason;
+    } catch (...) {
+    }
+}
+
+namespace {
+// Groups of writes open on this thread.
+thread_local int tWriteGroups = 0;
+}  // namespace
+
+void TObjectsStorage::EnterWriteGroup() noexcept { ++tWriteGroups; }
+void TObjectsStorage::LeaveWriteGroup() noexcept { --tWriteGroups; }
+
+bool TObjectsStorage::TryWrite(const std::function<void()>& aWork) {
     TCLock lock(fCriticalSection);
+    std::string failure;
     try {
         BeginTransaction();
-    } catch (const std::exception&) {
-        return false;
+    } catch (const std::exception& e) {
+        failure = e.what();
     }
-    try {
-        aWork();
-    } catch (const std::exception&) {
-        RollBack();
-        return false;
+    if (failure.empty()) {
+        try {
+            aWork();
+        } catch (const std::exception& e) {
+            failure = e.what();
+            RollBack();
+        }
     }
-    try {
-        Commit();
-    } catch (const std::exception&) {
-        return false;
+    if (failure.empty()) {
+        try {
+            Commit();
+            return true;
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
     }
-    return true;
+    NoteFailedWrite(failure.c_str());
+    if (tWriteGroups > 0) throw EStorageWriteError(failure);
+    return false;
 }
 
 // --- objects ---------------------------------------------------------------------------------

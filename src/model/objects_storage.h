@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,12 @@
 namespace trawlix {
 
 class TObjectsStorage;
+
+// A group of writes that could not be stored as a whole; nothing of it was kept.
+class EStorageWriteError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // A snapshot of one row of the object tree.
 class TDBObject {
@@ -53,6 +60,15 @@ public:
     // Never raises: it runs on error paths and in destructors.
     void RollBack() noexcept;
     int TransactionLevel() const;
+    // Writes that failed since the storage was opened, and the reason of the last one. The
+    // single writes never raise; a caller that groups them compares the count around its group.
+    int FailedWrites() const;
+    std::string LastWriteError() const;
+    // Inside a group of writes (a TStorageTransaction of this thread) a failed single write
+    // raises EStorageWriteError after rolling its level back: the group is lost anyway, and
+    // going on would only meet the same error again (a locked database makes every write wait).
+    static void EnterWriteGroup() noexcept;
+    static void LeaveWriteGroup() noexcept;
 
     int AddObject(const std::string& aType, int aParentID, const std::string& aData, bool aAddIfTypeExists);
 
@@ -88,7 +104,8 @@ private:
     void DiscardOpenTransaction() noexcept;
     // Runs one write inside its own counted transaction level; false when it failed and
     // that level was rolled back.
-    bool TryWrite(const std::function<void()>& aWork) noexcept;
+    bool TryWrite(const std::function<void()>& aWork);
+    void NoteFailedWrite(const char* aReason) noexcept;
     int FindObjectOfType(const std::string& aType, int aParentID);
     TDBObjectList SelectObjects(const std::string& aType, int aParentID, const std::string& aLimit);
     void DeleteObjectRows(int aID, bool aRecursive);
@@ -100,24 +117,35 @@ private:
     TCCriticalSection fCriticalSection{"TObjectsStorage.fCriticalSection"};
     mutable TCCriticalSection fTransactionCriticalSection{"TObjectsStorage.fTransactionCriticalSection"};
     int fTransactionLevel = 0;
+    int fFailedWrites = 0;
+    std::string fLastWriteError;
 };
 
 // Holds one counted transaction level: commits when asked, rolls back when left without.
+// A group is stored whole or not at all: when a write inside it failed, Commit raises
+// EStorageWriteError and the level is rolled back instead.
 class TStorageTransaction {
 public:
-    explicit TStorageTransaction(TObjectsStorage& aStorage) : fStorage(aStorage) { fStorage.BeginTransaction(); }
+    explicit TStorageTransaction(TObjectsStorage& aStorage)
+        : fStorage(aStorage), fFailedWritesAtStart(aStorage.FailedWrites()) {
+        fStorage.BeginTransaction();
+        TObjectsStorage::EnterWriteGroup();
+    }
     ~TStorageTransaction() {
+        TObjectsStorage::LeaveWriteGroup();
         if (!fDone) fStorage.RollBack();
     }
     TStorageTransaction(const TStorageTransaction&) = delete;
     TStorageTransaction& operator=(const TStorageTransaction&) = delete;
     void Commit() {
+        if (fStorage.FailedWrites() != fFailedWritesAtStart) throw EStorageWriteError(fStorage.LastWriteError());
         fDone = true;
         fStorage.Commit();
     }
 
 private:
     TObjectsStorage& fStorage;
+    int fFailedWritesAtStart;
     bool fDone = false;
 };
 

@@ -1,5 +1,6 @@
 #include "model/search.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -48,6 +49,14 @@ void SetLocked(TCCriticalSection& aLock, T& aField, const T& aValue) {
 
 }  // namespace
 
+template <class T>
+void TSearch::SetStored(T& aField, const T& aValue) {
+    TCLock lock(fCriticalSection);
+    if (aField == aValue) return;
+    aField = aValue;
+    ++fChangeCount;
+}
+
 // --- construction -------------------------------------------------------------------
 
 TSearch::TSearch()
@@ -80,6 +89,7 @@ std::unique_ptr<TSearch> TSearch::CreateFromDB(TObjectsStorage& aStorage, int aD
                                                const TSearchLookups& aLookups) {
     auto search = std::make_unique<TSearch>();
     search->ReadFromDB(aStorage, aDBObjectID, aLookups);
+    search->fSavedChangeCount = search->fChangeCount;
     return search;
 }
 
@@ -325,56 +335,97 @@ void TSearch::ReadFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups&
 
 // --- saving ---------------------------------------------------------------------------
 
+// What the definition's save hands on to be written without the search's lock.
+struct TSearch::TListsToSave {
+    int searchID = 0;
+    int changeCount = 0;
+    std::vector<IFavorite> favourites;
+    std::vector<IEntry> results;
+    std::vector<IEntry> deleted;
+};
+
 void TSearch::SaveToDB(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages) {
-    TCLock lock(fCriticalSection);
-    TStorageTransaction transaction(aStorage);
-    try {
-        auto& s = aStorage;
-        if (fID <= 0 || !s.ObjectExists(fID)) fID = s.AddObject(cSearchType, -1, "", true);
-        if (fID <= 0) return;
-        FUserID = cLocalUserID;
-        s.SetObjectProp(fID, "user_id", FUserID);
-        s.SetObjectProp(fID, "name", FName);
-        SavePlaceList(s, cLocationsType, cLocationItemType, FCompressedLocations);
-        SavePlaceList(s, cCategoriesType, cCategoryItemType, fCategories);
-
-        s.SetObjectProp(fID, "pos_keywords", fKeywords);
-        s.SetObjectProp(fID, "backpage_keywords", fBackpageKeywords);
-        s.SetObjectProp(fID, "only_titles", FOnlySearchTitles);
-        s.SetObjectProp(fID, "has_image", FHasImage);
-        s.SetObjectProp(fID, "only_cat_listings", fOnlyCatListings);
-        s.SetObjectProp(fID, "zip_code", fZIPCode);
-        s.SetObjectProp(fID, "distance", fDistance);
-        s.SetObjectProp(fID, "date_from", fDateFrom);
-        s.SetObjectProp(fID, "date_to", fDateTo);
-        s.SetObjectProp(fID, "do_search_last_days", fDoSearchLastDays);
-        s.SetObjectProp(fID, "number_of_last_days_to_search", fNumberOfLastDaysToSearch);
-        s.SetObjectProp(fID, "adv_all_these", FAllThese);
-        s.SetObjectProp(fID, "adv_exact", FExact);
-        s.SetObjectProp(fID, "adv_or1", FOR1);
-        s.SetObjectProp(fID, "adv_or2", FOR2);
-        s.SetObjectProp(fID, "adv_or3", FOR3);
-        s.SetObjectProp(fID, "adv_none_of_these", FNoneOfThese);
-
-        s.SetObjectProp(fID, "keep_old_results", FKeepOldResults);
-        s.SetObjectProp(fID, "entry_selected", FEntrySelected);
-        s.SetObjectProp(fID, "show_preview", FShowPreview);
-        s.SetObjectProp(fID, "preview_height_ratio", static_cast<double>(FPreviewHeightRatio));
-        s.SetObjectProp(fID, "pages_count", fPagesCount);
-        s.SetObjectProp(fID, "clear_old_results", fClearOldResults);
-        SaveFavourites(s, aProcessMessages);
-        s.SetObjectProp(fID, "new_results_available", fNewResultsAvailable.Available);
-        SaveResults(s, aProcessMessages);
-        s.SetObjectProp(fID, "group_results_by", fGroupResultsBy);
-        SaveSiteSearches(s);
-        fFilter->SaveToDB(s, fID);
-        s.SetObjectProp(fID, "notofications_were_sent_at", fNotificationsWereSentAt);
-        s.SetObjectProp(fID, "order", fOrder);
-        fPropertyContainer->SaveToDB(s, fID);
-        transaction.Commit();
-    } catch (const std::exception&) {
-        // The transaction's guard rolls back; a save never raises to its caller.
+    int changeCount = 0;
+    {
+        TStorageTransaction transaction(aStorage);
+        changeCount = WriteToDB(aStorage, aProcessMessages);
+        try {
+            transaction.Commit();
+        } catch (const std::exception& e) {
+            throw ESearchSaveError("The search \"" + GetName() + "\" could not be stored: " + e.what());
+        }
     }
+    MarkSaved(changeCount);
+}
+
+int TSearch::WriteToDB(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages) {
+    const int previousID = GetID();
+    try {
+        TStorageTransaction transaction(aStorage);
+        const TListsToSave lists = WriteDefinition(aStorage);
+        SaveFavourites(aStorage, lists.searchID, lists.favourites, aProcessMessages);
+        SaveResults(aStorage, lists.searchID, lists.results, lists.deleted, aProcessMessages);
+        transaction.Commit();
+        return lists.changeCount;
+    } catch (const std::exception& e) {
+        // The object a first save created is gone with the rollback: the search is still unsaved.
+        SetLocked(fCriticalSection, fID, previousID);
+        if (dynamic_cast<const ESearchSaveError*>(&e)) throw;
+        throw ESearchSaveError("The search \"" + GetName() + "\" could not be stored: " + e.what());
+    }
+}
+
+TSearch::TListsToSave TSearch::WriteDefinition(TObjectsStorage& aStorage) {
+    TCLock lock(fCriticalSection);
+    auto& s = aStorage;
+    if (fID <= 0 || !s.ObjectExists(fID)) fID = s.AddObject(cSearchType, -1, "", true);
+    if (fID <= 0) throw EStorageWriteError(s.LastWriteError());
+    FUserID = cLocalUserID;
+    s.SetObjectProp(fID, "user_id", FUserID);
+    s.SetObjectProp(fID, "name", FName);
+    SavePlaceList(s, cLocationsType, cLocationItemType, FCompressedLocations);
+    SavePlaceList(s, cCategoriesType, cCategoryItemType, fCategories);
+
+    s.SetObjectProp(fID, "pos_keywords", fKeywords);
+    s.SetObjectProp(fID, "backpage_keywords", fBackpageKeywords);
+    s.SetObjectProp(fID, "only_titles", FOnlySearchTitles);
+    s.SetObjectProp(fID, "has_image", FHasImage);
+    s.SetObjectProp(fID, "only_cat_listings", fOnlyCatListings);
+    s.SetObjectProp(fID, "zip_code", fZIPCode);
+    s.SetObjectProp(fID, "distance", fDistance);
+    s.SetObjectProp(fID, "date_from", fDateFrom);
+    s.SetObjectProp(fID, "date_to", fDateTo);
+    s.SetObjectProp(fID, "do_search_last_days", fDoSearchLastDays);
+    s.SetObjectProp(fID, "number_of_last_days_to_search", fNumberOfLastDaysToSearch);
+    s.SetObjectProp(fID, "adv_all_these", FAllThese);
+    s.SetObjectProp(fID, "adv_exact", FExact);
+    s.SetObjectProp(fID, "adv_or1", FOR1);
+    s.SetObjectProp(fID, "adv_or2", FOR2);
+    s.SetObjectProp(fID, "adv_or3", FOR3);
+    s.SetObjectProp(fID, "adv_none_of_these", FNoneOfThese);
+
+    s.SetObjectProp(fID, "keep_old_results", FKeepOldResults);
+    s.SetObjectProp(fID, "entry_selected", FEntrySelected);
+    s.SetObjectProp(fID, "show_preview", FShowPreview);
+    s.SetObjectProp(fID, "preview_height_ratio", static_cast<double>(FPreviewHeightRatio));
+    s.SetObjectProp(fID, "pages_count", fPagesCount);
+    s.SetObjectProp(fID, "clear_old_results", fClearOldResults);
+    s.SetObjectProp(fID, "new_results_available", fNewResultsAvailable.Available);
+    s.SetObjectProp(fID, "group_results_by", fGroupResultsBy);
+    SaveSiteSearches(s);
+    fFilter->SaveToDB(s, fID);
+    s.SetObjectProp(fID, "notofications_were_sent_at", fNotificationsWereSentAt);
+    s.SetObjectProp(fID, "order", fOrder);
+    fPropertyContainer->SaveToDB(s, fID);
+
+    // The lists as they are now; their entries are written after the lock is let go.
+    TListsToSave lists;
+    lists.searchID = fID;
+    lists.changeCount = fChangeCount;
+    lists.favourites.assign(fFavourites.begin(), fFavourites.end());
+    lists.results.assign(fSearchResults.begin(), fSearchResults.end());
+    lists.deleted.assign(fDeletedResults.begin(), fDeletedResults.end());
+    return lists;
 }
 
 void TSearch::SavePlaceList(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
@@ -385,34 +436,34 @@ void TSearch::SavePlaceList(TObjectsStorage& aStorage, const std::string& aListT
     for (const TPlace* place : aList) aStorage.AddObject(aItemType, listID, std::to_string(place->GetID()), true);
 }
 
-void TSearch::SaveFavourites(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages) {
-    const int listID = aStorage.AddObject(cFavouritesType, fID, "", false);
-    if (listID <= 0) return;
+void TSearch::SaveFavourites(TObjectsStorage& aStorage, int aSearchID, const std::vector<IFavorite>& aFavourites,
+                             const TProcessMessages& aProcessMessages) {
+    const int listID = aStorage.AddObject(cFavouritesType, aSearchID, "", false);
+    if (listID <= 0) throw EStorageWriteError(aStorage.LastWriteError());
     aStorage.DeleteObjects(cFavouriteType, listID, true);
-    for (const auto& favourite : fFavourites) {
+    for (const auto& favourite : aFavourites) {
         if (aProcessMessages) aProcessMessages();
         const int favID = aStorage.AddObject(cFavouriteType, listID, "", true);
-        if (favID > 0) favourite->SaveToDB(aStorage, favID);
+        if (favID <= 0) throw EStorageWriteError(aStorage.LastWriteError());
+        favourite->SaveToDB(aStorage, favID);
     }
 }
 
-void TSearch::SaveResults(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages) {
+void TSearch::SaveResults(TObjectsStorage& aStorage, int aSearchID, const std::vector<IEntry>& aResults,
+                          const std::vector<IEntry>& aDeleted, const TProcessMessages& aProcessMessages) {
     // Rows written by an earlier save of this search go first, so that saving twice
-    // (as cloning does) never doubles the results.
-    aStorage.SQLLiteDB().ExecSQL("delete from entries where search_id = ?", {fID});
+    // (as cloning does) never doubles the results. A failed insert fails the whole save:
+    // a search stored with half its results would look complete on the next start.
+    aStorage.SQLLiteDB().ExecSQL("delete from entries where search_id = ?", {aSearchID});
     TEntriesWriter writer(aStorage.SQLLiteDB());
-    const auto saveList = [&](const TResultList& aList, const char* aType) {
-        try {
-            for (const auto& entry : aList) {
-                if (aProcessMessages) aProcessMessages();
-                writer.Insert(*entry, fID, aType);
-            }
-        } catch (const ESQLiteError&) {
-            // A failed insert ends this list only; the rest of the search is still saved.
+    const auto saveList = [&](const std::vector<IEntry>& aList, const char* aType) {
+        for (const auto& entry : aList) {
+            if (aProcessMessages) aProcessMessages();
+            writer.Insert(*entry, aSearchID, aType);
         }
     };
-    saveList(fSearchResults, cEntryTypeSearchResult);
-    saveList(fDeletedResults, cEntryTypeDeletedResult);
+    saveList(aResults, cEntryTypeSearchResult);
+    saveList(aDeleted, cEntryTypeDeletedResult);
 }
 
 void TSearch::SaveSiteSearches(TObjectsStorage& aStorage) {
@@ -425,11 +476,14 @@ void TSearch::SaveSiteSearches(TObjectsStorage& aStorage) {
 void TSearch::DeleteFromDB(TObjectsStorage& aStorage) {
     TCLock lock(fCriticalSection);
     if (fID <= 0) return;
-    aStorage.DeleteObject(fID, true);
-    // Left behind, the rows would be read by a later search that is given the same id.
     try {
+        TStorageTransaction transaction(aStorage);
+        aStorage.DeleteObject(fID, true);
+        // Left behind, the rows would be read by a later search that is given the same id.
         aStorage.SQLLiteDB().ExecSQL("delete from entries where search_id = ?", {fID});
-    } catch (const ESQLiteError&) {
+        transaction.Commit();
+    } catch (const std::exception& e) {
+        throw ESearchSaveError("The search \"" + FName + "\" could not be deleted: " + e.what());
     }
 }
 
@@ -445,32 +499,39 @@ std::unique_ptr<TSearch> TSearch::Clone(TObjectsStorage& aStorage, const TSearch
 
 void TSearch::AddSearchResult(IEntry aEntry) {
     TCLock lock(fCriticalSection);
+    ++fChangeCount;
     fSearchResults.Add(std::move(aEntry));
 }
 
 void TSearch::AddDeletedResult(IEntry aEntry) {
     TCLock lock(fCriticalSection);
+    ++fChangeCount;
     fDeletedResults.Add(std::move(aEntry));
 }
 
 void TSearch::AddFavourite(IFavorite aFavourite) {
     TCLock lock(fCriticalSection);
+    ++fChangeCount;
     fFavourites.Add(std::move(aFavourite));
 }
 
 bool TSearch::RemoveFavourite(const IFavorite& aFavourite) {
     TCLock lock(fCriticalSection);
-    return fFavourites.Remove(aFavourite);
+    if (!fFavourites.Remove(aFavourite)) return false;
+    ++fChangeCount;
+    return true;
 }
 
 void TSearch::DeleteResult(const IEntry& aEntry) {
     TCLock lock(fCriticalSection);
+    ++fChangeCount;
     fDeletedResults.Add(aEntry);
     fSearchResults.Remove(aEntry);
 }
 
 void TSearch::FillOldResults(bool aClear) {
     TCLock lock(fCriticalSection);
+    ++fChangeCount;
     if (aClear) {
         fSearchResults.Clear();
         {
@@ -516,26 +577,26 @@ TBaseSiteSearch* TSearch::GetSiteSearch(TSiteSearchEnum aSite) const {
 // --- plain accessors ----------------------------------------------------------------------
 
 int TSearch::GetID() const { return Locked(fCriticalSection, fID); }
-void TSearch::SetID(int aValue) { SetLocked(fCriticalSection, fID, aValue); }
+void TSearch::SetID(int aValue) { SetStored(fID, aValue); }
 int TSearch::GetUserID() const { return Locked(fCriticalSection, FUserID); }
-void TSearch::SetUserID(int aValue) { SetLocked(fCriticalSection, FUserID, aValue); }
+void TSearch::SetUserID(int aValue) { SetStored(FUserID, aValue); }
 int TSearch::GetFolderID() const { return Locked(fCriticalSection, FFolderID); }
 std::string TSearch::GetName() const { return Locked(fCriticalSection, FName); }
-void TSearch::SetName(const std::string& aValue) { SetLocked(fCriticalSection, FName, aValue); }
+void TSearch::SetName(const std::string& aValue) { SetStored(FName, aValue); }
 int TSearch::GetOrder() const { return Locked(fCriticalSection, fOrder); }
-void TSearch::SetOrder(int aValue) { SetLocked(fCriticalSection, fOrder, aValue); }
+void TSearch::SetOrder(int aValue) { SetStored(fOrder, aValue); }
 
 TPlaceList TSearch::GetCompressedLocations() const { return Locked(fCriticalSection, FCompressedLocations); }
 void TSearch::SetCompressedLocations(const TPlaceList& aValue) {
     TCLock lock(fCriticalSection);
-    FCompressedLocations = aValue;
+    SetStored(FCompressedLocations, aValue);
     FLocationsChanged = true;
 }
 void TSearch::SetLocationsChanged(bool aValue) { SetLocked(fCriticalSection, FLocationsChanged, aValue); }
 std::string TSearch::GetZIPCode() const { return Locked(fCriticalSection, fZIPCode); }
-void TSearch::SetZIPCode(const std::string& aValue) { SetLocked(fCriticalSection, fZIPCode, aValue); }
+void TSearch::SetZIPCode(const std::string& aValue) { SetStored(fZIPCode, aValue); }
 int TSearch::GetDistance() const { return Locked(fCriticalSection, fDistance); }
-void TSearch::SetDistance(int aValue) { SetLocked(fCriticalSection, fDistance, aValue); }
+void TSearch::SetDistance(int aValue) { SetStored(fDistance, aValue); }
 const TZipCode* TSearch::GetZIPCodeObject() const {
     TCLock lock(fCriticalSection);
     return fZIPCodeObject.get();
@@ -546,75 +607,89 @@ void TSearch::SetZIPCodeObject(std::unique_ptr<TZipCode> aValue) {
 }
 
 TPlaceList TSearch::GetCategories() const { return Locked(fCriticalSection, fCategories); }
-void TSearch::SetCategories(const TPlaceList& aValue) { SetLocked(fCriticalSection, fCategories, aValue); }
+void TSearch::SetCategories(const TPlaceList& aValue) { SetStored(fCategories, aValue); }
 std::string TSearch::GetKeywords() const { return Locked(fCriticalSection, fKeywords); }
 std::string TSearch::GetNonValidatedKeywords() const { return Locked(fCriticalSection, fNonValudatedKeywords); }
 void TSearch::SetKeywords(const std::string& aValue) {
     TCLock lock(fCriticalSection);
     if (aValue == fNonValudatedKeywords) return;
-    fKeywords = ValidateKeywords(aValue);
+    SetStored(fKeywords, ValidateKeywords(aValue));
     fNonValudatedKeywords = aValue;
 }
 std::string TSearch::GetBackpageKeywords() const { return Locked(fCriticalSection, fBackpageKeywords); }
-void TSearch::SetBackpageKeywords(const std::string& aValue) { SetLocked(fCriticalSection, fBackpageKeywords, aValue); }
+void TSearch::SetBackpageKeywords(const std::string& aValue) { SetStored(fBackpageKeywords, aValue); }
 bool TSearch::GetOnlySearchTitles() const { return Locked(fCriticalSection, FOnlySearchTitles); }
-void TSearch::SetOnlySearchTitles(bool aValue) { SetLocked(fCriticalSection, FOnlySearchTitles, aValue); }
+void TSearch::SetOnlySearchTitles(bool aValue) { SetStored(FOnlySearchTitles, aValue); }
 bool TSearch::GetHasImage() const { return Locked(fCriticalSection, FHasImage); }
-void TSearch::SetHasImage(bool aValue) { SetLocked(fCriticalSection, FHasImage, aValue); }
+void TSearch::SetHasImage(bool aValue) { SetStored(FHasImage, aValue); }
 bool TSearch::GetOnlyCatListings() const { return Locked(fCriticalSection, fOnlyCatListings); }
-void TSearch::SetOnlyCatListings(bool aValue) { SetLocked(fCriticalSection, fOnlyCatListings, aValue); }
+void TSearch::SetOnlyCatListings(bool aValue) { SetStored(fOnlyCatListings, aValue); }
 double TSearch::GetDateFrom() const { return Locked(fCriticalSection, fDateFrom); }
-void TSearch::SetDateFrom(double aValue) { SetLocked(fCriticalSection, fDateFrom, aValue); }
+void TSearch::SetDateFrom(double aValue) { SetStored(fDateFrom, aValue); }
 double TSearch::GetDateTo() const { return Locked(fCriticalSection, fDateTo); }
-void TSearch::SetDateTo(double aValue) { SetLocked(fCriticalSection, fDateTo, aValue); }
+void TSearch::SetDateTo(double aValue) { SetStored(fDateTo, aValue); }
 bool TSearch::GetDoSearchLastDays() const { return Locked(fCriticalSection, fDoSearchLastDays); }
-void TSearch::SetDoSearchLastDays(bool aValue) { SetLocked(fCriticalSection, fDoSearchLastDays, aValue); }
+void TSearch::SetDoSearchLastDays(bool aValue) { SetStored(fDoSearchLastDays, aValue); }
 int TSearch::GetNumberOfLastDaysToSearch() const { return Locked(fCriticalSection, fNumberOfLastDaysToSearch); }
 void TSearch::SetNumberOfLastDaysToSearch(int aValue) {
-    SetLocked(fCriticalSection, fNumberOfLastDaysToSearch, aValue);
+    SetStored(fNumberOfLastDaysToSearch, aValue);
 }
 std::string TSearch::GetAllThese() const { return Locked(fCriticalSection, FAllThese); }
-void TSearch::SetAllThese(const std::string& aValue) { SetLocked(fCriticalSection, FAllThese, aValue); }
+void TSearch::SetAllThese(const std::string& aValue) { SetStored(FAllThese, aValue); }
 std::string TSearch::GetExact() const { return Locked(fCriticalSection, FExact); }
-void TSearch::SetExact(const std::string& aValue) { SetLocked(fCriticalSection, FExact, aValue); }
+void TSearch::SetExact(const std::string& aValue) { SetStored(FExact, aValue); }
 std::string TSearch::GetOR1() const { return Locked(fCriticalSection, FOR1); }
-void TSearch::SetOR1(const std::string& aValue) { SetLocked(fCriticalSection, FOR1, aValue); }
+void TSearch::SetOR1(const std::string& aValue) { SetStored(FOR1, aValue); }
 std::string TSearch::GetOR2() const { return Locked(fCriticalSection, FOR2); }
-void TSearch::SetOR2(const std::string& aValue) { SetLocked(fCriticalSection, FOR2, aValue); }
+void TSearch::SetOR2(const std::string& aValue) { SetStored(FOR2, aValue); }
 std::string TSearch::GetOR3() const { return Locked(fCriticalSection, FOR3); }
-void TSearch::SetOR3(const std::string& aValue) { SetLocked(fCriticalSection, FOR3, aValue); }
+void TSearch::SetOR3(const std::string& aValue) { SetStored(FOR3, aValue); }
 std::string TSearch::GetNoneOfThese() const { return Locked(fCriticalSection, FNoneOfThese); }
-void TSearch::SetNoneOfThese(const std::string& aValue) { SetLocked(fCriticalSection, FNoneOfThese, aValue); }
+void TSearch::SetNoneOfThese(const std::string& aValue) { SetStored(FNoneOfThese, aValue); }
 TOlderSearchOptions TSearch::GetOlderOptions() const { return Locked(fCriticalSection, fOlderOptions); }
 
 bool TSearch::GetKeepOldResults() const { return Locked(fCriticalSection, FKeepOldResults); }
-void TSearch::SetKeepOldResults(bool aValue) { SetLocked(fCriticalSection, FKeepOldResults, aValue); }
+void TSearch::SetKeepOldResults(bool aValue) { SetStored(FKeepOldResults, aValue); }
 bool TSearch::GetClearOldResults() const { return Locked(fCriticalSection, fClearOldResults); }
-void TSearch::SetClearOldResults(bool aValue) { SetLocked(fCriticalSection, fClearOldResults, aValue); }
+void TSearch::SetClearOldResults(bool aValue) { SetStored(fClearOldResults, aValue); }
 int TSearch::GetPagesCount() const { return Locked(fCriticalSection, fPagesCount); }
-void TSearch::SetPagesCount(int aValue) { SetLocked(fCriticalSection, fPagesCount, aValue); }
+void TSearch::SetPagesCount(int aValue) { SetStored(fPagesCount, aValue); }
 int TSearch::GetGroupResultsBy() const { return Locked(fCriticalSection, fGroupResultsBy); }
-void TSearch::SetGroupResultsBy(int aValue) { SetLocked(fCriticalSection, fGroupResultsBy, aValue); }
+void TSearch::SetGroupResultsBy(int aValue) { SetStored(fGroupResultsBy, aValue); }
 std::string TSearch::GetEntrySelected() const { return Locked(fCriticalSection, FEntrySelected); }
-void TSearch::SetEntrySelected(const std::string& aValue) { SetLocked(fCriticalSection, FEntrySelected, aValue); }
+void TSearch::SetEntrySelected(const std::string& aValue) { SetStored(FEntrySelected, aValue); }
 bool TSearch::GetShowPreview() const { return Locked(fCriticalSection, FShowPreview); }
-void TSearch::SetShowPreview(bool aValue) { SetLocked(fCriticalSection, FShowPreview, aValue); }
+void TSearch::SetShowPreview(bool aValue) { SetStored(FShowPreview, aValue); }
 float TSearch::GetPreviewHeightRatio() const { return Locked(fCriticalSection, FPreviewHeightRatio); }
-void TSearch::SetPreviewHeightRatio(float aValue) { SetLocked(fCriticalSection, FPreviewHeightRatio, aValue); }
+void TSearch::SetPreviewHeightRatio(float aValue) { SetStored(FPreviewHeightRatio, aValue); }
 double TSearch::GetNotificationsWereSentAt() const { return Locked(fCriticalSection, fNotificationsWereSentAt); }
 void TSearch::SetNotificationsWereSentAt(double aValue) {
-    SetLocked(fCriticalSection, fNotificationsWereSentAt, aValue);
+    SetStored(fNotificationsWereSentAt, aValue);
 }
 
 TNewResultsAvailable TSearch::GetNewResultsAvailable() const { return Locked(fCriticalSection, fNewResultsAvailable); }
 void TSearch::SetNewResultsAvailable(const TNewResultsAvailable& aValue) {
-    SetLocked(fCriticalSection, fNewResultsAvailable, aValue);
+    SetStored(fNewResultsAvailable, aValue);
 }
 bool TSearch::NewResultsAvailableFromLastSearch() const {
     TCLock lock(fCriticalSection);
     return fNewResultsAvailable.Available && fNewResultsAvailable.SetAtSearchProcessID == fSearchProcessID;
 }
 int TSearch::GetSearchProcessID() const { return Locked(fCriticalSection, fSearchProcessID); }
+bool TSearch::GetModified() const {
+    TCLock lock(fCriticalSection);
+    return fChangeCount != fSavedChangeCount;
+}
+void TSearch::MarkModified() {
+    TCLock lock(fCriticalSection);
+    ++fChangeCount;
+}
+int TSearch::GetChangeCount() const { return Locked(fCriticalSection, fChangeCount); }
+void TSearch::MarkSaved(int aChangeCount) {
+    TCLock lock(fCriticalSection);
+    // A slower save of an older state must not hide a newer one that was already stored.
+    fSavedChangeCount = std::max(fSavedChangeCount, aChangeCount);
+}
 void TSearch::SetSearchProcessID(int aValue) { SetLocked(fCriticalSection, fSearchProcessID, aValue); }
 bool TSearch::GetCalledFromUser() const { return Locked(fCriticalSection, fCalledFromUser); }
 void TSearch::SetCalledFromUser(bool aValue) { SetLocked(fCriticalSection, fCalledFromUser, aValue); }

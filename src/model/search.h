@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -63,6 +64,14 @@ using TSearchResultEvent = std::function<void(TSearch& aSender, const IEntry& aE
 struct TNewResultsAvailable {
     bool Available = false;
     int SetAtSearchProcessID = 0;
+    bool operator==(const TNewResultsAvailable&) const = default;
+};
+
+// A search that could not be stored; the message says which and why. Nothing of it was
+// written, and the search still holds everything in memory.
+class ESearchSaveError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // One search the user defined: where, in what and for what to look, how to keep the
@@ -84,13 +93,31 @@ public:
     // a missing required element or a malformed number.
     static std::unique_ptr<TSearch> CreateFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups& aLookups);
 
-    // Writes the whole search in one transaction; a failure rolls it back.
+    // Writes the whole search in one transaction and marks what it wrote as saved. A failure
+    // rolls the transaction back and raises ESearchSaveError; the search stays changed.
+    // The search's lock is held only while its definition is written and its lists are
+    // taken; the results themselves are written without it, so the window and a running
+    // search are not held up by a long save.
     void SaveToDB(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages = {});
-    // Removes the stored object with everything below it, and its result rows.
+    // The writes of SaveToDB inside the caller's transaction; answers the change count they
+    // stored, for MarkSaved once the caller has committed. Raises like SaveToDB.
+    int WriteToDB(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages = {});
+    // Removes the stored object with everything below it, and its result rows, in one
+    // transaction; raises ESearchSaveError when that could not be done.
     void DeleteFromDB(TObjectsStorage& aStorage);
     // Saves this search and reads a copy back, unsaved and named "(Cloned search)".
     std::unique_ptr<TSearch> Clone(TObjectsStorage& aStorage, const TSearchLookups& aLookups);
     bool Saved() const { return GetID() > 0; }
+
+    // What is stored changed since the last save (a search never saved counts as changed).
+    // Setters of stored values, the result lists and the run mark it themselves; whoever
+    // edits an entry, a favourite's note, the options, the sites or the filter calls
+    // MarkModified.
+    bool GetModified() const;
+    void MarkModified();
+    int GetChangeCount() const;
+    // The state at aChangeCount is in the database.
+    void MarkSaved(int aChangeCount);
 
     // Identity and order.
     int GetID() const;
@@ -260,6 +287,11 @@ private:
 
 private:
     void CreateSiteSearches();
+    // Sets a stored field; a different value marks the search changed.
+    template <class T>
+    void SetStored(T& aField, const T& aValue);
+    struct TListsToSave;
+    TListsToSave WriteDefinition(TObjectsStorage& aStorage);
     void ReadFromDB(TObjectsStorage& aStorage, int aDBObjectID, const TSearchLookups& aLookups);
     void ReadPlacesFromDB(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
                           const std::function<TPlace*(int)>& aLookup, TPlaceList& aList);
@@ -271,8 +303,10 @@ private:
 
     void SavePlaceList(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
                        const TPlaceList& aList);
-    void SaveFavourites(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages);
-    void SaveResults(TObjectsStorage& aStorage, const TProcessMessages& aProcessMessages);
+    static void SaveFavourites(TObjectsStorage& aStorage, int aSearchID, const std::vector<IFavorite>& aFavourites,
+                               const TProcessMessages& aProcessMessages);
+    static void SaveResults(TObjectsStorage& aStorage, int aSearchID, const std::vector<IEntry>& aResults,
+                            const std::vector<IEntry>& aDeleted, const TProcessMessages& aProcessMessages);
     void SaveSiteSearches(TObjectsStorage& aStorage);
 
     mutable TCCriticalSection fCriticalSection{"TSearch.fCriticalSection"};
@@ -320,6 +354,10 @@ private:
     float FPreviewHeightRatio = 0;
     TNewResultsAvailable fNewResultsAvailable;
     double fNotificationsWereSentAt = 0;
+
+    // A new search starts changed; reading one from the storage marks it saved.
+    int fChangeCount = 1;
+    int fSavedChangeCount = 0;
 
     int fSearchProcessID = 0;
     bool fSearching = false;

@@ -151,6 +151,7 @@ void TSearch::Search(IResultsViewHelper* aResultsViewHelper, TResultList* aResul
         FResultsList = aResultsList;
         fCalledFromUser = aCalledFromUser;
         if (aCalledFromUser) fNewResultsAvailable.Available = false;
+        ++fChangeCount;
         ++fSearchProcessID;
         SetSearching(true);
         fInsertAtIndex = 0;
@@ -308,6 +309,7 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const std::string& aDate,
 
     entry->SetIncludeInEmailDigest(!fCalledFromUser);
     const bool isNew = !fSearchResults.ContainsLink(aLink);
+    const bool firstTimeThisRun = fLinksFoundThisRun.insert(aLink).second;
     entry->SetNew(isNew);
     if (isNew && entry->GetIncludeInEmailDigest() && fNewResultsAvailable.SetAtSearchProcessID < fSearchProcessID) {
         fNewResultsAvailable.Available = true;
@@ -323,8 +325,8 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const std::string& aDate,
         }
     } else if (isNew) {
         fSearchResults.Add(entry);
+        ++fChangeCount;
         kept = true;
-        if (!FKeepOldResults) fLinksFoundThisRun.insert(aLink);
         if (OnResultKept) OnResultKept(*this, entry);
         if (fFillInLV && fView) {
             // The view step takes this lock on the main thread. It is handed this very
@@ -333,14 +335,16 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const std::string& aDate,
             Synch().SynchronizeBlocking([this, entry](const std::string&) { ProcessEntryLV(entry); }, "");
             lock.lock();
         }
-    } else if (!FKeepOldResults && fLinksFoundThisRun.insert(aLink).second) {
+    } else if (!FKeepOldResults && firstTimeThisRun) {
         // Found again by a run that does not keep old results: the result stays, once,
         // where it is; it counts as this run's.
         entry = fSearchResults.FindByLink(aLink);
         kept = true;
         if (OnResultKept) OnResultKept(*this, entry);
     }
-    if (kept && !fCalledFromUser && environment->queueAutomaticReply) environment->queueAutomaticReply(*this, entry);
+    // An ad answered once is not answered again because a run found it again.
+    if (kept && isNew && !fCalledFromUser && environment->queueAutomaticReply)
+        environment->queueAutomaticReply(*this, entry);
 }
 
 void TSearch::ProcessEntryLV(const IEntry& aEntry) {
@@ -378,7 +382,9 @@ void TSearch::DropResultsNotFoundAgain() {
     std::vector<IEntry> kept;
     for (const IEntry& entry : fSearchResults)
         if (fLinksFoundThisRun.count(entry->GetLink())) kept.push_back(entry);
-    if (kept.size() != fSearchResults.size()) fSearchResults.Assign(std::move(kept));
+    if (kept.size() == fSearchResults.size()) return;
+    fSearchResults.Assign(std::move(kept));
+    ++fChangeCount;
 }
 
 // --- TSearch: events from the site threads ---------------------------------------------------

@@ -19,6 +19,7 @@ TSearches::~TSearches() {
 }
 
 void TSearches::LoadSearches() {
+    TCLock lock(fListLock);
     FAllSearches.clear();
     if (fStorage.GetObjectsCount() == 0)
         LoadFromOlderFile();
@@ -53,45 +54,117 @@ void TSearches::LoadFromStorage() {
 }
 
 bool TSearches::SaveMySearches(const TProcessMessages& aProcessMessages) {
-    bool saved = false;
-    {
-        TStorageTransaction transaction(fStorage);
-        try {
-            fStorage.SQLLiteDB().ExecSQL("delete from entries");
-            for (const auto& search : FAllSearches) {
-                if (aProcessMessages) aProcessMessages();
-                search->SaveToDB(fStorage, aProcessMessages);
-            }
-            transaction.Commit();
-            saved = true;
-        } catch (const std::exception&) {
-        }
+    TCLock saveLock(fSaveLock);
+    // A session that changed nothing writes nothing.
+    if (!AnyModified()) {
+        SetLastSaveError({});
+        return true;
     }
+    std::vector<std::pair<TSearch*, int>> written;
+    try {
+        TStorageTransaction transaction(fStorage);
+        // Results of searches deleted without their rows (older versions left them) go.
+        fStorage.SQLLiteDB().ExecSQL(
+            "delete from entries where search_id not in (select id from objects where type = 'search')");
+        for (const auto& search : FAllSearches) {
+            if (aProcessMessages) aProcessMessages();
+            if (!search->GetModified()) continue;
+            written.emplace_back(search.get(), search->WriteToDB(fStorage, aProcessMessages));
+        }
+        transaction.Commit();
+    } catch (const std::exception& e) {
+        SetLastSaveError(e.what());
+        return false;
+    }
+    for (const auto& [search, changeCount] : written) search->MarkSaved(changeCount);
+    SetLastSaveError({});
+    if (written.empty()) return true;
     try {
         fStorage.SQLLiteDB().ExecSQL("VACUUM");
     } catch (const std::exception&) {
+        // Compacting is housekeeping: the searches are stored.
+    }
+    return true;
+}
+
+std::string TSearches::GetLastSaveError() const {
+    TCLock lock(fListLock);
+    return fLastSaveError;
+}
+
+void TSearches::SetLastSaveError(const std::string& aError) {
+    TCLock lock(fListLock);
+    fLastSaveError = aError;
+}
+
+void TSearches::SaveSearch(TSearch& aSearch) {
+    TCLock saveLock(fSaveLock);
+    aSearch.SaveToDB(fStorage);
+}
+
+std::unique_ptr<TSearch> TSearches::CloneSearch(TSearch& aSearch) {
+    TCLock saveLock(fSaveLock);
+    return aSearch.Clone(fStorage, fLookups);
+}
+
+std::vector<TSearch*> TSearches::ModifiedSearches() const {
+    TCLock lock(fListLock);
+    std::vector<TSearch*> modified;
+    for (const auto& search : FAllSearches)
+        if (search->GetModified()) modified.push_back(search.get());
+    return modified;
+}
+
+bool TSearches::Listed(const TSearch* aSearch) const {
+    TCLock lock(fListLock);
+    return std::any_of(FAllSearches.begin(), FAllSearches.end(),
+                       [&](const auto& aItem) { return aItem.get() == aSearch; });
+}
+
+int TSearches::SaveChangedSearches() {
+    int saved = 0;
+    for (TSearch* search : ModifiedSearches()) {
+        TCLock saveLock(fSaveLock);
+        // Deleting a search takes it off the list before it waits for this lock, so a
+        // search still listed here is alive until the save ends.
+        if (!Listed(search)) continue;
+        search->SaveToDB(fStorage);
+        ++saved;
     }
     return saved;
 }
 
-void TSearches::SaveSearch(TSearch& aSearch) { aSearch.SaveToDB(fStorage); }
+bool TSearches::AnyModified() const { return !ModifiedSearches().empty(); }
 
 std::unique_ptr<TSearch> TSearches::DeleteSearch(TSearch* aSearch) {
-    auto it = std::find_if(FAllSearches.begin(), FAllSearches.end(),
-                           [&](const auto& aItem) { return aItem.get() == aSearch; });
-    if (it == FAllSearches.end()) return nullptr;
-    aSearch->DeleteFromDB(fStorage);
-    auto owned = std::move(*it);
-    FAllSearches.erase(it);
+    std::unique_ptr<TSearch> owned;
+    {
+        TCLock lock(fListLock);
+        auto it = std::find_if(FAllSearches.begin(), FAllSearches.end(),
+                               [&](const auto& aItem) { return aItem.get() == aSearch; });
+        if (it == FAllSearches.end()) return nullptr;
+        owned = std::move(*it);
+        FAllSearches.erase(it);
+    }
+    try {
+        TCLock saveLock(fSaveLock);
+        owned->DeleteFromDB(fStorage);
+    } catch (...) {
+        TCLock lock(fListLock);
+        FAllSearches.push_back(std::move(owned));
+        throw;
+    }
     return owned;
 }
 
 TSearch& TSearches::AddSearch(std::unique_ptr<TSearch> aSearch) {
+    TCLock lock(fListLock);
     FAllSearches.push_back(std::move(aSearch));
     return *FAllSearches.back();
 }
 
 void TSearches::Reorder(const std::vector<TSearch*>& aOrder) {
+    TCLock lock(fListLock);
     std::vector<std::unique_ptr<TSearch>> ordered;
     for (TSearch* wanted : aOrder) {
         auto it = std::find_if(FAllSearches.begin(), FAllSearches.end(),

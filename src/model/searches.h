@@ -26,11 +26,25 @@ public:
     // search; only the local user's, sorted by order. A search the storage cannot give back
     // is left out; an older file with a missing required element raises ESearchesFileError.
     void LoadSearches();
-    // Saves every search in one transaction after emptying the results table, then compacts
-    // the database. False when the save was rolled back.
+    // Saves every search that changed since it was stored, all in one transaction, drops
+    // result rows that belong to no search, and compacts the database when anything was
+    // written. False when the save was rolled back: GetLastSaveError says why, and every
+    // search keeps its changes for the next try.
     bool SaveMySearches(const TProcessMessages& aProcessMessages = {});
+    std::string GetLastSaveError() const;
+    // Saves one search in its own transaction; raises ESearchSaveError.
     void SaveSearch(TSearch& aSearch);
-    // Deletes the stored search and hands it back to the caller, who frees it.
+    // Saves aSearch and reads a copy of it back (TSearch::Clone) without a background save
+    // in between; raises ESearchSaveError.
+    std::unique_ptr<TSearch> CloneSearch(TSearch& aSearch);
+    // The background saver's step: each search that changed, in its own transaction. Any
+    // thread may call it while the main thread edits, adds and deletes searches. Raises
+    // ESearchSaveError for the first search that could not be stored; the ones after it
+    // wait for the next step. Answers how many were stored.
+    int SaveChangedSearches();
+    bool AnyModified() const;
+    // Deletes the stored search and hands it back to the caller, who frees it. Raises
+    // ESearchSaveError, leaving the search in the list, when the storage refused.
     std::unique_ptr<TSearch> DeleteSearch(TSearch* aSearch);
     TSearch& AddSearch(std::unique_ptr<TSearch> aSearch);
     // Makes the list follow aOrder (the tab order): each search's order becomes its index.
@@ -48,6 +62,17 @@ public:
 private:
     void LoadFromOlderFile();
     void LoadFromStorage();
+    std::vector<TSearch*> ModifiedSearches() const;
+    bool Listed(const TSearch* aSearch) const;
+    void SetLastSaveError(const std::string& aError);
+
+    // Guards the list itself for the background saver; the main thread changes it only
+    // under this lock and reads it freely.
+    mutable TCCriticalSection fListLock{"TSearches.fListLock"};
+    // One save or delete reaches the storage at a time: a counted transaction is shared by
+    // every thread, so two saves at once would commit or roll back each other's writes.
+    mutable TCCriticalSection fSaveLock{"TSearches.fSaveLock"};
+    std::string fLastSaveError;
 
     std::filesystem::path fDataFolder;
     TObjectsStorage& fStorage;

@@ -310,6 +310,9 @@ void TCriteriaPanel::BuildOptionsPanel() {
     layout->addWidget(pnlNoCustomOptions);
     cpCustomProps->MainControl = vleCustomOptions;
     vleCustomOptions->OnRowsChanged = [this] { ApplyIdleRules(); };
+    vleCustomOptions->OnValueChanged = [this] {
+        if (fGridSearch) fGridSearch->MarkModified();
+    };
 }
 
 void TCriteriaPanel::BuildMiscPanel() {
@@ -561,9 +564,12 @@ void TCriteriaPanel::FillSearch(TSearch& aSearch, bool aFillTrees) {
     bool isNumber = false;
     const int pages = edtPageCount->text().toInt(&isNumber);
     aSearch.SetPagesCount(isNumber ? pages : cDefaultPagesCount);
-    for (int site = 0; site < cSiteSearchCount; ++site)
-        if (TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site)))
-            siteSearch->SetDoSearch(cbSearchIn[site]->isChecked());
+    for (int site = 0; site < cSiteSearchCount; ++site) {
+        TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site));
+        if (!siteSearch || siteSearch->GetDoSearch() == cbSearchIn[site]->isChecked()) continue;
+        siteSearch->SetDoSearch(cbSearchIn[site]->isChecked());
+        aSearch.MarkModified();
+    }
     aSearch.SetClearOldResults(cbClearResults->isChecked());
     if (!name.isEmpty() && OnCaptionChanged) OnCaptionChanged(name);
 }

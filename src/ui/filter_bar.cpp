@@ -139,6 +139,7 @@ void TFilterBar::btnFilterClick() {
         if (cbShowFilter->isChecked()) AddStrip(filter.TempQuery());
         filter.PostTempQuery(false);
     }
+    fSearch->MarkModified();  // the remembered queries are stored with the search
     Apply();
     edtFilter->SetText(QString());
     cbFilterBy->setCurrentIndex(cFilterByAnyField);
@@ -186,7 +187,10 @@ void TFilterBar::OnFilterResized() {
 }
 
 void TFilterBar::OnFilterPanelClose(TFilterPanel* aPanel) {
-    if (fSearch) fSearch->GetFilter().DeleteQuery(&aPanel->Query());
+    if (fSearch) {
+        fSearch->GetFilter().DeleteQuery(&aPanel->Query());
+        fSearch->MarkModified();
+    }
     std::erase(fStrips, aPanel);
     aPanel->deleteLater();
     aPanel->hide();

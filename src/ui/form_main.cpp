@@ -664,7 +664,11 @@ void TformMain::OnTabChanged(int aIndex) {
     search->SetNewResultsAvailable({});
 }
 
-void TformMain::OnTabMoved(int aFrom, int aTo) { std::swap(fTabFrames[aFrom], fTabFrames[aTo]); }
+void TformMain::OnTabMoved(int aFrom, int aTo) {
+    std::swap(fTabFrames[aFrom], fTabFrames[aTo]);
+    // The new order is stored with the next save, as any other edit is.
+    ReallignSearches();
+}
 
 void TformMain::FillControls(TSearch& aSearch) {
     fShownSearch = &aSearch;
@@ -719,7 +723,7 @@ void TformMain::Clone() {
     TSearches& searches = *fSession->GetMySearches();
     std::unique_ptr<TSearch> clone;
     try {
-        clone = current->Clone(searches.GetStorage(), searches.GetLookups());
+        clone = searches.CloneSearch(*current);
     } catch (const std::exception& e) {
         fInfo->Finish();
         fDialogs.Warning(e.what());
@@ -760,7 +764,12 @@ void TformMain::CloseTab(bool aAsk) {
         fClosingTab = false;
         if (search && fSession && fSession->GetMySearches()) {
             DetachSearch(search);
-            std::unique_ptr<TSearch> removed = fSession->GetMySearches()->DeleteSearch(search);
+            try {
+                std::unique_ptr<TSearch> removed = fSession->GetMySearches()->DeleteSearch(search);
+            } catch (const std::exception& e) {
+                // The search stays in the list and in the database; it is back on the next start.
+                fDialogs.Warning(e.what());
+            }
         }
         if (TSearch* shown = CurrentSearch(); shown && shown != fShownSearch) FillControls(*shown);
     }
@@ -878,6 +887,8 @@ void TformMain::OnSearchStopped(TSearch& aSender) {
             if (!AnySearchRunning()) ContinueExit();
             return;
         }
+        // What the run found is stored now rather than at the saver's next turn.
+        if (fSession) fSession->SaveSoon();
         if (sender != CurrentSearch()) return;
         try {
             fViewHelper->RebuildViewList(*sender);
@@ -933,6 +944,9 @@ void TformMain::SaveMySearches(bool aFromUser) {
     const bool saved = fSession->GetMySearches()->SaveMySearches([] { QApplication::processEvents(); });
     fInfo->Finish();
     ShowStatusBarMessage(saved ? "Searches saved." : "The searches could not be saved.");
+    if (!saved)
+        fDialogs.Warning("The searches could not be saved: " + fSession->GetMySearches()->GetLastSaveError() +
+                         "\n\nThey are kept and saving is tried again every few seconds.");
 }
 
 // --- exit ------------------------------------------------------------------------------

@@ -1,10 +1,13 @@
 // trawlix: the desktop program. One instance per user: a second start asks the first to
 // come to the front and ends.
 #include <QApplication>
+#include <QSocketNotifier>
+#include <QTimer>
 
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <memory>
 
@@ -41,8 +44,28 @@ int RunFirstInstance(QApplication& aApplication) {
         TformMain window(session.get(), dialogs);
         dialogs.SetParent(&window);
         TBringToFrontServer server(platform::BringToFrontSocketPath(), [&window] { window.BringToFront(); });
+        // A logout, `systemctl stop` or Ctrl+C closes the window as the user would: searches
+        // stopped, saved, the lock released. A signal that comes while the program is still
+        // starting, or while a dialog waits for an answer, closes the dialog and is served
+        // once the main event loop runs.
+        platform::TTerminationSignals terminationSignals;
+        QSocketNotifier signalNotifier(terminationSignals.ReadFd(), QSocketNotifier::Read);
+        bool eventLoopRunning = false;
+        std::function<void()> exitOnSignal = [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+            if (!eventLoopRunning || QApplication::activeModalWidget()) {
+                QTimer::singleShot(50, &window, exitOnSignal);
+                return;
+            }
+            window.close();
+        };
+        QObject::connect(&signalNotifier, &QSocketNotifier::activated, &window, [&] {
+            signalNotifier.setEnabled(false);
+            exitOnSignal();
+        });
         if (window.Init()) {
             window.LoginSuccess({});
+            QTimer::singleShot(0, &window, [&eventLoopRunning] { eventLoopRunning = true; });
             code = aApplication.exec();
         }
         QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -109,7 +109,9 @@ void TOptionGrid::ValidateRow(int aRow, const QString& aText) {
     if (fContainer) refusal = CheckPriceRange(*fContainer, prop->GetName(), value);
     if (refusal.empty()) {
         std::string errorMessage;
+        const std::string before = prop->AsString();
         if (!prop->SetValue(value, errorMessage)) refusal = errorMessage;
+        else if (prop->AsString() != before && OnValueChanged) OnValueChanged();
     }
     if (!refusal.empty()) fDialogs.Warning(refusal);
     ShowStoredValue(aRow);

@@ -39,6 +39,8 @@ public:
     void ValidateRow(int aRow, const QString& aText);
     // The ellipsis button of a free-text row: the "Edit value" dialog. Tests replace it.
     std::function<bool(QString& aText)> EditValueDialog;
+    // A value the user typed or picked was taken.
+    std::function<void()> OnValueChanged;
 
     // Fired when the grid gains or loses its last row.
     std::function<void()> OnRowsChanged;

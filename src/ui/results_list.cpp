@@ -655,8 +655,10 @@ void TResultsList::OnNoteChanged() {
     const IEntry selected = GetSelectedEntry();
     TSearch* search = CurrentSearch();
     if (!selected || !search) return;
-    if (IFavorite favourite = search->GetFavoriteByLink(selected->GetLink()))
+    if (IFavorite favourite = search->GetFavoriteByLink(selected->GetLink())) {
         favourite->SetNote(memoFavouriteNote->toPlainText().toStdString());
+        search->MarkModified();
+    }
 }
 
 // --- selection reactions ---------------------------------------------------------------
@@ -691,7 +693,10 @@ void TResultsList::VisitSelectedEntry() {
     const IEntry selected = search ? GetSelectedEntry() : nullptr;
     if (!selected || Exiting()) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    selected->SetVisited(true);
+    if (!selected->GetVisited()) {
+        selected->SetVisited(true);
+        search->MarkModified();
+    }
     if (OpenAddress) OpenAddress(selected->GetLink());
     QApplication::restoreOverrideCursor();
     Repaint();

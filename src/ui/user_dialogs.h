@@ -39,6 +39,7 @@ public:
     explicit TMessageBoxNotifier(IUserDialogs& aDialogs) : fDialogs(aDialogs) {}
     void Warning(const std::string& aMessage) override;
     void ErrorReport(const std::string& aMessage, const std::string& aCallStack) override;
+    bool AskRetry(const std::string& aMessage) override { return fDialogs.Confirm(aMessage); }
 
 private:
     IUserDialogs& fDialogs;

@@ -224,6 +224,18 @@ TEST_F(SearchRunTest, WithoutKeepingOldResultsAWholeRunDropsWhatItDidNotFindAgai
     EXPECT_EQ(Links(*search).size(), 35u);
 }
 
+TEST_F(SearchRunTest, AnUnattendedRunThatKeepsNoOldResultsAnswersNoOldAdAgain) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "count5");
+    search->SetPagesCount(1);
+    search->SetKeepOldResults(false);
+    TRunLog log;
+    Run(*search, true, log);
+    Run(*search, false, log);
+    EXPECT_EQ(Links(*search).size(), 5u);
+    EXPECT_EQ(fEnvironment.automaticReplies.load(), 0) << "every ad was found before";
+    EXPECT_EQ(log.Stopped(), 2);
+}
+
 TEST_F(SearchRunTest, DeletedResultsNeverReturn) {
     auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "count10");
     TRunLog log;

@@ -79,6 +79,14 @@ TEST_F(EmailAccountsStorageTest, SavedAccountsLoadBackWithTheirIDsAndSettings) {
     EXPECT_EQ(loaded.GetAccountByID(1)->GetUsername(), "alice");
     EXPECT_FALSE(loaded.GetAccountByID(3));
     EXPECT_EQ(loaded.GetIDAccumulator(), 3);
+    // Nothing to write until something changes.
+    EXPECT_FALSE(loaded.Changed());
+    bob->SetSMTPPort(465);
+    EXPECT_TRUE(loaded.Changed());
+    ASSERT_TRUE(loaded.Save(*fStorage, cUser));
+    EXPECT_FALSE(loaded.Changed());
+    loaded.Delete(bob);
+    EXPECT_TRUE(loaded.Changed());
 }
 
 TEST_F(EmailAccountsStorageTest, IDsAreNeverGivenTwice) {

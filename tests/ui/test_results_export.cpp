@@ -128,9 +128,10 @@ private slots:
             return true;
         };
         window.list().actExportToExcel->trigger();
+        // The note keeps its separator and its line break, quoted.
         QCOMPARE(window.Exported(),
                  std::string("\xEF\xBB\xBF" "Date;Caption;Price;Category;Ad URL;Note (for favorites)\r\n"
-                             "Dec 8;sofa;12.5;furniture;http://sfbay.craigslist.org/bik/200.html;ask for photos\r\n"));
+                             "Dec 8;sofa;12.5;furniture;http://sfbay.craigslist.org/bik/200.html;\"ask; for\nphotos\"\r\n"));
         // Outside the favourites view the note column is neither offered nor kept.
         window.list().cbShowFavourites->setChecked(false);
         window.list().ShowExportDialog = [](TformExport&) { return true; };

@@ -82,7 +82,8 @@ public:
     // How the first-start question about the orientation is answered (none: keep the current one).
     static inline std::optional<TOrientation> chosenOrientation;
     int orientationQuestions = 0;
-    TStdErrNotifier notifier;
+    // As in the program: the session's warnings and questions come as the window's message boxes.
+    TMessageBoxNotifier notifier{dialogs};
     std::unique_ptr<TQtMainThreadBinding> binding;
     std::unique_ptr<TSession> session;
     std::unique_ptr<TformMain> window;

@@ -1,0 +1,92 @@
+// Saving as the user works: a large search is stored by the background saver while the
+// main thread goes on using the search as the window does (the criteria copy every 300 ms,
+// the results view). The figure that matters is the longest time the main thread waits.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+#include "model/objects_storage.h"
+#include "model/searches.h"
+
+namespace {
+
+using namespace trawlix;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kResults = 20000;
+constexpr int kFavourites = 200;
+
+IEntry MakeResult(int aIndex) {
+    const std::string link = "http://losangeles.craigslist.org/bik/" + std::to_string(aIndex) + ".html";
+    return std::make_shared<TEntry>(ssCraigslist, "Dec 12", "Red mountain bike, barely used", link, 120.5,
+                                    "los angeles - california - united states", "bikes - for sale", aIndex % 2 == 0,
+                                    100, 0, "A fine bike in good shape, with lights and a lock.", "", "");
+}
+
+struct TBenchDir {
+    std::filesystem::path path;
+    TBenchDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "trawlix-bench-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        path = pattern;
+    }
+    ~TBenchDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
+// What the window does with the search on the main thread while it is saved: each step
+// takes the search's lock as the criteria copy and the results view do.
+void MainThreadStep(TSearch& aSearch) {
+    TCLock lock(aSearch.GetCriticalSection());
+    aSearch.SetName(aSearch.GetName());
+    aSearch.SetPagesCount(aSearch.GetPagesCount());
+    benchmark::DoNotOptimize(aSearch.GetSearchResults().size());
+}
+
+void BM_BackgroundSaveOfALargeSearch(benchmark::State& aState) {
+    TBenchDir dir;
+    const auto database = dir.path / "object_storage.cur";
+    std::filesystem::copy_file(std::filesystem::path(TRAWLIX_TESTS_DIR).parent_path() / "data" / "object_storage.cur",
+                               database);
+    TObjectsStorage storage(database.string());
+    TSearches searches(dir.path, storage, {});
+    TSearch& search = searches.AddSearch(std::make_unique<TSearch>());
+    search.SetName("bikes");
+    for (int i = 0; i < kResults; ++i) search.AddSearchResult(MakeResult(i));
+    for (int i = 0; i < kFavourites; ++i) search.AddFavourite(std::make_shared<TFavourite>(*MakeResult(i), "a note"));
+
+    double longestStallMs = 0;
+    double saveMs = 0;
+    for (auto _ : aState) {
+        search.MarkModified();
+        std::atomic<bool> saving{true};
+        const auto saveStart = Clock::now();
+        std::thread saver([&] {
+            searches.SaveChangedSearches();
+            saving = false;
+        });
+        while (saving) {
+            const auto before = Clock::now();
+            MainThreadStep(search);
+            const double stall = std::chrono::duration<double, std::milli>(Clock::now() - before).count();
+            longestStallMs = std::max(longestStallMs, stall);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        saver.join();
+        saveMs = std::chrono::duration<double, std::milli>(Clock::now() - saveStart).count();
+    }
+    aState.counters["results"] = kResults;
+    aState.counters["save_ms"] = saveMs;
+    aState.counters["longest_main_thread_stall_ms"] = longestStallMs;
+}
+BENCHMARK(BM_BackgroundSaveOfALargeSearch)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
