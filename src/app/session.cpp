@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/platform.h"
+#include "app/private_files.h"
 #include "app/settings.h"
 #include "app/user_notifier.h"
 #include "engine/download.h"
@@ -13,6 +14,7 @@
 #include "engine/image_downloader.h"
 #include "engine/synchronizator.h"
 #include "engine/threads.h"
+#include "mail/email_accounts.h"
 #include "mail/gsm_networks.h"
 #include "model/categories.h"
 #include "model/objects_storage.h"
@@ -142,9 +144,13 @@ TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
     ReportSettingsProblems();
     fDataFolder = fOptions.dataFolder;
     fProgramsFolder = fs::path(fOptions.executablePath).parent_path() / "";
+    if (!fOptions.readOnly) platform::KeepUserFilesPrivate(fDataFolder, fOptions.settingsFile);
     OpenStorage();
     // A session built after another one finished (tests, a second run in one process).
     AllowTransfers();
+    // Files the opening just made (the database, its backup) get the same protection.
+    if (!fOptions.readOnly) platform::KeepUserFilesPrivate(fDataFolder, fOptions.settingsFile);
+    fEmailAccounts = std::make_unique<TEmailAccounts>();
     SetDownloadScratchFolder(fDataFolder.string());
     CreateSiteDownloaders(FSettings->GetProxySettings());
     fImageDownloader = std::make_unique<TImageDownloader>(FSettings->GetProxySettings());
@@ -313,6 +319,7 @@ void TSession::LoadEverything(TInitSessionThread& aThread) {
     FGSMNetworks = std::make_unique<TGSMNetworks>(folder + "GSMNetworks.cur");
     if (aThread.Terminated()) return;
     if (!fObjectStorage) throw std::runtime_error("The search information could not be opened.");
+    fEmailAccounts->Load(*fObjectStorage, FCurrentUser->ID);
     // The searches read their ZIP codes' coordinates as they load.
     fZIPCodes = std::make_unique<TZIPCodes>(folder + "ZIPCodes.cur");
     OnMainThread([this] { CreateSearches(); });
@@ -475,6 +482,7 @@ void TSession::SaveAndFreeEverything() {
     }
     if (!wasInitialized) return;
     if (!fOptions.readOnly) OnMainThread([this] { SaveSearchesServingMainThread(); });
+    SaveAndFreeEmailAccounts();
     FPlaces.reset();
     FCategories.reset();
     FGSMNetworks.reset();
@@ -482,6 +490,20 @@ void TSession::SaveAndFreeEverything() {
     FCurrentUser.reset();
     TCLock lock(fStateLock);
     FInitialized = false;
+}
+
+void TSession::SaveAndFreeEmailAccounts() {
+    // Unchanged accounts are not written again: a session that changed nothing writes nothing.
+    if (!fOptions.readOnly && fEmailAccounts->Changed()) {
+        try {
+            fEmailAccounts->Save(*fObjectStorage, FCurrentUser->ID);
+        } catch (const std::exception&) {
+            // A locked or failing database keeps the accounts as they were last stored.
+        }
+    }
+    // Their sending threads stop here; mail still queued is dropped. Freed on the main
+    // thread, where the windows look the list up.
+    OnMainThread([this] { fEmailAccounts.reset(); });
 }
 
 void TSession::SaveSearchesServingMainThread() {

@@ -13,6 +13,7 @@ namespace trawlix {
 
 class IUserNotifier;
 class TCategories;
+class TEmailAccounts;
 class TGSMNetworks;
 class TObjectsStorage;
 class TPlaces;
@@ -111,6 +112,8 @@ public:
     TGSMNetworks* GetGSMNetworks() const { return FGSMNetworks.get(); }
     TSearches* GetMySearches() const { return FMySearches.get(); }
     TZIPCodes* GetZIPCodes() const { return fZIPCodes.get(); }
+    // The user's SMTP accounts; null once the session has finished.
+    TEmailAccounts* GetEmailAccounts() const { return fEmailAccounts.get(); }
     // The thumbnail downloads; stops handing out jobs once the session finishes.
     TImageDownloader& GetImageDownloader() const { return *fImageDownloader; }
     const std::filesystem::path& GetDataFolder() const { return fDataFolder; }
@@ -136,6 +139,7 @@ private:
     void OnInitThreadTerminate();
     void CreateSearches();
     void SaveSearchesServingMainThread();
+    void SaveAndFreeEmailAccounts();
     void StartAutoSave();
     void StopAutoSave();
     friend class TAutoSaveThread;
@@ -159,6 +163,7 @@ private:
     std::unique_ptr<TGSMNetworks> FGSMNetworks;
     std::unique_ptr<TSearches> FMySearches;
     std::unique_ptr<TZIPCodes> fZIPCodes;
+    std::unique_ptr<TEmailAccounts> fEmailAccounts;
     std::unique_ptr<TImageDownloader> fImageDownloader;
     bool FInitialized = false;
     std::string FStatus = kStatusIdle;

@@ -41,6 +41,7 @@
 #include "ui/balloon_hint.h"
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"
+#include "ui/form_email_accounts.h"
 #include "ui/info_window.h"
 #include "ui/results_list.h"
 #include "ui/thumbnails_and_preview.h"
@@ -250,6 +251,10 @@ void TformMain::CreateMenus() {
     tools->addAction(actChangeOrientation);
     tools->addAction(actManageAlerts);
     tools->addAction("Email Reply History")->setEnabled(false);  // comes with the replies
+    // The compose window will hold the account list; until it comes, a small window does.
+    QAction* emailAccounts = tools->addAction("Email accounts");
+    emailAccounts->setObjectName("actEmailAccounts");
+    connect(emailAccounts, &QAction::triggered, this, [this] { ShowEmailAccounts(*this, *fSession, fDialogs); });
 
     QMenu* help = menuBar()->addMenu("Help");
     help->addAction(actHelp);
