@@ -61,7 +61,7 @@ struct TProgram {
     }
     void ShowWindow() {
         window = std::make_unique<TformMain>(session.get(), dialogs);
-        window->OrientationChooser = [](TOrientation aCurrent) { return aCurrent; };
+        window->OrientationChooser = [](TOrientation aCurrent, bool) { return aCurrent; };
         window->Init();
         window->LoginSuccess({false, false});
         while (!window->isVisible()) QApplication::processEvents();

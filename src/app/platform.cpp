@@ -102,12 +102,24 @@ void CopyMissingInstalledFiles(const std::filesystem::path& aInstalled, const st
 }
 
 TInstanceLock::TInstanceLock(const std::filesystem::path& aLockFile) {
+    const auto fail = [&](const std::string& aReason) {
+        fError = "Cannot lock the data folder " + aLockFile.parent_path().string() + ": " + aReason;
+    };
     std::error_code ec;
     std::filesystem::create_directories(aLockFile.parent_path(), ec);
+    if (ec) {
+        fail(ec.message());
+        return;
+    }
     int fd = ::open(aLockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return;
+    if (fd < 0) {
+        fail(std::strerror(errno));
+        return;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(fd);
+        if (error != EWOULDBLOCK) fail(std::strerror(error));
         return;
     }
     fFd = fd;
@@ -117,7 +129,7 @@ TInstanceLock::~TInstanceLock() {
     if (fFd >= 0) ::close(fFd);  // closing releases the lock
 }
 
-std::filesystem::path InstanceLockFile() { return RuntimeFolder() / "Trawlix.lock"; }
+std::filesystem::path InstanceLockFile() { return DataFolder() / "Trawlix.lock"; }
 
 bool SendBringToFront() {
     auto path = BringToFrontSocketPath().string();

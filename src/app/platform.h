@@ -14,7 +14,7 @@ std::filesystem::path ConfigFolder();
 std::filesystem::path SettingsFile();
 // The start-with-the-system entry: $XDG_CONFIG_HOME/autostart/trawlix.desktop.
 std::filesystem::path AutostartFile();
-// Folder for the single-instance lock and the bring-to-front socket.
+// Folder for the bring-to-front socket: $XDG_RUNTIME_DIR, else the data folder.
 std::filesystem::path RuntimeFolder();
 std::filesystem::path BringToFrontSocketPath();
 
@@ -33,13 +33,19 @@ public:
     ~TInstanceLock();
     TInstanceLock(const TInstanceLock&) = delete;
     TInstanceLock& operator=(const TInstanceLock&) = delete;
-    // False when another process holds the lock.
+    // False when another process holds the lock, or when it could not be taken at all.
     bool Acquired() const { return fFd >= 0; }
+    // Why the lock could not be taken ("Cannot lock the data folder <path>: <reason>"); empty
+    // when it was taken or another process holds it.
+    const std::string& Error() const { return fError; }
 
 private:
     int fFd = -1;
+    std::string fError;
 };
 
+// The lock lives beside the data it guards, so that one data folder has one writer whatever
+// the environment of each process (cron, su and ssh sessions differ in XDG_RUNTIME_DIR).
 std::filesystem::path InstanceLockFile();
 
 // Tells a running instance to come to the front; false when none listens.

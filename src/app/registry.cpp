@@ -1,12 +1,12 @@
 #include "app/registry.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -62,28 +62,41 @@ struct TFileDescriptor {
     }
 };
 
+// Empty when the file was read or does not exist; else why it could not be read.
+std::string ReadWholeFile(const std::filesystem::path& aPath, std::string& aText) {
+    TFileDescriptor file{::open(aPath.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0) return errno == ENOENT ? std::string() : aPath.string() + ": " + std::strerror(errno);
+    struct stat status {};
+    if (::fstat(file.fd, &status) != 0) return aPath.string() + ": " + std::strerror(errno);
+    if (!S_ISREG(status.st_mode)) return aPath.string() + " is not a file";
+    char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return aPath.string() + ": " + std::strerror(errno);
+        if (n == 0) return {};
+        aText.append(buffer, static_cast<size_t>(n));
+    }
+}
+
 }  // namespace
 
 TRegistry::TRegistry(std::filesystem::path aFile) : fFile(std::move(aFile)) {
-    std::ifstream in(fFile, std::ios::binary);
-    if (!in) {
-        fLoadError = std::filesystem::exists(fFile) ? "cannot read " + fFile.string() : "";
-        return;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        fLoadError = "cannot read " + fFile.string();
-        return;
-    }
-    fValues = Parse(text.str());
+    std::string text;
+    fLoadError = ReadWholeFile(fFile, text);
+    if (fLoadError.empty()) fValues = Parse(text, &fLoadWarnings);
 }
 
-std::map<std::string, TRegistry::TValue> TRegistry::Parse(const std::string& aText) {
+std::map<std::string, TRegistry::TValue> TRegistry::Parse(const std::string& aText, std::vector<std::string>* aWarnings) {
+    const auto warn = [aWarnings](const std::string& aName, const std::string& aValue) {
+        if (aWarnings) aWarnings->push_back(MalformedSettingWarning(aName, aValue));
+    };
     std::map<std::string, TValue> values;
     std::istringstream lines(aText);
     std::string line;
     while (std::getline(lines, line)) {
+        // A file edited on Windows ends its lines in CR LF; a CR inside a value is escaped.
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == '#') continue;
         auto tab1 = line.find('\t');
         auto tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
@@ -94,12 +107,16 @@ std::map<std::string, TRegistry::TValue> TRegistry::Parse(const std::string& aTe
         TValue value;
         if (kind == "integer") {
             auto number = ToInteger(raw);
-            if (!number) continue;
+            if (!number) {
+                warn(name, raw);
+                continue;
+            }
             value.kind = TKind::Integer;
             value.integer = *number;
         } else if (kind == "string") {
             value.text = raw;
         } else {
+            warn(name, raw);
             continue;
         }
         values[name] = value;
@@ -154,6 +171,10 @@ void TRegistry::WriteString(const std::string& aName, const std::string& aValue)
 }
 
 void TRegistry::DeleteValue(const std::string& aName) { fValues.erase(aName); }
+
+std::string MalformedSettingWarning(const std::string& aName, const std::string& aValue) {
+    return "The setting \"" + aName + "\" has the malformed value \"" + aValue + "\"; its default is used.";
+}
 
 void TRegistry::Save() const { WriteFileAtomically(fFile, Serialize(fValues)); }
 

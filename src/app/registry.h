@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace trawlix {
 
@@ -21,7 +22,9 @@ public:
     };
 
     TRegistry() = default;
-    // Reads the file; a missing or unreadable file leaves the key empty (LoadError tells why).
+    // Reads the file; a missing or unreadable file leaves the key empty (LoadError tells why
+    // the file could not be read; a missing file is no error). Lines that cannot be read are
+    // left out and named in LoadWarnings.
     explicit TRegistry(std::filesystem::path aFile);
 
     bool ValueExists(const std::string& aName) const;
@@ -39,18 +42,25 @@ public:
     const std::map<std::string, TValue>& Values() const { return fValues; }
     const std::filesystem::path& File() const { return fFile; }
     const std::string& LoadError() const { return fLoadError; }
+    const std::vector<std::string>& LoadWarnings() const { return fLoadWarnings; }
 
     // Writes every value to the file: temporary file, fsync, rename. Raises on failure.
     void Save() const;
 
     static std::string Serialize(const std::map<std::string, TValue>& aValues);
-    static std::map<std::string, TValue> Parse(const std::string& aText);
+    // Lines end in LF or CR LF. A value line that cannot be read is skipped and, when
+    // aWarnings is given, named there.
+    static std::map<std::string, TValue> Parse(const std::string& aText, std::vector<std::string>* aWarnings = nullptr);
 
 private:
     std::filesystem::path fFile;
     std::map<std::string, TValue> fValues;
     std::string fLoadError;
+    std::vector<std::string> fLoadWarnings;
 };
+
+// 'The setting "<name>" has the malformed value "<value>"; its default is used.'
+std::string MalformedSettingWarning(const std::string& aName, const std::string& aValue);
 
 // Writes a file so that readers see either the old or the new content, never a mix.
 void WriteFileAtomically(const std::filesystem::path& aPath, const std::string& aContent);

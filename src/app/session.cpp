@@ -1,16 +1,19 @@
 #include "app/session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <thread>
 
 #include "app/platform.h"
+#include "app/private_files.h"
 #include "app/settings.h"
 #include "app/user_notifier.h"
 #include "engine/download.h"
 #include "engine/http_client.h"
 #include "engine/synchronizator.h"
 #include "engine/threads.h"
+#include "mail/email_accounts.h"
 #include "model/categories.h"
 #include "model/gsm_networks.h"
 #include "model/objects_storage.h"
@@ -140,9 +143,16 @@ TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
     : fOptions(std::move(aOptions)), fNotifier(aNotifier) {
     FSettings = std::make_unique<TSettings>(fOptions.settingsFile, fOptions.autostartFile, fOptions.executablePath);
     FSettings->SetReadOnly(fOptions.readOnly);
+    ReportSettingsProblems();
     fDataFolder = fOptions.dataFolder;
     fProgramsFolder = fs::path(fOptions.executablePath).parent_path() / "";
+    if (!fOptions.readOnly) platform::KeepUserFilesPrivate(fDataFolder, fOptions.settingsFile);
     OpenStorage();
+    // A session built after another one finished (tests, a second run in one process).
+    AllowTransfers();
+    // Files the opening just made (the database, its backup) get the same protection.
+    if (!fOptions.readOnly) platform::KeepUserFilesPrivate(fDataFolder, fOptions.settingsFile);
+    fEmailAccounts = std::make_unique<TEmailAccounts>();
     SetDownloadScratchFolder(fDataFolder.string());
     CreateSiteDownloaders(FSettings->GetProxySettings());
     fImageDownloader = std::make_unique<TImageDownloader>(FSettings->GetProxySettings());
@@ -165,10 +175,38 @@ std::shared_ptr<TSearchRunEnvironment> TSession::MakeRunEnvironment() const {
     return environment;
 }
 
+bool TSession::SaveSettings() noexcept {
+    try {
+        FSettings->SaveSettings();
+        fLastSettingsSaveError.clear();
+        return true;
+    } catch (const std::exception& e) {
+        // A splitter drag saves many times a second: the same failure is told once.
+        try {
+            if (fLastSettingsSaveError != e.what()) {
+                fLastSettingsSaveError = e.what();
+                fNotifier.Warning(std::string("The settings could not be saved: ") + e.what());
+            }
+        } catch (...) {
+        }
+        return false;
+    }
+}
+
+void TSession::ReportSettingsProblems() {
+    const std::string error = FSettings->GetLoadError();
+    if (!error.empty())
+        fNotifier.Warning("The settings could not be read (" + error +
+                          "). Trawlix runs with the default settings and leaves that file as it is.");
+    std::string warnings;
+    for (const auto& warning : FSettings->GetLoadWarnings()) warnings += (warnings.empty() ? "" : "\n") + warning;
+    if (!warnings.empty()) fNotifier.Warning(warnings);
+}
+
 void TSession::OpenStorage() {
     const fs::path current = fDataFolder / "object_storage.cur";
-    const fs::path backup = fDataFolder / "object_storage.tmp";
     if (!fOptions.readOnly) {
+        const fs::path backup = fDataFolder / "object_storage.tmp";
         fs::create_directories(fDataFolder);
         if (!fs::exists(current) && fs::exists(backup)) fs::copy_file(backup, current);
         // A first start gets the installed files; whatever the user already has stays.
@@ -176,36 +214,75 @@ void TSession::OpenStorage() {
             platform::CopyMissingInstalledFiles(fOptions.installedFiles, fDataFolder);
     }
     try {
-        fObjectStorage = std::make_unique<TObjectsStorage>(current.string());
-    } catch (const std::exception&) {
+        fObjectStorage = OpenStorageWaitingWhileBusy(current);
+    } catch (const std::exception& e) {
+        // Busy is not broken: the file is left exactly as it is.
+        if (const auto* sqlite = dynamic_cast<const ESQLiteError*>(&e); sqlite && sqlite->IsBusy())
+            throw std::runtime_error(std::string(kDatabaseInUseMessage) + " (" + current.string() +
+                                     "). Close that program and try again.");
         if (fOptions.readOnly) throw;
         RestoreStorageFromBackup();
     }
-    if (!fOptions.readOnly) RefreshBackup();
+    // Only a file that opened and passed the check becomes the next backup.
+    if (!fOptions.readOnly && fObjectStorage) RefreshBackup();
+}
+
+std::unique_ptr<TObjectsStorage> TSession::OpenStorageWaitingWhileBusy(const fs::path& aFile) const {
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + fOptions.databaseBusyWait;
+    for (;;) {
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
+        const int timeout = static_cast<int>(std::clamp<milliseconds::rep>(left.count(), 0, TSQLiteDB::cDefaultBusyTimeoutMs));
+        try {
+            return std::make_unique<TObjectsStorage>(aFile.string(), timeout);
+        } catch (const ESQLiteError& e) {
+            if (!e.IsBusy() || steady_clock::now() >= deadline) throw;
+        }
+        std::this_thread::sleep_for(milliseconds(100));
+    }
 }
 
 void TSession::RestoreStorageFromBackup() {
     const fs::path current = fDataFolder / "object_storage.cur";
     const fs::path backup = fDataFolder / "object_storage.tmp";
-    fNotifier.Warning(kBrokenDatabaseMessage);
     // Moved aside rather than deleted: the user may still recover something from it.
+    const fs::path aside = fDataFolder / ("object_storage.broken-" + TimeStamp() + ".cur");
     std::error_code ec;
-    if (fs::exists(current)) fs::rename(current, fDataFolder / ("object_storage.broken-" + TimeStamp() + ".cur"), ec);
-    if (FileHasContent(backup)) {
-        fs::copy_file(backup, current, fs::copy_options::overwrite_existing);
-        fObjectStorage = std::make_unique<TObjectsStorage>(current.string());
+    bool movedAside = false;
+    if (fs::exists(current)) {
+        fs::rename(current, aside, ec);
+        movedAside = !ec;
+    }
+    fNotifier.Warning(std::string(kBrokenDatabaseMessage) +
+                      (movedAside ? " The damaged file was kept as " + aside.string() + "." : std::string()));
+    if (!FileHasContent(backup)) {
+        fs::remove(backup, ec);
+        fNotifier.Warning(kNoBackupMessage);
         return;
     }
-    fs::remove(backup, ec);
-    fNotifier.Warning(kNoBackupMessage);
+    fs::copy_file(backup, current, fs::copy_options::overwrite_existing);
+    try {
+        fObjectStorage = OpenStorageWaitingWhileBusy(current);
+    } catch (const std::exception& e) {
+        // The copy is the same as the backup, which stays where it is for the user.
+        fs::remove(current, ec);
+        throw std::runtime_error("The backup " + backup.string() + " cannot be used either: " + e.what());
+    }
 }
 
 void TSession::RefreshBackup() {
     const fs::path current = fDataFolder / "object_storage.cur";
     const fs::path backup = fDataFolder / "object_storage.tmp";
+    // Copied beside the backup first, so that a failed copy (a full disk) never costs the
+    // backup that is there.
+    const fs::path fresh = fDataFolder / "object_storage.tmp.new";
     std::error_code ec;
-    fs::remove(backup, ec);
-    if (fs::exists(current)) fs::copy_file(current, backup, ec);
+    if (!fs::copy_file(current, fresh, fs::copy_options::overwrite_existing, ec) || ec) {
+        fs::remove(fresh, ec);
+        return;
+    }
+    fs::rename(fresh, backup, ec);
+    if (ec) fs::remove(fresh, ec);
 }
 
 // --- state ----------------------------------------------------------------------------
@@ -261,11 +338,19 @@ void TSession::LoadEverything(TInitSessionThread& aThread) {
     FGSMNetworks = std::make_unique<TGSMNetworks>(folder + "GSMNetworks.cur");
     if (aThread.Terminated()) return;
     if (!fObjectStorage) throw std::runtime_error("The search information could not be opened.");
+    fEmailAccounts->Load(*fObjectStorage, FCurrentUser->ID);
     // The searches read their ZIP codes' coordinates as they load.
     fZIPCodes = std::make_unique<TZIPCodes>(folder + "ZIPCodes.cur");
     OnMainThread([this] { CreateSearches(); });
     FMySearches->LoadSearches();
+    if (!FMySearches->UnreadableSearches().empty()) OnMainThread([this] { ReportUnreadableSearches(); });
     OnMainThread([this] { OnInitialized(); });
+}
+
+void TSession::ReportUnreadableSearches() {
+    for (const auto& search : FMySearches->UnreadableSearches())
+        fNotifier.Warning("The search \"" + search.name + "\" could not be read (" + search.reason +
+                          "). It is left in the database as it is and does not appear in the list.");
 }
 
 void TSession::CreateSearches() {
@@ -384,6 +469,8 @@ std::string TSession::GetExitSaveError() const {
 }
 
 void TSession::FinishSession(bool aShowProgress) {
+    // The exit never waits for the network: every transfer under way ends now.
+    AbortAllTransfers();
     // The exit save below stores everything; no background save may overlap it.
     StopAutoSave();
     // No new picture download starts while the results it would land in are saved and freed.
@@ -414,6 +501,7 @@ void TSession::SaveAndFreeEverything() {
     }
     if (!wasInitialized) return;
     if (!fOptions.readOnly) OnMainThread([this] { SaveSearchesServingMainThread(); });
+    SaveAndFreeEmailAccounts();
     FPlaces.reset();
     FCategories.reset();
     FGSMNetworks.reset();
@@ -421,6 +509,20 @@ void TSession::SaveAndFreeEverything() {
     FCurrentUser.reset();
     TCLock lock(fStateLock);
     FInitialized = false;
+}
+
+void TSession::SaveAndFreeEmailAccounts() {
+    // Unchanged accounts are not written again: a session that changed nothing writes nothing.
+    if (!fOptions.readOnly && fEmailAccounts->Changed()) {
+        try {
+            fEmailAccounts->Save(*fObjectStorage, FCurrentUser->ID);
+        } catch (const std::exception&) {
+            // A locked or failing database keeps the accounts as they were last stored.
+        }
+    }
+    // Their sending threads stop here; mail still queued is dropped. Freed on the main
+    // thread, where the windows look the list up.
+    OnMainThread([this] { fEmailAccounts.reset(); });
 }
 
 void TSession::SaveSearchesServingMainThread() {
@@ -462,6 +564,8 @@ TSession::~TSession() {
     FSettings.reset();  // saves the settings
     fObjectStorage.reset();
     ReleaseSiteDownloaders();
+    // Whatever transfers come after this session (another one, in tests) may run again.
+    AllowTransfers();
 }
 
 }  // namespace trawlix

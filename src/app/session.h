@@ -13,6 +13,7 @@ namespace trawlix {
 
 class IUserNotifier;
 class TCategories;
+class TEmailAccounts;
 class TGSMNetworks;
 class TObjectsStorage;
 class TPlaces;
@@ -46,6 +47,7 @@ inline constexpr const char* kStatusDisconnecting = "Disconnecting...";
 inline constexpr const char* kBrokenDatabaseMessage =
     "The file that stores your search information appears to be broken. Trying to reload from the latest backup.";
 inline constexpr const char* kNoBackupMessage = "No backup was found. Please reinstall the program to fix the broken files.";
+inline constexpr const char* kDatabaseInUseMessage = "The database is in use by another program";
 inline constexpr const char* kInitializationErrorMessage = "Error occurred during program initialization.";
 // Shown once when saving in the background starts failing; saving is tried again meanwhile.
 inline constexpr const char* kAutoSaveFailedMessage =
@@ -66,6 +68,9 @@ public:
         std::string executablePath;
         // Another instance owns the files: read them, write nothing.
         bool readOnly = false;
+        // How long the start waits for another program that holds the database locked
+        // before it gives up (and leaves the file alone).
+        std::chrono::milliseconds databaseBusyWait{30000};
         // How often changed searches are saved in the background.
         std::chrono::milliseconds autoSaveInterval{2000};
     };
@@ -98,6 +103,9 @@ public:
 
     TObjectsStorage* GetObjectStorage() const { return fObjectStorage.get(); }
     TSettings& GetSettings() const { return *FSettings; }
+    // Saves the settings for the windows' handlers; a failure (a full disk, a file that could
+    // not be read at start) is told to the user once, not raised into the event loop.
+    bool SaveSettings() noexcept;
     const TCSUser* GetCurrentUser() const { return FCurrentUser.get(); }
     TPlaces* GetPlaces() const { return FPlaces.get(); }
     TSiteCategories* GetBackpageCategories() const { return fBackpageCategories.get(); }
@@ -105,6 +113,8 @@ public:
     TGSMNetworks* GetGSMNetworks() const { return FGSMNetworks.get(); }
     TSearches* GetMySearches() const { return FMySearches.get(); }
     TZIPCodes* GetZIPCodes() const { return fZIPCodes.get(); }
+    // The user's SMTP accounts; null once the session has finished.
+    TEmailAccounts* GetEmailAccounts() const { return fEmailAccounts.get(); }
     // The thumbnail downloads; stops handing out jobs once the session finishes.
     TImageDownloader& GetImageDownloader() const { return *fImageDownloader; }
     const std::filesystem::path& GetDataFolder() const { return fDataFolder; }
@@ -121,8 +131,11 @@ private:
     friend class TInitSessionThread;
     friend class TFinishSessionThread;
 
+    void ReportSettingsProblems();
     void OpenStorage();
+    std::unique_ptr<TObjectsStorage> OpenStorageWaitingWhileBusy(const std::filesystem::path& aFile) const;
     void RestoreStorageFromBackup();
+    void ReportUnreadableSearches();
     void RefreshBackup();
     void SetState(const std::string& aStatus, bool aOnline, bool aInitialized);
     void OnInitialized();
@@ -130,6 +143,7 @@ private:
     void OnInitThreadTerminate();
     void CreateSearches();
     void SaveSearchesServingMainThread();
+    void SaveAndFreeEmailAccounts();
     void StartAutoSave();
     void StopAutoSave();
     friend class TAutoSaveThread;
@@ -153,6 +167,7 @@ private:
     std::unique_ptr<TGSMNetworks> FGSMNetworks;
     std::unique_ptr<TSearches> FMySearches;
     std::unique_ptr<TZIPCodes> fZIPCodes;
+    std::unique_ptr<TEmailAccounts> fEmailAccounts;
     std::unique_ptr<TImageDownloader> fImageDownloader;
     bool FInitialized = false;
     std::string FStatus = kStatusIdle;
@@ -163,6 +178,7 @@ private:
     bool fAutoSaveFailing = false;  // the saver's own state
     std::string fExitSaveError;      // guarded by fStateLock
     bool fFinished = false;
+    std::string fLastSettingsSaveError;
     std::filesystem::path fDataFolder;
     std::filesystem::path fProgramsFolder;
     // The run environment this session replaced, put back when it goes.

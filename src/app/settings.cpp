@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <limits>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -149,8 +151,23 @@ void TColorSettings::FromText(const std::string& aText) {
     }
 }
 
-void TColorSettings::Load(const TRegistry& aRegistry) {
-    if (auto value = aRegistry.GetValue("ColorSettings")) FromText(value->text);
+void TColorSettings::Load(const TRegistry& aRegistry, std::vector<std::string>* aWarnings) {
+    auto value = aRegistry.GetValue("ColorSettings");
+    if (!value) return;
+    if (!aWarnings) return FromText(value->text);
+    TCLock lock(fCriticalSection);
+    for (const auto& [name, text] : TextToNameValueLines(value->text)) {
+        TColor* field = name == "VisitedBackgroundColor" ? &fVisitedBackgroundColor
+                        : name == "NewBackgroundColor"   ? &fNewBackgroundColor
+                        : name == "HighlightedFontColor" ? &fHighlightedFontColor
+                                                         : nullptr;
+        if (!field) continue;
+        try {
+            *field = StringToColor(text);
+        } catch (const std::exception&) {
+            aWarnings->push_back(MalformedSettingWarning(name, text));
+        }
+    }
 }
 
 void TColorSettings::Save(TRegistry& aRegistry) const { aRegistry.WriteString("ColorSettings", ToText()); }
@@ -196,7 +213,7 @@ std::string TColumnsSettings::ToText() const {
     return NameValueLinesToText(lines);
 }
 
-void TColumnsSettings::FromText(const std::string& aText) {
+void TColumnsSettings::FromText(const std::string& aText, std::vector<std::string>* aWarnings) {
     TCLock lock(fCriticalSection);
     for (const auto& [name, value] : TextToNameValueLines(aText)) {
         auto& container = Container(name);
@@ -206,20 +223,25 @@ void TColumnsSettings::FromText(const std::string& aText) {
             std::istringstream words(piece);  // blanks separate pieces too
             std::string word;
             while (words >> word) {
-                auto underscore = word.find('_');
-                if (underscore == std::string::npos)
-                    throw std::runtime_error("'" + word + "' is not a valid column width");
-                int index = ParseDecimal(word.substr(0, underscore), "column index");
-                int width = ParseDecimal(word.substr(underscore + 1), "column width");
-                container.fColumnWidths[index] = width;
-                container.fMaxColumnIndex = std::max(container.fMaxColumnIndex, index);
+                try {
+                    auto underscore = word.find('_');
+                    if (underscore == std::string::npos)
+                        throw std::runtime_error("'" + word + "' is not a valid column width");
+                    int index = ParseDecimal(word.substr(0, underscore), "column index");
+                    int width = ParseDecimal(word.substr(underscore + 1), "column width");
+                    container.fColumnWidths[index] = width;
+                    container.fMaxColumnIndex = std::max(container.fMaxColumnIndex, index);
+                } catch (const std::exception&) {
+                    if (!aWarnings) throw;
+                    aWarnings->push_back(MalformedSettingWarning("ColumnSettings", name + "=" + word));
+                }
             }
         }
     }
 }
 
-void TColumnsSettings::Load(const TRegistry& aRegistry) {
-    if (auto value = aRegistry.GetValue("ColumnSettings")) FromText(value->text);
+void TColumnsSettings::Load(const TRegistry& aRegistry, std::vector<std::string>* aWarnings) {
+    if (auto value = aRegistry.GetValue("ColumnSettings")) FromText(value->text, aWarnings);
 }
 
 void TColumnsSettings::Save(TRegistry& aRegistry) const { aRegistry.WriteString("ColumnSettings", ToText()); }
@@ -273,21 +295,33 @@ void TSettings::SetReadOnly(bool aValue) {
 
 namespace {
 
-bool ReadBoolValue(const TRegistry& aRegistry, const char* aName, bool& aField) {
+// The value of aName when it has aKind; a value of the other kind is named in aWarnings.
+std::optional<TRegistry::TValue> ValueOfKind(const TRegistry& aRegistry, const char* aName, TRegistry::TKind aKind,
+                                             std::vector<std::string>& aWarnings) {
     auto value = aRegistry.GetValue(aName);
-    if (!value || value->kind != TRegistry::TKind::Integer) return false;
-    aField = value->integer != 0;
-    return true;
+    if (!value || value->kind == aKind) return value;
+    aWarnings.push_back(MalformedSettingWarning(aName, value->AsText()));
+    return std::nullopt;
 }
 
-void ReadIntValue(const TRegistry& aRegistry, const char* aName, int& aField) {
-    auto value = aRegistry.GetValue(aName);
-    if (value && value->kind == TRegistry::TKind::Integer) aField = static_cast<int>(value->integer);
+void ReadBoolValue(const TRegistry& aRegistry, const char* aName, bool& aField, std::vector<std::string>& aWarnings) {
+    if (auto value = ValueOfKind(aRegistry, aName, TRegistry::TKind::Integer, aWarnings)) aField = value->integer != 0;
 }
 
-void ReadStringValue(const TRegistry& aRegistry, const char* aName, std::string& aField) {
-    auto value = aRegistry.GetValue(aName);
-    if (value && value->kind == TRegistry::TKind::String) aField = value->text;
+void ReadIntValue(const TRegistry& aRegistry, const char* aName, int& aField, std::vector<std::string>& aWarnings) {
+    auto value = ValueOfKind(aRegistry, aName, TRegistry::TKind::Integer, aWarnings);
+    if (!value) return;
+    // Cut down to an int, 4294967297 would read as 1.
+    if (value->integer < std::numeric_limits<int>::min() || value->integer > std::numeric_limits<int>::max()) {
+        aWarnings.push_back(MalformedSettingWarning(aName, value->AsText()));
+        return;
+    }
+    aField = static_cast<int>(value->integer);
+}
+
+void ReadStringValue(const TRegistry& aRegistry, const char* aName, std::string& aField,
+                     std::vector<std::string>& aWarnings) {
+    if (auto value = ValueOfKind(aRegistry, aName, TRegistry::TKind::String, aWarnings)) aField = value->text;
 }
 
 }  // namespace
@@ -310,9 +344,9 @@ void ReadStringValue(const TRegistry& aRegistry, const char* aName, std::string&
     X("CarsComDomain", fCarsComDomain) X("AutotraderDomain", fAutotraderDomain) X("VendorHost", fVendorHost)
 
 void TSettings::ReadFields(const TRegistry& aRegistry) {
-#define READ_BOOL(name, field) ReadBoolValue(aRegistry, name, field);
-#define READ_INT(name, field) ReadIntValue(aRegistry, name, field);
-#define READ_STRING(name, field) ReadStringValue(aRegistry, name, field);
+#define READ_BOOL(name, field) ReadBoolValue(aRegistry, name, field, fLoadWarnings);
+#define READ_INT(name, field) ReadIntValue(aRegistry, name, field, fLoadWarnings);
+#define READ_STRING(name, field) ReadStringValue(aRegistry, name, field, fLoadWarnings);
     TRAWLIX_BOOL_FIELDS(READ_BOOL)
     TRAWLIX_INT_FIELDS(READ_INT)
     TRAWLIX_STRING_FIELDS(READ_STRING)
@@ -341,16 +375,34 @@ void TSettings::WriteFields(TRegistry& aRegistry) const {
 
 void TSettings::LoadSettings() {
     TCLock lock(fCriticalSection);
+    fLoadWarnings = fRegistry.LoadWarnings();
     ReadFields(fRegistry);
-    fColorSettings.Load(fRegistry);
-    fColumnsSettings.Load(fRegistry);
+    fColorSettings.Load(fRegistry, &fLoadWarnings);
+    fColumnsSettings.Load(fRegistry, &fLoadWarnings);
     LoadProxySettings(fProxySettings, fRegistry);
     fAutoStart = ReadAutoStartEntry();
+}
+
+std::string TSettings::GetLoadError() const {
+    TCLock lock(fCriticalSection);
+    return fRegistry.LoadError();
+}
+
+std::vector<std::string> TSettings::GetLoadWarnings() const {
+    TCLock lock(fCriticalSection);
+    return fLoadWarnings;
+}
+
+void TSettings::RequireWritable() const {
+    if (!fRegistry.LoadError().empty())
+        throw std::runtime_error("The settings are not saved: the settings file could not be read (" +
+                                 fRegistry.LoadError() + "), and it is left as it is.");
 }
 
 void TSettings::SaveSettings() {
     TCLock lock(fCriticalSection);
     if (fReadOnly) return;
+    RequireWritable();
     WriteFields(fRegistry);
     fColorSettings.Save(fRegistry);
     fColumnsSettings.Save(fRegistry);
@@ -366,13 +418,18 @@ TRegistry::TValue TSettings::ReadDirect(const std::string& aName, const TRegistr
 void TSettings::WriteDirectInteger(const std::string& aName, std::int64_t aValue) {
     TCLock lock(fCriticalSection);
     fRegistry.WriteInteger(aName, aValue);
-    if (!fReadOnly) fRegistry.Save();
+    if (!fReadOnly && fRegistry.LoadError().empty()) fRegistry.Save();
+}
+
+void TSettings::SetDirectInteger(const std::string& aName, std::int64_t aValue) {
+    TCLock lock(fCriticalSection);
+    fRegistry.WriteInteger(aName, aValue);
 }
 
 void TSettings::WriteDirectString(const std::string& aName, const std::string& aValue) {
     TCLock lock(fCriticalSection);
     fRegistry.WriteString(aName, aValue);
-    if (!fReadOnly) fRegistry.Save();
+    if (!fReadOnly && fRegistry.LoadError().empty()) fRegistry.Save();
 }
 
 TRegistry TSettings::Snapshot() const {
@@ -386,6 +443,7 @@ TRegistry TSettings::Snapshot() const {
 }
 
 void TSettings::Apply(const TRegistry& aKey) {
+    // A malformed text typed by the user is refused here, before anything changes.
     TColorSettings colors;
     colors.Load(aKey);
     TColumnsSettings columns;

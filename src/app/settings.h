@@ -36,7 +36,8 @@ public:
 
     std::string ToText() const;
     void FromText(const std::string& aText);  // raises on a malformed colour
-    void Load(const TRegistry& aRegistry);
+    // A malformed colour keeps its current value and is named in aWarnings.
+    void Load(const TRegistry& aRegistry, std::vector<std::string>* aWarnings = nullptr);
     void Save(TRegistry& aRegistry) const;
 
 private:
@@ -52,8 +53,9 @@ public:
     void SetColumnWidth(const std::string& aListViewName, int aColumnIndex, int aWidth);
 
     std::string ToText() const;
-    void FromText(const std::string& aText);  // raises on malformed numbers
-    void Load(const TRegistry& aRegistry);
+    // Raises on malformed numbers; with aWarnings it skips them instead and names them there.
+    void FromText(const std::string& aText, std::vector<std::string>* aWarnings = nullptr);
+    void Load(const TRegistry& aRegistry, std::vector<std::string>* aWarnings = nullptr);
     void Save(TRegistry& aRegistry) const;
 
 private:
@@ -82,7 +84,14 @@ public:
     ~TSettings() override;
 
     void LoadSettings();
+    // Raises when the file cannot be written (a full disk), and when it could not be read at
+    // start: a file that was not read is never written over (it keeps what the defaults in
+    // memory would lose, a proxy with its credentials for one).
     void SaveSettings();
+    // Why the settings file could not be read at start; empty when it was read (or is new).
+    std::string GetLoadError() const;
+    // Values of the file that could not be used and took their defaults, one text each.
+    std::vector<std::string> GetLoadWarnings() const;
     // No writes at all (another instance owns the settings); Destroy then saves nothing.
     void SetReadOnly(bool aValue);
 
@@ -90,6 +99,8 @@ public:
     // Values outside the fields ("orientation", results area sizes, "first_run").
     TRegistry::TValue ReadDirect(const std::string& aName, const TRegistry::TValue& aDefault) const;
     void WriteDirectInteger(const std::string& aName, std::int64_t aValue);
+    // Kept in memory only; the next SaveSettings writes it with everything else.
+    void SetDirectInteger(const std::string& aName, std::int64_t aValue);
     void WriteDirectString(const std::string& aName, const std::string& aValue);
     TRegistry Snapshot() const;  // the key as it stands, fields included
     // Takes every value of the given key, as if it had been loaded; raises on a malformed
@@ -153,6 +164,7 @@ private:
         aField = aValue;
     }
     void ReadFields(const TRegistry& aRegistry);
+    void RequireWritable() const;
     void WriteFields(TRegistry& aRegistry) const;
     bool ReadAutoStartEntry() const;
 
@@ -160,6 +172,7 @@ private:
     std::string fExecutablePath;
     TRegistry fRegistry;
     bool fReadOnly = false;
+    std::vector<std::string> fLoadWarnings;
 
     bool fDoNotify = false;
     bool fDoNotifyEmail = false;

@@ -45,9 +45,11 @@ int Fetch(CommandContext& aContext) {
         client = GetSiteDownloader(site);
         if (!client) throw CommandError("No HTTP client for " + cSiteSearchStr[site]);
     }
-    std::string body = DownloadFile(positionals[0], client);
+    TDownloadFailure failure;
+    std::string body = DownloadFile(positionals[0], client, failure);
     if (body.empty()) {
-        aContext.err << "Could not open URL " << positionals[0] << "\n";
+        aContext.err << "Could not open URL " << positionals[0] << (failure.tooLarge ? ": " + failure.text : "")
+                     << "\n";
         return 1;
     }
     aContext.out << body;

@@ -403,6 +403,8 @@ int DeleteSearch(CommandContext& aContext) {
     ArgParser args(aContext.args);
     TSearches& searches = SessionSearches(aContext);
     TSearch& search = FindSearchArg(aContext, OneSearchArgument(args, "delete-search"));
+    // A run still going would fetch and merge into the freed search.
+    search.StopSearchAndWait();
     searches.DeleteSearch(&search);
     return 0;
 }

@@ -1,5 +1,7 @@
 // Commands about the program itself: info, config, proxy.
 #include <charconv>
+#include <limits>
+#include <utility>
 
 #include "app/session.h"
 #include "app/settings.h"
@@ -100,6 +102,11 @@ int Config(CommandContext& aContext) {
         auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
         if (ec != std::errc() || end != text.data() + text.size() || text.empty())
             throw CommandError("The setting \"" + name + "\" takes a whole number, not \"" + text + "\".");
+        // The program keeps these numbers as int: a larger one would come back cut down.
+        if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+            throw CommandError("The setting \"" + name + "\" takes a whole number from " +
+                               std::to_string(std::numeric_limits<int>::min()) + " to " +
+                               std::to_string(std::numeric_limits<int>::max()) + ", not \"" + text + "\".");
         key.WriteInteger(name, number);
     } else {
         key.WriteString(name, text);
@@ -133,6 +140,8 @@ int Proxy(CommandContext& aContext) {
     if (socks && *socks != "v4" && *socks != "v5" && *socks != "off")
         throw UsageError("--socks takes v4, v5 or off");
     if (port && (*port < 0 || *port > 65535)) throw CommandError("The port must be between 0 and 65535.");
+    for (const auto& [what, value] : {std::pair{"host", host}, std::pair{"user", user}, std::pair{"password", password}})
+        if (value && !ProxyTextProblem(what, *value).empty()) throw CommandError(ProxyTextProblem(what, *value));
     TSettings& settings = aContext.session->GetSettings();
     TProxySettings& proxy = settings.GetProxySettings();
     bool changes = enable || disable || host || port || user || password || socks;

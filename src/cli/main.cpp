@@ -92,6 +92,10 @@ int Run(std::vector<std::string> aArgs) {
         // saved, the lock released.
         platform::TTerminationSignals signals;
         platform::TInstanceLock instance(platform::InstanceLockFile());
+        if (!instance.Error().empty()) {
+            std::cerr << instance.Error() << "\n";
+            return 1;
+        }
         if (!instance.Acquired() && command->changesData) {
             std::cerr << kRunningMessage << "\n";
             return 1;

@@ -1,13 +1,14 @@
 #include "engine/download.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <stdexcept>
 
-#include "engine/critical_section.h"
 #include "engine/http_engine.h"
 
 namespace trawlix {
@@ -16,7 +17,10 @@ using namespace http_engine;
 
 namespace {
 
-constexpr const char* cScratchFileName = "urlmon_temp.cur";
+// Each fall-back transfer gets its own file, made from this pattern in the data folder, so
+// that two processes (the window and the command line) never share one.
+constexpr const char* cScratchFilePattern = "urlmon_temp-XXXXXX.cur";
+constexpr int cScratchFileSuffixLength = 4;  // ".cur"
 // A stream answer this short is an error page of the transport, not a page.
 constexpr size_t cShortestStreamBody = 100;
 
@@ -35,18 +39,49 @@ std::string ScratchFolder() {
     return Scratch().folder;
 }
 
-// Every caller shares the one scratch file, so file downloads run one at a time.
-TCCriticalSection& FileDownloadLock() {
-    static TCCriticalSection lock("DownloadFile CS");
-    return lock;
-}
+// A private file for one transfer, removed with everything in it when the object goes.
+class TScratchFile {
+public:
+    explicit TScratchFile(const std::string& aFolder) {
+        std::string pattern = (std::filesystem::path(aFolder) / cScratchFilePattern).string();
+        const int fd = ::mkostemps(pattern.data(), cScratchFileSuffixLength, O_CLOEXEC);
+        if (fd < 0) throw std::runtime_error("Cannot write in " + aFolder);
+        fPath = pattern;
+        fFile = ::fdopen(fd, "w+b");
+        if (!fFile) {
+            ::close(fd);
+            ::unlink(fPath.c_str());
+            throw std::runtime_error("Cannot write " + fPath);
+        }
+    }
+    ~TScratchFile() {
+        std::fclose(fFile);
+        ::unlink(fPath.c_str());
+    }
+    TScratchFile(const TScratchFile&) = delete;
+    TScratchFile& operator=(const TScratchFile&) = delete;
 
-struct TFileCloser {
-    void operator()(std::FILE* aFile) const { std::fclose(aFile); }
+    std::FILE* File() const { return fFile; }
+    const std::string& Path() const { return fPath; }
+
+    std::vector<std::uint8_t> ReadAll() const {
+        if (std::fflush(fFile) != 0 || std::fseek(fFile, 0, SEEK_SET) != 0)
+            throw std::runtime_error("Cannot read " + fPath);
+        std::vector<std::uint8_t> bytes;
+        std::uint8_t buffer[64 * 1024];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, fFile)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
+        if (std::ferror(fFile)) throw std::runtime_error("Cannot read " + fPath);
+        return bytes;
+    }
+
+private:
+    std::string fPath;
+    std::FILE* fFile = nullptr;
 };
 
 // A transfer that leaves the proxy to the environment, like the system's own service.
 TEasyHandle NewSystemTransfer(const std::string& aUrl, char* aErrorBuffer) {
+    RefuseWhenStopped(aUrl);
     TEasyHandle handle = NewEasyHandle();
     ApplyCommonOptions(handle.get());
     curl_easy_setopt(handle.get(), CURLOPT_URL, aUrl.c_str());
@@ -62,41 +97,39 @@ std::string ContentTypeOf(CURL* aHandle) {
     return contentType ? contentType : "";
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& aPath) {
-    std::ifstream in(aPath, std::ios::binary);
-    if (!in) throw std::runtime_error("Cannot read " + aPath.string());
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Raises only when the scratch file cannot be used; a failed transfer gives "".
+// Raises std::runtime_error only when no scratch file can be made; a failed transfer gives
+// "" (EHttpTooLarge when the page passed its size).
 std::string DownloadThroughFile(const std::string& aUrl) {
     std::string folder = ScratchFolder();
     if (folder.empty()) throw std::runtime_error("No folder for downloads");
-    std::filesystem::path path = std::filesystem::path(folder) / cScratchFileName;
-    TCLock lock(FileDownloadLock());
     char errorBuffer[CURL_ERROR_SIZE] = {};
     TEasyHandle handle = NewSystemTransfer(aUrl, errorBuffer);
-    std::string contentType;
-    {
-        std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(path.c_str(), "wb"));
-        if (!file) throw std::runtime_error("Cannot write " + path.string());
-        curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, &AppendToFile);
-        curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, file.get());
-        if (curl_easy_perform(handle.get()) != CURLE_OK) return {};
-        if (std::fflush(file.get()) != 0) throw std::runtime_error("Cannot write " + path.string());
-        contentType = ContentTypeOf(handle.get());
+    TScratchFile scratch(folder);
+    TBodySink sink;
+    sink.file = scratch.File();
+    sink.limit = GetTransferLimits().pageBytes;
+    UseBodySink(handle.get(), sink);
+    const CURLcode code = curl_easy_perform(handle.get());
+    if (code != CURLE_OK) {
+        RaiseSinkFailure(sink, code, aUrl, "page");
+        return {};
     }
-    return DecodeHttpBody(ReadWholeFile(path), contentType);
+    return DecodeHttpBody(scratch.ReadAll(), ContentTypeOf(handle.get()));
 }
 
 std::string DownloadThroughStream(const std::string& aUrl) {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     TEasyHandle handle = NewSystemTransfer(aUrl, errorBuffer);
     std::vector<std::uint8_t> body;
-    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, &AppendToVector);
-    curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &body);
+    TBodySink sink;
+    sink.bytes = &body;
+    sink.limit = GetTransferLimits().pageBytes;
+    UseBodySink(handle.get(), sink);
     CURLcode code = curl_easy_perform(handle.get());
-    if (code != CURLE_OK) throw EHttpError(DescribeFailure(handle.get(), code, errorBuffer, aUrl));
+    if (code != CURLE_OK) {
+        RaiseSinkFailure(sink, code, aUrl, "page");
+        throw EHttpError(DescribeFailure(handle.get(), code, errorBuffer, aUrl));
+    }
     if (!body.empty() && body.size() < cShortestStreamBody)
         throw EHttpError("Something went wrong with system stream downloading " + aUrl);
     return DecodeHttpBody(body, ContentTypeOf(handle.get()));
@@ -105,6 +138,8 @@ std::string DownloadThroughStream(const std::string& aUrl) {
 std::string FallbackDownload(const std::string& aUrl) {
     try {
         return DownloadThroughFile(aUrl);
+    } catch (const EHttpTooLarge&) {
+        throw;
     } catch (...) {
         return DownloadThroughStream(aUrl);
     }
@@ -118,20 +153,33 @@ void SetDownloadScratchFolder(const std::string& aDataFolder) {
 }
 
 std::string DownloadFile(const std::string& aUrl, const ICHTTPClient& aDownloader) {
+    TDownloadFailure failure;
+    return DownloadFile(aUrl, aDownloader, failure);
+}
+
+std::string DownloadFile(const std::string& aUrl, const ICHTTPClient& aDownloader, TDownloadFailure& aFailure) {
+    aFailure = {};
     try {
         if (aDownloader) {
             try {
                 std::string body;
                 aDownloader->Get(aUrl, body);
                 return body;
+            } catch (const EHttpTooLarge&) {
+                throw;  // the fall-back would only fetch the same oversized answer again
             } catch (...) {
                 // The client failed; the system's transfer gets its chance below.
             }
         }
         return FallbackDownload(aUrl);
+    } catch (const EHttpTooLarge& e) {
+        aFailure = {e.what(), true};
+    } catch (const std::exception& e) {
+        aFailure.text = e.what();
     } catch (...) {
-        return {};
+        aFailure.text = "Could not download " + aUrl;
     }
+    return {};
 }
 
 // ---- form POST ---------------------------------------------------------------------

@@ -6,13 +6,22 @@
 
 namespace trawlix {
 
-// Where the fall-back download keeps its file "urlmon_temp.cur" (the data folder).
+// Where the fall-back download keeps its files (the data folder): one private
+// "urlmon_temp-XXXXXX.cur" per transfer, removed when the transfer ends.
 void SetDownloadScratchFolder(const std::string& aDataFolder);
 
 // The page at aUrl as UTF-8 text, or an empty string on any failure; never raises.
 // Tries aDownloader first (when given), then a plain transfer that follows the
 // system's proxy environment (http_proxy, no_proxy) instead of the program's settings.
+// A page larger than GetTransferLimits().pageBytes is stopped and gives "" as well.
 std::string DownloadFile(const std::string& aUrl, const ICHTTPClient& aDownloader);
+// Why a download gave nothing.
+struct TDownloadFailure {
+    std::string text;       // "the page at <url> is larger than 16 MB", "Could not download ..."
+    bool tooLarge = false;  // the page passed its size limit
+};
+// The same; on failure aFailure says why.
+std::string DownloadFile(const std::string& aUrl, const ICHTTPClient& aDownloader, TDownloadFailure& aFailure);
 
 // A bare form POST of aParams to http://aServer/aToScript + aGetParams, through the
 // system's proxy environment. aServer may carry a port ("host:port"); port 80 otherwise.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <mutex>
 
 #include "engine/http_engine.h"
@@ -74,16 +75,39 @@ std::string Utf8WithWindows1252Fallback(const std::uint8_t* aData, size_t aSize)
     return out;
 }
 
-std::string CharsetOf(const std::string& aContentType) {
-    std::string lower = LowerCase(aContentType);
-    size_t pos = lower.find("charset=");
+bool IsCharsetLabelChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.' || c == ':';
+}
+
+// The label after the first "charset=" of aText (already lower case), quotes and blanks
+// around it left out.
+std::string CharsetAfterKeyword(const std::string& aText) {
+    size_t pos = aText.find("charset=");
     if (pos == std::string::npos) return {};
-    std::string value = lower.substr(pos + 8);
-    size_t end = value.find_first_of("; \t");
-    if (end != std::string::npos) value.resize(end);
-    value.erase(std::remove(value.begin(), value.end(), '"'), value.end());
-    value.erase(std::remove(value.begin(), value.end(), '\''), value.end());
-    return value;
+    pos += 8;
+    while (pos < aText.size() && (aText[pos] == '"' || aText[pos] == '\'' || aText[pos] == ' ')) ++pos;
+    size_t end = pos;
+    while (end < aText.size() && IsCharsetLabelChar(aText[end])) ++end;
+    return aText.substr(pos, end - pos);
+}
+
+std::string CharsetOf(const std::string& aContentType) { return CharsetAfterKeyword(LowerCase(aContentType)); }
+
+// Browsers look for the declaration in the first 1024 bytes; pages with long heads put it a
+// little later, so a few kilobytes are searched.
+constexpr size_t cMetaCharsetWindow = 4096;
+
+// The charset that a <meta charset=...> or <meta http-equiv="Content-Type" content="...;
+// charset=..."> tag near the top of an HTML page declares.
+std::string MetaCharsetOf(const std::vector<std::uint8_t>& aBody) {
+    const size_t size = std::min(aBody.size(), cMetaCharsetWindow);
+    const std::string head = LowerCase(std::string(reinterpret_cast<const char*>(aBody.data()), size));
+    for (size_t tag = head.find("<meta"); tag != std::string::npos; tag = head.find("<meta", tag + 5)) {
+        const size_t end = head.find('>', tag);
+        std::string charset = CharsetAfterKeyword(head.substr(tag, end == std::string::npos ? end : end - tag));
+        if (!charset.empty()) return charset;
+    }
+    return {};
 }
 
 // UTF-8, and the labels that browsers read as Windows-1252: the fall-back decoder
@@ -99,18 +123,35 @@ struct TIconvCloser {
     void operator()(iconv_t aHandle) const { iconv_close(aHandle); }
 };
 
-// False when iconv does not know the charset or the bytes are not in it.
+constexpr char32_t cReplacementCharacter = 0xFFFD;
+
+// False when iconv does not know the charset. A byte that is not valid in the charset (or a
+// sequence cut off at the end) becomes U+FFFD and the conversion goes on after it.
 bool ConvertWithIconv(const std::string& aCharset, const std::vector<std::uint8_t>& aBody, std::string& aOut) {
     iconv_t raw = iconv_open("UTF-8", aCharset.c_str());
     if (raw == reinterpret_cast<iconv_t>(-1)) return false;
     std::unique_ptr<std::remove_pointer_t<iconv_t>, TIconvCloser> converter(raw);
-    std::string out(aBody.size() * 4 + 16, '\0');
+    std::string out;
+    std::string chunk(16 * 1024, '\0');
     char* in = reinterpret_cast<char*>(const_cast<std::uint8_t*>(aBody.data()));
     size_t inLeft = aBody.size();
-    char* target = out.data();
-    size_t outLeft = out.size();
-    if (iconv(raw, &in, &inLeft, &target, &outLeft) == static_cast<size_t>(-1)) return false;
-    out.resize(out.size() - outLeft);
+    while (inLeft > 0) {
+        char* target = chunk.data();
+        size_t outLeft = chunk.size();
+        const size_t result = iconv(raw, &in, &inLeft, &target, &outLeft);
+        const int error = errno;
+        out.append(chunk.data(), chunk.size() - outLeft);
+        if (result != static_cast<size_t>(-1) || error == E2BIG) continue;
+        AppendUtf8(out, cReplacementCharacter);
+        if (error == EINVAL) break;  // an incomplete sequence at the very end
+        ++in;
+        --inLeft;
+        iconv(raw, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
+    }
+    char* target = chunk.data();
+    size_t outLeft = chunk.size();
+    iconv(raw, nullptr, nullptr, &target, &outLeft);  // what a stateful charset still holds
+    out.append(chunk.data(), chunk.size() - outLeft);
     aOut = std::move(out);
     return true;
 }
@@ -119,6 +160,7 @@ bool ConvertWithIconv(const std::string& aCharset, const std::vector<std::uint8_
 
 std::string DecodeHttpBody(const std::vector<std::uint8_t>& aBody, const std::string& aContentType) {
     std::string charset = CharsetOf(aContentType);
+    if (charset.empty()) charset = MetaCharsetOf(aBody);
     std::string converted;
     if (!charset.empty() && !IsCoveredByFallback(charset) && ConvertWithIconv(charset, aBody, converted))
         return converted;
@@ -151,7 +193,6 @@ TCHttpClient::TCHttpClient(TProxySettings& aProxySettings, bool aDeflate)
     if (aDeflate) curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
     curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, fHTTPClient->errorBuffer);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &AppendToVector);
 }
 
 TCHttpClient::~TCHttpClient() = default;
@@ -187,16 +228,25 @@ void TCHttpClient::ApplyProxySettings() {
     }
 }
 
-std::string TCHttpClient::Perform(const std::string& aURL, std::vector<std::uint8_t>& aBody) {
+std::string TCHttpClient::Perform(const std::string& aURL, std::vector<std::uint8_t>& aBody, std::size_t aLimit,
+                                  const char* aWhat) {
     TCLock lock(fCriticalSection);
+    RefuseWhenStopped(aURL);
     CURL* handle = fHTTPClient->handle.get();
     ApplyProxySettings();
+    ApplyTimeLimits(handle);
     std::vector<std::uint8_t> body;
+    TBodySink sink;
+    sink.bytes = &body;
+    sink.limit = aLimit;
     fHTTPClient->errorBuffer[0] = '\0';
     curl_easy_setopt(handle, CURLOPT_URL, aURL.c_str());
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
+    UseBodySink(handle, sink);
     CURLcode code = curl_easy_perform(handle);
-    if (code != CURLE_OK) throw EHttpError(DescribeFailure(handle, code, fHTTPClient->errorBuffer, aURL));
+    if (code != CURLE_OK) {
+        RaiseSinkFailure(sink, code, aURL, aWhat);
+        throw EHttpError(DescribeFailure(handle, code, fHTTPClient->errorBuffer, aURL));
+    }
     const char* contentType = nullptr;
     curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType);
     aBody = std::move(body);
@@ -205,11 +255,13 @@ std::string TCHttpClient::Perform(const std::string& aURL, std::vector<std::uint
 
 void TCHttpClient::Get(const std::string& aURL, std::string& aBody) {
     std::vector<std::uint8_t> bytes;
-    std::string contentType = Perform(aURL, bytes);
+    std::string contentType = Perform(aURL, bytes, GetTransferLimits().pageBytes, "page");
     aBody = DecodeHttpBody(bytes, contentType);
 }
 
-void TCHttpClient::GetBytes(const std::string& aURL, std::vector<std::uint8_t>& aBody) { Perform(aURL, aBody); }
+void TCHttpClient::GetBytes(const std::string& aURL, std::vector<std::uint8_t>& aBody) {
+    Perform(aURL, aBody, GetTransferLimits().pictureBytes, "picture");
+}
 
 // ---- the shared clients ------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -18,6 +19,33 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The answer passed the size one page or picture may have; the transfer was stopped there.
+// Another way of fetching the same address would only meet the same answer.
+class EHttpTooLarge : public EHttpError {
+public:
+    using EHttpError::EHttpError;
+};
+
+// What every transfer may take. A slow or hostile server must not hold a search, nor the
+// exit, for ever, nor fill the memory or the disk.
+struct TTransferLimits {
+    long totalSeconds = 90;             // the whole request, connection included
+    long lowSpeedBytesPerSecond = 100;  // slower than this ...
+    long lowSpeedSeconds = 20;          // ... for this long ends the transfer
+    std::size_t pageBytes = 16 * 1024 * 1024;     // a page after decoding
+    std::size_t pictureBytes = 8 * 1024 * 1024;   // a picture
+};
+TTransferLimits GetTransferLimits();
+// Applies to the transfers that start afterwards.
+void SetTransferLimits(const TTransferLimits& aLimits);
+
+// Ends every transfer under way within a moment and makes new ones fail at once, until
+// AllowTransfers: the exit must not wait for the network. A transfer on a TcThread that was
+// asked to stop ends the same way (Stop of a search).
+void AbortAllTransfers();
+void AllowTransfers();
+bool TransfersAborted();
+
 // The browser identity every request of the program carries.
 inline constexpr const char* cHttpUserAgent =
     "Mozilla/5.0 (Windows; U; Windows NT 6.1; en-US; rv:1.9.2.13) Gecko/20101203 Firefox/3.6.13";
@@ -25,8 +53,10 @@ inline constexpr const char* cHttpUserAgent =
 // Names a CA bundle file that replaces the system store (tests use their own CA).
 inline constexpr const char* cCABundleVariable = "TRAWLIX_CA_BUNDLE";
 
-// Turns a fetched body into valid UTF-8: decoded by the charset of the Content-Type
-// value when there is one; bytes that are not valid UTF-8 are read as Windows-1252.
+// Turns a fetched body into valid UTF-8: decoded by the charset of the Content-Type value,
+// else by the charset a <meta> tag near the top of the page declares; a byte that is not
+// valid in that charset becomes U+FFFD and the rest of the page is still decoded. Without a
+// known charset, bytes that are not valid UTF-8 are read as Windows-1252.
 std::string DecodeHttpBody(const std::vector<std::uint8_t>& aBody, const std::string& aContentType);
 
 // Makes sure libcurl's process-wide state exists; cheap after the first call.
@@ -49,7 +79,8 @@ public:
 private:
     struct TEngine;
 
-    std::string Perform(const std::string& aURL, std::vector<std::uint8_t>& aBody);
+    std::string Perform(const std::string& aURL, std::vector<std::uint8_t>& aBody, std::size_t aLimit,
+                        const char* aWhat);
     void ApplyProxySettings();
 
     TCCriticalSection fCriticalSection{"TCHttpClient CS"};

@@ -1,8 +1,13 @@
 #include "engine/http_engine.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <mutex>
+#include <new>
 
 #include "engine/http_client.h"
+#include "engine/threads.h"
 
 namespace trawlix {
 
@@ -24,11 +29,73 @@ const bool gEngineReady = [] {
 }();
 }  // namespace
 
+namespace {
+
+struct TLimitsStore {
+    std::mutex mutex;
+    TTransferLimits limits;
+};
+
+TLimitsStore& LimitsStore() {
+    static TLimitsStore store;
+    return store;
+}
+
+std::atomic<bool> gTransfersAborted{false};
+
+}  // namespace
+
+TTransferLimits GetTransferLimits() {
+    std::lock_guard lock(LimitsStore().mutex);
+    return LimitsStore().limits;
+}
+
+void SetTransferLimits(const TTransferLimits& aLimits) {
+    std::lock_guard lock(LimitsStore().mutex);
+    LimitsStore().limits = aLimits;
+}
+
+void AbortAllTransfers() { gTransfersAborted = true; }
+void AllowTransfers() { gTransfersAborted = false; }
+bool TransfersAborted() { return gTransfersAborted; }
+
 namespace http_engine {
 
 namespace {
 constexpr long cConnectTimeoutSeconds = 20;
-constexpr long cStallSeconds = 60;
+
+// libcurl calls this several times a second while a transfer runs, also while it waits for
+// bytes; a non-zero answer ends the transfer with CURLE_ABORTED_BY_CALLBACK.
+int StopCheck(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return TransfersAborted() || TcThread::CurrentThreadTerminated() ? 1 : 0;
+}
+
+size_t WriteToSink(char* aData, size_t aSize, size_t aCount, void* aTarget) {
+    auto& sink = *static_cast<TBodySink*>(aTarget);
+    const size_t length = aSize * aCount;
+    if (length > sink.limit - std::min(sink.limit, sink.received)) {
+        sink.tooLarge = true;
+        return 0;  // ends the transfer, and with it the decoding of a compressed answer
+    }
+    if (sink.file) {
+        if (std::fwrite(aData, 1, length, sink.file) != length) {
+            sink.writeFailed = true;
+            return 0;
+        }
+    } else {
+        try {
+            sink.bytes->insert(sink.bytes->end(), aData, aData + length);
+        } catch (const std::bad_alloc&) {
+            sink.outOfMemory = true;
+            return 0;
+        }
+    }
+    sink.received += length;
+    return length;
+}
+
+std::string MegabytesText(std::size_t aBytes) { return std::to_string(aBytes / (1024 * 1024)) + " MB"; }
+
 }  // namespace
 
 TEasyHandle NewEasyHandle() {
@@ -52,19 +119,36 @@ void ApplyCommonOptions(CURL* aHandle) {
     // A dead site must not hold a search for ever: give up on a connection that does
     // not open, and on a transfer that stops delivering bytes.
     curl_easy_setopt(aHandle, CURLOPT_CONNECTTIMEOUT, cConnectTimeoutSeconds);
-    curl_easy_setopt(aHandle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(aHandle, CURLOPT_LOW_SPEED_TIME, cStallSeconds);
+    ApplyTimeLimits(aHandle);
     curl_easy_setopt(aHandle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(aHandle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(aHandle, CURLOPT_XFERINFOFUNCTION, &StopCheck);
 }
 
-size_t AppendToVector(char* aData, size_t aSize, size_t aCount, void* aTarget) {
-    auto& target = *static_cast<std::vector<std::uint8_t>*>(aTarget);
-    target.insert(target.end(), aData, aData + aSize * aCount);
-    return aSize * aCount;
+void RefuseWhenStopped(const std::string& aURL) {
+    if (StopCheck(nullptr, 0, 0, 0, 0)) throw EHttpError("Stopped downloading " + aURL);
 }
 
-size_t AppendToFile(char* aData, size_t aSize, size_t aCount, void* aTarget) {
-    return std::fwrite(aData, aSize, aCount, static_cast<std::FILE*>(aTarget)) * aSize;
+void ApplyTimeLimits(CURL* aHandle) {
+    const TTransferLimits limits = GetTransferLimits();
+    curl_easy_setopt(aHandle, CURLOPT_TIMEOUT, limits.totalSeconds);
+    curl_easy_setopt(aHandle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
+    curl_easy_setopt(aHandle, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
+}
+
+void UseBodySink(CURL* aHandle, TBodySink& aSink) {
+    curl_easy_setopt(aHandle, CURLOPT_WRITEFUNCTION, &WriteToSink);
+    curl_easy_setopt(aHandle, CURLOPT_WRITEDATA, &aSink);
+    // A declared length above the limit is refused before a byte of the body comes.
+    curl_easy_setopt(aHandle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(aSink.limit));
+}
+
+void RaiseSinkFailure(const TBodySink& aSink, CURLcode aCode, const std::string& aURL, const char* aWhat) {
+    if (aSink.tooLarge || aCode == CURLE_FILESIZE_EXCEEDED)
+        throw EHttpTooLarge(std::string("the ") + aWhat + " at " + aURL + " is larger than " +
+                            MegabytesText(aSink.limit));
+    if (aSink.outOfMemory) throw EHttpError(std::string("Not enough memory for the ") + aWhat + " at " + aURL);
+    if (aSink.writeFailed) throw EHttpError("Cannot store the " + std::string(aWhat) + " at " + aURL);
 }
 
 std::string DescribeFailure(CURL* aHandle, CURLcode aCode, const char* aErrorBuffer, const std::string& aURL) {
@@ -73,6 +157,7 @@ std::string DescribeFailure(CURL* aHandle, CURLcode aCode, const char* aErrorBuf
         curl_easy_getinfo(aHandle, CURLINFO_RESPONSE_CODE, &status);
         return "HTTP error " + std::to_string(status) + " from " + aURL;
     }
+    if (aCode == CURLE_ABORTED_BY_CALLBACK) return "Stopped downloading " + aURL;
     std::string detail = (aErrorBuffer && *aErrorBuffer) ? aErrorBuffer : curl_easy_strerror(aCode);
     return "Could not download " + aURL + ": " + detail;
 }

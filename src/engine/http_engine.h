@@ -26,12 +26,34 @@ using THeaderList = std::unique_ptr<curl_slist, TSlistDeleter>;
 TEasyHandle NewEasyHandle();
 
 // User agent, http/https only (redirects too), TLS 1.2 or later with verification,
-// the CA bundle from the environment when set, a connect time-out and a stall abort.
+// the CA bundle from the environment when set, a connect time-out, the time limits, and the
+// progress check that ends a transfer that was stopped.
 void ApplyCommonOptions(CURL* aHandle);
 
-// Body sinks for CURLOPT_WRITEFUNCTION.
-size_t AppendToVector(char* aData, size_t aSize, size_t aCount, void* aTarget);
-size_t AppendToFile(char* aData, size_t aSize, size_t aCount, void* aTarget);
+// Raises EHttpError when transfers are stopped (the exit, or the calling thread's stop), so
+// that none starts meanwhile.
+void RefuseWhenStopped(const std::string& aURL);
+
+// The total and low-speed time limits of GetTransferLimits; ApplyCommonOptions sets them too.
+void ApplyTimeLimits(CURL* aHandle);
+
+// Where a transfer's body goes (a vector or a file), with the most it may take. The write
+// callback never lets an exception out into libcurl: a failure ends the transfer and is
+// remembered here, so the handle stays usable for the next request.
+struct TBodySink {
+    std::vector<std::uint8_t>* bytes = nullptr;
+    std::FILE* file = nullptr;
+    std::size_t limit = 0;
+    std::size_t received = 0;
+    bool tooLarge = false;
+    bool outOfMemory = false;
+    bool writeFailed = false;
+};
+// Sets the write callback, the sink and libcurl's own size check on the handle.
+void UseBodySink(CURL* aHandle, TBodySink& aSink);
+// Raises EHttpTooLarge or EHttpError when the sink ended the transfer; aWhat names the thing
+// fetched ("page", "picture").
+void RaiseSinkFailure(const TBodySink& aSink, CURLcode aCode, const std::string& aURL, const char* aWhat);
 
 // A readable account of a failed transfer, with the URL.
 std::string DescribeFailure(CURL* aHandle, CURLcode aCode, const char* aErrorBuffer, const std::string& aURL);

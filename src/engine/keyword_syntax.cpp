@@ -126,4 +126,8 @@ bool PhraseWithOrWarningApplies(const std::string& aKeywords) {
     return aKeywords.find('"') != std::string::npos && aKeywords.find('|') != std::string::npos;
 }
 
+bool UnbalancedQuoteWarningApplies(const std::string& aKeywords) {
+    return std::count(aKeywords.begin(), aKeywords.end(), '"') % 2 != 0;
+}
+
 }  // namespace trawlix

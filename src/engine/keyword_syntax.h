@@ -52,4 +52,10 @@ inline constexpr const char* kPhraseWithOrWarning =
 // Craigslist does not support.
 bool PhraseWithOrWarningApplies(const std::string& aKeywords);
 
+inline constexpr const char* kUnbalancedQuoteWarning =
+    "Your keywords hold a double quote without its partner, so a phrase is opened and never closed. The sites "
+    "may read them differently than you meant. Please review your keywords.\n\nDo you want to continue?";
+// Whether the keywords hold an odd number of double quotes.
+bool UnbalancedQuoteWarningApplies(const std::string& aKeywords);
+
 }  // namespace trawlix

@@ -51,6 +51,11 @@ std::string ValueOf(const std::map<std::string, std::string>& aValues, const std
 
 }  // namespace
 
+std::string ProxyTextProblem(const std::string& aWhat, const std::string& aValue) {
+    if (aValue.find_first_of("\r\n") == std::string::npos) return {};
+    return "The proxy " + aWhat + " must not contain a line break.";
+}
+
 bool TProxySettings::GetEnabled() const {
     TCLock lock(fCriticalSection);
     return fEnabled;

@@ -6,6 +6,11 @@
 
 namespace trawlix {
 
+// Why a typed proxy host, user or password cannot be stored ("The proxy host must not contain
+// a line break."), or empty when it can: the stored text is one value per line, so a line
+// break would lose the rest of the value on the next start.
+std::string ProxyTextProblem(const std::string& aWhat, const std::string& aValue);
+
 // The proxy configuration shared by every HTTP client. Clients read it at every
 // request, so a change takes effect on the next request.
 class TProxySettings : public TThreadSafeObject {

@@ -17,6 +17,9 @@ bool SameNameIgnoringCase(const std::string& aLeft, const std::string& aRight) {
 
 constexpr auto cIdleTimerPoll = std::chrono::milliseconds(100);
 
+// The TcThread whose Execute runs on this thread, while it runs.
+thread_local const TcThread* tCurrentThread = nullptr;
+
 }  // namespace
 
 // --- TcThread ------------------------------------------------------------------------
@@ -64,12 +67,14 @@ void TcThread::Run() {
         std::lock_guard wake(fWakeMutex);
         fWakeRequested = false;
     }
+    tCurrentThread = this;
     try {
         Execute();
     } catch (...) {
         // An exception leaving a thread would end the process; a thread that wants its
         // failures seen reports them itself.
     }
+    tCurrentThread = nullptr;
     TCLock lock(fThreadCriticalSection);
     fFinished = true;
 }
@@ -89,6 +94,10 @@ void TcThread::Terminate() {
 bool TcThread::Terminated() const {
     TCLock lock(fThreadCriticalSection);
     return fIsTerminated;
+}
+
+bool TcThread::CurrentThreadTerminated() {
+    return tCurrentThread != nullptr && tCurrentThread->Terminated();
 }
 
 bool TcThread::Finished() const {

@@ -40,6 +40,9 @@ public:
     void Terminate();
     bool Terminated() const;
     bool GetIsTerminated() const { return Terminated(); }
+    // True on a thread of this class whose stop was asked for: long calls deep below Execute
+    // (a network transfer) give up early through it. False on any other thread.
+    static bool CurrentThreadTerminated();
     // Waits until Execute has returned; returns at once when the thread never started.
     void WaitFor();
     // True once Execute has returned.

@@ -42,6 +42,21 @@ void RequireObjectTables(TSQLiteDB& aDB) {
             throw std::runtime_error("The file " + Quoted(aDB.FileName()) + " is not a Trawlix database.");
 }
 
+// A damaged page can still open and even answer some queries, while the rows on it are
+// silently missing; checking the structure first keeps such a file from being used (and
+// from being copied over a good backup).
+void RequireSoundFile(TSQLiteDB& aDB) {
+    std::string complaint;
+    try {
+        complaint = aDB.QuickCheck();
+    } catch (const ESQLiteError& e) {
+        if (e.IsBusy()) throw;
+        complaint = e.what();
+    }
+    if (!complaint.empty())
+        throw EDatabaseDamaged("The file " + Quoted(aDB.FileName()) + " is damaged: " + complaint);
+}
+
 std::string_view Trimmed(std::string_view aText) {
     const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     while (!aText.empty() && isBlank(aText.front())) aText.remove_prefix(1);
@@ -152,9 +167,10 @@ double StorageTextToFloat(const std::string& aText) { return ParseStoredFloat(aT
 
 // --- opening and upgrading ---------------------------------------------------------------
 
-TObjectsStorage::TObjectsStorage(const std::string& aFileName) {
+TObjectsStorage::TObjectsStorage(const std::string& aFileName, int aBusyTimeoutMs) {
     RequireNonEmptyFile(aFileName);
-    fSQLLiteDB = std::make_unique<TSQLiteDB>(aFileName);
+    fSQLLiteDB = std::make_unique<TSQLiteDB>(aFileName, aBusyTimeoutMs);
+    RequireSoundFile(*fSQLLiteDB);
     RequireObjectTables(*fSQLLiteDB);
     UpgradeSchema();
 }

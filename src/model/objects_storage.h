@@ -14,6 +14,12 @@ namespace trawlix {
 
 class TObjectsStorage;
 
+// The file opens but fails SQLite's structural check: reading it would lose data silently.
+class EDatabaseDamaged : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // A group of writes that could not be stored as a whole; nothing of it was kept.
 class EStorageWriteError : public std::runtime_error {
 public:
@@ -48,8 +54,10 @@ using TDBObjectList = std::vector<IDBObject>;
 // they roll back their own transaction level and return.
 class TObjectsStorage {
 public:
-    // Opens and upgrades the file; raises on a missing, empty or unreadable file.
-    explicit TObjectsStorage(const std::string& aFileName);
+    // Opens, checks and upgrades the file; raises on a missing, empty or unreadable file,
+    // EDatabaseDamaged on one that fails the structural check, and ESQLiteError (IsBusy)
+    // when another program holds the file for longer than aBusyTimeoutMs.
+    explicit TObjectsStorage(const std::string& aFileName, int aBusyTimeoutMs = TSQLiteDB::cDefaultBusyTimeoutMs);
     ~TObjectsStorage();
     TObjectsStorage(const TObjectsStorage&) = delete;
     TObjectsStorage& operator=(const TObjectsStorage&) = delete;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -246,6 +247,10 @@ public:
     void Search(IResultsViewHelper* aResultsViewHelper, bool aCalledFromUser);
     // Detaches the view and asks every site's thread to stop; the run ends when they have.
     void StopSearch();
+    // Stops the run and returns once no site thread and no queued end-of-run call uses this
+    // search any more, so that it may be freed. On the main thread it serves the main
+    // thread's calls meanwhile: a site thread may be waiting for one.
+    void StopSearchAndWait();
     // One result from a site's thread, on that thread: the ad as parsed (its link made
     // absolute), found in the run's place aLocationIdx and the search's category aCategoryIdx.
     void ProcessResult(TSiteSearchEnum aFromSite, const TParsedResult& aResult, int aLocationIdx, int aCategoryIdx);
@@ -282,6 +287,7 @@ private:
     int fInsertAtIndex = 0;
     std::unordered_set<std::string> fLinksFoundThisRun;
     bool fStopAsked = false;
+    std::atomic<int> fStoppedCallsQueued{0};  // end-of-run calls waiting on the main thread
 
 private:
     void CreateSiteSearches();

@@ -21,6 +21,7 @@ TSearches::~TSearches() {
 void TSearches::LoadSearches() {
     TCLock lock(fListLock);
     FAllSearches.clear();
+    fUnreadable.clear();
     if (fStorage.GetObjectsCount() == 0)
         LoadFromOlderFile();
     else
@@ -47,10 +48,21 @@ void TSearches::LoadFromStorage() {
     for (const auto& object : fStorage.GetObjects("search", -1)) {
         try {
             FAllSearches.push_back(TSearch::CreateFromDB(fStorage, object->GetID(), fLookups));
-        } catch (const std::exception&) {
-            // A search the storage cannot give back is left out; the others still load.
+        } catch (const std::exception& e) {
+            // A search the storage cannot give back is left out; the others still load, and
+            // its rows are spared by later saves.
+            fUnreadable.push_back({object->GetID(), StoredNameOf(object->GetID()), e.what()});
         }
     }
+}
+
+std::string TSearches::StoredNameOf(int aSearchID) {
+    try {
+        const std::string name = fStorage.GetObjectPropText(aSearchID, "name");
+        if (!name.empty()) return name;
+    } catch (const std::exception&) {
+    }
+    return "#" + std::to_string(aSearchID);
 }
 
 bool TSearches::SaveMySearches(const TProcessMessages& aProcessMessages) {

@@ -15,6 +15,13 @@ class TObjectsStorage;
 // thread, used and saved on the main thread afterwards.
 class TSearches {
 public:
+    // A stored search that could not be read back: it stays in the storage untouched.
+    struct TUnreadableSearch {
+        int id = 0;
+        std::string name;    // as stored, or "#id" when even the name cannot be read
+        std::string reason;
+    };
+
     // Prepares the older searches file's text (it is only parsed when the storage is empty).
     TSearches(std::filesystem::path aDataFolder, TObjectsStorage& aStorage, TSearchLookups aLookups);
     // Writes the older file's text back when the file exists.
@@ -24,12 +31,14 @@ public:
 
     // From the older file when the storage holds no objects at all, else every stored
     // search; only the local user's, sorted by order. A search the storage cannot give back
-    // is left out; an older file with a missing required element raises ESearchesFileError.
+    // is left out and listed by UnreadableSearches; an older file with a missing required
+    // element raises ESearchesFileError.
     void LoadSearches();
+    const std::vector<TUnreadableSearch>& UnreadableSearches() const { return fUnreadable; }
     // Saves every search that changed since it was stored, all in one transaction, drops
-    // result rows that belong to no search, and compacts the database when anything was
-    // written. False when the save was rolled back: GetLastSaveError says why, and every
-    // search keeps its changes for the next try.
+    // result rows that belong to no stored search (an unreadable one keeps its rows), and
+    // compacts the database when anything was written. False when the save was rolled back:
+    // GetLastSaveError says why, and every search keeps its changes for the next try.
     bool SaveMySearches(const TProcessMessages& aProcessMessages = {});
     std::string GetLastSaveError() const;
     // Saves one search in its own transaction; raises ESearchSaveError.
@@ -62,6 +71,7 @@ public:
 private:
     void LoadFromOlderFile();
     void LoadFromStorage();
+    std::string StoredNameOf(int aSearchID);
     std::vector<TSearch*> ModifiedSearches() const;
     bool Listed(const TSearch* aSearch) const;
     void SetLastSaveError(const std::string& aError);
@@ -79,6 +89,7 @@ private:
     TSearchLookups fLookups;
     std::string XML;
     std::vector<std::unique_ptr<TSearch>> FAllSearches;
+    std::vector<TUnreadableSearch> fUnreadable;
 };
 
 }  // namespace trawlix

@@ -167,7 +167,12 @@ TBlob TSQLiteQuery::FieldAsBlob(int aIndex) const {
 
 // --- TSQLiteDB -----------------------------------------------------------------------
 
-TSQLiteDB::TSQLiteDB(const std::string& aFileName) : fFileName(aFileName) {
+bool ESQLiteError::IsBusy() const {
+    const int primary = fCode & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+TSQLiteDB::TSQLiteDB(const std::string& aFileName, int aBusyTimeoutMs) : fFileName(aFileName) {
     // Never create: a missing database is an error of the caller, not a new empty file.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
     const int result = sqlite3_open_v2(aFileName.c_str(), &fDB, flags, nullptr);
@@ -180,7 +185,7 @@ TSQLiteDB::TSQLiteDB(const std::string& aFileName) : fFileName(aFileName) {
     }
     sqlite3_extended_result_codes(fDB, 1);
     // Other programs (a second instance, the sqlite3 shell) may hold the file briefly.
-    sqlite3_busy_timeout(fDB, 5000);
+    sqlite3_busy_timeout(fDB, aBusyTimeoutMs);
     try {
         // SQLite opens lazily; reading the schema now makes a file that is not a database
         // fail here rather than at some later statement.
@@ -228,6 +233,13 @@ bool TSQLiteDB::TableExists(const std::string& aName) {
     TSQLiteQuery query(fDB, "select [sql] from sqlite_master where [type] = 'table' and lower(name) = ?",
                        {AsciiLower(aName)});
     return !query.Eof();
+}
+
+std::string TSQLiteDB::QuickCheck() {
+    TSQLiteQuery query(fDB, "PRAGMA quick_check", {});
+    if (query.Eof()) return "no answer from the check";
+    const std::string first = query.FieldAsString(0);
+    return first == "ok" ? std::string() : first;
 }
 
 void TSQLiteDB::BeginTransaction() { ExecSQL("BEGIN TRANSACTION"); }

@@ -19,6 +19,8 @@ class ESQLiteError : public std::runtime_error {
 public:
     ESQLiteError(const std::string& aMessage, int aCode) : std::runtime_error(aMessage), fCode(aCode) {}
     int Code() const { return fCode; }
+    // Another connection holds a lock on the file: the data is fine, only not available now.
+    bool IsBusy() const;
 
 private:
     int fCode;
@@ -70,7 +72,10 @@ private:
 // The database file: statements with positional arguments, queries, transactions.
 class TSQLiteDB {
 public:
-    explicit TSQLiteDB(const std::string& aFileName);
+    static constexpr int cDefaultBusyTimeoutMs = 5000;
+
+    // aBusyTimeoutMs: how long a statement waits for another program's lock before it fails.
+    explicit TSQLiteDB(const std::string& aFileName, int aBusyTimeoutMs = cDefaultBusyTimeoutMs);
     ~TSQLiteDB();
     TSQLiteDB(const TSQLiteDB&) = delete;
     TSQLiteDB& operator=(const TSQLiteDB&) = delete;
@@ -82,6 +87,9 @@ public:
     std::string GetTableString(const std::string& aSQL, const TSQLArgs& aArgs = {},
                                const std::string& aDefault = {});
     bool TableExists(const std::string& aName);
+    // SQLite's structural check of the whole file ("PRAGMA quick_check"): empty when the file
+    // is sound, else SQLite's first complaint.
+    std::string QuickCheck();
 
     void BeginTransaction();
     void Commit();

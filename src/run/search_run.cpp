@@ -2,7 +2,9 @@
 // the ads they find, and telling the owner how the run goes.
 #include <algorithm>
 #include <cmath>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "engine/clock.h"
 #include "engine/synchronizator.h"
@@ -131,6 +133,24 @@ void TSearch::StopSearch() {
         } catch (...) {
             // Stopping is best effort: a site that cannot be asked ends on its own.
         }
+    }
+}
+
+void TSearch::StopSearchAndWait() {
+    StopSearch();
+    IMainThreadBinding* binding = GetMainThreadBinding();
+    const bool serveMainThread = binding && binding->IsMainThread();
+    for (;;) {
+        const bool threadRunning = std::any_of(fSiteSearches.begin(), fSiteSearches.end(),
+                                               [](const auto& aSiteSearch) {
+                                                   const TSiteSearchRun* run = SiteSearchRun(aSiteSearch.get());
+                                                   return run && run->GetThreadRunning();
+                                               });
+        // A queued end of the run can only be waited for by the thread that serves it.
+        const bool callQueued = serveMainThread && fStoppedCallsQueued.load() > 0;
+        if (!threadRunning && !callQueued) return;
+        if (serveMainThread) binding->ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
@@ -318,6 +338,7 @@ void TSearch::OnSiteSearchFinished(TBaseSiteSearch*) {
         fView = nullptr;
         return;
     }
+    ++fStoppedCallsQueued;
     Synch().SynchronizeNonBlocking(
         [this](const std::string&) {
             // Taking the lock waits until the finishing thread has let go of this search.
@@ -325,7 +346,13 @@ void TSearch::OnSiteSearchFinished(TBaseSiteSearch*) {
                 fView = nullptr;
                 fCriticalSection.Release();
             }
-            if (OnSearchStopped) OnSearchStopped(*this);
+            try {
+                if (OnSearchStopped) OnSearchStopped(*this);
+            } catch (...) {
+                --fStoppedCallsQueued;
+                throw;
+            }
+            --fStoppedCallsQueued;
         },
         "");
 }

@@ -144,12 +144,18 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
     }
     if (aOmit.linksWithPage.count(linkWithPageNoRandom)) return;
 
-    std::string html = DownloadFile(linkWithPage, fSearch->GetDownloader());
-    // A stop asked for during the download still lets the page in hand be parsed.
+    TDownloadFailure failure;
+    std::string html = DownloadFile(linkWithPage, fSearch->GetDownloader(), failure);
+    // A stop ends a transfer under way at once; one asked for after the page arrived still
+    // lets that page be parsed.
     if (Terminated()) fStopRequested = true;
     if (html.empty()) {
         fSearch->AddPageFailed();
-        if (fOnError && !fStopRequested && GetSearchRunEnvironment()->showUnreachableURLErrors())
+        if (!fOnError || fStopRequested) return;
+        // An oversized page is not an unreachable one: the user always hears of it.
+        if (failure.tooLarge)
+            ReportError(failure.text);
+        else if (GetSearchRunEnvironment()->showUnreachableURLErrors())
             ReportError("Could not open URL: \"" + LinkBeforeQuery(linkWithPage) + "\".");
         return;
     }

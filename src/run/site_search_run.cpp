@@ -43,10 +43,11 @@ bool TSiteSearchRun::Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchErr
     fItemsSkipped = 0;
     thread->SetFreeOnTerminate(true);
     thread->SetSearch(this);
-    thread->SetOnFinished([this] { OnSearchThreadFinished(); });
+    thread->SetOnFinished([this, finishing = thread.get()] { OnSearchThreadFinished(finishing); });
     thread->SetOnProgress(std::move(aOnProgress));
     thread->SetOnError(std::move(aOnError));
     fSearchThread = thread.get();
+    ++fThreadsRunning;
     TcThread::Launch(std::move(thread));
     return true;
 }
@@ -60,6 +61,8 @@ bool TSiteSearchRun::GetSearching() const {
     TCLock lock(fCriticalSection);
     return fSearching;
 }
+
+bool TSiteSearchRun::GetThreadRunning() const { return Locked(fCriticalSection, fThreadsRunning) > 0; }
 
 double TSiteSearchRun::GetProgress() const {
     TCLock lock(fCriticalSection);
@@ -95,14 +98,18 @@ void TSiteSearchRun::AddItemSkipped() {
     ++fItemsSkipped;
 }
 
-void TSiteSearchRun::OnSearchThreadFinished() {
+void TSiteSearchRun::OnSearchThreadFinished(const TBaseSearchThread* aThread) {
     {
         TCLock lock(fCriticalSection);
         fSearching = false;
-        fSearchThread = nullptr;
     }
     // This part's lock is released first: the search's lock comes before it.
     GetParentSearch()->OnSiteSearchFinished(this);
+    // The thread's last touch of this part and its search: whoever waits to free them may now.
+    // A new run may have started meanwhile; its thread stays known.
+    TCLock lock(fCriticalSection);
+    if (fSearchThread == aThread) fSearchThread = nullptr;
+    --fThreadsRunning;
 }
 
 ICHTTPClient TSiteSearchRun::GetDownloader() { return GetSiteDownloader(GetSite()); }

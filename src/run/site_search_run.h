@@ -42,6 +42,9 @@ public:
     // Asks the running thread, if any, to stop; returns at once.
     void Stop();
     bool GetSearching() const;
+    // The site's thread has not yet let go of this part and its search (it may still be
+    // ending after GetSearching turned false).
+    bool GetThreadRunning() const;
     double GetProgress() const;
     void SetProgress(double aValue);
     // Pages downloaded by the current or last run of this site.
@@ -55,8 +58,8 @@ public:
     int GetItemsSkipped() const;
     void AddItemSkipped();
     bool GetCheckingForNewResults() const { return false; }
-    // The thread's last act: forget it and tell the search.
-    void OnSearchThreadFinished();
+    // aThread's last act: tell the search, then forget the thread.
+    void OnSearchThreadFinished(const TBaseSearchThread* aThread);
 
 protected:
     using TPairVisit = std::function<void(const TPlace& aPlace, const TPlace& aCategory, int aPlaceIndex,
@@ -70,6 +73,7 @@ protected:
 private:
     bool fSearching = false;
     TBaseSearchThread* fSearchThread = nullptr;  // owns itself; known while it runs
+    int fThreadsRunning = 0;  // threads not yet past their last use of this part
     double fProgress = 0;
     int fPagesFetched = 0;
     int fPagesFailed = 0;

@@ -35,6 +35,15 @@ namespace trawlix {
 namespace {
 
 constexpr const char* cUntitled = "(Untitled)";
+
+// Country names come in mixed case ("united states" beside "UK"): each word starts with a
+// capital in the tree, so that they read alike; the rest of a word stays as it is.
+QString CountryCaption(const QString& aName) {
+    QString caption = aName;
+    for (int at = 0; at < caption.size(); ++at)
+        if (at == 0 || caption[at - 1] == ' ') caption[at] = caption[at].toUpper();
+    return caption;
+}
 constexpr const char* cHeaderCaption = "   Search settings";
 constexpr const char* cInvalidZIPCode = "The ZIP code you have entered is invalid. Please fix it or delete it.";
 constexpr int cDefaultPagesCount = 2;
@@ -438,6 +447,10 @@ void TCriteriaPanel::SetReferenceData(const TPlaceList& aCountries, const TPlace
                                       const TZIPCodes* aZIPCodes) {
     fZIPCodes = aZIPCodes;
     tvLocations->FillLocationsTreeView(aCountries);
+    for (int country = 0; country < tvLocations->topLevelItemCount(); ++country) {
+        QTreeWidgetItem* item = tvLocations->topLevelItem(country);
+        item->setText(0, CountryCaption(item->text(0)));
+    }
     tvCategories->FillLocationsTreeView(aMainCategories);
     fLocationHashes.clear();
 }
@@ -656,7 +669,10 @@ void TCriteriaPanel::OnSearchLocationsChanged() {
     const QString wanted = edtSearchLocations->text().trimmed();
     QTreeWidgetItem* found = nullptr;
     for (QTreeWidgetItem* item : tvLocations->AllItems()) {
-        if (item->text(0).contains(wanted, Qt::CaseSensitive)) {
+        // The place's own name counts too: "united" still finds the country shown as "United States".
+        const TPlace* place = TSelectionTree::ItemPlace(item);
+        if (item->text(0).contains(wanted, Qt::CaseSensitive) ||
+            (place && QString::fromStdString(place->GetName()).contains(wanted, Qt::CaseSensitive))) {
             found = item;
             break;
         }

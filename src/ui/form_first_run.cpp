@@ -21,9 +21,10 @@ QLabel* Picture(const QString& aName, QWidget* aParent) {
 
 }  // namespace
 
-TformFirstRun::TformFirstRun(TOrientation aCurrent, QWidget* aParent) : QDialog(aParent), fOrientation(aCurrent) {
+TformFirstRun::TformFirstRun(TOrientation aCurrent, bool aFirstRun, QWidget* aParent)
+    : QDialog(aParent), fOrientation(aCurrent) {
     setObjectName("formFirstRun");
-    setWindowTitle("Running for the first time?");
+    setWindowTitle(aFirstRun ? cFirstRunTitle : cChangeTitle);
     auto* layout = new QGridLayout(this);
     layout->addWidget(new QLabel("Please choose your screen orientation", this), 0, 0, 1, 2);
     fPortraitPicture = Picture("orientation_portrait", this);
@@ -36,7 +37,10 @@ TformFirstRun::TformFirstRun(TOrientation aCurrent, QWidget* aParent) : QDialog(
     rbLandscape->setObjectName("rbLandscape");
     layout->addWidget(rbPortrait, 2, 0);
     layout->addWidget(rbLandscape, 2, 1);
-    layout->addWidget(new QLabel("(you can change that later from the \"Options\" menu)", this), 3, 0, 1, 2);
+    // The menu that changes it later is "Tools".
+    auto* later = new QLabel("(you can change that later from the \"Tools\" menu)", this);
+    later->setVisible(aFirstRun);
+    layout->addWidget(later, 3, 0, 1, 2);
     auto* ok = new QPushButton("Ok", this);
     ok->setDefault(true);
     layout->addWidget(ok, 4, 1, Qt::AlignRight);
@@ -68,8 +72,8 @@ bool TformFirstRun::eventFilter(QObject* aWatched, QEvent* aEvent) {
     return QDialog::eventFilter(aWatched, aEvent);
 }
 
-TOrientation TformFirstRun::Execute(TOrientation aCurrent, QWidget* aParent) {
-    TformFirstRun dialog(aCurrent, aParent);
+TOrientation TformFirstRun::Execute(TOrientation aCurrent, bool aFirstRun, QWidget* aParent) {
+    TformFirstRun dialog(aCurrent, aFirstRun, aParent);
     dialog.exec();
     return dialog.Orientation();
 }

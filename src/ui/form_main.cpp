@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -40,6 +41,7 @@
 #include "ui/balloon_hint.h"
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"
+#include "ui/form_email_accounts.h"
 #include "ui/info_window.h"
 #include "ui/results_list.h"
 #include "ui/results_model.h"
@@ -62,6 +64,14 @@ constexpr int cTrayBalloonMs = 3000;
 constexpr int cEmptySearchHintMs = 4000;
 constexpr int cNewOptionsBalloonMs = 2000;
 constexpr int cBalloonAboveControl = 20;
+constexpr int cStartTipMs = 9000;
+constexpr int cCaptionMinimumWidth = 250;
+constexpr const char* cCriteriaSplitterTip =
+    "When you have your search criteria ready, you might want to click on this blue splitter and Hide/Show the left "
+    "criteria panel.";
+constexpr const char* cAlertsTip =
+    "Once you make sure you get the correct search results, you can setup an alert and be automatically notified "
+    "for new hits.";
 constexpr int cIdleMs = 100;
 constexpr int cAnimationFrames = 31;
 constexpr int cCriteriaGripCopies = 40;
@@ -145,6 +155,7 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
     CreateToolBar();
     CreateStatusBar();
     CreateTray();
+    ClearStaleStatusTips();
     fTimerAnimateSynch.setInterval(cTabPicturesMs);
     connect(&fTimerAnimateSynch, &QTimer::timeout, this, &TformMain::UpdateTabPictures);
     fTimerIdle.setInterval(cIdleMs);
@@ -152,7 +163,10 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
     fTimerIdle.start();
     fTimerAnimate = std::make_unique<TThreadedTimer>();
     fTimerAnimate->SetOnTimer([this](TThreadedTimer&) { AnimateTabs(); });
-    OrientationChooser = [this](TOrientation aCurrent) { return TformFirstRun::Execute(aCurrent, this); };
+    OrientationChooser = [this](TOrientation aCurrent, bool aFirstRun) {
+        return TformFirstRun::Execute(aCurrent, aFirstRun, this);
+    };
+    OpenAddress = [](const QString& aAddress) { return QDesktopServices::openUrl(QUrl(aAddress)); };
     resize(1200, 800);
 }
 
@@ -237,6 +251,10 @@ void TformMain::CreateMenus() {
     tools->addAction(actChangeOrientation);
     tools->addAction(actManageAlerts);
     tools->addAction("Email Reply History")->setEnabled(false);  // comes with the replies
+    // The compose window will hold the account list; until it comes, a small window does.
+    QAction* emailAccounts = tools->addAction("Email accounts");
+    emailAccounts->setObjectName("actEmailAccounts");
+    connect(emailAccounts, &QAction::triggered, this, [this] { ShowEmailAccounts(*this, *fSession, fDialogs); });
 
     QMenu* help = menuBar()->addMenu("Help");
     help->addAction(actHelp);
@@ -351,7 +369,8 @@ void TformMain::CreateCentralArea() {
     lvResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvResults->verticalHeader()->hide();
     lvResults->verticalHeader()->setDefaultSectionSize(20);
-    lvResults->horizontalHeader()->setSectionResizeMode(3, QHeaderView::Stretch);
+    // Caption takes the width the other columns leave, but never less than it needs to be read.
+    lvResults->horizontalHeader()->setSectionResizeMode(3, QHeaderView::Interactive);
     const int widths[TResultsModel::cColumnCount] = {40, 50, 70, 250, 60, 157, 157, 98};
     for (int column = 0; column < TResultsModel::cColumnCount; ++column)
         if (column != 3) lvResults->setColumnWidth(column, widths[column]);
@@ -368,7 +387,7 @@ void TformMain::CreateCentralArea() {
             fSession->GetSettings().SetPreviewPanelWidth(preview);
         else
             fSession->GetSettings().SetPreviewPanelHeight(preview);
-        fSession->GetSettings().SaveSettings();
+        fSession->SaveSettings();
     });
     splitterCriteria->addWidget(pnlLeft);
     splitterCriteria->addWidget(pnlMain);
@@ -403,7 +422,7 @@ void TformMain::CreateCentralArea() {
         }
         if (fSession) {
             fSession->GetSettings().SetCriteriaPanelWidth(aPosition);
-            fSession->GetSettings().SaveSettings();
+            fSession->SaveSettings();
         }
     });
     connect(actClearAllFields, &QAction::triggered, pnlLeft, &TCriteriaPanel::ClearAllFields);
@@ -425,6 +444,21 @@ void TformMain::CreateCentralArea() {
     auto* watcher = new TResizeWatcher([this] { sbFilter->OnFilterResized(); }, this);
     pnlMain->installEventFilter(watcher);
     pcPreview->installEventFilter(watcher);
+    lvResults->viewport()->installEventFilter(new TResizeWatcher([this] { FitCaptionColumn(); }, this));
+    connect(lvResults->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int aColumn) {
+        if (aColumn != TResultsModel::cCaptionColumn) FitCaptionColumn();
+    });
+}
+
+void TformMain::FitCaptionColumn() {
+    QHeaderView* header = lvResults->horizontalHeader();
+    int others = 0;
+    for (int column = 0; column < header->count(); ++column)
+        if (column != TResultsModel::cCaptionColumn && !header->isSectionHidden(column))
+            others += header->sectionSize(column);
+    const int width = std::max(cCaptionMinimumWidth, lvResults->viewport()->width() - others);
+    if (header->sectionSize(TResultsModel::cCaptionColumn) != width)
+        header->resizeSection(TResultsModel::cCaptionColumn, width);
 }
 
 void TformMain::CreateStatusBar() {
@@ -437,6 +471,14 @@ void TformMain::CreateStatusBar() {
     pbSearching->hide();
     statusBar()->addWidget(StatusBar, 1);
     statusBar()->addPermanentWidget(pbSearching);
+}
+
+void TformMain::ClearStaleStatusTips() {
+    // A hint is about what the pointer is over. Once its action runs it goes: a dialog the
+    // action opens takes the pointer away without the button hearing of it, and the hint
+    // would stay behind.
+    for (QAction* action : findChildren<QAction*>())
+        connect(action, &QAction::triggered, statusBar(), &QStatusBar::clearMessage);
 }
 
 void TformMain::CreateTray() {
@@ -531,8 +573,9 @@ void TformMain::CheckOrientation(bool aChange) {
     const TRegistry::TValue stored = settings.ReadDirect("orientation", {TRegistry::TKind::Integer, -1, {}});
     TOrientation orientation = stored.integer == orLandscape ? orLandscape : orPortrait;
     if (aChange || stored.kind != TRegistry::TKind::Integer || stored.integer < 0) {
-        if (OrientationChooser) orientation = OrientationChooser(fOrientation);
-        settings.WriteDirectInteger("orientation", orientation);
+        if (OrientationChooser) orientation = OrientationChooser(fOrientation, !aChange);
+        settings.SetDirectInteger("orientation", orientation);
+        fSession->SaveSettings();
     }
     SetOrientation(orientation);
     fOrientationChecked = true;
@@ -591,8 +634,9 @@ void TformMain::SaveResultsDimensions() {
     if (!fSession) return;
     TSettings& settings = fSession->GetSettings();
     const int results = splitterPreview->sizes().value(0);
-    settings.WriteDirectInteger(fOrientation == orLandscape ? "gbResultsWidth" : "gbResultsHeight", results);
-    settings.WriteDirectInteger("lvResultsColumn3Width", lvResults->columnWidth(3));
+    settings.SetDirectInteger(fOrientation == orLandscape ? "gbResultsWidth" : "gbResultsHeight", results);
+    settings.SetDirectInteger("lvResultsColumn3Width", lvResults->columnWidth(3));
+    fSession->SaveSettings();
 }
 
 // --- tabs ------------------------------------------------------------------------------
@@ -729,19 +773,51 @@ void TformMain::Clone() {
     AddTab(searches.AddSearch(std::move(clone)));
 }
 
+bool TformMain::SearchHoldsData(const TSearch& aSearch) {
+    TCLock lock(aSearch.GetCriticalSection());
+    return !aSearch.GetSearchResults().empty() || !aSearch.GetFavourites().empty();
+}
+
+int TformMain::TabIndexOf(const TSearch* aSearch) const {
+    for (int tab = 0; tab < tcTabs->count(); ++tab)
+        if (TabSearch(tab) == aSearch) return tab;
+    return -1;
+}
+
+bool TformMain::StopAndWaitForClosedSearch(TSearch& aSearch) {
+#ifdef TRAWLIX_HAS_SEARCH_RUN
+    // Its site threads may still fetch, parse and merge into it: the search is freed only once
+    // they have let go. The window keeps serving its queue meanwhile, as the exit does.
+    fClosingSearch = &aSearch;
+    if (aSearch.GetSearching()) fInfo->Execute();
+    aSearch.StopSearchAndWait();
+    fClosingSearch = nullptr;
+    if (!fExitting) fInfo->Finish();
+#endif
+    // An exit that went on meanwhile has taken the search over.
+    return !fExitting;
+}
+
 void TformMain::CloseTab(bool aAsk) {
-    const int index = tcTabs->currentIndex();
-    if (index < 0) return;
-    TSearch* search = TabSearch(index);
-    if (aAsk && search) {
-        const std::string question =
-            "Are you sure you want to close the search \"" + search->GetName() + "\"? All its data will be lost.";
+    if (fClosingSearch || fExitting) return;
+    const int current = tcTabs->currentIndex();
+    if (current < 0) return;
+    TSearch* search = TabSearch(current);
+    // A search with results or favourites (and their notes) is not thrown away unasked.
+    if (search && (aAsk || SearchHoldsData(*search))) {
+        const QString name = QString::fromStdString(search->GetName()).trimmed();
+        const std::string question = "Are you sure you want to close the search \"" +
+                                     (name.isEmpty() ? std::string(cUntitled) : name.toStdString()) +
+                                     "\"? All its data will be lost.";
         if (!fDialogs.Confirm(question)) return;
     }
+    if (search && !StopAndWaitForClosedSearch(*search)) return;
+    // The tabs may have been moved or switched while the run ended.
+    const int index = search ? TabIndexOf(search) : current;
+    if (index < 0) return;
     if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
     {
         std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
-        if (search) search->StopSearch();
         fClosingTab = true;
         if (search) {
             if (fShownSearch == search) fShownSearch = nullptr;
@@ -749,7 +825,7 @@ void TformMain::CloseTab(bool aAsk) {
             sbFilter->SetSearch(nullptr);
             pnlLeft->ForgetSearch(search);
         }
-        if (index > 0) tcTabs->setCurrentIndex(index - 1);
+        if (index > 0 && index == tcTabs->currentIndex()) tcTabs->setCurrentIndex(index - 1);
         tcTabs->removeTab(index);
         fTabFrames.erase(fTabFrames.begin() + index);
         std::erase(fTabSearches, search);
@@ -790,6 +866,8 @@ void TformMain::StartStopSearch() {
         pnlLeft->btnSearch->setText(actSearch->text());
         return;
     }
+    // The user may go on, or stop here and fix the keywords.
+    if (UnbalancedQuoteWarningApplies(search->GetKeywords()) && !fDialogs.Confirm(kUnbalancedQuoteWarning)) return;
     if (!search->GetNewResultsAvailable().Available && PhraseWithOrWarningApplies(search->GetKeywords()) &&
         !fDialogs.Confirm(kPhraseWithOrWarning))
         return;
@@ -818,23 +896,33 @@ void TformMain::StartStopSearch() {
 void TformMain::ShowStartTip() {
     if (!fSession) return;
     TSettings& settings = fSession->GetSettings();
-    constexpr int cTimesShown = 3;
-    if (QRandomGenerator::global()->bounded(2) == 0) {
-        if (settings.GetCriteriaSplitterBalloonHintShown() >= cTimesShown) return;
-        ShowFastBaloonHint(splitterCriteria->handle(1),
-                           "When you have your search criteria ready, you might want to click on this blue splitter "
-                           "and Hide/Show the left criteria panel.",
-                           0, 0, 9000);
-        settings.SetCriteriaSplitterBalloonHintShown(settings.GetCriteriaSplitterBalloonHintShown() + 1);
-    } else {
-        if (settings.GetAlertsBalloonHintShown() >= cTimesShown) return;
-        ShowFastBaloonHint(findChild<QToolBar*>("ToolBar")->widgetForAction(actManageAlerts),
-                           "Once you make sure you get the correct search results, you can setup an alert and be "
-                           "automatically notified for new hits.",
-                           0, 0, 9000);
-        settings.SetAlertsBalloonHintShown(settings.GetAlertsBalloonHintShown() + 1);
-    }
-    settings.SaveSettings();
+    struct TTip {
+        QWidget* control;
+        const char* text;
+        int (TSettings::*shown)() const;
+        void (TSettings::*setShown)(const int&);
+    };
+    // Each tip is shown once, ever; only a tip whose control can be seen and used is a candidate.
+    std::vector<TTip> candidates;
+    for (const TTip& tip : {TTip{splitterCriteria->handle(1), cCriteriaSplitterTip,
+                                 &TSettings::GetCriteriaSplitterBalloonHintShown,
+                                 &TSettings::SetCriteriaSplitterBalloonHintShown},
+                            TTip{findChild<QToolBar*>("ToolBar")->widgetForAction(actManageAlerts), cAlertsTip,
+                                 &TSettings::GetAlertsBalloonHintShown, &TSettings::SetAlertsBalloonHintShown}})
+        if ((settings.*tip.shown)() < 1 && CanPointAt(tip.control, {})) candidates.push_back(tip);
+    if (candidates.empty()) return;
+    const TTip& tip = candidates[QRandomGenerator::global()->bounded(static_cast<int>(candidates.size()))];
+    ShowFastBaloonHint(tip.control, tip.text, 0, 0, cStartTipMs);
+    if (!FastBaloonHint() || FastBaloonHint()->Text() != tip.text) return;
+    (settings.*tip.setShown)(1);
+    fSession->SaveSettings();
+}
+
+bool TformMain::CanPointAt(const QWidget* aControl, const QPoint& aOffset) const {
+    if (!aControl || !isVisible() || !aControl->isVisible() || !aControl->isEnabled()) return false;
+    if (aControl->visibleRegion().isEmpty()) return false;  // scrolled away or covered by its parent's edge
+    const QPoint point = aControl->mapToGlobal(aControl->rect().center() + aOffset);
+    return QGuiApplication::screenAt(point) != nullptr;
 }
 
 void TformMain::OnSearchProgress(TSearch& aSender, double aProgress) {
@@ -1102,8 +1190,10 @@ void TformMain::changeEvent(QEvent* aEvent) {
 
 void TformMain::OpenVendorPage(const std::string& aPath) {
     if (!fSession) return;
-    const std::string host = fSession->GetSettings().GetVendorHost();
-    QDesktopServices::openUrl(QUrl(QString::fromStdString("http://" + host + "/" + aPath)));
+    const std::string address = "http://" + fSession->GetSettings().GetVendorHost() + "/" + aPath;
+    if (OpenAddress && OpenAddress(QString::fromStdString(address))) return;
+    // Without a browser the user can still copy the address from the message.
+    fDialogs.Information("No web browser could be opened. The page is at:\n" + address);
 }
 
 void TformMain::ShowStatusBarMessage(const std::string& aMsg) { StatusBar->setText(QString::fromStdString(aMsg)); }
@@ -1141,12 +1231,13 @@ void TformMain::OnCriteriaHideShow(int aShortcutTab) {
     }
     if (fSession) {
         fSession->GetSettings().SetCriteriaHidden(collapse);
-        fSession->GetSettings().SaveSettings();
+        fSession->SaveSettings();
     }
 }
 
 void TformMain::ShowFastBaloonHint(QWidget* aControl, const QString& aHint, int aDY, int aDX, int aDieAfter) {
-    if (!aControl || !isVisible()) return;
+    // A balloon off the screen, or at a control that cannot be used, tells the user nothing.
+    if (!CanPointAt(aControl, QPoint(aDX, aDY))) return;
     if (fFastBaloonHintHandle && fFastBaloonHintHandle->isVisible() && fFastBaloonHintHandle->Text() == aHint) return;
     fFastBaloonHintHandle.reset();
     const QPoint point = aControl->mapToGlobal(aControl->rect().center() + QPoint(aDX, aDY));
@@ -1166,8 +1257,8 @@ void TformMain::CloseBalloonLater(std::unique_ptr<TBalloonHint> TformMain::*aSlo
 }
 
 void TformMain::ShowNewOptionsBalloon() {
-    if (!isVisible()) return;
     TCategoryPanel* panel = pnlLeft->cpCustomProps;
+    if (!CanPointAt(panel, QPoint(0, -(panel->height() / 2) - cBalloonAboveControl))) return;
     fNewOptionsBalloon = std::make_unique<TBalloonHint>("More options are available...");
     fNewOptionsBalloon->ShowAt(panel->mapToGlobal(QPoint(panel->width() / 2, -cBalloonAboveControl)));
     CloseBalloonLater(&TformMain::fNewOptionsBalloon, cNewOptionsBalloonMs);

@@ -78,8 +78,11 @@ public:
     void SetOrientation(TOrientation aOrientation);
     void SetSplitterHeightsAndWidths();
     void SetGBResultsDimensions();
-    // Asks the user for an orientation (the "Running for the first time?" window); tests answer it.
-    std::function<TOrientation(TOrientation aCurrent)> OrientationChooser;
+    // Asks the user for an orientation (the orientation chooser, as on the first start when
+    // aFirstRun); tests answer it.
+    std::function<TOrientation(TOrientation aCurrent, bool aFirstRun)> OrientationChooser;
+    // Opens an address in the default browser; false when none opened.
+    std::function<bool(const QString& aAddress)> OpenAddress;
 
     // Search callbacks (wired by AddTab).
     void OnSearchProgress(TSearch& aSender, double aProgress);
@@ -89,6 +92,8 @@ public:
     // Balloons: one over a control at a time, dying after aDieAfter ms.
     void ShowFastBaloonHint(QWidget* aControl, const QString& aHint, int aDY, int aDX, int aDieAfter);
     void ShowEmptySearchHint(bool aOverrideOnShowing);
+    // After a start by the user: one of the tips not shown before, if any can be shown.
+    void ShowStartTip();
     const TBalloonHint* FastBaloonHint() const { return fFastBaloonHintHandle.get(); }
     const TBalloonHint* NewOptionsBalloon() const { return fNewOptionsBalloon.get(); }
     // The tray's balloon: shown for aTimeout ms; its text stays readable until replaced or cleared.
@@ -144,6 +149,7 @@ private:
     void CreateCentralArea();
     void CreateStatusBar();
     void CreateTray();
+    void ClearStaleStatusTips();
 
     void OnTabChanging();
     void OnTabChanged(int aIndex);
@@ -159,6 +165,11 @@ private:
 
     void NewTab();
     void CloseTab(bool aAsk);
+    static bool SearchHoldsData(const TSearch& aSearch);
+    int TabIndexOf(const TSearch* aSearch) const;
+    // Stops the run of a search about to be freed and waits for its threads; false when the
+    // program began to exit meanwhile.
+    bool StopAndWaitForClosedSearch(TSearch& aSearch);
     void Clone();
     void StartStopSearch();
     void SaveMySearches(bool aFromUser);
@@ -177,8 +188,11 @@ private:
     void StopAnimation();
     int ResultsAreaLength() const;
     void SetPreviewLength(int aPreviewLength);
+    // Caption gets whatever width the other columns leave, and at least its minimum.
+    void FitCaptionColumn();
     void SaveResultsDimensions();
-    void ShowStartTip();
+    // A balloon may point at aControl's centre moved by aOffset: shown, usable and on a screen.
+    bool CanPointAt(const QWidget* aControl, const QPoint& aOffset) const;
     // Opens a page of the vendor's site in the default browser.
     void OpenVendorPage(const std::string& aPath);
 
@@ -216,6 +230,7 @@ private:
     int fCriteriaOpenWidth = 0;
     TSearch* fShownSearch = nullptr;  // whose criteria the panel shows
     bool fClosingTab = false;
+    TSearch* fClosingSearch = nullptr;  // its run is being stopped before its tab closes
 };
 
 }  // namespace trawlix

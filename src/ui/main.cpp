@@ -1,6 +1,7 @@
 // trawlix: the desktop program. One instance per user: a second start asks the first to
 // come to the front and ends.
 #include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -86,24 +87,36 @@ void AllowPreviewAsRoot() {
     }
 }
 
+// Errors before the window exists still reach a user who started the program from a menu.
+void ShowStartError(const std::string& aMessage) {
+    std::cerr << "trawlix: " << aMessage << "\n";
+    QMessageBox::critical(nullptr, "Trawlix", QString::fromStdString(aMessage));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    AllowPreviewAsRoot();
+    // The web preview shares its graphics context with the widgets; it must be set first.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Trawlix");
+    QApplication::setQuitOnLastWindowClosed(false);
     try {
         platform::TInstanceLock instance(platform::InstanceLockFile());
+        if (!instance.Error().empty()) {
+            ShowStartError(instance.Error());
+            return 1;
+        }
         if (!instance.Acquired()) {
-            platform::SendBringToFront();
+            // The first instance may listen elsewhere when it was started from another
+            // environment; then at least this start says why it ends.
+            if (!platform::SendBringToFront()) std::cerr << "trawlix: Trawlix is already running.\n";
             return 0;
         }
-        AllowPreviewAsRoot();
-        // The web preview shares its graphics context with the widgets; it must be set first.
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-        QApplication application(argc, argv);
-        QApplication::setApplicationName("Trawlix");
-        QApplication::setQuitOnLastWindowClosed(false);
         return RunFirstInstance(application);
     } catch (const std::exception& e) {
-        std::cerr << "trawlix: " << e.what() << "\n";
+        ShowStartError(e.what());
         return 1;
     }
 }

@@ -47,19 +47,29 @@ std::string Boundary(const std::string& aArchive) {
     return headers.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-// A part's own headers name its type; only the first HTML part is kept.
-bool IsHtmlPart(const std::string& aPart) {
+// The media type a part's own headers name, in lower case; empty when none.
+std::string PartType(const std::string& aPart) {
     size_t headersEnd = aPart.find("\r\n\r\n");
     if (headersEnd == std::string::npos) headersEnd = aPart.find("\n\n");
     const std::string headers = LowerCase(aPart.substr(0, headersEnd));
     const size_t type = headers.find("content-type:");
-    if (type == std::string::npos) return false;
-    return headers.compare(headers.find_first_not_of(" \t", type + 13), 9, "text/html") == 0;
+    if (type == std::string::npos) return {};
+    const size_t start = headers.find_first_not_of(" \t", type + 13);
+    if (start == std::string::npos) return {};
+    return headers.substr(start, headers.find_first_of("; \t\r\n", start) - start);
+}
+
+bool IsHtmlPart(const std::string& aPart) { return PartType(aPart) == "text/html"; }
+
+// What the page needs to look as it did: its pictures and style sheets.
+bool IsLookPart(const std::string& aPart) {
+    const std::string type = PartType(aPart);
+    return type.rfind("image/", 0) == 0 || type == "text/css";
 }
 
 }  // namespace
 
-std::string TPageCache::KeepHtmlOnly(const std::string& aArchive) {
+std::string TPageCache::TrimArchive(const std::string& aArchive, size_t aLimit) {
     const std::string boundary = Boundary(aArchive);
     if (boundary.empty()) return aArchive;
     const std::string delimiter = "--" + boundary;
@@ -75,10 +85,17 @@ std::string TPageCache::KeepHtmlOnly(const std::string& aArchive) {
     }
     const auto html = std::find_if(parts.begin(), parts.end(), IsHtmlPart);
     if (html == parts.end()) return aArchive;
-    return aArchive.substr(0, first) + delimiter + *html + delimiter + "--\r\n";
+    std::string trimmed = aArchive.substr(0, first) + delimiter + *html;
+    const size_t closing = delimiter.size() + 4;  // "--" and the line break after the last part
+    for (auto part = parts.begin(); part != parts.end(); ++part) {
+        if (part == html || !IsLookPart(*part)) continue;
+        if (trimmed.size() + delimiter.size() + part->size() + closing > aLimit) continue;
+        trimmed += delimiter + *part;
+    }
+    return trimmed + delimiter + "--\r\n";
 }
 
-bool TPageCache::KeepHtmlOnly(const fs::path& aFile) {
+bool TPageCache::TrimArchive(const fs::path& aFile, size_t aLimit) {
     std::ifstream in(aFile, std::ios::binary);
     if (!in) return false;
     std::ostringstream archive;
@@ -87,7 +104,7 @@ bool TPageCache::KeepHtmlOnly(const fs::path& aFile) {
     const fs::path temporary = aFile.string() + ".part";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << KeepHtmlOnly(archive.str());
+        out << TrimArchive(archive.str(), aLimit);
         if (!out.flush()) return false;
     }
     std::error_code error;

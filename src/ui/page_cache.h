@@ -18,12 +18,16 @@ public:
     // Whether an address is one of the archives itself (those are never archived again).
     static bool IsArchiveAddress(const std::string& aAddress);
 
-    // An archive keeps the page's HTML only: pictures, sounds, frames and style sheets are
-    // dropped, so that a cache nobody empties stays small. A text that is not a multipart
-    // archive comes back unchanged.
-    static std::string KeepHtmlOnly(const std::string& aArchive);
+    // What one ad's archive may hold at most.
+    static constexpr size_t cArchiveLimit = 5 * 1024 * 1024;
+
+    // An archive keeps the page's HTML and, within aLimit bytes in all, its pictures and
+    // style sheets in page order, so that the ad shows as it did the first time; sounds,
+    // frames, scripts and objects are dropped, and so is a picture that would go past the
+    // limit. A text that is not a multipart archive comes back unchanged.
+    static std::string TrimArchive(const std::string& aArchive, size_t aLimit = cArchiveLimit);
     // The same on a file, replaced atomically; false when it could not be read or written.
-    static bool KeepHtmlOnly(const std::filesystem::path& aFile);
+    static bool TrimArchive(const std::filesystem::path& aFile, size_t aLimit = cArchiveLimit);
 
 private:
     std::filesystem::path fFolder;

@@ -40,6 +40,7 @@
 #include "run/csv_export.h"
 #include "sites/posting_scrapers.h"
 #include "ui/export_dialog.h"
+#include "ui/flow_layout.h"
 #include "ui/info_window.h"
 #include "ui/result_pictures.h"
 #include "ui/results_model.h"
@@ -136,8 +137,8 @@ TResultsList::~TResultsList() {
 
 void TResultsList::CreateActions() {
     QObject* owner = fContext.window;
-    actAddToFavourites = MakeAction(owner, "actAddToFavourites", "Add to favourites", {}, QKeySequence("Ctrl+F"));
-    actSelectionAddToFavourites = MakeAction(owner, "actSelectionAddToFavourites", "Add to favourites");
+    actAddToFavourites = MakeAction(owner, "actAddToFavourites", "Add to favorites", {}, QKeySequence("Ctrl+F"));
+    actSelectionAddToFavourites = MakeAction(owner, "actSelectionAddToFavourites", "Add to favorites");
     actSelectAll = MakeAction(owner, "actSelectAll", "Select All", "Selects all the results.");
     actSelectionClear = MakeAction(owner, "actSelectionClear", "Clear selection", "Unselects all the results.");
     actSelectionDelete = MakeAction(owner, "actSelectionDelete", "Delete", "Deletes selection", QKeySequence("Ctrl+Del"));
@@ -205,25 +206,30 @@ void TResultsList::CreateWidgets() {
     QWidget* parent = fContext.list->parentWidget();
     Panel15 = new QWidget(parent);
     Panel15->setObjectName("Panel15");
-    // The toolbar must not hold the results area wider than the criteria panel leaves it.
-    Panel15->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    auto* toolbar = new QHBoxLayout(Panel15);
-    toolbar->setContentsMargins(0, 0, 0, 0);
+    // The toolbar must not hold the results area wider than the criteria panel leaves it:
+    // where the width runs out its controls wrap to a second line instead of being cut.
+    QSizePolicy toolbarPolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    toolbarPolicy.setHeightForWidth(true);
+    Panel15->setSizePolicy(toolbarPolicy);
+    auto* toolbar = new TFlowLayout(Panel15);
     const auto addButton = [&](QAction* aAction) {
         auto* button = new QToolButton(Panel15);
         button->setDefaultAction(aAction);
-        toolbar->addWidget(button);
+        toolbar->AddWidget(button);
         return button;
     };
     addButton(actAddToFavourites);
     addButton(actExportToExcel);
     btnMarkAllResultsAsOld = new QPushButton("Mark all results as \"old\"", Panel15);
     btnMarkAllResultsAsOld->setObjectName("btnMarkAllResultsAsOld");
-    toolbar->addWidget(btnMarkAllResultsAsOld);
+    toolbar->AddWidget(btnMarkAllResultsAsOld);
     tbtnEraseResults = addButton(actEraseResults);
     tbtnEraseResults->setObjectName("tbtnEraseResults");
     tbtnEraseResults->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    toolbar->addSpacing(cToolbarGap);
+    // Hidden in the favourites view, it keeps its place: the check boxes stay under the mouse.
+    QSizePolicy erasePolicy = tbtnEraseResults->sizePolicy();
+    erasePolicy.setRetainSizeWhenHidden(true);
+    tbtnEraseResults->setSizePolicy(erasePolicy);
     auto* pnlResultsToolbarLeft = new QWidget(Panel15);
     pnlResultsToolbarLeft->setObjectName("pnlResultsToolbarLeft");
     auto* checks = new QHBoxLayout(pnlResultsToolbarLeft);
@@ -231,8 +237,7 @@ void TResultsList::CreateWidgets() {
     cbShowFavourites = new QCheckBox("Show favorites", pnlResultsToolbarLeft);
     cbShowFavourites->setObjectName("cbShowFavourites");
     checks->addWidget(cbShowFavourites);
-    toolbar->addWidget(pnlResultsToolbarLeft);
-    toolbar->addStretch(1);
+    toolbar->AddWidget(pnlResultsToolbarLeft, cToolbarGap);
     connect(btnMarkAllResultsAsOld, &QPushButton::clicked, this, &TResultsList::MarkAllResultsAsOld);
     connect(cbShowFavourites, &QCheckBox::toggled, this, &TResultsList::ShowFavourites);
 
@@ -708,12 +713,15 @@ void TResultsList::VisitSelectedEntry() {
 void TResultsList::EraseResults() {
     TSearch* search = CurrentSearch();
     if (!search || Exiting() || fShowingFavourites) return;
+    bool hasResults = false;
+    {
+        TCLock lock(search->GetCriticalSection());
+        hasResults = !search->GetSearchResults().empty();
+    }
+    if (hasResults && !fContext.dialogs->Confirm(cClearQuestion)) return;
     search->FillOldResults(true);
     fContext.list->clearSelection();
     fContext.viewHelper->ShowViewListCount(*search);
-    fContext.resultsCount->setText("Results ");
-    fContext.viewHelper->SetResultsLabel("Results ");
-    fContext.viewHelper->Flush();
     SetContactAndDescription({}, {});
     if (OnEntrySelected) OnEntrySelected(nullptr);
     Repaint();
@@ -863,7 +871,7 @@ void TResultsList::StoreDraggedWidths() {
     for (const auto& [column, width] : fDraggedWidths)
         settings.GetColumnsSettings().SetColumnWidth(cListName, column, width);
     fDraggedWidths.clear();
-    settings.SaveSettings();
+    fContext.session->SaveSettings();
 }
 
 void TResultsList::ShowVisibleColumns() {

@@ -64,8 +64,10 @@ public:
     static constexpr const char* cNothingToExport =
         "Please select some results before exporting them using the \"Selection -> Export\" feature.";
     static constexpr const char* cMarkOldQuestion = "Do you confirm marking all the results as visited?";
+    static constexpr const char* cClearQuestion =
+        "Are you sure you want to clear all the results of this search? Your favorites are kept.";
     static constexpr const char* cExportedQuestion =
-        "Results were succesfully exported. Do you wish to open the file now?";
+        "Results were successfully exported. Do you wish to open the file now?";
 
     explicit TResultsList(const TResultsListContext& aContext);
     ~TResultsList() override;

@@ -137,7 +137,7 @@ void TThumbnailsAndPreview::ResetForTab() {
 void TThumbnailsAndPreview::SetViewAsThumbnails(bool aThumbnails) {
     if (fContext.session && fContext.session->GetSettings().GetResultsAsThumbnails() != aThumbnails) {
         fContext.session->GetSettings().SetResultsAsThumbnails(aThumbnails);
-        fContext.session->GetSettings().SaveSettings();
+        fContext.session->SaveSettings();
     }
     QWidget* area = fContext.list->parentWidget();
     area->setUpdatesEnabled(false);

@@ -9,13 +9,20 @@ namespace {
 const QString cTitle = QStringLiteral("Trawlix");
 }
 
+namespace {
+// The text of a box can be selected and copied (an address, a path, an error).
+void ShowMessage(QWidget* aParent, QMessageBox::Icon aIcon, const std::string& aMessage) {
+    QMessageBox box(aIcon, cTitle, QString::fromStdString(aMessage), QMessageBox::Ok, aParent);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box.exec();
+}
+}  // namespace
+
 void TMessageBoxDialogs::Information(const std::string& aMessage) {
-    QMessageBox::information(fParent, cTitle, QString::fromStdString(aMessage));
+    ShowMessage(fParent, QMessageBox::Information, aMessage);
 }
 
-void TMessageBoxDialogs::Warning(const std::string& aMessage) {
-    QMessageBox::warning(fParent, cTitle, QString::fromStdString(aMessage));
-}
+void TMessageBoxDialogs::Warning(const std::string& aMessage) { ShowMessage(fParent, QMessageBox::Warning, aMessage); }
 
 bool TMessageBoxDialogs::Confirm(const std::string& aMessage) {
     return QMessageBox::question(fParent, cTitle, QString::fromStdString(aMessage),

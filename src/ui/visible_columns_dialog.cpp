@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -75,7 +76,12 @@ void TformVisibleColumns::Execute(TSettings& aSettings, QWidget* aParent) {
     TformVisibleColumns dialog(aParent);
     dialog.LoadFrom(aSettings);
     dialog.exec();
-    dialog.StoreTo(aSettings);
+    try {
+        dialog.StoreTo(aSettings);
+    } catch (const std::exception& e) {
+        // A full disk must not end the program from inside the event loop.
+        QMessageBox::warning(aParent, "Trawlix", QString("The settings could not be saved: ") + e.what());
+    }
 }
 
 }  // namespace trawlix

@@ -228,7 +228,7 @@ void TWebPreview::ArchivePage(const std::string& aAddress) {
                                           if (!aDownload->isFinished()) return;
                                           const bool saved =
                                               aDownload->state() == QWebEngineDownloadRequest::DownloadCompleted &&
-                                              TPageCache::KeepHtmlOnly(fs::path(file.toStdString()));
+                                              TPageCache::TrimArchive(fs::path(file.toStdString()));
                                           emit PageArchived(saved ? file : QString());
                                       });
                           });

@@ -1,6 +1,14 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <iostream>
+#include <optional>
+#include <thread>
 #include <memory>
 #include <vector>
 
@@ -12,6 +20,10 @@
 #include "model/places.h"
 #include "model/search.h"
 #include "model/searches.h"
+#include "app/platform.h"
+#include "app/settings.h"
+#include "engine/http_test_env.h"
+#include "support/sitesim_fixture.h"
 #include "support/test_support.h"
 
 using namespace trawlix;
@@ -145,7 +157,7 @@ TEST_F(SessionTest, BrokenDatabaseIsMovedAsideAndTheBackupUsed) {
         restored = ReadFile(Data("object_storage.cur"));
     });
     ASSERT_EQ(fNotifier.warnings.size(), 1u);
-    EXPECT_EQ(fNotifier.warnings[0], kBrokenDatabaseMessage);
+    EXPECT_EQ(fNotifier.warnings[0].rfind(kBrokenDatabaseMessage, 0), 0u) << fNotifier.warnings[0];
     int brokenCopies = 0;
     for (const auto& entry : fs::directory_iterator(fProfile / "data"))
         if (entry.path().filename().string().rfind("object_storage.broken-", 0) == 0) ++brokenCopies;
@@ -162,7 +174,7 @@ TEST_F(SessionTest, BrokenDatabaseWithoutBackupFailsTheInitialisation) {
         EXPECT_EQ(session.GetObjectStorage(), nullptr);
     });
     ASSERT_EQ(fNotifier.warnings.size(), 3u);
-    EXPECT_EQ(fNotifier.warnings[0], kBrokenDatabaseMessage);
+    EXPECT_EQ(fNotifier.warnings[0].rfind(kBrokenDatabaseMessage, 0), 0u) << fNotifier.warnings[0];
     EXPECT_EQ(fNotifier.warnings[1], kNoBackupMessage);
     EXPECT_EQ(fNotifier.warnings[2], kInitializationErrorMessage);
     EXPECT_FALSE(fs::exists(Data("object_storage.tmp")));
@@ -193,4 +205,245 @@ TEST_F(SessionTest, ReadOnlySessionWritesNothing) {
     }
     EXPECT_FALSE(fs::exists(Data("object_storage.tmp")));
     EXPECT_EQ(ReadFile(fProfile / "config/settings.conf"), settingsBefore);
+}
+
+namespace {
+
+std::vector<fs::path> BrokenCopies(const fs::path& aFolder) {
+    std::vector<fs::path> copies;
+    for (const auto& entry : fs::directory_iterator(aFolder))
+        if (entry.path().filename().string().rfind("object_storage.broken-", 0) == 0) copies.push_back(entry.path());
+    return copies;
+}
+
+// Another program with the database open and locked, as the sqlite3 shell in a transaction.
+class TDatabaseHolder {
+public:
+    // Holds the lock for aSeconds, then lets go and stays until the object goes.
+    TDatabaseHolder(const fs::path& aDatabase, double aSeconds, const fs::path& aLog)
+        : fProcess({"/usr/bin/python3", "-c",
+                    "import sqlite3, sys, time\n"
+                    "db = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                    "db.execute('begin exclusive')\n"
+                    "print('locked', flush=True)\n"
+                    "time.sleep(float(sys.argv[2]))\n"
+                    "db.execute('commit')\n"
+                    "time.sleep(60)\n",
+                    aDatabase.string(), std::to_string(aSeconds)},
+                   aLog, true) {
+        if (fProcess.ReadLine(10000) != "locked") throw std::runtime_error("the holder did not lock");
+    }
+
+private:
+    test::TChildProcess fProcess;
+};
+
+}  // namespace
+
+TEST_F(SessionTest, ADamagedPageMovesTheFileAsideAndNeverReplacesTheBackup) {
+    RunSession([](TSession& session) {
+        auto search = std::make_unique<TSearch>();
+        search->SetName("saved before the damage");
+        session.GetMySearches()->AddSearch(std::move(search));
+    });
+    RunSession();  // this start takes the backup that holds the search
+    const std::string goodBackup = ReadFile(Data("object_storage.tmp"));
+    test::CorruptTablePage(Data("object_storage.cur"), "props");
+    const std::string damaged = ReadFile(Data("object_storage.cur"));
+    fNotifier.warnings.clear();
+
+    RunSession([](TSession& session) {
+        ASSERT_TRUE(session.GetInitialized());
+        ASSERT_EQ(session.GetMySearches()->GetAllSearches().size(), 1u);
+        EXPECT_EQ(session.GetMySearches()->GetAllSearches()[0]->GetName(), "saved before the damage");
+    });
+    ASSERT_EQ(fNotifier.warnings.size(), 1u);
+    EXPECT_EQ(fNotifier.warnings[0].rfind(kBrokenDatabaseMessage, 0), 0u);
+    const auto copies = BrokenCopies(fProfile / "data");
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_NE(fNotifier.warnings[0].find(copies[0].string()), std::string::npos) << "the user learns where it went";
+    EXPECT_TRUE(ReadFile(copies[0]) == damaged) << "the damaged file is kept as it was";
+    EXPECT_TRUE(ReadFile(Data("object_storage.tmp")) == goodBackup) << "the backup is still the good one";
+}
+
+TEST_F(SessionTest, ASearchThatCannotBeReadIsNamedAndKeepsItsResultsThroughTheExit) {
+    int bad = 0;
+    RunSession([&](TSession& session) {
+        for (const char* name : {"readable", "unreadable"}) {
+            auto search = std::make_unique<TSearch>();
+            search->SetName(name);
+            search->SetKeywords(name == std::string("unreadable") ? std::string(5000, 'k') : "lamp");
+            session.GetMySearches()->AddSearch(std::move(search));
+        }
+    });
+    {
+        TObjectsStorage storage(Data("object_storage.cur").string());
+        bad = storage.GetObjects("search", -1).back()->GetID();
+        storage.SQLLiteDB().ExecSQL("insert into entries (search_id, type, name) values (?, 'search_result', 'mine')",
+                                    {bad});
+    }
+    {
+        TSession session(Options(), fNotifier);
+        // SQLite refuses values above its length limit: that search alone cannot be read.
+        sqlite3_limit(session.GetObjectStorage()->SQLLiteDB().Handle(), SQLITE_LIMIT_LENGTH, 1000);
+        session.InitSession();
+        session.WaitUntilIdle();
+        ASSERT_TRUE(session.GetInitialized());
+        EXPECT_EQ(session.GetMySearches()->GetAllSearches().size(), 1u);
+        session.FinishSession(false);
+    }
+    ASSERT_EQ(fNotifier.warnings.size(), 1u);
+    EXPECT_EQ(fNotifier.warnings[0].rfind("The search \"unreadable\" could not be read (", 0), 0u) << fNotifier.warnings[0];
+    TObjectsStorage storage(Data("object_storage.cur").string());
+    EXPECT_EQ(storage.SQLLiteDB().GetTableValue("select count(*) from entries where search_id = ?", {bad}), 1);
+    EXPECT_TRUE(storage.ObjectExists(bad));
+}
+
+TEST_F(SessionTest, ADamagedBackupIsNeverUsedNorOverwritten) {
+    RunSession();
+    test::CorruptTablePage(Data("object_storage.tmp"), "objects");
+    const std::string backup = ReadFile(Data("object_storage.tmp"));
+    WriteFile(Data("object_storage.cur"), "this is not a database, just some text long enough to look like one");
+    try {
+        TSession session(Options(), fNotifier);
+        FAIL() << "started on a damaged backup";
+    } catch (const std::exception& error) {
+        EXPECT_NE(std::string(error.what()).find("cannot be used either"), std::string::npos) << error.what();
+    }
+    EXPECT_TRUE(ReadFile(Data("object_storage.tmp")) == backup);
+    EXPECT_EQ(BrokenCopies(fProfile / "data").size(), 1u);
+    EXPECT_FALSE(fs::exists(Data("object_storage.cur"))) << "the next start tries the backup again";
+}
+
+TEST_F(SessionTest, ADatabaseHeldByAnotherProgramIsWaitedForAndNeverHandledAsBroken) {
+    RunSession();
+    const std::string database = ReadFile(Data("object_storage.cur"));
+    const std::string backup = ReadFile(Data("object_storage.tmp"));
+    fNotifier.warnings.clear();
+    auto options = Options();
+    options.databaseBusyWait = std::chrono::milliseconds(1500);
+    {
+        TDatabaseHolder holder(Data("object_storage.cur"), 60, fProfile / "holder.log");
+        try {
+            TSession session(options, fNotifier);
+            FAIL() << "started while another program held the database";
+        } catch (const std::exception& error) {
+            EXPECT_EQ(std::string(error.what()).rfind(kDatabaseInUseMessage, 0), 0u) << error.what();
+        }
+    }
+    EXPECT_TRUE(fNotifier.warnings.empty()) << fNotifier.warnings.front();
+    EXPECT_TRUE(BrokenCopies(fProfile / "data").empty());
+    EXPECT_TRUE(ReadFile(Data("object_storage.cur")) == database) << "the file is left alone";
+    EXPECT_TRUE(ReadFile(Data("object_storage.tmp")) == backup);
+
+    // A lock that ends while the start waits costs nothing but the wait.
+    options.databaseBusyWait = std::chrono::milliseconds(20000);
+    TDatabaseHolder holder(Data("object_storage.cur"), 1.0, fProfile / "holder2.log");
+    TSession session(options, fNotifier);
+    EXPECT_NE(session.GetObjectStorage(), nullptr);
+    EXPECT_TRUE(fNotifier.warnings.empty());
+    EXPECT_TRUE(BrokenCopies(fProfile / "data").empty());
+}
+
+TEST_F(SessionTest, UnreadableSettingsAreToldAndNeverWrittenOver) {
+    struct TCase {
+        const char* name;
+        std::function<bool(const fs::path&)> makeUnreadable;  // false: cannot be made here
+    };
+    const TCase cases[] = {
+        {"a folder in place of the file",
+         [](const fs::path& aFile) {
+             fs::remove(aFile);
+             fs::create_directories(aFile / "kept");
+             return true;
+         }},
+        {"a file without read permission",
+         [](const fs::path& aFile) {
+             fs::permissions(aFile, fs::perms::none);
+             return geteuid() != 0;  // root reads it anyway
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir profile;
+        auto options = Options();
+        options.dataFolder = profile / "data/";
+        options.settingsFile = profile / "settings.conf";
+        WriteFile(options.settingsFile, "ProxySettings\tstring\tenabled=True\\r\\nhost=proxy.lan\\r\\n\n");
+        if (!c.makeUnreadable(options.settingsFile)) continue;
+        const auto before = fs::status(options.settingsFile);
+        TRecordingNotifier notifier;
+        {
+            TSession session(options, notifier);
+            EXPECT_FALSE(session.GetSettings().GetProxySettings().GetEnabled()) << "defaults in memory";
+            EXPECT_FALSE(session.SaveSettings());
+            EXPECT_FALSE(session.SaveSettings());
+            session.InitSession();
+            session.WaitUntilIdle();
+            session.FinishSession(false);
+        }
+        ASSERT_GE(notifier.warnings.size(), 2u);
+        EXPECT_EQ(notifier.warnings[0].rfind("The settings could not be read (", 0), 0u) << notifier.warnings[0];
+        EXPECT_EQ(notifier.warnings[1].rfind("The settings could not be saved: ", 0), 0u) << notifier.warnings[1];
+        EXPECT_EQ(notifier.warnings.size(), 2u) << "the same failure is told once";
+        EXPECT_EQ(fs::status(options.settingsFile).type(), before.type());
+        if (fs::is_directory(options.settingsFile)) EXPECT_TRUE(fs::exists(options.settingsFile / "kept"));
+        fs::permissions(options.settingsFile, fs::perms::owner_all);
+        if (fs::is_regular_file(options.settingsFile))
+            EXPECT_NE(ReadFile(options.settingsFile).find("host=proxy.lan"), std::string::npos);
+    }
+    if (geteuid() == 0) std::cout << "[ NOTE ] running as root: the permission case cannot be made, the folder case ran\n";
+}
+
+TEST_F(SessionTest, AMalformedSettingTakesItsDefaultWithAWarningNamingIt) {
+    WriteFile(fProfile / "config/settings.conf",
+              "ColorSettings\tstring\tNewBackgroundColor=clSkyBlu\\r\\nVisitedBackgroundColor=clRed\n"
+              "GSMNetworkID\tinteger\t4294967297\n"
+              "DoNotify\tstring\tyes\n"
+              "ColumnSettings\tstring\tlvResults=0_250;x_1;3_120\n");
+    RunSession([](TSession& session) {
+        TSettings& settings = session.GetSettings();
+        EXPECT_EQ(settings.GetColorSettings().GetNewBackgroundColor(), RGBColor(166, 202, 240));
+        EXPECT_EQ(settings.GetColorSettings().GetVisitedBackgroundColor(), RGBColor(255, 0, 0));
+        EXPECT_EQ(settings.GetGSMNetworkID(), -1) << "not cut down to 1";
+        EXPECT_EQ(settings.GetColumnsSettings().GetColumnWidth("lvResults", 3), 120);
+    });
+    ASSERT_EQ(fNotifier.warnings.size(), 1u);
+    for (const char* named : {"\"NewBackgroundColor\" has the malformed value \"clSkyBlu\"",
+                              "\"GSMNetworkID\" has the malformed value \"4294967297\"",
+                              "\"DoNotify\" has the malformed value \"yes\"", "\"lvResults=x_1\""})
+        EXPECT_NE(fNotifier.warnings[0].find(named), std::string::npos) << named << " in " << fNotifier.warnings[0];
+}
+
+TEST(InstanceLockTest, TheLockLivesInTheDataFolderWhateverTheRuntimeFolder) {
+    TempDir profile;
+    test::TScopedEnv data("TRAWLIX_DATA_DIR", (profile / "data").string());
+    for (const std::optional<std::string>& runtime : {std::optional<std::string>((profile / "run").string()),
+                                                       std::optional<std::string>(), std::optional<std::string>("")}) {
+        test::TScopedEnv variable("XDG_RUNTIME_DIR", runtime);
+        EXPECT_EQ(platform::InstanceLockFile(), profile / "data" / "Trawlix.lock");
+    }
+    // A second process holds it: this one does not get it, and that is no error.
+    fs::create_directories(profile / "data");
+    test::TChildProcess holder({"/usr/bin/python3", "-c",
+                                "import fcntl, sys, time\n"
+                                "f = open(sys.argv[1], 'w')\n"
+                                "fcntl.flock(f, fcntl.LOCK_EX)\n"
+                                "print('locked', flush=True)\n"
+                                "time.sleep(60)\n",
+                                platform::InstanceLockFile().string()},
+                               profile / "holder.log", true);
+    ASSERT_EQ(holder.ReadLine(10000), "locked");
+    platform::TInstanceLock second(platform::InstanceLockFile());
+    EXPECT_FALSE(second.Acquired());
+    EXPECT_EQ(second.Error(), "");
+}
+
+TEST(InstanceLockTest, ALockThatCannotBeCreatedSaysWhy) {
+    TempDir profile;
+    WriteFile(profile / "data", "a file where the folder should be");
+    platform::TInstanceLock lock(profile / "data" / "Trawlix.lock");
+    EXPECT_FALSE(lock.Acquired());
+    EXPECT_EQ(lock.Error().rfind("Cannot lock the data folder " + (profile / "data").string() + ": ", 0), 0u)
+        << lock.Error();
 }

@@ -99,19 +99,87 @@ TEST(CliBasics, WhileAnotherInstanceRunsOnlyReadingWorks) {
     TempDir profile;
     ASSERT_EQ(RunCli(profile.Path(), {"info"}).exitCode, 0);
     auto settingsBefore = ReadFile(profile / "config/settings.conf");
-    fs::create_directories(profile / "run");
-    int fd = ::open((profile / "run/Trawlix.lock").c_str(), O_RDWR | O_CREAT, 0600);
+    // The lock sits beside the data it guards, so it holds whatever runtime folder each
+    // process has (cron and su sessions have another one, or none).
+    int fd = ::open((profile / "data/Trawlix.lock").c_str(), O_RDWR | O_CREAT, 0600);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
 
-    auto info = RunCli(profile.Path(), {"info"});
-    EXPECT_EQ(info.exitCode, 0) << info.err;
-    auto change = RunCli(profile.Path(), {"config", "DoNotify", "1"});
-    EXPECT_EQ(change.exitCode, 1);
-    EXPECT_EQ(change.err, "Trawlix is running. Close it first.\n");
-    EXPECT_EQ(ReadFile(profile / "config/settings.conf"), settingsBefore);
+    for (const std::string runtime : {(profile / "run").string(), (profile / "elsewhere").string(), std::string()}) {
+        auto info = RunCli(profile.Path(), {"info"}, {{"XDG_RUNTIME_DIR", runtime}});
+        EXPECT_EQ(info.exitCode, 0) << info.err;
+        auto change = RunCli(profile.Path(), {"config", "DoNotify", "1"}, {{"XDG_RUNTIME_DIR", runtime}});
+        EXPECT_EQ(change.exitCode, 1) << "runtime folder '" << runtime << "'";
+        EXPECT_EQ(change.err, "Trawlix is running. Close it first.\n");
+        EXPECT_EQ(ReadFile(profile / "config/settings.conf"), settingsBefore);
+    }
     ::close(fd);
     EXPECT_EQ(RunCli(profile.Path(), {"config", "DoNotify", "1"}).exitCode, 0);
+}
+
+TEST(CliBasics, ADataFolderThatCannotBeLockedIsAClearError) {
+    TempDir profile;
+    // A file where the data folder should be: no lock can be made in it, root or not.
+    WriteFile(profile / "data", "not a folder");
+    for (const char* command : {"info", "config"}) {
+        auto result = RunCli(profile.Path(), {command});
+        EXPECT_EQ(result.exitCode, 1) << command;
+        EXPECT_EQ(result.err.rfind("Cannot lock the data folder " + (profile / "data").string() + ": ", 0), 0u)
+            << result.err;
+    }
+    EXPECT_EQ(ReadFile(profile / "data"), "not a folder");
+}
+
+TEST(CliBasics, SettingsProblemsAreToldAndConfigCanAlwaysRepairThem) {
+    TempDir profile;
+    ASSERT_EQ(RunCli(profile.Path(), {"info"}).exitCode, 0);
+    WriteFile(profile / "config/settings.conf",
+              "ColorSettings\tstring\tVisitedBackgroundColor=clRed\\r\\nNewBackgroundColor=clSkyBlu\\r\\n\r\n"
+              "GSMNetworkID\tinteger\t7\r\n");
+    // Windows line endings keep the numbers; the malformed colour takes its default, named.
+    auto first = RunCli(profile.Path(), {"config", "GSMNetworkID"});
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(first.out, "GSMNetworkID\tinteger\t7\n");
+    EXPECT_NE(first.err.find("\"NewBackgroundColor\" has the malformed value \"clSkyBlu\""), std::string::npos)
+        << first.err;
+    for (const char* command : {"info", "proxy"}) {
+        auto result = RunCli(profile.Path(), {command});
+        EXPECT_EQ(result.exitCode, 0) << command << ": " << result.err;
+    }
+    auto fixed = RunCli(profile.Path(), {"config", "ColorSettings", "NewBackgroundColor=clSkyBlue"});
+    EXPECT_EQ(fixed.exitCode, 0) << fixed.err;
+    auto after = RunCli(profile.Path(), {"config", "ColorSettings"});
+    EXPECT_EQ(after.err, "");
+    EXPECT_NE(after.out.find("NewBackgroundColor=clSkyBlue"), std::string::npos) << after.out;
+    EXPECT_NE(after.out.find("VisitedBackgroundColor=clRed"), std::string::npos) << after.out;
+    auto typo = RunCli(profile.Path(), {"config", "ColorSettings", "NewBackgroundColor=clSkyBlu"});
+    EXPECT_EQ(typo.exitCode, 1) << "a malformed value typed now is refused";
+}
+
+TEST(CliBasics, ValuesThatWouldNotComeBackAsTypedAreRefused) {
+    TempDir profile;
+    ASSERT_EQ(RunCli(profile.Path(), {"config", "GSMNetworkID", "5"}).exitCode, 0);
+    ASSERT_EQ(RunCli(profile.Path(), {"proxy", "--host", "proxy.example", "--user", "me"}).exitCode, 0);
+    const auto before = ReadFile(profile / "config/settings.conf");
+    for (const char* number : {"4294967297", "2147483648"}) {
+        auto result = RunCli(profile.Path(), {"config", "GSMNetworkID", number});
+        EXPECT_EQ(result.exitCode, 1) << number;
+        EXPECT_NE(result.err.find("takes a whole number from -2147483648 to 2147483647"), std::string::npos)
+            << result.err;
+    }
+    struct TCase {
+        const char* option;
+        const char* what;
+    };
+    for (TCase c : {TCase{"--host", "host"}, TCase{"--user", "user"}, TCase{"--password", "password"}}) {
+        for (const char* value : {"a\nb", "a\rb"}) {
+            auto result = RunCli(profile.Path(), {"proxy", c.option, value});
+            EXPECT_EQ(result.exitCode, 1) << c.option;
+            EXPECT_EQ(result.err, std::string("The proxy ") + c.what + " must not contain a line break.\n");
+        }
+    }
+    EXPECT_EQ(ReadFile(profile / "config/settings.conf"), before);
+    EXPECT_EQ(RunCli(profile.Path(), {"config", "GSMNetworkID", "2147483647"}).exitCode, 0);
 }
 
 TEST(CliBasics, BrokenDatabaseWithGoodBackupIsRecovered) {

@@ -77,6 +77,15 @@ TEST(KeywordSyntaxTest, OperatorButtons) {
     }
 }
 
+TEST(KeywordSyntaxTest, UnbalancedQuoteWarning) {
+    const std::pair<const char*, bool> cases[] = {
+        {"\"mountain bike", true},   {"mountain bike\"", true}, {"\"a\" \"b", true},
+        {"\"mountain bike\"", false}, {"bike", false},           {"", false},
+        {"\"a\" \"b\"", false},
+    };
+    for (const auto& [keywords, warns] : cases) EXPECT_EQ(UnbalancedQuoteWarningApplies(keywords), warns) << keywords;
+}
+
 TEST(KeywordSyntaxTest, PhraseWithOrWarning) {
     EXPECT_TRUE(PhraseWithOrWarningApplies("\"mountain bike\" (red | blue)"));
     EXPECT_FALSE(PhraseWithOrWarningApplies("(red | blue)"));

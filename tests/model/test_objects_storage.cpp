@@ -113,6 +113,36 @@ TEST(ObjectsStorageOpenTest, UnusableFilesAreRefused) {
     EXPECT_FALSE(db.TableExists("global_props"));
 }
 
+TEST_F(ObjectsStorageTest, ADamagedPageIsRefusedBeforeAnythingIsReadOrWritten) {
+    // Enough rows for the props table to have a page of its own, as a used database has.
+    for (int i = 0; i < 50; ++i) fStorage->SetObjectProp(fStorage->AddObject("search", -1, "", true), "name", "s");
+    fStorage.reset();
+    test::CorruptTablePage(fFile, "props");
+    const std::string damaged = test::ReadFile(fFile);
+    try {
+        TObjectsStorage storage(fFile.string());
+        FAIL() << "opened a file with a damaged page";
+    } catch (const EDatabaseDamaged& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("The file \"" + fFile.string() + "\" is damaged: ", 0), 0u)
+            << error.what();
+    }
+    EXPECT_TRUE(test::ReadFile(fFile) == damaged) << "refusing wrote nothing";
+}
+
+TEST_F(ObjectsStorageTest, AFileLockedByAnotherProgramIsBusyNotBroken) {
+    fStorage.reset();
+    TSQLiteDB other(fFile.string());
+    other.ExecSQL("BEGIN EXCLUSIVE");
+    try {
+        TObjectsStorage storage(fFile.string(), 100);
+        FAIL() << "opened a file locked by another connection";
+    } catch (const ESQLiteError& error) {
+        EXPECT_TRUE(error.IsBusy()) << error.what();
+    }
+    other.ExecSQL("COMMIT");
+    EXPECT_NO_THROW(TObjectsStorage storage(fFile.string(), 100));
+}
+
 TEST_F(ObjectsStorageTest, InstallationDatabaseIsUpgradedOnFirstOpen) {
     EXPECT_EQ(ColumnsOf(DB(), "entries"), kUpgradedEntryColumns);
     EXPECT_TRUE(DB().TableExists("email_reply_history"));

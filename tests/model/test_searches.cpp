@@ -1,6 +1,7 @@
 #include "model/searches.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "model/filter.h"
 #include "model/legacy_searches_file.h"
@@ -225,6 +226,30 @@ TEST_F(SearchesTest, ResultRowsOfAnUnreadableTableDoNotStopTheStart) {
     ASSERT_NO_THROW(searches = Load());
     EXPECT_EQ(Names(*searches), (std::vector<std::string>{"good", "bad"}));
     EXPECT_TRUE(searches->GetSearchByName("bad")->GetSearchResults().empty());
+}
+
+TEST_F(SearchesTest, AnUnreadableSearchIsNamedAndItsRowsSurviveASaveOfTheOthers) {
+    StoreSearch("good", 0);
+    const int bad = StoreSearch("bad", 1);
+    Storage().SetObjectProp(bad, "pos_keywords", std::string(5000, 'k'));
+    for (int i = 0; i < 3; ++i)
+        Storage().SQLLiteDB().ExecSQL("insert into entries (search_id, type, name) values (?, 'search_result', ?)",
+                                      {bad, "kept " + std::to_string(i)});
+    // SQLite refuses to hand over a value longer than its limit: the search cannot be read
+    // back, while the rest of the file is sound.
+    sqlite3_limit(Storage().SQLLiteDB().Handle(), SQLITE_LIMIT_LENGTH, 1000);
+    auto searches = Load();
+    EXPECT_EQ(Names(*searches), std::vector<std::string>{"good"});
+    ASSERT_EQ(searches->UnreadableSearches().size(), 1u);
+    EXPECT_EQ(searches->UnreadableSearches()[0].id, bad);
+    EXPECT_EQ(searches->UnreadableSearches()[0].name, "bad");
+    EXPECT_FALSE(searches->UnreadableSearches()[0].reason.empty());
+
+    ASSERT_TRUE(searches->SaveMySearches());
+    EXPECT_EQ(Count("select count(*) from entries where search_id = " + std::to_string(bad)), 3);
+    EXPECT_TRUE(Storage().ObjectExists(bad));
+    sqlite3_limit(Storage().SQLLiteDB().Handle(), SQLITE_LIMIT_LENGTH, 1000000000);
+    EXPECT_EQ(Names(*Load()), (std::vector<std::string>{"good", "bad"})) << "readable again, nothing lost";
 }
 
 }  // namespace

@@ -197,7 +197,8 @@ TEST_F(SearchRunTest, WithoutKeepingOldResultsAWholeRunDropsWhatItDidNotFindAgai
     ASSERT_EQ(Links(*search).size(), 25u);
     const std::string oldLink = Links(*search)[0];
 
-    // A stopped run has not looked everywhere: it drops nothing.
+    // A stopped run has not looked everywhere: it drops nothing (and the page it was
+    // waiting for is abandoned with the transfer).
     search->SetKeywords("count10");
     fSim.ClearRequests();
     fSim.AddFault("oakland.craigslist.org/search/bik", 0, 1000);
@@ -207,7 +208,7 @@ TEST_F(SearchRunTest, WithoutKeepingOldResultsAWholeRunDropsWhatItDidNotFindAgai
     ASSERT_TRUE(fLoop.RunUntil([&] { return !fSim.Requests().empty(); }, 10s));
     search->StopSearch();
     ASSERT_TRUE(fLoop.RunUntil([&] { return log.Stopped() >= 2; }, 10s));
-    EXPECT_EQ(Links(*search).size(), 35u);
+    EXPECT_EQ(Links(*search).size(), 25u);
 
     // A whole run keeps what it found, old or new, and only that.
     fSim.ClearFaults();
@@ -215,7 +216,7 @@ TEST_F(SearchRunTest, WithoutKeepingOldResultsAWholeRunDropsWhatItDidNotFindAgai
     auto links = Links(*search);
     EXPECT_EQ(links.size(), 10u);
     EXPECT_EQ(std::count(links.begin(), links.end(), oldLink), 0);
-    EXPECT_EQ(CountNew(*search), 0) << "the ten were found by the stopped run already";
+    EXPECT_EQ(CountNew(*search), 10) << "the stopped run never got the ten";
 
     // With old results kept, nothing goes.
     search->SetKeepOldResults(true);
@@ -253,21 +254,62 @@ TEST_F(SearchRunTest, DeletedResultsNeverReturn) {
     EXPECT_EQ(std::count(links.begin(), links.end(), deleted->GetLink()), 0);
 }
 
-TEST_F(SearchRunTest, StopDuringADownloadStillTakesThatPage) {
+TEST_F(SearchRunTest, StopDuringADownloadEndsThatTransferAtOnce) {
     auto search = MakeCraigSearch({fTrees.Place(12), fTrees.Place(13)}, {fTrees.Category(10)}, "count40");
     search->SetPagesCount(3);
-    fSim.AddFault("oakland.craigslist.org/search/bik", 0, 1500);
+    // The server takes 20 seconds to answer; the stop must not wait for it.
+    fSim.AddFault("oakland.craigslist.org/search/bik", 0, 20000);
     TRunLog log;
     log.Attach(*search);
     search->Search(nullptr, true);
     ASSERT_TRUE(fLoop.RunUntil([&] { return !fSim.Requests().empty(); }, 10s));
     search->StopSearch();
-    ASSERT_TRUE(fLoop.RunUntil([&] { return log.Stopped() > 0; }, 10s));
+    ASSERT_TRUE(fLoop.RunUntil([&] { return log.Stopped() > 0; }, 5s)) << "the stop waited for the server";
     fLoop.RunUntil([] { return false; }, 300ms);
     EXPECT_EQ(RequestedUrls().size(), 1u) << "no link after the stop";
-    EXPECT_EQ(Links(*search).size(), 40u) << "the page in hand is still merged";
+    EXPECT_TRUE(Links(*search).empty()) << "the page never came";
+    EXPECT_TRUE(log.errors.empty()) << "a stop is no error";
     EXPECT_EQ(log.Stopped(), 1);
     EXPECT_FALSE(search->GetSearching());
+}
+
+// Closing a running search frees it: stop-and-wait must leave nothing that still uses it,
+// neither a site thread (still fetching, parsing or finishing) nor the run's end queued for
+// the main thread. The sanitizer build sees any use of the freed search.
+TEST_F(SearchRunTest, StopAndWaitLeavesNothingUsingTheSearchSoItCanBeFreed) {
+    enum class TStopAt { Start, FirstRequest, FirstResults };
+    for (const TStopAt stopAt : {TStopAt::Start, TStopAt::FirstRequest, TStopAt::FirstResults}) {
+        SCOPED_TRACE(static_cast<int>(stopAt));
+        fSim.ClearRequests();
+        fSim.ClearFaults();
+        fSim.AddFault("losangeles.craigslist.org", 200, 400);  // a slow site keeps the run going
+        auto search = MakeCraigSearch({fTrees.Place(12), fTrees.Place(13)}, {fTrees.Category(10)}, "count60");
+        search->SetPagesCount(3);
+        TRunLog log;
+        log.Attach(*search);
+        search->Search(nullptr, nullptr, true);
+        ASSERT_TRUE(search->GetSearching());
+        if (stopAt == TStopAt::FirstRequest)
+            ASSERT_TRUE(fLoop.RunUntil([&] { return !fSim.Requests().empty(); }, 10s));
+        if (stopAt == TStopAt::FirstResults)
+            ASSERT_TRUE(fLoop.RunUntil([&] { return !Links(*search).empty(); }, 10s));
+        search->StopSearchAndWait();
+        EXPECT_FALSE(search->GetSearching());
+        for (const auto& site : search->GetSiteSearches()) EXPECT_FALSE(site->GetThreadRunning());
+        EXPECT_EQ(log.Stopped(), 1) << "the run's end reached its owner before the wait returned";
+        search.reset();
+        // Anything still holding the freed search would touch it now.
+        fLoop.RunUntil([] { return false; }, 600ms);
+        EXPECT_EQ(log.Stopped(), 1);
+    }
+}
+
+TEST_F(SearchRunTest, StopAndWaitWithoutARunReturnsAtOnce) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "x");
+    const auto before = std::chrono::steady_clock::now();
+    search->StopSearchAndWait();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 100ms);
+    EXPECT_TRUE(fSim.Requests().empty());
 }
 
 TEST_F(SearchRunTest, NoSiteSwitchedOnStartsAndStopsAtOnce) {
@@ -333,6 +375,23 @@ TEST_F(SearchRunTest, AProxyPageWithNoResultsSaysToCheckTheProxy) {
     ASSERT_EQ(log.errors.size(), 1u);
     EXPECT_EQ(log.errors[0], "Could not open URL: \"http://oakland.craigslist.org/__sim/raw\". \r\n"
                              "Check if any proxy servers are properly configured.");
+}
+
+TEST_F(SearchRunTest, AnOversizedPageIsAlwaysReported) {
+    // A category whose listing address answers with a gzip bomb.
+    TCategories categories;
+    categories.LoadFromText(R"(<categories><place id="1" parent_id="0" name="odd"><craigslist link="ccc" type="1"/>)"
+                            R"(<place id="2" parent_id="1" name="bomb"><craigslist link="__sim/bomb?mb=64" type="0"/>)"
+                            R"(</place></place></categories>)",
+                            "Categories.cur");
+    fEnvironment.showUnreachable = false;  // an oversized page is not an unreachable one
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {categories.GetCategoryByID(2)}, "");
+    search->SetOnlyCatListings(true);
+    TRunLog log;
+    Run(*search, true, log);
+    EXPECT_EQ(log.errors,
+              (std::vector<std::string>{"the page at http://oakland.craigslist.org/__sim/bomb?mb=64 is larger than 16 MB"}));
+    EXPECT_TRUE(Links(*search).empty());
 }
 
 TEST_F(SearchRunTest, CategoryListingsComeThroughTheFallBackTransferAndTheFilter) {

@@ -6,6 +6,7 @@ reaches it through its ordinary proxy setting. See README.md beside this file.""
 import argparse
 import datetime
 import gzip
+import io
 import hashlib
 import html
 import json
@@ -486,6 +487,12 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Location", arg("to", "/__sim/echo"))
             self.send_header("Content-Length", "0")
             self.end_headers()
+        elif path == "/__sim/trickle":
+            # A server that sends its page a few bytes a second and never gives up.
+            self.send_trickle(int(arg("n", "1000")), float(arg("bps", "2")))
+        elif path == "/__sim/bomb":
+            # A small gzip answer that decodes to mb megabytes of zeros.
+            self.send_bomb(int(arg("mb", "64")))
         elif path == "/__sim/raw":
             # Exact bytes (hex) with an exact Content-Type, for charset handling.
             self.send_page(200, arg("type", "text/html"), bytes.fromhex(arg("hex")))
@@ -503,6 +510,33 @@ class Handler(BaseHTTPRequestHandler):
             self.send_page(200, "text/plain", b"ok\n")
         else:
             self.send_plain(404, "text/plain", b"unknown control path\n")
+
+    def send_trickle(self, length, bytes_per_second):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Content-Length", str(length))
+        self.end_headers()
+        self.close_connection = True
+        try:
+            for _ in range(length):
+                self.wfile.write(b"x")
+                self.wfile.flush()
+                time.sleep(1.0 / bytes_per_second)
+        except OSError:
+            pass  # the client gave up, as it should
+
+    def send_bomb(self, megabytes):
+        body = bomb_body(megabytes)
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Content-Encoding", "gzip")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.close_connection = True
+        try:
+            self.wfile.write(body)
+        except OSError:
+            pass  # the client stopped reading once it had enough
 
     def send_plain(self, status, ctype, body):
         self.send_response(status)
@@ -530,6 +564,22 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
             return
         self.wfile.write(body)
+
+
+BOMBS = {}
+BOMBS_LOCK = threading.Lock()
+
+
+def bomb_body(megabytes):
+    with BOMBS_LOCK:
+        if megabytes not in BOMBS:
+            out = io.BytesIO()
+            zeros = bytes(1024 * 1024)
+            with gzip.GzipFile(fileobj=out, mode="wb", compresslevel=9, mtime=0) as packed:
+                for _ in range(megabytes):
+                    packed.write(zeros)
+            BOMBS[megabytes] = out.getvalue()
+        return BOMBS[megabytes]
 
 
 def split_url(url):

@@ -10,7 +10,25 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "model/sqlite_db.h"
+
 namespace trawlix::test {
+
+void CorruptTablePage(const std::filesystem::path& aDatabase, const std::string& aTable) {
+    std::int64_t pageSize = 0, rootPage = 0;
+    {
+        TSQLiteDB db(aDatabase.string());
+        pageSize = db.GetTableValue("PRAGMA page_size");
+        rootPage = db.GetTableValue("select rootpage from sqlite_master where name = ?", {aTable});
+    }
+    if (pageSize <= 0 || rootPage <= 1) throw std::runtime_error("No page of its own for " + aTable);
+    std::fstream file(aDatabase, std::ios::in | std::ios::out | std::ios::binary);
+    // Bytes 3-6 of a b-tree page header: its number of cells and where their content starts.
+    file.seekp((rootPage - 1) * pageSize + 3);
+    file.write("\xff\xff\xff\xff", 4);
+    if (!file) throw std::runtime_error("Cannot write " + aDatabase.string());
+}
+
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "trawlix-test-XXXXXX").string();

@@ -25,6 +25,10 @@ private:
 std::string ReadFile(const std::filesystem::path& aPath);
 void WriteFile(const std::filesystem::path& aPath, const std::string& aContent);
 
+// Overwrites four bytes of the header of aTable's first page in an SQLite file (no
+// connection may be open on it): the file still opens, but rows of that table are lost.
+void CorruptTablePage(const std::filesystem::path& aDatabase, const std::string& aTable);
+
 // Folder of the test sources (fixtures live beside the tests).
 std::filesystem::path TestsDir();
 

@@ -509,6 +509,16 @@ private slots:
         fPanel->edtSearchLocations->clear();
         QTest::keyClicks(fPanel->edtSearchLocations, "sf");  // case-sensitive: "SF bay area" does not match
         QCOMPARE(fPanel->edtSearchLocations->palette().color(QPalette::Text), QColor(Qt::red));
+        // A country shows with capitals, and is still found by its name as stored.
+        QTreeWidgetItem* country = Item(fPanel->tvLocations, fCountry);
+        QCOMPARE(country->text(0), QString("United States"));
+        QCOMPARE(Item(fPanel->tvLocations, fCa)->text(0), QString("california"));
+        for (const char* typed : {"united", "United"}) {
+            fPanel->edtSearchLocations->clear();
+            QTest::keyClicks(fPanel->edtSearchLocations, typed);
+            QCOMPARE(fPanel->tvLocations->currentItem(), country);
+            QCOMPARE(fPanel->edtSearchLocations->palette().color(QPalette::Text), QColor(Qt::black));
+        }
     }
 };
 

@@ -4,17 +4,24 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QToolBar>
 #include <QToolButton>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTabBar>
+#include <QTableView>
 #include <QTest>
 
 #include <cstdlib>
@@ -23,6 +30,7 @@
 #include "app/platform.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "engine/keyword_syntax.h"
 #include "engine/synchronizator.h"
 #include "model/entry.h"
 #include "model/searches.h"
@@ -30,7 +38,9 @@
 #include "ui/balloon_hint.h"
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"
+#include "ui/results_list.h"
 #include "ui/selection_tree.h"
+#include "ui/thumbnails_and_preview.h"
 #include "ui/ext_edit.h"
 #include "ui/whisper_splitter.h"
 #include "ui/form_main.h"
@@ -232,6 +242,57 @@ private slots:
         QVERIFY(run.ExitAndWait());
     }
 
+    // Ctrl+W, the toolbar and the menu ask too when the search would take results or
+    // favourites (with their notes) with it; an empty search closes unasked.
+    void closingASearchWithDataAsksWhicheverWayItIsClosed() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        const auto entry = [](const std::string& aLink) {
+            return std::make_shared<TEntry>(ssCraigslist, "Dec 9", "lamp", aLink, 10, "", "", false, 0, 0, "", "", "");
+        };
+        const auto addTab = [&run](const QString& aName) {
+            run.window->actNewTab->trigger();
+            NameCurrentSearch(*run.window, aName);
+            return run.window->CurrentSearch();
+        };
+        addTab("with results")->AddSearchResult(entry("http://sfbay.craigslist.org/bik/1001.html"));
+        TSearch* withFavourite = addTab("with a favorite");
+        withFavourite->AddFavourite(std::make_shared<TFavourite>(*entry("http://sfbay.craigslist.org/bik/1002.html"), "call"));
+        addTab("empty");
+        QCOMPARE(run.window->tcTabs->count(), 4);
+        // An untitled search is named as its tab is.
+        run.window->actNextSearch->trigger();
+        run.window->CurrentSearch()->AddSearchResult(entry("http://sfbay.craigslist.org/bik/1003.html"));
+        run.dialogs.confirmAnswer = false;
+        run.window->actCloseTab->trigger();
+        QCOMPARE(run.dialogs.confirmations,
+                 std::vector<std::string>{"Are you sure you want to close the search \"(Untitled)\"? All its data will be lost."});
+        run.dialogs.Clear();
+        run.window->actPreviousSearch->trigger();
+
+        run.dialogs.confirmAnswer = false;
+        QTest::keyClick(run.window.get(), Qt::Key_W, Qt::ControlModifier);  // "empty"
+        QVERIFY(run.dialogs.confirmations.empty());
+        QCOMPARE(run.window->tcTabs->count(), 3);
+        QCOMPARE(run.window->tcTabs->tabText(run.window->tcTabs->currentIndex()), QString("with a favorite"));
+        for (const char* name : {"with a favorite", "with results"}) {
+            run.dialogs.Clear();
+            run.dialogs.confirmAnswer = false;
+            run.window->actCloseTab->trigger();
+            const std::string question =
+                std::string("Are you sure you want to close the search \"") + name + "\"? All its data will be lost.";
+            QCOMPARE(run.dialogs.confirmations, std::vector<std::string>{question});
+            QCOMPARE(run.window->tcTabs->count(), name == std::string("with results") ? 2 : 3);  // "No" keeps it
+            run.dialogs.confirmAnswer = true;
+            run.window->actCloseTab->trigger();
+        }
+        QCOMPARE(run.window->tcTabs->count(), 1);
+        QCOMPARE(run.SearchNames().size(), size_t(1));
+        QVERIFY(run.ExitAndWait());
+    }
+
     void startIsRefusedWithoutPlacesOrSitesAndAsksAboutPhrasesWithOr() {
         test::TempDir profile;
         test::TRun run(profile.Path());
@@ -252,6 +313,15 @@ private slots:
         run.window->actSearch->trigger();
         QVERIFY(run.dialogs.informations.empty());
         QCOMPARE(run.dialogs.confirmations.size(), size_t(1));
+        QVERIFY(!run.window->CurrentSearch()->GetSearching());
+        QCOMPARE(run.window->actSearch->text(), QString("Start search"));
+
+        // A phrase left open warns as well; "No" leaves the keywords to be fixed.
+        run.dialogs.Clear();
+        panel->edtKeywords->setPlainText("\"mountain bike");
+        panel->FillSearch(*run.window->CurrentSearch(), false);
+        run.window->actSearch->trigger();
+        QCOMPARE(run.dialogs.confirmations, std::vector<std::string>{kUnbalancedQuoteWarning});
         QVERIFY(!run.window->CurrentSearch()->GetSearching());
         QCOMPARE(run.window->actSearch->text(), QString("Start search"));
         QVERIFY(run.ExitAndWait());
@@ -317,6 +387,7 @@ private slots:
         {
             test::TRun run(profile.Path());
             QCOMPARE(run.orientationQuestions, 1);
+            QVERIFY(run.orientationAskedAsFirstRun);
             QCOMPARE(run.window->Orientation(), orLandscape);
             QCOMPARE(run.window->splitterPreview->orientation(), Qt::Horizontal);
             QVERIFY(run.ExitAndWait());
@@ -327,10 +398,66 @@ private slots:
         QCOMPARE(again.window->Orientation(), orLandscape);
         again.window->actChangeOrientation->trigger();  // "Change Orientation" asks again
         QCOMPARE(again.orientationQuestions, 1);
+        QVERIFY(!again.orientationAskedAsFirstRun);  // not as a first start
         QCOMPARE(again.window->Orientation(), orPortrait);
         QCOMPARE(again.window->splitterPreview->orientation(), Qt::Vertical);
         test::TRun::chosenOrientation.reset();
         QVERIFY(again.ExitAndWait());
+    }
+
+    void theStatusBarDropsAButtonsHintWhenThePointerLeaves() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        QWidget* button = run.window->findChild<QToolBar*>("ToolBar")->widgetForAction(run.window->actNewTab);
+        QVERIFY(button);
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
+        QApplication::sendEvent(button, &enter);
+        QCOMPARE(run.window->statusBar()->currentMessage(), QString("Open a new search"));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(button, &leave);
+        QCOMPARE(run.window->statusBar()->currentMessage(), QString());
+        // Clicked, the button's action runs (here it asks a question) and its hint goes,
+        // though the pointer never left the button.
+        QWidget* close = run.window->findChild<QToolBar*>("ToolBar")->widgetForAction(run.window->actCloseTab);
+        run.window->CurrentSearch()->AddSearchResult(std::make_shared<TEntry>(
+            ssCraigslist, "Dec 9", "lamp", "http://sfbay.craigslist.org/bik/1001.html", 10, "", "", false, 0, 0, "", "", ""));
+        run.dialogs.confirmAnswer = false;
+        QApplication::sendEvent(close, &enter);
+        QCOMPARE(run.window->statusBar()->currentMessage(), QString("Close the search"));
+        QTest::mouseClick(close, Qt::LeftButton);
+        QCOMPARE(run.dialogs.confirmations.size(), size_t(1));
+        QCOMPARE(run.window->statusBar()->currentMessage(), QString());
+        // A menu item's hint goes with its menu.
+        QMenu* searches = run.window->miSearches;
+        searches->popup(run.window->mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(searches));
+        searches->setActiveAction(run.window->actCloseTab);
+        QCOMPARE(run.window->statusBar()->currentMessage(), QString("Close the search"));
+        searches->hide();
+        QCOMPARE(run.window->statusBar()->currentMessage(), QString());
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void helpAndContactShowTheAddressWhenNoBrowserOpens() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        const std::string host = run.session->GetSettings().GetVendorHost();
+        QAction* contact = nullptr;
+        for (QAction* action : run.window->findChildren<QAction*>())
+            if (action->text() == "Contact us") contact = action;
+        QVERIFY(contact);
+        run.window->actHelp->trigger();
+        QCOMPARE(run.openedAddresses, std::vector<std::string>{"http://" + host + "/tutorial.php"});
+        QVERIFY(run.dialogs.informations.empty());  // the browser showed it
+        run.browserOpens = false;
+        contact->trigger();
+        run.window->actHelp->trigger();
+        QCOMPARE(run.dialogs.informations,
+                 (std::vector<std::string>{"No web browser could be opened. The page is at:\nhttp://" + host + "/contact.php",
+                                           "No web browser could be opened. The page is at:\nhttp://" + host + "/tutorial.php"}));
+        QVERIFY(run.ExitAndWait());
     }
 
     void aStoredPreviewTooLargeForTheWindowGivesWayToHalfTheArea() {
@@ -451,11 +578,108 @@ private slots:
         QVERIFY(run.ExitAndWait());
     }
 
+    // A start tip is shown once, ever, and never at a control the user cannot see or use;
+    // no balloon at all points off the screen.
+    void eachStartTipShowsOnceOnScreenAndNeverAtADisabledControl() {
+        test::TempDir profile;
+        {
+            test::TRun run(profile.Path());
+            run.window->resize(1024, 700);
+            run.window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+            QWidget* alerts = run.window->findChild<QToolBar*>("ToolBar")->widgetForAction(run.window->actManageAlerts);
+            QVERIFY(alerts && !alerts->isEnabled());
+            run.window->ShowFastBaloonHint(alerts, "at a disabled button", 0, 0, 9000);
+            QVERIFY(!run.window->FastBaloonHint());
+            // Whichever tip the draw picks, only the usable splitter can be pointed at.
+            for (int start = 0; start < 5; ++start) {
+                run.window->ShowStartTip();
+                if (start == 0) {
+                    QVERIFY(run.window->FastBaloonHint());
+                    QVERIFY(run.window->FastBaloonHint()->Text().startsWith("When you have your search criteria ready"));
+                    QTest::mouseClick(run.window->FastBaloonHint()->CloseButton(), Qt::LeftButton);
+                }
+                QTRY_VERIFY(!run.window->FastBaloonHint() || !run.window->FastBaloonHint()->isVisible());
+            }
+            QCOMPARE(run.session->GetSettings().GetCriteriaSplitterBalloonHintShown(), 1);
+            QCOMPARE(run.session->GetSettings().GetAlertsBalloonHintShown(), 0);
+            // Off the screen: no balloon.
+            run.window->move(20000, 20000);
+            TCriteriaPanel* panel = run.window->Criteria();
+            run.window->ShowFastBaloonHint(panel->cpLocations, "off the screen", 0, 0, 9000);
+            QVERIFY(!run.window->FastBaloonHint() || run.window->FastBaloonHint()->Text() != "off the screen");
+            QVERIFY(run.ExitAndWait());
+        }
+        test::TRun again(profile.Path());
+        again.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(again.window.get()));
+        again.window->ShowStartTip();  // remembered across runs
+        QVERIFY(!again.window->FastBaloonHint() ||
+                !again.window->FastBaloonHint()->Text().startsWith("When you have your search criteria ready"));
+        QVERIFY(again.ExitAndWait());
+    }
+
+    // At 1024 x 700, with the preview below or beside the results, every control of the
+    // results toolbar shows whole, and Caption gets the width the other columns leave.
+    void atTheSmallestWindowNothingInTheResultsToolbarIsCutOff() {
+        for (const TOrientation orientation : {orPortrait, orLandscape}) {
+            test::TRun::chosenOrientation = orientation;
+            test::TempDir profile;
+            test::TRun run(profile.Path());
+            test::TRun::chosenOrientation.reset();
+            run.window->resize(1024, 700);
+            TResultsList& list = *run.window->ResultsList();
+            run.window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+            QTest::qWait(50);  // the sizes that wait for the window's final geometry
+            QCOMPARE(run.window->Orientation(), orientation);
+            QWidget* toolbar = list.Panel15;
+            QWidget* results = run.window->gbResults;
+            const QRect shownArea = QRect(toolbar->mapTo(results, QPoint(0, 0)), toolbar->size()) & results->rect();
+            std::vector<QWidget*> controls{list.btnMarkAllResultsAsOld, list.tbtnEraseResults, list.cbShowFavourites,
+                                           run.window->ThumbnailsAndPreview()->cbViewAsThumbnails};
+            for (QToolButton* button : toolbar->findChildren<QToolButton*>()) controls.push_back(button);
+            for (QWidget* control : controls) {
+                const QString name = QString("%1 %2 (orientation %3, %4 of %5 px, toolbar %6 px)")
+                                         .arg(control->objectName(), control->property("text").toString())
+                                         .arg(orientation)
+                                         .arg(control->width())
+                                         .arg(control->sizeHint().width())
+                                         .arg(toolbar->width());
+                QVERIFY2(control->isVisible(), qPrintable(name));
+                QVERIFY2(control->width() >= control->sizeHint().width(), qPrintable(name));
+                const QRect at(control->mapTo(results, QPoint(0, 0)), control->size());
+                QVERIFY2(shownArea.contains(at), qPrintable(name + " is cut off"));
+            }
+            QHeaderView* header = run.window->lvResults->horizontalHeader();
+            int others = 0;
+            for (int column = 0; column < header->count(); ++column)
+                if (column != 3 && !header->isSectionHidden(column)) others += header->sectionSize(column);
+            const int spare = run.window->lvResults->viewport()->width() - others;
+            QCOMPARE(header->sectionSize(3), std::max(250, spare));
+
+            // Ticking "Show favorites" moves no control from under the mouse.
+            QWidget* thumbnails = run.window->ThumbnailsAndPreview()->cbViewAsThumbnails;
+            const QPoint favouritesAt = list.cbShowFavourites->mapTo(results, QPoint(0, 0));
+            const QPoint thumbnailsAt = thumbnails->mapTo(results, QPoint(0, 0));
+            QTest::mouseClick(list.cbShowFavourites, Qt::LeftButton, {}, QPoint(5, list.cbShowFavourites->height() / 2));
+            QVERIFY(list.cbShowFavourites->isChecked());
+            QTest::qWait(150);  // the idle rules hide the erase button in the favourites view
+            QVERIFY(!list.tbtnEraseResults->isVisible());
+            QCOMPARE(list.cbShowFavourites->mapTo(results, QPoint(0, 0)), favouritesAt);
+            QCOMPARE(thumbnails->mapTo(results, QPoint(0, 0)), thumbnailsAt);
+            QVERIFY(run.ExitAndWait());
+        }
+    }
+
     void choosingACategoryWithOptionsAnnouncesThemBriefly() {
         TShownRunWithClock shown;
         QVERIFY(shown.exposed);
         test::TRun& run = shown.run;
         std::uint64_t& now = shown.now;
+        // The balloon points at the "More Options" panel, which must be on the screen.
+        run.window->setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+        QTest::qWait(20);
         TickCategory(run.window->Criteria(), "for sale");
         const TBalloonHint* balloon = run.window->NewOptionsBalloon();
         QVERIFY(balloon && balloon->isVisible());
@@ -503,6 +727,25 @@ private slots:
         QTest::mouseClick(handle, Qt::LeftButton, {}, QPoint(handle->width() / 2, 10));
         QTRY_VERIFY(!run.window->CriteriaCollapsed());
         QCOMPARE(panel->width(), 317);
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void aSettingsSaveThatFailsInASplitterHandlerDoesNotEndTheProgram() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->resize(1200, 800);
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        // Saving fails from now on, as on a full disk: the settings folder is no folder.
+        std::filesystem::rename(profile / "config", profile / "config.away");
+        test::WriteFile(profile / "config", "not a folder");
+        auto* splitter = run.window->findChild<TWhisperSplitter*>("splitterCriteria");
+        QVERIFY(splitter);
+        DragHandle(splitter->handle(1), 420);
+        DragHandle(splitter->handle(1), 430);
+        QCOMPARE(run.session->GetSettings().GetCriteriaPanelWidth(), 430);
+        QVERIFY(!run.session->SaveSettings());
+        // The searches are still saved at exit.
         QVERIFY(run.ExitAndWait());
     }
 

@@ -61,7 +61,7 @@ private slots:
         window.list().actExportToExcel->trigger();
         QCOMPARE(window.Exported(), std::string(cHeader) + cLineA + cLineB);
         QCOMPARE(window.run.dialogs.confirmations.back(),
-                 std::string("Results were succesfully exported. Do you wish to open the file now?"));
+                 std::string("Results were successfully exported. Do you wish to open the file now?"));
         QVERIFY(window.opened.empty());
         window.run.dialogs.confirmAnswer = true;
         window.list().actExportToExcel->trigger();

@@ -262,9 +262,20 @@ private slots:
         window.run.dialogs.confirmAnswer = true;
         list.btnMarkAllResultsAsOld->click();
         QVERIFY(!window.Entry("a")->GetNew() && !window.Entry("b")->GetNew());
+        // Clearing asks first; "No" keeps every result.
+        window.run.dialogs.Clear();
+        window.run.dialogs.confirmAnswer = false;
+        list.actEraseResults->trigger();
+        QCOMPARE(window.run.dialogs.confirmations, std::vector<std::string>{TResultsList::cClearQuestion});
+        QCOMPARE(window.model().rowCount(), 2);
+        window.run.dialogs.confirmAnswer = true;
         list.actEraseResults->trigger();
         QCOMPARE(window.model().rowCount(), 0);
-        QCOMPARE(window.run.window->lblResultsCount->text(), QString("Results "));
+        QCOMPARE(window.run.window->lblResultsCount->text(), QString("Results (0 found) "));
+        // An empty list is cleared without a question.
+        window.run.dialogs.Clear();
+        list.actEraseResults->trigger();
+        QVERIFY(window.run.dialogs.confirmations.empty());
         TCLock lock(window.search->GetCriticalSection());
         QVERIFY(window.search->GetSearchResults().empty());
     }

@@ -109,6 +109,33 @@ private slots:
         QVERIFY(run.ExitAndWait());
     }
 
+    // Closing a tab frees its search: its site threads must have let go of it first, whatever
+    // moment of the run the close comes at (starting, fetching, merging, finishing).
+    void closingTabsOfRunningSearchesAgainAndAgainFreesThemSafely() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        RouteThroughSimulator(run);
+        fSim->AddFault("craigslist", 200, 150, false, false, 1000);  // a slow site keeps the runs going
+        PrepareSearch(run, "count60 lamp");
+        run.window->Criteria()->edtPageCount->setValue(3);
+        for (QCheckBox* box : run.window->Criteria()->cbSearchIn) box->setChecked(true);
+        const int searchesBefore = static_cast<int>(run.SearchNames().size());
+        for (int round = 0; round < 20; ++round) {
+            run.window->actClone->trigger();
+            QCOMPARE(run.window->tcTabs->count(), 2);
+            TSearch* clone = run.window->CurrentSearch();
+            run.window->actSearch->trigger();
+            QVERIFY(clone->GetSearching());
+            QTest::qWait((round * 37) % 400);  // close at a different moment of the run each time
+            run.window->actCloseTab->trigger();
+            QCOMPARE(run.window->tcTabs->count(), 1);
+            QCOMPARE(static_cast<int>(run.SearchNames().size()), searchesBefore);
+        }
+        QTest::qWait(300);  // anything still holding a closed search would touch it now
+        fSim->ClearFaults();
+        QVERIFY(run.ExitAndWait());
+    }
+
     void exitingWhileASearchRunsWaitsAndSavesOnceWithTheResults() {
         test::TempDir profile;
         int seen = 0;

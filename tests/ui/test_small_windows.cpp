@@ -81,7 +81,8 @@ private slots:
     }
 
     void theChooserTakesTheOrientationFromThePictureUnderTheMouse() {
-        TformFirstRun chooser(orPortrait);
+        TformFirstRun chooser(orPortrait, true);
+        QCOMPARE(chooser.windowTitle(), QString("Running for the first time?"));
         chooser.show();
         QVERIFY(QTest::qWaitForWindowExposed(&chooser));
         QVERIFY(chooser.rbPortrait->isChecked());
@@ -93,6 +94,10 @@ private slots:
         QVERIFY(chooser.rbLandscape->isChecked());
         QTest::mouseClick(chooser.rbPortrait, Qt::LeftButton);
         QCOMPARE(chooser.Orientation(), orPortrait);
+        // Asked again later from the "Tools" menu, it says what it is for.
+        TformFirstRun change(orLandscape, false);
+        QCOMPARE(change.windowTitle(), QString("Change Orientation"));
+        QVERIFY(change.rbLandscape->isChecked());
     }
 };
 

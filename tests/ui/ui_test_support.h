@@ -54,9 +54,15 @@ public:
         session = std::make_unique<TSession>(options, notifier);
         SetSession(session.get());
         window = std::make_unique<TformMain>(session.get(), dialogs);
-        window->OrientationChooser = [this](TOrientation aCurrent) {
+        window->OrientationChooser = [this](TOrientation aCurrent, bool aFirstRun) {
             ++orientationQuestions;
+            orientationAskedAsFirstRun = aFirstRun;
             return chosenOrientation.value_or(aCurrent);
+        };
+        // No browser is opened by a test: the address goes to the recorded messages instead.
+        window->OpenAddress = [this](const QString& aAddress) {
+            openedAddresses.push_back(aAddress.toStdString());
+            return browserOpens;
         };
         window->Init();
         window->LoginSuccess({false, false});
@@ -82,6 +88,9 @@ public:
     // How the first-start question about the orientation is answered (none: keep the current one).
     static inline std::optional<TOrientation> chosenOrientation;
     int orientationQuestions = 0;
+    bool orientationAskedAsFirstRun = false;
+    std::vector<std::string> openedAddresses;
+    bool browserOpens = true;
     // As in the program: the session's warnings and questions come as the window's message boxes.
     TMessageBoxNotifier notifier{dialogs};
     std::unique_ptr<TQtMainThreadBinding> binding;

@@ -1,0 +1,206 @@
+#include "mail/email_account.h"
+
+#include "mail/mime_message.h"
+#include "model/objects_storage.h"
+
+namespace trawlix {
+
+// --- the sending thread ----------------------------------------------------------------
+
+TSendThread::TSendThread(TEmailAccount& aEmailAccount) : TcThread("TSendThread"), fEmailAccount(aEmailAccount) {}
+
+TSendThread::~TSendThread() {
+    TerminateAndWait();
+    TCLock lock(fThreadCriticalSection);
+    fSendQueue.clear();
+}
+
+void TSendThread::Add(std::unique_ptr<TEmailMessageWithDestination> aMsg) {
+    {
+        TCLock lock(fThreadCriticalSection);
+        const int priority = aMsg->GetPriority();
+        fSendQueue.emplace(priority, std::move(aMsg));
+    }
+    Wake();  // no need to sit out the idle wait
+}
+
+int TSendThread::QueuedCount() const {
+    TCLock lock(fThreadCriticalSection);
+    return static_cast<int>(fSendQueue.size());
+}
+
+std::unique_ptr<TEmailMessageWithDestination> TSendThread::TakeNext() {
+    TCLock lock(fThreadCriticalSection);
+    if (fSendQueue.empty()) return nullptr;
+    auto first = fSendQueue.begin();
+    auto msg = std::move(first->second);
+    fSendQueue.erase(first);
+    return msg;
+}
+
+void TSendThread::Execute() {
+    while (!Terminated()) {
+        auto msg = TakeNext();
+        if (!msg) {
+            SleepFor(cIdleWait);
+            continue;
+        }
+        Deliver(*msg);
+    }
+}
+
+namespace {
+void Notify(const TEmailMessageWithDestination& aMsg, TSendResult aResult, const std::string& aErrorText) {
+    if (!aMsg.GetNotifyOnSendResult()) return;
+    try {
+        aMsg.GetNotifyOnSendResult()(aResult, aErrorText);
+    } catch (...) {
+        // A failing listener must not end the account's sending.
+    }
+}
+}  // namespace
+
+void TSendThread::Deliver(const TEmailMessageWithDestination& aMsg) {
+    try {
+        TSmtpServer server;
+        TMailContent content;
+        {
+            TCLock lock(fEmailAccount.GetCriticalSection());
+            server = fEmailAccount.GetSmtpServer();
+            content.from = fEmailAccount.GetSenderAddress();
+        }
+        content.recipients = ParseRecipients(aMsg.GetDestination());
+        content.subject = aMsg.GetSubject();
+        content.body = aMsg.GetBody();
+        content.isHTML = aMsg.GetIsHTML();
+        SendSmtpMail(server, content, [this] { return Terminated(); });
+    } catch (const std::exception& e) {
+        // Mail cut short because the account goes away is dropped like the rest of the queue.
+        if (!Terminated()) Notify(aMsg, srError, e.what());
+        return;
+    }
+    Notify(aMsg, srOK, "");
+}
+
+// --- the account ----------------------------------------------------------------------
+
+TEmailAccount::TEmailAccount() : fSendThread(std::make_unique<TSendThread>(*this)) { fSendThread->Start(); }
+
+TEmailAccount::~TEmailAccount() { fSendThread.reset(); }
+
+std::string TEmailAccount::GetExceptionText() const {
+    TCLock lock(fCriticalSection);
+    return fExceptionText;
+}
+
+int TEmailAccount::GetID() const {
+    TCLock lock(fCriticalSection);
+    return fID;
+}
+
+std::string TEmailAccount::GetPassword() const {
+    TCLock lock(fCriticalSection);
+    return fPassword;
+}
+
+std::string TEmailAccount::GetSMTPHost() const {
+    TCLock lock(fCriticalSection);
+    return fSMTPHost;
+}
+
+int TEmailAccount::GetSMTPPort() const {
+    TCLock lock(fCriticalSection);
+    return fSMTPPort;
+}
+
+std::string TEmailAccount::GetUsername() const {
+    TCLock lock(fCriticalSection);
+    return fUsername;
+}
+
+bool TEmailAccount::GetUseSSL() const {
+    TCLock lock(fCriticalSection);
+    return fUseSSL;
+}
+
+void TEmailAccount::SetID(int aID) {
+    TCLock lock(fCriticalSection);
+    fID = aID;
+}
+
+void TEmailAccount::SetPassword(const std::string& aPassword) {
+    TCLock lock(fCriticalSection);
+    fPassword = aPassword;
+}
+
+void TEmailAccount::SetSMTPHost(const std::string& aSMTPHost) {
+    TCLock lock(fCriticalSection);
+    fSMTPHost = aSMTPHost;
+}
+
+void TEmailAccount::SetSMTPPort(int aSMTPPort) {
+    TCLock lock(fCriticalSection);
+    fSMTPPort = aSMTPPort;
+}
+
+void TEmailAccount::SetUsername(const std::string& aUsername) {
+    TCLock lock(fCriticalSection);
+    fUsername = aUsername;
+}
+
+void TEmailAccount::SetUseSSL(bool aUseSSL) {
+    TCLock lock(fCriticalSection);
+    fUseSSL = aUseSSL;
+}
+
+int TEmailAccount::GetTimesUsed() const {
+    TCLock lock(fTimesUsedCriticalSection);
+    return fTimesUsed;
+}
+
+std::string TEmailAccount::GetSenderAddress() const {
+    TCLock lock(fCriticalSection);
+    if (fUsername.find('@') != std::string::npos) return fUsername;
+    return fUsername + "@" + fSMTPHost;
+}
+
+TSmtpServer TEmailAccount::GetSmtpServer() const {
+    TCLock lock(fCriticalSection);
+    return TSmtpServer{fSMTPHost, fSMTPPort, fUsername, fPassword, fUseSSL};
+}
+
+void TEmailAccount::Load(TObjectsStorage& aObjectsStorage, int aObjectID) {
+    TCLock lock(fCriticalSection);
+    fID = aObjectsStorage.GetObjectPropInt(aObjectID, "id", -1);
+    fSMTPHost = aObjectsStorage.GetObjectPropText(aObjectID, "host");
+    fSMTPPort = aObjectsStorage.GetObjectPropInt(aObjectID, "port", 0);
+    fUsername = aObjectsStorage.GetObjectPropText(aObjectID, "username");
+    fPassword = aObjectsStorage.GetObjectPropText(aObjectID, "password");
+    fUseSSL = aObjectsStorage.GetObjectPropBool(aObjectID, "use_ssl");
+}
+
+bool TEmailAccount::Save(TObjectsStorage& aObjectsStorage, int aParentID) const {
+    TCLock lock(fCriticalSection);
+    const int id = aObjectsStorage.AddObject(cAccountType, aParentID, "", true);
+    if (id <= 0) return false;
+    aObjectsStorage.SetObjectProp(id, "id", fID);
+    aObjectsStorage.SetObjectProp(id, "host", fSMTPHost);
+    aObjectsStorage.SetObjectProp(id, "port", fSMTPPort);
+    aObjectsStorage.SetObjectProp(id, "username", fUsername);
+    aObjectsStorage.SetObjectProp(id, "password", fPassword);
+    aObjectsStorage.SetObjectProp(id, "use_ssl", fUseSSL);
+    return true;
+}
+
+void TEmailAccount::SendMessage(const TEmailMessage& aMsg, const std::string& aDestination,
+                                TNotifyOnSendResult aNotifyOnSendResult, int aPriority, const std::string& aAdURL,
+                                const std::string& aAdTitle) {
+    {
+        TCLock lock(fTimesUsedCriticalSection);
+        ++fTimesUsed;
+    }
+    fSendThread->Add(std::make_unique<TEmailMessageWithDestination>(aMsg, aDestination, std::move(aNotifyOnSendResult),
+                                                                    aPriority, aAdTitle, aAdURL));
+}
+
+}  // namespace trawlix

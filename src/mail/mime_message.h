@@ -1,0 +1,41 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace trawlix {
+
+// One recipient as typed: the address for the envelope and the text for the To header.
+struct TMailRecipient {
+    std::string address;  // without angle brackets
+    std::string display;  // "Name <address>" or the bare address, as typed
+};
+
+// The recipients of a destination text: separated by commas, semicolons or line breaks,
+// trimmed, empty parts dropped. "Name <address>" keeps the name for the header.
+std::vector<TMailRecipient> ParseRecipients(const std::string& aDestination);
+
+// A header value as RFC 2047 encoded words ("=?UTF-8?B?...?=") when it holds anything but
+// printable ASCII, else unchanged. Words of at most 75 characters, cut on character
+// boundaries, one per folded line. Line breaks become spaces first: a header value never
+// starts a new header.
+std::string EncodeHeaderText(const std::string& aText);
+
+// The Date header value: "Thu, 10 Dec 2026 13:52:23 +0100", in English whatever the locale.
+std::string MailDate(std::chrono::system_clock::time_point aTime);
+
+// What one mail is made of before it goes on the wire.
+struct TMailContent {
+    std::string from;  // the sender address
+    std::vector<TMailRecipient> recipients;
+    std::string subject;
+    std::string body;  // UTF-8; line breaks of any kind
+    bool isHTML = false;
+};
+
+// The whole message in Internet format with CR LF line ends: Date, From, To, Subject,
+// Message-ID, MIME headers and the body, base64 encoded when it is not short-lined ASCII.
+std::string ComposeMail(const TMailContent& aContent, std::chrono::system_clock::time_point aTime);
+
+}  // namespace trawlix

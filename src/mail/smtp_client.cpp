@@ -1,0 +1,145 @@
+#include "mail/smtp_client.h"
+
+#include <cstdlib>
+
+#include "engine/http_client.h"
+#include "engine/http_engine.h"
+
+namespace trawlix {
+
+namespace {
+
+using http_engine::THeaderList;
+
+bool HasLineBreak(const std::string& aText) { return aText.find_first_of("\r\n") != std::string::npos; }
+
+// The mail text handed to libcurl piece by piece.
+struct TUpload {
+    const std::string& data;
+    size_t position = 0;
+};
+
+size_t ReadUpload(char* aBuffer, size_t aSize, size_t aCount, void* aSource) {
+    auto& upload = *static_cast<TUpload*>(aSource);
+    const size_t length = std::min(aSize * aCount, upload.data.size() - upload.position);
+    upload.data.copy(aBuffer, length, upload.position);
+    upload.position += length;
+    return length;
+}
+
+// What the exchange left behind for the error message: the server's last refusal (a
+// reply line with a 4xx or 5xx code); the polite replies to QUIT come after it.
+struct TExchange {
+    std::string lastRefusal;
+    const std::function<bool()>* cancelled = nullptr;
+};
+
+int OnDebug(CURL*, curl_infotype aType, char* aData, size_t aSize, void* aExchange) {
+    if (aType != CURLINFO_HEADER_IN) return 0;
+    std::string line(aData, aSize);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (!line.empty() && (line[0] == '4' || line[0] == '5')) static_cast<TExchange*>(aExchange)->lastRefusal = line;
+    return 0;
+}
+
+int OnProgress(void* aExchange, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* cancelled = static_cast<TExchange*>(aExchange)->cancelled;
+    return (*cancelled && (*cancelled)()) ? 1 : 0;
+}
+
+std::string Bracketed(const std::string& aAddress) { return "<" + aAddress + ">"; }
+
+void CheckHeaderSafe(const TSmtpServer& aServer, const TMailContent& aContent) {
+    if (aServer.host.empty() || HasLineBreak(aServer.host)) throw ESmtpError("The SMTP host is not valid.");
+    if (HasLineBreak(aContent.from) || aContent.from.empty()) throw ESmtpError("The sender address is not valid.");
+    if (aContent.recipients.empty()) throw ESmtpError("The message has no recipient address.");
+}
+
+void ApplyConnection(CURL* aHandle, const TSmtpServer& aServer, const std::string& aURL) {
+    curl_easy_setopt(aHandle, CURLOPT_URL, aURL.c_str());
+    curl_easy_setopt(aHandle, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+    curl_easy_setopt(aHandle, CURLOPT_NOSIGNAL, 1L);
+    // Mail goes straight to the user's server: the environment's proxy variables are for
+    // web transfers, and an all_proxy meant for them would swallow the SMTP connection.
+    curl_easy_setopt(aHandle, CURLOPT_PROXY, "");
+    curl_easy_setopt(aHandle, CURLOPT_CONNECTTIMEOUT, cSmtpTimeoutSeconds);
+    // A server that stops answering, or a transfer that stops moving, fails the send.
+    curl_easy_setopt(aHandle, CURLOPT_SERVER_RESPONSE_TIMEOUT, cSmtpTimeoutSeconds);
+    curl_easy_setopt(aHandle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(aHandle, CURLOPT_LOW_SPEED_TIME, cSmtpTimeoutSeconds);
+    // STARTTLS must succeed when asked: falling back to plain text would hand the
+    // password to whoever sits in between.
+    if (aServer.useSSL && aServer.port != cSmtpsPort)
+        curl_easy_setopt(aHandle, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+    curl_easy_setopt(aHandle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    curl_easy_setopt(aHandle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(aHandle, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (const char* bundle = std::getenv(cCABundleVariable); bundle && *bundle)
+        curl_easy_setopt(aHandle, CURLOPT_CAINFO, bundle);
+    if (!aServer.password.empty()) {
+        curl_easy_setopt(aHandle, CURLOPT_USERNAME, aServer.username.c_str());
+        curl_easy_setopt(aHandle, CURLOPT_PASSWORD, aServer.password.c_str());
+    }
+}
+
+std::string DescribeFailure(const TSmtpServer& aServer, CURLcode aCode, const char* aErrorBuffer,
+                            const TExchange& aExchange) {
+    if (aCode == CURLE_ABORTED_BY_CALLBACK) return "The message was not sent: sending was stopped.";
+    std::string reason = (aErrorBuffer && *aErrorBuffer) ? aErrorBuffer : curl_easy_strerror(aCode);
+    const std::string& reply = aExchange.lastRefusal;
+    // libcurl names the failed step and the code; the server's own words say why.
+    if (!reply.empty() && reason.find(reply) == std::string::npos)
+        reason += " (the server said: " + reply + ")";
+    return "Could not send the message through " + aServer.host + ":" + std::to_string(aServer.port) + ": " + reason;
+}
+
+}  // namespace
+
+std::string SmtpURL(const TSmtpServer& aServer) {
+    const bool literalIPv6 = aServer.host.find(':') != std::string::npos;
+    const std::string host = literalIPv6 ? "[" + aServer.host + "]" : aServer.host;
+    return std::string(aServer.port == cSmtpsPort ? "smtps://" : "smtp://") + host + ":" + std::to_string(aServer.port);
+}
+
+void SendSmtpMail(const TSmtpServer& aServer, const TMailContent& aContent,
+                  const std::function<bool()>& aCancelled) {
+    CheckHeaderSafe(aServer, aContent);
+    const std::string mail = ComposeMail(aContent, std::chrono::system_clock::now());
+    auto handle = http_engine::NewEasyHandle();
+    CURL* curl = handle.get();
+    const std::string url = SmtpURL(aServer);
+    ApplyConnection(curl, aServer, url);
+
+    const std::string from = Bracketed(aContent.from);
+    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.c_str());
+    THeaderList recipients;
+    for (const auto& recipient : aContent.recipients) {
+        curl_slist* grown = curl_slist_append(recipients.get(), Bracketed(recipient.address).c_str());
+        if (!grown) throw ESmtpError("Out of memory while preparing the recipients.");
+        recipients.release();
+        recipients.reset(grown);
+    }
+    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients.get());
+
+    TUpload upload{mail};
+    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, ReadUpload);
+    curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
+    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(mail.size()));
+
+    TExchange exchange;
+    exchange.cancelled = &aCancelled;
+    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);  // feeds OnDebug the server's replies
+    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, OnDebug);
+    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &exchange);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &exchange);
+
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    const CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK) throw ESmtpError(DescribeFailure(aServer, code, errorBuffer, exchange));
+}
+
+}  // namespace trawlix
