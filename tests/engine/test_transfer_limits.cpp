@@ -106,7 +106,7 @@ TEST_F(TransferLimitsTest, TheTotalLimitEndsATransferThatIsFastEnoughButEndless)
 // A search thread that fetches one page, as a site's search does.
 class TFetchThread : public TcThread {
 public:
-    explicit TFetchThread(std::string aUrl, ICHTTPCLient aClient) : fUrl(std::move(aUrl)), fClient(std::move(aClient)) {}
+    explicit TFetchThread(std::string aUrl, ICHTTPClient aClient) : fUrl(std::move(aUrl)), fClient(std::move(aClient)) {}
     ~TFetchThread() override { TerminateAndWait(); }
     std::string page = "not run";
 
@@ -115,7 +115,7 @@ protected:
 
 private:
     std::string fUrl;
-    ICHTTPCLient fClient;
+    ICHTTPClient fClient;
 };
 
 TEST_F(TransferLimitsTest, StoppingAThreadEndsItsTransferAtOnce) {

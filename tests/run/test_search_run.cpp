@@ -287,7 +287,7 @@ TEST_F(SearchRunTest, StopAndWaitLeavesNothingUsingTheSearchSoItCanBeFreed) {
         search->SetPagesCount(3);
         TRunLog log;
         log.Attach(*search);
-        search->Search(nullptr, nullptr, true);
+        search->Search(nullptr, true);
         ASSERT_TRUE(search->GetSearching());
         if (stopAt == TStopAt::FirstRequest)
             ASSERT_TRUE(fLoop.RunUntil([&] { return !fSim.Requests().empty(); }, 10s));
@@ -295,7 +295,7 @@ TEST_F(SearchRunTest, StopAndWaitLeavesNothingUsingTheSearchSoItCanBeFreed) {
             ASSERT_TRUE(fLoop.RunUntil([&] { return !Links(*search).empty(); }, 10s));
         search->StopSearchAndWait();
         EXPECT_FALSE(search->GetSearching());
-        for (const auto& site : search->GetSiteSearches()) EXPECT_FALSE(site->GetThreadRunning());
+        for (const auto& site : search->GetSiteSearches()) EXPECT_FALSE(SiteSearchRun(site.get())->GetThreadRunning());
         EXPECT_EQ(log.Stopped(), 1) << "the run's end reached its owner before the wait returned";
         search.reset();
         // Anything still holding the freed search would touch it now.
