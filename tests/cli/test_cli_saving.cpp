@@ -18,26 +18,6 @@ namespace {
 using namespace trawlix::test;
 using Clock = std::chrono::steady_clock;
 
-// Keeps a write lock on the database from another process, as a second program (or a
-// backup tool) would. Root ignores file permissions, this lock it does not.
-class TDatabaseLocker {
-public:
-    explicit TDatabaseLocker(const std::filesystem::path& aProfile)
-        : fProcess({"/usr/bin/python3", "-c",
-                    "import sqlite3, sys, time\n"
-                    "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
-                    "c.execute('BEGIN IMMEDIATE')\n"
-                    "print('locked', flush=True)\n"
-                    "time.sleep(300)\n",
-                    (aProfile / "data" / "object_storage.cur").string()},
-                   aProfile / "locker.log", true) {
-        if (fProcess.ReadLine(10000) != "locked") throw std::runtime_error("the locker did not start");
-    }
-
-private:
-    TChildProcess fProcess;
-};
-
 // trawlix-cli started in the background with the profile's folders.
 std::vector<std::string> CliArgv(const std::filesystem::path& aProfile, const std::vector<std::string>& aArgs) {
     std::vector<std::string> argv{"/usr/bin/env",
@@ -80,7 +60,7 @@ TEST(CliSaving, SavesOntoALockedDatabaseFailLoudlyAndChangeNothing) {
     TempDir profile;
     AddLampSearch(profile.Path(), "3");
     {
-        TDatabaseLocker locker(profile.Path());
+        auto locker = LockDatabase(profile.Path());
         auto set = RunCli(profile.Path(), {"set-search", "Lamps", "--pages", "5"});
         EXPECT_EQ(set.exitCode, 1);
         EXPECT_NE(set.err.find("The search \"Lamps\" could not be stored: database is locked"), std::string::npos)
@@ -187,7 +167,7 @@ TEST_F(CliRunSaving, TerminationSignalsStopTheRunSaveItAndReleaseTheLock) {
 
 TEST_F(CliRunSaving, ARunOnALockedDatabaseSaysItsResultsWereNotStored) {
     AddLampSearch(fProfile.Path(), "1");
-    TDatabaseLocker locker(fProfile.Path());
+    auto locker = LockDatabase(fProfile.Path());
     auto run = RunCli(fProfile.Path(), {"run", "Lamps"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out.find("Done."), std::string::npos) << run.out.substr(run.out.size() > 200 ? run.out.size() - 200 : 0);

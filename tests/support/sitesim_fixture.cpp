@@ -390,4 +390,18 @@ TDanteSocks::TDanteSocks(const std::string& aExternalAddress)
     WaitForPeer(fPort, fProcess);
 }
 
+std::unique_ptr<TChildProcess> LockDatabase(const std::filesystem::path& aProfile) {
+    auto locker = std::make_unique<TChildProcess>(
+        std::vector<std::string>{"/usr/bin/python3", "-c",
+                                 "import sqlite3, sys, time\n"
+                                 "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                                 "c.execute('BEGIN IMMEDIATE')\n"
+                                 "print('locked', flush=True)\n"
+                                 "time.sleep(300)\n",
+                                 (aProfile / "data" / "object_storage.cur").string()},
+        aProfile / "locker.log", true);
+    if (locker->ReadLine(10000) != "locked") throw std::runtime_error("the locker did not start");
+    return locker;
+}
+
 }  // namespace trawlix::test

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <memory>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,6 +34,11 @@ private:
     std::string fPending;
     std::filesystem::path fLogFile;
 };
+
+// A write lock on the profile's database held by another process, as a second program (or a
+// backup tool) would hold it; root ignores file permissions, this lock it does not. The lock
+// goes with the returned process.
+std::unique_ptr<TChildProcess> LockDatabase(const std::filesystem::path& aProfile);
 
 // A folder for a peer's configuration and logs, removed afterwards.
 class TPeerFolder {

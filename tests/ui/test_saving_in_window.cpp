@@ -19,21 +19,6 @@ using namespace trawlix;
 
 namespace {
 
-// A write lock on the database held by another process.
-std::unique_ptr<test::TChildProcess> LockDatabase(const std::filesystem::path& aProfile) {
-    auto locker = std::make_unique<test::TChildProcess>(
-        std::vector<std::string>{"/usr/bin/python3", "-c",
-                                 "import sqlite3, sys, time\n"
-                                 "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
-                                 "c.execute('BEGIN IMMEDIATE')\n"
-                                 "print('locked', flush=True)\n"
-                                 "time.sleep(300)\n",
-                                 (aProfile / "data" / "object_storage.cur").string()},
-        aProfile / "locker.log", true);
-    if (locker->ReadLine(10000) != "locked") throw std::runtime_error("the locker did not start");
-    return locker;
-}
-
 std::string StoredName(const std::filesystem::path& aProfile, int aID) {
     TObjectsStorage storage((aProfile / "data" / "object_storage.cur").string());
     return storage.GetObjectPropText(aID, "name");
@@ -61,7 +46,7 @@ private slots:
         const int id = search->GetID();
         QVERIFY(id > 0);
 
-        auto locker = LockDatabase(profile.Path());
+        auto locker = test::LockDatabase(profile.Path());
         run.window->Criteria()->edtSearchName->setText("Garden chairs");
         QTRY_VERIFY_WITH_TIMEOUT(AnyContains(run.dialogs.warnings, "Your changes could not be saved."), 20000);
         QVERIFY(AnyContains(run.dialogs.warnings, "database is locked"));
@@ -73,7 +58,7 @@ private slots:
         QCOMPARE(StoredName(profile.Path(), id), std::string("Garden chairs"));
 
         // At exit the user is asked whether to try again; No ends the program.
-        locker = LockDatabase(profile.Path());
+        locker = test::LockDatabase(profile.Path());
         run.window->Criteria()->edtSearchName->setText("Deck chairs");
         run.dialogs.confirmAnswer = false;
         run.dialogs.Clear();
