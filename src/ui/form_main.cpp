@@ -785,7 +785,6 @@ int TformMain::TabIndexOf(const TSearch* aSearch) const {
 }
 
 bool TformMain::StopAndWaitForClosedSearch(TSearch& aSearch) {
-#ifdef TRAWLIX_HAS_SEARCH_RUN
     // Its site threads may still fetch, parse and merge into it: the search is freed only once
     // they have let go. The window keeps serving its queue meanwhile, as the exit does.
     fClosingSearch = &aSearch;
@@ -793,7 +792,6 @@ bool TformMain::StopAndWaitForClosedSearch(TSearch& aSearch) {
     aSearch.StopSearchAndWait();
     fClosingSearch = nullptr;
     if (!fExitting) fInfo->Finish();
-#endif
     // An exit that went on meanwhile has taken the search over.
     return !fExitting;
 }
