@@ -305,20 +305,11 @@ void TSession::SetState(const std::string& aStatus, bool aOnline, bool aInitiali
     FInitialized = aInitialized;
 }
 
-std::string TSession::GetStatus() const {
-    TCLock lock(fStateLock);
-    return FStatus;
-}
+std::string TSession::GetStatus() const { return Locked(fStateLock, FStatus); }
 
-bool TSession::GetOnline() const {
-    TCLock lock(fStateLock);
-    return FOnline;
-}
+bool TSession::GetOnline() const { return Locked(fStateLock, FOnline); }
 
-bool TSession::GetInitialized() const {
-    TCLock lock(fStateLock);
-    return FInitialized;
-}
+bool TSession::GetInitialized() const { return Locked(fStateLock, FInitialized); }
 
 // --- initialisation -------------------------------------------------------------------
 
@@ -474,10 +465,7 @@ void TSession::AutoSaveStep() {
     }
 }
 
-std::string TSession::GetExitSaveError() const {
-    TCLock lock(fStateLock);
-    return fExitSaveError;
-}
+std::string TSession::GetExitSaveError() const { return Locked(fStateLock, fExitSaveError); }
 
 void TSession::FinishSession(bool aShowProgress) {
     // The exit never waits for the network: every transfer under way ends now.

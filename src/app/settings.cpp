@@ -110,29 +110,15 @@ void TColorSettings::RestoreDefaults() {
     fHighlightedFontColor = RGBColor(250, 250, 250);
 }
 
-TColor TColorSettings::GetVisitedBackgroundColor() const {
-    TCLock lock(fCriticalSection);
-    return fVisitedBackgroundColor;
-}
+TColor TColorSettings::GetVisitedBackgroundColor() const { return Locked(fCriticalSection, fVisitedBackgroundColor); }
 void TColorSettings::SetVisitedBackgroundColor(TColor aValue) {
-    TCLock lock(fCriticalSection);
-    fVisitedBackgroundColor = aValue;
+    SetLocked(fCriticalSection, fVisitedBackgroundColor, aValue);
 }
-TColor TColorSettings::GetNewBackgroundColor() const {
-    TCLock lock(fCriticalSection);
-    return fNewBackgroundColor;
-}
-void TColorSettings::SetNewBackgroundColor(TColor aValue) {
-    TCLock lock(fCriticalSection);
-    fNewBackgroundColor = aValue;
-}
-TColor TColorSettings::GetHighlightedFontColor() const {
-    TCLock lock(fCriticalSection);
-    return fHighlightedFontColor;
-}
+TColor TColorSettings::GetNewBackgroundColor() const { return Locked(fCriticalSection, fNewBackgroundColor); }
+void TColorSettings::SetNewBackgroundColor(TColor aValue) { SetLocked(fCriticalSection, fNewBackgroundColor, aValue); }
+TColor TColorSettings::GetHighlightedFontColor() const { return Locked(fCriticalSection, fHighlightedFontColor); }
 void TColorSettings::SetHighlightedFontColor(TColor aValue) {
-    TCLock lock(fCriticalSection);
-    fHighlightedFontColor = aValue;
+    SetLocked(fCriticalSection, fHighlightedFontColor, aValue);
 }
 
 std::string TColorSettings::ToText() const {
@@ -288,10 +274,7 @@ TSettings::~TSettings() {
     }
 }
 
-void TSettings::SetReadOnly(bool aValue) {
-    TCLock lock(fCriticalSection);
-    fReadOnly = aValue;
-}
+void TSettings::SetReadOnly(bool aValue) { SetLocked(fCriticalSection, fReadOnly, aValue); }
 
 namespace {
 
@@ -388,10 +371,7 @@ std::string TSettings::GetLoadError() const {
     return fRegistry.LoadError();
 }
 
-std::vector<std::string> TSettings::GetLoadWarnings() const {
-    TCLock lock(fCriticalSection);
-    return fLoadWarnings;
-}
+std::vector<std::string> TSettings::GetLoadWarnings() const { return Locked(fCriticalSection, fLoadWarnings); }
 
 void TSettings::RequireWritable() const {
     if (!fRegistry.LoadError().empty())

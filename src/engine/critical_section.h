@@ -3,6 +3,8 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 namespace trawlix {
 
@@ -42,9 +44,9 @@ T Locked(TCCriticalSection& aLock, const T& aField) {
 
 // Writes a field under its lock.
 template <class T>
-void SetLocked(TCCriticalSection& aLock, T& aField, const T& aValue) {
+void SetLocked(TCCriticalSection& aLock, T& aField, std::type_identity_t<T> aValue) {
     TCLock lock(aLock);
-    aField = aValue;
+    aField = std::move(aValue);
 }
 
 // Base of every model object that carries its own lock.

@@ -56,75 +56,33 @@ std::string ProxyTextProblem(const std::string& aWhat, const std::string& aValue
     return "The proxy " + aWhat + " must not contain a line break.";
 }
 
-bool TProxySettings::GetEnabled() const {
-    TCLock lock(fCriticalSection);
-    return fEnabled;
-}
+bool TProxySettings::GetEnabled() const { return Locked(fCriticalSection, fEnabled); }
 
-void TProxySettings::SetEnabled(bool aValue) {
-    TCLock lock(fCriticalSection);
-    fEnabled = aValue;
-}
+void TProxySettings::SetEnabled(bool aValue) { SetLocked(fCriticalSection, fEnabled, aValue); }
 
-std::string TProxySettings::GetHost() const {
-    TCLock lock(fCriticalSection);
-    return fHost;
-}
+std::string TProxySettings::GetHost() const { return Locked(fCriticalSection, fHost); }
 
-void TProxySettings::SetHost(const std::string& aValue) {
-    TCLock lock(fCriticalSection);
-    fHost = aValue;
-}
+void TProxySettings::SetHost(const std::string& aValue) { SetLocked(fCriticalSection, fHost, aValue); }
 
-int TProxySettings::GetPort() const {
-    TCLock lock(fCriticalSection);
-    return fPort;
-}
+int TProxySettings::GetPort() const { return Locked(fCriticalSection, fPort); }
 
-void TProxySettings::SetPort(int aValue) {
-    TCLock lock(fCriticalSection);
-    fPort = aValue;
-}
+void TProxySettings::SetPort(int aValue) { SetLocked(fCriticalSection, fPort, aValue); }
 
-std::string TProxySettings::GetUsername() const {
-    TCLock lock(fCriticalSection);
-    return fUsername;
-}
+std::string TProxySettings::GetUsername() const { return Locked(fCriticalSection, fUsername); }
 
-void TProxySettings::SetUsername(const std::string& aValue) {
-    TCLock lock(fCriticalSection);
-    fUsername = aValue;
-}
+void TProxySettings::SetUsername(const std::string& aValue) { SetLocked(fCriticalSection, fUsername, aValue); }
 
-std::string TProxySettings::GetPassword() const {
-    TCLock lock(fCriticalSection);
-    return fPassword;
-}
+std::string TProxySettings::GetPassword() const { return Locked(fCriticalSection, fPassword); }
 
-void TProxySettings::SetPassword(const std::string& aValue) {
-    TCLock lock(fCriticalSection);
-    fPassword = aValue;
-}
+void TProxySettings::SetPassword(const std::string& aValue) { SetLocked(fCriticalSection, fPassword, aValue); }
 
-bool TProxySettings::GetIsSOCKS() const {
-    TCLock lock(fCriticalSection);
-    return fIsSOCKS;
-}
+bool TProxySettings::GetIsSOCKS() const { return Locked(fCriticalSection, fIsSOCKS); }
 
-void TProxySettings::SetIsSOCKS(bool aValue) {
-    TCLock lock(fCriticalSection);
-    fIsSOCKS = aValue;
-}
+void TProxySettings::SetIsSOCKS(bool aValue) { SetLocked(fCriticalSection, fIsSOCKS, aValue); }
 
-std::string TProxySettings::GetSOCKSVersion() const {
-    TCLock lock(fCriticalSection);
-    return fSOCKSVersion;
-}
+std::string TProxySettings::GetSOCKSVersion() const { return Locked(fCriticalSection, fSOCKSVersion); }
 
-void TProxySettings::SetSOCKSVersion(const std::string& aValue) {
-    TCLock lock(fCriticalSection);
-    fSOCKSVersion = aValue;
-}
+void TProxySettings::SetSOCKSVersion(const std::string& aValue) { SetLocked(fCriticalSection, fSOCKSVersion, aValue); }
 
 std::string TProxySettings::ToText() const {
     TCLock lock(fCriticalSection);

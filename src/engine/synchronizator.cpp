@@ -125,10 +125,7 @@ void TSynchronizator::OnTimer() {
     }
 }
 
-void TSynchronizator::SetClock(TClock aClock) {
-    TCLock lock(fLock);
-    fClock = std::move(aClock);
-}
+void TSynchronizator::SetClock(TClock aClock) { SetLocked(fLock, fClock, std::move(aClock)); }
 
 std::uint64_t TSynchronizator::Now() {
     TCLock lock(fLock);

@@ -125,10 +125,7 @@ void TcThread::TerminateAndWait() {
     fThread.join();
 }
 
-bool TcThread::GetFreeOnTerminate() const {
-    TCLock lock(fThreadCriticalSection);
-    return fFreeOnTerminate;
-}
+bool TcThread::GetFreeOnTerminate() const { return Locked(fThreadCriticalSection, fFreeOnTerminate); }
 
 void TcThread::SetFreeOnTerminate(bool aValue) {
     TCLock lock(fThreadCriticalSection);
@@ -224,10 +221,7 @@ TThreadedTimer::TThreadedTimer() : TcThread("TThreadedTimer") {}
 
 TThreadedTimer::~TThreadedTimer() { TerminateAndWait(); }
 
-int TThreadedTimer::GetInterval() const {
-    TCLock lock(fThreadCriticalSection);
-    return fInterval;
-}
+int TThreadedTimer::GetInterval() const { return Locked(fThreadCriticalSection, fInterval); }
 
 void TThreadedTimer::SetInterval(int aMilliseconds) {
     {
@@ -238,15 +232,9 @@ void TThreadedTimer::SetInterval(int aMilliseconds) {
     Wake();
 }
 
-TThreadedTimer::TOnTimer TThreadedTimer::GetOnTimer() const {
-    TCLock lock(fThreadCriticalSection);
-    return fOnTimer;
-}
+TThreadedTimer::TOnTimer TThreadedTimer::GetOnTimer() const { return Locked(fThreadCriticalSection, fOnTimer); }
 
-void TThreadedTimer::SetOnTimer(TOnTimer aHandler) {
-    TCLock lock(fThreadCriticalSection);
-    fOnTimer = std::move(aHandler);
-}
+void TThreadedTimer::SetOnTimer(TOnTimer aHandler) { SetLocked(fThreadCriticalSection, fOnTimer, std::move(aHandler)); }
 
 void TThreadedTimer::Execute() {
     while (!Terminated()) {

@@ -88,75 +88,33 @@ TEmailAccount::TEmailAccount() : fSendThread(std::make_unique<TSendThread>(*this
 
 TEmailAccount::~TEmailAccount() { fSendThread.reset(); }
 
-std::string TEmailAccount::GetExceptionText() const {
-    TCLock lock(fCriticalSection);
-    return fExceptionText;
-}
+std::string TEmailAccount::GetExceptionText() const { return Locked(fCriticalSection, fExceptionText); }
 
-int TEmailAccount::GetID() const {
-    TCLock lock(fCriticalSection);
-    return fID;
-}
+int TEmailAccount::GetID() const { return Locked(fCriticalSection, fID); }
 
-std::string TEmailAccount::GetPassword() const {
-    TCLock lock(fCriticalSection);
-    return fPassword;
-}
+std::string TEmailAccount::GetPassword() const { return Locked(fCriticalSection, fPassword); }
 
-std::string TEmailAccount::GetSMTPHost() const {
-    TCLock lock(fCriticalSection);
-    return fSMTPHost;
-}
+std::string TEmailAccount::GetSMTPHost() const { return Locked(fCriticalSection, fSMTPHost); }
 
-int TEmailAccount::GetSMTPPort() const {
-    TCLock lock(fCriticalSection);
-    return fSMTPPort;
-}
+int TEmailAccount::GetSMTPPort() const { return Locked(fCriticalSection, fSMTPPort); }
 
-std::string TEmailAccount::GetUsername() const {
-    TCLock lock(fCriticalSection);
-    return fUsername;
-}
+std::string TEmailAccount::GetUsername() const { return Locked(fCriticalSection, fUsername); }
 
-bool TEmailAccount::GetUseSSL() const {
-    TCLock lock(fCriticalSection);
-    return fUseSSL;
-}
+bool TEmailAccount::GetUseSSL() const { return Locked(fCriticalSection, fUseSSL); }
 
-void TEmailAccount::SetID(int aID) {
-    TCLock lock(fCriticalSection);
-    fID = aID;
-}
+void TEmailAccount::SetID(int aID) { SetLocked(fCriticalSection, fID, aID); }
 
-void TEmailAccount::SetPassword(const std::string& aPassword) {
-    TCLock lock(fCriticalSection);
-    fPassword = aPassword;
-}
+void TEmailAccount::SetPassword(const std::string& aPassword) { SetLocked(fCriticalSection, fPassword, aPassword); }
 
-void TEmailAccount::SetSMTPHost(const std::string& aSMTPHost) {
-    TCLock lock(fCriticalSection);
-    fSMTPHost = aSMTPHost;
-}
+void TEmailAccount::SetSMTPHost(const std::string& aSMTPHost) { SetLocked(fCriticalSection, fSMTPHost, aSMTPHost); }
 
-void TEmailAccount::SetSMTPPort(int aSMTPPort) {
-    TCLock lock(fCriticalSection);
-    fSMTPPort = aSMTPPort;
-}
+void TEmailAccount::SetSMTPPort(int aSMTPPort) { SetLocked(fCriticalSection, fSMTPPort, aSMTPPort); }
 
-void TEmailAccount::SetUsername(const std::string& aUsername) {
-    TCLock lock(fCriticalSection);
-    fUsername = aUsername;
-}
+void TEmailAccount::SetUsername(const std::string& aUsername) { SetLocked(fCriticalSection, fUsername, aUsername); }
 
-void TEmailAccount::SetUseSSL(bool aUseSSL) {
-    TCLock lock(fCriticalSection);
-    fUseSSL = aUseSSL;
-}
+void TEmailAccount::SetUseSSL(bool aUseSSL) { SetLocked(fCriticalSection, fUseSSL, aUseSSL); }
 
-int TEmailAccount::GetTimesUsed() const {
-    TCLock lock(fTimesUsedCriticalSection);
-    return fTimesUsed;
-}
+int TEmailAccount::GetTimesUsed() const { return Locked(fTimesUsedCriticalSection, fTimesUsed); }
 
 std::string TEmailAccount::GetSenderAddress() const {
     TCLock lock(fCriticalSection);

@@ -27,20 +27,14 @@ IEmailAccount TEmailAccounts::GetAccountByID(int aID) const {
     return nullptr;
 }
 
-TEmailAccounts::TAccountList TEmailAccounts::GetAccounts() const {
-    TCLock lock(fCriticalSection);
-    return fAccounts;
-}
+TEmailAccounts::TAccountList TEmailAccounts::GetAccounts() const { return Locked(fCriticalSection, fAccounts); }
 
 int TEmailAccounts::Count() const {
     TCLock lock(fCriticalSection);
     return static_cast<int>(fAccounts.size());
 }
 
-int TEmailAccounts::GetIDAccumulator() const {
-    TCLock lock(fCriticalSection);
-    return fIDAccumulator;
-}
+int TEmailAccounts::GetIDAccumulator() const { return Locked(fCriticalSection, fIDAccumulator); }
 
 bool TEmailAccounts::HasID(int aID) const {
     return std::any_of(fAccounts.begin(), fAccounts.end(), [aID](const auto& aItem) { return aItem->GetID() == aID; });

@@ -11,15 +11,9 @@ namespace trawlix {
 TBaseSiteSearch::TBaseSiteSearch(TSiteSearchEnum aSite, TSearch* aParentSearch)
     : fSite(aSite), fParentSearch(aParentSearch) {}
 
-bool TBaseSiteSearch::GetDoSearch() const {
-    TCLock lock(fCriticalSection);
-    return fDoSearch;
-}
+bool TBaseSiteSearch::GetDoSearch() const { return Locked(fCriticalSection, fDoSearch); }
 
-void TBaseSiteSearch::SetDoSearch(bool aValue) {
-    TCLock lock(fCriticalSection);
-    fDoSearch = aValue;
-}
+void TBaseSiteSearch::SetDoSearch(bool aValue) { SetLocked(fCriticalSection, fDoSearch, aValue); }
 
 void TBaseSiteSearch::SaveToDB(TObjectsStorage& aStorage, int aParentID) const {
     const int id = aStorage.AddObject("site_search", aParentID, "", true);

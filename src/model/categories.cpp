@@ -46,15 +46,9 @@ int TCategories::GetMaxCatID() const {
     return maxID;
 }
 
-std::string TBaseCategory::GetId() const {
-    TCLock lock(fCriticalSection);
-    return fId;
-}
+std::string TBaseCategory::GetId() const { return Locked(fCriticalSection, fId); }
 
-std::string TBaseCategory::GetName() const {
-    TCLock lock(fCriticalSection);
-    return fName;
-}
+std::string TBaseCategory::GetName() const { return Locked(fCriticalSection, fName); }
 
 void TBaseCategory::ReadFromXMLNode(const pugi::xml_node& aNode) {
     TCLock lock(fCriticalSection);
@@ -62,10 +56,7 @@ void TBaseCategory::ReadFromXMLNode(const pugi::xml_node& aNode) {
     fName = aNode.attribute("name").value();
 }
 
-std::string TBackpageCategory::GetParams() const {
-    TCLock lock(fCriticalSection);
-    return fParams;
-}
+std::string TBackpageCategory::GetParams() const { return Locked(fCriticalSection, fParams); }
 
 void TBackpageCategory::ReadFromXMLNode(const pugi::xml_node& aNode) {
     TBaseCategory::ReadFromXMLNode(aNode);

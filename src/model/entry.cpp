@@ -305,65 +305,29 @@ void TEntry::SaveToDBEntries(TObjectsStorage& aStorage, int aSearchID, const std
     writer.Insert(*this, aSearchID, aType);
 }
 
-std::string TEntry::GetContact() const {
-    TCLock lock(fCriticalSection);
-    return fContact;
-}
+std::string TEntry::GetContact() const { return Locked(fCriticalSection, fContact); }
 
-void TEntry::SetContact(const std::string& aValue) {
-    TCLock lock(fCriticalSection);
-    fContact = aValue;
-}
+void TEntry::SetContact(const std::string& aValue) { SetLocked(fCriticalSection, fContact, aValue); }
 
-bool TEntry::GetNoContact() const {
-    TCLock lock(fCriticalSection);
-    return fNoContact;
-}
+bool TEntry::GetNoContact() const { return Locked(fCriticalSection, fNoContact); }
 
-void TEntry::SetNoContact(bool aValue) {
-    TCLock lock(fCriticalSection);
-    fNoContact = aValue;
-}
+void TEntry::SetNoContact(bool aValue) { SetLocked(fCriticalSection, fNoContact, aValue); }
 
-bool TEntry::GetReplied() const {
-    TCLock lock(fCriticalSection);
-    return fReplied;
-}
+bool TEntry::GetReplied() const { return Locked(fCriticalSection, fReplied); }
 
-void TEntry::SetReplied(bool aValue) {
-    TCLock lock(fCriticalSection);
-    fReplied = aValue;
-}
+void TEntry::SetReplied(bool aValue) { SetLocked(fCriticalSection, fReplied, aValue); }
 
-std::string TEntry::GetImageUrl() const {
-    TCLock lock(fCriticalSection);
-    return fImageUrl;
-}
+std::string TEntry::GetImageUrl() const { return Locked(fCriticalSection, fImageUrl); }
 
-void TEntry::SetImageUrl(const std::string& aValue) {
-    TCLock lock(fCriticalSection);
-    fImageUrl = aValue;
-}
+void TEntry::SetImageUrl(const std::string& aValue) { SetLocked(fCriticalSection, fImageUrl, aValue); }
 
-TBlob TEntry::GetOriginalImage() const {
-    TCLock lock(fCriticalSection);
-    return fOriginalImage;
-}
+TBlob TEntry::GetOriginalImage() const { return Locked(fCriticalSection, fOriginalImage); }
 
-void TEntry::SetOriginalImage(TBlob aImage) {
-    TCLock lock(fCriticalSection);
-    fOriginalImage = std::move(aImage);
-}
+void TEntry::SetOriginalImage(TBlob aImage) { SetLocked(fCriticalSection, fOriginalImage, std::move(aImage)); }
 
-TBlob TEntry::GetResizedImage() const {
-    TCLock lock(fCriticalSection);
-    return fResizedImage;
-}
+TBlob TEntry::GetResizedImage() const { return Locked(fCriticalSection, fResizedImage); }
 
-void TEntry::SetResizedImage(TBlob aImage) {
-    TCLock lock(fCriticalSection);
-    fResizedImage = std::move(aImage);
-}
+void TEntry::SetResizedImage(TBlob aImage) { SetLocked(fCriticalSection, fResizedImage, std::move(aImage)); }
 
 bool TEntry::HasOriginalImage() const {
     TCLock lock(fCriticalSection);
@@ -375,15 +339,9 @@ bool TEntry::HasResizedImage() const {
     return !fResizedImage.empty();
 }
 
-bool TEntry::GetImageDownloading() const {
-    TCLock lock(fCriticalSection);
-    return fImageDownloading;
-}
+bool TEntry::GetImageDownloading() const { return Locked(fCriticalSection, fImageDownloading); }
 
-void TEntry::SetImageDownloading(bool aValue) {
-    TCLock lock(fCriticalSection);
-    fImageDownloading = aValue;
-}
+void TEntry::SetImageDownloading(bool aValue) { SetLocked(fCriticalSection, fImageDownloading, aValue); }
 
 // --- TFavourite ------------------------------------------------------------------------
 

@@ -164,8 +164,7 @@ const TZipCode* TSearch::GetZIPCodeObject() const {
     return fZIPCodeObject.get();
 }
 void TSearch::SetZIPCodeObject(std::unique_ptr<TZipCode> aValue) {
-    TCLock lock(fCriticalSection);
-    fZIPCodeObject = std::move(aValue);
+    SetLocked(fCriticalSection, fZIPCodeObject, std::move(aValue));
 }
 
 TPlaceList TSearch::GetCategories() const { return Locked(fCriticalSection, fCategories); }

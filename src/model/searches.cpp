@@ -99,15 +99,9 @@ bool TSearches::SaveMySearches(const TProcessMessages& aProcessMessages) {
     return true;
 }
 
-std::string TSearches::GetLastSaveError() const {
-    TCLock lock(fListLock);
-    return fLastSaveError;
-}
+std::string TSearches::GetLastSaveError() const { return Locked(fListLock, fLastSaveError); }
 
-void TSearches::SetLastSaveError(const std::string& aError) {
-    TCLock lock(fListLock);
-    fLastSaveError = aError;
-}
+void TSearches::SetLastSaveError(const std::string& aError) { SetLocked(fListLock, fLastSaveError, aError); }
 
 void TSearches::SaveSearch(TSearch& aSearch) {
     TCLock saveLock(fSaveLock);

@@ -114,10 +114,7 @@ const TPlaceWrapperList& TSearch::GetExpandedLocations() const {
     return fExpandedLocations2 ? *fExpandedLocations2 : cNone;
 }
 
-IResultsViewHelper* TSearch::GetView() const {
-    TCLock lock(fCriticalSection);
-    return fView;
-}
+IResultsViewHelper* TSearch::GetView() const { return Locked(fCriticalSection, fView); }
 
 void TSearch::StopSearch() {
     {

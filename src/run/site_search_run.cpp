@@ -67,27 +67,15 @@ void TSiteSearchRun::Stop() {
     if (fSearchThread) fSearchThread->Terminate();
 }
 
-bool TSiteSearchRun::GetSearching() const {
-    TCLock lock(fCriticalSection);
-    return fSearching;
-}
+bool TSiteSearchRun::GetSearching() const { return Locked(fCriticalSection, fSearching); }
 
 bool TSiteSearchRun::GetThreadRunning() const { return Locked(fCriticalSection, fThreadsRunning) > 0; }
 
-double TSiteSearchRun::GetProgress() const {
-    TCLock lock(fCriticalSection);
-    return fProgress;
-}
+double TSiteSearchRun::GetProgress() const { return Locked(fCriticalSection, fProgress); }
 
-void TSiteSearchRun::SetProgress(double aValue) {
-    TCLock lock(fCriticalSection);
-    fProgress = aValue;
-}
+void TSiteSearchRun::SetProgress(double aValue) { SetLocked(fCriticalSection, fProgress, aValue); }
 
-int TSiteSearchRun::GetPagesFetched() const {
-    TCLock lock(fCriticalSection);
-    return fPagesFetched;
-}
+int TSiteSearchRun::GetPagesFetched() const { return Locked(fCriticalSection, fPagesFetched); }
 
 void TSiteSearchRun::AddPageFetched() {
     TCLock lock(fCriticalSection);
