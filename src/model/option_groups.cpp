@@ -1,5 +1,7 @@
 #include "model/option_groups.h"
 
+#include <mutex>
+
 #include "engine/text_functions.h"
 #include "model/objects_storage.h"
 
@@ -7,25 +9,12 @@ namespace trawlix {
 
 namespace {
 
-struct TPropDef {
-    const char* fName;
-    const char* fCaption;
-    TPropType fType;
-    TStringList fModifiedValues;
-    TStringList fOptions;
-};
+std::mutex gSiteGroupsMutex;
+std::shared_ptr<const std::vector<TSiteOptionGroup>> gSiteGroups = std::make_shared<std::vector<TSiteOptionGroup>>();
 
-struct TPropGroup {
-    const char* fCategory;
-    std::vector<TPropDef> fProps;
-};
-
-const TStringList cZeroUndefined = {"0=undefined"};
-const TStringList cNoUndefined = {"no=undefined"};
-const TStringList cEmptyUndefined = {"=undefined"};
-
-TPropDef YesNo(const char* aName, const char* aCaption) {
-    return {aName, aCaption, ptBoolean, cNoUndefined, cBooleanYesNotSpecifiedValues};
+std::shared_ptr<const std::vector<TSiteOptionGroup>> SiteOptionGroups() {
+    std::lock_guard lock(gSiteGroupsMutex);
+    return gSiteGroups;
 }
 
 const TPropGroup& PriceGroup() {
@@ -38,17 +27,17 @@ const TPropGroup& PriceGroup() {
 const TPropGroup& HousingGroup() {
     static const TPropGroup group = {
         "",
-        {YesNo("cats", "Cats"),
-         YesNo("dogs", "Dogs"),
+        {YesNoProp("cats", "Cats"),
+         YesNoProp("dogs", "Dogs"),
          {"bedrooms", "Bedrooms", ptPickList, {}, {"0+", "1", "2", "3", "4", "5", "6", "7", "8"}}}};
     return group;
 }
 
 const TPropGroup& JobsGroup() {
     static const TPropGroup group = {"Jobs",
-                                     {YesNo("telecommute", "Telecommute"), YesNo("part_time", "Part Time"),
-                                      YesNo("internship", "Internship"), YesNo("contract", "Contract"),
-                                      YesNo("non_profit", "Non-Profit")}};
+                                     {YesNoProp("telecommute", "Telecommute"), YesNoProp("part_time", "Part Time"),
+                                      YesNoProp("internship", "Internship"), YesNoProp("contract", "Contract"),
+                                      YesNoProp("non_profit", "Non-Profit")}};
     return group;
 }
 
@@ -56,71 +45,6 @@ const TPropGroup& PersonalsGroup() {
     static const TPropGroup group = {"",
                                      {{"age_min", "Age Min", ptInteger, cZeroUndefined, {}},
                                       {"age_max", "Age Max", ptInteger, cZeroUndefined, {}}}};
-    return group;
-}
-
-const TPropGroup& CarsComGroup() {
-    static const TPropGroup group = {
-        "Cars.com",
-        {{"carscom_keywords", "Keywords", ptString, cEmptyUndefined, {}},
-         {"carscom_keywords_mode", "Keywords Match", ptPickList, {}, {"all words", "any words", "exact phrase"}},
-         {"carscom_car_usability", "Car Type", ptPickList, {}, {"new cars", "used cars", "certified used cars"}},
-         {"carscom_body_style", "Body Style", ptPickList, {},
-          {"all body styles", "convertible", "coupe", "full size van", "hatchback", "minivan", "pickup truck", "SUV",
-           "sedan", "wagon"}},
-         {"carscom_year_min", "Minimum Year", ptInteger, cZeroUndefined, {}},
-         {"carscom_year_max", "Maximum Year", ptInteger, cZeroUndefined, {}},
-         {"carscom_mileage_min", "Minimum Mileage", ptInteger, cZeroUndefined, {}},
-         {"carscom_mileage_max", "Maximum Mileage", ptInteger, cZeroUndefined, {}},
-         {"carscom_exterior_color", "Exterior Color", ptPickList, {},
-          {"Any Color", "Beige", "Black", "Blue", "Brown", "Gold", "Gray", "Green", "Orange", "Pink", "Purple", "Red",
-           "Silver", "White", "Yellow"}},
-         {"carscom_drivetrain", "Drivetrain", ptPickList, {},
-          {"Any Drive Train", "4x2/2-wheel drive", "4x4/4-wheel drive", "AWD", "FWD", "RWD"}},
-         {"carscom_transmission", "Transmission", ptPickList, {},
-          {"Any Transmission", "Automanual", "Automatic", "CVT", "Manual"}},
-         YesNo("carscom_fuel_gasoline", "Fuel - Gasoline"),
-         YesNo("carscom_fuel_e85_gasoline", "Fuel - E-85/Gasoline"),
-         YesNo("carscom_fuel_gasoline_hybrid", "Fuel - Gasoline Hybrid"),
-         YesNo("carscom_fuel_diesel", "Fuel - Diesel"),
-         YesNo("carscom_fuel_electric", "Fuel - Electric"),
-         YesNo("carscom_fuel_cng", "Fuel - CNG"),
-         {"carscom_date", "Listings Placed Within", ptPickList, {},
-          {"All Dates", "Last 1 Day", "Last 3 Days", "Last 7 Days", "Last 2 Weeks", "Last Month"}},
-         {"carscom_seller_type", "Seller Type", ptPickList, {}, {"All Listing Types", "Private party + Classified"}}}};
-    return group;
-}
-
-const TPropGroup& AutotraderGroup() {
-    static const TPropGroup group = {
-        "Autotrader.com",
-        {{"autotrader_keywords", "Keywords", ptString, cEmptyUndefined, {}},
-         {"autotrader_car_usability", "Car Type", ptPickList, {},
-          {"All Cars", "New Cars", "Certified Cars", "Used Cars"}},
-         {"autotrader_body_style", "Body Style", ptPickList, {},
-          {"Any Body Styles", "Convertible", "Coupe", "Hatchback", "Sedan", "SUV", "Truck", "Van / Minivan", "Wagon"}},
-         {"autotrader_year_min", "Minimum Year", ptInteger, cZeroUndefined, {}},
-         {"autotrader_year_max", "Maximum Year", ptInteger, cZeroUndefined, {}},
-         {"autotrader_seller_type", "Seller Type", ptPickList, {},
-          {"Dealers and Private Sellers", "Dealers Only", "Private Sellers Only"}},
-         {"autotrader_transmission", "Transmission", ptPickList, {}, {"Any Transmission", "Automatic", "Manual"}},
-         {"autotrader_engine", "Engine", ptPickList, {},
-          {"Any Engine", "3 Cylinder", "4 Cylinder", "5 Cylinder", "6 Cylinder", "8 Cylinder", "10 Cylinder",
-           "12 Cylinder", "Rotary Engine", "Hybrid"}},
-         {"autotrader_drivetrain", "Drivetrain", ptPickList, {},
-          {"Any Drive", "2 wheel drive", "4 wheel drive", "All wheel drive"}},
-         {"autotrader_doors", "Doors", ptPickList, {},
-          {"Any Number", "Two Door", "Three Door", "Four Door", "Five Door"}},
-         {"autotrader_fuel", "Fuel", ptPickList, {}, {"Any Fuel Type", "Alternative", "Diesel", "Gasoline"}},
-         {"autotrader_mileage", "Mileage", ptPickList, {},
-          {"Any Mileage", "Under 15,000", "Under 30,000", "Under 45,000", "Under 60,000", "Under 75,000",
-           "Under 100,000", "Over 100,000"}},
-         {"autotrader_exterior_color", "Exterior Color", ptPickList, {},
-          {"Any Color", "Beige", "Black", "Blue", "Brown", "Burgundy", "Charcoal", "Gold", "Gray", "Green",
-           "Off White", "Orange", "Pink", "Purple", "Red", "Silver", "Tan", "Turquoise", "White", "Yellow"}},
-         YesNo("autotrader_with_photos", "With Photos Only"),
-         YesNo("autotrader_with_prices", "With Prices Only"),
-         YesNo("autotrader_special_offers", "Special Offers Only")}};
     return group;
 }
 
@@ -161,6 +85,16 @@ void SetOlderOption(TPropertyContainer& aContainer, const TPropGroup& aGroup, co
 
 }  // namespace
 
+TPropDef YesNoProp(const char* aName, const char* aCaption) {
+    return {aName, aCaption, ptBoolean, cNoUndefined, cBooleanYesNotSpecifiedValues};
+}
+
+void SetSiteOptionGroups(std::vector<TSiteOptionGroup> aGroups) {
+    auto groups = std::make_shared<const std::vector<TSiteOptionGroup>>(std::move(aGroups));
+    std::lock_guard lock(gSiteGroupsMutex);
+    gSiteGroups = std::move(groups);
+}
+
 TPropertySelection TPropertySelection::FromCategoryNames(const TStringList& aSelectedTopLevelNames,
                                                          bool aCarsComChecked, bool aAutotraderChecked) {
     TPropertySelection selection;
@@ -180,16 +114,15 @@ TFillPropertiesResult FillProperties(TPropertyContainer& aContainer, const TProp
     struct TStep {
         const TPropGroup& fGroup;
         bool fApplies;
-        bool fCountsAsGroup;  // the car-site groups never raise the new-options balloon alone
+        bool fCountsAsGroup;  // the site groups never raise the new-options balloon alone
     };
-    const TStep steps[] = {
-        {PriceGroup(), aSelection.fForSale || aSelection.fHousing, true},
-        {CarsComGroup(), aSelection.fForSale && aSelection.fCarsCom, false},
-        {AutotraderGroup(), aSelection.fForSale && aSelection.fAutotrader, false},
-        {HousingGroup(), aSelection.fHousing, true},
-        {JobsGroup(), aSelection.fJobs, true},
-        {PersonalsGroup(), aSelection.fPersonals, true},
-    };
+    // The site groups come right after the prices, in the order they were installed.
+    const auto siteGroups = SiteOptionGroups();
+    std::vector<TStep> steps = {{PriceGroup(), aSelection.fForSale || aSelection.fHousing, true}};
+    for (const auto& site : *siteGroups) steps.push_back({site.fGroup, site.fApplies(aSelection), false});
+    steps.push_back({HousingGroup(), aSelection.fHousing, true});
+    steps.push_back({JobsGroup(), aSelection.fJobs, true});
+    steps.push_back({PersonalsGroup(), aSelection.fPersonals, true});
     TFillPropertiesResult result;
     for (const auto& step : steps) {
         if (!step.fApplies) {

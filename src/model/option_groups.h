@@ -1,14 +1,40 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "model/property_container.h"
 
 namespace trawlix {
 
-// The catalogue of a search's option groups (prices, housing, jobs, personals and the two
-// car sites' groups): which apply to a selection, and the options of the searches stored
-// before the option container existed.
+// The catalogue of a search's option groups (prices, housing, jobs, personals, and the
+// groups of single sites that the sites install): which apply to a selection, and the
+// options of the searches stored before the option container existed.
+
+// One option of a group: its stored name, its caption in the options grid, its type, the
+// values that stand for "not set" and, for a pick list, the choices.
+struct TPropDef {
+    const char* fName;
+    const char* fCaption;
+    TPropType fType;
+    TStringList fModifiedValues;
+    TStringList fOptions;
+};
+
+// Options shown together, under a category caption ("" for none).
+struct TPropGroup {
+    const char* fCategory;
+    std::vector<TPropDef> fProps;
+};
+
+// The "not set" values of the usual option kinds.
+inline const TStringList cZeroUndefined = {"0=undefined"};
+inline const TStringList cNoUndefined = {"no=undefined"};
+inline const TStringList cEmptyUndefined = {"=undefined"};
+
+// A yes / not specified option.
+TPropDef YesNoProp(const char* aName, const char* aCaption);
 
 // Which option groups a search's selection calls for: the top-level categories that are
 // selected (checked or partly checked) and the two car-site switches.
@@ -31,6 +57,16 @@ struct TFillPropertiesResult {
     // The "More options are available..." balloon is due (unless the window is switching searches).
     bool NewOptionsAvailable() const { return fSomeGroupApplies && fSomethingNew; }
 };
+
+// The option group of a single site, shown when fApplies says the selection calls for it.
+struct TSiteOptionGroup {
+    TPropGroup fGroup;
+    std::function<bool(const TPropertySelection&)> fApplies;
+};
+
+// The site groups the catalogue offers, in their order (after the price options); the
+// sites install theirs when the program starts. Replaces those installed before.
+void SetSiteOptionGroups(std::vector<TSiteOptionGroup> aGroups);
 
 // Adds the option groups the selection calls for (keeping entered values) and deletes the others.
 TFillPropertiesResult FillProperties(TPropertyContainer& aContainer, const TPropertySelection& aSelection);

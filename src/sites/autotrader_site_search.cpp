@@ -1,6 +1,7 @@
 #include "sites/autotrader_site_search.h"
 
 #include "engine/text_functions.h"
+#include "model/option_groups.h"
 #include "model/places.h"
 #include "model/property_container.h"
 #include "model/search.h"
@@ -156,6 +157,43 @@ std::string TAutotraderSiteSearch::GetLinkWithoutPage(const std::string& aSource
 
 std::string TAutotraderSiteSearch::RemoveRandomParam(const std::string& aSourceLink) {
     return RemoveURLParam(aSourceLink, "rdm");
+}
+
+TSiteOptionGroup AutotraderOptionGroup() {
+    TSiteOptionGroup site;
+    site.fGroup = {
+        "Autotrader.com",
+        {{"autotrader_keywords", "Keywords", ptString, cEmptyUndefined, {}},
+         {"autotrader_car_usability", "Car Type", ptPickList, {},
+          {"All Cars", "New Cars", "Certified Cars", "Used Cars"}},
+         {"autotrader_body_style", "Body Style", ptPickList, {},
+          {"Any Body Styles", "Convertible", "Coupe", "Hatchback", "Sedan", "SUV", "Truck", "Van / Minivan", "Wagon"}},
+         {"autotrader_year_min", "Minimum Year", ptInteger, cZeroUndefined, {}},
+         {"autotrader_year_max", "Maximum Year", ptInteger, cZeroUndefined, {}},
+         {"autotrader_seller_type", "Seller Type", ptPickList, {},
+          {"Dealers and Private Sellers", "Dealers Only", "Private Sellers Only"}},
+         {"autotrader_transmission", "Transmission", ptPickList, {}, {"Any Transmission", "Automatic", "Manual"}},
+         {"autotrader_engine", "Engine", ptPickList, {},
+          {"Any Engine", "3 Cylinder", "4 Cylinder", "5 Cylinder", "6 Cylinder", "8 Cylinder", "10 Cylinder",
+           "12 Cylinder", "Rotary Engine", "Hybrid"}},
+         {"autotrader_drivetrain", "Drivetrain", ptPickList, {},
+          {"Any Drive", "2 wheel drive", "4 wheel drive", "All wheel drive"}},
+         {"autotrader_doors", "Doors", ptPickList, {},
+          {"Any Number", "Two Door", "Three Door", "Four Door", "Five Door"}},
+         {"autotrader_fuel", "Fuel", ptPickList, {}, {"Any Fuel Type", "Alternative", "Diesel", "Gasoline"}},
+         {"autotrader_mileage", "Mileage", ptPickList, {},
+          {"Any Mileage", "Under 15,000", "Under 30,000", "Under 45,000", "Under 60,000", "Under 75,000",
+           "Under 100,000", "Over 100,000"}},
+         {"autotrader_exterior_color", "Exterior Color", ptPickList, {},
+          {"Any Color", "Beige", "Black", "Blue", "Brown", "Burgundy", "Charcoal", "Gold", "Gray", "Green",
+           "Off White", "Orange", "Pink", "Purple", "Red", "Silver", "Tan", "Turquoise", "White", "Yellow"}},
+         YesNoProp("autotrader_with_photos", "With Photos Only"),
+         YesNoProp("autotrader_with_prices", "With Prices Only"),
+         YesNoProp("autotrader_special_offers", "Special Offers Only")}};
+    site.fApplies = [](const TPropertySelection& aSelection) {
+        return aSelection.fForSale && aSelection.fAutotrader;
+    };
+    return site;
 }
 
 }  // namespace trawlix

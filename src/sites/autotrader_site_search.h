@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "model/option_groups.h"
 #include "sites/car_site_search.h"
 
 namespace trawlix {
@@ -25,5 +26,8 @@ public:
 protected:
     std::vector<std::string> MakePlaceLinks(const TPlace& aLocation, int aPageToDisplay) override;
 };
+
+// The Autotrader options of a search, offered when it searches for-sale categories on Autotrader.
+TSiteOptionGroup AutotraderOptionGroup();
 
 }  // namespace trawlix

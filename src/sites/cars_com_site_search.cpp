@@ -1,6 +1,7 @@
 #include "sites/cars_com_site_search.h"
 
 #include "engine/text_functions.h"
+#include "model/option_groups.h"
 #include "model/places.h"
 #include "model/property_container.h"
 #include "model/search.h"
@@ -137,6 +138,40 @@ std::string TCarsComSiteSearch::GetLinkWithoutPage(const std::string& aSourceLin
 
 std::string TCarsComSiteSearch::RemoveRandomParam(const std::string& aSourceLink) {
     return RemoveURLParam(aSourceLink, "random");
+}
+
+TSiteOptionGroup CarsComOptionGroup() {
+    TSiteOptionGroup site;
+    site.fGroup = {
+        "Cars.com",
+        {{"carscom_keywords", "Keywords", ptString, cEmptyUndefined, {}},
+         {"carscom_keywords_mode", "Keywords Match", ptPickList, {}, {"all words", "any words", "exact phrase"}},
+         {"carscom_car_usability", "Car Type", ptPickList, {}, {"new cars", "used cars", "certified used cars"}},
+         {"carscom_body_style", "Body Style", ptPickList, {},
+          {"all body styles", "convertible", "coupe", "full size van", "hatchback", "minivan", "pickup truck", "SUV",
+           "sedan", "wagon"}},
+         {"carscom_year_min", "Minimum Year", ptInteger, cZeroUndefined, {}},
+         {"carscom_year_max", "Maximum Year", ptInteger, cZeroUndefined, {}},
+         {"carscom_mileage_min", "Minimum Mileage", ptInteger, cZeroUndefined, {}},
+         {"carscom_mileage_max", "Maximum Mileage", ptInteger, cZeroUndefined, {}},
+         {"carscom_exterior_color", "Exterior Color", ptPickList, {},
+          {"Any Color", "Beige", "Black", "Blue", "Brown", "Gold", "Gray", "Green", "Orange", "Pink", "Purple", "Red",
+           "Silver", "White", "Yellow"}},
+         {"carscom_drivetrain", "Drivetrain", ptPickList, {},
+          {"Any Drive Train", "4x2/2-wheel drive", "4x4/4-wheel drive", "AWD", "FWD", "RWD"}},
+         {"carscom_transmission", "Transmission", ptPickList, {},
+          {"Any Transmission", "Automanual", "Automatic", "CVT", "Manual"}},
+         YesNoProp("carscom_fuel_gasoline", "Fuel - Gasoline"),
+         YesNoProp("carscom_fuel_e85_gasoline", "Fuel - E-85/Gasoline"),
+         YesNoProp("carscom_fuel_gasoline_hybrid", "Fuel - Gasoline Hybrid"),
+         YesNoProp("carscom_fuel_diesel", "Fuel - Diesel"),
+         YesNoProp("carscom_fuel_electric", "Fuel - Electric"),
+         YesNoProp("carscom_fuel_cng", "Fuel - CNG"),
+         {"carscom_date", "Listings Placed Within", ptPickList, {},
+          {"All Dates", "Last 1 Day", "Last 3 Days", "Last 7 Days", "Last 2 Weeks", "Last Month"}},
+         {"carscom_seller_type", "Seller Type", ptPickList, {}, {"All Listing Types", "Private party + Classified"}}}};
+    site.fApplies = [](const TPropertySelection& aSelection) { return aSelection.fForSale && aSelection.fCarsCom; };
+    return site;
 }
 
 }  // namespace trawlix

@@ -30,6 +30,9 @@ std::unique_ptr<TBaseSiteSearch> CreateSiteSearch(TSiteSearchEnum aSite, TSearch
     }
 }
 
-void InstallSiteSearchFactory() { SetSiteSearchFactory(CreateSiteSearch); }
+void InstallSiteSearchFactory() {
+    SetSiteSearchFactory(CreateSiteSearch);
+    SetSiteOptionGroups({CarsComOptionGroup(), AutotraderOptionGroup()});
+}
 
 }  // namespace trawlix

@@ -10,7 +10,8 @@ namespace trawlix {
 // part (kept settings, never run) for a site without one.
 std::unique_ptr<TBaseSiteSearch> CreateSiteSearch(TSiteSearchEnum aSite, TSearch* aParentSearch);
 
-// Makes every new search get the site adapters as its site parts.
+// Makes every new search get the site adapters as its site parts, and offers the car
+// sites' option groups.
 void InstallSiteSearchFactory();
 
 }  // namespace trawlix
