@@ -164,14 +164,6 @@ TEST_F(AutotraderLinksTest, AMissingCarOptionStopsTheLinksWithItsName) {
     }
 }
 
-TEST_F(AutotraderLinksTest, TheSearchHasTheAutotraderAdapterWithItsParser) {
-    auto search = Search("");
-    auto thread = Autotrader(*search).CreateSearchThread();
-    ASSERT_NE(thread, nullptr);
-    EXPECT_NE(dynamic_cast<TAutotraderSiteResultsParser*>(thread->GetResultsParser()), nullptr);
-    EXPECT_TRUE(thread->GetSearchMultiplePages());
-}
-
 class AutotraderRunTest : public test::CarRunTest {};
 
 TEST_F(AutotraderRunTest, TheLastAdOfAPageIsKept) {

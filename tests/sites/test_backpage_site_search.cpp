@@ -13,11 +13,6 @@ using test::MakeFeedSearch;
 using test::TOptions;
 using BackpageLinksTest = test::TFeedLinksTest;
 
-TEST_F(BackpageLinksTest, TheSearchHasTheBackpageAdapter) {
-    auto search = MakeFeedSearch(ssBackpage, fTrees, {10}, {10}, "");
-    EXPECT_NE(dynamic_cast<TBackpageSiteSearch*>(search->GetSiteSearch(ssBackpage)), nullptr);
-}
-
 TEST_F(BackpageLinksTest, LinksForEveryPairOfItems) {
     const std::string bikes = "/online/exports/Rss.xml?section=4&category=101&priceMin=min&priceMax=max";
     struct TCase {
@@ -112,14 +107,6 @@ TEST_F(BackpageLinksTest, StoppedThreadGetsTheLinksMadeSoFar) {
     TBaseSearchThread thread(std::make_unique<TBaseResultsParser>(), false);
     thread.Terminate();
     EXPECT_TRUE(SiteSearchRun(*search, ssBackpage)->MakeSearchLinks(thread).empty());
-}
-
-TEST_F(BackpageLinksTest, ThreadNeitherSkipsPagesNorChangesLinks) {
-    auto search = MakeFeedSearch(ssBackpage, fTrees, {10}, {10}, "");
-    auto thread = SiteSearchRun(*search, ssBackpage)->CreateSearchThread();
-    EXPECT_FALSE(thread->GetSearchMultiplePages());
-    EXPECT_EQ(SiteSearchRun(*search, ssBackpage)->GetLinkWithoutPage("http://a/online/exports/Rss.xml?o=1&page=2"),
-              "http://a/online/exports/Rss.xml?o=1&page=2");
 }
 
 }  // namespace

@@ -187,14 +187,6 @@ TEST_F(CarsComLinksTest, AMissingCarOptionStopsTheLinksWithItsName) {
     EXPECT_TRUE(Lines(*noCarCategory).empty()) << "no car category reads no car option";
 }
 
-TEST_F(CarsComLinksTest, TheSearchHasTheCarsComAdapterWithItsParser) {
-    auto search = Search("");
-    auto thread = CarsCom(*search).CreateSearchThread();
-    ASSERT_NE(thread, nullptr);
-    EXPECT_NE(dynamic_cast<TCarsComSiteResultsParser*>(thread->GetResultsParser()), nullptr);
-    EXPECT_TRUE(thread->GetSearchMultiplePages());
-}
-
 class CarsComRunTest : public test::CarRunTest {};
 
 TEST_F(CarsComRunTest, TwoCarCategoriesTwoZipCodesTwoPages) {

@@ -33,11 +33,6 @@ protected:
     test::TScopedRunEnvironment fEnvironment{&fTrees.places};
 };
 
-TEST_F(CraigLinksTest, TheSearchHasTheCraigslistAdapter) {
-    auto search = MakeCraigSearch({fTrees.Place(10)}, {fTrees.Category(10)}, "");
-    EXPECT_NE(dynamic_cast<TCraigSiteSearch*>(search->GetSiteSearch(ssCraigslist)), nullptr);
-}
-
 TEST_F(CraigLinksTest, QueryLinksByKeywordsSubAreaAndPage) {
     struct TCase {
         int place;

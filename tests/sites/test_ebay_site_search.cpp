@@ -62,13 +62,5 @@ TEST_F(EBayLinksTest, PagesAndCityItems) {
     EXPECT_EQ(FeedLinks(*search, ssEBay, false).size(), 2u) << "an unattended run asks for first pages only";
 }
 
-TEST_F(EBayLinksTest, ThreadFetchesEveryPage) {
-    auto search = MakeFeedSearch(ssEBay, fTrees, {12}, {10}, "");
-    search->SetPagesCount(3);
-    auto thread = SiteSearchRun(*search, ssEBay)->CreateSearchThread();
-    EXPECT_FALSE(thread->GetSearchMultiplePages());
-    EXPECT_EQ(thread->GetPagesCount(), 3);
-}
-
 }  // namespace
 }  // namespace trawlix

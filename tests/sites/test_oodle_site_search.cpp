@@ -94,16 +94,5 @@ TEST_F(OodleLinksTest, NoLinkWithoutRegionOrSubDomain) {
               std::vector<std::string>{"http://sale.oodle.com/oakland-ca/bicycles/?s=date&v=rss&o=0 2 2"});
 }
 
-TEST_F(OodleLinksTest, ThreadSkipsFurtherPagesOfAQuery) {
-    auto search = MakeFeedSearch(ssOodle, fTrees, {12}, {10}, "");
-    search->SetPagesCount(4);
-    auto& oodle = *SiteSearchRun(*search, ssOodle);
-    auto thread = oodle.CreateSearchThread();
-    EXPECT_TRUE(thread->GetSearchMultiplePages());
-    EXPECT_EQ(thread->GetPagesCount(), 4);
-    EXPECT_EQ(oodle.GetLinkWithoutPage("http://sale.oodle.com/oakland-ca/?s=date&v=rss&o=50&q=a"),
-              "http://sale.oodle.com/oakland-ca/?s=date&v=rss&q=a");
-}
-
 }  // namespace
 }  // namespace trawlix
