@@ -4,7 +4,7 @@ TEST_DIR    := build/test
 ASAN_DIR    := build/asan
 CMAKE_GEN   := -G Ninja
 
-.PHONY: deps run demo build test asan bench fuzz refdata clean
+.PHONY: deps run demo build test asan bench fuzz refdata screenshots clean
 
 deps:
 	./scripts/install-deps
@@ -45,6 +45,13 @@ fuzz: deps
 
 refdata:
 	python3 tools/make_refdata.py
+
+# The README's pictures of the main window, drawn offscreen from sample results.
+screenshots: deps
+	cmake -S . -B $(TEST_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAWLIX_BUILD_TESTS=ON
+	cmake --build $(TEST_DIR) --target trawlix-screenshots
+	QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 TRAWLIX_INSTALLED_DATA_DIR=$(CURDIR)/data \
+	      ./$(TEST_DIR)/src/ui/trawlix-screenshots src/ui/resources/screenshots
 
 clean:
 	rm -rf build

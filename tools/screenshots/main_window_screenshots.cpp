@@ -1,0 +1,68 @@
+// trawlix-screenshots: draws the main window, offscreen, with a search of sample results,
+// and saves it with the preview below the results and beside them, as the pictures of the
+// README show it: trawlix-screenshots FOLDER (run with QT_QPA_PLATFORM=offscreen).
+#include <QApplication>
+#include <QTest>
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "model/entry.h"
+#include "support/test_support.h"
+#include "ui/ui_test_support.h"
+
+namespace {
+
+using namespace trawlix;
+
+void FillSampleSearch(TSearch& aSearch) {
+    aSearch.SetName("Antiques in the SF bay area");
+    const char* titles[] = {"Oak dresser, 1920s", "Brass table lamp", "Victorian mirror", "Tiffany style lamp"};
+    for (int r = 0; r < 40; ++r)
+        aSearch.AddSearchResult(std::make_shared<TEntry>(
+            ssCraigslist, "Mar " + std::to_string(12 - r / 10), titles[r % 4],
+            "http://sfbay.craigslist.org/" + std::to_string(r) + ".html", 20.0 * (r + 1), "SF bay area", "antiques",
+            r % 3 == 0, 0, 0.0, "", "", ""));
+}
+
+// Saves the window in both orientations; false with the reason on standard error.
+bool SavePictures(const QString& aFolder) {
+    test::TempDir profile;
+    test::TRun run(profile.Path());
+    TSearch& search = *run.window->CurrentSearch();
+    FillSampleSearch(search);
+    run.window->Criteria()->FillControls(search);
+    run.window->actNewTab->trigger();
+    run.window->actPreviousSearch->trigger();
+    run.window->resize(1280, 800);
+    run.window->show();
+    if (!QTest::qWaitForWindowExposed(run.window.get())) {
+        std::cerr << "trawlix-screenshots: the window was never shown\n";
+        return false;
+    }
+    bool saved = true;
+    for (TOrientation orientation : {orPortrait, orLandscape}) {
+        run.window->SetOrientation(orientation);
+        run.window->SetSplitterHeightsAndWidths();
+        QTest::qWait(50);
+        const QString file =
+            aFolder + (orientation == orPortrait ? "/main_window_portrait.png" : "/main_window_landscape.png");
+        if (!run.window->grab().save(file)) {
+            std::cerr << "trawlix-screenshots: could not write " << file.toStdString() << "\n";
+            saved = false;
+        }
+    }
+    return run.ExitAndWait() && saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc != 2) {
+        std::cerr << "usage: trawlix-screenshots FOLDER\n";
+        return 2;
+    }
+    return SavePictures(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+}
