@@ -8,7 +8,7 @@ namespace trawlix::platform {
 // Where the program keeps its data: $TRAWLIX_DATA_DIR, else $XDG_DATA_HOME/Trawlix/,
 // else ~/.local/share/Trawlix/.
 std::filesystem::path DataFolder();
-// Where the settings key lives: $TRAWLIX_CONFIG_DIR, else
+// Where the settings file lives: $TRAWLIX_CONFIG_DIR, else
 // $XDG_CONFIG_HOME/VelmoraSolutions/Trawlix/, else ~/.config/VelmoraSolutions/Trawlix/.
 std::filesystem::path ConfigFolder();
 std::filesystem::path SettingsFile();

@@ -3,10 +3,10 @@
 namespace trawlix {
 
 class TProxySettings;
-class TRegistry;
+class TSettingsFile;
 
 // The value "ProxySettings" of the settings file; a missing value changes nothing.
-void LoadProxySettings(TProxySettings& aSettings, const TRegistry& aRegistry);
-void SaveProxySettings(const TProxySettings& aSettings, TRegistry& aRegistry);
+void LoadProxySettings(TProxySettings& aSettings, const TSettingsFile& aSettingsFile);
+void SaveProxySettings(const TProxySettings& aSettings, TSettingsFile& aSettingsFile);
 
 }  // namespace trawlix

@@ -137,8 +137,8 @@ void TColorSettings::FromText(const std::string& aText) {
     }
 }
 
-void TColorSettings::Load(const TRegistry& aRegistry, std::vector<std::string>* aWarnings) {
-    auto value = aRegistry.GetValue("ColorSettings");
+void TColorSettings::Load(const TSettingsFile& aSettingsFile, std::vector<std::string>* aWarnings) {
+    auto value = aSettingsFile.GetValue("ColorSettings");
     if (!value) return;
     if (!aWarnings) return FromText(value->text);
     TCLock lock(fCriticalSection);
@@ -156,7 +156,7 @@ void TColorSettings::Load(const TRegistry& aRegistry, std::vector<std::string>* 
     }
 }
 
-void TColorSettings::Save(TRegistry& aRegistry) const { aRegistry.WriteString("ColorSettings", ToText()); }
+void TColorSettings::Save(TSettingsFile& aSettingsFile) const { aSettingsFile.WriteString("ColorSettings", ToText()); }
 
 // --- TColumnsSettings -----------------------------------------------------------------
 
@@ -226,16 +226,16 @@ void TColumnsSettings::FromText(const std::string& aText, std::vector<std::strin
     }
 }
 
-void TColumnsSettings::Load(const TRegistry& aRegistry, std::vector<std::string>* aWarnings) {
-    if (auto value = aRegistry.GetValue("ColumnSettings")) FromText(value->text, aWarnings);
+void TColumnsSettings::Load(const TSettingsFile& aSettingsFile, std::vector<std::string>* aWarnings) {
+    if (auto value = aSettingsFile.GetValue("ColumnSettings")) FromText(value->text, aWarnings);
 }
 
-void TColumnsSettings::Save(TRegistry& aRegistry) const { aRegistry.WriteString("ColumnSettings", ToText()); }
+void TColumnsSettings::Save(TSettingsFile& aSettingsFile) const { aSettingsFile.WriteString("ColumnSettings", ToText()); }
 
 // --- TSettings -------------------------------------------------------------------------
 
 const std::vector<TSettingInfo>& TSettings::KnownValues() {
-    using K = TRegistry::TKind;
+    using K = TSettingsFile::TKind;
     static const std::vector<TSettingInfo> values = {
         {"DoNotify", K::Integer}, {"DoNotifyEmail", K::Integer}, {"DoIncludePosts", K::Integer},
         {"DoIncludePostsSMS", K::Integer}, {"DoNotifySMS", K::Integer}, {"UseAlternativeGSMNetwork", K::Integer},
@@ -261,7 +261,7 @@ TSettings::TSettings(std::filesystem::path aSettingsFile, std::filesystem::path 
     : TThreadSafeObject("TSettings"),
       fAutostartFile(std::move(aAutostartFile)),
       fExecutablePath(std::move(aExecutablePath)),
-      fRegistry(std::move(aSettingsFile)) {
+      fSettingsFile(std::move(aSettingsFile)) {
     for (const char* column : kDefaultVisibleColumns) fVisibleColumns[column] = "true";
     LoadSettings();
 }
@@ -279,20 +279,20 @@ void TSettings::SetReadOnly(bool aValue) { SetLocked(fCriticalSection, fReadOnly
 namespace {
 
 // The value of aName when it has aKind; a value of the other kind is named in aWarnings.
-std::optional<TRegistry::TValue> ValueOfKind(const TRegistry& aRegistry, const char* aName, TRegistry::TKind aKind,
+std::optional<TSettingsFile::TValue> ValueOfKind(const TSettingsFile& aSettingsFile, const char* aName, TSettingsFile::TKind aKind,
                                              std::vector<std::string>& aWarnings) {
-    auto value = aRegistry.GetValue(aName);
+    auto value = aSettingsFile.GetValue(aName);
     if (!value || value->kind == aKind) return value;
     aWarnings.push_back(MalformedSettingWarning(aName, value->AsText()));
     return std::nullopt;
 }
 
-void ReadBoolValue(const TRegistry& aRegistry, const char* aName, bool& aField, std::vector<std::string>& aWarnings) {
-    if (auto value = ValueOfKind(aRegistry, aName, TRegistry::TKind::Integer, aWarnings)) aField = value->integer != 0;
+void ReadBoolValue(const TSettingsFile& aSettingsFile, const char* aName, bool& aField, std::vector<std::string>& aWarnings) {
+    if (auto value = ValueOfKind(aSettingsFile, aName, TSettingsFile::TKind::Integer, aWarnings)) aField = value->integer != 0;
 }
 
-void ReadIntValue(const TRegistry& aRegistry, const char* aName, int& aField, std::vector<std::string>& aWarnings) {
-    auto value = ValueOfKind(aRegistry, aName, TRegistry::TKind::Integer, aWarnings);
+void ReadIntValue(const TSettingsFile& aSettingsFile, const char* aName, int& aField, std::vector<std::string>& aWarnings) {
+    auto value = ValueOfKind(aSettingsFile, aName, TSettingsFile::TKind::Integer, aWarnings);
     if (!value) return;
     // Cut down to an int, 4294967297 would read as 1.
     if (value->integer < std::numeric_limits<int>::min() || value->integer > std::numeric_limits<int>::max()) {
@@ -302,9 +302,9 @@ void ReadIntValue(const TRegistry& aRegistry, const char* aName, int& aField, st
     aField = static_cast<int>(value->integer);
 }
 
-void ReadStringValue(const TRegistry& aRegistry, const char* aName, std::string& aField,
+void ReadStringValue(const TSettingsFile& aSettingsFile, const char* aName, std::string& aField,
                      std::vector<std::string>& aWarnings) {
-    if (auto value = ValueOfKind(aRegistry, aName, TRegistry::TKind::String, aWarnings)) aField = value->text;
+    if (auto value = ValueOfKind(aSettingsFile, aName, TSettingsFile::TKind::String, aWarnings)) aField = value->text;
 }
 
 }  // namespace
@@ -326,26 +326,26 @@ void ReadStringValue(const TRegistry& aRegistry, const char* aName, std::string&
     X("OodleDomain", fOodleDomain) X("EBayClassifiedsDomain", fEBayClassifiedsDomain)                    \
     X("CarsComDomain", fCarsComDomain) X("AutotraderDomain", fAutotraderDomain) X("VendorHost", fVendorHost)
 
-void TSettings::ReadFields(const TRegistry& aRegistry) {
-#define READ_BOOL(name, field) ReadBoolValue(aRegistry, name, field, fLoadWarnings);
-#define READ_INT(name, field) ReadIntValue(aRegistry, name, field, fLoadWarnings);
-#define READ_STRING(name, field) ReadStringValue(aRegistry, name, field, fLoadWarnings);
+void TSettings::ReadFields(const TSettingsFile& aSettingsFile) {
+#define READ_BOOL(name, field) ReadBoolValue(aSettingsFile, name, field, fLoadWarnings);
+#define READ_INT(name, field) ReadIntValue(aSettingsFile, name, field, fLoadWarnings);
+#define READ_STRING(name, field) ReadStringValue(aSettingsFile, name, field, fLoadWarnings);
     TRAWLIX_BOOL_FIELDS(READ_BOOL)
     TRAWLIX_INT_FIELDS(READ_INT)
     TRAWLIX_STRING_FIELDS(READ_STRING)
 #undef READ_BOOL
 #undef READ_INT
 #undef READ_STRING
-    if (auto value = aRegistry.GetValue("VisibleColumns"); value && value->kind == TRegistry::TKind::String) {
+    if (auto value = aSettingsFile.GetValue("VisibleColumns"); value && value->kind == TSettingsFile::TKind::String) {
         fVisibleColumns.clear();
         for (const auto& [name, text] : TextToNameValueLines(value->text)) fVisibleColumns[name] = text;
     }
 }
 
-void TSettings::WriteFields(TRegistry& aRegistry) const {
-#define WRITE_BOOL(name, field) aRegistry.WriteBool(name, field);
-#define WRITE_INT(name, field) aRegistry.WriteInteger(name, field);
-#define WRITE_STRING(name, field) aRegistry.WriteString(name, field);
+void TSettings::WriteFields(TSettingsFile& aSettingsFile) const {
+#define WRITE_BOOL(name, field) aSettingsFile.WriteBool(name, field);
+#define WRITE_INT(name, field) aSettingsFile.WriteInteger(name, field);
+#define WRITE_STRING(name, field) aSettingsFile.WriteString(name, field);
     TRAWLIX_BOOL_FIELDS(WRITE_BOOL)
     TRAWLIX_INT_FIELDS(WRITE_INT)
     TRAWLIX_STRING_FIELDS(WRITE_STRING)
@@ -353,68 +353,68 @@ void TSettings::WriteFields(TRegistry& aRegistry) const {
 #undef WRITE_INT
 #undef WRITE_STRING
     std::vector<std::pair<std::string, std::string>> lines(fVisibleColumns.begin(), fVisibleColumns.end());
-    aRegistry.WriteString("VisibleColumns", NameValueLinesToText(lines));
+    aSettingsFile.WriteString("VisibleColumns", NameValueLinesToText(lines));
 }
 
 void TSettings::LoadSettings() {
     TCLock lock(fCriticalSection);
-    fLoadWarnings = fRegistry.LoadWarnings();
-    ReadFields(fRegistry);
-    fColorSettings.Load(fRegistry, &fLoadWarnings);
-    fColumnsSettings.Load(fRegistry, &fLoadWarnings);
-    LoadProxySettings(fProxySettings, fRegistry);
+    fLoadWarnings = fSettingsFile.LoadWarnings();
+    ReadFields(fSettingsFile);
+    fColorSettings.Load(fSettingsFile, &fLoadWarnings);
+    fColumnsSettings.Load(fSettingsFile, &fLoadWarnings);
+    LoadProxySettings(fProxySettings, fSettingsFile);
     fAutoStart = ReadAutoStartEntry();
 }
 
 std::string TSettings::GetLoadError() const {
     TCLock lock(fCriticalSection);
-    return fRegistry.LoadError();
+    return fSettingsFile.LoadError();
 }
 
 std::vector<std::string> TSettings::GetLoadWarnings() const { return Locked(fCriticalSection, fLoadWarnings); }
 
 void TSettings::RequireWritable() const {
-    if (!fRegistry.LoadError().empty())
+    if (!fSettingsFile.LoadError().empty())
         throw std::runtime_error("The settings are not saved: the settings file could not be read (" +
-                                 fRegistry.LoadError() + "), and it is left as it is.");
+                                 fSettingsFile.LoadError() + "), and it is left as it is.");
 }
 
 void TSettings::SaveSettings() {
     TCLock lock(fCriticalSection);
     if (fReadOnly) return;
     RequireWritable();
-    WriteFields(fRegistry);
-    fColorSettings.Save(fRegistry);
-    fColumnsSettings.Save(fRegistry);
-    SaveProxySettings(fProxySettings, fRegistry);
-    fRegistry.Save();
+    WriteFields(fSettingsFile);
+    fColorSettings.Save(fSettingsFile);
+    fColumnsSettings.Save(fSettingsFile);
+    SaveProxySettings(fProxySettings, fSettingsFile);
+    fSettingsFile.Save();
 }
 
-TRegistry::TValue TSettings::ReadDirect(const std::string& aName, const TRegistry::TValue& aDefault) const {
+TSettingsFile::TValue TSettings::ReadDirect(const std::string& aName, const TSettingsFile::TValue& aDefault) const {
     TCLock lock(fCriticalSection);
-    return fRegistry.GetValue(aName).value_or(aDefault);
+    return fSettingsFile.GetValue(aName).value_or(aDefault);
 }
 
 void TSettings::WriteDirectInteger(const std::string& aName, std::int64_t aValue) {
     TCLock lock(fCriticalSection);
-    fRegistry.WriteInteger(aName, aValue);
-    if (!fReadOnly && fRegistry.LoadError().empty()) fRegistry.Save();
+    fSettingsFile.WriteInteger(aName, aValue);
+    if (!fReadOnly && fSettingsFile.LoadError().empty()) fSettingsFile.Save();
 }
 
 void TSettings::SetDirectInteger(const std::string& aName, std::int64_t aValue) {
     TCLock lock(fCriticalSection);
-    fRegistry.WriteInteger(aName, aValue);
+    fSettingsFile.WriteInteger(aName, aValue);
 }
 
 void TSettings::WriteDirectString(const std::string& aName, const std::string& aValue) {
     TCLock lock(fCriticalSection);
-    fRegistry.WriteString(aName, aValue);
-    if (!fReadOnly && fRegistry.LoadError().empty()) fRegistry.Save();
+    fSettingsFile.WriteString(aName, aValue);
+    if (!fReadOnly && fSettingsFile.LoadError().empty()) fSettingsFile.Save();
 }
 
-TRegistry TSettings::Snapshot() const {
+TSettingsFile TSettings::Snapshot() const {
     TCLock lock(fCriticalSection);
-    TRegistry copy = fRegistry;
+    TSettingsFile copy = fSettingsFile;
     WriteFields(copy);
     fColorSettings.Save(copy);
     fColumnsSettings.Save(copy);
@@ -422,14 +422,14 @@ TRegistry TSettings::Snapshot() const {
     return copy;
 }
 
-void TSettings::Apply(const TRegistry& aKey) {
+void TSettings::Apply(const TSettingsFile& aValues) {
     // A malformed text typed by the user is refused here, before anything changes.
     TColorSettings colors;
-    colors.Load(aKey);
+    colors.Load(aValues);
     TColumnsSettings columns;
-    columns.Load(aKey);
+    columns.Load(aValues);
     TCLock lock(fCriticalSection);
-    fRegistry = aKey;
+    fSettingsFile = aValues;
     LoadSettings();
 }
 

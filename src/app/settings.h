@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/registry.h"
+#include "app/settings_file.h"
 #include "engine/critical_section.h"
 #include "engine/proxy_settings.h"
 
@@ -37,8 +37,8 @@ public:
     std::string ToText() const;
     void FromText(const std::string& aText);  // raises on a malformed colour
     // A malformed colour keeps its current value and is named in aWarnings.
-    void Load(const TRegistry& aRegistry, std::vector<std::string>* aWarnings = nullptr);
-    void Save(TRegistry& aRegistry) const;
+    void Load(const TSettingsFile& aSettingsFile, std::vector<std::string>* aWarnings = nullptr);
+    void Save(TSettingsFile& aSettingsFile) const;
 
 private:
     TColor fVisitedBackgroundColor = 0;
@@ -55,8 +55,8 @@ public:
     std::string ToText() const;
     // Raises on malformed numbers; with aWarnings it skips them instead and names them there.
     void FromText(const std::string& aText, std::vector<std::string>* aWarnings = nullptr);
-    void Load(const TRegistry& aRegistry, std::vector<std::string>* aWarnings = nullptr);
-    void Save(TRegistry& aRegistry) const;
+    void Load(const TSettingsFile& aSettingsFile, std::vector<std::string>* aWarnings = nullptr);
+    void Save(TSettingsFile& aSettingsFile) const;
 
 private:
     struct TColumnContainer {
@@ -68,16 +68,16 @@ private:
     std::vector<TColumnContainer> fContainers;
 };
 
-// Kinds and names of every value the settings key may hold, for tools that list or edit it.
+// Kinds and names of every value the settings file may hold, for tools that list or edit it.
 struct TSettingInfo {
     std::string name;
-    TRegistry::TKind kind;
+    TSettingsFile::TKind kind;
 };
 
 // The user's preferences. Loaded when created, written on SaveSettings and when destroyed.
 class TSettings : public TThreadSafeObject {
 public:
-    // aSettingsFile: the key's file; aAutostartFile: the start-with-the-system entry;
+    // aSettingsFile: the settings file; aAutostartFile: the start-with-the-system entry;
     // aExecutablePath: the program that entry starts.
     TSettings(std::filesystem::path aSettingsFile, std::filesystem::path aAutostartFile,
               std::string aExecutablePath);
@@ -97,15 +97,15 @@ public:
 
     static const std::vector<TSettingInfo>& KnownValues();
     // Values outside the fields ("orientation", results area sizes, "first_run").
-    TRegistry::TValue ReadDirect(const std::string& aName, const TRegistry::TValue& aDefault) const;
+    TSettingsFile::TValue ReadDirect(const std::string& aName, const TSettingsFile::TValue& aDefault) const;
     void WriteDirectInteger(const std::string& aName, std::int64_t aValue);
     // Kept in memory only; the next SaveSettings writes it with everything else.
     void SetDirectInteger(const std::string& aName, std::int64_t aValue);
     void WriteDirectString(const std::string& aName, const std::string& aValue);
-    TRegistry Snapshot() const;  // the key as it stands, fields included
-    // Takes every value of the given key, as if it had been loaded; raises on a malformed
+    TSettingsFile Snapshot() const;  // the file's values as they stand, fields included
+    // Takes every value of the given file, as if it had been loaded; raises on a malformed
     // colour or column text and then changes nothing.
-    void Apply(const TRegistry& aKey);
+    void Apply(const TSettingsFile& aValues);
 
 #define TRAWLIX_SETTING(Type, Name)                   \
     Type Get##Name() const { return Get(f##Name); } \
@@ -163,14 +163,14 @@ private:
         TCLock lock(fCriticalSection);
         aField = aValue;
     }
-    void ReadFields(const TRegistry& aRegistry);
+    void ReadFields(const TSettingsFile& aSettingsFile);
     void RequireWritable() const;
-    void WriteFields(TRegistry& aRegistry) const;
+    void WriteFields(TSettingsFile& aSettingsFile) const;
     bool ReadAutoStartEntry() const;
 
     std::filesystem::path fAutostartFile;
     std::string fExecutablePath;
-    TRegistry fRegistry;
+    TSettingsFile fSettingsFile;
     bool fReadOnly = false;
     std::vector<std::string> fLoadWarnings;
 

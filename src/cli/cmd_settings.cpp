@@ -71,9 +71,9 @@ const TSettingInfo* FindSetting(const std::string& aName) {
     return nullptr;
 }
 
-std::string KindName(TRegistry::TKind aKind) { return aKind == TRegistry::TKind::Integer ? "integer" : "string"; }
+std::string KindName(TSettingsFile::TKind aKind) { return aKind == TSettingsFile::TKind::Integer ? "integer" : "string"; }
 
-void PrintValue(std::ostream& aOut, const std::string& aName, const TRegistry::TValue& aValue) {
+void PrintValue(std::ostream& aOut, const std::string& aName, const TSettingsFile::TValue& aValue) {
     aOut << aName << "\t" << KindName(aValue.kind) << "\t" << aValue.AsText() << "\n";
 }
 
@@ -81,23 +81,23 @@ int Config(CommandContext& aContext) {
     auto positionals = ArgParser(aContext.args).Positionals();
     if (positionals.size() > 2) throw UsageError("config takes at most a name and a value");
     TSettings& settings = aContext.session->GetSettings();
-    TRegistry key = settings.Snapshot();
+    TSettingsFile values = settings.Snapshot();
     if (positionals.empty()) {
-        for (const auto& [name, value] : key.Values()) PrintValue(aContext.out, name, value);
+        for (const auto& [name, value] : values.Values()) PrintValue(aContext.out, name, value);
         return 0;
     }
     const std::string& name = positionals[0];
     const TSettingInfo* info = FindSetting(name);
     if (!info) throw CommandError("Unknown setting \"" + name + "\".");
     if (positionals.size() == 1) {
-        auto value = key.GetValue(name);
+        auto value = values.GetValue(name);
         if (!value) throw CommandError("The setting \"" + name + "\" has no value yet.");
         PrintValue(aContext.out, name, *value);
         return 0;
     }
     if (aContext.session->GetReadOnly()) throw CommandError("Trawlix is running. Close it first.");
     const std::string& text = positionals[1];
-    if (info->kind == TRegistry::TKind::Integer) {
+    if (info->kind == TSettingsFile::TKind::Integer) {
         long long number = 0;
         auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
         if (ec != std::errc() || end != text.data() + text.size() || text.empty())
@@ -107,11 +107,11 @@ int Config(CommandContext& aContext) {
             throw CommandError("The setting \"" + name + "\" takes a whole number from " +
                                std::to_string(std::numeric_limits<int>::min()) + " to " +
                                std::to_string(std::numeric_limits<int>::max()) + ", not \"" + text + "\".");
-        key.WriteInteger(name, number);
+        values.WriteInteger(name, number);
     } else {
-        key.WriteString(name, text);
+        values.WriteString(name, text);
     }
-    settings.Apply(key);
+    settings.Apply(values);
     settings.SaveSettings();
     PrintValue(aContext.out, name, *settings.Snapshot().GetValue(name));
     return 0;

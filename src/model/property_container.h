@@ -22,7 +22,7 @@ using TStringList = std::vector<std::string>;
 extern const TStringList cBooleanYesNotSpecifiedValues;
 
 // One typed option of a search. The value is kept as text; substitutes ("0=undefined")
-// map a stored form to the form the user sees and types.
+// map a stored value ("0") to the text the user sees and types ("undefined").
 class TProp {
 public:
     virtual ~TProp() = default;

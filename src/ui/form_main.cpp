@@ -28,7 +28,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/registry.h"
+#include "app/settings_file.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "engine/keyword_syntax.h"
@@ -570,9 +570,9 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
 void TformMain::CheckOrientation(bool aChange) {
     if (!fSession) return;
     TSettings& settings = fSession->GetSettings();
-    const TRegistry::TValue stored = settings.ReadDirect("orientation", {TRegistry::TKind::Integer, -1, {}});
+    const TSettingsFile::TValue stored = settings.ReadDirect("orientation", {TSettingsFile::TKind::Integer, -1, {}});
     TOrientation orientation = stored.integer == orLandscape ? orLandscape : orPortrait;
-    if (aChange || stored.kind != TRegistry::TKind::Integer || stored.integer < 0) {
+    if (aChange || stored.kind != TSettingsFile::TKind::Integer || stored.integer < 0) {
         if (OrientationChooser) orientation = OrientationChooser(fOrientation, !aChange);
         settings.SetDirectInteger("orientation", orientation);
         fSession->SaveSettings();
@@ -624,7 +624,7 @@ void TformMain::SetGBResultsDimensions() {
     if (!fSession) return;
     TSettings& settings = fSession->GetSettings();
     const char* name = fOrientation == orLandscape ? "gbResultsWidth" : "gbResultsHeight";
-    const TRegistry::TValue stored = settings.ReadDirect(name, {TRegistry::TKind::Integer, -1, {}});
+    const TSettingsFile::TValue stored = settings.ReadDirect(name, {TSettingsFile::TKind::Integer, -1, {}});
     const int area = ResultsAreaLength();
     const int results = stored.integer > 0 ? static_cast<int>(stored.integer) : area / 2;
     SetPreviewLength(area - results);

@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/registry.h"
+#include "app/settings_file.h"
 #include "app/session.h"
 #include "app/user_notifier.h"
 #include "engine/synchronizator.h"
@@ -119,7 +119,7 @@ TEST_F(SessionTest, FirstStartCreatesTheDataFolderAndUpgradesTheDatabase) {
         EXPECT_TRUE(fs::exists(Data(name))) << name;
     // The backup is the database as this run opened it, before anything was changed.
     EXPECT_TRUE(ReadFile(Data("object_storage.tmp")) == databaseAtStart);
-    TRegistry settings(fProfile / "config/settings.conf");
+    TSettingsFile settings(fProfile / "config/settings.conf");
     EXPECT_TRUE(settings.ValueExists("ProxySettings"));
 }
 

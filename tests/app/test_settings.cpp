@@ -36,7 +36,7 @@ TEST(Settings, FirstStartGivesDefaultsAndFirstSaveWritesEveryValue) {
         EXPECT_FALSE(settings->GetProxySettings().GetEnabled());
         EXPECT_FALSE(std::filesystem::exists(files.settings));
     }  // destroying the settings saves them
-    TRegistry written(files.settings);
+    TSettingsFile written(files.settings);
     for (const auto& info : TSettings::KnownValues()) {
         bool direct = info.name == "orientation" || info.name == "first_run" || info.name.rfind("gbResults", 0) == 0 ||
                       info.name == "lvResultsColumn3Width";
@@ -176,26 +176,26 @@ TEST(ColorSettings, TextsRoundTripAndDefaultsComeBack) {
     EXPECT_EQ(colors.GetHighlightedFontColor(), RGBColor(250, 250, 250));
 }
 
-TEST(Registry, MultiLineTextsAndKindsRoundTrip) {
+TEST(SettingsFile, MultiLineTextsAndKindsRoundTrip) {
     TempDir dir;
-    TRegistry registry(dir / "key.conf");
-    registry.WriteString("ProxySettings", "enabled=True\r\nhost=h\tx\\y\r\n");
-    registry.WriteInteger("GSMNetworkID", -5);
-    registry.Save();
-    TRegistry read(dir / "key.conf");
+    TSettingsFile settingsFile(dir / "key.conf");
+    settingsFile.WriteString("ProxySettings", "enabled=True\r\nhost=h\tx\\y\r\n");
+    settingsFile.WriteInteger("GSMNetworkID", -5);
+    settingsFile.Save();
+    TSettingsFile read(dir / "key.conf");
     EXPECT_EQ(read.ReadString("ProxySettings"), "enabled=True\r\nhost=h\tx\\y\r\n");
     EXPECT_EQ(read.ReadInteger("GSMNetworkID"), -5);
     EXPECT_THROW(read.ReadInteger("ProxySettings"), std::runtime_error);
     EXPECT_THROW(read.ReadString("Missing"), std::runtime_error);
 }
 
-TEST(Registry, FailedWriteRaisesAndLeavesNoTemporaryFile) {
+TEST(SettingsFile, FailedWriteRaisesAndLeavesNoTemporaryFile) {
     TempDir dir;
     // A non-empty folder in the file's place cannot be replaced, whoever runs the test.
     WriteFile(dir / "key.conf/blocker", "x");
-    TRegistry registry(dir / "key.conf");
-    registry.WriteInteger("A", 2);
-    EXPECT_THROW(registry.Save(), std::runtime_error);
+    TSettingsFile settingsFile(dir / "key.conf");
+    settingsFile.WriteInteger("A", 2);
+    EXPECT_THROW(settingsFile.Save(), std::runtime_error);
     int entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) ++entries;
     EXPECT_EQ(entries, 1);

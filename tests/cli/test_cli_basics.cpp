@@ -5,10 +5,10 @@
 
 #include <filesystem>
 
-#include "app/registry.h"
+#include "app/settings_file.h"
 #include "support/test_support.h"
 
-using trawlix::TRegistry;
+using trawlix::TSettingsFile;
 using trawlix::test::ReadFile;
 using trawlix::test::RunCli;
 using trawlix::test::TempDir;
@@ -25,7 +25,7 @@ TEST(CliBasics, InfoOnAFirstStartCreatesTheProfile) {
         EXPECT_NE(result.out.find(key), std::string::npos) << key << " in " << result.out;
     EXPECT_TRUE(fs::exists(profile / "data/object_storage.cur"));
     EXPECT_TRUE(fs::exists(profile / "data/object_storage.tmp"));
-    TRegistry settings(profile / "config/settings.conf");
+    TSettingsFile settings(profile / "config/settings.conf");
     EXPECT_TRUE(settings.ValueExists("ShowSearchWizzard"));
 }
 
@@ -45,7 +45,7 @@ TEST(CliBasics, ConfigShowsSetsAndValidates) {
     ASSERT_EQ(set.exitCode, 0) << set.err;
     auto get = RunCli(profile.Path(), {"config", "GSMNetworkID"});
     EXPECT_EQ(get.out, "GSMNetworkID\tinteger\t12\n");
-    EXPECT_EQ(TRegistry(profile / "config/settings.conf").ReadInteger("GSMNetworkID"), 12);
+    EXPECT_EQ(TSettingsFile(profile / "config/settings.conf").ReadInteger("GSMNetworkID"), 12);
 
     auto list = RunCli(profile.Path(), {"config"});
     EXPECT_NE(list.out.find("MsgBoxNewResults\tinteger\t1\n"), std::string::npos) << list.out;
@@ -69,7 +69,7 @@ TEST(CliBasics, ConfigShowsSetsAndValidates) {
         EXPECT_NE(result.err.find(c.errorPart), std::string::npos) << result.err;
     }
     // A refused value changed nothing.
-    EXPECT_EQ(TRegistry(profile / "config/settings.conf").ReadInteger("GSMNetworkID"), 12);
+    EXPECT_EQ(TSettingsFile(profile / "config/settings.conf").ReadInteger("GSMNetworkID"), 12);
 }
 
 TEST(CliBasics, MultiLineProxyTextIsOneArgument) {
@@ -87,7 +87,7 @@ TEST(CliBasics, ProxyOptionsAreSaved) {
     auto result = RunCli(profile.Path(), {"proxy", "--enable", "--host", "127.0.0.1", "--port", "3128", "--user", "u",
                                           "--password", "p=w", "--socks", "v5"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(TRegistry(profile / "config/settings.conf").ReadString("ProxySettings"),
+    EXPECT_EQ(TSettingsFile(profile / "config/settings.conf").ReadString("ProxySettings"),
               "enabled=True\r\nhost=127.0.0.1\r\nport=3128\r\nusername=u\r\npassword=p=w\r\nsocks=True\r\n"
               "socks_version=v5\r\n");
     EXPECT_EQ(RunCli(profile.Path(), {"proxy", "--socks", "v6"}).exitCode, 2);

@@ -9,9 +9,9 @@
 
 namespace trawlix {
 
-// The program's settings key: typed values (integer or string) by name, kept in one
-// text file and written atomically. Stands for the per-user registry key.
-class TRegistry {
+// The program's settings file: typed values (integer or string) by name, kept in one
+// text file of this user and written atomically.
+class TSettingsFile {
 public:
     enum class TKind { Integer, String };
     struct TValue {
@@ -21,11 +21,11 @@ public:
         std::string AsText() const { return kind == TKind::Integer ? std::to_string(integer) : text; }
     };
 
-    TRegistry() = default;
-    // Reads the file; a missing or unreadable file leaves the key empty (LoadError tells why
+    TSettingsFile() = default;
+    // Reads the file; a missing or unreadable file leaves the values empty (LoadError tells why
     // the file could not be read; a missing file is no error). Lines that cannot be read are
     // left out and named in LoadWarnings.
-    explicit TRegistry(std::filesystem::path aFile);
+    explicit TSettingsFile(std::filesystem::path aFile);
 
     bool ValueExists(const std::string& aName) const;
     std::optional<TValue> GetValue(const std::string& aName) const;

@@ -1,4 +1,4 @@
-#include "app/registry.h"
+#include "app/settings_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -81,13 +81,13 @@ std::string ReadWholeFile(const std::filesystem::path& aPath, std::string& aText
 
 }  // namespace
 
-TRegistry::TRegistry(std::filesystem::path aFile) : fFile(std::move(aFile)) {
+TSettingsFile::TSettingsFile(std::filesystem::path aFile) : fFile(std::move(aFile)) {
     std::string text;
     fLoadError = ReadWholeFile(fFile, text);
     if (fLoadError.empty()) fValues = Parse(text, &fLoadWarnings);
 }
 
-std::map<std::string, TRegistry::TValue> TRegistry::Parse(const std::string& aText, std::vector<std::string>* aWarnings) {
+std::map<std::string, TSettingsFile::TValue> TSettingsFile::Parse(const std::string& aText, std::vector<std::string>* aWarnings) {
     const auto warn = [aWarnings](const std::string& aName, const std::string& aValue) {
         if (aWarnings) aWarnings->push_back(MalformedSettingWarning(aName, aValue));
     };
@@ -124,7 +124,7 @@ std::map<std::string, TRegistry::TValue> TRegistry::Parse(const std::string& aTe
     return values;
 }
 
-std::string TRegistry::Serialize(const std::map<std::string, TValue>& aValues) {
+std::string TSettingsFile::Serialize(const std::map<std::string, TValue>& aValues) {
     std::string out = kHeader;
     for (const auto& [name, value] : aValues) {
         out += name + "\t" + (value.kind == TKind::Integer ? "integer" : "string") + "\t" +
@@ -133,50 +133,50 @@ std::string TRegistry::Serialize(const std::map<std::string, TValue>& aValues) {
     return out;
 }
 
-bool TRegistry::ValueExists(const std::string& aName) const { return fValues.count(aName) > 0; }
+bool TSettingsFile::ValueExists(const std::string& aName) const { return fValues.count(aName) > 0; }
 
-std::optional<TRegistry::TValue> TRegistry::GetValue(const std::string& aName) const {
+std::optional<TSettingsFile::TValue> TSettingsFile::GetValue(const std::string& aName) const {
     auto it = fValues.find(aName);
     if (it == fValues.end()) return std::nullopt;
     return it->second;
 }
 
-std::int64_t TRegistry::ReadInteger(const std::string& aName) const {
+std::int64_t TSettingsFile::ReadInteger(const std::string& aName) const {
     auto value = GetValue(aName);
     if (!value) throw std::runtime_error("Settings value \"" + aName + "\" does not exist");
     if (value->kind != TKind::Integer) throw std::runtime_error("Settings value \"" + aName + "\" is not an integer");
     return value->integer;
 }
 
-std::string TRegistry::ReadString(const std::string& aName) const {
+std::string TSettingsFile::ReadString(const std::string& aName) const {
     auto value = GetValue(aName);
     if (!value) throw std::runtime_error("Settings value \"" + aName + "\" does not exist");
     if (value->kind != TKind::String) throw std::runtime_error("Settings value \"" + aName + "\" is not a text");
     return value->text;
 }
 
-bool TRegistry::ReadBool(const std::string& aName) const { return ReadInteger(aName) != 0; }
+bool TSettingsFile::ReadBool(const std::string& aName) const { return ReadInteger(aName) != 0; }
 
-void TRegistry::WriteInteger(const std::string& aName, std::int64_t aValue) {
+void TSettingsFile::WriteInteger(const std::string& aName, std::int64_t aValue) {
     TValue value;
     value.kind = TKind::Integer;
     value.integer = aValue;
     fValues[aName] = value;
 }
 
-void TRegistry::WriteString(const std::string& aName, const std::string& aValue) {
+void TSettingsFile::WriteString(const std::string& aName, const std::string& aValue) {
     TValue value;
     value.text = aValue;
     fValues[aName] = value;
 }
 
-void TRegistry::DeleteValue(const std::string& aName) { fValues.erase(aName); }
+void TSettingsFile::DeleteValue(const std::string& aName) { fValues.erase(aName); }
 
 std::string MalformedSettingWarning(const std::string& aName, const std::string& aValue) {
     return "The setting \"" + aName + "\" has the malformed value \"" + aValue + "\"; its default is used.";
 }
 
-void TRegistry::Save() const { WriteFileAtomically(fFile, Serialize(fValues)); }
+void TSettingsFile::Save() const { WriteFileAtomically(fFile, Serialize(fValues)); }
 
 void WriteFileAtomically(const std::filesystem::path& aPath, const std::string& aContent) {
     std::error_code ec;
