@@ -433,5 +433,4 @@ QWidget* TCriteriaPanel::CategoriesPanel() const { return cpCategories; }
 
 QWidget* TCriteriaPanel::CustomOptionsPanel() const { return cpCustomProps; }
 
-
 }  // namespace trawlix

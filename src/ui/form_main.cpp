@@ -19,7 +19,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-
 #include "app/session.h"
 #include "app/settings.h"
 #include "engine/synchronizator.h"

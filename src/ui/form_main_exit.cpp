@@ -5,7 +5,6 @@
 #include <QTabBar>
 #include <QTableView>
 
-
 #include "app/session.h"
 #include "engine/synchronizator.h"
 #include "engine/threads.h"

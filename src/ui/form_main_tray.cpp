@@ -9,7 +9,6 @@
 #include <QSplitter>
 #include <QToolBar>
 
-
 #include "app/session.h"
 #include "app/settings.h"
 #include "engine/synchronizator.h"

@@ -6,7 +6,6 @@
 #include <QSignalBlocker>
 #include <QTableView>
 
-
 #include "app/session.h"
 #include "app/settings.h"
 #include "model/entry_sorting.h"

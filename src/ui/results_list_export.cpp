@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFileInfo>
 
-
 #include "app/session.h"
 #include "model/filter.h"
 #include "model/places.h"
