@@ -1,6 +1,7 @@
 // trawlix-screenshots: draws the main window, offscreen, with a search of sample results,
 // and saves it with the preview below the results and beside them, as the pictures of the
 // README show it: trawlix-screenshots FOLDER (run with QT_QPA_PLATFORM=offscreen).
+#include <QAction>
 #include <QApplication>
 #include <QTest>
 
@@ -10,6 +11,7 @@
 
 #include "model/entry.h"
 #include "support/test_support.h"
+#include "ui/criteria_panel.h"
 #include "ui/ui_test_support.h"
 
 namespace {
