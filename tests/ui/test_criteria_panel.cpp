@@ -14,6 +14,7 @@
 #include "model/filter.h"
 #include "model/search.h"
 #include "model/zip_codes.h"
+#include "sites/site_search_factory.h"
 #include "ui/criteria_panel.h"
 #include "ui/ext_edit.h"
 #include "ui/option_grid.h"
@@ -115,6 +116,8 @@ private:
 
 private slots:
     void initTestCase() {
+        // As the session does when the program starts: the car sites offer their options.
+        InstallSiteSearchFactory();
         fCountry = Make(1, "united states", nullptr);
         fCa = Make(10, "california", fCountry);
         fLa = Make(100, "los angeles", fCa);
