@@ -23,6 +23,7 @@
 #include "model/categories.h"
 #include "model/searches.h"
 #include "support/sitesim_fixture.h"
+#include "ui/criteria_controls.h"
 #include "ui/criteria_panel.h"
 #include "ui/form_main.h"
 #include "ui/qt_main_thread_binding.h"
@@ -159,14 +160,15 @@ void BM_RunOf10000ResultsIntoTheShownSearch(benchmark::State& aState) {
         proxy.SetHost("127.0.0.1");
         proxy.SetPort(simulator.Port());
         TCriteriaPanel* panel = program.window->Criteria();
-        panel->edtKeywords->setPlainText("count10000 lamp");
-        for (QTreeWidgetItem* item : panel->tvLocations->AllItems())
-            if (item->text(0) == "birmingham, AL") panel->tvLocations->OnUserToggled(item);
-        for (QTreeWidgetItem* item : panel->tvCategories->AllItems())
-            if (item->text(0) == "antiques") panel->tvCategories->OnUserToggled(item);
-        for (QCheckBox* box : panel->cbSearchIn) box->setChecked(false);
-        panel->cbSearchIn[ssCraigslist]->setChecked(true);
-        panel->edtPageCount->setValue(100);
+        const test::TCriteriaControls ui(panel);
+        ui.edtKeywords->setPlainText("count10000 lamp");
+        for (QTreeWidgetItem* item : ui.tvLocations->AllItems())
+            if (item->text(0) == "birmingham, AL") ui.tvLocations->OnUserToggled(item);
+        for (QTreeWidgetItem* item : ui.tvCategories->AllItems())
+            if (item->text(0) == "antiques") ui.tvCategories->OnUserToggled(item);
+        for (QCheckBox* box : ui.cbSearchIn) box->setChecked(false);
+        ui.cbSearchIn[ssCraigslist]->setChecked(true);
+        ui.edtPageCount->setValue(100);
         TSearch* search = program.window->CurrentSearch();
         TStallMeter meter;
         program.window->actSearch->trigger();

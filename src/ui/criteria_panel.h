@@ -123,8 +123,49 @@ public:
     // The hide button (aShortcutTab -1) or a shortcut of the folded panel was clicked.
     std::function<void(int aShortcutTab)> OnHideShowClicked;
 
+    // The pattern dialog; tests replace it to answer without a modal window.
+    std::function<bool(TKeywordPattern& aPattern)> KeywordPatternsDialog;
+
+protected:
+    bool eventFilter(QObject* aWatched, QEvent* aEvent) override;
+
+private:
+    void BuildHeader(QVBoxLayout* aLayout);
+    void BuildAccordion(QVBoxLayout* aLayout);
+    void BuildKeywordsPanel();
+    void BuildLocationsPanel();
+    void BuildCategoriesPanel();
+    void BuildOptionsPanel();
+    void BuildMiscPanel();
+    void BuildSitesPanel();
+    void BuildFooter(QVBoxLayout* aLayout);
+    void BuildSummary(QVBoxLayout* aLayout);
+    void OnPanelOpened(TCategoryPanel* aPanel);
+
+    void FillLocationMarks(TSearch& aSearch);
+    void FillCategoryMarks(TSearch& aSearch);
+    void FillDates(const TSearch& aSearch);
+    void ApplyRawCategoryRule();
+    void ApplyIdleRules();
+    void FillPropertiesOf(TPropertyContainer& aContainer);
+
+    void OnLocationToggled(QTreeWidgetItem* aItem);
+    void OnCategoryToggled(QTreeWidgetItem* aItem);
+    void OnSearchLocationsChanged();
+    void OnRangeMoved(int aPosition);
+    void OnFromDateClicked(bool aChecked);
+    void OnToDateClicked(bool aChecked);
+    void OnSearchLastDaysClicked(bool aChecked);
+    void OnSiteClicked();
+    void OnZIPCodeLeft();
+    void OnKeywordOperator(int aOperator);
+    void OnPredefinedKeywordPatterns();
+    void OnFillSearchTimer();
+    void SelectionChanged();
+
     // The panel's controls, named by kind and content: pnl a panel, cp a collapsible group,
     // edt an edit box, cb a check box, sbtn/tbtn a button, tv a tree, vle the option grid.
+    // Each carries its member's name as its object name: that is how the tests find it.
     QWidget* ToolBar1;
     QLabel* pnlLeftPanelHeader;
     QToolButton* tbtnHideCriteria;
@@ -170,45 +211,6 @@ public:
     QPushButton* btnSearch;
     QWidget* pnlLeftSummary;
     QTabBar* tcCriteriaShortcuts;
-    // The pattern dialog; tests replace it to answer without a modal window.
-    std::function<bool(TKeywordPattern& aPattern)> KeywordPatternsDialog;
-
-protected:
-    bool eventFilter(QObject* aWatched, QEvent* aEvent) override;
-
-private:
-    void BuildHeader(QVBoxLayout* aLayout);
-    void BuildAccordion(QVBoxLayout* aLayout);
-    void BuildKeywordsPanel();
-    void BuildLocationsPanel();
-    void BuildCategoriesPanel();
-    void BuildOptionsPanel();
-    void BuildMiscPanel();
-    void BuildSitesPanel();
-    void BuildFooter(QVBoxLayout* aLayout);
-    void BuildSummary(QVBoxLayout* aLayout);
-    void OnPanelOpened(TCategoryPanel* aPanel);
-
-    void FillLocationMarks(TSearch& aSearch);
-    void FillCategoryMarks(TSearch& aSearch);
-    void FillDates(const TSearch& aSearch);
-    void ApplyRawCategoryRule();
-    void ApplyIdleRules();
-    void FillPropertiesOf(TPropertyContainer& aContainer);
-
-    void OnLocationToggled(QTreeWidgetItem* aItem);
-    void OnCategoryToggled(QTreeWidgetItem* aItem);
-    void OnSearchLocationsChanged();
-    void OnRangeMoved(int aPosition);
-    void OnFromDateClicked(bool aChecked);
-    void OnToDateClicked(bool aChecked);
-    void OnSearchLastDaysClicked(bool aChecked);
-    void OnSiteClicked();
-    void OnZIPCodeLeft();
-    void OnKeywordOperator(int aOperator);
-    void OnPredefinedKeywordPatterns();
-    void OnFillSearchTimer();
-    void SelectionChanged();
 
     IUserDialogs& fDialogs;
     const TZIPCodes* fZIPCodes = nullptr;

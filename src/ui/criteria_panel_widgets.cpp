@@ -146,6 +146,12 @@ void TCriteriaPanel::BuildAccordion(QVBoxLayout* aLayout) {
     cpCustomProps = new TCategoryPanel("More Options", CategoryPanelGroup);
     cpMisc = new TCategoryPanel("Misc", CategoryPanelGroup);
     cpSitesToSearch = new TCategoryPanel("Websites to search", CategoryPanelGroup);
+    cpCriteria->setObjectName("cpCriteria");
+    cpLocations->setObjectName("cpLocations");
+    cpCategories->setObjectName("cpCategories");
+    cpCustomProps->setObjectName("cpCustomProps");
+    cpMisc->setObjectName("cpMisc");
+    cpSitesToSearch->setObjectName("cpSitesToSearch");
     fPanels = {cpCriteria, cpLocations, cpCategories, cpCustomProps, cpMisc, cpSitesToSearch};
     for (TCategoryPanel* panel : fPanels) {
         group->addWidget(panel);
@@ -174,6 +180,7 @@ void TCriteriaPanel::BuildKeywordsPanel() {
     edtSearchName->setObjectName("edtSearchName");
     layout->addWidget(edtSearchName);
     lblKeywords = new QLabel("Keywords", cpCriteria->Body());
+    lblKeywords->setObjectName("lblKeywords");
     layout->addWidget(lblKeywords);
     edtKeywords = new QPlainTextEdit(cpCriteria->Body());
     edtKeywords->setObjectName("edtKeywords");

@@ -11,6 +11,8 @@
 #include <QTextCursor>
 #include <QToolButton>
 
+#include <optional>
+
 #include "model/filter.h"
 #include "model/search.h"
 #include "model/zip_codes.h"
@@ -18,6 +20,7 @@
 #include "ui/criteria_panel.h"
 #include "ui/ext_edit.h"
 #include "ui/option_grid.h"
+#include "criteria_controls.h"
 #include "ui_test_support.h"
 
 using namespace trawlix;
@@ -50,6 +53,7 @@ private:
     TZIPCodes fZIPCodes;
     test::TRecordingDialogs fDialogs;
     std::unique_ptr<TCriteriaPanel> fPanel;
+    std::optional<test::TCriteriaControls> fUi;  // the panel's controls, found by name
     std::unique_ptr<TSearch> fSearch;
 
     TPlace* Make(int aID, const char* aName, TPlace* aParent) {
@@ -82,16 +86,16 @@ private:
     }
 
     void LeaveZIPCode(const QString& aTyped) {
-        OpenPanel(fPanel->cpLocations);
-        fPanel->edtZIPCode->setFocus();
-        fPanel->edtZIPCode->clear();
-        QTest::keyClicks(fPanel->edtZIPCode, aTyped);
-        QTest::keyClick(fPanel->edtZIPCode, Qt::Key_Tab);  // leaves the box
+        OpenPanel(fUi->cpLocations);
+        fUi->edtZIPCode->setFocus();
+        fUi->edtZIPCode->clear();
+        QTest::keyClicks(fUi->edtZIPCode, aTyped);
+        QTest::keyClick(fUi->edtZIPCode, Qt::Key_Tab);  // leaves the box
     }
 
     // Types into the value cell of an option and commits with Enter.
     void TypeOption(const std::string& aName, const QString& aText) {
-        TOptionGrid* grid = fPanel->vleCustomOptions;
+        TOptionGrid* grid = fUi->vleCustomOptions;
         const int row = grid->RowOfKey(aName);
         QVERIFY2(row >= 0, aName.c_str());
         grid->setFocus();
@@ -109,7 +113,7 @@ private:
     }
 
     QString OptionCell(const std::string& aName) {
-        TOptionGrid* grid = fPanel->vleCustomOptions;
+        TOptionGrid* grid = fUi->vleCustomOptions;
         const int row = grid->RowOfKey(aName);
         return row < 0 ? QString("<none>") : grid->item(row, 1)->text();
     }
@@ -138,46 +142,48 @@ private slots:
     void init() {
         fDialogs.Clear();
         fPanel = std::make_unique<TCriteriaPanel>(fDialogs);
+        fUi.emplace(fPanel.get());
         fPanel->SetReferenceData({fCountry}, {fForSale, fHousing, fJobs}, &fZIPCodes);
         fPanel->resize(340, 1400);
         fPanel->show();
         QVERIFY(QTest::qWaitForWindowExposed(fPanel.get()));
         fSearch = std::make_unique<TSearch>();
         fPanel->FillControls(*fSearch);
-        fPanel->tvLocations->expandAll();
-        fPanel->tvCategories->expandAll();
+        fUi->tvLocations->expandAll();
+        fUi->tvCategories->expandAll();
     }
 
     void cleanup() {
+        fUi.reset();
         fPanel.reset();
         fSearch.reset();
     }
 
     void checkingTheLastUncheckedChildChecksTheParentAndMarksTheRestPartly() {
-        OpenPanel(fPanel->cpLocations);
-        fPanel->tvLocations->expandAll();
-        ClickMark(fPanel->tvLocations, fLa);
-        ClickMark(fPanel->tvLocations, fSf);
-        QCOMPARE(Mark(fPanel->tvLocations, fCa), int(nmPartlyChecked));
-        QCOMPARE(Mark(fPanel->tvLocations, fCountry), int(nmPartlyChecked));
-        ClickMark(fPanel->tvLocations, fSd);
-        QCOMPARE(Mark(fPanel->tvLocations, fCa), int(nmChecked));
-        QCOMPARE(Mark(fPanel->tvLocations, fCountry), int(nmPartlyChecked));  // new york is still unchecked
+        OpenPanel(fUi->cpLocations);
+        fUi->tvLocations->expandAll();
+        ClickMark(fUi->tvLocations, fLa);
+        ClickMark(fUi->tvLocations, fSf);
+        QCOMPARE(Mark(fUi->tvLocations, fCa), int(nmPartlyChecked));
+        QCOMPARE(Mark(fUi->tvLocations, fCountry), int(nmPartlyChecked));
+        ClickMark(fUi->tvLocations, fSd);
+        QCOMPARE(Mark(fUi->tvLocations, fCa), int(nmChecked));
+        QCOMPARE(Mark(fUi->tvLocations, fCountry), int(nmPartlyChecked));  // new york is still unchecked
         // The search follows the tree at once, compressed to the checked state.
         QCOMPARE(fSearch->GetCompressedLocations(), TPlaceList{fCa});
     }
 
     void uncheckingOneChildOfAFullyCheckedNodeMakesEveryAncestorPartlyChecked() {
-        OpenPanel(fPanel->cpLocations);
-        fPanel->tvLocations->expandAll();
-        ClickMark(fPanel->tvLocations, fCountry);  // checks the whole subtree
+        OpenPanel(fUi->cpLocations);
+        fUi->tvLocations->expandAll();
+        ClickMark(fUi->tvLocations, fCountry);  // checks the whole subtree
         for (const TPlace* place : {fCountry, fCa, fLa, fSf, fSd, fNy, fNyc})
-            QCOMPARE(Mark(fPanel->tvLocations, place), int(nmChecked));
-        ClickMark(fPanel->tvLocations, fSf);
-        QCOMPARE(Mark(fPanel->tvLocations, fSf), int(nmUnchecked));
-        QCOMPARE(Mark(fPanel->tvLocations, fCa), int(nmPartlyChecked));
-        QCOMPARE(Mark(fPanel->tvLocations, fCountry), int(nmPartlyChecked));
-        QCOMPARE(Mark(fPanel->tvLocations, fLa), int(nmChecked));
+            QCOMPARE(Mark(fUi->tvLocations, place), int(nmChecked));
+        ClickMark(fUi->tvLocations, fSf);
+        QCOMPARE(Mark(fUi->tvLocations, fSf), int(nmUnchecked));
+        QCOMPARE(Mark(fUi->tvLocations, fCa), int(nmPartlyChecked));
+        QCOMPARE(Mark(fUi->tvLocations, fCountry), int(nmPartlyChecked));
+        QCOMPARE(Mark(fUi->tvLocations, fLa), int(nmChecked));
         // The cache holds exactly the marked nodes.
         const TLocationsTreeHash* hash = fPanel->LocationsTreeHash(fSearch.get());
         QVERIFY(hash);
@@ -185,15 +191,15 @@ private slots:
         QCOMPARE(hash->at(fCa), int(nmPartlyChecked));
         QVERIFY(!hash->count(fSf));
         // A partly checked sibling keeps the parent partly checked when another branch is checked again.
-        ClickMark(fPanel->tvLocations, fNyc);
-        ClickMark(fPanel->tvLocations, fNyc);
-        QCOMPARE(Mark(fPanel->tvLocations, fNy), int(nmChecked));
-        QCOMPARE(Mark(fPanel->tvLocations, fCountry), int(nmPartlyChecked));
+        ClickMark(fUi->tvLocations, fNyc);
+        ClickMark(fUi->tvLocations, fNyc);
+        QCOMPARE(Mark(fUi->tvLocations, fNy), int(nmChecked));
+        QCOMPARE(Mark(fUi->tvLocations, fCountry), int(nmPartlyChecked));
     }
 
     void clickingTheTextSelectsWithoutMarkingAndSpaceToggles() {
-        OpenPanel(fPanel->cpCategories);
-        TSelectionTree* tree = fPanel->tvCategories;
+        OpenPanel(fUi->cpCategories);
+        TSelectionTree* tree = fUi->tvCategories;
         tree->expandAll();
         QTreeWidgetItem* bikes = Item(tree, fBikes);
         const QRect text = tree->visualItemRect(bikes);
@@ -208,30 +214,30 @@ private slots:
     }
 
     void aSearchsMarksComeBackWhenItIsShownAgain() {
-        OpenPanel(fPanel->cpLocations);
-        fPanel->tvLocations->expandAll();
-        ClickMark(fPanel->tvLocations, fNyc);
-        OpenPanel(fPanel->cpCategories);
-        fPanel->tvCategories->expandAll();
-        ClickMark(fPanel->tvCategories, fCars);
+        OpenPanel(fUi->cpLocations);
+        fUi->tvLocations->expandAll();
+        ClickMark(fUi->tvLocations, fNyc);
+        OpenPanel(fUi->cpCategories);
+        fUi->tvCategories->expandAll();
+        ClickMark(fUi->tvCategories, fCars);
         TSearch other;
         fPanel->FillControls(other);
-        QVERIFY(!fPanel->tvLocations->HasAnyMark());
-        QVERIFY(!fPanel->tvCategories->HasAnyMark());
+        QVERIFY(!fUi->tvLocations->HasAnyMark());
+        QVERIFY(!fUi->tvCategories->HasAnyMark());
         fPanel->FillControls(*fSearch);
-        QCOMPARE(Mark(fPanel->tvLocations, fNyc), int(nmChecked));
-        QCOMPARE(Mark(fPanel->tvLocations, fNy), int(nmChecked));
-        QCOMPARE(Mark(fPanel->tvLocations, fCountry), int(nmPartlyChecked));
-        QCOMPARE(Mark(fPanel->tvCategories, fCars), int(nmChecked));
-        QCOMPARE(Mark(fPanel->tvCategories, fForSale), int(nmPartlyChecked));
+        QCOMPARE(Mark(fUi->tvLocations, fNyc), int(nmChecked));
+        QCOMPARE(Mark(fUi->tvLocations, fNy), int(nmChecked));
+        QCOMPARE(Mark(fUi->tvLocations, fCountry), int(nmPartlyChecked));
+        QCOMPARE(Mark(fUi->tvCategories, fCars), int(nmChecked));
+        QCOMPARE(Mark(fUi->tvCategories, fForSale), int(nmPartlyChecked));
         // A search shown for the first time takes its marks from its stored places.
         TSearch stored;
         stored.SetCompressedLocations({fCa});
         stored.SetLocationsChanged(true);
         fPanel->FillControls(stored);
-        for (const TPlace* place : {fCa, fLa, fSf, fSd}) QCOMPARE(Mark(fPanel->tvLocations, place), int(nmChecked));
-        QCOMPARE(Mark(fPanel->tvLocations, fCountry), int(nmPartlyChecked));
-        QCOMPARE(Mark(fPanel->tvLocations, fNyc), int(nmUnchecked));
+        for (const TPlace* place : {fCa, fLa, fSf, fSd}) QCOMPARE(Mark(fUi->tvLocations, place), int(nmChecked));
+        QCOMPARE(Mark(fUi->tvLocations, fCountry), int(nmPartlyChecked));
+        QCOMPARE(Mark(fUi->tvLocations, fNyc), int(nmUnchecked));
         fPanel->ForgetSearch(&stored);
         fPanel->ForgetSearch(&other);
     }
@@ -251,7 +257,7 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(bool, known);
         LeaveZIPCode(typed);
-        QCOMPARE(fPanel->edtZIPCode->text(), shown);
+        QCOMPARE(fUi->edtZIPCode->text(), shown);
         QCOMPARE(fSearch->GetZIPCodeObject() != nullptr, known);
         if (known)
             QVERIFY(fDialogs.warnings.empty());
@@ -275,54 +281,54 @@ private slots:
     }
 
     void checkingLastDaysUnchecksBothDatesAndADateUnchecksLastDays() {
-        OpenPanel(fPanel->cpMisc);
-        Click(fPanel->cbFromDate);
-        Click(fPanel->cbToDate);
-        QVERIFY(fPanel->cbFromDate->isChecked() && fPanel->cbToDate->isChecked());
-        QVERIFY(fPanel->dtpFromDate->isEnabled());
-        Click(fPanel->cbSearchLastDays);
-        QVERIFY(fPanel->cbSearchLastDays->isChecked());
-        QVERIFY(!fPanel->cbFromDate->isChecked());
-        QVERIFY(!fPanel->cbToDate->isChecked());
-        QVERIFY(!fPanel->dtpFromDate->isEnabled());
-        QVERIFY(fPanel->edtLastDays->isEnabled());
+        OpenPanel(fUi->cpMisc);
+        Click(fUi->cbFromDate);
+        Click(fUi->cbToDate);
+        QVERIFY(fUi->cbFromDate->isChecked() && fUi->cbToDate->isChecked());
+        QVERIFY(fUi->dtpFromDate->isEnabled());
+        Click(fUi->cbSearchLastDays);
+        QVERIFY(fUi->cbSearchLastDays->isChecked());
+        QVERIFY(!fUi->cbFromDate->isChecked());
+        QVERIFY(!fUi->cbToDate->isChecked());
+        QVERIFY(!fUi->dtpFromDate->isEnabled());
+        QVERIFY(fUi->edtLastDays->isEnabled());
 
-        fPanel->dtpFromDate->setDateTime(QDateTime(QDate(2001, 1, 1), QTime(0, 0)));
-        Click(fPanel->cbFromDate);
-        QVERIFY(!fPanel->cbSearchLastDays->isChecked());
-        QVERIFY(!fPanel->edtLastDays->isEnabled());
-        QVERIFY(qAbs(fPanel->dtpFromDate->dateTime().secsTo(QDateTime::currentDateTime())) < 120);
+        fUi->dtpFromDate->setDateTime(QDateTime(QDate(2001, 1, 1), QTime(0, 0)));
+        Click(fUi->cbFromDate);
+        QVERIFY(!fUi->cbSearchLastDays->isChecked());
+        QVERIFY(!fUi->edtLastDays->isEnabled());
+        QVERIFY(qAbs(fUi->dtpFromDate->dateTime().secsTo(QDateTime::currentDateTime())) < 120);
         // Unchecking changes nothing else.
-        Click(fPanel->cbFromDate);
-        QVERIFY(!fPanel->cbSearchLastDays->isChecked() && !fPanel->cbToDate->isChecked());
+        Click(fUi->cbFromDate);
+        QVERIFY(!fUi->cbSearchLastDays->isChecked() && !fUi->cbToDate->isChecked());
     }
 
     void datesRoundTripThroughTheSearch() {
-        OpenPanel(fPanel->cpMisc);
-        Click(fPanel->cbToDate);
+        OpenPanel(fUi->cpMisc);
+        Click(fUi->cbToDate);
         const QDateTime chosen(QDate(2026, 3, 15), QTime(13, 30));
-        fPanel->dtpToDate->setDateTime(chosen);
+        fUi->dtpToDate->setDateTime(chosen);
         fPanel->FillSearch(*fSearch, false);
         QCOMPARE(fSearch->GetDateFrom(), 0.0);
         QVERIFY(qAbs(fSearch->GetDateTo() - (46096 + 13.5 / 24)) < 1e-6);  // days since 30 Dec 1899
         TSearch other;
         fPanel->FillControls(other);
-        QVERIFY(!fPanel->cbToDate->isChecked());
+        QVERIFY(!fUi->cbToDate->isChecked());
         fPanel->FillControls(*fSearch);
-        QVERIFY(fPanel->cbToDate->isChecked());
-        QCOMPARE(fPanel->dtpToDate->dateTime(), chosen);
+        QVERIFY(fUi->cbToDate->isChecked());
+        QCOMPARE(fUi->dtpToDate->dateTime(), chosen);
     }
 
     void theOptionGridShowsDefaultsAsUndefinedAndRefusesAnInvertedPriceRange() {
-        QVERIFY(!fPanel->pnlNoCustomOptions->isHidden());
-        OpenPanel(fPanel->cpCategories);
-        fPanel->tvCategories->expandAll();
-        ClickMark(fPanel->tvCategories, fBikes);
-        QVERIFY(fPanel->pnlNoCustomOptions->isHidden());
-        OpenPanel(fPanel->cpCustomProps);
+        QVERIFY(!fUi->pnlNoCustomOptions->isHidden());
+        OpenPanel(fUi->cpCategories);
+        fUi->tvCategories->expandAll();
+        ClickMark(fUi->tvCategories, fBikes);
+        QVERIFY(fUi->pnlNoCustomOptions->isHidden());
+        OpenPanel(fUi->cpCustomProps);
         QCOMPARE(OptionCell("price_min"), QString("undefined"));
         QCOMPARE(OptionCell("price_max"), QString("undefined"));
-        TOptionGrid* grid = fPanel->vleCustomOptions;
+        TOptionGrid* grid = fUi->vleCustomOptions;
         QCOMPARE(grid->item(grid->RowOfKey("price_min"), 1)->foreground().color(), QColor(128, 128, 128));
 
         TypeOption("price_min", "500");
@@ -343,18 +349,18 @@ private slots:
         QCOMPARE(OptionCell("price_min"), QString("undefined"));
 
         // Unchecking the category takes the options and their values away.
-        OpenPanel(fPanel->cpCategories);
-        ClickMark(fPanel->tvCategories, fBikes);
+        OpenPanel(fUi->cpCategories);
+        ClickMark(fUi->tvCategories, fBikes);
         QCOMPARE(grid->rowCount(), 0);
-        QVERIFY(!fPanel->pnlNoCustomOptions->isHidden());
+        QVERIFY(!fUi->pnlNoCustomOptions->isHidden());
         QCOMPARE(fSearch->GetPropertyContainer().GetPropByName("price_max"), nullptr);
     }
 
     void aYesNoOptionOffersYesAndUndefinedAndRefusesOtherTexts() {
-        OpenPanel(fPanel->cpCategories);
-        fPanel->tvCategories->expandAll();
-        ClickMark(fPanel->tvCategories, fApts);
-        OpenPanel(fPanel->cpCustomProps);
+        OpenPanel(fUi->cpCategories);
+        fUi->tvCategories->expandAll();
+        ClickMark(fUi->tvCategories, fApts);
+        OpenPanel(fUi->cpCustomProps);
         QCOMPARE(OptionCell("cats"), QString("undefined"));
         TypeOption("cats", "YES");
         QCOMPARE(OptionCell("cats"), QString("yes"));
@@ -365,12 +371,12 @@ private slots:
     }
 
     void carSiteOptionsSurviveShowingASearchWithoutThatSite() {
-        OpenPanel(fPanel->cpSitesToSearch);
-        if (!fPanel->cbSearchIn[ssCarsCom]->isChecked()) Click(fPanel->cbSearchIn[ssCarsCom]);
-        OpenPanel(fPanel->cpCategories);
-        fPanel->tvCategories->expandAll();
-        ClickMark(fPanel->tvCategories, fCars);
-        OpenPanel(fPanel->cpCustomProps);
+        OpenPanel(fUi->cpSitesToSearch);
+        if (!fUi->cbSearchIn[ssCarsCom]->isChecked()) Click(fUi->cbSearchIn[ssCarsCom]);
+        OpenPanel(fUi->cpCategories);
+        fUi->tvCategories->expandAll();
+        ClickMark(fUi->tvCategories, fCars);
+        OpenPanel(fUi->cpCustomProps);
         TypeOption("carscom_year_min", "2005");
         fPanel->FillSearch(*fSearch, true);
         TSearch other;
@@ -382,15 +388,15 @@ private slots:
     }
 
     void keywordButtonsWorkOnTheSelection() {
-        QPlainTextEdit* box = fPanel->edtKeywords;
+        QPlainTextEdit* box = fUi->edtKeywords;
         box->setFocus();
         QTest::keyClicks(box, "red  blue");
         box->selectAll();
-        Click(fPanel->sbtnOR);
+        Click(fUi->sbtnOR);
         QCOMPARE(box->toPlainText(), QString("red | blue"));
 
         box->clear();
-        Click(fPanel->sbtnPhrase);
+        Click(fUi->sbtnPhrase);
         QCOMPARE(box->toPlainText(), QString("\"\""));
         QCOMPARE(box->textCursor().position(), 1);
         QTest::keyClicks(box, "old bike");
@@ -401,25 +407,25 @@ private slots:
         cursor.setPosition(5);
         cursor.setPosition(9, QTextCursor::KeepAnchor);
         box->setTextCursor(cursor);
-        Click(fPanel->sbtnNot);
+        Click(fUi->sbtnNot);
         QCOMPARE(box->toPlainText(), QString("bike -kids"));
         box->selectAll();
-        Click(fPanel->sbtnGroup);
+        Click(fUi->sbtnGroup);
         QCOMPARE(box->toPlainText(), QString("(bike -kids)"));
     }
 
     void theKeywordBoxGrowsWhileEditedAndShrinksAfterwards() {
-        const int small = fPanel->edtKeywords->height();
-        fPanel->edtKeywords->setFocus();
-        QTRY_VERIFY(fPanel->edtKeywords->height() > small);
-        fPanel->edtSearchName->setFocus();
-        QTRY_COMPARE(fPanel->edtKeywords->height(), small);
+        const int small = fUi->edtKeywords->height();
+        fUi->edtKeywords->setFocus();
+        QTRY_VERIFY(fUi->edtKeywords->height() > small);
+        fUi->edtSearchName->setFocus();
+        QTRY_COMPARE(fUi->edtKeywords->height(), small);
         // A long line keeps it large.
-        fPanel->edtKeywords->setPlainText(QString(120, 'k'));
-        fPanel->edtKeywords->setFocus();
-        fPanel->edtSearchName->setFocus();
+        fUi->edtKeywords->setPlainText(QString(120, 'k'));
+        fUi->edtKeywords->setFocus();
+        fUi->edtSearchName->setFocus();
         QTest::qWait(700);
-        QVERIFY(fPanel->edtKeywords->height() > small);
+        QVERIFY(fUi->edtKeywords->height() > small);
     }
 
     void thePatternDialogBuildsTheKeywords() {
@@ -427,74 +433,74 @@ private slots:
             aPattern = {"bike", "mountain bike", "\"big city\"", "", "blue", "kids used"};
             return true;
         };
-        Click(fPanel->sbtnPredefinedkeywordPatterns);
-        QCOMPARE(fPanel->edtKeywords->toPlainText(),
+        Click(fUi->sbtnPredefinedkeywordPatterns);
+        QCOMPARE(fUi->edtKeywords->toPlainText(),
                  QString("bike \"mountain bike\" (\"big city\" | blue) -kids -used"));
         QCOMPARE(fSearch->GetOR1(), std::string("(big city)"));
         fPanel->KeywordPatternsDialog = [](TKeywordPattern&) { return false; };  // Cancel changes nothing
-        Click(fPanel->sbtnPredefinedkeywordPatterns);
+        Click(fUi->sbtnPredefinedkeywordPatterns);
         QCOMPARE(fSearch->GetOR1(), std::string("(big city)"));
     }
 
     void rawCategorySearchDisablesTheKeywordControls() {
-        Click(fPanel->cbOnlyCatListing);
-        for (QWidget* control : std::initializer_list<QWidget*>{fPanel->edtKeywords, fPanel->cbHasImage, fPanel->cbOnlyTitles,
-                                                                fPanel->sbtnOR, fPanel->sbtnPredefinedkeywordPatterns})
+        Click(fUi->cbOnlyCatListing);
+        for (QWidget* control : std::initializer_list<QWidget*>{fUi->edtKeywords, fUi->cbHasImage, fUi->cbOnlyTitles,
+                                                                fUi->sbtnOR, fUi->sbtnPredefinedkeywordPatterns})
             QVERIFY(!control->isEnabled());
-        Click(fPanel->cbOnlyCatListing);
-        QVERIFY(fPanel->edtKeywords->isEnabled());
+        Click(fUi->cbOnlyCatListing);
+        QVERIFY(fUi->edtKeywords->isEnabled());
     }
 
     void aBlankNameIsStoredAsUntitledWithinTheCopyInterval() {
         fSearch->SetName("old name");
         fPanel->FillControls(*fSearch);
-        fPanel->edtSearchName->setFocus();
-        fPanel->edtSearchName->selectAll();
-        QTest::keyClicks(fPanel->edtSearchName, "   ");
-        QTest::keyClicks(fPanel->edtKeywords, "  |red bike|  ");
+        fUi->edtSearchName->setFocus();
+        fUi->edtSearchName->selectAll();
+        QTest::keyClicks(fUi->edtSearchName, "   ");
+        QTest::keyClicks(fUi->edtKeywords, "  |red bike|  ");
         fPanel->TimerFillSearch().start();
         QTRY_COMPARE_WITH_TIMEOUT(fSearch->GetName(), std::string("(Untitled)"), 1000);
         QCOMPARE(fSearch->GetKeywords(), std::string("red bike"));
     }
 
     void clearAllFieldsKeepsNameZIPDatesAndSites() {
-        fPanel->edtSearchName->setText("keep me");
-        QTest::keyClicks(fPanel->edtKeywords, "honda");
-        Click(fPanel->cbHasImage);
+        fUi->edtSearchName->setText("keep me");
+        QTest::keyClicks(fUi->edtKeywords, "honda");
+        Click(fUi->cbHasImage);
         LeaveZIPCode("02134");
-        OpenPanel(fPanel->cpMisc);
-        Click(fPanel->cbFromDate);
-        OpenPanel(fPanel->cpSitesToSearch);
-        Click(fPanel->cbSearchIn[ssOodle]);
-        const bool oodle = fPanel->cbSearchIn[ssOodle]->isChecked();
-        OpenPanel(fPanel->cpLocations);
-        fPanel->tvLocations->expandAll();
-        ClickMark(fPanel->tvLocations, fNyc);
+        OpenPanel(fUi->cpMisc);
+        Click(fUi->cbFromDate);
+        OpenPanel(fUi->cpSitesToSearch);
+        Click(fUi->cbSearchIn[ssOodle]);
+        const bool oodle = fUi->cbSearchIn[ssOodle]->isChecked();
+        OpenPanel(fUi->cpLocations);
+        fUi->tvLocations->expandAll();
+        ClickMark(fUi->tvLocations, fNyc);
 
-        Click(fPanel->sbtnClearAllFields);
-        QVERIFY(fPanel->edtKeywords->toPlainText().isEmpty());
-        QVERIFY(!fPanel->cbHasImage->isChecked());
-        QVERIFY(!fPanel->tvLocations->HasAnyMark());
-        QCOMPARE(fPanel->edtSearchName->text(), QString("keep me"));
-        QCOMPARE(fPanel->edtZIPCode->text(), QString("02134"));
-        QVERIFY(fPanel->cbFromDate->isChecked());
-        QCOMPARE(fPanel->cbSearchIn[ssOodle]->isChecked(), oodle);
+        Click(fUi->sbtnClearAllFields);
+        QVERIFY(fUi->edtKeywords->toPlainText().isEmpty());
+        QVERIFY(!fUi->cbHasImage->isChecked());
+        QVERIFY(!fUi->tvLocations->HasAnyMark());
+        QCOMPARE(fUi->edtSearchName->text(), QString("keep me"));
+        QCOMPARE(fUi->edtZIPCode->text(), QString("02134"));
+        QVERIFY(fUi->cbFromDate->isChecked());
+        QCOMPARE(fUi->cbSearchIn[ssOodle]->isChecked(), oodle);
         // Shown again, the search does not get the cleared marks back from its cache.
         fPanel->FillSearch(*fSearch, true);
         TSearch other;
         fPanel->FillControls(other);
         fPanel->FillControls(*fSearch);
-        QVERIFY(!fPanel->tvLocations->HasAnyMark());
+        QVERIFY(!fUi->tvLocations->HasAnyMark());
     }
 
     void siteBoxesAndPagesGoIntoTheSearch() {
-        OpenPanel(fPanel->cpSitesToSearch);
-        for (QCheckBox* box : fPanel->cbSearchIn)
+        OpenPanel(fUi->cpSitesToSearch);
+        for (QCheckBox* box : fUi->cbSearchIn)
             if (box->isChecked()) Click(box);
         QVERIFY(!fPanel->HasSelectedSites());
-        Click(fPanel->cbSearchIn[ssEBay]);
+        Click(fUi->cbSearchIn[ssEBay]);
         QVERIFY(fPanel->HasSelectedSites());
-        fPanel->edtPageCount->setValue(7);
+        fUi->edtPageCount->setValue(7);
         fPanel->FillSearch(*fSearch, false);
         QCOMPARE(fSearch->GetPagesCount(), 7);
         for (int site = 0; site < cSiteSearchCount; ++site)
@@ -502,25 +508,25 @@ private slots:
     }
 
     void theLocationSearchBoxFindsANodeAndTurnsRedWithoutOne() {
-        OpenPanel(fPanel->cpLocations);
-        fPanel->edtSearchLocations->setFocus();
-        QTest::keyClicks(fPanel->edtSearchLocations, "diego");
-        QCOMPARE(fPanel->tvLocations->currentItem(), Item(fPanel->tvLocations, fSd));
-        QCOMPARE(fPanel->edtSearchLocations->palette().color(QPalette::Text), QColor(Qt::black));
-        QTest::keyClicks(fPanel->edtSearchLocations, "x");
-        QCOMPARE(fPanel->edtSearchLocations->palette().color(QPalette::Text), QColor(Qt::red));
-        fPanel->edtSearchLocations->clear();
-        QTest::keyClicks(fPanel->edtSearchLocations, "sf");  // case-sensitive: "SF bay area" does not match
-        QCOMPARE(fPanel->edtSearchLocations->palette().color(QPalette::Text), QColor(Qt::red));
+        OpenPanel(fUi->cpLocations);
+        fUi->edtSearchLocations->setFocus();
+        QTest::keyClicks(fUi->edtSearchLocations, "diego");
+        QCOMPARE(fUi->tvLocations->currentItem(), Item(fUi->tvLocations, fSd));
+        QCOMPARE(fUi->edtSearchLocations->palette().color(QPalette::Text), QColor(Qt::black));
+        QTest::keyClicks(fUi->edtSearchLocations, "x");
+        QCOMPARE(fUi->edtSearchLocations->palette().color(QPalette::Text), QColor(Qt::red));
+        fUi->edtSearchLocations->clear();
+        QTest::keyClicks(fUi->edtSearchLocations, "sf");  // case-sensitive: "SF bay area" does not match
+        QCOMPARE(fUi->edtSearchLocations->palette().color(QPalette::Text), QColor(Qt::red));
         // A country shows with capitals, and is still found by its name as stored.
-        QTreeWidgetItem* country = Item(fPanel->tvLocations, fCountry);
+        QTreeWidgetItem* country = Item(fUi->tvLocations, fCountry);
         QCOMPARE(country->text(0), QString("United States"));
-        QCOMPARE(Item(fPanel->tvLocations, fCa)->text(0), QString("california"));
+        QCOMPARE(Item(fUi->tvLocations, fCa)->text(0), QString("california"));
         for (const char* typed : {"united", "United"}) {
-            fPanel->edtSearchLocations->clear();
-            QTest::keyClicks(fPanel->edtSearchLocations, typed);
-            QCOMPARE(fPanel->tvLocations->currentItem(), country);
-            QCOMPARE(fPanel->edtSearchLocations->palette().color(QPalette::Text), QColor(Qt::black));
+            fUi->edtSearchLocations->clear();
+            QTest::keyClicks(fUi->edtSearchLocations, typed);
+            QCOMPARE(fUi->tvLocations->currentItem(), country);
+            QCOMPARE(fUi->edtSearchLocations->palette().color(QPalette::Text), QColor(Qt::black));
         }
     }
 };

@@ -45,6 +45,7 @@
 #include "ui/whisper_splitter.h"
 #include "ui/form_main.h"
 #include "ui/qt_main_thread_binding.h"
+#include "criteria_controls.h"
 #include "ui_test_support.h"
 
 using namespace trawlix;
@@ -56,7 +57,7 @@ constexpr const char* cNoSites =
     "settings\")";
 
 void NameCurrentSearch(TformMain& aWindow, const QString& aName) {
-    QLineEdit* name = aWindow.Criteria()->edtSearchName;
+    auto* name = test::Widget<QLineEdit>(aWindow.Criteria(), "edtSearchName");
     name->setFocus();
     name->selectAll();
     QTest::keyClicks(name, aName);
@@ -94,7 +95,8 @@ void TickNode(TCategoryPanel* aPanel, TSelectionTree* aTree, const QString& aNam
 }
 
 void TickCategory(TCriteriaPanel* aPanel, const QString& aName) {
-    TickNode(aPanel->cpCategories, aPanel->tvCategories, aName);
+    const test::TCriteriaControls ui(aPanel);
+    TickNode(ui.cpCategories, ui.tvCategories, aName);
 }
 
 // A shown window whose main-thread queue runs on a clock that the test moves by hand.
@@ -297,17 +299,18 @@ private slots:
         test::TempDir profile;
         test::TRun run(profile.Path());
         TCriteriaPanel* panel = run.window->Criteria();
+        const test::TCriteriaControls ui(panel);
         // Without places the start is not offered; a ZIP code alone is enough.
         QTRY_VERIFY(!run.window->actSearch->isEnabled());
-        panel->edtZIPCode->setText("02134");
+        ui.edtZIPCode->setText("02134");
         QTRY_VERIFY(run.window->actSearch->isEnabled());
-        for (QCheckBox* box : panel->cbSearchIn) box->setChecked(false);
+        for (QCheckBox* box : ui.cbSearchIn) box->setChecked(false);
         run.window->actSearch->trigger();
         QCOMPARE(run.dialogs.informations, std::vector<std::string>{cNoSites});
 
         run.dialogs.Clear();
-        panel->cbSearchIn[ssCraigslist]->setChecked(true);
-        panel->edtKeywords->setPlainText("\"mountain bike\" | bmx");
+        ui.cbSearchIn[ssCraigslist]->setChecked(true);
+        ui.edtKeywords->setPlainText("\"mountain bike\" | bmx");
         panel->FillSearch(*run.window->CurrentSearch(), false);
         run.dialogs.confirmAnswer = false;
         run.window->actSearch->trigger();
@@ -318,7 +321,7 @@ private slots:
 
         // A phrase left open warns as well; "No" leaves the keywords to be fixed.
         run.dialogs.Clear();
-        panel->edtKeywords->setPlainText("\"mountain bike");
+        ui.edtKeywords->setPlainText("\"mountain bike");
         panel->FillSearch(*run.window->CurrentSearch(), false);
         run.window->actSearch->trigger();
         QCOMPARE(run.dialogs.confirmations, std::vector<std::string>{kUnbalancedQuoteWarning});
@@ -355,11 +358,12 @@ private slots:
             run.window->show();
             QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
             TCriteriaPanel* panel = run.window->Criteria();
-            QTest::mouseClick(panel->tbtnHideCriteria, Qt::LeftButton);
+            const test::TCriteriaControls ui(panel);
+            QTest::mouseClick(ui.tbtnHideCriteria, Qt::LeftButton);
             QVERIFY(run.window->CriteriaCollapsed());
-            QVERIFY(panel->pnlLeftPanelHeader->text().isEmpty());
-            QVERIFY(panel->pnlLeftSummary->isVisible());
-            QVERIFY(!panel->pnlLeftPanelFooter->isVisible());
+            QVERIFY(ui.pnlLeftPanelHeader->text().isEmpty());
+            QVERIFY(ui.pnlLeftSummary->isVisible());
+            QVERIFY(!ui.pnlLeftPanelFooter->isVisible());
             QVERIFY(panel->width() < 100);
             QVERIFY(run.session->GetSettings().GetCriteriaHidden());
             QVERIFY(run.ExitAndWait());
@@ -369,13 +373,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(again.window.get()));
         QVERIFY(again.window->CriteriaCollapsed());
         TCriteriaPanel* panel = again.window->Criteria();
-        const QRect locations = panel->tcCriteriaShortcuts->tabRect(1);
-        QTest::mouseClick(panel->tcCriteriaShortcuts, Qt::LeftButton, {}, locations.center());
+        const test::TCriteriaControls ui(panel);
+        const QRect locations = ui.tcCriteriaShortcuts->tabRect(1);
+        QTest::mouseClick(ui.tcCriteriaShortcuts, Qt::LeftButton, {}, locations.center());
         QVERIFY(!again.window->CriteriaCollapsed());
-        QCOMPARE(panel->pnlLeftPanelHeader->text(), QString("   Search settings"));
-        QVERIFY(panel->cpLocations->IsOpen());
-        QVERIFY(!panel->cpCriteria->IsOpen());
-        QVERIFY(panel->cpSitesToSearch->IsOpen());
+        QCOMPARE(ui.pnlLeftPanelHeader->text(), QString("   Search settings"));
+        QVERIFY(ui.cpLocations->IsOpen());
+        QVERIFY(!ui.cpCriteria->IsOpen());
+        QVERIFY(ui.cpSitesToSearch->IsOpen());
         QVERIFY(panel->width() >= TCriteriaPanel::cDesignedWidth);
         QVERIFY(!again.session->GetSettings().GetCriteriaHidden());
         QVERIFY(again.ExitAndWait());
@@ -534,38 +539,39 @@ private slots:
         test::TRun& run = shown.run;
         std::uint64_t& now = shown.now;
         TCriteriaPanel* panel = run.window->Criteria();
+        const test::TCriteriaControls ui(panel);
         auto shownHint = [&run] {
             const TBalloonHint* balloon = run.window->FastBaloonHint();
             return balloon && balloon->isVisible() ? balloon->Text() : QString();
         };
-        QTest::keyClicks(panel->edtKeywords, "a");  // any change checks the hint again
+        QTest::keyClicks(ui.edtKeywords, "a");  // any change checks the hint again
         QCOMPARE(shownHint(), QString("Choose some locations to search in..."));
         // It points a little above the "Locations" panel, centred on it.
         const QPoint tip = run.window->FastBaloonHint()->Tip();
-        const QPoint top = panel->cpLocations->mapToGlobal(QPoint(panel->cpLocations->width() / 2, 0));
+        const QPoint top = ui.cpLocations->mapToGlobal(QPoint(ui.cpLocations->width() / 2, 0));
         QVERIFY(qAbs(tip.x() - top.x()) <= 1);
         QVERIFY(tip.y() < top.y() && tip.y() >= top.y() - 21);
         // The same hint again is the same balloon; it dies 4 s after it was shown.
         const TBalloonHint* first = run.window->FastBaloonHint();
         now += 3000;
-        QTest::keyClicks(panel->edtKeywords, "b");
+        QTest::keyClicks(ui.edtKeywords, "b");
         QCOMPARE(run.window->FastBaloonHint(), first);
         now += 1000;
         QTRY_COMPARE(shownHint(), QString());
         // Its close button closes it; the next change brings it back.
-        QTest::keyClicks(panel->edtKeywords, "x");
+        QTest::keyClicks(ui.edtKeywords, "x");
         QTest::mouseClick(run.window->FastBaloonHint()->CloseButton(), Qt::LeftButton);
         QCOMPARE(shownHint(), QString());
-        QTest::keyClicks(panel->edtKeywords, "y");
+        QTest::keyClicks(ui.edtKeywords, "y");
         QCOMPARE(shownHint(), QString("Choose some locations to search in..."));
         now += 4000;
         QTRY_COMPARE(shownHint(), QString());
 
-        QTest::mouseClick(panel->tbtnHideCriteria, Qt::LeftButton);
-        QTest::keyClicks(panel->edtKeywords, "c");
+        QTest::mouseClick(ui.tbtnHideCriteria, Qt::LeftButton);
+        QTest::keyClicks(ui.edtKeywords, "c");
         QCOMPARE(shownHint(), QString());  // not while the panel is collapsed
         run.window->OnCriteriaHideShow();
-        panel->edtZIPCode->setText("02134");  // a ZIP code stands for the locations
+        ui.edtZIPCode->setText("02134");  // a ZIP code stands for the locations
         QCOMPARE(shownHint(), QString("And then choose the categories to be searched..."));
         TickCategory(panel, "antiques");
         QCOMPARE(shownHint(), QString());  // everything chosen: the balloon goes
@@ -600,7 +606,8 @@ private slots:
             // Off the screen: no balloon.
             run.window->move(20000, 20000);
             TCriteriaPanel* panel = run.window->Criteria();
-            run.window->ShowFastBaloonHint(panel->cpLocations, "off the screen", 0, 0, 9000);
+            const test::TCriteriaControls ui(panel);
+            run.window->ShowFastBaloonHint(ui.cpLocations, "off the screen", 0, 0, 9000);
             QVERIFY(!run.window->FastBaloonHint() || run.window->FastBaloonHint()->Text() != "off the screen");
             QVERIFY(run.ExitAndWait());
         }
@@ -886,19 +893,20 @@ private slots:
         run.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
         TCriteriaPanel* panel = run.window->Criteria();
-        TickNode(panel->cpLocations, panel->tvLocations, "SF bay area");
+        const test::TCriteriaControls ui(panel);
+        TickNode(ui.cpLocations, ui.tvLocations, "SF bay area");
         TickCategory(panel, "antiques");
         run.window->actClone->trigger();
         QCOMPARE(run.window->tcTabs->currentIndex(), 1);
-        QCOMPARE(TSelectionTree::GetMark(FindNode(panel->tvLocations, "SF bay area")), int(nmChecked));
-        QCOMPARE(TSelectionTree::GetMark(FindNode(panel->tvCategories, "antiques")), int(nmChecked));
+        QCOMPARE(TSelectionTree::GetMark(FindNode(ui.tvLocations, "SF bay area")), int(nmChecked));
+        QCOMPARE(TSelectionTree::GetMark(FindNode(ui.tvCategories, "antiques")), int(nmChecked));
         // Unticking in the clone leaves the original's marks alone.
-        TickNode(panel->cpLocations, panel->tvLocations, "SF bay area");
-        QCOMPARE(TSelectionTree::GetMark(FindNode(panel->tvLocations, "SF bay area")), int(nmUnchecked));
+        TickNode(ui.cpLocations, ui.tvLocations, "SF bay area");
+        QCOMPARE(TSelectionTree::GetMark(FindNode(ui.tvLocations, "SF bay area")), int(nmUnchecked));
         run.window->actPreviousSearch->trigger();
-        QCOMPARE(TSelectionTree::GetMark(FindNode(panel->tvLocations, "SF bay area")), int(nmChecked));
+        QCOMPARE(TSelectionTree::GetMark(FindNode(ui.tvLocations, "SF bay area")), int(nmChecked));
         run.window->actNextSearch->trigger();
-        QCOMPARE(TSelectionTree::GetMark(FindNode(panel->tvLocations, "SF bay area")), int(nmUnchecked));
+        QCOMPARE(TSelectionTree::GetMark(FindNode(ui.tvLocations, "SF bay area")), int(nmUnchecked));
         QVERIFY(run.ExitAndWait());
     }
 
@@ -906,13 +914,14 @@ private slots:
         test::TempDir profile;
         test::TRun run(profile.Path());
         NameCurrentSearch(*run.window, "original");
-        run.window->Criteria()->edtKeywords->setPlainText("honda civic");
+        auto* keywords = test::Widget<QPlainTextEdit>(run.window->Criteria(), "edtKeywords");
+        keywords->setPlainText("honda civic");
         run.window->actClone->trigger();
         QCOMPARE(run.dialogs.warnings, std::vector<std::string>{});
         QCOMPARE(run.window->tcTabs->count(), 2);
         QCOMPARE(run.window->tcTabs->currentIndex(), 1);
         QCOMPARE(run.window->tcTabs->tabText(1), QString("(Cloned search)"));
-        QCOMPARE(run.window->Criteria()->edtKeywords->toPlainText(), QString("honda civic"));
+        QCOMPARE(keywords->toPlainText(), QString("honda civic"));
         QCOMPARE(run.SearchNames(), (std::vector<std::string>{"original", "(Cloned search)"}));
         QVERIFY(run.ExitAndWait());
     }

@@ -13,6 +13,7 @@
 #include "support/sitesim_fixture.h"
 #include "support/test_support.h"
 #include "ui/criteria_panel.h"
+#include "find_widget.h"
 #include "ui_test_support.h"
 
 using namespace trawlix;
@@ -47,7 +48,7 @@ private slots:
         QVERIFY(id > 0);
 
         auto locker = test::LockDatabase(profile.Path());
-        run.window->Criteria()->edtSearchName->setText("Garden chairs");
+        test::Widget<QLineEdit>(run.window->Criteria(), "edtSearchName")->setText("Garden chairs");
         QTRY_VERIFY_WITH_TIMEOUT(AnyContains(run.dialogs.warnings, "Your changes could not be saved."), 20000);
         QVERIFY(AnyContains(run.dialogs.warnings, "database is locked"));
         QVERIFY(search->GetModified());
@@ -59,7 +60,7 @@ private slots:
 
         // At exit the user is asked whether to try again; No ends the program.
         locker = test::LockDatabase(profile.Path());
-        run.window->Criteria()->edtSearchName->setText("Deck chairs");
+        test::Widget<QLineEdit>(run.window->Criteria(), "edtSearchName")->setText("Deck chairs");
         run.dialogs.confirmAnswer = false;
         run.dialogs.Clear();
         QVERIFY(run.ExitAndWait());

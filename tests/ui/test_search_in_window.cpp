@@ -15,6 +15,7 @@
 #include "support/test_support.h"
 #include "ui/criteria_panel.h"
 #include "ui/results_model.h"
+#include "criteria_controls.h"
 #include "ui_test_support.h"
 
 using namespace trawlix;
@@ -50,14 +51,15 @@ private:
         aRun.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(aRun.window.get()));
         TCriteriaPanel* panel = aRun.window->Criteria();
-        panel->edtKeywords->setPlainText(aKeywords);
-        panel->cpLocations->SetOpen(true);
-        Tick(panel->tvLocations, "SF bay area");
-        panel->cpCategories->SetOpen(true);
-        Tick(panel->tvCategories, "antiques");
-        for (QCheckBox* box : panel->cbSearchIn) box->setChecked(false);
-        panel->cbSearchIn[ssCraigslist]->setChecked(true);
-        panel->edtPageCount->setValue(1);
+        const test::TCriteriaControls ui(panel);
+        ui.edtKeywords->setPlainText(aKeywords);
+        ui.cpLocations->SetOpen(true);
+        Tick(ui.tvLocations, "SF bay area");
+        ui.cpCategories->SetOpen(true);
+        Tick(ui.tvCategories, "antiques");
+        for (QCheckBox* box : ui.cbSearchIn) box->setChecked(false);
+        ui.cbSearchIn[ssCraigslist]->setChecked(true);
+        ui.edtPageCount->setValue(1);
     }
 
 private slots:
@@ -97,7 +99,7 @@ private slots:
         RouteThroughSimulator(run);
         fSim->AddFault("craigslist", 200, 3000, false, false, 5);  // slow pages keep the run going
         PrepareSearch(run, "count250 chair");
-        run.window->Criteria()->edtPageCount->setValue(3);
+        test::Widget<QSpinBox>(run.window->Criteria(), "edtPageCount")->setValue(3);
         run.window->actSearch->trigger();
         TSearch* search = run.window->CurrentSearch();
         QVERIFY(search->GetSearching());
@@ -117,8 +119,9 @@ private slots:
         RouteThroughSimulator(run);
         fSim->AddFault("craigslist", 200, 150, false, false, 1000);  // a slow site keeps the runs going
         PrepareSearch(run, "count60 lamp");
-        run.window->Criteria()->edtPageCount->setValue(3);
-        for (QCheckBox* box : run.window->Criteria()->cbSearchIn) box->setChecked(true);
+        const test::TCriteriaControls ui(run.window->Criteria());
+        ui.edtPageCount->setValue(3);
+        for (QCheckBox* box : ui.cbSearchIn) box->setChecked(true);
         const int searchesBefore = static_cast<int>(run.SearchNames().size());
         for (int round = 0; round < 20; ++round) {
             run.window->actClone->trigger();
