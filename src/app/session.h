@@ -100,6 +100,9 @@ public:
     bool GetInitialized() const;
     bool GetReadOnly() const { return fOptions.readOnly; }
     std::function<void()> OnSessionInitialized;
+    // A digest went out or failed: the status text, on the main thread. The window shows it
+    // in its status bar and, when it failed, in the tray; the headless watcher prints it.
+    std::function<void(const std::string& aText, bool aFailed)> OnNotificationStatus;
 
     TObjectsStorage* GetObjectStorage() const { return fObjectStorage.get(); }
     TSettings& GetSettings() const { return *FSettings; }
