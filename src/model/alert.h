@@ -80,8 +80,9 @@ public:
     IAlertReplyMessagePtr GetAutoReplyMessage() const;
     void SetAutoReplyMessage(IAlertReplyMessagePtr aValue);
 
-    // Counts every change of a stored value, so that the search knows it must be saved.
-    int GetChangeCount() const;
+    // Called after a stored value changed, outside the alert's lock (the search marks
+    // itself changed there).
+    void SetOnChange(std::function<void()> aOnChange);
 
     // Reads the "alert" object below the search object aParentObjID; without one the alert
     // keeps what it has.
@@ -95,6 +96,7 @@ public:
 private:
     template <class T>
     void SetStored(T& aField, const T& aValue);
+    void Changed() const;
 
     bool fEnabled = false;
     bool fIncludeResults = false;
@@ -110,7 +112,7 @@ private:
     IAlertReplyMessagePtr fAutoReplyMessage;
     // The stored reply message that could not be read (no loader): kept as stored.
     bool fKeepStoredReplyMessage = false;
-    int fChangeCount = 0;
+    std::function<void()> fOnChange;
 };
 
 }  // namespace trawlix

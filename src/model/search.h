@@ -227,8 +227,8 @@ public:
     double GetNotificationsWereSentAt() const;
     void SetNotificationsWereSentAt(double aValue);
 
-    // The search's alert; it lives as long as the search. Whoever changes it calls
-    // MarkModified (the alert's own change count is taken into account as well).
+    // The search's alert; it lives as long as the search. A change of a stored value of
+    // the alert marks the search changed.
     TAlert& GetAlert() const { return *fAlert; }
 
     // Run state.
@@ -364,7 +364,6 @@ private:
     TNewResultsAvailable fNewResultsAvailable;
     double fNotificationsWereSentAt = 0;
     std::unique_ptr<TAlert> fAlert;
-    int fSavedAlertChangeCount = 0;
 
     // A new search starts changed; reading one from the storage marks it saved.
     int fChangeCount = 1;
