@@ -27,6 +27,7 @@ class TFinishSessionThread;
 class TAutoSaveThread;
 class TImageDownloader;
 struct TSearchRunEnvironment;
+struct TNotifyContext;
 
 // The local user the program always works as.
 struct TCSUser {
@@ -127,6 +128,13 @@ public:
     // What runs and site adapters read of this session: its places, Backpage categories,
     // host settings and state. The session installs it when it is made.
     std::shared_ptr<TSearchRunEnvironment> MakeRunEnvironment() const;
+    // What a digest needs (transport, phone, carrier address), from the settings as they are now.
+    TNotifyContext MakeNotifyContext() const;
+    // The digest of an automatic run of aSearch, with its lock held; the outcome is
+    // recorded in the settings and told through OnNotificationStatus.
+    void NotifyForNewResultsOf(TSearch& aSearch) const;
+    // Looks the search's stored ZIP code up again, as an automatic run does before it starts.
+    void RefreshZIPCodeObject(TSearch& aSearch) const;
 
 private:
     // The search at aIndex of the user's list as it is now; null past its end or without a list.
