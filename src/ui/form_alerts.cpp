@@ -301,7 +301,8 @@ void TformAlerts::ShowNoAlert() {
 
 void TformAlerts::RefreshEmailCaption() {
     TAlert* alert = SelectedAlert();
-    if (alert && !Trim(fSession.GetSettings().GetUserEMail()).empty())
+    // An alert without an address of its own shows none rather than empty brackets.
+    if (alert && !Trim(fSession.GetSettings().GetUserEMail()).empty() && !Trim(alert->GetEmail()).empty())
         cbSendToEmail->setText(Q("EMail (" + alert->GetEmail() + ")"));
     else
         cbSendToEmail->setText("EMail");
@@ -367,7 +368,9 @@ void TformAlerts::btnSetAutoReplyClick() {
 void TformAlerts::lblChangeEmailClick() {
     TAlert* alert = SelectedAlert();
     if (!alert) return;
-    const auto answer = AskText("Change email for this search", "Enter new email", alert->GetEmail());
+    std::string proposed = alert->GetEmail();
+    if (Trim(proposed).empty()) proposed = fSession.GetSettings().GetUserEMail();
+    const auto answer = AskText("Change email for this search", "Enter new email", proposed);
     if (!answer || Trim(*answer).empty()) return;
     alert->SetEmail(Trim(*answer));
     RefreshEmailCaption();
