@@ -43,6 +43,9 @@ TAlertsController::~TAlertsController() {
     fSession.OnNotificationStatus = nullptr;
     timerCheckForNewResults.stop();
     fAutoSearchTimer.stop();
+    // The windows use the tests object that goes with this controller.
+    delete fAlertsWindow.data();
+    delete fSettingsWindow.data();
 }
 
 void TAlertsController::RefreshTimerCheckForNewResultsEnabled() {
@@ -75,6 +78,12 @@ void TAlertsController::Close() {
     fScheduler->Close();
     timerCheckForNewResults.stop();
     fAutoSearchTimer.stop();
+}
+
+TformAlerts* TAlertsController::AlertsWindow() const { return fAlertsWindow.data(); }
+
+TformNotificationSettingsDialog* TAlertsController::NotificationSettingsWindow() const {
+    return fSettingsWindow.data();
 }
 
 TformAlerts& TAlertsController::MakeAlertsWindow() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -57,8 +58,8 @@ public:
     TAlertScheduler& Scheduler() const { return *fScheduler; }
     TNotificationTests& Tests() const { return *fTests; }
     // The windows, made on first use; null before.
-    TformAlerts* AlertsWindow() const { return fAlertsWindow; }
-    TformNotificationSettingsDialog* NotificationSettingsWindow() const { return fSettingsWindow; }
+    TformAlerts* AlertsWindow() const;
+    TformNotificationSettingsDialog* NotificationSettingsWindow() const;
     // Prepared for showing (tests drive the windows themselves rather than modally).
     TformAlerts& MakeAlertsWindow();
     TformNotificationSettingsDialog& MakeNotificationSettingsWindow();
@@ -75,8 +76,9 @@ private:
     std::unique_ptr<TAlertScheduler> fScheduler;
     std::unique_ptr<TNotificationTests> fTests;
     QTimer fAutoSearchTimer;
-    TformAlerts* fAlertsWindow = nullptr;                       // a child of the main window
-    TformNotificationSettingsDialog* fSettingsWindow = nullptr;  // a child of the main window
+    // Children of the main window, freed with this controller.
+    QPointer<TformAlerts> fAlertsWindow;
+    QPointer<TformNotificationSettingsDialog> fSettingsWindow;
     bool fGlobalSettingsAsked = false;
 };
 

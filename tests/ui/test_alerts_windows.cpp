@@ -14,6 +14,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <memory>
@@ -196,9 +197,14 @@ private slots:
         test::TempDir profile;
         test::TRun run(profile.Path());
         CloseVendorHost(*run.session);
+        TSettings& settings = run.session->GetSettings();
+        settings.SetUserPhone("+1 (555) 010-2030");
+        settings.SetUseAlternativeGSMNetwork(true);
+        settings.SetAlternativeGSMNetwork("sms.example.net");
         TAlertsWindowRun alerts(run);
         alerts.Show(&FirstSearch(run));
         TformAlerts& window = alerts.window;
+        QCOMPARE(window.cbSendToSMS->text(), QString("SMS (15550102030@sms.example.net)"));
         run.dialogs.confirmAnswer = false;
         Click(window.cbEnabled);
         Click(window.cbEnableAutoReply);
@@ -336,6 +342,35 @@ private slots:
         QCOMPARE(receiver.bodies.size(), size_t(1));
         // The choice was not stored yet: the stored transport has still sent nothing.
         QVERIFY(!settings.controller.Tests().TransportEverWorked());
+    }
+
+    void theAlertsWindowAndTheSettingsOpenEachOtherWithoutStackingUp() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        TAlertsController controller(*run.session, run.dialogs, *run.window, TAlertsController::THooks{});
+        TformNotificationSettingsDialog& settings = controller.MakeNotificationSettingsWindow();
+        bool buttonHiddenMeanwhile = false;
+        int alertsOpenings = 0;
+        // The settings' "Manage alerts" opens the alerts window on top; its "Global alerts
+        // settings" closes it again, and the settings window, still open, is all there is.
+        QTimer::singleShot(0, &settings, [&] {
+            QTimer::singleShot(0, &settings, [&] {
+                TformAlerts* alerts = controller.AlertsWindow();
+                if (alerts && alerts->isVisible()) {
+                    ++alertsOpenings;
+                    buttonHiddenMeanwhile = !settings.Page()->btnManageAlerts->isVisible();
+                    QTest::mouseClick(alerts->btnGlobalSettings, Qt::LeftButton);
+                }
+                QTimer::singleShot(0, &settings, [&] { settings.reject(); });
+            });
+            QTest::mouseClick(settings.Page()->btnManageAlerts, Qt::LeftButton);
+        });
+        controller.ShowNotificationSettings();
+        QCOMPARE(alertsOpenings, 1);
+        QVERIFY(buttonHiddenMeanwhile);
+        QVERIFY(!controller.AlertsWindow()->isVisible());
+        QVERIFY(!settings.isVisible());
+        QVERIFY(settings.Page()->btnManageAlerts->isVisibleTo(&settings));
     }
 
     void aWorkingTransportIsShownAndNoLongerOffersATest() {
