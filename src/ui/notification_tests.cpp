@@ -72,7 +72,8 @@ void TNotificationTests::Send(QWidget* aParent, TTestMessageKind aKind, const st
         return;
     }
     fInProgress = true;
-    if (!fProgress) fProgress = std::make_unique<TfrmInfo>(aParent);
+    // Owned by the window that asked, which may go before this object does.
+    fProgress = new TfrmInfo(aParent);
     fProgress->Execute();
     auto owned = std::make_unique<TSimpleThread>();
     TSimpleThread* thread = owned.get();  // alive until its finishing call has returned
@@ -91,7 +92,10 @@ void TNotificationTests::Send(QWidget* aParent, TTestMessageKind aKind, const st
 void TNotificationTests::Finished(TTestMessageKind aKind, const std::string& aTo, const std::string& aError,
                                   bool aRecord, const TFinished& aOnFinished) {
     fInProgress = false;
-    if (fProgress) fProgress->Finish();
+    if (fProgress) {
+        fProgress->Finish();
+        fProgress->deleteLater();
+    }
     if (aRecord) RecordNotificationResult(fSession.GetSettings(), aError.empty(), aError);
     const bool email = aKind == TTestMessageKind::Email;
     if (!aError.empty())

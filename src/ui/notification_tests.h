@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "mail/notification_transport.h"
+#include "ui/info_window.h"
 
 class QWidget;
 
@@ -14,7 +16,6 @@ namespace trawlix {
 
 class IUserDialogs;
 class TSession;
-class TfrmInfo;
 
 // The choice of how notifications leave, as the settings store it.
 struct TTransportChoice {
@@ -61,7 +62,7 @@ private:
 
     TSession& fSession;
     IUserDialogs& fDialogs;
-    std::unique_ptr<TfrmInfo> fProgress;
+    QPointer<TfrmInfo> fProgress;
     bool fInProgress = false;
     // Goes with this object, so that a test ending later tells nobody.
     std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);

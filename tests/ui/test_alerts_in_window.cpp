@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
+#include <QSystemTrayIcon>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabBar>
@@ -104,7 +105,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&search] { return !search.GetSearching(); }, 30000));
         QTRY_VERIFY(search.GetNewResultsAvailable().Available);
         QTRY_COMPARE(Rendered(run.window->tcTabs->tabIcon(0)), Rendered(QIcon(":/pictures/tab_new_results.svg")));
-        QTRY_COMPARE(run.window->TrayBalloonText(), QString("There are new results available."));
+        QTRY_COMPARE(Rendered(run.window->TrayIcon->icon()), Rendered(QIcon(":/pictures/tray_new_results.svg")));
         QTRY_VERIFY(!run.dialogs.informations.empty());
         QVERIFY(run.dialogs.informations.back().rfind("There are new results available for one or more", 0) == 0);
         // The digest went nowhere, and the user hears why.
