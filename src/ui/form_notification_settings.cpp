@@ -135,12 +135,13 @@ QWidget* TformNotificationSettings::BuildTransportGroup() {
     account->addWidget(rbTransportAccount);
     account->addWidget(cboxAccount, 1);
     auto* webhook = new QHBoxLayout;
-    webhook->addWidget(rbTransportWebhook);
+    webhook->addSpacing(24);  // under the radio button's text
     webhook->addWidget(edtWebhookURL, 1);
     webhook->addWidget(cboxWebhookFormat);
     auto* layout = new QVBoxLayout(group);
     layout->addWidget(rbTransportVendor);
     layout->addLayout(account);
+    layout->addWidget(rbTransportWebhook);
     layout->addLayout(webhook);
     layout->addWidget(lblTransportStatus);
     return group;
