@@ -116,6 +116,8 @@ TEST_F(CliAlerts, ProfileAndAlertShowAndChangeWithTheirJsonKeys) {
                          {{"alert", "Lamps", "--send-email", "maybe"}, "--send-email"},
                          {{"alert", "Lamps", "--how-often", "weekly"}, "--how-often"},
                          {{"profile", "--email", "not an address"}, "--email"}};
+    EXPECT_NE(Cli({"config", "NotificationTransport", "smtp:x"}, 1).err.find("NotificationTransport"), std::string::npos);
+    EXPECT_NE(Cli({"config", "NotificationWebhookFormat", "teams"}, 1).err.find("ntfy"), std::string::npos);
     for (const TCase& c : bad) {
         auto result = Cli(c.args, 2);
         EXPECT_NE(result.err.find(c.option), std::string::npos) << result.err;
