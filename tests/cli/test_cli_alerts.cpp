@@ -1,7 +1,12 @@
 // Alerts from the command line: the profile, a search's alert, the test messages and the
 // headless watcher, against the site simulator as sites, mail service and web hook.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "support/sitesim_fixture.h"
@@ -139,4 +144,17 @@ TEST_F(CliAlerts, NotifyTestUsesTheTransportAndSaysWhereItWent) {
     EXPECT_NE(failed.err.find("502"), std::string::npos) << failed.err;
     Cli({"notify-test"}, 2);
     Cli({"notify-test", "--email", "a@b.c", "--sms", "1@c.d"}, 2);
+}
+
+TEST_F(CliAlerts, WithTheWindowOpenWatchAndChangesAreRefusedButShowingWorks) {
+    Cli({"alert", "Lamps", "--enable"});
+    const int fd = ::open((fProfile / "data/Trawlix.lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(Cli({"watch", "--once"}, 1).err, "Trawlix is running. Close it first.\n");
+    EXPECT_EQ(Cli({"alert", "Lamps", "--disable"}, 1).err, "Trawlix is running. Close it first.\n");
+    EXPECT_EQ(Cli({"profile", "--phone", "555"}, 1).err, "Trawlix is running. Close it first.\n");
+    EXPECT_NE(Cli({"alert", "Lamps", "--json"}).out.find("\"enabled\":true"), std::string::npos);
+    ::close(fd);
+    EXPECT_TRUE(fSim.Requests().empty()) << "no search ran";
 }
