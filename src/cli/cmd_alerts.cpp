@@ -311,15 +311,30 @@ private:
 // One search's run as the watcher follows it.
 struct TWatchedRun {
     std::atomic<int> newResults{0};
-    std::optional<TNotifyOutcome> outcome;  // guarded by the watcher's mutex
-    bool started = false;                   // main thread
-    bool stopped = false;                   // main thread
+    bool started = false;  // main thread
+    bool stopped = false;  // main thread
+};
+
+// The digests' outcomes, handed from the thread that ends a run to the main thread. Shared
+// with the run environment, which a run still ending after the watcher has gone may use.
+struct TDigestOutcomes {
+    std::mutex mutex;
+    std::map<const TSearch*, TNotifyOutcome> outcomes;
+
+    std::optional<TNotifyOutcome> Take(const TSearch* aSearch) {
+        std::lock_guard lock(mutex);
+        auto it = outcomes.find(aSearch);
+        if (it == outcomes.end()) return std::nullopt;
+        TNotifyOutcome outcome = std::move(it->second);
+        outcomes.erase(it);
+        return outcome;
+    }
 };
 
 class TWatcher {
 public:
     TWatcher(CommandContext& aContext, bool aJson, bool aOnce)
-        : fContext(aContext), fSession(*aContext.session), fSearches(SessionSearches(aContext)), fLog(aContext.out, aJson),
+        : fSession(*aContext.session), fSearches(SessionSearches(aContext)), fLog(aContext.out, aJson),
           fOnce(aOnce), fScheduler(MakeHooks()) {}
 
     ~TWatcher() {
@@ -373,10 +388,11 @@ private:
     // the run's end, so the lines of one search come in order.
     void InstallDigestHook() {
         auto environment = std::make_shared<TSearchRunEnvironment>(*GetSearchRunEnvironment());
-        environment->notifyForNewResults = [this](TSearch& aSearch) {
-            TNotifyOutcome outcome = fSession.SendDigest(aSearch);
-            std::lock_guard lock(fMutex);
-            if (!outcome.statusText.empty()) fRuns[&aSearch].outcome = std::move(outcome);
+        TSession* session = &fSession;
+        environment->notifyForNewResults = [session, outcomes = fOutcomes](TSearch& aSearch) {
+            TNotifyOutcome outcome = session->SendDigest(aSearch);
+            std::lock_guard lock(outcomes->mutex);
+            if (!outcome.statusText.empty()) outcomes->outcomes[&aSearch] = std::move(outcome);
         };
         fPreviousEnvironment = SetSearchRunEnvironment(environment);
     }
@@ -416,12 +432,7 @@ private:
         TWatchedRun& run = Run(aSearch);
         run.stopped = true;
         fLog.Finished(aSearch, run.newResults);
-        std::optional<TNotifyOutcome> outcome;
-        {
-            std::lock_guard lock(fMutex);
-            outcome.swap(run.outcome);
-        }
-        if (outcome) fLog.Notification(aSearch, *outcome);
+        if (auto outcome = fOutcomes->Take(&aSearch)) fLog.Notification(aSearch, *outcome);
         try {
             fSearches.SaveSearch(aSearch);
         } catch (const std::exception& e) {
@@ -445,7 +456,6 @@ private:
         return 0;
     }
 
-    CommandContext& fContext;
     TSession& fSession;
     TSearches& fSearches;
     TWatchLog fLog;
@@ -453,6 +463,7 @@ private:
     bool fTicked = false;
     std::mutex fMutex;
     std::map<const TSearch*, TWatchedRun> fRuns;
+    std::shared_ptr<TDigestOutcomes> fOutcomes = std::make_shared<TDigestOutcomes>();
     TAlertScheduler fScheduler;
     std::shared_ptr<const TSearchRunEnvironment> fPreviousEnvironment;
 };
