@@ -77,27 +77,20 @@ TSearch* TAlertScheduler::TakeNextQueued() {
 }
 
 void TAlertScheduler::OnAutoSearch() {
-    if (fExitting) {
-        fChainRunning = false;
-        return;
-    }
-    TSearch* search = TakeNextQueued();
-    if (!search) {
-        // Nothing left: the chain rests until a tick queues more, so there is only ever one.
-        fChainRunning = false;
-        return;
-    }
-    fChainRunning = true;
-    const double now = fHooks.now();
-    double delayDays = cStaggerMs / cMillisecondsPerDay;
-    if (!fSearchingPaused) {
+    // A search that could not start lets the next one go at once (a pass with no delay).
+    while (!fExitting) {
+        TSearch* search = TakeNextQueued();
+        if (!search) break;
+        const double now = fHooks.now();
+        fNextPassAt = now + cStaggerMs / cMillisecondsPerDay;
+        fChainRunning = true;
+        if (fSearchingPaused) return;
         if (fHooks.refreshZIPCode) fHooks.refreshZIPCode(*search);
         search->GetAlert().SetLastSearchedAt(now);
-        const bool started = fHooks.startSearch && fHooks.startSearch(*search);
-        // A search that could not start lets the next one go at once.
-        if (!started) delayDays = 0;
+        if (fHooks.startSearch && fHooks.startSearch(*search)) return;
     }
-    fNextPassAt = now + delayDays;
+    // Nothing left: the chain rests until a tick queues more, so there is only ever one.
+    fChainRunning = false;
 }
 
 void TAlertScheduler::Close() {

@@ -40,8 +40,8 @@ public:
     // Milliseconds until the chain's next pass (0 when due); -1 when the chain is idle.
     long long MillisecondsUntilAutoSearch() const;
     // One pass of the chain: starts the first queued search still in the list and sets the
-    // next pass cStaggerMs later (at once when that search did not start). A pass that
-    // finds the queue empty ends the chain until a tick queues more.
+    // next pass cStaggerMs later; when a search does not start, the next queued one is
+    // tried at once. A pass that finds the queue empty ends the chain until a tick queues more.
     void OnAutoSearch();
 
     // While paused a pass drops the search it takes; a later tick queues it again.

@@ -186,10 +186,15 @@ TNotifyContext TSession::MakeNotifyContext() const {
     return trawlix::MakeNotifyContext(*FSettings, FGSMNetworks.get(), fEmailAccounts.get());
 }
 
+TNotifyOutcome TSession::SendDigest(TSearch& aSearch) const {
+    TNotifyOutcome outcome = NotifyForNewResults(aSearch, true, true, MakeNotifyContext());
+    if (!outcome.statusText.empty()) RecordNotificationResult(*FSettings, !outcome.failed, outcome.error);
+    return outcome;
+}
+
 void TSession::NotifyForNewResultsOf(TSearch& aSearch) const {
-    const TNotifyOutcome outcome = NotifyForNewResults(aSearch, true, true, MakeNotifyContext());
+    const TNotifyOutcome outcome = SendDigest(aSearch);
     if (outcome.statusText.empty()) return;
-    RecordNotificationResult(*FSettings, !outcome.failed, outcome.error);
     const std::string text = outcome.statusText;
     const bool failed = outcome.failed;
     Synch().SynchronizeNonBlocking(

@@ -28,6 +28,7 @@ class TAutoSaveThread;
 class TImageDownloader;
 struct TSearchRunEnvironment;
 struct TNotifyContext;
+struct TNotifyOutcome;
 
 // The local user the program always works as.
 struct TCSUser {
@@ -131,7 +132,9 @@ public:
     // What a digest needs (transport, phone, carrier address), from the settings as they are now.
     TNotifyContext MakeNotifyContext() const;
     // The digest of an automatic run of aSearch, with its lock held; the outcome is
-    // recorded in the settings and told through OnNotificationStatus.
+    // recorded in the settings (whether the transport works).
+    TNotifyOutcome SendDigest(TSearch& aSearch) const;
+    // SendDigest, then its status told through OnNotificationStatus on the main thread.
     void NotifyForNewResultsOf(TSearch& aSearch) const;
     // Looks the search's stored ZIP code up again, as an automatic run does before it starts.
     void RefreshZIPCodeObject(TSearch& aSearch) const;

@@ -66,6 +66,32 @@ bool DailyTurnUsedOrEarly(const TSearch& aSearch, const TAlert& aAlert, double a
     return sendAt - std::floor(sendAt) > aNow - std::floor(aNow);
 }
 
+// Sends the digest's parts with the search unlocked; the error text, empty when it went out.
+std::string SendDigest(TSearch& aSearch, const TDigest& aDigest, bool aSMS, bool aEmail, const TNotifyContext& aContext) {
+    const TAlert& alert = aSearch.GetAlert();
+    const std::string name = aSearch.GetName();
+    TAlertNotification notification;
+    notification.searchName = name;
+    notification.count = aDigest.count;
+    for (const IEntry& entry : aDigest.listed) notification.results.push_back(ToDigestResult(*entry, aContext));
+    if (aSMS) {
+        notification.smsTo = aContext.smsAddress;
+        notification.smsText = DigestSMSText(name, aDigest, alert.GetIncludeResults(), aContext.entryEmail);
+    }
+    if (aEmail) {
+        notification.emailTo = alert.GetEmail();
+        notification.emailSubject = "New results available for " + name;
+        notification.emailHTML = DigestEmailHTML(name, aDigest);
+    }
+    TSearchUnlocked unlocked(aSearch.GetCriticalSection());
+    try {
+        aContext.transport->SendAlert(notification);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
 }  // namespace
 
 TDigest BuildDigest(TSearch& aSearch, int aLimit) {
@@ -134,45 +160,30 @@ TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, con
     const double previousTurn = aSearch.GetNotificationsWereSentAt();
     aSearch.SetNotificationsWereSentAt(now);
 
-    const bool calledFromUser = aSearch.GetCalledFromUser();
     TDigest digest;
-    if (!calledFromUser) digest = BuildDigest(aSearch, alert.GetMessageLength());
+    if (!aSearch.GetCalledFromUser()) digest = BuildDigest(aSearch, alert.GetMessageLength());
     outcome.count = digest.count;
     outcome.listed = static_cast<int>(digest.listed.size());
     if (digest.count == 0) return outcome;
 
-    const bool wantSMS = aSMS && !aContext.userPhone.empty() && alert.GetSendToSMS() && aContext.canSendSMS;
+    bool wantSMS = aSMS && !aContext.userPhone.empty() && alert.GetSendToSMS() && aContext.canSendSMS;
     const bool wantEmail = aEMail && !alert.GetEmail().empty() && alert.GetSendToEmail();
-    if (!wantSMS && !wantEmail) return outcome;
-
-    const std::string name = aSearch.GetName();
-    TAlertNotification notification;
-    notification.searchName = name;
-    notification.count = digest.count;
-    for (const IEntry& entry : digest.listed) notification.results.push_back(ToDigestResult(*entry, aContext));
+    // An SMS without a gateway address (a carrier not in the list) is not sent; the reason
+    // is told, and the e-mail still goes.
+    std::string smsProblem;
+    if (wantSMS && aContext.smsAddress.empty()) {
+        smsProblem = aContext.smsAddressError.empty() ? "no e-mail-to-SMS address" : aContext.smsAddressError;
+        wantSMS = false;
+    }
+    // Nobody to tell: the results are reported all the same (their marks are gone).
+    if (!wantSMS && !wantEmail && smsProblem.empty()) return outcome;
     std::string error;
-    if (wantSMS) {
-        if (aContext.smsAddress.empty()) {
-            error = aContext.smsAddressError;
-        } else {
-            notification.smsTo = aContext.smsAddress;
-            notification.smsText = DigestSMSText(name, digest, alert.GetIncludeResults(), aContext.entryEmail);
-        }
-    }
-    if (wantEmail) {
-        notification.emailTo = alert.GetEmail();
-        notification.emailSubject = "New results available for " + name;
-        notification.emailHTML = DigestEmailHTML(name, digest);
-    }
-    if (!aContext.transport) error = aContext.transportError;
-    if (aContext.transport && (!notification.smsTo.empty() || !notification.emailTo.empty())) {
-        TSearchUnlocked unlocked(aSearch.GetCriticalSection());
-        try {
-            aContext.transport->SendAlert(notification);
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
-    }
+    if (!wantSMS && !wantEmail)
+        error = smsProblem;
+    else if (!aContext.transport)
+        error = aContext.transportError.empty() ? "no notification transport" : aContext.transportError;
+    else
+        error = SendDigest(aSearch, digest, wantSMS, wantEmail, aContext);
     if (!error.empty()) {
         // Nothing is lost: the results stay marked and the day's turn is not used up, so
         // the next run tells them again.
@@ -180,12 +191,13 @@ TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, con
         aSearch.SetNotificationsWereSentAt(previousTurn);
         outcome.failed = true;
         outcome.error = error;
-        outcome.statusText = NotificationsFailedText(wantSMS, wantEmail, error);
+        outcome.statusText = NotificationsFailedText(wantSMS || !smsProblem.empty(), wantEmail, error);
         return outcome;
     }
     outcome.smsSent = wantSMS;
     outcome.emailSent = wantEmail;
     outcome.statusText = NotificationsSentText(wantSMS, wantEmail, now);
+    if (!smsProblem.empty()) outcome.statusText += "; the SMS could not be sent: " + smsProblem;
     return outcome;
 }
 

@@ -29,6 +29,9 @@ class TFilter;
 class TZipCode;
 class TZIPCodes;
 
+// The search prop that keeps the links of the results waiting for the next digest.
+inline constexpr const char* cDigestMarksProp = "digest_links";
+
 // The local user's id, carried by every search it owns.
 inline constexpr int cLocalUserID = -1;
 
@@ -308,6 +311,8 @@ private:
     void ReadResultsFromDB(TObjectsStorage& aStorage, const std::string& aType, TResultList& aList);
     void ReadFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups& aLookups);
     void LookUpZIPCode(const TSearchLookups& aLookups);
+    void WriteDigestMarks(TObjectsStorage& aStorage);
+    void ReadDigestMarks(TObjectsStorage& aStorage);
     void ConvertOlderOptions();
 
     void SavePlaceList(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
