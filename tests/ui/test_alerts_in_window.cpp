@@ -1,7 +1,7 @@
 // Automatic runs in the main window, driven by the alert check with a clock of the test's
 // own: a due search re-runs by itself through the site simulator, its tab and the tray
-// show the new results, and a digest that could not be sent says so in the status text
-// and the tray.
+// show the new results, a digest that could not be sent says so in the status text and
+// the tray, and the results it could not report go with the next one.
 #include <QAction>
 #include <QCheckBox>
 #include <QIcon>
@@ -81,9 +81,11 @@ private slots:
         test::TempDir profile;
         test::TRun run(profile.Path());
         RouteThroughSimulator(run);
-        // The digest's mail service cannot be reached: its failure must be told.
-        run.session->GetSettings().SetVendorHost("127.0.0.1:" + std::to_string(test::FreeLoopbackPort()));
+        // The vendor's mail service is the simulator's; it refuses the first digest.
+        run.session->GetSettings().SetVendorHost("vendor.example");
         run.session->GetSettings().SetUserEMail("me@example.org");
+        fSim->ClearRequests();
+        fSim->AddFault("send_mail.php", 500);
         PrepareSearch(run, "count12 lamp");
         TSearch& search = *run.window->CurrentSearch();
         TAlertsController& alerts = *run.window->Alerts();
@@ -108,10 +110,16 @@ private slots:
         QTRY_COMPARE(Rendered(run.window->TrayIcon->icon()), Rendered(QIcon(":/pictures/tray_new_results.svg")));
         QTRY_VERIFY(!run.dialogs.informations.empty());
         QVERIFY(run.dialogs.informations.back().rfind("There are new results available for one or more", 0) == 0);
-        // The digest went nowhere, and the user hears why.
+        // The digest was refused, and the user hears why.
         QTRY_VERIFY_WITH_TIMEOUT(run.window->StatusBar->text().startsWith("Notifications (Email) could not be sent: "),
                                  30000);
         QCOMPARE(run.window->TrayBalloonText(), run.window->StatusBar->text());
+        const auto digests = [this] {
+            int count = 0;
+            for (const auto& request : fSim->Requests()) count += request.url.find("/send_mail.php") != std::string::npos;
+            return count;
+        };
+        QCOMPARE(digests(), 1);
 
         // Within the interval nothing runs; once it has passed, the search runs again.
         now += 30.0 / 86400;
@@ -122,6 +130,9 @@ private slots:
         alerts.timerCheckForNewResultsTimer();
         QTRY_COMPARE(search.GetSearchProcessID(), runsBefore + 2);
         QVERIFY(QTest::qWaitFor([&search] { return !search.GetSearching(); }, 30000));
+        // It found nothing new, but the results the refused digest kept go out now.
+        QTRY_VERIFY_WITH_TIMEOUT(run.window->StatusBar->text().startsWith("Notifications (Email) were sent at "), 30000);
+        QCOMPARE(digests(), 2);
 
         // While searching is paused no automatic run starts.
         run.window->actPauseSearching->trigger();
