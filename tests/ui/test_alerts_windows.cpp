@@ -199,11 +199,14 @@ private slots:
         CloseVendorHost(*run.session);
         TSettings& settings = run.session->GetSettings();
         settings.SetUserPhone("+1 (555) 010-2030");
-        settings.SetUseAlternativeGSMNetwork(true);
-        settings.SetAlternativeGSMNetwork("sms.example.net");
+        settings.SetGSMNetworkID(987654);  // no such carrier: no address to show
         TAlertsWindowRun alerts(run);
         alerts.Show(&FirstSearch(run));
         TformAlerts& window = alerts.window;
+        QCOMPARE(window.cbSendToSMS->text(), QString("SMS"));
+        settings.SetUseAlternativeGSMNetwork(true);
+        settings.SetAlternativeGSMNetwork("sms.example.net");
+        window.Prepare(&FirstSearch(run));
         QCOMPARE(window.cbSendToSMS->text(), QString("SMS (15550102030@sms.example.net)"));
         run.dialogs.confirmAnswer = false;
         Click(window.cbEnabled);

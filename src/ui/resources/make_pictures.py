@@ -106,8 +106,9 @@ def main():
             f.write(text)
     with open(os.path.join(HERE, "trawlix.qrc"), "w") as f:
         f.write('<!DOCTYPE RCC>\n<RCC version="1.0">\n<qresource prefix="/">\n')
-        for name in sorted(PICTURES):
-            f.write(f'  <file>pictures/{name}.svg</file>\n')
+        # Every picture of the folder, also those drawn by hand (the thumbnail marks).
+        for name in sorted(n for n in os.listdir(OUT) if n.endswith(".svg")):
+            f.write(f'  <file>pictures/{name}</file>\n')
         f.write('</qresource>\n</RCC>\n')
 
 
