@@ -3,6 +3,7 @@
 #include <limits>
 #include <utility>
 
+#include "app/notifications.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "cli/cli_command.h"
@@ -97,6 +98,11 @@ int Config(CommandContext& aContext) {
     }
     if (aContext.session->GetReadOnly()) throw CommandError("Trawlix is running. Close it first.");
     const std::string& text = positionals[1];
+    // A transport the program cannot make would only fail at the next digest.
+    if (name == "NotificationTransport" && !IsValidTransportName(text))
+        throw CommandError("NotificationTransport takes vendor, smtp:<account id> or webhook, not \"" + text + "\".");
+    if (name == "NotificationWebhookFormat" && !IsValidWebhookFormat(text))
+        throw CommandError("NotificationWebhookFormat takes ntfy, discord, slack or json, not \"" + text + "\".");
     if (info->kind == TSettingsFile::TKind::Integer) {
         long long number = 0;
         auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);

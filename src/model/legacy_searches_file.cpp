@@ -250,6 +250,7 @@ void TSearch::ReadFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups&
         }
     if (e.Has("filter")) fFilter->LoadFromXMLNode(e.Child("filter"));
     if (e.Has("notofications_were_sent_at")) fNotificationsWereSentAt = e.Float("notofications_were_sent_at");
+    if (e.Has("alert")) fAlert->FromXMLNode(e.Child("alert"));
 
     // The older options go into the container now: its first save stores an (empty)
     // container, after which the storage would no longer offer them for conversion.

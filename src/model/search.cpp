@@ -24,8 +24,9 @@ void TSearch::SetStored(T& aField, const T& aValue) {
 
 TSearch::TSearch()
     : FLocations2(nullptr), fPropertyContainer(std::make_unique<TPropertyContainer>()),
-      fFilter(std::make_unique<TFilter>()) {
+      fFilter(std::make_unique<TFilter>()), fAlert(std::make_unique<TAlert>()) {
     CreateSiteSearches();
+    fAlert->SetOnChange([this] { MarkModified(); });
 }
 
 TSearch::~TSearch() {

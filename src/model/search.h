@@ -11,6 +11,7 @@
 #include "engine/critical_section.h"
 #include "engine/results_parser.h"
 #include "engine/site_search_enum.h"
+#include "model/alert.h"
 #include "model/base_site_search.h"
 #include "model/entry.h"
 #include "model/legacy_searches_file.h"
@@ -27,6 +28,9 @@ class TPlaceWrapperList;
 class TFilter;
 class TZipCode;
 class TZIPCodes;
+
+// The search prop that keeps the links of the results waiting for the next digest.
+inline constexpr const char* cDigestMarksProp = "digest_links";
 
 // The local user's id, carried by every search it owns.
 inline constexpr int cLocalUserID = -1;
@@ -226,6 +230,10 @@ public:
     double GetNotificationsWereSentAt() const;
     void SetNotificationsWereSentAt(double aValue);
 
+    // The search's alert; it lives as long as the search. A change of a stored value of
+    // the alert marks the search changed.
+    TAlert& GetAlert() const { return *fAlert; }
+
     // Run state.
     TNewResultsAvailable GetNewResultsAvailable() const;
     void SetNewResultsAvailable(const TNewResultsAvailable& aValue);
@@ -303,6 +311,8 @@ private:
     void ReadResultsFromDB(TObjectsStorage& aStorage, const std::string& aType, TResultList& aList);
     void ReadFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups& aLookups);
     void LookUpZIPCode(const TSearchLookups& aLookups);
+    void WriteDigestMarks(TObjectsStorage& aStorage);
+    void ReadDigestMarks(TObjectsStorage& aStorage);
     void ConvertOlderOptions();
 
     void SavePlaceList(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
@@ -358,6 +368,7 @@ private:
     float FPreviewHeightRatio = 0;
     TNewResultsAvailable fNewResultsAvailable;
     double fNotificationsWereSentAt = 0;
+    std::unique_ptr<TAlert> fAlert;
 
     // A new search starts changed; reading one from the storage marks it saved.
     int fChangeCount = 1;

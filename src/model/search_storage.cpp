@@ -92,6 +92,7 @@ void TSearch::ReadFromDB(TObjectsStorage& aStorage, int aDBObjectID, const TSear
             fFavourites.Add(std::make_shared<TFavourite>(s, fav->GetID()));
     fNewResultsAvailable.Available = s.GetObjectPropBool(fID, "new_results_available");
     ReadResultsFromDB(s, cEntryTypeSearchResult, fSearchResults);
+    ReadDigestMarks(s);
     ReadResultsFromDB(s, cEntryTypeDeletedResult, fDeletedResults);
     fGroupResultsBy = s.GetObjectPropInt(fID, "group_results_by", 0);
 
@@ -109,8 +110,28 @@ void TSearch::ReadFromDB(TObjectsStorage& aStorage, int aDBObjectID, const TSear
         ConvertOlderOptions();
 
     fNotificationsWereSentAt = s.GetObjectPropFloat(fID, "notofications_were_sent_at");
+    fAlert->FromDB(s, fID);
     fOrder = s.GetObjectPropInt(fID, "order", 0);
     LookUpZIPCode(aLookups);
+}
+
+// The results waiting for the next digest, one link a line: a digest that could not be sent
+// before the program ended still goes out after the next start.
+void TSearch::WriteDigestMarks(TObjectsStorage& aStorage) {
+    std::string links;
+    for (const IEntry& entry : fSearchResults)
+        if (entry->GetIncludeInEmailDigest()) links += entry->GetLink() + "\n";
+    aStorage.SetObjectProp(fID, cDigestMarksProp, links);
+}
+
+void TSearch::ReadDigestMarks(TObjectsStorage& aStorage) {
+    const std::string links = aStorage.GetObjectPropText(fID, cDigestMarksProp);
+    for (std::size_t start = 0, end; start < links.size(); start = end + 1) {
+        end = links.find('\n', start);
+        if (end == std::string::npos) end = links.size();
+        if (IEntry entry = GetResultByLink(fSearchResults, links.substr(start, end - start)))
+            entry->SetIncludeInEmailDigest(true);
+    }
 }
 
 void TSearch::ReadPlacesFromDB(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
@@ -236,10 +257,12 @@ TSearch::TListsToSave TSearch::WriteDefinition(TObjectsStorage& aStorage) {
     s.SetObjectProp(fID, "pages_count", fPagesCount);
     s.SetObjectProp(fID, "clear_old_results", fClearOldResults);
     s.SetObjectProp(fID, "new_results_available", fNewResultsAvailable.Available);
+    WriteDigestMarks(s);
     s.SetObjectProp(fID, "group_results_by", fGroupResultsBy);
     SaveSiteSearches(s);
     fFilter->SaveToDB(s, fID);
     s.SetObjectProp(fID, "notofications_were_sent_at", fNotificationsWereSentAt);
+    fAlert->SaveToDB(s, fID);
     s.SetObjectProp(fID, "order", fOrder);
     fPropertyContainer->SaveToDB(s, fID);
 

@@ -26,6 +26,7 @@
 #include "model/categories.h"
 #include "model/searches.h"
 #include "model/version.h"
+#include "ui/alerts_controller.h"
 #include "ui/balloon_hint.h"
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"
@@ -112,6 +113,7 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
     CreateStatusBar();
     CreateTray();
     ClearStaleStatusTips();
+    CreateAlerts();
     fTimerAnimateSynch.setInterval(cTabPicturesMs);
     connect(&fTimerAnimateSynch, &QTimer::timeout, this, &TformMain::UpdateTabPictures);
     fTimerIdle.setInterval(cIdleMs);
@@ -161,7 +163,7 @@ void TformMain::CreateActions() {
     });
     connect(actHelp, &QAction::triggered, this, [this] { OpenVendorPage("tutorial.php"); });
     // The windows of these come with later parts of the program.
-    for (QAction* later : {actWizzard, actMap, actManageAlerts, actPreferences})
+    for (QAction* later : {actWizzard, actMap, actPreferences})
         later->setEnabled(false);
     for (QAction* action : {actNewTab, actCloseTab, actClone, actSearch, actSaveMySearches, actPauseSearching,
                             actPreviousSearch, actNextSearch, actClearResults, actClearAllFields, actExit})
@@ -206,6 +208,12 @@ void TformMain::CreateMenus() {
     mapEdit->setVisible(false);
     tools->addAction(actChangeOrientation);
     tools->addAction(actManageAlerts);
+    // The preferences window will hold this page; until it comes, a window of its own does.
+    QAction* notificationSettings = tools->addAction("Notification settings");
+    notificationSettings->setObjectName("actNotificationSettings");
+    connect(notificationSettings, &QAction::triggered, this, [this] {
+        if (fAlerts) fAlerts->ShowNotificationSettings();
+    });
     tools->addAction("Email Reply History")->setEnabled(false);  // comes with the replies
     // The compose window will hold the account list; until it comes, a small window does.
     QAction* emailAccounts = tools->addAction("Email accounts");
@@ -471,6 +479,7 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
     if (settings.GetCriteriaPanelWidth() >= TCriteriaPanel::cDesignedWidth)
         splitterCriteria->setSizes({settings.GetCriteriaPanelWidth(), width()});
     ShowEmptySearchHint(true);
+    if (fAlerts) fAlerts->RefreshTimerCheckForNewResultsEnabled();
     if (tcTabs->count() == 0) {
         NewTab();
     } else if (settings.GetCriteriaHidden() && !CriteriaCollapsed()) {

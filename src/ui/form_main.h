@@ -26,6 +26,7 @@ class QToolBar;
 namespace trawlix {
 
 class IUserDialogs;
+class TAlertsController;
 class TBalloonHint;
 class TThreadedTimer;
 class TCriteriaPanel;
@@ -65,6 +66,10 @@ public:
     TSearch* TabSearch(int aIndex) const;
     void RealignSearches();
     void ShowStatusBarMessage(const std::string& aMsg);
+    // The alert check, the alerts window and the notification settings; null without a session.
+    TAlertsController* Alerts() const { return fAlerts.get(); }
+    // Starts aSearch as an automatic run (the alert scheduler's turn); true when it runs.
+    bool StartAutomaticSearch(TSearch& aSearch);
     // A second start asked us to come back.
     void BringToFront();
     bool ExitInProgress() const { return fExitting; }
@@ -150,6 +155,9 @@ private:
     void CreateStatusBar();
     void CreateTray();
     void ClearStaleStatusTips();
+    // The alert check and its windows, wired to the window (form_main_alerts.cpp).
+    void CreateAlerts();
+    void ShowNotificationStatus(const std::string& aText, bool aFailed);
 
     void OnTabChanging();
     void OnTabChanged(int aIndex);
@@ -222,6 +230,7 @@ private:
     bool fExitContinued = false;
     int fExitContinuations = 0;
     bool fSearchingPaused = false;
+    std::unique_ptr<TAlertsController> fAlerts;
     bool fCanShowErrorBalloon = true;
     bool fHasBeenMinimizedToTray = false;
     bool fTrayShowsNewResults = false;

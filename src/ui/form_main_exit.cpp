@@ -9,6 +9,7 @@
 #include "engine/synchronizator.h"
 #include "engine/threads.h"
 #include "model/searches.h"
+#include "ui/alerts_controller.h"
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"
 #include "ui/form_main_parts.h"
@@ -29,6 +30,7 @@ void TformMain::Exit() {
     }
     if (fExitting) return;
     fExitting = true;
+    if (fAlerts) fAlerts->Close();
     lvResults->clearSelection();
     fViewHelper->Clear();
     StopAllSearches(false);

@@ -14,6 +14,7 @@
 #include "engine/synchronizator.h"
 #include "engine/threads.h"
 #include "model/searches.h"
+#include "ui/alerts_controller.h"
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"
 #include "ui/form_main_parts.h"
@@ -316,6 +317,7 @@ void TformMain::PauseSearching() {
         fInfo->Finish();
     }
     actPauseSearching->setText(fSearchingPaused ? "Resume Searching" : "Pause Searching");
+    if (fAlerts) fAlerts->SetSearchingPaused(fSearchingPaused);
 }
 
 void TformMain::ClearResults() {

@@ -52,6 +52,11 @@ PICTURES = {
     "map": svg(f'<path d="M3 6 L9 4 L15 6 L21 4 V18 L15 20 L9 18 L3 20 Z M9 4 V18 M15 6 V20" stroke="{BLUE}" stroke-width="1.8"/>'),
     "alerts": svg(f'<path d="M6 17 V11 A6 6 0 0 1 18 11 V17 L20 19 H4 Z" stroke="{BLUE}" stroke-width="2"/>'
                   f'<path d="M10 21 H14" stroke="{BLUE}" stroke-width="2"/>'),
+    # A search's row in the alerts window: its alert switched on or off.
+    "alert_on": svg(f'<path d="M6 17 V11 A6 6 0 0 1 18 11 V17 L20 19 H4 Z" fill="{GREEN}" stroke="{GREEN}" stroke-width="2"/>'
+                    f'<path d="M10 21 H14" stroke="{GREEN}" stroke-width="2"/>'),
+    "alert_off": svg(f'<path d="M6 17 V11 A6 6 0 0 1 18 11 V17 L20 19 H4 Z" stroke="{GREY}" stroke-width="2"/>'
+                     f'<path d="M10 21 H14 M4 4 L20 20" stroke="{GREY}" stroke-width="2"/>'),
     "preferences": svg(f'<circle cx="12" cy="12" r="3.2" stroke="{BLUE}" stroke-width="2"/>'
                        + "".join(f'<path d="M{12 + 6 * math.cos(a):.2f} {12 + 6 * math.sin(a):.2f} '
                                  f'L{12 + 9 * math.cos(a):.2f} {12 + 9 * math.sin(a):.2f}" stroke="{BLUE}" stroke-width="2.4"/>'
@@ -101,8 +106,9 @@ def main():
             f.write(text)
     with open(os.path.join(HERE, "trawlix.qrc"), "w") as f:
         f.write('<!DOCTYPE RCC>\n<RCC version="1.0">\n<qresource prefix="/">\n')
-        for name in sorted(PICTURES):
-            f.write(f'  <file>pictures/{name}.svg</file>\n')
+        # Every picture of the folder, also those drawn by hand (the thumbnail marks).
+        for name in sorted(n for n in os.listdir(OUT) if n.endswith(".svg")):
+            f.write(f'  <file>pictures/{name}</file>\n')
         f.write('</qresource>\n</RCC>\n')
 
 

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTimeEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace trawlix {
+
+class IUserDialogs;
+class TAlert;
+class TNotificationTests;
+class TSearch;
+class TSession;
+
+// "Manage alerts": one row per search, and the selected search's alert to edit. Every
+// control writes its field of the alert at once; the alert reaches the database with its
+// search's next save.
+class TformAlerts : public QDialog {
+    Q_OBJECT
+public:
+    TformAlerts(TSession& aSession, IUserDialogs& aDialogs, TNotificationTests& aTests, QWidget* aParent = nullptr);
+    ~TformAlerts() override;
+
+    // Fills the list and selects aSearch's row (the first row when none is given), then runs
+    // the window modally.
+    void Execute(TSearch* aSearch);
+    // Fills the list and the captions without showing the window (Execute does this first).
+    void Prepare(TSearch* aSearch);
+    TSearch* SelectedSearch() const;
+    // Rereads which transport carries the notifications and how its last send went.
+    void RefreshTransportStatus();
+
+    // Asks for a line of text (caption, prompt, proposed text); none when cancelled. Tests
+    // answer it themselves.
+    std::function<std::optional<std::string>(const std::string&, const std::string&, const std::string&)> AskText;
+    // Edits the automatic-reply message of the alert; none of this while unset.
+    std::function<void(TAlert&)> EditAutoReplyMessage;
+    // "Global alerts settings": the window has closed and the notification settings should open.
+    std::function<void()> OnGlobalSettings;
+
+    QTreeWidget* lvAlerts;
+    QGroupBox* gbEditAlert;
+    QCheckBox* cbEnabled;
+    QCheckBox* cbIncludeResults;
+    QCheckBox* cbSendToEmail;
+    QLabel* lblChangeEmail;
+    QCheckBox* cbSendToSMS;
+    QRadioButton* rbInstantly;
+    QRadioButton* rbAtSpecificTime;
+    QTimeEdit* dtpWhenToSend;
+    QCheckBox* cbEnableAutoReply;
+    QPushButton* btnSetAutoReply;
+    QLabel* lblCurrentAutoReplyMessage;
+    QGroupBox* rgMessageLength;
+    QRadioButton* rbUpTo20;
+    QRadioButton* rbUpTo50;
+    QRadioButton* rbAllResults;
+    QSpinBox* seInterval;
+    QLabel* lblTransport;
+    QPushButton* btnGlobalSettings;
+    QPushButton* btnClose;
+
+private:
+    void BuildControls();
+    QWidget* BuildEditGroup();
+    void FillList(TSearch* aSearch);
+    void RefreshCaptions();
+    void OnRowChanged();
+    void ShowAlert(const TAlert& aAlert, const QString& aRowCaption);
+    void ShowNoAlert();
+    void UpdateEnabledStates();
+    void RefreshEmailCaption();
+    void RefreshRowImage(QTreeWidgetItem& aItem);
+    TAlert* SelectedAlert() const;
+    QTreeWidgetItem* SelectedItem() const;
+
+    // Control handlers: each writes its field of the selected alert.
+    void cbEnabledClick(bool aChecked);
+    void rbHowOftenClick();
+    void dtpWhenToSendChange();
+    void rgMessageLengthClick();
+    void btnSetAutoReplyClick();
+    void lblChangeEmailClick();
+    void btnGlobalSettingsClick();
+    // After an alert was switched on: when nothing has ever gone out through the transport,
+    // offers a test message at once.
+    void OfferTestWhenUntried();
+
+    TSession& fSession;
+    IUserDialogs& fDialogs;
+    TNotificationTests& fTests;
+    // Set while the controls show an alert, so that their change signals write nothing.
+    bool fShowing = false;
+};
+
+}  // namespace trawlix

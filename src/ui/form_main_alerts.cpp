@@ -1,0 +1,48 @@
+#include "ui/form_main.h"
+
+#include <QAction>
+
+#include "model/search.h"
+#include "ui/alerts_controller.h"
+#include "ui/criteria_panel.h"
+#include "ui/form_main_parts.h"
+#include "ui/results_model.h"
+
+namespace trawlix {
+
+using namespace form_main;
+
+// --- alerts ----------------------------------------------------------------------------
+
+void TformMain::CreateAlerts() {
+    if (!fSession) return;
+    TAlertsController::THooks hooks;
+    hooks.startAutomaticRun = [this](TSearch& aSearch) { return StartAutomaticSearch(aSearch); };
+    hooks.showNotificationStatus = [this](const std::string& aText, bool aFailed) {
+        ShowNotificationStatus(aText, aFailed);
+    };
+    fAlerts = std::make_unique<TAlertsController>(*fSession, fDialogs, *this, std::move(hooks));
+    connect(actManageAlerts, &QAction::triggered, this, [this] { fAlerts->ShowAlerts(CurrentSearch()); });
+}
+
+bool TformMain::StartAutomaticSearch(TSearch& aSearch) {
+    if (fExitting) return false;
+    // The results go to the window's list when the search is shown; no separate list.
+    aSearch.Search(fViewHelper.get(), false);
+    if (!aSearch.GetSearching()) return false;
+    if (&aSearch == CurrentSearch()) {
+        actSearch->setText("Stop search");
+        actSearch->setIcon(Picture("stop_search"));
+        actSearch->setData(1);
+        pnlLeft->SetSearchCaption(actSearch->text());
+    }
+    return true;
+}
+
+void TformMain::ShowNotificationStatus(const std::string& aText, bool aFailed) {
+    ShowStatusBarMessage(aText);
+    // A digest that did not go out must not pass unseen while the window is hidden.
+    if (aFailed) ShowTrayBalloon(QString::fromStdString(aText), QSystemTrayIcon::Warning, cTrayBalloonMs);
+}
+
+}  // namespace trawlix

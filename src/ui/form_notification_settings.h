@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "ui/notification_tests.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace trawlix {
+
+class IUserDialogs;
+class TGSMNetworks;
+class TSession;
+
+// Fills the carrier list: "<name>: <gateway domain>" per carrier, in list order, the carrier
+// aDefaultID selected (none when no carrier has it).
+void FillGSMNetworksComboBox(QComboBox& aComboBox, const TGSMNetworks* aGSMNetworks, int aDefaultID);
+
+// "Notification settings": how the alert digests go out (the mail service, one of the
+// user's own accounts, or a webhook), the user's address and phone, the carrier for SMS,
+// the new-results box, and the test messages. A page that a preferences window embeds:
+// Init fills it from the settings, Save writes it back.
+class TformNotificationSettings : public QWidget {
+    Q_OBJECT
+public:
+    TformNotificationSettings(TSession& aSession, IUserDialogs& aDialogs, TNotificationTests& aTests,
+                              QWidget* aParent = nullptr);
+
+    void Init();
+    // Raises std::runtime_error naming a value that cannot be stored; nothing is written then.
+    void Save();
+    // The enabling rules, run every 100 ms.
+    void UpdateControls();
+    // "Manage alerts" is hidden while the alerts window shows.
+    void SetAlertsWindowShowing(bool aShowing);
+
+    void SendTestEmail();
+    void SendTestSMS();
+    // The transport as the page shows it.
+    TTransportChoice ChosenTransport() const;
+
+    // Asks for a line of text (caption, prompt, proposed text); none when cancelled. Tests
+    // answer it themselves.
+    std::function<std::optional<std::string>(const std::string&, const std::string&, const std::string&)> AskText;
+    // "Manage alerts": opens the alerts window with no search.
+    std::function<void()> OnManageAlerts;
+
+    QLineEdit* edtEmail;
+    QLineEdit* edtPhone;
+    QRadioButton* rbTransportVendor;
+    QRadioButton* rbTransportAccount;
+    QComboBox* cboxAccount;
+    QRadioButton* rbTransportWebhook;
+    QLineEdit* edtWebhookURL;
+    QComboBox* cboxWebhookFormat;
+    QLabel* lblTransportStatus;
+    QComboBox* cboxGSMNetwork;
+    QCheckBox* cbOtherNetwork;
+    QLineEdit* edtOtherNetwork;
+    QCheckBox* cbMsgBoxNewResults;
+    QPushButton* btnSendTestEmail;
+    QPushButton* btnSendTestSMS;
+    QPushButton* btnManageAlerts;
+    QTimer TimerUpdateControls;
+
+private:
+    QWidget* BuildProfileGroup();
+    QWidget* BuildTransportGroup();
+    QWidget* BuildCarrierGroup();
+    void FillAccounts(int aSelectedID);
+    void ShowTransport(const std::string& aTransport);
+    std::string CarrierDomain() const;
+    void OnTestFinished();
+
+    TSession& fSession;
+    IUserDialogs& fDialogs;
+    TNotificationTests& fTests;
+};
+
+// The notification page in a window of its own, with "Save" and "Close", until the
+// preferences window takes it in.
+class TformNotificationSettingsDialog : public QDialog {
+    Q_OBJECT
+public:
+    TformNotificationSettingsDialog(TSession& aSession, IUserDialogs& aDialogs, TNotificationTests& aTests,
+                                    QWidget* aParent = nullptr);
+    // Fills the page from the settings and runs the window modally.
+    void Execute();
+    TformNotificationSettings* Page() const { return fPage; }
+    QPushButton* btnSave;
+    QPushButton* btnClose;
+
+    // Told after the settings were saved.
+    std::function<void()> OnSettingsChanged;
+
+private:
+    void SaveClick();
+
+    TSession& fSession;
+    IUserDialogs& fDialogs;
+    TformNotificationSettings* fPage;
+};
+
+}  // namespace trawlix

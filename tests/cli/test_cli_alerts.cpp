@@ -1,0 +1,160 @@
+// Alerts from the command line: the profile, a search's alert, the test messages and the
+// headless watcher, against the site simulator as sites, mail service and web hook.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+
+#include "support/sitesim_fixture.h"
+#include "support/test_support.h"
+
+using trawlix::test::RunCli;
+using trawlix::test::TempDir;
+using trawlix::test::TSiteSimulator;
+
+namespace {
+
+std::vector<std::string> Links(const std::string& aText) {
+    std::vector<std::string> links;
+    const std::regex link(R"re(http://[a-z]+\.craigslist\.org/[^"\t\n]+\.html)re");
+    for (auto it = std::sregex_iterator(aText.begin(), aText.end(), link); it != std::sregex_iterator(); ++it)
+        links.push_back(it->str());
+    std::sort(links.begin(), links.end());
+    return links;
+}
+
+std::vector<trawlix::test::TSimRequest> PostsTo(const TSiteSimulator& aSim, const std::string& aPath) {
+    std::vector<trawlix::test::TSimRequest> posts;
+    for (const auto& request : aSim.Requests())
+        if (request.method == "POST" && request.url.find(aPath) != std::string::npos) posts.push_back(request);
+    return posts;
+}
+
+class CliAlerts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Cli({"proxy", "--enable", "--host", "127.0.0.1", "--port", std::to_string(fSim.Port())});
+        Cli({"add-search", "--name", "Lamps", "--keywords", "lamp count3", "--location", "10011", "--category", "24",
+             "--sites", "craigslist", "--pages", "1"});
+    }
+    trawlix::test::ProcessResult Cli(const std::vector<std::string>& aArgs, int aExpected = 0) {
+        auto result = RunCli(fProfile.Path(), aArgs);
+        EXPECT_EQ(result.exitCode, aExpected) << aArgs[0] << ": " << result.err;
+        return result;
+    }
+
+    TSiteSimulator fSim;
+    TempDir fProfile;
+};
+
+}  // namespace
+
+TEST_F(CliAlerts, WatchOnceSendsOneDigestOfExactlyTheNewAdsAndThenNothing) {
+    Cli({"config", "NotificationTransport", "webhook"});
+    Cli({"config", "NotificationWebhookURL", "http://hooks.example.com/hook/trawlix"});
+    Cli({"config", "NotificationWebhookFormat", "json"});
+    Cli({"alert", "Lamps", "--enable", "--interval", "1", "--email", "me@example.com", "--send-email", "yes"});
+
+    auto first = Cli({"watch", "--once"});
+    EXPECT_NE(first.out.find("Lamps: started\n"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("Lamps: finished with 3 new\n"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("Lamps: Notifications (Email) were sent at "), std::string::npos) << first.out;
+    const auto digests = PostsTo(fSim, "/hook/trawlix");
+    ASSERT_EQ(digests.size(), 1u);
+    EXPECT_EQ(digests[0].Header("content-type"), "application/json");
+    EXPECT_NE(digests[0].body.find("\"search\": \"Lamps\", \"count\": 3"), std::string::npos) << digests[0].body;
+    const auto results = Cli({"results", "Lamps"});
+    EXPECT_EQ(Links(digests[0].body), Links(results.out));
+    EXPECT_EQ(Links(results.out).size(), 3u);
+
+    fSim.ClearRequests();
+    auto second = Cli({"watch", "--once", "--json"});
+    EXPECT_NE(second.out.find(R"("event":"finished","search":"Lamps","search_id":)"), std::string::npos)
+        << second.out;
+    EXPECT_NE(second.out.find(R"(,"new":0})"), std::string::npos) << second.out;
+    EXPECT_TRUE(PostsTo(fSim, "/hook").empty()) << "nothing new, nothing sent";
+    EXPECT_FALSE(PostsTo(fSim, "craigslist.org").empty() && fSim.Requests().empty()) << "the search did run again";
+}
+
+TEST_F(CliAlerts, AFailedDigestIsReportedAndItsAdsWaitForTheNextOne) {
+    Cli({"config", "VendorHost", "mail.vendor.example"});
+    Cli({"alert", "Lamps", "--enable", "--email", "me@example.com", "--send-email", "yes"});
+    fSim.AddFault("send_mail.php", 500);
+    auto failed = Cli({"watch", "--once"});
+    EXPECT_NE(failed.out.find("Lamps: Notifications (Email) could not be sent: "), std::string::npos) << failed.out;
+
+    fSim.ClearRequests();
+    auto retried = Cli({"watch", "--once"});
+    EXPECT_NE(retried.out.find("Lamps: finished with 0 new"), std::string::npos) << retried.out;
+    EXPECT_NE(retried.out.find("Notifications (Email) were sent at"), std::string::npos) << retried.out;
+    const auto mails = PostsTo(fSim, "http://mail.vendor.example/send_mail.php");
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_EQ(mails[0].body.rfind("auth=tirzep&to=me@example.com&subject=New%20results%20available%20for%20Lamps&", 0),
+              0u)
+        << mails[0].body;
+}
+
+TEST_F(CliAlerts, ProfileAndAlertShowAndChangeWithTheirJsonKeys) {
+    EXPECT_EQ(Cli({"profile", "--email", "me@example.com", "--phone", "(555) 123-4567", "--json"}).out,
+              "{\"email\":\"me@example.com\",\"phone\":\"(555) 123-4567\"}\n");
+    EXPECT_EQ(Cli({"profile", "--json"}).out, "{\"email\":\"me@example.com\",\"phone\":\"(555) 123-4567\"}\n");
+    Cli({"alert", "Lamps", "--enable", "--interval", "45", "--send-sms", "yes", "--include-results", "yes",
+         "--how-often", "daily", "--send-at", "18:30", "--message-length", "50"});
+    EXPECT_EQ(Cli({"alert", "Lamps", "--json"}).out,
+              "{\"enabled\":true,\"interval\":45,\"email\":\"\",\"send_email\":false,\"send_sms\":true,"
+              "\"include_results\":true,\"how_often\":\"daily\",\"send_at\":\"18:30\",\"message_length\":50,"
+              "\"auto_reply\":false,\"auto_reply_subject\":\"\"}\n");
+
+    struct TCase {
+        std::vector<std::string> args;
+        std::string option;
+    };
+    const TCase bad[] = {{{"alert", "Lamps", "--interval", "0"}, "--interval"},
+                         {{"alert", "Lamps", "--interval", "10001"}, "--interval"},
+                         {{"alert", "Lamps", "--message-length", "30"}, "--message-length"},
+                         {{"alert", "Lamps", "--send-at", "24:00"}, "--send-at"},
+                         {{"alert", "Lamps", "--send-at", "7:5"}, "--send-at"},
+                         {{"alert", "Lamps", "--send-email", "maybe"}, "--send-email"},
+                         {{"alert", "Lamps", "--how-often", "weekly"}, "--how-often"},
+                         {{"profile", "--email", "not an address"}, "--email"}};
+    EXPECT_NE(Cli({"config", "NotificationTransport", "smtp:x"}, 1).err.find("NotificationTransport"), std::string::npos);
+    EXPECT_NE(Cli({"config", "NotificationWebhookFormat", "teams"}, 1).err.find("ntfy"), std::string::npos);
+    for (const TCase& c : bad) {
+        auto result = Cli(c.args, 2);
+        EXPECT_NE(result.err.find(c.option), std::string::npos) << result.err;
+    }
+    EXPECT_NE(Cli({"alert", "Lamps", "--json"}).out.find("\"interval\":45"), std::string::npos)
+        << "a refused change changes nothing";
+}
+
+TEST_F(CliAlerts, NotifyTestUsesTheTransportAndSaysWhereItWent) {
+    Cli({"config", "VendorHost", "mail.vendor.example"});
+    auto sent = Cli({"notify-test", "--sms", "5551234567@sms.example.com"});
+    EXPECT_EQ(sent.out, "The test SMS message was sent to: 5551234567@sms.example.com\r\nYou should receive it in a few "
+                        "minutes.\r\nThanks!\n");
+    ASSERT_EQ(PostsTo(fSim, "send_mail.php").size(), 1u);
+
+    fSim.AddFault("send_mail.php", 502);
+    auto failed = Cli({"notify-test", "--email", "me@example.com"}, 1);
+    EXPECT_NE(failed.err.find("The mail was NOT sent successfully."), std::string::npos) << failed.err;
+    EXPECT_NE(failed.err.find("502"), std::string::npos) << failed.err;
+    Cli({"notify-test"}, 2);
+    Cli({"notify-test", "--email", "a@b.c", "--sms", "1@c.d"}, 2);
+}
+
+TEST_F(CliAlerts, WithTheWindowOpenWatchAndChangesAreRefusedButShowingWorks) {
+    Cli({"alert", "Lamps", "--enable"});
+    const int fd = ::open((fProfile / "data/Trawlix.lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(Cli({"watch", "--once"}, 1).err, "Trawlix is running. Close it first.\n");
+    EXPECT_EQ(Cli({"alert", "Lamps", "--disable"}, 1).err, "Trawlix is running. Close it first.\n");
+    EXPECT_EQ(Cli({"profile", "--phone", "555"}, 1).err, "Trawlix is running. Close it first.\n");
+    EXPECT_NE(Cli({"alert", "Lamps", "--json"}).out.find("\"enabled\":true"), std::string::npos);
+    ::close(fd);
+    EXPECT_TRUE(fSim.Requests().empty()) << "no search ran";
+}

@@ -1,0 +1,407 @@
+// The alerts window and the notification settings over a real session in a throw-away
+// profile, driven with clicks: alerts that are switched on survive a restart, the
+// transport choice is stored, and test messages go out through a real loopback peer (or
+// fail against a closed port and say why).
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/notifications.h"
+#include "app/session.h"
+#include "app/settings.h"
+#include "mail/email_accounts.h"
+#include "model/alert.h"
+#include "model/gsm_networks.h"
+#include "model/search.h"
+#include "model/searches.h"
+#include "support/sitesim_fixture.h"
+#include "support/test_support.h"
+#include "ui/alerts_controller.h"
+#include "ui/criteria_panel.h"
+#include "ui/form_alerts.h"
+#include "ui/form_notification_settings.h"
+#include "ui/notification_tests.h"
+#include "ui_test_support.h"
+
+using namespace trawlix;
+
+namespace {
+
+// A web hook on the loopback interface: answers every POST with 200 and keeps its body.
+class TLoopbackReceiver : public QObject {
+public:
+    TLoopbackReceiver() {
+        fServer.listen(QHostAddress::LocalHost);
+        connect(&fServer, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = fServer.nextPendingConnection()) {
+                auto buffer = std::make_shared<QByteArray>();
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
+                    buffer->append(socket->readAll());
+                    const qsizetype headerEnd = buffer->indexOf("\r\n\r\n");
+                    if (headerEnd < 0) return;
+                    const QByteArray lower = buffer->left(headerEnd).toLower();
+                    const qsizetype at = lower.indexOf("content-length:");
+                    const int length = at < 0 ? 0 : lower.mid(at + 15, lower.indexOf("\r\n", at) - at - 15).trimmed().toInt();
+                    if (buffer->size() < headerEnd + 4 + length) return;
+                    bodies.push_back(buffer->mid(headerEnd + 4, length).toStdString());
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                    socket->disconnectFromHost();
+                });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+    QString URL() const { return QString("http://127.0.0.1:%1/hook").arg(fServer.serverPort()); }
+    std::vector<std::string> bodies;
+
+private:
+    QTcpServer fServer;
+};
+
+// The answers the windows' input boxes get, and what they were asked.
+struct TInputAnswers {
+    std::vector<std::string> proposed;
+    std::vector<std::string> answers;  // taken from the front; none left cancels
+    auto Hook() {
+        return [this](const std::string&, const std::string&, const std::string& aText) -> std::optional<std::string> {
+            proposed.push_back(aText);
+            if (answers.empty()) return std::nullopt;
+            std::string answer = answers.front();
+            answers.erase(answers.begin());
+            return answer;
+        };
+    }
+};
+
+// Nothing of a test reaches the vendor's real host: its requests go to a closed port.
+void CloseVendorHost(TSession& aSession) {
+    aSession.GetSettings().SetVendorHost("127.0.0.1:" + std::to_string(test::FreeLoopbackPort()));
+}
+
+TSearch& FirstSearch(test::TRun& aRun) { return *aRun.session->GetMySearches()->GetAllSearches().front(); }
+
+// On the box or the round button of check boxes and radio buttons, where a click counts.
+void Click(QAbstractButton* aButton) {
+    QTest::mouseClick(aButton, Qt::LeftButton, {}, QPoint(std::min(8, aButton->width() / 2), aButton->height() / 2));
+}
+
+// The alerts window of a controller of the test's own, shown (not modally) on aSearch.
+struct TAlertsWindowRun {
+    explicit TAlertsWindowRun(test::TRun& aRun)
+        : controller(*aRun.session, aRun.dialogs, *aRun.window, TAlertsController::THooks{}),
+          window(controller.MakeAlertsWindow()) {
+        window.AskText = input.Hook();
+    }
+    void Show(TSearch* aSearch) {
+        window.Prepare(aSearch);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+    TAlertsController controller;
+    TformAlerts& window;
+    TInputAnswers input;
+};
+
+struct TSettingsWindowRun {
+    explicit TSettingsWindowRun(test::TRun& aRun)
+        : controller(*aRun.session, aRun.dialogs, *aRun.window, TAlertsController::THooks{}),
+          window(controller.MakeNotificationSettingsWindow()), page(*window.Page()) {
+        page.AskText = input.Hook();
+        page.Init();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+    TAlertsController controller;
+    TformNotificationSettingsDialog& window;
+    TformNotificationSettings& page;
+    TInputAnswers input;
+};
+
+}  // namespace
+
+class TestAlertsWindows : public QObject {
+    Q_OBJECT
+
+private slots:
+    void anAlertSwitchedOnInTheWindowIsThereAfterARestart() {
+        test::TempDir profile;
+        {
+            test::TRun run(profile.Path());
+            run.session->GetSettings().SetUserEMail("me@example.org");
+            CloseVendorHost(*run.session);
+            run.window->Criteria()->edtSearchName->setText("Cars & Trucks");  // the panel names the search
+            QTRY_COMPARE(FirstSearch(run).GetName(), std::string("Cars & Trucks"));
+            TAlertsWindowRun alerts(run);
+            alerts.Show(nullptr);  // no search given: the first row
+            TformAlerts& window = alerts.window;
+            QCOMPARE(window.windowTitle(), QString("Manage alerts"));
+            QCOMPARE(window.lvAlerts->topLevelItemCount(), 1);
+            QCOMPARE(window.gbEditAlert->title(), QString("Edit alert \"Cars & Trucks\""));
+            QVERIFY(!window.seInterval->isEnabled());  // everything waits for "Enable alert"
+
+            run.dialogs.confirmAnswer = false;  // no test message now
+            Click(window.cbEnabled);
+            QVERIFY(FirstSearch(run).GetAlert().GetEnabled());
+            // Nothing has gone out through the mail service yet: a test is offered at once.
+            QCOMPARE(run.dialogs.confirmations.size(), size_t(1));
+            QVERIFY(run.dialogs.confirmations[0].find("the Trawlix mail service") != std::string::npos);
+            QVERIFY(window.seInterval->isEnabled());
+            QVERIFY(!window.dtpWhenToSend->isEnabled());
+
+            window.seInterval->selectAll();
+            QTest::keyClicks(window.seInterval, "5");
+            Click(window.rbAtSpecificTime);
+            QVERIFY(window.dtpWhenToSend->isEnabled());
+            window.dtpWhenToSend->setTime(QTime(18, 0));
+            Click(window.rbUpTo50);
+            Click(window.cbSendToEmail);
+            // The search was made before the user gave an address: its alert has none yet,
+            // and changing it offers the user's own.
+            QCOMPARE(window.cbSendToEmail->text(), QString("EMail"));
+            alerts.input.answers = {"  alerts@example.org "};
+            QTest::mouseClick(window.lblChangeEmail, Qt::LeftButton, {}, QPoint(5, window.lblChangeEmail->height() / 2));
+            QCOMPARE(alerts.input.proposed, std::vector<std::string>{"me@example.org"});
+            QCOMPARE(window.cbSendToEmail->text(), QString("EMail (alerts@example.org)"));
+            QVERIFY(FirstSearch(run).GetModified());
+            QVERIFY(run.ExitAndWait());
+        }
+        test::TRun run(profile.Path());
+        const TAlert& alert = FirstSearch(run).GetAlert();
+        QVERIFY(alert.GetEnabled());
+        QCOMPARE(alert.GetIntervalMinutes(), 5);
+        QCOMPARE(alert.GetHowOften(), hoDaily);
+        QCOMPARE(QTime::fromMSecsSinceStartOfDay(qRound((alert.GetSendAt() - std::floor(alert.GetSendAt())) * 86400000.0)),
+                 QTime(18, 0));
+        QCOMPARE(alert.GetMessageLength(), 50);
+        QVERIFY(alert.GetSendToEmail());
+        QCOMPARE(alert.GetEmail(), std::string("alerts@example.org"));
+        QVERIFY(run.session->GetMySearches()->HasEnabledAlerts());
+    }
+
+    void switchingAnAlertOffDisablesItsControlsAndNoRowLeavesNothingToEdit() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        CloseVendorHost(*run.session);
+        TSettings& settings = run.session->GetSettings();
+        settings.SetUserPhone("+1 (555) 010-2030");
+        settings.SetGSMNetworkID(987654);  // no such carrier: no address to show
+        TAlertsWindowRun alerts(run);
+        alerts.Show(&FirstSearch(run));
+        TformAlerts& window = alerts.window;
+        QCOMPARE(window.cbSendToSMS->text(), QString("SMS"));
+        settings.SetUseAlternativeGSMNetwork(true);
+        settings.SetAlternativeGSMNetwork("sms.example.net");
+        window.Prepare(&FirstSearch(run));
+        QCOMPARE(window.cbSendToSMS->text(), QString("SMS (15550102030@sms.example.net)"));
+        run.dialogs.confirmAnswer = false;
+        Click(window.cbEnabled);
+        Click(window.cbEnableAutoReply);
+        QVERIFY(FirstSearch(run).GetAlert().GetAutoReply());
+        Click(window.cbEnabled);
+        QVERIFY(!FirstSearch(run).GetAlert().GetEnabled());
+        for (QWidget* control : std::initializer_list<QWidget*>{window.cbIncludeResults, window.cbSendToEmail,
+                                                                window.cbSendToSMS, window.rbInstantly,
+                                                                window.seInterval, window.btnSetAutoReply})
+            QVERIFY(!control->isEnabled());
+        QCOMPARE(window.lblCurrentAutoReplyMessage->text(), QString("no message set"));
+        window.lvAlerts->setCurrentItem(nullptr);
+        QCOMPARE(window.gbEditAlert->title(), QString("Choose an alert to edit"));
+        QVERIFY(!window.cbEnabled->isEnabled());
+        QVERIFY(!window.cbEnabled->isChecked());
+    }
+
+    void theTransportChoiceIsStoredAndABadOneRefused() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        TSettingsWindowRun settings(run);
+        TformNotificationSettings& page = settings.page;
+        QVERIFY(page.rbTransportVendor->isChecked());  // the default
+        QVERIFY(!page.edtWebhookURL->isEnabled());
+
+        Click(page.rbTransportWebhook);
+        QTRY_VERIFY(page.edtWebhookURL->isEnabled());
+        QTest::keyClicks(page.edtWebhookURL, "ntfy.sh/alerts");  // no scheme
+        Click(settings.window.btnSave);
+        QCOMPARE(run.dialogs.warnings.size(), size_t(1));
+        QVERIFY(settings.window.isVisible());
+        QCOMPARE(run.session->GetSettings().GetNotificationTransport(), std::string("vendor"));
+
+        page.edtWebhookURL->clear();
+        QTest::keyClicks(page.edtWebhookURL, "https://ntfy.sh/alerts");
+        page.cboxWebhookFormat->setCurrentIndex(page.cboxWebhookFormat->findText("discord"));
+        QTest::keyClicks(page.edtPhone, "(555) 010-2030");
+        Click(settings.window.btnSave);
+        QVERIFY(!settings.window.isVisible());
+        TSettings& stored = run.session->GetSettings();
+        QCOMPARE(stored.GetNotificationTransport(), std::string("webhook"));
+        QCOMPARE(stored.GetNotificationWebhookURL(), std::string("https://ntfy.sh/alerts"));
+        QCOMPARE(stored.GetNotificationWebhookFormat(), std::string("discord"));
+        QCOMPARE(stored.GetUserPhone(), std::string("(555) 010-2030"));
+
+        // One of the user's own accounts: stored by its ID; the page shows it again.
+        auto account = std::make_shared<TEmailAccount>();
+        account->SetUsername("alice@example.org");
+        run.session->GetEmailAccounts()->Add(account);
+        page.Init();
+        QVERIFY(page.rbTransportWebhook->isChecked());
+        Click(page.rbTransportAccount);
+        QCOMPARE(page.cboxAccount->currentText(), QString("alice@example.org"));
+        Click(settings.window.btnSave);
+        QCOMPARE(stored.GetNotificationTransport(), "smtp:" + std::to_string(account->GetID()));
+        page.Init();
+        QVERIFY(page.rbTransportAccount->isChecked());
+    }
+
+    void theCarrierListAndTheSMSTestFollowTheRules() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        TGSMNetworks* networks = run.session->GetGSMNetworks();
+        QVERIFY(networks && !networks->GetAllNetworks().empty());
+        const TGSMNetwork& carrier = *networks->GetAllNetworks().front();
+        run.session->GetSettings().SetGSMNetworkID(-1);
+        TSettingsWindowRun settings(run);
+        TformNotificationSettings& page = settings.page;
+        QCOMPARE(page.cboxGSMNetwork->currentIndex(), -1);
+        QCOMPARE(page.cboxGSMNetwork->itemText(0), QString::fromStdString(carrier.GetName() + ": " + carrier.GetAddress()));
+        page.UpdateControls();
+        QVERIFY(!page.btnSendTestSMS->isEnabled());
+
+        page.SendTestSMS();  // as the button would, were it enabled
+        QCOMPARE(run.dialogs.warnings.back(), std::string("Your phone number is invalid!"));
+        QTest::keyClicks(page.edtPhone, "555-0102");
+        page.SendTestSMS();
+        QCOMPARE(run.dialogs.warnings.back(), std::string("Please select a network carrier!"));
+
+        // Another network with its domain typed in is enough, with no carrier chosen.
+        Click(page.cbOtherNetwork);
+        QTRY_VERIFY(page.edtOtherNetwork->isEnabled());
+        QTest::keyClicks(page.edtOtherNetwork, "sms.example.net");
+        page.UpdateControls();
+        QVERIFY(page.btnSendTestSMS->isEnabled());
+        QVERIFY(!page.cboxGSMNetwork->isEnabled());
+        Click(page.btnSendTestSMS);  // cancelled at the address
+        QCOMPARE(settings.input.proposed.back(), std::string("5550102@sms.example.net"));
+
+        Click(page.cbOtherNetwork);
+        page.cboxGSMNetwork->setCurrentIndex(0);
+        page.UpdateControls();
+        QVERIFY(page.btnSendTestSMS->isEnabled());
+        Click(page.btnSendTestSMS);
+        QCOMPARE(settings.input.proposed.back(), "5550102@" + carrier.GetAddress());
+        Click(settings.window.btnSave);
+        QCOMPARE(run.session->GetSettings().GetGSMNetworkID(), carrier.GetID());
+        QVERIFY(!run.session->GetSettings().GetUseAlternativeGSMNetwork());
+        QCOMPARE(run.session->GetSettings().GetAlternativeGSMNetwork(), std::string("sms.example.net"));
+    }
+
+    void aFailedTestMessageSaysWhyAndASentOneNamesTheConfirmedAddress() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        TSettingsWindowRun settings(run);
+        TformNotificationSettings& page = settings.page;
+        Click(page.btnSendTestEmail);
+        QCOMPARE(run.dialogs.warnings.back(), std::string("Your email address is invalid!"));
+
+        // A web hook nobody listens at.
+        QTest::keyClicks(page.edtEmail, "me@example.org");
+        Click(page.rbTransportWebhook);
+        const std::string closed = "http://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/hook";
+        QTest::keyClicks(page.edtWebhookURL, QString::fromStdString(closed));
+        settings.input.answers = {"other@example.org"};
+        run.dialogs.Clear();
+        Click(page.btnSendTestEmail);
+        QCOMPARE(settings.input.proposed.back(), std::string("me@example.org"));
+        QTRY_VERIFY_WITH_TIMEOUT(!settings.controller.Tests().InProgress(), 30000);
+        QCOMPARE(run.dialogs.warnings.size(), size_t(1));
+        const std::string failed = cTestEmailFailedText;
+        QVERIFY(run.dialogs.warnings[0].rfind(failed, 0) == 0);
+        QVERIFY2(run.dialogs.warnings[0].size() > failed.size() + 3, run.dialogs.warnings[0].c_str());  // the reason
+
+        // A web hook that answers: the box names the address the user confirmed.
+        TLoopbackReceiver receiver;
+        page.edtWebhookURL->clear();
+        QTest::keyClicks(page.edtWebhookURL, receiver.URL());
+        settings.input.answers = {"other@example.org"};
+        run.dialogs.Clear();
+        Click(page.btnSendTestEmail);
+        QTRY_VERIFY_WITH_TIMEOUT(!settings.controller.Tests().InProgress(), 30000);
+        QCOMPARE(run.dialogs.informations.size(), size_t(1));
+        QCOMPARE(run.dialogs.informations[0], TestEmailSentText("other@example.org"));
+        QCOMPARE(receiver.bodies.size(), size_t(1));
+        // The choice was not stored yet: the stored transport has still sent nothing.
+        QVERIFY(!settings.controller.Tests().TransportEverWorked());
+    }
+
+    void theAlertsWindowAndTheSettingsOpenEachOtherWithoutStackingUp() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        TAlertsController controller(*run.session, run.dialogs, *run.window, TAlertsController::THooks{});
+        TformNotificationSettingsDialog& settings = controller.MakeNotificationSettingsWindow();
+        bool buttonHiddenMeanwhile = false;
+        int alertsOpenings = 0;
+        // The settings' "Manage alerts" opens the alerts window on top; its "Global alerts
+        // settings" closes it again, and the settings window, still open, is all there is.
+        QTimer::singleShot(0, &settings, [&] {
+            QTimer::singleShot(0, &settings, [&] {
+                TformAlerts* alerts = controller.AlertsWindow();
+                if (alerts && alerts->isVisible()) {
+                    ++alertsOpenings;
+                    buttonHiddenMeanwhile = !settings.Page()->btnManageAlerts->isVisible();
+                    QTest::mouseClick(alerts->btnGlobalSettings, Qt::LeftButton);
+                }
+                QTimer::singleShot(0, &settings, [&] { settings.reject(); });
+            });
+            QTest::mouseClick(settings.Page()->btnManageAlerts, Qt::LeftButton);
+        });
+        controller.ShowNotificationSettings();
+        QCOMPARE(alertsOpenings, 1);
+        QVERIFY(buttonHiddenMeanwhile);
+        QVERIFY(!controller.AlertsWindow()->isVisible());
+        QVERIFY(!settings.isVisible());
+        QVERIFY(settings.Page()->btnManageAlerts->isVisibleTo(&settings));
+    }
+
+    void aWorkingTransportIsShownAndNoLongerOffersATest() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        TLoopbackReceiver receiver;
+        TSettings& stored = run.session->GetSettings();
+        stored.SetNotificationTransport("webhook");
+        stored.SetNotificationWebhookURL(receiver.URL().toStdString());
+        TAlertsWindowRun alerts(run);
+        alerts.Show(&FirstSearch(run));
+        TformAlerts& window = alerts.window;
+        QVERIFY(window.lblTransport->text().contains("Nothing has been sent"));
+        QVERIFY(window.lblTransport->text().contains(receiver.URL()));
+        FirstSearch(run).GetAlert().SetEmail("me@example.org");
+        run.dialogs.confirmAnswer = true;
+        Click(window.cbEnabled);
+        QCOMPARE(run.dialogs.confirmations.size(), size_t(1));
+        QTRY_VERIFY_WITH_TIMEOUT(!alerts.controller.Tests().InProgress(), 30000);
+        QCOMPARE(run.dialogs.informations.back(), TestEmailSentText("me@example.org"));
+        QCOMPARE(receiver.bodies.size(), size_t(1));
+        QVERIFY(window.lblTransport->text().contains("was sent successfully"));
+
+        Click(window.cbEnabled);
+        Click(window.cbEnabled);  // on again: it has worked, nothing more is asked
+        QCOMPARE(run.dialogs.confirmations.size(), size_t(1));
+    }
+};
+
+QTEST_MAIN(TestAlertsWindows)
+#include "test_alerts_windows.moc"
