@@ -24,18 +24,20 @@ TEST(CliMap, CountsTheFilteredResultsPerStateAndPerArea) {
     auto run = RunCli(profile.Path(), {"run", "Lamps"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
 
+    // Four ads in each sub-area searched: the SF bay area's seven and Boston's six, all
+    // counted in their area and their state.
     auto states = RunCli(profile.Path(), {"map", "Lamps"});
     ASSERT_EQ(states.exitCode, 0) << states.err;
-    EXPECT_EQ(states.out, "California\t104\t4\nMassachusetts\t121\t4\n");
+    EXPECT_EQ(states.out, "California\t104\t28\nMassachusetts\t121\t24\n");
 
     auto json = RunCli(profile.Path(), {"map", "Lamps", "--json"});
     EXPECT_EQ(json.out,
-              "[{\"hint\":\"California\",\"location_id\":104,\"count\":4},"
-              "{\"hint\":\"Massachusetts\",\"location_id\":121,\"count\":4}]\n");
+              "[{\"hint\":\"California\",\"location_id\":104,\"count\":28},"
+              "{\"hint\":\"Massachusetts\",\"location_id\":121,\"count\":24}]\n");
 
     auto areas = RunCli(profile.Path(), {"map", "Lamps", "--map", "massachusetts.cur"});
     ASSERT_EQ(areas.exitCode, 0) << areas.err;
-    EXPECT_EQ(areas.out, "boston\t1004\t4\n");
+    EXPECT_EQ(areas.out, "boston\t1004\t24\n");
 
     // The filter narrows the counts as it narrows the list.
     ASSERT_EQ(RunCli(profile.Path(), {"filter", "Lamps", "add", "--field", "location", "no such place"}).exitCode, 0);
