@@ -2,6 +2,7 @@
 // a double click into a state and "Zoom Out" back, the free window and the select mode.
 #include <QAction>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -10,6 +11,8 @@
 #include "model/places.h"
 #include "model/search.h"
 #include "ui/form_map.h"
+#include "ui/map_location_picker.h"
+#include "ui/selection_tree.h"
 
 using namespace trawlix;
 
@@ -141,6 +144,35 @@ private slots:
 
         QTimer::singleShot(0, &form, [&] { form.actClose->trigger(); });
         QVERIFY(!form.Execute(mmResults, &search, nullptr));
+    }
+
+    void selectOnMapTicksTheChosenPlacesInTheTree() {
+        TSelectionTree tree;
+        tree.FillLocationsTreeView(fPlaces->GetCountries());
+        TMapLocationPicker picker(tree, &tree,
+                                  [&](QTreeWidgetItem* aItem) { tree.ToggleSelectedStateIndex(aItem, true, nullptr, false); });
+        QTreeWidgetItem* massachusetts = tree.ItemOfPlace(fPlaces->GetPlaceByID(cMassachusetts));
+        tree.ToggleSelectedStateIndex(massachusetts, true, nullptr, false);
+        QTimer::singleShot(0, picker.Form(), [&] {
+            TMap& map = *picker.Form()->CurrentMap();
+            QTest::mouseClick(picker.Form()->pbMap, Qt::LeftButton, {}, PointIn(map, cCalifornia));
+            QTest::mouseClick(picker.Form()->pbMap, Qt::LeftButton, {}, PointIn(map, cMassachusetts));
+            picker.Form()->actOK->trigger();
+        });
+        picker.btnSelectOnMap->click();
+        QCOMPARE(TSelectionTree::GetMark(tree.ItemOfPlace(fPlaces->GetPlaceByID(cCalifornia))), int(nmChecked));
+        // Already ticked: stays ticked rather than being toggled off.
+        QCOMPARE(TSelectionTree::GetMark(massachusetts), int(nmChecked));
+        QCOMPARE(TSelectionTree::GetMark(tree.ItemOfPlace(fPlaces->GetPlaceByID(cSFBayArea))), int(nmChecked));
+        QCOMPARE(TSelectionTree::GetMark(tree.ItemOfPlace(fPlaces->GetPlaceByID(110))), int(nmUnchecked));
+
+        // Closed without OK: nothing changes.
+        QTimer::singleShot(0, picker.Form(), [&] {
+            QTest::mouseClick(picker.Form()->pbMap, Qt::LeftButton, {}, PointIn(*picker.Form()->CurrentMap(), 110));
+            picker.Form()->actClose->trigger();
+        });
+        picker.btnSelectOnMap->click();
+        QCOMPARE(TSelectionTree::GetMark(tree.ItemOfPlace(fPlaces->GetPlaceByID(110))), int(nmUnchecked));
     }
 
     void aMapThatCannotBeReadIsNamedToTheUser() {
