@@ -11,9 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/platform.h"
-#include "engine/critical_section.h"
-#include "model/filter.h"
-#include "model/search.h"
+#include "ui/view_list_lock.h"
 
 namespace trawlix {
 
@@ -197,9 +195,7 @@ void TformMap::UpdateActions() {
 
 int TformMap::RefreshResults() {
     if (!fSearch || !fCurrMap) return cIdleRefreshMs;
-    // The view list, under both its locks in the order every thread takes them.
-    TCLock searchLock(fSearch->GetCriticalSection());
-    TCLock filterLock(fSearch->GetFilter().GetCriticalSection());
+    TViewListLock lock(*fSearch);
     const TEntryList& results = fSearch->GetFilter().GetResults();
     fCurrMap->SetResults(results);
     return results.empty() ? cIdleRefreshMs : static_cast<int>(results.size());

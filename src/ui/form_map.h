@@ -60,6 +60,8 @@ public:
     int RefreshResults();
     // The search whose results are counted (none once the embedded map is let go).
     void SetSearch(TSearch* aSearch) { fSearch = aSearch; }
+    // The places for counting; they are loaded after the windows are made.
+    void SetPlaces(const TPlaces* aPlaces) { fPlaces = aPlaces; }
     TSearch* GetSearch() const { return fSearch; }
     // Takes the map out of the control it was placed in and hides it.
     void Detach();

@@ -12,7 +12,7 @@
 namespace trawlix {
 
 TMapPreview::TMapPreview(const TMapPreviewContext& aContext)
-    : QObject(aContext.window), fContext(aContext), fForm(std::make_unique<TformMap>(aContext.places, aContext.window)) {
+    : QObject(aContext.window), fContext(aContext), fForm(std::make_unique<TformMap>(nullptr, aContext.window)) {
     tsMapPreview = new QWidget(fContext.previewPane);
     tsMapPreview->setObjectName("tsMapPreview");
     fContext.previewPane->addTab(tsMapPreview, "Map Preview");
@@ -43,6 +43,7 @@ void TMapPreview::Install(QMenu& aMenu, QBoxLayout& aRow) {
 void TMapPreview::ShowMap() {
     // The map is one window: taken out of its tab while it shows on its own.
     if (fForm->IsEmbedded()) fContext.previewPane->setCurrentIndex(0);
+    fForm->SetPlaces(fContext.places ? fContext.places() : nullptr);
     fForm->Execute(mmResults, fContext.currentSearch(), nullptr);
     fForm->SetSearch(nullptr);  // counted only while it shows
 }
@@ -64,6 +65,7 @@ void TMapPreview::ForgetSearch(const TSearch* aSearch) {
 
 void TMapPreview::PreviewTabChanged() {
     if (fContext.previewPane->currentWidget() == tsMapPreview) {
+        fForm->SetPlaces(fContext.places ? fContext.places() : nullptr);
         if (fForm->IsEmbedded() || fForm->Execute(mmResults, fContext.currentSearch(), tsMapPreview)) Refresh();
     } else {
         timerRefreshPreviews->stop();

@@ -24,7 +24,7 @@ class TPlaces;
 class TSearch;
 
 struct TMapPreviewContext {
-    const TPlaces* places = nullptr;
+    std::function<const TPlaces*()> places;
     QWidget* window = nullptr;
     QTabWidget* previewPane = nullptr;  // gets the "Map Preview" tab
     QAction* actMap = nullptr;          // "Show map preview" of the toolbar

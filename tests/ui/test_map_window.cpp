@@ -2,6 +2,9 @@
 // a double click into a state and "Zoom Out" back, the free window and the select mode.
 #include <QAction>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -10,9 +13,14 @@
 #include "model/filter.h"
 #include "model/places.h"
 #include "model/search.h"
+#include "support/test_support.h"
+#include "ui/form_main.h"
 #include "ui/form_map.h"
+#include "ui/map_preview.h"
+#include "ui/results_list.h"
 #include "ui/map_location_picker.h"
 #include "ui/selection_tree.h"
+#include "ui_test_support.h"
 
 using namespace trawlix;
 
@@ -173,6 +181,57 @@ private slots:
         });
         picker.btnSelectOnMap->click();
         QCOMPARE(TSelectionTree::GetMark(tree.ItemOfPlace(fPlaces->GetPlaceByID(110))), int(nmUnchecked));
+    }
+
+    // The main window's "Map Preview" tab on a search over two states, a double click into
+    // one, and the toolbar button's free window.
+    void theMainWindowShowsTheMapOfTheCurrentSearch() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        TSearch* search = run.window->CurrentSearch();
+        QVERIFY(search);
+        int number = 0;
+        for (int i = 0; i < 3; ++i) search->AddSearchResult(EntryAt(cSFBayArea, ++number));
+        search->AddSearchResult(EntryAt(1004, ++number));
+        run.window->ResultsList()->RebuildViewList();
+
+        TMapPreview& preview = *run.window->MapPreview();
+        TformMap& form = *preview.Form();
+        QVERIFY(run.window->actMap->isEnabled());
+        QVERIFY(preview.lblShowMapOverlay && preview.miShowMapPreview);
+        run.window->pcPreview->setCurrentWidget(preview.tsMapPreview);
+        QVERIFY(form.IsEmbedded());
+        QVERIFY(form.isVisible());
+        QCOMPARE(CountOf(*form.CurrentMap(), cCalifornia), 3);
+        QCOMPARE(CountOf(*form.CurrentMap(), cMassachusetts), 1);
+
+        // Results that come in are counted on the preview's timer.
+        search->AddSearchResult(EntryAt(1004, ++number));
+        run.window->ResultsList()->RebuildViewList();
+        QTRY_COMPARE(CountOf(*form.CurrentMap(), cMassachusetts), 2);
+
+        const QPoint california = PointIn(*form.CurrentMap(), cCalifornia);
+        QTest::mouseMove(form.pbMap, california);
+        QTest::mouseDClick(form.pbMap, Qt::LeftButton, {}, california);
+        QTRY_COMPARE(form.CurrentMap()->GetFileName().filename().string(), std::string("california.cur"));
+        QCOMPARE(CountOf(*form.CurrentMap(), cSFBayArea), 3);
+        form.actZoomOut->trigger();
+        QTRY_COMPARE(form.CurrentMap()->GetFileName().filename().string(), std::string("usa.cur"));
+
+        // The toolbar button takes the map out of its tab into a window of its own.
+        bool shown = false;
+        QTimer::singleShot(0, &form, [&] {
+            shown = form.isVisible() && !form.IsEmbedded();
+            QCOMPARE(form.windowTitle(), QString("Map overlay of results"));
+            QCOMPARE(CountOf(*form.CurrentMap(), cCalifornia), 3);
+            QTest::keyClick(&form, Qt::Key_Escape);
+        });
+        run.window->actMap->trigger();
+        QVERIFY(shown);
+        QVERIFY(run.window->pcPreview->currentWidget() != preview.tsMapPreview);
+        QVERIFY(run.ExitAndWait());
     }
 
     void aMapThatCannotBeReadIsNamedToTheUser() {
