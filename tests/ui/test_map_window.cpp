@@ -187,7 +187,9 @@ private slots:
     // one, and the toolbar button's free window.
     void theMainWindowShowsTheMapOfTheCurrentSearch() {
         test::TempDir profile;
+        test::TRun::chosenOrientation = orPortrait;  // the preview pane below the results
         test::TRun run(profile.Path());
+        test::TRun::chosenOrientation.reset();
         run.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
         TSearch* search = run.window->CurrentSearch();
@@ -204,6 +206,10 @@ private slots:
         run.window->pcPreview->setCurrentWidget(preview.tsMapPreview);
         QVERIFY(form.IsEmbedded());
         QVERIFY(form.isVisible());
+        // Below the results, the pane is high enough for the whole map.
+        QCOMPARE(run.window->Orientation(), orPortrait);
+        QTRY_VERIFY2(form.pbMap->height() >= 357 && form.pbMap->height() <= 361,
+                         qPrintable(QString::number(form.pbMap->height())));
         QCOMPARE(CountOf(*form.CurrentMap(), cCalifornia), 3);
         QCOMPARE(CountOf(*form.CurrentMap(), cMassachusetts), 1);
 
