@@ -82,6 +82,19 @@ std::filesystem::path InstalledDataFolder() {
     return TRAWLIX_SOURCE_DATA_DIR;
 }
 
+std::filesystem::path MapsFolder() {
+    auto override = EnvPath("TRAWLIX_MAPS_DIR");
+    if (!override.empty()) return override;
+    std::error_code ec;
+    auto installed = InstalledDataFolder() / "maps";
+    if (std::filesystem::is_directory(installed, ec)) return installed;
+#ifdef TRAWLIX_BUILD_MAPS_DIR
+    return TRAWLIX_BUILD_MAPS_DIR;
+#else
+    return installed;
+#endif
+}
+
 void CopyMissingInstalledFiles(const std::filesystem::path& aInstalled, const std::filesystem::path& aDataFolder) {
     namespace fs = std::filesystem;
     fs::create_directories(aDataFolder);
@@ -90,6 +103,7 @@ void CopyMissingInstalledFiles(const std::filesystem::path& aInstalled, const st
         auto relative = fs::relative(entry.path(), aInstalled);
         auto first = relative.begin()->string();
         if (first == "sources") continue;  // the public sources of the reference data stay with the build
+        if (first == "maps") continue;     // read where they are installed
         if (entry.path().extension() == ".sql") continue;
         auto target = aDataFolder / relative;
         if (entry.is_directory()) {

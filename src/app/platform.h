@@ -22,6 +22,9 @@ std::string ExecutablePath();
 std::filesystem::path ProgramsFolder();
 // The files installed with the program: reference data, the empty database.
 std::filesystem::path InstalledDataFolder();
+// The map files: $TRAWLIX_MAPS_DIR, else "maps" of the installed files, else the maps
+// drawn by the build. They are read where they lie, never copied into the data folder.
+std::filesystem::path MapsFolder();
 
 // Copies every installed file that the data folder lacks; existing files are kept.
 void CopyMissingInstalledFiles(const std::filesystem::path& aInstalled, const std::filesystem::path& aDataFolder);

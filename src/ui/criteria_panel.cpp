@@ -23,6 +23,7 @@
 #include "model/zip_codes.h"
 #include "ui/criteria_panel_parts.h"
 #include "ui/ext_edit.h"
+#include "ui/map_location_picker.h"
 #include "ui/keyword_patterns_dialog.h"
 #include "ui/option_grid.h"
 #include "ui/user_dialogs.h"

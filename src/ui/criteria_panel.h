@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -31,6 +32,7 @@ namespace trawlix {
 
 class IUserDialogs;
 class TCExtEdit;
+class TMapLocationPicker;
 class TCategories;
 class TOptionGrid;
 class TPlaces;
@@ -189,6 +191,7 @@ private:
     QCheckBox* cbOnlyCatListing;
     TCExtEdit* edtSearchLocations;
     TSelectionTree* tvLocations;
+    std::unique_ptr<TMapLocationPicker> fMapPicker;  // "Select on map" below the tree
     QGroupBox* gbRange;
     QSlider* tbRange;
     QLineEdit* edtZIPCode;

@@ -20,6 +20,7 @@
 #include "ui/criteria_panel_parts.h"
 #include "ui/ext_edit.h"
 #include "ui/keyword_patterns_dialog.h"
+#include "ui/map_location_picker.h"
 #include "ui/option_grid.h"
 #include "ui/user_dialogs.h"
 
@@ -230,6 +231,9 @@ void TCriteriaPanel::BuildLocationsPanel() {
     tvLocations->setObjectName("tvLocations");
     tvLocations->setMinimumHeight(220);
     layout->addWidget(tvLocations);
+    fMapPicker = std::make_unique<TMapLocationPicker>(
+        *tvLocations, cpLocations->Body(), [this](QTreeWidgetItem* aItem) { OnLocationToggled(aItem); });
+    layout->addWidget(fMapPicker->btnSelectOnMap, 0, Qt::AlignLeft);
     gbRange = new QGroupBox(RangeCaption(0), cpLocations->Body());
     gbRange->setObjectName("gbRange");
     auto* rangeLayout = new QVBoxLayout(gbRange);

@@ -33,6 +33,7 @@
 #include "ui/form_email_accounts.h"
 #include "ui/form_main_parts.h"
 #include "ui/info_window.h"
+#include "ui/map_preview.h"
 #include "ui/results_list.h"
 #include "ui/results_model.h"
 #include "ui/splash_window.h"
@@ -163,7 +164,7 @@ void TformMain::CreateActions() {
     });
     connect(actHelp, &QAction::triggered, this, [this] { OpenVendorPage("tutorial.php"); });
     // The windows of these come with later parts of the program.
-    for (QAction* later : {actWizzard, actMap, actPreferences})
+    for (QAction* later : {actWizzard, actPreferences})
         later->setEnabled(false);
     for (QAction* action : {actNewTab, actCloseTab, actClone, actSearch, actSaveMySearches, actPauseSearching,
                             actPreviousSearch, actNextSearch, actClearResults, actClearAllFields, actExit})
@@ -203,6 +204,9 @@ void TformMain::CreateMenus() {
 
     QMenu* tools = menuBar()->addMenu("Tools");
     fResultsList->AddMenus(*menuBar(), *tools, *tools);
+    for (QAction* menu : menuBar()->actions())
+        if (menu->menu() && menu->text() == "Results")
+            fMapPreview->Install(*menu->menu(), *static_cast<QVBoxLayout*>(gbResults->layout()));
     tools->addAction(actPreferences);
     QAction* mapEdit = tools->addAction("Map Edit");
     mapEdit->setVisible(false);
@@ -368,6 +372,9 @@ void TformMain::CreateCentralArea() {
         fSession, lvResults, fResultsModel.get(), fResultsList.get(), pcPreview, [this] { return CurrentSearch(); },
         [this] { return fExitting; }});
     fThumbnailsAndPreview->Install(*static_cast<QVBoxLayout*>(gbResults->layout()));
+    fMapPreview = std::make_unique<TMapPreview>(TMapPreviewContext{
+        [this] { return fSession ? fSession->GetPlaces() : nullptr; }, this, pcPreview, actMap,
+        [this] { return CurrentSearch(); }});
 
     connect(tcTabs, &QTabBar::currentChanged, this, &TformMain::OnTabChanged);
     connect(tcTabs, &QTabBar::tabMoved, this, &TformMain::OnTabMoved);

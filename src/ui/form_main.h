@@ -37,6 +37,7 @@ class TSession;
 class TViewHelper;
 class TResultsList;
 class TThumbnailsAndPreview;
+class TMapPreview;
 class TWhisperSplitter;
 class TfrmInfo;
 
@@ -110,6 +111,7 @@ public:
     TResultsModel* ResultsModel() const { return fResultsModel.get(); }
     TResultsList* ResultsList() const { return fResultsList.get(); }
     TThumbnailsAndPreview* ThumbnailsAndPreview() const { return fThumbnailsAndPreview.get(); }
+    TMapPreview* MapPreview() const { return fMapPreview.get(); }
 
     // The window's actions ("act" and what each does), shared by the menus, the tool bar and
     // the tray menu.
@@ -215,6 +217,7 @@ private:
     std::unique_ptr<TfrmInfo> fInfo;
     std::unique_ptr<TResultsList> fResultsList;  // after the model and helper it uses
     std::unique_ptr<TThumbnailsAndPreview> fThumbnailsAndPreview;  // after the list it mirrors
+    std::unique_ptr<TMapPreview> fMapPreview;
     QTimer fTimerAnimateSynch;
     QTimer fTimerIdle;
     std::vector<int> fTabFrames;  // the spinner frame each tab shows

@@ -1,6 +1,7 @@
 #include "ui/form_main.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QProgressBar>
 #include <QTabBar>
 #include <QTableView>
@@ -18,6 +19,7 @@
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"
 #include "ui/form_main_parts.h"
+#include "ui/map_preview.h"
 #include "ui/info_window.h"
 #include "ui/results_list.h"
 #include "ui/results_model.h"
@@ -89,6 +91,7 @@ void TformMain::OnTabChanged(int aIndex) {
     pnlLeft->CollapseCategoryPanels();
     FillControls(*search);
     search->SetNewResultsAvailable({});
+    fMapPreview->CurrentSearchChanged();
 }
 
 void TformMain::OnTabMoved(int aFrom, int aTo) {
@@ -219,6 +222,7 @@ void TformMain::CloseTab(bool aAsk) {
         fClosingTab = false;
         if (search && fSession && fSession->GetMySearches()) {
             DetachSearch(search);
+            fMapPreview->ForgetSearch(search);
             try {
                 std::unique_ptr<TSearch> removed = fSession->GetMySearches()->DeleteSearch(search);
             } catch (const std::exception& e) {
@@ -306,6 +310,7 @@ void TformMain::OnSearchStopped(TSearch& aSender) {
             // The list keeps what it showed.
         }
         lvResults->viewport()->update();
+        fMapPreview->SearchFinished(*sender, pnlLeft->cbMapPreviewOnFinish->isChecked());
     });
 }
 

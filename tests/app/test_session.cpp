@@ -447,3 +447,23 @@ TEST(InstanceLockTest, ALockThatCannotBeCreatedSaysWhy) {
     EXPECT_EQ(lock.Error().rfind("Cannot lock the data folder " + (profile / "data").string() + ": ", 0), 0u)
         << lock.Error();
 }
+
+// The maps are read where they are installed: a new data folder gets the reference files
+// but neither the maps nor the sources they are drawn from.
+TEST(InstalledFiles, MapsAndSourcesStayWhereTheyAreInstalled) {
+    trawlix::test::TempDir installed;
+    trawlix::test::TempDir data;
+    fs::create_directories(installed / "maps");
+    fs::create_directories(installed / "sources");
+    trawlix::test::WriteFile(installed / "Places.cur", "<places/>");
+    trawlix::test::WriteFile(installed / "maps/usa.cur", "BM");
+    trawlix::test::WriteFile(installed / "sources/shapes.json", "{}");
+    platform::CopyMissingInstalledFiles(installed.Path(), data.Path());
+    EXPECT_TRUE(fs::exists(data / "Places.cur"));
+    EXPECT_FALSE(fs::exists(data / "maps"));
+    EXPECT_FALSE(fs::exists(data / "sources"));
+
+    setenv("TRAWLIX_MAPS_DIR", (installed / "maps").c_str(), 1);
+    EXPECT_EQ(platform::MapsFolder(), installed / "maps");
+    unsetenv("TRAWLIX_MAPS_DIR");
+}

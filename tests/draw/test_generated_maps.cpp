@@ -1,0 +1,91 @@
+// The maps drawn by the build from the public shapes: every region colour of a picture has
+// its lines, and its ranges hold all of its pixels.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "draw/map.h"
+#include "model/places.h"
+
+using namespace trawlix;
+
+namespace {
+
+const std::filesystem::path kMapsFolder = TRAWLIX_BUILD_MAPS_DIR;
+
+struct MapCheck {
+    int regions = 0;
+    std::set<int> colorsWithoutLines;
+    std::set<int> colorsOutsideTheirRanges;
+};
+
+MapCheck CheckPixels(const TMap& aMap) {
+    MapCheck check;
+    const QImage& picture = aMap.GetAlphaLayer();
+    std::set<int> colors;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb pixel = picture.pixel(x, y);
+            const int color = RegionColor(qRed(pixel), qGreen(pixel), qBlue(pixel));
+            if (color == 0) continue;  // the sea and the land around the regions
+            colors.insert(color);
+            const TColorMapItem* item = aMap.GetColorMap().GetItemByColor(color);
+            if (!item) {
+                check.colorsWithoutLines.insert(color);
+                continue;
+            }
+            bool inside = false;
+            for (const TRange& range : item->Ranges) inside = inside || range.Contains(x, y);
+            if (!inside) check.colorsOutsideTheirRanges.insert(color);
+        }
+    }
+    check.regions = static_cast<int>(colors.size());
+    return check;
+}
+
+}  // namespace
+
+TEST(GeneratedMaps, EveryRegionHasItsLinesAndItsRangesHoldItsPixels) {
+    TPlaces places(std::string(TRAWLIX_SOURCE_DATA_DIR) + "/Places.cur");
+    TMap usa(mmResults, &places);
+    usa.LoadFromFile(kMapsFolder / cStartMapFile);
+    EXPECT_EQ(usa.GetSize(), QSize(600, 357));
+    EXPECT_EQ(usa.GetColorMap().Count(), 51);  // the states and DC
+
+    std::map<std::string, const TPlace*> stateOfMap;
+    for (const auto& item : usa.GetColorMap().GetItems()) {
+        const TPlace* state = places.GetPlaceByID(item->LocationID);
+        ASSERT_NE(state, nullptr) << item->Hint;
+        EXPECT_EQ(state->GetParentID(), 1) << item->Hint;
+        EXPECT_GE(item->LocationID, 100);
+        EXPECT_LE(item->LocationID, 150);
+        EXPECT_FALSE(item->Hint.empty());
+        EXPECT_TRUE(usa.CanZoomIn(item.get())) << item->Hint << " has no map";
+        stateOfMap[item->Map] = state;
+    }
+    const MapCheck usaCheck = CheckPixels(usa);
+    EXPECT_EQ(usaCheck.regions, 51);
+    EXPECT_TRUE(usaCheck.colorsWithoutLines.empty());
+    EXPECT_TRUE(usaCheck.colorsOutsideTheirRanges.empty());
+
+    for (const auto& [file, state] : stateOfMap) {
+        SCOPED_TRACE(file);
+        TMap map(mmResults, &places);
+        map.LoadFromFile(kMapsFolder / file);
+        EXPECT_EQ(map.GetSize(), QSize(600, 357));
+        EXPECT_EQ(map.GetParentMap(), cStartMapFile);
+        EXPECT_GE(map.GetColorMap().Count(), 1);
+        for (const auto& item : map.GetColorMap().GetItems()) {
+            const TPlace* area = places.GetPlaceByID(item->LocationID);
+            ASSERT_NE(area, nullptr) << item->Hint;
+            EXPECT_EQ(area->GetParent(), state) << item->Hint;
+            EXPECT_EQ(item->Hint, area->GetName());
+            EXPECT_FALSE(item->Ranges.empty()) << item->Hint;
+        }
+        const MapCheck check = CheckPixels(map);
+        EXPECT_EQ(check.regions, map.GetColorMap().Count());
+        EXPECT_TRUE(check.colorsWithoutLines.empty());
+        EXPECT_TRUE(check.colorsOutsideTheirRanges.empty());
+    }
+}
