@@ -27,12 +27,14 @@ namespace {
 
 const QColor cBarColour(140, 181, 225);
 const QColor cGradientBottom(166, 202, 240);
-// How far the bars reach back, as a share of the plot: the back face is the front one
-// shrunk by this much toward the vanishing point.
+// How far the bars reach back: as deep as a tenth of the plot's height, but never deeper
+// than a bar is wide, so that crowded bars stay boxes.
 constexpr double cDepthShare = 0.10;
-// The eye looks from a little to the right (a rotation of about 10°) and from above.
+constexpr double cDepthPerBarWidth = 0.8;
+// The eye looks from a little right of the middle (a rotation of about 10°) and from above:
+// a bar's depth runs up and toward the eye's side, more so the farther the bar stands from it.
 constexpr double cEyeRotationDegrees = 10.0;
-constexpr double cEyeHeightShare = 0.6;
+constexpr double cRise = 0.6;
 
 // The chart's zoom cursor: a magnifier whose glass centre is the hot spot.
 QCursor ZoomCursor() {
@@ -53,10 +55,10 @@ QCursor ZoomCursor() {
     return QCursor(picture, 7, 7);
 }
 
-QPointF TowardEye(const QPointF& aPoint, const QPointF& aEye) { return aEye + (aPoint - aEye) * (1.0 - cDepthShare); }
-
-QPolygonF Face(const QPointF& aA, const QPointF& aB, const QPointF& aEye) {
-    return QPolygonF({aA, aB, TowardEye(aB, aEye), TowardEye(aA, aEye)});
+// Where a point lies on the back of the chart: up by the rise, sideways toward the eye.
+QPointF Back(const QPointF& aPoint, double aDepth, double aEyeX, double aHalfWidth) {
+    const double toward = std::clamp((aEyeX - aPoint.x()) / aHalfWidth, -1.0, 1.0);
+    return aPoint + QPointF(aDepth * (0.4 + 0.6 * toward), -aDepth * cRise);
 }
 
 }  // namespace
@@ -82,31 +84,32 @@ public:
     void paint(QPainter* aPainter, const QStyleOptionGraphicsItem*, QWidget*) override {
         const QRectF plot = fChart->plotArea();
         if (plot.isEmpty()) return;
-        aPainter->setClipRect(plot);
+        const double depth = cDepthShare * plot.height();
+        aPainter->setClipRect(plot.adjusted(-depth, -depth, depth, 0));
         aPainter->setRenderHint(QPainter::Antialiasing);
-        const QPointF eye(plot.center().x() + plot.width() * std::sin(cEyeRotationDegrees * M_PI / 180.0),
-                          plot.top() - plot.height() * cEyeHeightShare);
+        const double eyeX = plot.center().x() + plot.width() / 2 * std::sin(cEyeRotationDegrees * M_PI / 180.0);
         if (fKind == dkPlane)
-            PaintPlane(*aPainter, plot, eye);
+            PaintPlane(*aPainter, plot, depth, eyeX);
         else
-            PaintFaces(*aPainter, eye);
+            PaintFaces(*aPainter, plot, depth, eyeX);
     }
 
 private:
-    void PaintPlane(QPainter& aPainter, const QRectF& aPlot, const QPointF& aEye) const {
+    // The floor the bars stand on, slanting back from the axis.
+    void PaintPlane(QPainter& aPainter, const QRectF& aPlot, double aDepth, double aEyeX) const {
+        const double half = aPlot.width() / 2;
+        const QPointF left = aPlot.bottomLeft();
+        const QPointF right = aPlot.bottomRight();
         aPainter.setPen(QPen(QColor(120, 140, 170), 1));
-        aPainter.setBrush(QColor(225, 232, 242));
-        aPainter.drawPolygon(Face(aPlot.bottomLeft(), aPlot.bottomRight(), aEye));
-        const QPolygonF back({TowardEye(aPlot.topLeft(), aEye), TowardEye(aPlot.topRight(), aEye),
-                              TowardEye(aPlot.bottomRight(), aEye), TowardEye(aPlot.bottomLeft(), aEye)});
-        aPainter.setBrush(QColor(255, 255, 255, 90));
-        aPainter.drawPolygon(back);
+        aPainter.setBrush(QColor(215, 225, 240));
+        aPainter.drawPolygon(QPolygonF({left, right, Back(right, aDepth, aEyeX, half), Back(left, aDepth, aEyeX, half)}));
     }
 
-    void PaintFaces(QPainter& aPainter, const QPointF& aEye) const {
+    void PaintFaces(QPainter& aPainter, const QRectF& aPlot, double aPlotDepth, double aEyeX) const {
         if (!fSet) return;
         const auto [first, last] = fVisible();
         const double halfWidth = fSeries->barWidth() / 2;
+        const double half = aPlot.width() / 2;
         aPainter.setPen(QPen(cBarColour.darker(150), 0.8));
         for (int bar = first; bar <= last && bar < fSet->count(); ++bar) {
             const double value = fSet->at(bar);
@@ -115,12 +118,16 @@ private:
             const QPointF bottomRight = fChart->mapToPosition(QPointF(bar + halfWidth, 0), fSeries);
             const QPointF topRight(bottomRight.x(), topLeft.y());
             const QPointF bottomLeft(topLeft.x(), bottomRight.y());
+            const double depth = std::min(aPlotDepth, cDepthPerBarWidth * (bottomRight.x() - topLeft.x()));
+            const auto back = [&](const QPointF& aPoint) { return Back(aPoint, depth, aEyeX, half); };
             // The eye sees the side of a bar that lies toward it.
-            const bool rightSide = bottomRight.x() < aEye.x();
+            const bool rightSide = back(topRight).x() > topRight.x();
+            const QPointF sideTop = rightSide ? topRight : topLeft;
+            const QPointF sideBottom = rightSide ? bottomRight : bottomLeft;
             aPainter.setBrush(cBarColour.darker(125));
-            aPainter.drawPolygon(rightSide ? Face(topRight, bottomRight, aEye) : Face(topLeft, bottomLeft, aEye));
+            aPainter.drawPolygon(QPolygonF({sideTop, sideBottom, back(sideBottom), back(sideTop)}));
             aPainter.setBrush(cBarColour.lighter(112));
-            aPainter.drawPolygon(Face(topLeft, topRight, aEye));
+            aPainter.drawPolygon(QPolygonF({topLeft, topRight, back(topRight), back(topLeft)}));
         }
     }
 
@@ -261,14 +268,12 @@ void TformTimeline::BuildControls() {
 bool TformTimeline::Execute(TSearch* aSearch, QWidget* aParent) {
     if (!isHidden()) return false;
     fZoom.reset();
-    if (aParent) {
-        setParent(aParent);
-        if (!aParent->layout()) {
-            auto* layout = new QVBoxLayout(aParent);
-            layout->setContentsMargins(0, 0, 0, 0);
-        }
-        aParent->layout()->addWidget(this);
+    if (aParent && parentWidget() != aParent) setParent(aParent);
+    if (aParent && !aParent->layout()) {
+        auto* layout = new QVBoxLayout(aParent);
+        layout->setContentsMargins(0, 0, 0, 0);
     }
+    if (aParent && aParent->layout()->indexOf(this) < 0) aParent->layout()->addWidget(this);
     fSearch = aSearch;
     RefreshResults();
     show();
@@ -276,7 +281,10 @@ bool TformTimeline::Execute(TSearch* aSearch, QWidget* aParent) {
 }
 
 int TformTimeline::RefreshResults() {
-    if (!fSearch) return cEmptyRefreshMs;
+    if (!fSearch) {
+        SetBars({});
+        return cEmptyRefreshMs;
+    }
     TTimelineBars bars;
     int shown = 0;
     {
@@ -349,7 +357,8 @@ void TformTimeline::ReplaceBars(const TTimelineBars& aBars) {
 void TformTimeline::UpdateValueAxis() {
     int highest = 0;
     for (const auto& bar : fBars) highest = std::max(highest, bar.fCount);
-    fAxisY->setRange(0, std::max(highest, 1));
+    // Headroom above the highest bar, for its top face in the perspective view.
+    fAxisY->setRange(0, std::max(highest * 1.1, 1.0));
     fAxisY->applyNiceNumbers();
     fAxisY->setLabelFormat("%d");
 }
@@ -375,7 +384,11 @@ void TformTimeline::ZoomOut() {
     if (!fZoom) return;
     const auto [first, last] = *fZoom;
     const int span = last - first + 1;
-    ZoomToBars(first - span / 2, last + (span + 1) / 2);
+    const int bars = static_cast<int>(fBars.size());
+    const int wider = std::min(bars, 2 * span);
+    // Near either end the wider view slides inward rather than showing fewer days.
+    const int from = std::clamp(first - (wider - span) / 2, 0, bars - wider);
+    ZoomToBars(from, from + wider - 1);
 }
 
 // A click shows half as many days, centred on the day clicked.

@@ -1,0 +1,138 @@
+// The timeline window: bars from a result list, zoom by dragging and back out, the
+// perspective view; and in the main window, the "Timeline Preview" tab following a run.
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QCheckBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include "model/filter.h"
+#include "model/search.h"
+#include "support/sitesim_fixture.h"
+#include "support/test_support.h"
+#include "ui/form_timeline.h"
+
+using namespace trawlix;
+
+namespace {
+
+// Thirty days with a result each, ending today.
+TTimelineBars ThirtyDays() {
+    TTimelineBars bars;
+    for (int day = 1; day <= 30; ++day) bars.push_back({"Jun-" + std::to_string(day), day % 4});
+    return bars;
+}
+
+// The x pixel of a bar's middle in the chart's view.
+int BarX(TformTimeline& aForm, int aBar) {
+    const QPointF inChart = aForm.chartTimeline->mapToPosition(QPointF(aBar, 0), aForm.seriesResults);
+    return aForm.viewTimeline->mapFromScene(aForm.chartTimeline->mapToScene(inChart)).x();
+}
+
+void Drag(QWidget* aView, int aFromX, int aToX, int aY) {
+    QTest::mousePress(aView, Qt::LeftButton, {}, QPoint(aFromX, aY));
+    QTest::mouseMove(aView, QPoint((aFromX + aToX) / 2, aY));
+    QTest::mouseMove(aView, QPoint(aToX, aY));
+    QTest::mouseRelease(aView, Qt::LeftButton, {}, QPoint(aToX, aY));
+}
+
+}  // namespace
+
+class TestTimeline : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TformTimeline> ShownForm() {
+        auto form = std::make_unique<TformTimeline>();
+        form->resize(900, 400);
+        form->show();
+        if (!QTest::qWaitForWindowExposed(form.get())) return nullptr;
+        return form;
+    }
+
+private slots:
+    void barsFollowTheResultsAndEmptyMeansNone() {
+        auto form = ShownForm();
+        QVERIFY(form);
+        form->SetBars(ThirtyDays());
+        QVERIFY(form->Series1);
+        QCOMPARE(form->Series1->count(), 30);
+        QCOMPARE(form->Series1->at(6), 3.0);
+        QCOMPARE(form->Series1->label(), QString("Results"));
+        QCOMPARE(form->chartTimeline->title(), QString("Results vs Time"));
+        // A count that changes on a day already charted changes that bar in place.
+        TTimelineBars raised = ThirtyDays();
+        raised[6].fCount = 9;
+        QBarSet* before = form->Series1;
+        form->SetBars(raised);
+        QCOMPARE(form->Series1, before);
+        QCOMPARE(form->Series1->at(6), 9.0);
+        form->SetBars({});
+        QVERIFY(!form->Series1);
+        // Without a search there is nothing to count: the next look comes after a second.
+        QCOMPARE(form->RefreshResults(), TformTimeline::cEmptyRefreshMs);
+    }
+
+    void draggingZoomsIntoTheDaysAndTheButtonZoomsOut() {
+        auto form = ShownForm();
+        QVERIFY(form);
+        form->SetBars(ThirtyDays());
+        QCoreApplication::processEvents();
+        const int y = static_cast<int>(form->chartTimeline->plotArea().center().y());
+        Drag(form->viewTimeline->viewport(), BarX(*form, 10), BarX(*form, 16), y);
+        QVERIFY(form->IsZoomed());
+        QCOMPARE(form->VisibleBars(), std::make_pair(10, 16));
+        auto* axis = qobject_cast<QBarCategoryAxis*>(form->chartTimeline->axes(Qt::Horizontal).value(0));
+        QVERIFY(axis);
+        QCOMPARE(axis->min(), QString("Jun-11"));
+        QCOMPARE(axis->max(), QString("Jun-17"));
+
+        // A count arriving for a zoomed day keeps the zoom; a new day does too.
+        TTimelineBars more = ThirtyDays();
+        more.push_back({"Jul-1", 2});
+        form->SetBars(more);
+        QCOMPARE(form->VisibleBars(), std::make_pair(10, 16));
+
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QCOMPARE(form->VisibleBars(), std::make_pair(7, 20));
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QVERIFY(!form->IsZoomed());
+        QCOMPARE(form->VisibleBars(), std::make_pair(0, 30));
+    }
+
+    void aClickShowsHalfTheDaysAroundIt() {
+        auto form = ShownForm();
+        QVERIFY(form);
+        form->SetBars(ThirtyDays());
+        QCoreApplication::processEvents();
+        const int y = static_cast<int>(form->chartTimeline->plotArea().center().y());
+        QTest::mouseClick(form->viewTimeline->viewport(), Qt::LeftButton, {}, QPoint(BarX(*form, 20), y));
+        QCOMPARE(form->VisibleBars(), std::make_pair(13, 27));
+        // The right button zooms back out.
+        QTest::mouseClick(form->viewTimeline->viewport(), Qt::RightButton, {}, QPoint(BarX(*form, 20), y));
+        QVERIFY(!form->IsZoomed());
+    }
+
+    void thePerspectiveViewDrawsDepth() {
+        auto form = ShownForm();
+        QVERIFY(form);
+        form->SetBars(ThirtyDays());
+        QCoreApplication::processEvents();
+        QVERIFY(!form->cb3DView->isChecked());
+        QCOMPARE(form->cb3DView->text(), QString("Perspective View"));
+        const QImage flat = form->Picture();
+        QTest::mouseClick(form->cb3DView, Qt::LeftButton);
+        QVERIFY(form->cb3DView->isChecked());
+        const QImage deep = form->Picture();
+        QVERIFY(flat != deep);
+        QTest::mouseClick(form->cb3DView, Qt::LeftButton);
+        QCOMPARE(form->Picture(), flat);
+    }
+};
+
+QTEST_MAIN(TestTimeline)
+#include "test_timeline.moc"
