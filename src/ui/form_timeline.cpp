@@ -301,6 +301,8 @@ int TformTimeline::RefreshResults() {
 void TformTimeline::SetResults(const TEntryList& aResults) { SetBars(CountResultsPerDay(aResults, LocalToday())); }
 
 void TformTimeline::SetBars(const TTimelineBars& aBars) {
+    // Small lists are recounted every few milliseconds: an unchanged count repaints nothing.
+    if (aBars == fBars && (Series1 || aBars.empty())) return;
     const bool sameDays = Series1 && aBars.size() == fBars.size() &&
                           std::equal(aBars.begin(), aBars.end(), fBars.begin(),
                                      [](const auto& aLeft, const auto& aRight) { return aLeft.fLabel == aRight.fLabel; });
