@@ -36,6 +36,7 @@ class TSession;
 class TViewHelper;
 class TResultsList;
 class TThumbnailsAndPreview;
+class TTimelinePreview;
 class TWhisperSplitter;
 class TfrmInfo;
 
@@ -103,6 +104,7 @@ public:
     TCriteriaPanel* Criteria() const { return pnlLeft; }
     TFilterBar* FilterBar() const { return sbFilter; }
     TResultsModel* ResultsModel() const { return fResultsModel.get(); }
+    TTimelinePreview& TimelinePreview() const { return *fTimelinePreview; }
     TResultsList* ResultsList() const { return fResultsList.get(); }
     TThumbnailsAndPreview* ThumbnailsAndPreview() const { return fThumbnailsAndPreview.get(); }
 
@@ -190,6 +192,7 @@ private:
     void SetPreviewLength(int aPreviewLength);
     // Caption gets whatever width the other columns leave, and at least its minimum.
     void FitCaptionColumn();
+    void RefreshPreviews();
     void SaveResultsDimensions();
     // A balloon may point at aControl's centre moved by aOffset: shown, usable and on a screen.
     bool CanPointAt(const QWidget* aControl, const QPoint& aOffset) const;
@@ -207,6 +210,9 @@ private:
     std::unique_ptr<TfrmInfo> fInfo;
     std::unique_ptr<TResultsList> fResultsList;  // after the model and helper it uses
     std::unique_ptr<TThumbnailsAndPreview> fThumbnailsAndPreview;  // after the list it mirrors
+    std::unique_ptr<TTimelinePreview> fTimelinePreview;
+    // Rebuilds the preview page in front that follows the results (the timeline).
+    QTimer timerRefreshPreviews;
     QTimer fTimerAnimateSynch;
     QTimer fTimerIdle;
     std::vector<int> fTabFrames;  // the spinner frame each tab shows

@@ -306,11 +306,12 @@ void TformTimeline::SetBars(const TTimelineBars& aBars) {
     const bool sameDays = Series1 && aBars.size() == fBars.size() &&
                           std::equal(aBars.begin(), aBars.end(), fBars.begin(),
                                      [](const auto& aLeft, const auto& aRight) { return aLeft.fLabel == aRight.fLabel; });
-    if (sameDays)
+    if (sameDays) {
         UpdateCounts(aBars);
-    else
+        fBars = aBars;
+    } else {
         ReplaceBars(aBars);
-    fBars = aBars;
+    }
     UpdateValueAxis();
     UpdateLabels();
     UpdateDepth();
@@ -338,6 +339,7 @@ void TformTimeline::ReplaceBars(const TTimelineBars& aBars) {
         labels << QString::fromStdString(bar.fLabel);
         counts << bar.fCount;
     }
+    fBars = aBars;
     fAxisX->setCategories(labels);
     fZoom.reset();
     if (zoomedDays) {

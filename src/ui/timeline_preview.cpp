@@ -12,8 +12,13 @@ TTimelinePreview::TTimelinePreview(QTabWidget* aPane, std::function<TSearch*()> 
     tsTimelinePreview->setObjectName("tsTimelinePreview");
     formTimeline = new TformTimeline(tsTimelinePreview);
     fPane->addTab(tsTimelinePreview, "Timeline Preview");
-    QObject::connect(fPane, &QTabWidget::currentChanged, tsTimelinePreview, [this] { OnPageChanged(); });
+    fPageChanged =
+        QObject::connect(fPane, &QTabWidget::currentChanged, tsTimelinePreview, [this] { OnPageChanged(); });
 }
+
+// The pane outlives this object while the window is taken down, and its pages going away
+// change its current page.
+TTimelinePreview::~TTimelinePreview() { QObject::disconnect(fPageChanged); }
 
 bool TTimelinePreview::IsActive() const { return fPane->currentWidget() == tsTimelinePreview; }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMetaObject>
+
 #include <functional>
 
 class QTabWidget;
@@ -16,6 +18,9 @@ class TformTimeline;
 class TTimelinePreview {
 public:
     TTimelinePreview(QTabWidget* aPane, std::function<TSearch*()> aCurrentSearch);
+    ~TTimelinePreview();
+    TTimelinePreview(const TTimelinePreview&) = delete;
+    TTimelinePreview& operator=(const TTimelinePreview&) = delete;
 
     // The page is the pane's current one.
     bool IsActive() const;
@@ -32,6 +37,7 @@ private:
 
     QTabWidget* fPane;
     std::function<TSearch*()> fCurrentSearch;
+    QMetaObject::Connection fPageChanged;
 };
 
 }  // namespace trawlix

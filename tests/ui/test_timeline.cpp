@@ -1,19 +1,27 @@
 // The timeline window: bars from a result list, zoom by dragging and back out, the
 // perspective view; and in the main window, the "Timeline Preview" tab following a run.
+#include <QAction>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
 #include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 
+#include "app/settings.h"
+#include "engine/proxy_settings.h"
 #include "model/filter.h"
 #include "model/search.h"
 #include "support/sitesim_fixture.h"
 #include "support/test_support.h"
+#include "ui/criteria_panel.h"
 #include "ui/form_timeline.h"
+#include "ui/timeline_preview.h"
+#include "ui_test_support.h"
 
 using namespace trawlix;
 
@@ -30,6 +38,22 @@ TTimelineBars ThirtyDays() {
 int BarX(TformTimeline& aForm, int aBar) {
     const QPointF inChart = aForm.chartTimeline->mapToPosition(QPointF(aBar, 0), aForm.seriesResults);
     return aForm.viewTimeline->mapFromScene(aForm.chartTimeline->mapToScene(inChart)).x();
+}
+
+// Ticks a node's mark with the mouse, as a user does.
+void Tick(TSelectionTree* aTree, const char* aName) {
+    QTreeWidgetItem* found = nullptr;
+    for (QTreeWidgetItem* item : aTree->AllItems())
+        if (item->text(0) == aName) found = item;
+    QVERIFY2(found, aName);
+    for (QTreeWidgetItem* parent = found->parent(); parent; parent = parent->parent()) parent->setExpanded(true);
+    aTree->scrollToItem(found);
+    QTest::mouseClick(aTree->viewport(), Qt::LeftButton, {}, aTree->MarkRect(found).center());
+    QCOMPARE(TSelectionTree::GetMark(found), int(nmChecked));
+}
+
+QBarCategoryAxis* XAxis(TformTimeline& aForm) {
+    return qobject_cast<QBarCategoryAxis*>(aForm.chartTimeline->axes(Qt::Horizontal).value(0));
 }
 
 void Drag(QWidget* aView, int aFromX, int aToX, int aY) {
@@ -70,6 +94,11 @@ private slots:
         form->SetBars(raised);
         QCOMPARE(form->Series1, before);
         QCOMPARE(form->Series1->at(6), 9.0);
+        // A new day widens the chart to show it.
+        raised.push_back({"Jul-1", 1});
+        form->SetBars(raised);
+        QCOMPARE(XAxis(*form)->min(), QString("Jun-1"));
+        QCOMPARE(XAxis(*form)->max(), QString("Jul-1"));
         form->SetBars({});
         QVERIFY(!form->Series1);
         // Without a search there is nothing to count: the next look comes after a second.
@@ -85,8 +114,7 @@ private slots:
         Drag(form->viewTimeline->viewport(), BarX(*form, 10), BarX(*form, 16), y);
         QVERIFY(form->IsZoomed());
         QCOMPARE(form->VisibleBars(), std::make_pair(10, 16));
-        auto* axis = qobject_cast<QBarCategoryAxis*>(form->chartTimeline->axes(Qt::Horizontal).value(0));
-        QVERIFY(axis);
+        QBarCategoryAxis* axis = XAxis(*form);
         QCOMPARE(axis->min(), QString("Jun-11"));
         QCOMPARE(axis->max(), QString("Jun-17"));
 
@@ -95,6 +123,8 @@ private slots:
         more.push_back({"Jul-1", 2});
         form->SetBars(more);
         QCOMPARE(form->VisibleBars(), std::make_pair(10, 16));
+        QCOMPARE(axis->min(), QString("Jun-11"));
+        QCOMPARE(axis->max(), QString("Jun-17"));
 
         QTest::mouseClick(form->Button2, Qt::LeftButton);
         QCOMPARE(form->VisibleBars(), std::make_pair(7, 20));
@@ -131,6 +161,72 @@ private slots:
         QVERIFY(flat != deep);
         QTest::mouseClick(form->cb3DView, Qt::LeftButton);
         QCOMPARE(form->Picture(), flat);
+    }
+
+    // A run of three slow pages: the tab, in front while the run goes on, shows the days
+    // as their results arrive, and at the end exactly the days of the results the list shows.
+    // Also writes the README's picture of it when TRAWLIX_SCREENSHOT_DIR names a folder.
+    void theTabShowsTheBarsGrowDuringARun() {
+        test::TSiteSimulator sim;
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        TProxySettings& proxy = run.session->GetSettings().GetProxySettings();
+        proxy.SetEnabled(true);
+        proxy.SetHost("127.0.0.1");
+        proxy.SetPort(sim.Port());
+        // Forty ads a day back from today, a hundred a page: each page brings older days.
+        sim.AddFault("craigslist", 0, 400, false, false, 1000);  // slow pages, whole
+        run.window->resize(1100, 800);
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        TCriteriaPanel* panel = run.window->Criteria();
+        panel->edtKeywords->setPlainText("count250 lamp");
+        panel->cpLocations->SetOpen(true);
+        Tick(panel->tvLocations, "SF bay area");
+        panel->cpCategories->SetOpen(true);
+        Tick(panel->tvCategories, "antiques");
+        for (QCheckBox* box : panel->cbSearchIn) box->setChecked(false);
+        panel->cbSearchIn[ssCraigslist]->setChecked(true);
+        panel->edtPageCount->setValue(3);
+
+        TTimelinePreview& timeline = run.window->TimelinePreview();
+        run.window->pcPreview->setCurrentWidget(timeline.tsTimelinePreview);
+        TformTimeline* form = timeline.formTimeline;
+        QVERIFY(form->isVisible());
+        run.window->actSearch->trigger();
+        TSearch* search = run.window->CurrentSearch();
+        QVERIFY(search->GetSearching());
+        std::vector<size_t> barCounts;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                if (barCounts.empty() || barCounts.back() != form->Bars().size())
+                    barCounts.push_back(form->Bars().size());
+                return !search->GetSearching();
+            },
+            60000));
+        QString seen;
+        for (size_t count : barCounts) seen += QString::number(count) + " ";
+        QVERIFY2(barCounts.size() >= 3, qPrintable("the bars grew at least twice while the run went on: " + seen));
+        QVERIFY(std::is_sorted(barCounts.begin(), barCounts.end()));
+        TTimelineBars expected;
+        {
+            TCLock lock(search->GetCriticalSection());
+            TCLock filterLock(search->GetFilter().GetCriticalSection());
+            expected = CountResultsPerDay(search->GetFilter().GetResults(), LocalToday());
+        }
+        QCOMPARE(expected.size(), size_t(7));
+        QTRY_VERIFY(form->Bars() == expected);
+        QCOMPARE(XAxis(*form)->min().toStdString(), expected.front().fLabel);
+        QCOMPARE(XAxis(*form)->max().toStdString(), expected.back().fLabel);
+
+        form->cb3DView->setChecked(true);
+        const QString folder = qEnvironmentVariable("TRAWLIX_SCREENSHOT_DIR");
+        if (!folder.isEmpty()) QVERIFY(run.window->grab().save(folder + "/timeline_preview.png"));
+        // Another page of the pane closes the timeline.
+        run.window->pcPreview->setCurrentIndex(0);
+        QVERIFY(!form->isVisible());
+        sim.ClearFaults();
+        QVERIFY(run.ExitAndWait());
     }
 };
 
