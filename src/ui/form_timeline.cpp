@@ -3,7 +3,6 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
-#include <QBitmap>
 #include <QChart>
 #include <QCheckBox>
 #include <QGraphicsItem>
@@ -266,7 +265,9 @@ void TformTimeline::BuildControls() {
 
 bool TformTimeline::Execute(TSearch* aSearch, QWidget* aParent) {
     if (!isHidden()) return false;
+    // Opened again, the chart shows all its days.
     fZoom.reset();
+    ApplyZoom();
     if (aParent && parentWidget() != aParent) setParent(aParent);
     if (aParent && !aParent->layout()) {
         auto* layout = new QVBoxLayout(aParent);
@@ -444,7 +445,6 @@ void TformTimeline::SetPerspective(bool aOn) {
     viewTimeline->setRenderHint(QPainter::Antialiasing, aOn);
     fPlane->setVisible(aOn);
     fFaces->setVisible(aOn);
-    chartTimeline->setPlotAreaBackgroundVisible(false);
     UpdateDepth();
 }
 

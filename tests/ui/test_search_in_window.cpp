@@ -33,18 +33,6 @@ private:
         proxy.SetPort(fSim->Port());
     }
 
-    // Ticks a node's mark with the mouse, as a user does.
-    static void Tick(TSelectionTree* aTree, const char* aName) {
-        QTreeWidgetItem* found = nullptr;
-        for (QTreeWidgetItem* item : aTree->AllItems())
-            if (item->text(0) == aName) found = item;
-        QVERIFY2(found, aName);
-        for (QTreeWidgetItem* parent = found->parent(); parent; parent = parent->parent()) parent->setExpanded(true);
-        aTree->scrollToItem(found);
-        QTest::mouseClick(aTree->viewport(), Qt::LeftButton, {}, aTree->MarkRect(found).center());
-        QCOMPARE(TSelectionTree::GetMark(found), int(nmChecked));
-    }
-
     // A Craigslist search for antiques in the SF bay area, made in the panel.
     static void PrepareSearch(test::TRun& aRun, const QString& aKeywords) {
         aRun.window->show();
@@ -52,9 +40,9 @@ private:
         TCriteriaPanel* panel = aRun.window->Criteria();
         panel->edtKeywords->setPlainText(aKeywords);
         panel->cpLocations->SetOpen(true);
-        Tick(panel->tvLocations, "SF bay area");
+        test::Tick(panel->tvLocations, "SF bay area");
         panel->cpCategories->SetOpen(true);
-        Tick(panel->tvCategories, "antiques");
+        test::Tick(panel->tvCategories, "antiques");
         for (QCheckBox* box : panel->cbSearchIn) box->setChecked(false);
         panel->cbSearchIn[ssCraigslist]->setChecked(true);
         panel->edtPageCount->setValue(1);
