@@ -37,7 +37,9 @@
 #include "ui/results_list.h"
 #include "ui/results_model.h"
 #include "ui/splash_window.h"
+#include "ui/form_timeline.h"
 #include "ui/thumbnails_and_preview.h"
+#include "ui/timeline_preview.h"
 #include "ui/user_dialogs.h"
 #include "ui/whisper_splitter.h"
 
@@ -120,6 +122,9 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
     fTimerIdle.setInterval(cIdleMs);
     connect(&fTimerIdle, &QTimer::timeout, this, &TformMain::UpdateActions);
     fTimerIdle.start();
+    timerRefreshPreviews.setInterval(TformTimeline::cEmptyRefreshMs);
+    connect(&timerRefreshPreviews, &QTimer::timeout, this, &TformMain::RefreshPreviews);
+    timerRefreshPreviews.start();
     fTimerAnimate = std::make_unique<TThreadedTimer>();
     fTimerAnimate->SetOnTimer([this](TThreadedTimer&) { AnimateTabs(); });
     OrientationChooser = [this](TOrientation aCurrent, bool aFirstRun) {
@@ -134,6 +139,7 @@ TformMain::~TformMain() {
     for (int tab = 0; tab < tcTabs->count(); ++tab) DetachSearch(TabSearch(tab));
     fTimerAnimateSynch.stop();
     fTimerIdle.stop();
+    timerRefreshPreviews.stop();
     pnlLeft->TimerFillSearch().stop();
 }
 
@@ -375,6 +381,7 @@ void TformMain::CreateCentralArea() {
     fMapPreview = std::make_unique<TMapPreview>(TMapPreviewContext{
         [this] { return fSession ? fSession->GetPlaces() : nullptr; }, this, pcPreview, actMap,
         [this] { return CurrentSearch(); }});
+    fTimelinePreview = std::make_unique<TTimelinePreview>(pcPreview, [this] { return CurrentSearch(); });
 
     connect(tcTabs, &QTabBar::currentChanged, this, &TformMain::OnTabChanged);
     connect(tcTabs, &QTabBar::tabMoved, this, &TformMain::OnTabMoved);
@@ -539,5 +546,12 @@ void TformMain::OpenVendorPage(const std::string& aPath) {
 }
 
 void TformMain::ShowStatusBarMessage(const std::string& aMsg) { StatusBar->setText(QString::fromStdString(aMsg)); }
+
+// The timeline in front follows the results: a long list is recounted less often, a
+// millisecond per result, an empty one every second.
+void TformMain::RefreshPreviews() {
+    if (fExitting || !fSession || !fSession->GetMySearches()) return;
+    if (fTimelinePreview->IsActive()) timerRefreshPreviews.setInterval(fTimelinePreview->Refresh());
+}
 
 }  // namespace trawlix

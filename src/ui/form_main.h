@@ -38,6 +38,7 @@ class TViewHelper;
 class TResultsList;
 class TThumbnailsAndPreview;
 class TMapPreview;
+class TTimelinePreview;
 class TWhisperSplitter;
 class TfrmInfo;
 
@@ -109,6 +110,7 @@ public:
     TCriteriaPanel* Criteria() const { return pnlLeft; }
     TFilterBar* FilterBar() const { return sbFilter; }
     TResultsModel* ResultsModel() const { return fResultsModel.get(); }
+    TTimelinePreview& TimelinePreview() const { return *fTimelinePreview; }
     TResultsList* ResultsList() const { return fResultsList.get(); }
     TThumbnailsAndPreview* ThumbnailsAndPreview() const { return fThumbnailsAndPreview.get(); }
     TMapPreview* MapPreview() const { return fMapPreview.get(); }
@@ -200,6 +202,7 @@ private:
     void SetPreviewLength(int aPreviewLength);
     // Caption gets whatever width the other columns leave, and at least its minimum.
     void FitCaptionColumn();
+    void RefreshPreviews();
     void SaveResultsDimensions();
     // A balloon may point at aControl's centre moved by aOffset: shown, usable and on a screen.
     bool CanPointAt(const QWidget* aControl, const QPoint& aOffset) const;
@@ -218,6 +221,9 @@ private:
     std::unique_ptr<TResultsList> fResultsList;  // after the model and helper it uses
     std::unique_ptr<TThumbnailsAndPreview> fThumbnailsAndPreview;  // after the list it mirrors
     std::unique_ptr<TMapPreview> fMapPreview;
+    std::unique_ptr<TTimelinePreview> fTimelinePreview;
+    // Rebuilds the preview page in front that follows the results (the timeline).
+    QTimer timerRefreshPreviews;
     QTimer fTimerAnimateSynch;
     QTimer fTimerIdle;
     std::vector<int> fTabFrames;  // the spinner frame each tab shows

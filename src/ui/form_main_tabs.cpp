@@ -24,6 +24,7 @@
 #include "ui/results_list.h"
 #include "ui/results_model.h"
 #include "ui/thumbnails_and_preview.h"
+#include "ui/timeline_preview.h"
 #include "ui/user_dialogs.h"
 
 namespace trawlix {
@@ -107,6 +108,7 @@ void TformMain::FillControls(TSearch& aSearch) {
     pnlLeft->FillControls(aSearch);
     fResultsList->ResetForTab();
     fThumbnailsAndPreview->ResetForTab();
+    fTimelinePreview->ResetForTab();
     fViewHelper->RebuildViewList(aSearch);
     lvResults->clearSelection();
     const bool running = aSearch.GetSearching();

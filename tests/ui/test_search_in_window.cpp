@@ -34,18 +34,6 @@ private:
         proxy.SetPort(fSim->Port());
     }
 
-    // Ticks a node's mark with the mouse, as a user does.
-    static void Tick(TSelectionTree* aTree, const char* aName) {
-        QTreeWidgetItem* found = nullptr;
-        for (QTreeWidgetItem* item : aTree->AllItems())
-            if (item->text(0) == aName) found = item;
-        QVERIFY2(found, aName);
-        for (QTreeWidgetItem* parent = found->parent(); parent; parent = parent->parent()) parent->setExpanded(true);
-        aTree->scrollToItem(found);
-        QTest::mouseClick(aTree->viewport(), Qt::LeftButton, {}, aTree->MarkRect(found).center());
-        QCOMPARE(TSelectionTree::GetMark(found), int(nmChecked));
-    }
-
     // A Craigslist search for antiques in the SF bay area, made in the panel.
     static void PrepareSearch(test::TRun& aRun, const QString& aKeywords) {
         aRun.window->show();
@@ -54,9 +42,9 @@ private:
         const test::TCriteriaControls ui(panel);
         ui.edtKeywords->setPlainText(aKeywords);
         ui.cpLocations->SetOpen(true);
-        Tick(ui.tvLocations, "SF bay area");
+        test::Tick(ui.tvLocations, "SF bay area");
         ui.cpCategories->SetOpen(true);
-        Tick(ui.tvCategories, "antiques");
+        test::Tick(ui.tvCategories, "antiques");
         for (QCheckBox* box : ui.cbSearchIn) box->setChecked(false);
         ui.cbSearchIn[ssCraigslist]->setChecked(true);
         ui.edtPageCount->setValue(1);

@@ -14,6 +14,7 @@
 #include "model/searches.h"
 #include "ui/form_main.h"
 #include "ui/qt_main_thread_binding.h"
+#include "ui/selection_tree.h"
 #include "ui/user_dialogs.h"
 
 namespace trawlix::test {
@@ -38,6 +39,18 @@ public:
     std::vector<std::string> confirmations;
     bool confirmAnswer = true;
 };
+
+// Ticks a node's mark with the mouse, as a user does.
+inline void Tick(TSelectionTree* aTree, const char* aName) {
+    QTreeWidgetItem* found = nullptr;
+    for (QTreeWidgetItem* item : aTree->AllItems())
+        if (item->text(0) == aName) found = item;
+    QVERIFY2(found, aName);
+    for (QTreeWidgetItem* parent = found->parent(); parent; parent = parent->parent()) parent->setExpanded(true);
+    aTree->scrollToItem(found);
+    QTest::mouseClick(aTree->viewport(), Qt::LeftButton, {}, aTree->MarkRect(found).center());
+    QCOMPARE(TSelectionTree::GetMark(found), int(nmChecked));
+}
 
 // One run of the program: binding, session and window, as main() builds them.
 class TRun {

@@ -75,6 +75,10 @@ PICTURES = {
                    f'<circle cx="7" cy="17" r="2" fill="white" stroke="{BLUE}" stroke-width="2"/>'),
     "ellipsis": svg(f'<circle cx="5" cy="12" r="1.8" fill="{BLUE}"/><circle cx="12" cy="12" r="1.8" fill="{BLUE}"/>'
                     f'<circle cx="19" cy="12" r="1.8" fill="{BLUE}"/>'),
+    # The timeline's zoom-out button: a magnifier with a minus.
+    "zoom_out": svg(f'<circle cx="10" cy="10" r="6.5" stroke="{BLUE}" stroke-width="2"/>'
+                    f'<path d="M15 15 L21 21" stroke="{BLUE}" stroke-width="2.6"/>'
+                    f'<path d="M7 10 H13" stroke="{RED}" stroke-width="2.2"/>'),
     "remove_query": svg(f'<path d="M7 7 L17 17 M17 7 L7 17" stroke="{RED}" stroke-width="2.4"/>'),
     # The orientation chooser: a window with the results and the preview below or beside them.
     "orientation_portrait": svg(f'<rect x="2" y="3" width="20" height="18" rx="1.5" stroke="{BLUE}" stroke-width="1.4"/>'
