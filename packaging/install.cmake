@@ -30,12 +30,12 @@ add_custom_command(OUTPUT ${docs_dir}/trawlix-cli.1.gz
   COMMAND ${make_docs} cli-manual $<TARGET_FILE:trawlix-cli> ${PROJECT_VERSION} ${TRAWLIX_RELEASE_DATE}
           ${docs_dir}/trawlix-cli.1.gz
   DEPENDS trawlix-cli ${TRAWLIX_PACKAGING_DIR}/make_docs.py
-  COMMENT "Writing the trawlix-cli manual page from its help")
+  COMMENT "Writing the trawlix-cli manual page from its help" VERBATIM)
 add_custom_command(OUTPUT ${docs_dir}/changelog.gz
   COMMAND ${CMAKE_COMMAND} -E make_directory ${docs_dir}
   COMMAND ${make_docs} changelog ${PROJECT_VERSION} ${TRAWLIX_RELEASE_DATE} "${TRAWLIX_MAINTAINER}"
           ${docs_dir}/changelog.gz
-  DEPENDS ${TRAWLIX_PACKAGING_DIR}/make_docs.py)
+  DEPENDS ${TRAWLIX_PACKAGING_DIR}/make_docs.py VERBATIM)
 set(generated ${docs_dir}/trawlix-cli.1.gz ${docs_dir}/changelog.gz)
 install(FILES ${docs_dir}/trawlix-cli.1.gz DESTINATION share/man/man1)
 install(FILES ${TRAWLIX_PACKAGING_DIR}/copyright ${docs_dir}/changelog.gz DESTINATION share/doc/trawlix)
@@ -49,7 +49,7 @@ if(TARGET trawlix)
     add_custom_command(OUTPUT ${png}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/hicolor/${size}x${size}/apps
       COMMAND ${RSVG_CONVERT} --width ${size} --height ${size} --output ${png} ${icon}
-      DEPENDS ${icon})
+      DEPENDS ${icon} VERBATIM)
     list(APPEND generated ${png})
   endforeach()
   install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/hicolor DESTINATION share/icons)
@@ -58,7 +58,7 @@ if(TARGET trawlix)
   add_custom_command(OUTPUT ${docs_dir}/trawlix.1.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${docs_dir}
     COMMAND ${make_docs} gzip ${TRAWLIX_PACKAGING_DIR}/trawlix.1 ${docs_dir}/trawlix.1.gz
-    DEPENDS ${TRAWLIX_PACKAGING_DIR}/trawlix.1 ${TRAWLIX_PACKAGING_DIR}/make_docs.py)
+    DEPENDS ${TRAWLIX_PACKAGING_DIR}/trawlix.1 ${TRAWLIX_PACKAGING_DIR}/make_docs.py VERBATIM)
   list(APPEND generated ${docs_dir}/trawlix.1.gz)
   install(FILES ${docs_dir}/trawlix.1.gz DESTINATION share/man/man1)
 
