@@ -85,8 +85,7 @@ set(CPACK_PACKAGE_NAME trawlix)
 set(CPACK_PACKAGE_VENDOR "Velmora Solutions")
 set(CPACK_PACKAGE_CONTACT "${TRAWLIX_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "search and watch classified-ad sites")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "search and watch classified-ad sites
-Trawlix searches classified-ad sites (Craigslist, Backpage, Oodle, eBay
+set(CPACK_PACKAGE_DESCRIPTION "Trawlix searches classified-ad sites (Craigslist, Backpage, Oodle, eBay
 Classifieds, Cars.com, Autotrader) in many places and categories at once,
 keeps watching them, merges what it finds into each search's results (new
 ones marked) and alerts its user by e-mail or SMS.
