@@ -4,7 +4,7 @@ TEST_DIR    := build/test
 ASAN_DIR    := build/asan
 CMAKE_GEN   := -G Ninja
 
-.PHONY: deps run demo build test asan bench fuzz refdata screenshots clean
+.PHONY: deps run demo build test asan package bench fuzz refdata screenshots clean
 
 deps:
 	./scripts/install-deps
@@ -31,6 +31,14 @@ asan: deps
 	      -DTRAWLIX_BUILD_UI=OFF -DTRAWLIX_SANITIZE=ON
 	cmake --build $(ASAN_DIR)
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
+
+# The Debian package (build/release/trawlix_<version>_<arch>.deb) from the Release build.
+# CI packages the build it tested instead: PACKAGE_DIR=build/test PACKAGE_TYPE=RelWithDebInfo.
+PACKAGE_DIR  ?= $(RELEASE_DIR)
+PACKAGE_TYPE ?= Release
+package: deps
+	cmake -S . -B $(PACKAGE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=$(PACKAGE_TYPE)
+	cmake --build $(PACKAGE_DIR) --target package
 
 bench: deps
 	cmake -S . -B $(RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTRAWLIX_BUILD_BENCH=ON

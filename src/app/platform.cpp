@@ -71,15 +71,20 @@ std::string ExecutablePath() {
 
 std::filesystem::path ProgramsFolder() { return std::filesystem::path(ExecutablePath()).parent_path() / ""; }
 
+std::filesystem::path InstalledDataFolderBeside(const std::filesystem::path& aProgramsFolder) {
+    // An install keeps its files in ../share/trawlix wherever it was put (/usr, /usr/local,
+    // a DESTDIR), so no installation path is built into the program. Without them this is a
+    // build tree, which uses its sources even when another copy is installed on the machine.
+    auto besideProgram = (aProgramsFolder / "..").lexically_normal() / "share" / "trawlix";
+    std::error_code ec;
+    if (std::filesystem::is_directory(besideProgram, ec)) return besideProgram;
+    return TRAWLIX_SOURCE_DATA_DIR;
+}
+
 std::filesystem::path InstalledDataFolder() {
     auto override = EnvPath("TRAWLIX_INSTALLED_DATA_DIR");
     if (!override.empty()) return override;
-    // An installed program finds its files in ../share/trawlix; a build tree uses the sources.
-    auto besideProgram = ProgramsFolder().parent_path().parent_path() / "share" / "trawlix";
-    std::error_code ec;
-    if (std::filesystem::is_directory(besideProgram, ec)) return besideProgram;
-    if (std::filesystem::is_directory(TRAWLIX_INSTALL_DATA_DIR, ec)) return TRAWLIX_INSTALL_DATA_DIR;
-    return TRAWLIX_SOURCE_DATA_DIR;
+    return InstalledDataFolderBeside(ProgramsFolder());
 }
 
 std::filesystem::path MapsFolder() {
@@ -101,9 +106,11 @@ void CopyMissingInstalledFiles(const std::filesystem::path& aInstalled, const st
     std::error_code ec;
     for (const auto& entry : fs::recursive_directory_iterator(aInstalled, ec)) {
         auto relative = fs::relative(entry.path(), aInstalled);
+        // The public sources of the reference data stay with the build, and the service
+        // files belong to the system's service manager, not to a user's data.
         auto first = relative.begin()->string();
-        if (first == "sources") continue;  // the public sources of the reference data stay with the build
-        if (first == "maps") continue;     // read where they are installed
+        if (first == "sources" || first == "systemd") continue;  // stay with the build and the package
+        if (first == "maps") continue;  // read where they are installed
         if (entry.path().extension() == ".sql") continue;
         auto target = aDataFolder / relative;
         if (entry.is_directory()) {

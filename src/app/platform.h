@@ -21,10 +21,14 @@ std::filesystem::path BringToFrontSocketPath();
 std::string ExecutablePath();
 std::filesystem::path ProgramsFolder();
 // The files installed with the program: reference data, the empty database.
+// $TRAWLIX_INSTALLED_DATA_DIR, else those of the program's own installation.
 std::filesystem::path InstalledDataFolder();
 // The map files: $TRAWLIX_MAPS_DIR, else "maps" of the installed files, else the maps
 // drawn by the build. They are read where they lie, never copied into the data folder.
 std::filesystem::path MapsFolder();
+// The installed files of a program whose executable lies in aProgramsFolder: the
+// installation's share/trawlix/, else (a build tree) the source data folder.
+std::filesystem::path InstalledDataFolderBeside(const std::filesystem::path& aProgramsFolder);
 
 // Copies every installed file that the data folder lacks; existing files are kept.
 void CopyMissingInstalledFiles(const std::filesystem::path& aInstalled, const std::filesystem::path& aDataFolder);

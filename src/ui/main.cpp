@@ -91,6 +91,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     QApplication::setApplicationName("Trawlix");
+    // Lets the desktop match the windows to the menu entry and its icon.
+    QApplication::setDesktopFileName("trawlix");
     QApplication::setQuitOnLastWindowClosed(false);
     try {
         platform::TInstanceLock instance(platform::InstanceLockFile());
