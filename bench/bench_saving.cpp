@@ -2,45 +2,26 @@
 // main thread goes on using the search as the window does (the criteria copy every 300 ms,
 // the results view). The figure that matters is the longest time the main thread waits.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <stdexcept>
 #include <thread>
 
+#include "bench_support.h"
 #include "model/objects_storage.h"
 #include "model/searches.h"
 
 namespace {
 
 using namespace trawlix;
+using bench::MakeResult;
+using bench::TBenchDir;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kResults = 20000;
 constexpr int kFavourites = 200;
-
-IEntry MakeResult(int aIndex) {
-    const std::string link = "http://losangeles.craigslist.org/bik/" + std::to_string(aIndex) + ".html";
-    return std::make_shared<TEntry>(ssCraigslist, "Dec 12", "Red mountain bike, barely used", link, 120.5,
-                                    "los angeles - california - united states", "bikes - for sale", aIndex % 2 == 0,
-                                    100, 0, "A fine bike in good shape, with lights and a lock.", "", "");
-}
-
-struct TBenchDir {
-    std::filesystem::path path;
-    TBenchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "trawlix-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path = pattern;
-    }
-    ~TBenchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
 
 // What the window does with the search on the main thread while it is saved: each step
 // takes the search's lock as the criteria copy and the results view do.

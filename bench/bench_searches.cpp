@@ -1,43 +1,24 @@
 // Saving and loading the searches at exit and start, and merging look-ups by link.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
+#include "bench_support.h"
 #include "model/objects_storage.h"
 #include "model/searches.h"
 
 namespace {
 
 using namespace trawlix;
+using bench::TBenchDir;
 
 constexpr int kSearches = 20;
 constexpr int kResultsPerSearch = 5000;
 
-IEntry MakeResult(int aSearch, int aIndex) {
-    const std::string link =
-        "http://losangeles.craigslist.org/bik/" + std::to_string(aSearch * 1000000 + aIndex) + ".html";
-    return std::make_shared<TEntry>(ssCraigslist, "Dec 12", "Red mountain bike, barely used", link, 120.5,
-                                    "los angeles - california - united states", "bikes - for sale", aIndex % 2 == 0,
-                                    100, 0, "A fine bike in good shape.", "", "");
-}
-
-// A fresh folder under /tmp, removed with its content.
-struct TBenchDir {
-    std::filesystem::path path;
-    TBenchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "trawlix-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path = pattern;
-    }
-    ~TBenchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
+// Result aIndex of search aSearch: links differ between searches.
+IEntry MakeResult(int aSearch, int aIndex) { return bench::MakeResult(aSearch * 1000000LL + aIndex); }
 
 // A data folder with the installation's database holding kSearches searches of
 // kResultsPerSearch results each, saved as an exit would save them.

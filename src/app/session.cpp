@@ -139,6 +139,17 @@ private:
 
 // --- construction -------------------------------------------------------------------------
 
+TSession::TOptions TSession::TOptions::ForThisUser(bool aReadOnly) {
+    TOptions options;
+    options.dataFolder = platform::DataFolder();
+    options.settingsFile = platform::SettingsFile();
+    options.autostartFile = platform::AutostartFile();
+    options.installedFiles = platform::InstalledDataFolder();
+    options.executablePath = platform::ExecutablePath();
+    options.readOnly = aReadOnly;
+    return options;
+}
+
 TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
     : fOptions(std::move(aOptions)), fNotifier(aNotifier) {
     FSettings = std::make_unique<TSettings>(fOptions.settingsFile, fOptions.autostartFile, fOptions.executablePath);

@@ -73,6 +73,9 @@ public:
         std::chrono::milliseconds databaseBusyWait{30000};
         // How often changed searches are saved in the background.
         std::chrono::milliseconds autoSaveInterval{2000};
+
+        // The files and folders of this user on this machine, where both programs keep them.
+        static TOptions ForThisUser(bool aReadOnly = false);
     };
 
     // Builds the session on the main thread: settings, folders, database with its backup.

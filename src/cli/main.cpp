@@ -34,17 +34,6 @@ std::vector<std::string> ApplyGlobalOptions(std::vector<std::string> aArgs) {
     return aArgs;
 }
 
-TSession::TOptions SessionOptions(bool aReadOnly) {
-    TSession::TOptions options;
-    options.dataFolder = platform::DataFolder();
-    options.settingsFile = platform::SettingsFile();
-    options.autostartFile = platform::AutostartFile();
-    options.installedFiles = platform::InstalledDataFolder();
-    options.executablePath = platform::ExecutablePath();
-    options.readOnly = aReadOnly;
-    return options;
-}
-
 int RunWithSession(const Command& aCommand, CommandContext& aContext, bool aReadOnly) {
     THeadlessMainLoop mainLoop;
     SetMainThreadBinding(&mainLoop);
@@ -52,7 +41,7 @@ int RunWithSession(const Command& aCommand, CommandContext& aContext, bool aRead
         ~TBindingReset() { SetMainThreadBinding(nullptr); }
     } bindingReset;
     TStdErrNotifier notifier;
-    auto session = std::make_unique<TSession>(SessionOptions(aReadOnly), notifier);
+    auto session = std::make_unique<TSession>(TSession::TOptions::ForThisUser(aReadOnly), notifier);
     SetSession(session.get());
     session->InitSession();
     session->WaitUntilIdle();

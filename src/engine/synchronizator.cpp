@@ -153,23 +153,13 @@ bool EnterCriticalSectionProcessMessages(TCCriticalSection& aCriticalSection) {
 
 // --- THeadlessMainLoop ----------------------------------------------------------------------
 
-struct THeadlessMainLoop::TBlockingCall {
-    std::function<void()> Work;
-    bool Done = false;
-    std::exception_ptr Failure;
-};
-
 THeadlessMainLoop::THeadlessMainLoop()
     : fMainThread(std::this_thread::get_id()), fLastTick(std::chrono::steady_clock::now()) {}
 
 THeadlessMainLoop::~THeadlessMainLoop() {
     IMainThreadBinding* self = this;
     gMainThreadBinding.compare_exchange_strong(self, nullptr);
-    std::unique_lock lock(fMutex);
-    fClosed = true;
-    fChanged.notify_all();
-    // The waiters still use this object's mutex while they leave.
-    fChanged.wait(lock, [this] { return fWaiters == 0; });
+    fCalls.Close();
 }
 
 bool THeadlessMainLoop::IsMainThread() const { return std::this_thread::get_id() == fMainThread; }
@@ -179,44 +169,13 @@ void THeadlessMainLoop::PostBlocking(std::function<void()> aWork) {
         aWork();
         return;
     }
-    auto call = std::make_shared<TBlockingCall>();
-    call->Work = std::move(aWork);
-    std::unique_lock lock(fMutex);
-    if (fClosed) throw std::runtime_error("The main thread no longer serves calls.");
-    fPending.push_back(call);
-    ++fWaiters;
-    fChanged.notify_all();
-    fChanged.wait(lock, [&] { return call->Done || fClosed; });
-    --fWaiters;
-    if (fWaiters == 0) fChanged.notify_all();
-    if (!call->Done) throw std::runtime_error("The main thread no longer serves calls.");
-    if (call->Failure) std::rethrow_exception(call->Failure);
+    fCalls.PostAndWait(std::move(aWork));
 }
 
 void THeadlessMainLoop::ProcessMessages() {
     CheckMainThread("ProcessMessages");
-    RunBlockingCalls();
+    fCalls.RunPending();
     TickIfDue();
-}
-
-void THeadlessMainLoop::RunBlockingCalls() {
-    std::deque<std::shared_ptr<TBlockingCall>> batch;
-    {
-        std::lock_guard lock(fMutex);
-        batch.swap(fPending);
-    }
-    for (auto& call : batch) {
-        try {
-            call->Work();
-        } catch (...) {
-            call->Failure = std::current_exception();
-        }
-        {
-            std::lock_guard lock(fMutex);
-            call->Done = true;
-        }
-        fChanged.notify_all();
-    }
 }
 
 void THeadlessMainLoop::TickIfDue() {
@@ -226,18 +185,9 @@ void THeadlessMainLoop::TickIfDue() {
     TSynchronizator::GetInstance().OnTimer();
 }
 
-bool THeadlessMainLoop::IsTerminating() const {
-    std::lock_guard lock(fMutex);
-    return fTerminating;
-}
+bool THeadlessMainLoop::IsTerminating() const { return fCalls.EndRequested(); }
 
-void THeadlessMainLoop::Terminate() {
-    {
-        std::lock_guard lock(fMutex);
-        fTerminating = true;
-    }
-    fChanged.notify_all();
-}
+void THeadlessMainLoop::Terminate() { fCalls.RequestEnd(); }
 
 void THeadlessMainLoop::Run() {
     RunUntil([] { return false; });
@@ -252,19 +202,11 @@ bool THeadlessMainLoop::RunUntil(const std::function<bool()>& aDone, std::chrono
         ProcessMessages();
         if (aDone()) return true;
         if (IsTerminating() || Clock::now() >= deadline) return false;
-        WaitForWork(std::min(fLastTick + cTickInterval, deadline));
+        fCalls.WaitForCalls(std::min(fLastTick + cTickInterval, deadline));
     }
 }
 
-void THeadlessMainLoop::WaitForWork(std::chrono::steady_clock::time_point aUntil) {
-    std::unique_lock lock(fMutex);
-    fChanged.wait_until(lock, aUntil, [this] { return !fPending.empty() || fTerminating; });
-}
-
-int THeadlessMainLoop::PendingBlockingCalls() const {
-    std::lock_guard lock(fMutex);
-    return static_cast<int>(fPending.size());
-}
+int THeadlessMainLoop::PendingBlockingCalls() const { return fCalls.PendingCount(); }
 
 void THeadlessMainLoop::CheckMainThread(const char* aWhat) const {
     if (!IsMainThread()) throw std::logic_error(std::string(aWhat) + " must be called on the main thread.");

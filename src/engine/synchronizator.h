@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -10,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/blocking_call_queue.h"
 #include "engine/critical_section.h"
 
 namespace trawlix {
@@ -139,20 +139,11 @@ public:
     int PendingBlockingCalls() const;
 
 private:
-    struct TBlockingCall;
-
     void CheckMainThread(const char* aWhat) const;
-    void RunBlockingCalls();
     void TickIfDue();
-    void WaitForWork(std::chrono::steady_clock::time_point aUntil);
 
     std::thread::id fMainThread;
-    mutable std::mutex fMutex;
-    std::condition_variable fChanged;
-    std::deque<std::shared_ptr<TBlockingCall>> fPending;
-    int fWaiters = 0;
-    bool fClosed = false;
-    bool fTerminating = false;
+    TBlockingCallQueue fCalls;
     std::chrono::steady_clock::time_point fLastTick;
 };
 

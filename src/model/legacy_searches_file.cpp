@@ -8,6 +8,10 @@
 #include <sstream>
 
 #include "engine/text_functions.h"
+#include "model/categories.h"
+#include "model/filter.h"
+#include "model/place_selection.h"
+#include "model/search.h"
 
 namespace trawlix {
 
@@ -140,6 +144,117 @@ bool TOlderSearchElement::Flag(const char* aName) const {
 void TOlderSearchElement::NotANumber(const char* aName, const std::string& aText, const char* aKind) const {
     throw ESearchesFileError(std::string("The element \"") + aName + "\" of a search in the searches file " +
                              cOlderSearchesFileName + " holds \"" + aText + "\", which is not " + aKind + ".");
+}
+
+// --- a search of the older file ---------------------------------------------------------
+
+std::unique_ptr<TSearch> TSearch::CreateFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups& aLookups) {
+    auto search = std::make_unique<TSearch>();
+    search->ReadFromXMLNode(aNode, aLookups);
+    return search;
+}
+
+void TSearch::ReadFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups& aLookups) {
+    TCLock lock(fCriticalSection);
+    const TOlderSearchElement e(aNode);
+    FUserID = e.Integer("user_id");
+    fID = e.Integer("srch_id");
+    FFolderID = e.Integer("fld_id");
+    FName = e.UnescapedText("srch_name");
+
+    const auto readIds = [&](const char* aName, const std::function<TPlace*(int)>& aLookup, TPlaceList& aList) {
+        aList.clear();
+        for (const auto& child : e.Child(aName).children()) {
+            if (child.type() != pugi::node_element) continue;
+            int id = 0;
+            if (!ParseOlderInteger(child.child_value(), id))
+                throw ESearchesFileError(std::string("The element \"") + aName + "\" of a search in the searches file " +
+                                         cOlderSearchesFileName + " holds the id \"" + child.child_value() +
+                                         "\", which is not a whole number.");
+            if (TPlace* place = aLookup(id)) aList.push_back(place);
+        }
+    };
+    readIds(
+        "search_locations", [&](int aID) { return aLookups.places ? aLookups.places->GetPlaceByID(aID) : nullptr; },
+        FCompressedLocations);
+    readIds(
+        "search_categories",
+        [&](int aID) { return aLookups.categories ? aLookups.categories->GetCategoryByID(aID) : nullptr; },
+        fCategories);
+
+    fKeywords = e.UnescapedText("pos_keywords");
+    if (e.Has("backpage_keywords")) fBackpageKeywords = e.UnescapedText("backpage_keywords");
+    FOnlySearchTitles = e.Flag("only_titles");
+    FHasImage = e.Flag("has_image");
+    if (e.Has("only_cat_listings")) fOnlyCatListings = e.Flag("only_cat_listings");
+    if (e.Has("zip_code")) fZIPCode = e.Text("zip_code");
+    fDistance = e.Integer("distance");
+    if (e.Has("date_from")) fDateFrom = e.Float("date_from");
+    if (e.Has("date_to")) fDateTo = e.Float("date_to");
+    if (e.Has("do_search_last_days")) {
+        fDoSearchLastDays = e.Flag("do_search_last_days");
+        fNumberOfLastDaysToSearch = e.Has("number_of_last_days_to_search") ? e.Integer("number_of_last_days_to_search") : -1;
+    } else if (e.Has("todays_only") && e.Flag("todays_only")) {
+        fDoSearchLastDays = true;
+        fNumberOfLastDaysToSearch = 1;
+    }
+
+    auto& o = fOlderOptions;
+    o.fPersonalsMinAge = static_cast<int>(std::lround(e.Float("personals_min_age")));
+    o.fPersonalsMaxAge = static_cast<int>(std::lround(e.Float("personals_max_age")));
+    o.fHousingMinRent = e.Float("housing_min_rent");
+    o.fHousingMaxRent = e.Float("housing_max_rent");
+    o.fForSaleMinPrice = e.Float("for_sale_min_price");
+    o.fForSaleMaxPrice = e.Float("for_sale_max_price");
+    o.fHousingBathrooms = e.Integer("housing_bathrooms");
+    o.fHousingCats = e.Flag("housing_cats");
+    o.fHousingDogs = e.Flag("housing_dogs");
+    o.fJobsTelecommute = e.Flag("jobs_telecommute");
+    o.fJobsContract = e.Flag("jobs_contract");
+    o.fJobsInternship = e.Flag("jobs_internship");
+    o.fJobsPartTime = e.Flag("jobs_part_time");
+    o.fJobsNonProfit = e.Flag("jobs_non_profit");
+
+    if (e.Has("adv_all_these")) {
+        FAllThese = e.UnescapedText("adv_all_these");
+        FExact = e.UnescapedText("adv_exact");
+        FOR1 = e.UnescapedText("adv_or1");
+        FOR2 = e.UnescapedText("adv_or2");
+        FOR3 = e.UnescapedText("adv_or3");
+        FNoneOfThese = e.UnescapedText("adv_none_of_these");
+    }
+
+    if (e.Has("pages_count")) fPagesCount = e.Integer("pages_count");
+    if (e.Has("clear_old_results")) fClearOldResults = e.Flag("clear_old_results");
+    FKeepOldResults = e.Flag("keep_old_results");
+    FShowPreview = e.Flag("show_preview");
+    FEntrySelected = e.Text("entry_selected");
+    FPreviewHeightRatio = static_cast<float>(e.Float("preview_height_ratio"));
+
+    for (const auto& child : e.Child("favourites").children())
+        if (child.type() == pugi::node_element) fFavourites.Add(std::make_shared<TFavourite>(child));
+    for (const auto& child : e.Child("search_results").children())
+        if (child.type() == pugi::node_element) fSearchResults.Add(std::make_shared<TEntry>(child));
+    for (const auto& child : e.Child("deleted_results").children())
+        if (child.type() == pugi::node_element) fDeletedResults.Add(std::make_shared<TEntry>(child));
+    fNewResultsAvailable.Available = e.Flag("new_results_available");
+    if (e.Has("group_results_by")) fGroupResultsBy = e.Integer("group_results_by");
+
+    if (e.Has("site_searches"))
+        for (const auto& child : e.Child("site_searches").children()) {
+            if (child.type() != pugi::node_element) continue;
+            int number = -1;
+            TSiteSearchEnum site;
+            if (ParseOlderInteger(child.attribute("site").as_string(), number) && SiteFromNumber(number, site))
+                GetSiteSearch(site)->LoadFromXMLNode(child);
+        }
+    if (e.Has("filter")) fFilter->LoadFromXMLNode(e.Child("filter"));
+    if (e.Has("notofications_were_sent_at")) fNotificationsWereSentAt = e.Float("notofications_were_sent_at");
+
+    // The older options go into the container now: its first save stores an (empty)
+    // container, after which the storage would no longer offer them for conversion.
+    ConvertOlderOptions();
+    LookUpZIPCode(aLookups);
 }
 
 }  // namespace trawlix

@@ -2,6 +2,7 @@
 // hearing that it ended.
 #include "run/site_search_run.h"
 
+#include "engine/results_parser.h"
 #include "model/place_selection.h"
 #include "model/places.h"
 #include "model/search.h"
@@ -31,10 +32,19 @@ void TSiteSearchRun::ForEachPlaceAndCategory(TBaseSearchThread& aThread, int aPa
     }
 }
 
+std::unique_ptr<TBaseSearchThread> TSiteSearchRun::CreateSearchThread() {
+    auto thread = std::make_unique<TBaseSearchThread>(CreateResultsParser(), SearchesMultiplePages());
+    thread->SetPagesCount(GetParentSearch()->GetPagesCount());
+    return thread;
+}
+
+std::unique_ptr<TBaseResultsParser> TSiteSearchRun::CreateResultsParser() {
+    return std::make_unique<TBaseResultsParser>();
+}
+
 bool TSiteSearchRun::Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchErrorEvent aOnError) {
     // Made before this part's lock is taken: adapters read the search, whose lock comes first.
     std::unique_ptr<TBaseSearchThread> thread = CreateSearchThread();
-    if (!thread) return false;
     TCLock lock(fCriticalSection);
     fSearching = true;
     fProgress = 0;

@@ -10,6 +10,7 @@
 
 namespace trawlix {
 
+class TBaseResultsParser;
 class TBaseSearchThread;
 class TPlace;
 class TSiteSearchRun;
@@ -26,8 +27,13 @@ class TSiteSearchRun : public TBaseSiteSearch {
 public:
     using TBaseSiteSearch::TBaseSiteSearch;
 
-    // A new suspended thread with the site's parser.
-    virtual std::unique_ptr<TBaseSearchThread> CreateSearchThread() = 0;
+    // A new suspended thread with the site's parser, for the search's pages count.
+    std::unique_ptr<TBaseSearchThread> CreateSearchThread();
+    // The parser of the site's pages; the shared results parser reads the feed sites.
+    virtual std::unique_ptr<TBaseResultsParser> CreateResultsParser();
+    // Whether one query spreads over several pages of a link (the thread then strips the
+    // page from a link and stops paging once the parser reports the last page).
+    virtual bool SearchesMultiplePages() const { return true; }
     // One line per page to fetch: URL, place index, category index and, for sites that
     // page, the page number. Stops early when aThread is asked to stop.
     virtual std::vector<std::string> MakeSearchLinks(TBaseSearchThread& aThread) = 0;
@@ -37,7 +43,7 @@ public:
     virtual std::string RemoveRandomParam(const std::string& aSourceLink);
     virtual void CheckForNewResults() {}
 
-    // Starts this site's thread; false when the adapter made none.
+    // Starts this site's thread; true once it runs.
     bool Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchErrorEvent aOnError);
     // Asks the running thread, if any, to stop; returns at once.
     void Stop();

@@ -115,11 +115,8 @@ std::string FlagParams(const TCarOptions& aOptions) {
 
 TAutotraderSiteSearch::TAutotraderSiteSearch(TSearch* aParentSearch) : TCarSiteSearch(ssAutotrader, aParentSearch) {}
 
-std::unique_ptr<TBaseSearchThread> TAutotraderSiteSearch::CreateSearchThread() {
-    auto thread =
-        std::make_unique<TBaseSearchThread>(std::make_unique<TAutotraderSiteResultsParser>(AutotraderHost()), true);
-    thread->SetPagesCount(GetParentSearch()->GetPagesCount());
-    return thread;
+std::unique_ptr<TBaseResultsParser> TAutotraderSiteSearch::CreateResultsParser() {
+    return std::make_unique<TAutotraderSiteResultsParser>(AutotraderHost());
 }
 
 std::vector<std::string> TAutotraderSiteSearch::MakePlaceLinks(const TPlace& aLocation, int aPageToDisplay) {

@@ -14,7 +14,7 @@ class TAutotraderSiteSearch : public TCarSiteSearch {
 public:
     explicit TAutotraderSiteSearch(TSearch* aParentSearch);
 
-    std::unique_ptr<TBaseSearchThread> CreateSearchThread() override;
+    std::unique_ptr<TBaseResultsParser> CreateResultsParser() override;
     std::string GetLinkWithoutPage(const std::string& aSourceLink) override;
     std::string RemoveRandomParam(const std::string& aSourceLink) override;
 

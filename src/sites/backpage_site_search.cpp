@@ -10,10 +10,6 @@ namespace trawlix {
 
 TBackpageSiteSearch::TBackpageSiteSearch(TSearch* aParentSearch) : TFeedSiteSearch(ssBackpage, aParentSearch) {}
 
-std::unique_ptr<TBaseSearchThread> TBackpageSiteSearch::CreateSearchThread() {
-    return std::make_unique<TBaseSearchThread>(std::make_unique<TBaseResultsParser>(), false);
-}
-
 std::vector<std::string> TBackpageSiteSearch::MakeSearchLinks(TBaseSearchThread& aThread) {
     return MakeItemLinks(aThread, 1, &TPlace::GetBackpageSitePlace,
                          [this](const TBackpageSitePlaceItem& aLocation, const TBackpageSitePlaceItem& aCategory, int) {

@@ -16,7 +16,8 @@ class TBackpageSiteSearch : public TFeedSiteSearch {
 public:
     explicit TBackpageSiteSearch(TSearch* aParentSearch);
 
-    std::unique_ptr<TBaseSearchThread> CreateSearchThread() override;
+    // One feed per query: no pages to follow.
+    bool SearchesMultiplePages() const override { return false; }
     std::vector<std::string> MakeSearchLinks(TBaseSearchThread& aThread) override;
 
     // The feed URL for a city item and a category item; empty for a city without a site

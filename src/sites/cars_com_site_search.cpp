@@ -91,10 +91,8 @@ std::string FuelParams(const TCarOptions& aOptions) {
 
 TCarsComSiteSearch::TCarsComSiteSearch(TSearch* aParentSearch) : TCarSiteSearch(ssCarsCom, aParentSearch) {}
 
-std::unique_ptr<TBaseSearchThread> TCarsComSiteSearch::CreateSearchThread() {
-    auto thread = std::make_unique<TBaseSearchThread>(std::make_unique<TCarsComSiteResultsParser>(CarsComHost()), true);
-    thread->SetPagesCount(GetParentSearch()->GetPagesCount());
-    return thread;
+std::unique_ptr<TBaseResultsParser> TCarsComSiteSearch::CreateResultsParser() {
+    return std::make_unique<TCarsComSiteResultsParser>(CarsComHost());
 }
 
 std::vector<std::string> TCarsComSiteSearch::MakePlaceLinks(const TPlace& aLocation, int aPageToDisplay) {

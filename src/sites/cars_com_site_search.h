@@ -16,7 +16,7 @@ class TCarsComSiteSearch : public TCarSiteSearch {
 public:
     explicit TCarsComSiteSearch(TSearch* aParentSearch);
 
-    std::unique_ptr<TBaseSearchThread> CreateSearchThread() override;
+    std::unique_ptr<TBaseResultsParser> CreateResultsParser() override;
     std::string GetLinkWithoutPage(const std::string& aSourceLink) override;
     std::string RemoveRandomParam(const std::string& aSourceLink) override;
 

@@ -29,10 +29,8 @@ std::string QueryText(const std::string& aKeywords) {
 
 TCraigSiteSearch::TCraigSiteSearch(TSearch* aParentSearch) : TSiteSearchRun(ssCraigslist, aParentSearch) {}
 
-std::unique_ptr<TBaseSearchThread> TCraigSiteSearch::CreateSearchThread() {
-    auto thread = std::make_unique<TBaseSearchThread>(std::make_unique<TCraigSiteResultsParser>(), true);
-    thread->SetPagesCount(GetParentSearch()->GetPagesCount());
-    return thread;
+std::unique_ptr<TBaseResultsParser> TCraigSiteSearch::CreateResultsParser() {
+    return std::make_unique<TCraigSiteResultsParser>();
 }
 
 std::vector<std::string> TCraigSiteSearch::MakeSearchLinks(TBaseSearchThread& aThread) {

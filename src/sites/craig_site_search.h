@@ -18,7 +18,7 @@ class TCraigSiteSearch : public TSiteSearchRun {
 public:
     explicit TCraigSiteSearch(TSearch* aParentSearch);
 
-    std::unique_ptr<TBaseSearchThread> CreateSearchThread() override;
+    std::unique_ptr<TBaseResultsParser> CreateResultsParser() override;
     std::vector<std::string> MakeSearchLinks(TBaseSearchThread& aThread) override;
     ICHTTPClient GetDownloader() override;
     std::string GetLinkWithoutPage(const std::string& aSourceLink) override;

@@ -19,12 +19,6 @@ std::string EBayBedroomsWord(const std::string& aBedrooms) {
 
 TEBaySiteSearch::TEBaySiteSearch(TSearch* aParentSearch) : TFeedSiteSearch(ssEBay, aParentSearch) {}
 
-std::unique_ptr<TBaseSearchThread> TEBaySiteSearch::CreateSearchThread() {
-    auto thread = std::make_unique<TBaseSearchThread>(std::make_unique<TBaseResultsParser>(), false);
-    thread->SetPagesCount(GetParentSearch()->GetPagesCount());
-    return thread;
-}
-
 std::vector<std::string> TEBaySiteSearch::MakeSearchLinks(TBaseSearchThread& aThread) {
     return MakeItemLinks(aThread, PagesToFetch(), &TPlace::GetEBaySitePlace,
                          [this](const TEBaySitePlaceItem& aLocation, const TEBaySitePlaceItem& aCategory, int aPage) {

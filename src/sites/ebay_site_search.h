@@ -15,7 +15,8 @@ class TEBaySiteSearch : public TFeedSiteSearch {
 public:
     explicit TEBaySiteSearch(TSearch* aParentSearch);
 
-    std::unique_ptr<TBaseSearchThread> CreateSearchThread() override;
+    // Every page is a query of its own, with its own link.
+    bool SearchesMultiplePages() const override { return false; }
     std::vector<std::string> MakeSearchLinks(TBaseSearchThread& aThread) override;
 
     // The feed URL for a city item, a category item and a page (from 1); empty when the

@@ -37,12 +37,6 @@ std::string RangeSegment(const std::string& aName, const std::string& aMin, cons
 
 TOodleSiteSearch::TOodleSiteSearch(TSearch* aParentSearch) : TFeedSiteSearch(ssOodle, aParentSearch) {}
 
-std::unique_ptr<TBaseSearchThread> TOodleSiteSearch::CreateSearchThread() {
-    auto thread = std::make_unique<TBaseSearchThread>(std::make_unique<TBaseResultsParser>(), true);
-    thread->SetPagesCount(GetParentSearch()->GetPagesCount());
-    return thread;
-}
-
 std::vector<std::string> TOodleSiteSearch::MakeSearchLinks(TBaseSearchThread& aThread) {
     return MakeItemLinks(aThread, PagesToFetch(), &TPlace::GetOodleSitePlace,
                          [this](const TOodleSitePlaceItem& aLocation, const TOodleSitePlaceItem& aCategory,

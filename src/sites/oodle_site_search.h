@@ -15,7 +15,6 @@ class TOodleSiteSearch : public TFeedSiteSearch {
 public:
     explicit TOodleSiteSearch(TSearch* aParentSearch);
 
-    std::unique_ptr<TBaseSearchThread> CreateSearchThread() override;
     std::vector<std::string> MakeSearchLinks(TBaseSearchThread& aThread) override;
     std::string GetLinkWithoutPage(const std::string& aSourceLink) override;
 

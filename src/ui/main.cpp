@@ -24,21 +24,11 @@ namespace {
 
 using namespace trawlix;
 
-TSession::TOptions SessionOptions() {
-    TSession::TOptions options;
-    options.dataFolder = platform::DataFolder();
-    options.settingsFile = platform::SettingsFile();
-    options.autostartFile = platform::AutostartFile();
-    options.installedFiles = platform::InstalledDataFolder();
-    options.executablePath = platform::ExecutablePath();
-    return options;
-}
-
 int RunFirstInstance(QApplication& aApplication) {
     TQtMainThreadBinding binding;
     TMessageBoxDialogs dialogs;
     TMessageBoxNotifier notifier(dialogs);
-    auto session = std::make_unique<TSession>(SessionOptions(), notifier);
+    auto session = std::make_unique<TSession>(TSession::TOptions::ForThisUser(), notifier);
     SetSession(session.get());
     int code = 0;
     {

@@ -9,13 +9,7 @@ namespace trawlix {
 
 namespace {
 constexpr int cTickMilliseconds = 1;
-constexpr const char* cNotServing = "The main thread no longer serves calls.";
 }  // namespace
-
-struct TQtMainThreadBinding::TBlockingCall {
-    std::function<void()> Work;
-    bool Done = false;
-};
 
 TQtMainThreadBinding::TQtMainThreadBinding(QObject* aParent)
     : QObject(aParent), fMainThread(std::this_thread::get_id()) {
@@ -28,11 +22,7 @@ TQtMainThreadBinding::TQtMainThreadBinding(QObject* aParent)
 TQtMainThreadBinding::~TQtMainThreadBinding() {
     if (GetMainThreadBinding() == this) SetMainThreadBinding(nullptr);
     fTimer.stop();
-    std::unique_lock lock(fMutex);
-    fClosed = true;
-    fChanged.notify_all();
-    // The waiters still use this object's mutex while they leave.
-    fChanged.wait(lock, [this] { return fWaiters == 0; });
+    fCalls.Close();
 }
 
 bool TQtMainThreadBinding::IsMainThread() const { return std::this_thread::get_id() == fMainThread; }
@@ -42,68 +32,33 @@ void TQtMainThreadBinding::PostBlocking(std::function<void()> aWork) {
         aWork();
         return;
     }
-    auto call = std::make_shared<TBlockingCall>();
-    call->Work = std::move(aWork);
-    std::unique_lock lock(fMutex);
-    if (fClosed) throw std::runtime_error(cNotServing);
-    fPending.push_back(call);
-    ++fWaiters;
-    WakeMainThread();
-    fChanged.wait(lock, [&] { return call->Done || fClosed; });
-    --fWaiters;
-    if (fWaiters == 0) fChanged.notify_all();
-    if (!call->Done) throw std::runtime_error(cNotServing);
+    fCalls.PostAndWait(std::move(aWork), [this] { WakeMainThread(); });
 }
 
 void TQtMainThreadBinding::WakeMainThread() {
     // A queued invocation wakes the event loop at once instead of at the next tick.
-    QMetaObject::invokeMethod(this, [this] { RunBlockingCalls(); }, Qt::QueuedConnection);
-}
-
-void TQtMainThreadBinding::RunBlockingCalls() {
-    std::deque<std::shared_ptr<TBlockingCall>> batch;
-    {
-        std::lock_guard lock(fMutex);
-        batch.swap(fPending);
-    }
-    for (auto& call : batch) {
-        call->Work();  // SynchronizeBlocking catches what the work raises
-        {
-            std::lock_guard lock(fMutex);
-            call->Done = true;
-        }
-        fChanged.notify_all();
-    }
+    QMetaObject::invokeMethod(this, [this] { fCalls.RunPending(); }, Qt::QueuedConnection);
 }
 
 void TQtMainThreadBinding::OnTick() {
-    RunBlockingCalls();
+    fCalls.RunPending();
     TSynchronizator::GetInstance().OnTimer();
 }
 
 void TQtMainThreadBinding::ProcessMessages() {
     if (!IsMainThread()) throw std::logic_error("ProcessMessages must be called on the main thread.");
-    RunBlockingCalls();
+    fCalls.RunPending();
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     TSynchronizator::GetInstance().OnTimer();
 }
 
-bool TQtMainThreadBinding::IsTerminating() const {
-    std::lock_guard lock(fMutex);
-    return fTerminating;
-}
+bool TQtMainThreadBinding::IsTerminating() const { return fCalls.EndRequested(); }
 
 void TQtMainThreadBinding::Terminate() {
-    {
-        std::lock_guard lock(fMutex);
-        fTerminating = true;
-    }
+    fCalls.RequestEnd();
     QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
-int TQtMainThreadBinding::PendingBlockingCalls() const {
-    std::lock_guard lock(fMutex);
-    return static_cast<int>(fPending.size());
-}
+int TQtMainThreadBinding::PendingBlockingCalls() const { return fCalls.PendingCount(); }
 
 }  // namespace trawlix

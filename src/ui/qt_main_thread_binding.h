@@ -3,13 +3,10 @@
 #include <QObject>
 #include <QTimer>
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <thread>
 
+#include "engine/blocking_call_queue.h"
 #include "engine/synchronizator.h"
 
 namespace trawlix {
@@ -35,20 +32,12 @@ public:
     int PendingBlockingCalls() const;
 
 private:
-    struct TBlockingCall;
-
-    void RunBlockingCalls();
     void OnTick();
     void WakeMainThread();
 
     std::thread::id fMainThread;
     QTimer fTimer;
-    mutable std::mutex fMutex;
-    std::condition_variable fChanged;
-    std::deque<std::shared_ptr<TBlockingCall>> fPending;
-    int fWaiters = 0;
-    bool fClosed = false;
-    bool fTerminating = false;
+    TBlockingCallQueue fCalls;
 };
 
 }  // namespace trawlix

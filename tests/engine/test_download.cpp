@@ -3,21 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "engine/http_test_env.h"
-#include "support/sitesim_fixture.h"
+#include "support/sitesim_test.h"
 #include "support/test_support.h"
 
 namespace trawlix {
 namespace {
 
-using test::TSiteSimulator;
 
-class DownloadTest : public ::testing::Test {
+class DownloadTest : public test::TSiteSimulatorTest {
 protected:
-    static void SetUpTestSuite() { gSim = std::make_unique<TSiteSimulator>(); }
-    static void TearDownTestSuite() { gSim.reset(); }
     void SetUp() override {
-        fSim.ClearRequests();
-        fSim.ClearFaults();
+        TSiteSimulatorTest::SetUp();
         SetDownloadScratchFolder(fData.Path().string());
     }
     void TearDown() override { SetDownloadScratchFolder(""); }
@@ -25,11 +21,9 @@ protected:
     // Only requests of the program's own client carry the keep-alive header.
     static bool FromProgramClient(const test::TSimRequest& aRequest) { return !aRequest.Header("Keep-Alive").empty(); }
 
-    static inline std::unique_ptr<TSiteSimulator> gSim;
     // The simulator on the loopback is reached directly; anything else meets the closed
     // proxy every test program starts with.
     test::TScopedEnv fLoopbackDirect{"no_proxy", "127.0.0.1"};
-    TSiteSimulator& fSim = *gSim;
     test::TempDir fData;
     TProxySettings fSettings;
 };

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "engine/http_test_env.h"
-#include "support/sitesim_fixture.h"
+#include "support/sitesim_test.h"
 
 namespace trawlix {
 namespace {
@@ -16,21 +16,10 @@ using test::TSiteSimulator;
 
 constexpr const char* cCraigslistQuery = "http://sfbay.craigslist.org/search/sss?query=red+bike+count40";
 
-class HttpClientTest : public ::testing::Test {
+class HttpClientTest : public test::TSiteSimulatorTest {
 protected:
-    // One simulator for the suite (it takes a while to start); each test gets an
-    // empty request log and no faults.
-    static void SetUpTestSuite() { gSim = std::make_unique<TSiteSimulator>(); }
-    static void TearDownTestSuite() { gSim.reset(); }
-    void SetUp() override {
-        fSim.ClearRequests();
-        fSim.ClearFaults();
-    }
-
-    static inline std::unique_ptr<TSiteSimulator> gSim;
     // No proxy from the test runner's environment may leak into these requests.
     test::TScopedEnv fNoHttpProxy{"http_proxy", std::nullopt};
-    TSiteSimulator& fSim = *gSim;
     TProxySettings fSettings;
 
     void UseHttpProxy(int aPort, const std::string& aUser = {}, const std::string& aPassword = {}) {

@@ -16,7 +16,7 @@
 #include "engine/http_client.h"
 #include "engine/http_test_env.h"
 #include "engine/threads.h"
-#include "support/sitesim_fixture.h"
+#include "support/sitesim_test.h"
 #include "support/test_support.h"
 
 namespace trawlix {
@@ -32,13 +32,10 @@ double SecondsSince(Clock::time_point aStart) {
     return std::chrono::duration<double>(Clock::now() - aStart).count();
 }
 
-class TransferLimitsTest : public ::testing::Test {
+class TransferLimitsTest : public test::TSiteSimulatorTest {
 protected:
-    static void SetUpTestSuite() { gSim = std::make_unique<TSiteSimulator>(); }
-    static void TearDownTestSuite() { gSim.reset(); }
     void SetUp() override {
-        fSim.ClearRequests();
-        fSim.ClearFaults();
+        TSiteSimulatorTest::SetUp();
         SetDownloadScratchFolder(fData.Path().string());
     }
     void TearDown() override {
@@ -61,11 +58,9 @@ protected:
         return names;
     }
 
-    static inline std::unique_ptr<TSiteSimulator> gSim;
     // The simulator on the loopback is reached directly; anything else meets the closed
     // proxy every test program starts with.
     test::TScopedEnv fLoopbackDirect{"no_proxy", "127.0.0.1"};
-    TSiteSimulator& fSim = *gSim;
     test::TempDir fData;
     TProxySettings fSettings;
     const TTransferLimits fDefaults = GetTransferLimits();

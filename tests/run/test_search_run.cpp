@@ -15,7 +15,7 @@
 #include "model/filter.h"
 #include "run/search_run_fixture.h"
 #include "run/search_thread.h"
-#include "support/sitesim_fixture.h"
+#include "support/sitesim_test.h"
 #include "support/test_support.h"
 
 namespace trawlix {
@@ -67,18 +67,12 @@ struct TRunLog {
     }
 };
 
-class SearchRunTest : public ::testing::Test {
+class SearchRunTest : public test::TSiteSimulatorTest {
 protected:
-    static void SetUpTestSuite() {
-        test::TSiteSimulator::TOptions options;
-        options.today = cSimToday;
-        gSim = std::make_unique<test::TSiteSimulator>(options);
-    }
-    static void TearDownTestSuite() { gSim.reset(); }
+    static void SetUpTestSuite() { StartSimulator(cSimToday); }
 
     void SetUp() override {
-        fSim.ClearRequests();
-        fSim.ClearFaults();
+        TSiteSimulatorTest::SetUp();
         fEnvironment.now = EncodeDate(2024, 3, 12) + 0.5;
     }
 
@@ -89,11 +83,6 @@ protected:
         if (aCalledFromUser) aSearch.FillOldResults(aSearch.GetClearOldResults());
         aSearch.Search(nullptr, aCalledFromUser);
         ASSERT_TRUE(fLoop.RunUntil([&] { return aLog.Stopped() > before; }, 20s)) << "the run did not end";
-    }
-    std::vector<std::string> RequestedUrls() const {
-        std::vector<std::string> urls;
-        for (const auto& request : fSim.Requests()) urls.push_back(request.url);
-        return urls;
     }
     static std::vector<std::string> Links(const TSearch& aSearch) {
         TCLock lock(aSearch.GetCriticalSection());
@@ -108,8 +97,6 @@ protected:
     }
     int ExpectedAds(const std::string& aUrl) const { return CountOf(fSim.Expected(aUrl), "\"link\""); }
 
-    static inline std::unique_ptr<test::TSiteSimulator> gSim;
-    test::TSiteSimulator& fSim = *gSim;
     test::TScopedEnv fHttpProxy{"http_proxy", "http://127.0.0.1:" + std::to_string(gSim->Port())};
     THeadlessMainLoop fLoop;
     test::TempDir fData;

@@ -17,7 +17,7 @@
 #include "engine/synchronizator.h"
 #include "model/entry.h"
 #include "sites/car_search_fixture.h"
-#include "support/sitesim_fixture.h"
+#include "support/sitesim_test.h"
 #include "support/test_support.h"
 
 namespace trawlix::test {
@@ -60,25 +60,12 @@ inline std::string ExpectedCarAdJson(const TEntry& aEntry) {
            PyJsonText(aEntry.GetContact()) + "}";
 }
 
-class CarRunTest : public ::testing::Test {
+class CarRunTest : public TSiteSimulatorTest {
 protected:
-    static void SetUpTestSuite() { gSim = std::make_unique<TSiteSimulator>(); }
-    static void TearDownTestSuite() { gSim.reset(); }
-
-    void SetUp() override {
-        fSim.ClearRequests();
-        fSim.ClearFaults();
-    }
-
     // Runs the search as the start button does and waits for its end.
     void Run(TSearch& aSearch) { ASSERT_TRUE(RunSearchToEnd(aSearch, fLoop, fErrors)) << "the run did not end"; }
     // What the runs told the user.
     const std::vector<std::string>& Errors() const { return fErrors; }
-    std::vector<std::string> RequestedUrls() const {
-        std::vector<std::string> urls;
-        for (const auto& request : fSim.Requests()) urls.push_back(request.url);
-        return urls;
-    }
     static std::vector<IEntry> Results(const TSearch& aSearch) {
         TCLock lock(aSearch.GetCriticalSection());
         return {aSearch.GetSearchResults().begin(), aSearch.GetSearchResults().end()};
@@ -98,8 +85,6 @@ protected:
         return count;
     }
 
-    static inline std::unique_ptr<TSiteSimulator> gSim;
-    TSiteSimulator& fSim = *gSim;
     TScopedEnv fHttpProxy{"http_proxy", "http://127.0.0.1:" + std::to_string(gSim->Port())};
     THeadlessMainLoop fLoop;
     std::vector<std::string> fErrors;

@@ -14,7 +14,7 @@
 #include "engine/proxy_settings.h"
 #include "engine/synchronizator.h"
 #include "sites/feed_sites_fixture.h"
-#include "support/sitesim_fixture.h"
+#include "support/sitesim_test.h"
 #include "support/test_support.h"
 
 namespace trawlix {
@@ -65,28 +65,18 @@ std::vector<std::string> JsonFields(const std::string& aJson, const std::string&
     return values;
 }
 
-class FeedSitesRunTest : public ::testing::Test {
+class FeedSitesRunTest : public test::TSiteSimulatorTest {
 protected:
-    static void SetUpTestSuite() {
-        test::TSiteSimulator::TOptions options;
-        options.today = "2024-03-12";
-        gSim = std::make_unique<test::TSiteSimulator>(options);
-    }
-    static void TearDownTestSuite() { gSim.reset(); }
+    static void SetUpTestSuite() { StartSimulator("2024-03-12"); }
 
     void SetUp() override {
-        fSim.ClearRequests();
+        TSiteSimulatorTest::SetUp();
         fEnvironment.now = EncodeDate(2024, 3, 12) + 0.5;
     }
 
     // Runs the search as the start button does and waits for its end.
     void Run(TSearch& aSearch) {
         ASSERT_TRUE(test::RunSearchToEnd(aSearch, fLoop, fErrors, 20s)) << "the run did not end";
-    }
-    std::vector<std::string> RequestedUrls() const {
-        std::vector<std::string> urls;
-        for (const auto& request : fSim.Requests()) urls.push_back(request.url);
-        return urls;
     }
     // The ads the simulator put on the pages, page by page.
     std::vector<TAd> ExpectedAds(const std::vector<std::string>& aUrls) const {
@@ -110,8 +100,6 @@ protected:
         return ads;
     }
 
-    static inline std::unique_ptr<test::TSiteSimulator> gSim;
-    test::TSiteSimulator& fSim = *gSim;
     test::TScopedEnv fHttpProxy{"http_proxy", "http://127.0.0.1:" + std::to_string(gSim->Port())};
     THeadlessMainLoop fLoop;
     test::TempDir fData;
