@@ -16,6 +16,7 @@
 #include "model/places.h"
 #include "model/search.h"
 #include "run/search_run_environment.h"
+#include "run/site_search_run.h"
 #include "sites/site_search_factory.h"
 // Benchmarks link the core library only, so the simulator helper is compiled in here.
 #include "support/sitesim_fixture.cpp"
