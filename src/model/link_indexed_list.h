@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -16,9 +15,7 @@ namespace trawlix {
 // keep old results appends a result again each run); FindByLink answers the first entry
 // with that link in list order, exactly as a front-to-back scan would.
 // TItem is a shared pointer to an object with GetLink(). An item's link must not change
-// while it is in the list: the index keys are views of the first item's link. A search may
-// hold a million results, so the index costs no allocation of its own for a link that occurs
-// once. Not thread-safe: the owning search's lock guards it.
+// while it is in the list. Not thread-safe: the owning search's lock guards it.
 template <class TItem>
 class TLinkIndexedList {
 public:
@@ -32,19 +29,14 @@ public:
     const std::vector<TItem>& Items() const { return fItems; }
 
     void Add(TItem aItem) {
-        auto [it, added] = fByLink.try_emplace(aItem->GetLink(), aItem);
-        if (!added) it->second.Insert(it->second.Size(), aItem);
+        fByLink[aItem->GetLink()].push_back(aItem);
         fItems.push_back(std::move(aItem));
     }
 
     void Insert(std::size_t aIndex, TItem aItem) {
         aIndex = std::min(aIndex, fItems.size());
-        const std::size_t position = SameLinkBefore(aIndex, aItem->GetLink());
-        auto [it, added] = fByLink.try_emplace(aItem->GetLink(), aItem);
-        if (!added) {
-            it->second.Insert(position, aItem);
-            if (position == 0) KeyByFirst(it);
-        }
+        auto& bucket = fByLink[aItem->GetLink()];
+        bucket.insert(bucket.begin() + SameLinkBefore(aIndex, aItem->GetLink()), aItem);
         fItems.insert(fItems.begin() + aIndex, std::move(aItem));
     }
 
@@ -57,84 +49,41 @@ public:
     }
 
     void Delete(std::size_t aIndex) {
-        // The item stays in fItems until the end, so the key viewing its link stays valid.
-        const std::string& link = fItems[aIndex]->GetLink();
-        const std::size_t position = SameLinkBefore(aIndex, link);
+        const std::string link = fItems[aIndex]->GetLink();
         auto bucketIt = fByLink.find(link);
-        if (!bucketIt->second.Erase(position))
-            fByLink.erase(bucketIt);
-        else if (position == 0)
-            KeyByFirst(bucketIt);
+        auto& bucket = bucketIt->second;
+        bucket.erase(bucket.begin() + SameLinkBefore(aIndex, link));
+        if (bucket.empty()) fByLink.erase(bucketIt);
         fItems.erase(fItems.begin() + aIndex);
     }
 
     void Clear() {
-        fByLink.clear();
         fItems.clear();
+        fByLink.clear();
     }
 
     // Replaces the whole content, for callers that reorder the list.
     void Assign(std::vector<TItem> aItems) {
         Clear();
         fItems.reserve(aItems.size());
-        fByLink.reserve(aItems.size());
         for (auto& item : aItems) Add(std::move(item));
     }
 
     // The first item in list order whose link equals aLink exactly; null when none.
     TItem FindByLink(const std::string& aLink) const {
         auto it = fByLink.find(aLink);
-        return it == fByLink.end() ? TItem() : it->second.First();
+        return it == fByLink.end() ? TItem() : it->second.front();
     }
     bool ContainsLink(const std::string& aLink) const { return fByLink.count(aLink) > 0; }
 
 private:
-    // The items of one link in list order; the first is held in place.
-    class TBucket {
-    public:
-        explicit TBucket(TItem aFirst) : fFirst(std::move(aFirst)) {}
-        std::size_t Size() const { return 1 + fMore.size(); }
-        const TItem& First() const { return fFirst; }
-        void Insert(std::size_t aPosition, TItem aItem) {
-            if (aPosition > 0) {
-                fMore.insert(fMore.begin() + static_cast<std::ptrdiff_t>(aPosition - 1), std::move(aItem));
-                return;
-            }
-            fMore.insert(fMore.begin(), std::move(fFirst));
-            fFirst = std::move(aItem);
-        }
-        // False when the bucket held only this item and is to go.
-        bool Erase(std::size_t aPosition) {
-            if (aPosition > 0) {
-                fMore.erase(fMore.begin() + static_cast<std::ptrdiff_t>(aPosition - 1));
-                return true;
-            }
-            if (fMore.empty()) return false;
-            fFirst = std::move(fMore.front());
-            fMore.erase(fMore.begin());
-            return true;
-        }
-
-    private:
-        TItem fFirst;
-        std::vector<TItem> fMore;
-    };
-    using TIndex = std::unordered_map<std::string_view, TBucket>;
-
-    // Points the key at the link of the bucket's first item, which lives as long as the key.
-    void KeyByFirst(typename TIndex::iterator aBucket) {
-        auto node = fByLink.extract(aBucket);
-        node.key() = node.mapped().First()->GetLink();
-        fByLink.insert(std::move(node));
-    }
-
     // How many items before aIndex share aLink: the position in the link's bucket.
     std::size_t SameLinkBefore(std::size_t aIndex, const std::string& aLink) const {
         auto bucketIt = fByLink.find(aLink);
         if (bucketIt == fByLink.end()) return 0;
         // Appends and removals at the end are the common case: answer them without a scan.
-        if (aIndex == fItems.size()) return bucketIt->second.Size();
-        if (bucketIt->second.Size() == 1 && aIndex < fItems.size() && fItems[aIndex] == bucketIt->second.First())
+        if (aIndex == fItems.size()) return bucketIt->second.size();
+        if (bucketIt->second.size() == 1 && aIndex < fItems.size() && fItems[aIndex] == bucketIt->second.front())
             return 0;
         std::size_t count = 0;
         for (std::size_t i = 0; i < aIndex; ++i)
@@ -143,7 +92,7 @@ private:
     }
 
     std::vector<TItem> fItems;
-    TIndex fByLink;
+    std::unordered_map<std::string, std::vector<TItem>> fByLink;
 };
 
 }  // namespace trawlix

@@ -43,25 +43,6 @@ TEST(SearchLinkIndex, FirstOfDuplicateLinksIsFoundAndTheNextTakesOverWhenItGoes)
     EXPECT_EQ(list[0], other);
 }
 
-// The index reads links where their items keep them: an item that leaves the list and is
-// freed must take nothing of the index with it (the sanitizer build sees a stale read).
-TEST(SearchLinkIndex, TheIndexOutlivesTheItemsThatLeaveTheList) {
-    TLinkIndexedList<FakePtr> list;
-    list.Add(Make("http://a/1.html"));
-    list.Insert(0, Make("http://a/1.html"));
-    list.Add(Make("http://a/1.html"));
-    auto last = Make("http://a/1.html");
-    list.Add(last);
-    for (int removed = 0; removed < 3; ++removed) {
-        list.Delete(0);  // the only owner: the item is freed here
-        ASSERT_NE(list.FindByLink("http://a/1.html"), nullptr) << removed;
-        EXPECT_TRUE(list.ContainsLink("http://a/1.html"));
-        list.Add(Make("http://a/2.html"));
-    }
-    EXPECT_EQ(list.FindByLink("http://a/1.html"), last);
-    EXPECT_NE(list.FindByLink("http://a/2.html"), nullptr);
-}
-
 TEST(SearchLinkIndex, LinksAreComparedExactly) {
     TLinkIndexedList<FakePtr> list;
     list.Add(Make("http://a/X.html"));
