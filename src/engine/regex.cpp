@@ -4,6 +4,7 @@
 #include <pcre2.h>
 
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 
 namespace trawlix {
@@ -55,16 +56,21 @@ size_t Utf8SequenceLength(unsigned char aLead) {
     return 1;
 }
 
+// The clock is first read after kCalloutsPerClockCheck start positions: most searches end
+// before that, and parsers run thousands of them per page.
 struct TSearchDeadline {
-    std::chrono::steady_clock::time_point deadline;
+    std::chrono::steady_clock::duration allowed;
+    std::optional<std::chrono::steady_clock::time_point> deadline;
     unsigned calloutsUntilCheck = kCalloutsPerClockCheck;
 };
 
 int CheckSearchDeadline(pcre2_callout_block*, void* aData) {
-    auto* deadline = static_cast<TSearchDeadline*>(aData);
-    if (--deadline->calloutsUntilCheck > 0) return 0;
-    deadline->calloutsUntilCheck = kCalloutsPerClockCheck;
-    return std::chrono::steady_clock::now() > deadline->deadline ? kCalloutAbort : 0;
+    auto* search = static_cast<TSearchDeadline*>(aData);
+    if (--search->calloutsUntilCheck > 0) return 0;
+    search->calloutsUntilCheck = kCalloutsPerClockCheck;
+    const auto now = std::chrono::steady_clock::now();
+    if (!search->deadline) search->deadline = now + search->allowed;
+    return now > *search->deadline ? kCalloutAbort : 0;
 }
 
 }  // namespace
@@ -160,8 +166,8 @@ bool TCRegEx::MatchFrom(size_t aByteOffset) {
     uint64_t budget = kMatchLimitFloor + kMatchLimitPerByte * (fSubject.size() - aByteOffset);
     pcre2_set_match_limit(fPcre->matchContext, budget > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(budget));
     TSearchDeadline deadline;
-    deadline.deadline = std::chrono::steady_clock::now() + kSearchTimeFloor +
-                        kSearchTimePerMegabyte * static_cast<long>((fSubject.size() - aByteOffset) >> 20);
+    deadline.allowed =
+        kSearchTimeFloor + kSearchTimePerMegabyte * static_cast<long>((fSubject.size() - aByteOffset) >> 20);
     pcre2_set_callout(fPcre->matchContext, CheckSearchDeadline, &deadline);
     int rc = pcre2_match(fPcre->code, reinterpret_cast<PCRE2_SPTR>(fSubject.data()), fSubject.size(), aByteOffset,
                          0, fPcre->matchData, fPcre->matchContext);

@@ -1,6 +1,7 @@
 #include "engine/results_parser.h"
 
 #include <exception>
+#include <string_view>
 
 #include "engine/text_functions.h"
 
@@ -16,8 +17,7 @@ std::string FeedFieldPattern(const std::string& aTag) {
 }  // namespace
 
 TBaseResultsParser::TBaseResultsParser()
-    : fRegExItem(R"(<item>\s*(.*?)\s*</item>)", kPageOptions),
-      fRegExTitle(FeedFieldPattern("title"), kPageOptions),
+    : fRegExTitle(FeedFieldPattern("title"), kPageOptions),
       fRegExPubDate(FeedFieldPattern("pubDate"), kPageOptions),
       fRegExLink(FeedFieldPattern("link"), kPageOptions),
       fRegExDescription(FeedFieldPattern("description"), kPageOptions),
@@ -36,13 +36,36 @@ int TBaseResultsParser::ParseRSSRE() {
     if (fHTML.empty()) return 0;
     int count = 0;
     try {
-        fRegExItem.SetSubject(fHTML);
-        for (bool found = fRegExItem.Match(); found; found = fRegExItem.MatchAgain())
-            if (ParseFeedItem(fRegExItem.SubExpressions(1))) ++count;
+        std::string itemText;
+        for (size_t pos = 0; NextFeedItem(pos, itemText);)
+            if (ParseFeedItem(itemText)) ++count;
     } catch (const std::exception&) {
         // A broken page ends the parse; what was found so far stands.
     }
     return count;
+}
+
+namespace {
+// The blanks of a pattern's "\s": space, tab, line feed, vertical tab, form feed, return.
+bool IsPatternBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+}  // namespace
+
+// The text of the next "<item>...</item>" from aPos on, without the blanks at its ends,
+// in any case of the tags; aPos moves past it. False when no closed item follows.
+bool TBaseResultsParser::NextFeedItem(size_t& aPos, std::string& aItemText) const {
+    static constexpr std::string_view cOpen = "<item>";
+    static constexpr std::string_view cClose = "</item>";
+    const size_t open = FindIgnoreCase(fHTML, cOpen, aPos);
+    if (open == std::string::npos) return false;
+    size_t begin = open + cOpen.size();
+    const size_t close = FindIgnoreCase(fHTML, cClose, begin);
+    if (close == std::string::npos) return false;
+    while (begin < close && IsPatternBlank(fHTML[begin])) ++begin;
+    size_t end = close;
+    while (end > begin && IsPatternBlank(fHTML[end - 1])) --end;
+    aItemText.assign(fHTML, begin, end - begin);
+    aPos = close + cClose.size();
+    return true;
 }
 
 std::string TBaseResultsParser::FieldOfItem(TCRegEx& aRegEx, const std::string& aItemText) {

@@ -54,12 +54,12 @@ protected:
     TOnResultParsed fOnResultParsed;
 
 private:
+    bool NextFeedItem(size_t& aPos, std::string& aItemText) const;
     bool ParseFeedItem(const std::string& aItemText);
     std::string FieldOfItem(TCRegEx& aRegEx, const std::string& aItemText);
     // The item's link with its entities decoded, unless the feed wrote it in a CDATA block.
     std::string FeedLink(const std::string& aItemText);
 
-    TCRegEx fRegExItem;
     TCRegEx fRegExTitle;
     TCRegEx fRegExPubDate;
     TCRegEx fRegExLink;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -50,6 +51,14 @@ std::string ReplaceAllIgnoreCase(const std::string& aText, const std::string& aF
         pos = nextCandidate(pos);
     }
     return result.append(aText, copied, std::string::npos);
+}
+
+// The first of the two characters from aFrom on (find_first_of asks memchr once per byte).
+size_t FindEither(std::string_view aText, char aOne, char aOther, size_t aFrom) {
+    if (aOne == aOther) return aText.find(aOne, aFrom);
+    for (size_t pos = aFrom; pos < aText.size(); ++pos)
+        if (aText[pos] == aOne || aText[pos] == aOther) return pos;
+    return std::string_view::npos;
 }
 
 bool StartsWithAt(const std::string& aText, size_t aPos, const std::string& aWhat) {
@@ -123,6 +132,20 @@ uint32_t NextCodePoint(const std::string& aText, size_t& aPos) {
 
 }  // namespace
 
+size_t FindIgnoreCase(std::string_view aText, std::string_view aWhat, size_t aFrom) {
+    if (aWhat.empty()) return aFrom <= aText.size() ? aFrom : std::string_view::npos;
+    const char lower = AsciiLower(aWhat[0]);
+    const char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 'a' + 'A') : lower;
+    for (size_t pos = FindEither(aText, lower, upper, aFrom); pos != std::string_view::npos;
+         pos = FindEither(aText, lower, upper, pos + 1)) {
+        if (aText.size() - pos < aWhat.size()) break;
+        size_t i = 1;
+        while (i < aWhat.size() && AsciiLower(aText[pos + i]) == AsciiLower(aWhat[i])) ++i;
+        if (i == aWhat.size()) return pos;
+    }
+    return std::string_view::npos;
+}
+
 std::string Trim(const std::string& aText) {
     size_t begin = 0;
     size_t end = aText.size();
@@ -192,46 +215,66 @@ double ReadPrice(const std::string& aText) {
     return StrToFloatDefSafe(number, -1);
 }
 
+namespace {
+bool IsTagOrLineMark(char c) { return c == '>' || c == '<' || c == '\n' || c == '\t'; }
+}  // namespace
+
 std::string ExtractDataTags(const std::string& aHtml) {
+    // Parsers call this for every title: runs of text are copied whole, and outside the
+    // text only the next ">" matters.
     std::string result;
+    result.reserve(aHtml.size());
     bool inText = false;
     for (size_t i = 0; i < aHtml.size(); ++i) {
-        char c = aHtml[i];
+        if (!inText) {
+            i = aHtml.find('>', i);
+            if (i == std::string::npos) break;
+        }
+        size_t runEnd = i;
+        while (runEnd < aHtml.size() && !IsTagOrLineMark(aHtml[runEnd])) ++runEnd;
+        result.append(aHtml, i, runEnd - i);
+        i = runEnd;
+        if (i == aHtml.size()) break;
+        const char c = aHtml[i];
         if (c == '>')
             inText = i + 1 < aHtml.size();
         else if (c == '<' && StartsTag(aHtml, i))
             inText = false;
-        else if (inText && c != '\n' && c != '\t')
+        else if (inText && c == '<')
             result += c;
     }
     return Trim(result);
 }
 
-double StrToFloatSafe(const std::string& aText) {
+namespace {
+
+// The number the text reads as, or nothing. Parsers ask this for every ad, most of them
+// without a price, so a text that is not a number must not cost an exception.
+std::optional<double> ParseFloat(const std::string& aText) {
     std::string text = Trim(aText);
     for (char& c : text)
         if (c == ',') c = '.';
-    auto fail = [&]() { return std::invalid_argument("'" + aText + "' is not a valid floating point value"); };
     size_t begin = 0;
     if (!text.empty() && text[0] == '+') begin = 1;  // from_chars takes "-" only
-    if (begin < text.size() && (text[begin] == '+' || text[begin] == '-') && begin == 1) throw fail();
+    if (begin < text.size() && (text[begin] == '+' || text[begin] == '-') && begin == 1) return std::nullopt;
     for (size_t i = begin; i < text.size(); ++i)
-        if (IsAsciiLetter(text[i]) && AsciiLower(text[i]) != 'e') throw fail();  // no "inf", "nan", hex
+        if (IsAsciiLetter(text[i]) && AsciiLower(text[i]) != 'e') return std::nullopt;  // no "inf", "nan", hex
     double value = 0;
     const char* first = text.data() + begin;
     const char* last = text.data() + text.size();
     auto [end, ec] = std::from_chars(first, last, value);
-    if (ec != std::errc() || end != last || first == last) throw fail();
+    if (ec != std::errc() || end != last || first == last) return std::nullopt;
     return value;
 }
 
-double StrToFloatDefSafe(const std::string& aText, double aDefault) {
-    try {
-        return StrToFloatSafe(aText);
-    } catch (const std::invalid_argument&) {
-        return aDefault;
-    }
+}  // namespace
+
+double StrToFloatSafe(const std::string& aText) {
+    if (auto value = ParseFloat(aText)) return *value;
+    throw std::invalid_argument("'" + aText + "' is not a valid floating point value");
 }
+
+double StrToFloatDefSafe(const std::string& aText, double aDefault) { return ParseFloat(aText).value_or(aDefault); }
 
 double ExtractDouble(const std::string& aText) {
     std::string number;
@@ -307,25 +350,32 @@ bool DecodeEntity(const std::string& aBody, std::string& aOut) {
 
 std::string UnEscapeHTML(const std::string& aText) {
     // One pass, so that a decoded "&" never starts another entity: "&amp;lt;" is "&lt;".
+    // Parsers call this three times per ad: the runs between "&" and "#" are copied whole.
     constexpr size_t cLongestEntity = 12;
     std::string result;
     result.reserve(aText.size());
-    for (size_t i = 0; i < aText.size();) {
+    size_t copied = 0;
+    for (size_t i = FindEither(aText, '&', '#', 0); i != std::string::npos; i = FindEither(aText, '&', '#', i)) {
         if (aText[i] == '&') {
+            result.append(aText, copied, i - copied);
             const size_t semicolon = aText.find(';', i + 1);
             if (semicolon != std::string::npos && semicolon - i <= cLongestEntity &&
                 DecodeEntity(aText.substr(i + 1, semicolon - i - 1), result)) {
                 i = semicolon + 1;
-                continue;
+            } else {
+                result += '&';
+                ++i;
             }
+            copied = i;
         } else if (StartsWithAt(aText, i, "#0")) {
             // The sites' stray "#0" markers never belong to the text.
-            i += 2;
-            continue;
+            result.append(aText, copied, i - copied);
+            copied = i += 2;
+        } else {
+            ++i;
         }
-        result += aText[i++];
     }
-    return result;
+    return result.append(aText, copied, std::string::npos);
 }
 
 std::string UnEscapeXML(const std::string& aText) {
@@ -555,12 +605,9 @@ std::string LowerCase(std::string aText) {
 }
 
 bool TryStrToFloatSafe(const std::string& aText, double& aValue) {
-    try {
-        aValue = StrToFloatSafe(aText);
-        return true;
-    } catch (const std::invalid_argument&) {
-        return false;
-    }
+    auto value = ParseFloat(aText);
+    if (value) aValue = *value;
+    return value.has_value();
 }
 
 }  // namespace trawlix

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace trawlix {
 
@@ -11,6 +12,8 @@ namespace trawlix {
 // Every occurrence of aFrom replaced by aTo, left to right; the replacement is not searched
 // again. An empty aFrom changes nothing.
 std::string ReplaceAll(const std::string& aText, const std::string& aFrom, const std::string& aTo);
+// Where aWhat first occurs from aFrom on, ASCII letters in any case; npos when nowhere.
+size_t FindIgnoreCase(std::string_view aText, std::string_view aWhat, size_t aFrom = 0);
 // ASCII letters lower-cased; every other byte (UTF-8 sequences included) stays.
 std::string LowerCase(std::string aText);
 

@@ -1,6 +1,7 @@
 #include "sites/craig_results_parser.h"
 
 #include <exception>
+#include <string_view>
 
 #include "engine/text_functions.h"
 
@@ -14,12 +15,11 @@ const char kNothingFound[] = "Nothing found for that search ( All words must mat
 TCraigSiteResultsParser::TCraigSiteResultsParser()
     : fRegExQueryListings(
           R"re(<p.*?>\s*(?:[^/]*?</span>)?\s+(.*?)\s+(\d+).*?<a\s+href\s*=\s*"(.*?)">\s*(.*?)\s*</p>)re", kPageOptions),
-      fRegExImageUrl(R"re(id="images:(.*?)")re", kPageOptions),
-      fRegExpDateBlock(R"re(<h4.*?>\s*.+? +?(.*?) +?(\d+)</h4>(.*?)(<h4.*?>|<p\s+align\s*=\s*"center"\s*>))re",
-                       kPageOptions),
+      fRegExpDateHeading(R"re(<h4.*?>\s*.+? +?(.*?) +?(\d+)</h4>)re", kPageOptions),
+      fRegExpDateBlockEnd(R"re(<h4.*?>|<p\s+align\s*=\s*"center"\s*>)re", kPageOptions),
       fRegExpAds(R"re(<p.*?>.*?<a\s+href\s*=\s*"(.*?)">\s*(.*?)\s*</p>)re", kPageOptions),
       fRegExDisplaying(R"re(Displaying\s*:\s*(\d+)\s*-\s*(\d+))re", kPageOptions),
-      fRegExListingEnd(R"re((.*?)(Few LOCAL results found.|Displaying\s*:\s*\d+\s*-\s*\d+|<div>Sort by:<strong>))re",
+      fRegExListingEnd(R"re(Few LOCAL results found.|Displaying\s*:\s*\d+\s*-\s*\d+|<div>Sort by:<strong>)re",
                        kPageOptions) {}
 
 int TCraigSiteResultsParser::Parse() {
@@ -31,30 +31,51 @@ int TCraigSiteResultsParser::Parse() {
     }
 }
 
-// The first word of the title after its currency mark. Blanks between the mark and the
-// number are skipped, so "$ 150" and "EUR 300" read as prices too.
-std::string FirstWordAfter(const std::string& aTitle, size_t aMarkLength) {
-    return Trim(ReadFromLeft(Trim(aTitle.substr(aMarkLength)), 1, " "));
+namespace {
+
+std::string_view TrimmedView(std::string_view aText) {
+    size_t begin = 0;
+    size_t end = aText.size();
+    while (begin < end && static_cast<unsigned char>(aText[begin]) <= ' ') ++begin;
+    while (end > begin && static_cast<unsigned char>(aText[end - 1]) <= ' ') --end;
+    return aText.substr(begin, end - begin);
 }
 
+// The text up to its first blank ("" when it starts with one).
+std::string_view FirstWord(std::string_view aText) { return aText.substr(0, aText.find(' ')); }
+
+// The first word of the title after its currency mark. Blanks between the mark and the
+// number are skipped, so "$ 150" and "EUR 300" read as prices too.
+std::string FirstWordAfter(std::string_view aTitle, size_t aMarkLength) {
+    return std::string(TrimmedView(FirstWord(TrimmedView(aTitle.substr(aMarkLength)))));
+}
+
+}  // namespace
+
 std::string CraigsPriceText(const std::string& aTitle) {
-    if (aTitle.find('$') != std::string::npos) {
-        if (aTitle[0] == '$') return FirstWordAfter(aTitle, 1);
-        return ReadFromLeft(Trim(ReadFromRight(aTitle, 1, "$")), 1, " ");
+    const std::string_view title = aTitle;
+    const size_t lastDollar = title.rfind('$');
+    if (lastDollar != std::string_view::npos) {
+        if (title[0] == '$') return FirstWordAfter(title, 1);
+        return std::string(FirstWord(TrimmedView(title.substr(lastDollar + 1))));
     }
-    size_t euro = aTitle.find("EUR");
-    if (euro == std::string::npos) {
-        if (aTitle.size() >= 2 && aTitle[0] == 'A' && aTitle[1] == '?') return FirstWordAfter(aTitle, 2);
+    size_t euro = title.find("EUR");
+    if (euro == std::string_view::npos) {
+        if (title.size() >= 2 && title[0] == 'A' && title[1] == '?') return FirstWordAfter(title, 2);
         return {};
     }
-    if (euro == 0) return FirstWordAfter(aTitle, 3);
-    return Trim(aTitle.substr(euro + 3));
+    if (euro == 0) return FirstWordAfter(title, 3);
+    return std::string(TrimmedView(title.substr(euro + 3)));
 }
 
 std::string TCraigSiteResultsParser::ExtractImageUrl(const std::string& aEntryHtml) {
-    fRegExImageUrl.SetSubject(aEntryHtml);
-    if (!fRegExImageUrl.Match()) return {};
-    return fImageBaseURL + UnEscapeHTML(fRegExImageUrl.SubExpressions(1));
+    static constexpr std::string_view cImagesId = "id=\"images:";
+    const size_t idStart = FindIgnoreCase(aEntryHtml, cImagesId);
+    if (idStart == std::string::npos) return {};
+    const size_t nameStart = idStart + cImagesId.size();
+    const size_t nameEnd = aEntryHtml.find('"', nameStart);
+    if (nameEnd == std::string::npos) return {};
+    return fImageBaseURL + UnEscapeHTML(aEntryHtml.substr(nameStart, nameEnd - nameStart));
 }
 
 void TCraigSiteResultsParser::ReportAd(const std::string& aDate, const std::string& aRawLink,
@@ -69,26 +90,35 @@ void TCraigSiteResultsParser::ReportAd(const std::string& aDate, const std::stri
     ReportResult(result);
 }
 
+// Each day heading is followed by that day's ads, up to the next heading or the
+// "next 100 postings" paragraph. The heading and the block's end are searched for apart:
+// one pattern with a lazy block between them retries the end at every byte of the block.
 int TCraigSiteResultsParser::ParseCatListings() {
     int count = 0;
-    fRegExpDateBlock.SetSubject(fHTML);
-    for (bool found = fRegExpDateBlock.Match(); found; found = fRegExpDateBlock.MatchAgain()) {
-        std::string date = fRegExpDateBlock.SubExpressions(1) + " " + fRegExpDateBlock.SubExpressions(2);
-        fRegExpAds.SetSubject(fRegExpDateBlock.SubExpressions(3));
+    fRegExpDateHeading.SetSubject(fHTML);
+    fRegExpDateBlockEnd.SetSubject(fHTML);
+    for (bool found = fRegExpDateHeading.Match(); found; found = fRegExpDateHeading.MatchAgain()) {
+        const int blockStart = fRegExpDateHeading.GetStart();
+        fRegExpDateBlockEnd.SetStart(blockStart);
+        if (!fRegExpDateBlockEnd.MatchAgain()) break;
+        const int blockEnd = fRegExpDateBlockEnd.MatchedExpressionOffset();
+        std::string date = fRegExpDateHeading.SubExpressions(1) + " " + fRegExpDateHeading.SubExpressions(2);
+        fRegExpAds.SetSubject(fHTML.substr(blockStart - 1, blockEnd - blockStart));
         for (bool ad = fRegExpAds.Match(); ad; ad = fRegExpAds.MatchAgain()) {
             ReportAd(date, fRegExpAds.SubExpressions(1), fRegExpAds.SubExpressions(2), fRegExpAds.MatchedExpression());
             ++count;
         }
         // The heading that ended this block starts the next one.
-        fRegExpDateBlock.SetStart(fRegExpDateBlock.SubExpressionOffsets(4));
+        fRegExpDateHeading.SetStart(blockEnd);
     }
     return count;
 }
 
+// The text before the first of the end markers; empty when none follows.
 std::string TCraigSiteResultsParser::ListingBeforeEndMarker(std::string aRest) {
     fRegExListingEnd.SetSubject(std::move(aRest));
     if (!fRegExListingEnd.Match()) return {};
-    return fRegExListingEnd.SubExpressions(1);
+    return fRegExListingEnd.GetSubject().substr(0, static_cast<size_t>(fRegExListingEnd.MatchedExpressionOffset() - 1));
 }
 
 int TCraigSiteResultsParser::ParseQueryListings() {

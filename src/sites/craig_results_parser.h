@@ -30,8 +30,8 @@ private:
     std::string ListingBeforeEndMarker(std::string aRest);
 
     TCRegEx fRegExQueryListings;
-    TCRegEx fRegExImageUrl;
-    TCRegEx fRegExpDateBlock;
+    TCRegEx fRegExpDateHeading;
+    TCRegEx fRegExpDateBlockEnd;
     TCRegEx fRegExpAds;
     TCRegEx fRegExDisplaying;
     TCRegEx fRegExListingEnd;

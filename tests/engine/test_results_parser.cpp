@@ -60,6 +60,28 @@ TEST(RssParserTest, MissingFieldsAreEmptyAndCaseDoesNotMatter) {
     EXPECT_EQ(results[0].link, "");
 }
 
+TEST(RssParserTest, AnItemRunsFromItsOpeningTagToTheFirstClosingOne) {
+    const std::string dated = "<pubDate>Mon, 12 Dec 2011 </pubDate>";
+    struct TCase {
+        std::string feed;
+        std::vector<std::string> names;
+    };
+    const TCase cases[] = {
+        {"<item> \v\f\r\n<title>A</title>" + dated + "\t\n</item><item><title>B</title>" + dated + "</item>",
+         {"A", "B"}},
+        {"<Item><title>A</title>" + dated + "</iTEM>", {"A"}},
+        // A second opening tag before the closing one belongs to the first item's text.
+        {"<item><item><title>A</title>" + dated + "</item><title>B</title>" + dated + "</item>", {"A"}},
+        {"<item> \n </item><item><title>A</title>" + dated, {}},
+        {"</item><item><title>A</title>" + dated + "</item ><item>", {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> names;
+        for (const auto& result : ParseFeed(c.feed)) names.push_back(result.name);
+        EXPECT_EQ(names, c.names) << c.feed;
+    }
+}
+
 TEST(RssParserTest, AHostileFeedEndsTheParseWithTheCountSoFar) {
     std::string feed = "<item><title>ok $5</title><pubDate>Mon, 12 Dec 2011 </pubDate></item>";
     // An item whose title pattern would need quadratic work to fail.
