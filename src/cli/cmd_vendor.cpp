@@ -1,0 +1,103 @@
+// Commands that talk to the vendor or gather what it needs: check-update, problem-report,
+// crash-reports.
+#include <filesystem>
+
+#include "app/crash_reports.h"
+#include "app/problem_report.h"
+#include "app/session.h"
+#include "app/settings.h"
+#include "app/vendor_services.h"
+#include "cli/cli_command.h"
+#include "cli/json_writer.h"
+#include "model/searches.h"
+#include "model/version.h"
+
+namespace trawlix::cli {
+
+namespace {
+
+int CheckUpdate(CommandContext& aContext) {
+    ArgParser args(aContext.args);
+    const bool json = args.Flag("--json");
+    if (!args.Positionals().empty()) throw UsageError("check-update takes no arguments");
+    TSession& session = *aContext.session;
+    TUpdateCheck check;
+    try {
+        check = CheckForUpdate(session.GetRESTConnection(), session.GetSettings().GetVendorHost(), kVersion);
+    } catch (const std::exception& error) {
+        throw CommandError(kUpdateCheckFailedPrefix + std::string(error.what()));
+    }
+    if (json) {
+        aContext.out << JsonObject()
+                            .Add("current", check.current)
+                            .Add("latest", check.latest)
+                            .Add("url", check.url)
+                            .Add("newer", check.newer)
+                            .Str()
+                     << "\n";
+    } else if (check.newer) {
+        aContext.out << kNewVersionMessage << "\n" << check.url << "\n";
+    } else {
+        aContext.out << LatestVersionText() << "\n";
+    }
+    return 0;
+}
+
+int ProblemReport(CommandContext& aContext) {
+    ArgParser args(aContext.args);
+    const auto out = args.Value("--out");
+    if (!out || out->empty()) throw UsageError("problem-report needs --out FILE");
+    if (!args.Positionals().empty()) throw UsageError("problem-report takes no other arguments");
+    TSession& session = *aContext.session;
+    // What the user has changed goes into the report too.
+    if (TSearches* searches = session.GetMySearches(); searches && !searches->SaveMySearches())
+        throw CommandError("Your searches could not be saved: " + searches->GetLastSaveError());
+    const std::filesystem::path file = ProblemReportFile(*out);
+    try {
+        WriteProblemReport(session.GetDatabaseFile(), file);
+    } catch (const std::exception& error) {
+        throw CommandError(error.what());
+    }
+    aContext.out << ProblemReportDoneText() << "\n" << file.string() << "\n";
+    return 0;
+}
+
+const TCrashReport& ReportNumber(const std::vector<TCrashReport>& aReports, int aNumber) {
+    if (aNumber < 1 || aNumber > static_cast<int>(aReports.size()))
+        throw CommandError("There is no crash report " + std::to_string(aNumber) + " (" +
+                           std::to_string(aReports.size()) + " waiting)");
+    return aReports[static_cast<std::size_t>(aNumber - 1)];
+}
+
+// The first line of a report names what happened.
+std::string Headline(const std::string& aText) { return aText.substr(0, aText.find_first_of("\r\n")); }
+
+int CrashReports(CommandContext& aContext) {
+    ArgParser args(aContext.args);
+    const auto remove = args.IntValue("--delete");
+    if (!args.Positionals().empty()) throw UsageError("crash-reports takes no arguments");
+    const std::filesystem::path folder = CrashReportsFolder(aContext.session->GetDataFolder());
+    const std::vector<TCrashReport> reports = ListCrashReports(folder);
+    if (remove) {
+        const TCrashReport& report = ReportNumber(reports, *remove);
+        std::error_code error;
+        if (!std::filesystem::remove(report.file, error))
+            throw CommandError("The crash report " + report.file.string() + " could not be deleted: " + error.message());
+        aContext.out << "Deleted " << report.file.filename().string() << "\n";
+        return 0;
+    }
+    int number = 0;
+    for (const TCrashReport& report : reports)
+        aContext.out << ++number << "\t" << report.file.filename().string() << "\t" << Headline(report.text) << "\n";
+    return 0;
+}
+
+const CommandRegistrar registerCheckUpdate({"check-update", "check-update [--json]", false, true, CheckUpdate});
+const CommandRegistrar registerProblemReport({"problem-report", "problem-report --out FILE", false, true,
+                                              ProblemReport});
+const CommandRegistrar registerCrashReports({"crash-reports", "crash-reports [--send N | --delete N]", true, true,
+                                             CrashReports});
+
+}  // namespace
+
+}  // namespace trawlix::cli
