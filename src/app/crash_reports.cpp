@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -70,6 +71,8 @@ void WriteAll(int aFd, const std::string& aText) {
 // A report file of its own per crash: the time and the process make the name unique.
 void WriteReport(const std::string& aClassName, const std::string& aMessage, const std::vector<TStackFrame>& aFrames) {
     if (ReportsFolder().empty()) return;
+    // Made only now: a program that never crashes leaves no trace in the data folder.
+    ::mkdir(ReportsFolder().c_str(), 0700);
     const std::string file = ReportsFolder() + "/crash-" + std::to_string(std::time(nullptr)) + "-" +
                              std::to_string(::getpid()) + ".txt";
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -165,8 +168,6 @@ std::vector<TStackFrame> CurrentStackFrames(std::size_t aSkip) {
 }
 
 void InstallCrashHandler(const std::filesystem::path& aFolder) {
-    std::error_code ignored;
-    std::filesystem::create_directories(aFolder, ignored);
     ReportsFolder() = aFolder.string();
     InstallAlternateStack();
     struct sigaction action {};

@@ -26,7 +26,7 @@ std::string ExceptionDebugText(const std::string& aClassName, const std::string&
 std::vector<TStackFrame> CurrentStackFrames(std::size_t aSkip = 0);
 
 // From now on a fatal signal (SIGSEGV, SIGABRT, SIGBUS, SIGFPE) or std::terminate writes a
-// crash report into aFolder (made if missing) before the program ends as it would have.
+// crash report into aFolder (made when needed; its parent must exist) before the program ends as it would have.
 void InstallCrashHandler(const std::filesystem::path& aFolder);
 
 // Where a data folder keeps the crash reports.

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/crash_reports.h"
 #include "app/platform.h"
 #include "app/session.h"
 #include "engine/synchronizator.h"
@@ -103,6 +104,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Trawlix");
     QApplication::setQuitOnLastWindowClosed(false);
     try {
+        trawlix::InstallCrashHandler(trawlix::CrashReportsFolder(trawlix::platform::DataFolder()));
         platform::TInstanceLock instance(platform::InstanceLockFile());
         if (!instance.Error().empty()) {
             ShowStartError(instance.Error());
