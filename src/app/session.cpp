@@ -5,6 +5,7 @@
 #include <ctime>
 #include <thread>
 
+#include "app/notifications.h"
 #include "app/platform.h"
 #include "app/private_files.h"
 #include "app/rest_connection.h"
@@ -14,8 +15,10 @@
 #include "engine/download.h"
 #include "engine/http_client.h"
 #include "engine/synchronizator.h"
+#include "engine/text_functions.h"
 #include "engine/threads.h"
 #include "mail/email_accounts.h"
+#include "model/alert.h"
 #include "model/categories.h"
 #include "model/gsm_networks.h"
 #include "model/objects_storage.h"
@@ -146,6 +149,9 @@ TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
     FSettings = std::make_unique<TSettings>(fOptions.settingsFile, fOptions.autostartFile, fOptions.executablePath);
     FSettings->SetReadOnly(fOptions.readOnly);
     ReportSettingsProblems();
+    // A new alert goes to the user's own address as it is when the alert is made.
+    TSettings* settings = FSettings.get();
+    SetAlertDefaultEmailSource([settings] { return Trim(settings->GetUserEMail()); });
     fDataFolder = fOptions.dataFolder;
     fProgramsFolder = fs::path(fOptions.executablePath).parent_path() / "";
     if (!fOptions.readOnly) platform::KeepUserFilesPrivate(fDataFolder, fOptions.settingsFile);
@@ -179,7 +185,36 @@ std::shared_ptr<TSearchRunEnvironment> TSession::MakeRunEnvironment() const {
     environment->carsComHost = [&settings] { return settings.GetCarsComDomain(); };
     environment->autotraderHost = [&settings] { return settings.GetAutotraderDomain(); };
     environment->canShowResults = [this] { return GetOnline() && GetStatus() != kStatusDisconnecting; };
+    environment->notifyForNewResults = [this](TSearch& aSearch) { NotifyForNewResultsOf(aSearch); };
     return environment;
+}
+
+TNotifyContext TSession::MakeNotifyContext() const {
+    return trawlix::MakeNotifyContext(*FSettings, FGSMNetworks.get(), fEmailAccounts.get());
+}
+
+TNotifyOutcome TSession::SendDigest(TSearch& aSearch) const {
+    TNotifyOutcome outcome = NotifyForNewResults(aSearch, true, true, MakeNotifyContext());
+    if (!outcome.statusText.empty()) RecordNotificationResult(*FSettings, !outcome.failed, outcome.error);
+    return outcome;
+}
+
+void TSession::NotifyForNewResultsOf(TSearch& aSearch) const {
+    const TNotifyOutcome outcome = SendDigest(aSearch);
+    if (outcome.statusText.empty()) return;
+    const std::string text = outcome.statusText;
+    const bool failed = outcome.failed;
+    Synch().SynchronizeNonBlocking(
+        [text, failed](const std::string&) {
+            TSession* session = Session();
+            if (session && session->OnNotificationStatus) session->OnNotificationStatus(text, failed);
+        },
+        "");
+}
+
+void TSession::RefreshZIPCodeObject(TSearch& aSearch) const {
+    const std::string code = Trim(aSearch.GetZIPCode());
+    aSearch.SetZIPCodeObject(fZIPCodes && !code.empty() ? fZIPCodes->GetCode(PadZIPCode(code)) : nullptr);
 }
 
 bool TSession::SaveSettings() noexcept {
@@ -337,6 +372,8 @@ void TSession::WaitUntilIdle() {
 void TSession::LoadEverything(TInitSessionThread& aThread) {
     if (aThread.Terminated()) return;
     FCurrentUser = std::make_unique<TCSUser>();
+    FCurrentUser->EMail = FSettings->GetUserEMail();
+    FCurrentUser->Phone = FSettings->GetUserPhone();
     if (aThread.Terminated()) return;
     const std::string folder = fDataFolder.string();
     FPlaces = std::make_unique<TPlaces>(folder + "Places.cur");
@@ -565,6 +602,7 @@ TSession::~TSession() {
     if (fFinishSessionThread) WaitServingMainThread(*fFinishSessionThread);
     // Nothing runs any more: the environment that reads this session goes before its parts.
     SetSearchRunEnvironment(std::move(fPreviousRunEnvironment));
+    SetAlertDefaultEmailSource({});
     fZIPCodes.reset();
     // Its workers' clients read the proxy settings: they go before the settings do.
     fImageDownloader.reset();

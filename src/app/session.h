@@ -28,6 +28,8 @@ class TAutoSaveThread;
 class TImageDownloader;
 class TRESTConnection;
 struct TSearchRunEnvironment;
+struct TNotifyContext;
+struct TNotifyOutcome;
 
 // The local user the program always works as.
 struct TCSUser {
@@ -101,6 +103,9 @@ public:
     bool GetInitialized() const;
     bool GetReadOnly() const { return fOptions.readOnly; }
     std::function<void()> OnSessionInitialized;
+    // A digest went out or failed: the status text, on the main thread. The window shows it
+    // in its status bar and, when it failed, in the tray; the headless watcher prints it.
+    std::function<void(const std::string& aText, bool aFailed)> OnNotificationStatus;
 
     TObjectsStorage* GetObjectStorage() const { return fObjectStorage.get(); }
     TSettings& GetSettings() const { return *FSettings; }
@@ -129,6 +134,15 @@ public:
     // What runs and site adapters read of this session: its places, Backpage categories,
     // host settings and state. The session installs it when it is made.
     std::shared_ptr<TSearchRunEnvironment> MakeRunEnvironment() const;
+    // What a digest needs (transport, phone, carrier address), from the settings as they are now.
+    TNotifyContext MakeNotifyContext() const;
+    // The digest of an automatic run of aSearch, with its lock held; the outcome is
+    // recorded in the settings (whether the transport works).
+    TNotifyOutcome SendDigest(TSearch& aSearch) const;
+    // SendDigest, then its status told through OnNotificationStatus on the main thread.
+    void NotifyForNewResultsOf(TSearch& aSearch) const;
+    // Looks the search's stored ZIP code up again, as an automatic run does before it starts.
+    void RefreshZIPCodeObject(TSearch& aSearch) const;
 
 private:
     // The search at aIndex of the user's list as it is now; null past its end or without a list.

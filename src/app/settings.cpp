@@ -263,6 +263,10 @@ const std::vector<TSettingInfo>& TSettings::KnownValues() {
         {"EmailAccountsUsageLimit", K::Integer},
         {"CraigslistDomain", K::String}, {"OodleDomain", K::String}, {"EBayClassifiedsDomain", K::String},
         {"CarsComDomain", K::String}, {"AutotraderDomain", K::String}, {"VendorHost", K::String},
+        {"UserEMail", K::String}, {"UserPhone", K::String},
+        {"NotificationTransport", K::String}, {"NotificationWebhookURL", K::String},
+        {"NotificationWebhookFormat", K::String}, {"NotificationEverSent", K::Integer},
+        {"NotificationLastError", K::String},
         // written directly by the main window and the news check
         {"orientation", K::Integer}, {"gbResultsHeight", K::Integer}, {"gbResultsWidth", K::Integer},
         {"lvResultsColumn3Width", K::Integer}, {"first_run", K::String},
@@ -332,7 +336,8 @@ void ReadStringValue(const TRegistry& aRegistry, const char* aName, std::string&
     X("UseAlternativeGSMNetwork", fUseAlternativeGSMNetwork) X("DoShowTips", fDoShowTips)                \
     X("MsgBoxNewResults", fMsgBoxNewResults) X("MinimizeToTray", fMinimizeToTray)                       \
     X("ShowUnreachableURLErrors", fShowUnreachableURLErrors) X("ShowSearchWizzard", fShowSearchWizzard) \
-    X("CriteriaHidden", fCriteriaHidden) X("ResultsAsThumbnails", fResultsAsThumbnails)
+    X("CriteriaHidden", fCriteriaHidden) X("ResultsAsThumbnails", fResultsAsThumbnails)                \
+    X("NotificationEverSent", fNotificationEverSent)
 #define TRAWLIX_INT_FIELDS(X)                                                                        \
     X("GSMNetworkID", fGSMNetworkID) X("CriteriaPanelWidth", fCriteriaPanelWidth)                    \
     X("PreviewPanelHeight", fPreviewPanelHeight) X("PreviewPanelWidth", fPreviewPanelWidth)          \
@@ -341,7 +346,10 @@ void ReadStringValue(const TRegistry& aRegistry, const char* aName, std::string&
 #define TRAWLIX_STRING_FIELDS(X)                                                                         \
     X("AlternativeGSMNetwork", fAlternativeGSMNetwork) X("CraigslistDomain", fCraigslistDomain)          \
     X("OodleDomain", fOodleDomain) X("EBayClassifiedsDomain", fEBayClassifiedsDomain)                    \
-    X("CarsComDomain", fCarsComDomain) X("AutotraderDomain", fAutotraderDomain) X("VendorHost", fVendorHost)
+    X("CarsComDomain", fCarsComDomain) X("AutotraderDomain", fAutotraderDomain) X("VendorHost", fVendorHost)  \
+    X("UserEMail", fUserEMail) X("UserPhone", fUserPhone) X("NotificationTransport", fNotificationTransport)  \
+    X("NotificationWebhookURL", fNotificationWebhookURL)                                                  \
+    X("NotificationWebhookFormat", fNotificationWebhookFormat) X("NotificationLastError", fNotificationLastError)
 
 void TSettings::ReadFields(const TRegistry& aRegistry) {
 #define READ_BOOL(name, field) ReadBoolValue(aRegistry, name, field, fLoadWarnings);

@@ -137,6 +137,18 @@ public:
     TRAWLIX_SETTING(std::string, CarsComDomain)
     TRAWLIX_SETTING(std::string, AutotraderDomain)
     TRAWLIX_SETTING(std::string, VendorHost)
+    // The user's own e-mail address and phone number (only its digits are used).
+    TRAWLIX_SETTING(std::string, UserEMail)
+    TRAWLIX_SETTING(std::string, UserPhone)
+    // How digests and test messages leave: "vendor", "smtp:<account id>" or "webhook".
+    TRAWLIX_SETTING(std::string, NotificationTransport)
+    TRAWLIX_SETTING(std::string, NotificationWebhookURL)
+    // "ntfy", "discord", "slack" or "json".
+    TRAWLIX_SETTING(std::string, NotificationWebhookFormat)
+    // Some notification went out through the transport at some time.
+    TRAWLIX_SETTING(bool, NotificationEverSent)
+    // Why the last notification failed; empty when it went out (or none was sent yet).
+    TRAWLIX_SETTING(std::string, NotificationLastError)
 #undef TRAWLIX_SETTING
 
     // Which result columns are shown: name=value lines ("cbCaption=true", ...).
@@ -206,6 +218,13 @@ private:
     std::string fCarsComDomain = "www.cars.com";
     std::string fAutotraderDomain = "www.autotrader.com";
     std::string fVendorHost = "www.velmorasolutions.com";
+    std::string fUserEMail;
+    std::string fUserPhone;
+    std::string fNotificationTransport = "vendor";
+    std::string fNotificationWebhookURL;
+    std::string fNotificationWebhookFormat = "ntfy";
+    bool fNotificationEverSent = false;
+    std::string fNotificationLastError;
 };
 
 // Name=value lines as the program stores them: each line ended by CR LF.

@@ -263,6 +263,43 @@ void TCHttpClient::GetBytes(const std::string& aURL, std::vector<std::uint8_t>& 
     Perform(aURL, aBody, GetTransferLimits().pictureBytes, "picture");
 }
 
+long TCHttpClient::Post(const std::string& aURL, const std::string& aContentType, const std::string& aBody,
+                        const std::vector<std::string>& aHeaders) {
+    TCLock lock(fCriticalSection);
+    RefuseWhenStopped(aURL);
+    CURL* handle = fHTTPClient->handle.get();
+    ApplyProxySettings();
+    ApplyTimeLimits(handle);
+    THeaderList headers(curl_slist_append(nullptr, ("Content-Type: " + aContentType).c_str()));
+    for (const std::string& header : aHeaders) headers.reset(curl_slist_append(headers.release(), header.c_str()));
+    // libcurl would otherwise wait for a "100 Continue" before sending a larger body.
+    headers.reset(curl_slist_append(headers.release(), "Expect:"));
+    std::vector<std::uint8_t> answer;
+    TBodySink sink;
+    sink.bytes = &answer;
+    sink.limit = GetTransferLimits().pageBytes;
+    fHTTPClient->errorBuffer[0] = '\0';
+    curl_easy_setopt(handle, CURLOPT_URL, aURL.c_str());
+    curl_easy_setopt(handle, CURLOPT_POST, 1L);
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, aBody.data());
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(aBody.size()));
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    UseBodySink(handle, sink);
+    const CURLcode code = curl_easy_perform(handle);
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    // The handle goes back to what the GET requests expect.
+    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, fHTTPClient->headers.get());
+    if (code != CURLE_OK) {
+        RaiseSinkFailure(sink, code, aURL, "answer");
+        throw EHttpError(DescribeFailure(handle, code, fHTTPClient->errorBuffer, aURL));
+    }
+    if (status < 200 || status > 299)
+        throw EHttpError("The server answered HTTP " + std::to_string(status) + " to " + aURL);
+    return status;
+}
+
 // ---- the shared clients ------------------------------------------------------------
 
 namespace {

@@ -75,6 +75,10 @@ public:
     void Get(const std::string& aURL, std::string& aBody);
     // The body as it came (after content decoding), for pictures.
     void GetBytes(const std::string& aURL, std::vector<std::uint8_t>& aBody);
+    // Posts aBody with aContentType and the extra "Name: value" headers. Raises EHttpError when the request fails or the status is not 2xx, and
+    // answers the status.
+    long Post(const std::string& aURL, const std::string& aContentType, const std::string& aBody,
+              const std::vector<std::string>& aHeaders = {});
 
 private:
     struct TEngine;

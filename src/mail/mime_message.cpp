@@ -17,20 +17,6 @@ constexpr size_t cMaxLineLength = 998;
 // word within the 75 characters an encoded word may have.
 constexpr size_t cEncodedWordBytes = 45;
 
-std::string Base64(const std::string& aBytes) {
-    static constexpr char cAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((aBytes.size() + 2) / 3 * 4);
-    for (size_t i = 0; i < aBytes.size(); i += 3) {
-        const size_t left = std::min<size_t>(3, aBytes.size() - i);
-        unsigned group = 0;
-        for (size_t k = 0; k < 3; ++k)
-            group = (group << 8) | (k < left ? static_cast<unsigned char>(aBytes[i + k]) : 0u);
-        for (size_t k = 0; k < 4; ++k) out += k <= left ? cAlphabet[(group >> (18 - 6 * k)) & 0x3F] : '=';
-    }
-    return out;
-}
-
 bool IsPrintableASCII(const std::string& aText) {
     return std::all_of(aText.begin(), aText.end(), [](char c) { return c == '\t' || (c >= 0x20 && c < 0x7F); });
 }
@@ -149,7 +135,7 @@ std::string EncodeHeaderText(const std::string& aText) {
     std::string encoded;
     for (const auto& chunk : EncodedWordChunks(text)) {
         if (!encoded.empty()) encoded += "\r\n ";
-        encoded += "=?UTF-8?B?" + Base64(chunk) + "?=";
+        encoded += "=?UTF-8?B?" + Base64EncodeStr(chunk) + "?=";
     }
     return encoded;
 }
@@ -187,9 +173,24 @@ std::string ComposeMail(const TMailContent& aContent, std::chrono::system_clock:
         mail += body;
         if (!body.empty() && body.back() != '\n') mail += cCRLF;
     } else {
-        mail += WrapLines(Base64(body), 76);
+        mail += WrapLines(Base64EncodeStr(body), 76);
     }
     return mail;
 }
+
+std::string Base64EncodeStr(const std::string& aBytes) {
+    static constexpr char cAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((aBytes.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < aBytes.size(); i += 3) {
+        const size_t left = std::min<size_t>(3, aBytes.size() - i);
+        unsigned group = 0;
+        for (size_t k = 0; k < 3; ++k)
+            group = (group << 8) | (k < left ? static_cast<unsigned char>(aBytes[i + k]) : 0u);
+        for (size_t k = 0; k < 4; ++k) out += k <= left ? cAlphabet[(group >> (18 - 6 * k)) & 0x3F] : '=';
+    }
+    return out;
+}
+
 
 }  // namespace trawlix

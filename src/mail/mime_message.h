@@ -25,6 +25,9 @@ std::string EncodeHeaderText(const std::string& aText);
 // The Date header value: "Thu, 10 Dec 2026 13:52:23 +0100", in English whatever the locale.
 std::string MailDate(std::chrono::system_clock::time_point aTime);
 
+// Standard Base64 (RFC 4648 alphabet, "=" padding) of the bytes, on one line.
+std::string Base64EncodeStr(const std::string& aBytes);
+
 // What one mail is made of before it goes on the wire.
 struct TMailContent {
     std::string from;  // the sender address

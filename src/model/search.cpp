@@ -49,8 +49,9 @@ void TSearch::SetStored(T& aField, const T& aValue) {
 
 TSearch::TSearch()
     : FLocations2(nullptr), fPropertyContainer(std::make_unique<TPropertyContainer>()),
-      fFilter(std::make_unique<TFilter>()) {
+      fFilter(std::make_unique<TFilter>()), fAlert(std::make_unique<TAlert>()) {
     CreateSiteSearches();
+    fAlert->SetOnChange([this] { MarkModified(); });
 }
 
 TSearch::~TSearch() {
@@ -158,6 +159,7 @@ void TSearch::ReadFromDB(TObjectsStorage& aStorage, int aDBObjectID, const TSear
         ConvertOlderOptions();
 
     fNotificationsWereSentAt = s.GetObjectPropFloat(fID, "notofications_were_sent_at");
+    fAlert->FromDB(s, fID);
     fOrder = s.GetObjectPropInt(fID, "order", 0);
     LookUpZIPCode(aLookups);
 }
@@ -314,6 +316,7 @@ void TSearch::ReadFromXMLNode(const pugi::xml_node& aNode, const TSearchLookups&
         }
     if (e.Has("filter")) fFilter->LoadFromXMLNode(e.Child("filter"));
     if (e.Has("notofications_were_sent_at")) fNotificationsWereSentAt = e.Float("notofications_were_sent_at");
+    if (e.Has("alert")) fAlert->FromXMLNode(e.Child("alert"));
 
     // The older options go into the container now: its first save stores an (empty)
     // container, after which the storage would no longer offer them for conversion.
@@ -403,6 +406,7 @@ TSearch::TListsToSave TSearch::WriteDefinition(TObjectsStorage& aStorage) {
     SaveSiteSearches(s);
     fFilter->SaveToDB(s, fID);
     s.SetObjectProp(fID, "notofications_were_sent_at", fNotificationsWereSentAt);
+    fAlert->SaveToDB(s, fID);
     s.SetObjectProp(fID, "order", fOrder);
     fPropertyContainer->SaveToDB(s, fID);
 

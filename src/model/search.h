@@ -11,6 +11,7 @@
 #include "engine/critical_section.h"
 #include "engine/results_parser.h"
 #include "engine/site_search_enum.h"
+#include "model/alert.h"
 #include "model/base_site_search.h"
 #include "model/entry.h"
 #include "model/legacy_searches_file.h"
@@ -226,6 +227,10 @@ public:
     double GetNotificationsWereSentAt() const;
     void SetNotificationsWereSentAt(double aValue);
 
+    // The search's alert; it lives as long as the search. A change of a stored value of
+    // the alert marks the search changed.
+    TAlert& GetAlert() const { return *fAlert; }
+
     // Run state.
     TNewResultsAvailable GetNewResultsAvailable() const;
     void SetNewResultsAvailable(const TNewResultsAvailable& aValue);
@@ -358,6 +363,7 @@ private:
     float FPreviewHeightRatio = 0;
     TNewResultsAvailable fNewResultsAvailable;
     double fNotificationsWereSentAt = 0;
+    std::unique_ptr<TAlert> fAlert;
 
     // A new search starts changed; reading one from the storage marks it saved.
     int fChangeCount = 1;

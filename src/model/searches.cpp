@@ -206,8 +206,9 @@ TSearch* TSearches::GetSearchByName(const std::string& aSearchName) const {
 }
 
 bool TSearches::HasEnabledAlerts() const {
-    // Alerts are not part of a search yet; none can be enabled.
-    return false;
+    TCLock lock(fListLock);
+    return std::any_of(FAllSearches.begin(), FAllSearches.end(),
+                       [](const auto& aSearch) { return aSearch->GetAlert().GetEnabled(); });
 }
 
 }  // namespace trawlix

@@ -1,0 +1,102 @@
+#include "app/alert_scheduler.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "model/search.h"
+
+namespace trawlix {
+
+namespace {
+
+constexpr double cMillisecondsPerDay = 86400000.0;
+constexpr double cMinutesPerDay = 1440.0;
+
+}  // namespace
+
+TAlertScheduler::TAlertScheduler(THooks aHooks) : fHooks(std::move(aHooks)) {
+    if (!fHooks.now) fHooks.now = LocalNow;
+}
+
+double TAlertScheduler::DueTime(const TSearch& aSearch) {
+    const TAlert& alert = aSearch.GetAlert();
+    const double lastSearchedAt = alert.GetLastSearchedAt();
+    if (lastSearchedAt == 0) return -1;  // never run automatically: due at the first tick
+    return lastSearchedAt + alert.GetIntervalMinutes() / cMinutesPerDay;
+}
+
+bool TAlertScheduler::AnyEnabled() const {
+    if (!fHooks.searches) return false;
+    const auto searches = fHooks.searches();
+    return std::any_of(searches.begin(), searches.end(),
+                       [](const TSearch* aSearch) { return aSearch->GetAlert().GetEnabled(); });
+}
+
+int TAlertScheduler::Tick() {
+    if (fExitting || !fAutoSearchQueue.empty() || !fHooks.searches) return 0;
+    const double now = fHooks.now();
+    int queued = 0;
+    for (TSearch* search : fHooks.searches()) {
+        if (!search->GetAlert().GetEnabled()) continue;
+        const double due = DueTime(*search);
+        // A search never run automatically is due "a day ago", whatever the clock says.
+        if (due >= 0 && now < due) continue;
+        fAutoSearchQueue.push_back(search);
+        ++queued;
+    }
+    if (queued > 0 && !fChainRunning) {
+        fChainRunning = true;
+        fNextPassAt = now;
+    }
+    return queued;
+}
+
+long long TAlertScheduler::MillisecondsUntilAutoSearch() const {
+    if (!fChainRunning || fExitting) return -1;
+    const double left = (fNextPassAt - fHooks.now()) * cMillisecondsPerDay;
+    return left <= 0 ? 0 : static_cast<long long>(std::ceil(left));
+}
+
+void TAlertScheduler::Poll() {
+    if (MillisecondsUntilAutoSearch() == 0) OnAutoSearch();
+}
+
+bool TAlertScheduler::InList(const TSearch* aSearch) const {
+    const auto searches = fHooks.searches();
+    return std::find(searches.begin(), searches.end(), aSearch) != searches.end();
+}
+
+TSearch* TAlertScheduler::TakeNextQueued() {
+    while (!fAutoSearchQueue.empty()) {
+        TSearch* search = fAutoSearchQueue.front();
+        fAutoSearchQueue.pop_front();
+        // A search closed since it was queued is gone.
+        if (InList(search)) return search;
+    }
+    return nullptr;
+}
+
+void TAlertScheduler::OnAutoSearch() {
+    // A search that could not start lets the next one go at once (a pass with no delay).
+    while (!fExitting) {
+        TSearch* search = TakeNextQueued();
+        if (!search) break;
+        const double now = fHooks.now();
+        fNextPassAt = now + cStaggerMs / cMillisecondsPerDay;
+        fChainRunning = true;
+        if (fSearchingPaused) return;
+        if (fHooks.refreshZIPCode) fHooks.refreshZIPCode(*search);
+        search->GetAlert().SetLastSearchedAt(now);
+        if (fHooks.startSearch && fHooks.startSearch(*search)) return;
+    }
+    // Nothing left: the chain rests until a tick queues more, so there is only ever one.
+    fChainRunning = false;
+}
+
+void TAlertScheduler::Close() {
+    fExitting = true;
+    fChainRunning = false;
+    fAutoSearchQueue.clear();
+}
+
+}  // namespace trawlix

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "engine/clock.h"
+
+namespace trawlix {
+
+class TSearch;
+
+// Re-runs the searches whose alerts are due. The owner calls Tick every
+// cCheckIntervalMs and Poll whenever it likes (at the latest when
+// MillisecondsUntilAutoSearch says); the scheduler starts at most one search per
+// cStaggerMs through its one OnAutoSearch chain. Main thread only.
+class TAlertScheduler {
+public:
+    static constexpr int cCheckIntervalMs = 30000;
+    static constexpr int cStaggerMs = 10000;
+
+    struct THooks {
+        // The user's searches, in list order.
+        std::function<std::vector<TSearch*>()> searches;
+        // Starts aSearch as an automatic run; true when it is running afterwards.
+        std::function<bool(TSearch& aSearch)> startSearch;
+        // Looks the search's stored ZIP code up again before an automatic run; may be empty.
+        std::function<void(TSearch& aSearch)> refreshZIPCode;
+        TNowFunction now;
+    };
+
+    explicit TAlertScheduler(THooks aHooks);
+
+    // The check: with an empty queue, queues every search whose alert is enabled and due,
+    // in list order, and starts the chain when it is not running. Answers how many were queued.
+    int Tick();
+    // Runs OnAutoSearch when the chain's next pass is due.
+    void Poll();
+    // Milliseconds until the chain's next pass (0 when due); -1 when the chain is idle.
+    long long MillisecondsUntilAutoSearch() const;
+    // One pass of the chain: starts the first queued search still in the list and sets the
+    // next pass cStaggerMs later; when a search does not start, the next queued one is
+    // tried at once. A pass that finds the queue empty ends the chain until a tick queues more.
+    void OnAutoSearch();
+
+    // While paused a pass drops the search it takes; a later tick queues it again.
+    void SetSearchingPaused(bool aValue) { fSearchingPaused = aValue; }
+    bool GetSearchingPaused() const { return fSearchingPaused; }
+    // The window is closing: no search starts any more.
+    void Close();
+    bool AnyEnabled() const;
+    std::size_t QueueLength() const { return fAutoSearchQueue.size(); }
+    bool ChainRunning() const { return fChainRunning; }
+
+    // When aSearch is due: its last automatic start plus its interval, or a day ago when
+    // it has not run automatically since the program started.
+    static double DueTime(const TSearch& aSearch);
+
+private:
+    bool InList(const TSearch* aSearch) const;
+    TSearch* TakeNextQueued();
+
+    THooks fHooks;
+    std::deque<TSearch*> fAutoSearchQueue;
+    bool fChainRunning = false;
+    double fNextPassAt = 0;
+    bool fSearchingPaused = false;
+    bool fExitting = false;
+};
+
+}  // namespace trawlix

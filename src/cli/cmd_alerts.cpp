@@ -1,0 +1,480 @@
+// Commands about alerts: the user's own address and phone, a search's alert, the headless
+// watcher that re-runs due searches and sends their digests, and the test messages.
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <mutex>
+
+#include "app/alert_scheduler.h"
+#include "app/notifications.h"
+#include "app/platform.h"
+#include "app/session.h"
+#include "app/settings.h"
+#include "cli/cli_command.h"
+#include "cli/json_writer.h"
+#include "cli/search_arg.h"
+#include "engine/synchronizator.h"
+#include "engine/text_functions.h"
+#include "mail/new_results_digest.h"
+#include "model/search.h"
+#include "model/searches.h"
+#include "run/search_run_environment.h"
+
+namespace trawlix::cli {
+
+namespace {
+
+constexpr const char* kRunningMessage = "Trawlix is running. Close it first.";
+
+// Showing works beside the desktop program; changing does not.
+void RequireWritable(CommandContext& aContext) {
+    if (aContext.session->GetReadOnly()) throw CommandError(kRunningMessage);
+}
+
+void SaveSettingsOrFail(TSession& aSession) {
+    try {
+        aSession.GetSettings().SaveSettings();
+    } catch (const std::exception& e) {
+        throw CommandError(std::string("The settings could not be saved: ") + e.what());
+    }
+}
+
+bool LooksLikeAddress(const std::string& aText) {
+    const auto at = aText.find('@');
+    return at != std::string::npos && at > 0 && at + 1 < aText.size() && aText.find_first_of(" \t\r\n<>,;") == std::string::npos;
+}
+
+// --- profile ----------------------------------------------------------------------------
+
+int RunProfile(CommandContext& aContext) {
+    ArgParser args(aContext.args);
+    const auto email = args.Value("--email");
+    const auto phone = args.Value("--phone");
+    const bool json = args.Flag("--json");
+    if (!args.Positionals().empty()) throw UsageError("profile takes no arguments");
+    TSettings& settings = aContext.session->GetSettings();
+    if (email && !Trim(*email).empty() && !LooksLikeAddress(Trim(*email)))
+        throw UsageError("--email needs an e-mail address (name@host), not \"" + *email + "\"");
+    if (email || phone) {
+        RequireWritable(aContext);
+        if (email) settings.SetUserEMail(Trim(*email));
+        if (phone) settings.SetUserPhone(Trim(*phone));
+        SaveSettingsOrFail(*aContext.session);
+    }
+    if (json)
+        aContext.out << JsonObject().Add("email", settings.GetUserEMail()).Add("phone", settings.GetUserPhone()).Str()
+                     << "\n";
+    else
+        aContext.out << "email: " << settings.GetUserEMail() << "\nphone: " << settings.GetUserPhone() << "\n";
+    return 0;
+}
+
+// --- alert ------------------------------------------------------------------------------
+
+std::string TimeOfDayText(double aDateTime) {
+    const int minutes = static_cast<int>(std::floor((aDateTime - std::floor(aDateTime)) * 1440.0 + 0.5)) % 1440;
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d:%02d", minutes / 60, minutes % 60);
+    return text;
+}
+
+// "HH:MM" as a fraction of a day; raises naming --send-at otherwise.
+double ParseTimeOfDay(const std::string& aText) {
+    int hours = -1, minutes = -1;
+    char end = 0;
+    if (aText.size() != 5 || std::sscanf(aText.c_str(), "%2d:%2d%c", &hours, &minutes, &end) != 2 || hours < 0 ||
+        hours > 23 || minutes < 0 || minutes > 59 || aText[2] != ':')
+        throw UsageError("--send-at takes a time of day as HH:MM (00:00 to 23:59), not \"" + aText + "\"");
+    return (hours * 60 + minutes) / 1440.0;
+}
+
+bool ParseYesNo(const std::string& aOption, const std::string& aText) {
+    if (aText == "yes") return true;
+    if (aText == "no") return false;
+    throw UsageError(aOption + " takes yes or no, not \"" + aText + "\"");
+}
+
+// The options of `alert`, checked before anything changes.
+struct TAlertChanges {
+    std::optional<bool> enabled;
+    std::optional<int> interval;
+    std::optional<std::string> email;
+    std::optional<bool> sendEmail, sendSMS, includeResults;
+    std::optional<THowOften> howOften;
+    std::optional<double> sendAtTime;
+    std::optional<int> messageLength;
+
+    bool Any() const {
+        return enabled || interval || email || sendEmail || sendSMS || includeResults || howOften || sendAtTime ||
+               messageLength;
+    }
+};
+
+std::optional<bool> YesNoOption(ArgParser& aArgs, const std::string& aOption) {
+    auto value = aArgs.Value(aOption);
+    if (!value) return std::nullopt;
+    return ParseYesNo(aOption, *value);
+}
+
+TAlertChanges ReadAlertChanges(ArgParser& aArgs) {
+    TAlertChanges changes;
+    const bool enable = aArgs.Flag("--enable"), disable = aArgs.Flag("--disable");
+    if (enable && disable) throw UsageError("--enable and --disable exclude each other");
+    if (enable || disable) changes.enabled = enable;
+    if (auto interval = aArgs.Value("--interval")) {
+        int minutes = 0;
+        try {
+            minutes = ParseInt(*interval, "--interval");
+        } catch (const std::exception&) {
+            minutes = 0;
+        }
+        if (minutes < cMinAlertInterval || minutes > cMaxAlertInterval)
+            throw UsageError("--interval takes minutes from 1 to 10000, not \"" + *interval + "\"");
+        changes.interval = minutes;
+    }
+    if (auto email = aArgs.Value("--email")) {
+        if (!Trim(*email).empty() && !LooksLikeAddress(Trim(*email)))
+            throw UsageError("--email needs an e-mail address (name@host), not \"" + *email + "\"");
+        changes.email = Trim(*email);
+    }
+    changes.sendEmail = YesNoOption(aArgs, "--send-email");
+    changes.sendSMS = YesNoOption(aArgs, "--send-sms");
+    changes.includeResults = YesNoOption(aArgs, "--include-results");
+    if (auto howOften = aArgs.Value("--how-often")) {
+        if (*howOften != "instantly" && *howOften != "daily")
+            throw UsageError("--how-often takes instantly or daily, not \"" + *howOften + "\"");
+        changes.howOften = *howOften == "daily" ? hoDaily : hoInstantly;
+    }
+    if (auto sendAt = aArgs.Value("--send-at")) changes.sendAtTime = ParseTimeOfDay(*sendAt);
+    if (auto length = aArgs.Value("--message-length")) {
+        if (*length != "20" && *length != "50" && *length != "0")
+            throw UsageError("--message-length takes 20, 50 or 0 (all), not \"" + *length + "\"");
+        changes.messageLength = std::stoi(*length);
+    }
+    return changes;
+}
+
+void ApplyAlertChanges(TAlert& aAlert, const TAlertChanges& aChanges) {
+    if (aChanges.interval) aAlert.SetIntervalMinutes(*aChanges.interval);
+    if (aChanges.email) aAlert.SetEmail(*aChanges.email);
+    if (aChanges.sendEmail) aAlert.SetSendToEmail(*aChanges.sendEmail);
+    if (aChanges.sendSMS) aAlert.SetSendToSMS(*aChanges.sendSMS);
+    if (aChanges.includeResults) aAlert.SetIncludeResults(*aChanges.includeResults);
+    if (aChanges.howOften) aAlert.SetHowOften(*aChanges.howOften);
+    if (aChanges.sendAtTime) {
+        // The date part stays; only the time of day is used.
+        const double sendAt = aAlert.GetSendAt();
+        aAlert.SetSendAt(std::floor(sendAt) + *aChanges.sendAtTime);
+    }
+    if (aChanges.messageLength) aAlert.SetMessageLength(*aChanges.messageLength);
+    if (aChanges.enabled) aAlert.SetEnabled(*aChanges.enabled);
+}
+
+void PrintAlert(CommandContext& aContext, const TAlert& aAlert, bool aJson) {
+    const auto message = aAlert.GetAutoReplyMessage();
+    const std::string howOften = aAlert.GetHowOften() == hoDaily ? "daily" : "instantly";
+    if (aJson) {
+        aContext.out << JsonObject()
+                            .Add("enabled", aAlert.GetEnabled())
+                            .Add("interval", aAlert.GetIntervalMinutes())
+                            .Add("email", aAlert.GetEmail())
+                            .Add("send_email", aAlert.GetSendToEmail())
+                            .Add("send_sms", aAlert.GetSendToSMS())
+                            .Add("include_results", aAlert.GetIncludeResults())
+                            .Add("how_often", howOften)
+                            .Add("send_at", TimeOfDayText(aAlert.GetSendAt()))
+                            .Add("message_length", aAlert.GetMessageLength())
+                            .Add("auto_reply", aAlert.GetAutoReply())
+                            .Add("auto_reply_subject", message ? message->GetSubject() : std::string())
+                            .Str()
+                     << "\n";
+        return;
+    }
+    const auto yesNo = [](bool aValue) { return aValue ? "yes" : "no"; };
+    aContext.out << "enabled:         " << yesNo(aAlert.GetEnabled()) << "\n"
+                 << "interval:        " << aAlert.GetIntervalMinutes() << " minutes\n"
+                 << "email:           " << aAlert.GetEmail() << "\n"
+                 << "send email:      " << yesNo(aAlert.GetSendToEmail()) << "\n"
+                 << "send sms:        " << yesNo(aAlert.GetSendToSMS()) << "\n"
+                 << "include results: " << yesNo(aAlert.GetIncludeResults()) << "\n"
+                 << "how often:       " << howOften << "\n"
+                 << "send at:         " << TimeOfDayText(aAlert.GetSendAt()) << "\n"
+                 << "message length:  "
+                 << (aAlert.GetMessageLength() == 0 ? std::string("all") : std::to_string(aAlert.GetMessageLength()))
+                 << "\n"
+                 << "auto reply:      " << yesNo(aAlert.GetAutoReply())
+                 << (message ? " (" + message->GetSubject() + ")" : std::string()) << "\n";
+}
+
+int RunAlert(CommandContext& aContext) {
+    ArgParser args(aContext.args);
+    const TAlertChanges changes = ReadAlertChanges(args);
+    const bool json = args.Flag("--json");
+    auto positionals = args.Positionals();
+    if (positionals.size() != 1) throw UsageError("alert needs exactly one SEARCH");
+    TSearch& search = FindSearchArg(aContext, positionals[0]);
+    TAlert& alert = search.GetAlert();
+    if (changes.Any()) {
+        RequireWritable(aContext);
+        const bool wasEnabled = alert.GetEnabled();
+        ApplyAlertChanges(alert, changes);
+        try {
+            SessionSearches(aContext).SaveSearch(search);
+        } catch (const std::exception& e) {
+            throw CommandError(e.what());
+        }
+        const TSettings& settings = aContext.session->GetSettings();
+        if (!wasEnabled && alert.GetEnabled() && !settings.GetNotificationEverSent())
+            aContext.err << "No notification has gone out through the \"" << settings.GetNotificationTransport()
+                         << "\" transport yet: try it with trawlix-cli notify-test --email ADDR.\n";
+    }
+    PrintAlert(aContext, alert, json);
+    return 0;
+}
+
+// --- notify-test ------------------------------------------------------------------------
+
+int RunNotifyTest(CommandContext& aContext) {
+    ArgParser args(aContext.args);
+    const auto email = args.Value("--email");
+    const auto sms = args.Value("--sms");
+    if (!args.Positionals().empty()) throw UsageError("notify-test takes no arguments");
+    if (email.has_value() == sms.has_value()) throw UsageError("notify-test needs either --email ADDR or --sms ADDR");
+    const std::string to = Trim(email ? *email : *sms);
+    if (to.empty()) throw UsageError(std::string(email ? "--email" : "--sms") + " needs an address");
+    const TTestMessageKind kind = email ? TTestMessageKind::Email : TTestMessageKind::SMS;
+    TSession& session = *aContext.session;
+    try {
+        SendTestNotification(session.GetSettings(), session.GetEmailAccounts(), kind, to);
+    } catch (const std::exception& e) {
+        if (!session.GetReadOnly()) session.SaveSettings();
+        throw CommandError((email ? cTestEmailFailedText : cTestSMSFailedText) + std::string(e.what()));
+    }
+    if (!session.GetReadOnly()) session.SaveSettings();
+    aContext.out << (email ? TestEmailSentText(to) : TestSMSSentText(to)) << "\n";
+    return 0;
+}
+
+// --- watch ------------------------------------------------------------------------------
+
+// Prints the watcher's events, one line each, as text or JSON.
+class TWatchLog {
+public:
+    TWatchLog(std::ostream& aOut, bool aJson) : fOut(aOut), fJson(aJson) {}
+
+    void Started(const TSearch& aSearch) { Event("started", aSearch, "started", {}); }
+    void NotStarted(const TSearch& aSearch) {
+        Event("not_started", aSearch, "could not start: it needs some locations and categories", {});
+    }
+    void Finished(const TSearch& aSearch, int aNew) {
+        Event("finished", aSearch, "finished with " + std::to_string(aNew) + " new",
+              JsonObject().Add("new", aNew));
+    }
+    void Notification(const TSearch& aSearch, const TNotifyOutcome& aOutcome) {
+        JsonObject extra;
+        extra.Add("sent", !aOutcome.failed).Add("count", aOutcome.count).Add("text", aOutcome.statusText);
+        if (aOutcome.failed) extra.Add("error", aOutcome.error);
+        Event(aOutcome.failed ? "notification_failed" : "notification_sent", aSearch, aOutcome.statusText, extra);
+    }
+    void Note(const std::string& aText) {
+        std::lock_guard lock(fMutex);
+        if (fJson)
+            fOut << JsonObject().Add("event", "note").Add("text", aText).Str() << "\n" << std::flush;
+        else
+            fOut << aText << "\n" << std::flush;
+    }
+
+private:
+    void Event(const char* aEvent, const TSearch& aSearch, const std::string& aText, const JsonObject& aExtra) {
+        std::lock_guard lock(fMutex);
+        if (fJson) {
+            std::string object = JsonObject()
+                                     .Add("event", aEvent)
+                                     .Add("search", aSearch.GetName())
+                                     .Add("search_id", aSearch.GetID())
+                                     .Str();
+            const std::string extra = aExtra.Str();
+            if (extra.size() > 2) object = object.substr(0, object.size() - 1) + "," + extra.substr(1);
+            fOut << object << "\n" << std::flush;
+        } else {
+            fOut << aSearch.GetName() << ": " << aText << "\n" << std::flush;
+        }
+    }
+
+    std::ostream& fOut;
+    bool fJson;
+    std::mutex fMutex;
+};
+
+// One search's run as the watcher follows it.
+struct TWatchedRun {
+    std::atomic<int> newResults{0};
+    std::optional<TNotifyOutcome> outcome;  // guarded by the watcher's mutex
+    bool started = false;                   // main thread
+    bool stopped = false;                   // main thread
+};
+
+class TWatcher {
+public:
+    TWatcher(CommandContext& aContext, bool aJson, bool aOnce)
+        : fContext(aContext), fSession(*aContext.session), fSearches(SessionSearches(aContext)), fLog(aContext.out, aJson),
+          fOnce(aOnce), fScheduler(MakeHooks()) {}
+
+    ~TWatcher() {
+        for (const auto& search : fSearches.GetAllSearches()) {
+            search->OnSearchStarted = nullptr;
+            search->OnSearchStopped = nullptr;
+            search->OnResultKept = nullptr;
+        }
+        if (fPreviousEnvironment) SetSearchRunEnvironment(fPreviousEnvironment);
+    }
+
+    int Run() {
+        auto* loop = dynamic_cast<THeadlessMainLoop*>(GetMainThreadBinding());
+        if (!loop) throw CommandError("No main loop to run the searches on.");
+        InstallDigestHook();
+        for (const auto& search : fSearches.GetAllSearches()) Follow(*search);
+        if (!fSearches.HasEnabledAlerts()) fLog.Note("No search has an alert switched on.");
+        auto nextTick = std::chrono::steady_clock::now();
+        while (true) {
+            if (Interrupted()) return StopEverything(*loop);
+            if (!fOnce && std::chrono::steady_clock::now() >= nextTick) {
+                fScheduler.Tick();
+                nextTick += std::chrono::milliseconds(TAlertScheduler::cCheckIntervalMs);
+            } else if (fOnce && !fTicked) {
+                fScheduler.Tick();
+                fTicked = true;
+            }
+            fScheduler.Poll();
+            if (fOnce && fScheduler.QueueLength() == 0 && RunningCount() == 0) return 0;
+            loop->RunUntil([this] { return Interrupted(); }, std::chrono::milliseconds(200));
+        }
+    }
+
+private:
+    static bool Interrupted() { return platform::TTerminationSignals::Received() != 0; }
+
+    TAlertScheduler::THooks MakeHooks() {
+        TAlertScheduler::THooks hooks;
+        hooks.searches = [this] {
+            std::vector<TSearch*> list;
+            for (const auto& search : fSearches.GetAllSearches()) list.push_back(search.get());
+            return list;
+        };
+        hooks.startSearch = [this](TSearch& aSearch) { return Start(aSearch); };
+        hooks.refreshZIPCode = [this](TSearch& aSearch) { fSession.RefreshZIPCodeObject(aSearch); };
+        hooks.now = LocalNow;
+        return hooks;
+    }
+
+    // The run's digest goes out as the window's would; the watcher tells its outcome after
+    // the run's end, so the lines of one search come in order.
+    void InstallDigestHook() {
+        auto environment = std::make_shared<TSearchRunEnvironment>(*GetSearchRunEnvironment());
+        environment->notifyForNewResults = [this](TSearch& aSearch) {
+            TNotifyOutcome outcome = fSession.SendDigest(aSearch);
+            std::lock_guard lock(fMutex);
+            if (!outcome.statusText.empty()) fRuns[&aSearch].outcome = std::move(outcome);
+        };
+        fPreviousEnvironment = SetSearchRunEnvironment(environment);
+    }
+
+    void Follow(TSearch& aSearch) {
+        {
+            std::lock_guard lock(fMutex);
+            fRuns[&aSearch];
+        }
+        aSearch.OnSearchStarted = [this](TSearch& aSender) {
+            TWatchedRun& run = Run(aSender);
+            run.started = true;
+            run.stopped = false;
+            run.newResults = 0;
+            fLog.Started(aSender);
+        };
+        aSearch.OnResultKept = [this](TSearch& aSender, const IEntry& aEntry) {
+            if (aEntry->GetNew()) ++Run(aSender).newResults;
+        };
+        aSearch.OnSearchStopped = [this](TSearch& aSender) { Stopped(aSender); };
+    }
+
+    TWatchedRun& Run(TSearch& aSearch) {
+        std::lock_guard lock(fMutex);
+        return fRuns[&aSearch];
+    }
+
+    bool Start(TSearch& aSearch) {
+        TWatchedRun& run = Run(aSearch);
+        run.started = false;
+        aSearch.Search(nullptr, false);
+        if (!run.started) fLog.NotStarted(aSearch);
+        return run.started && !run.stopped;
+    }
+
+    void Stopped(TSearch& aSearch) {
+        TWatchedRun& run = Run(aSearch);
+        run.stopped = true;
+        fLog.Finished(aSearch, run.newResults);
+        std::optional<TNotifyOutcome> outcome;
+        {
+            std::lock_guard lock(fMutex);
+            outcome.swap(run.outcome);
+        }
+        if (outcome) fLog.Notification(aSearch, *outcome);
+        try {
+            fSearches.SaveSearch(aSearch);
+        } catch (const std::exception& e) {
+            fLog.Note(e.what());
+        }
+    }
+
+    int RunningCount() {
+        std::lock_guard lock(fMutex);
+        int running = 0;
+        for (const auto& [search, run] : fRuns)
+            if (run.started && !run.stopped) ++running;
+        return running;
+    }
+
+    int StopEverything(THeadlessMainLoop& aLoop) {
+        fScheduler.Close();
+        for (const auto& search : fSearches.GetAllSearches())
+            if (search->GetSearching()) search->StopSearch();
+        aLoop.RunUntil([this] { return RunningCount() == 0; }, std::chrono::seconds(30));
+        return 0;
+    }
+
+    CommandContext& fContext;
+    TSession& fSession;
+    TSearches& fSearches;
+    TWatchLog fLog;
+    bool fOnce;
+    bool fTicked = false;
+    std::mutex fMutex;
+    std::map<const TSearch*, TWatchedRun> fRuns;
+    TAlertScheduler fScheduler;
+    std::shared_ptr<const TSearchRunEnvironment> fPreviousEnvironment;
+};
+
+int RunWatch(CommandContext& aContext) {
+    ArgParser args(aContext.args);
+    const bool once = args.Flag("--once");
+    const bool json = args.Flag("--json");
+    if (!args.Positionals().empty()) throw UsageError("watch takes no arguments");
+    TWatcher watcher(aContext, json, once);
+    return watcher.Run();
+}
+
+CommandRegistrar gProfile({"profile", "profile [--email ADDR] [--phone TEXT] [--json]", false, true, RunProfile});
+CommandRegistrar gAlert({"alert",
+                         "alert SEARCH [--enable|--disable] [--interval MIN] [--email ADDR] [--send-email yes|no] "
+                         "[--send-sms yes|no] [--include-results yes|no] [--how-often instantly|daily] "
+                         "[--send-at HH:MM] [--message-length 20|50|0] [--json]",
+                         false, true, RunAlert});
+CommandRegistrar gWatch({"watch", "watch [--once] [--json]", true, true, RunWatch});
+CommandRegistrar gNotifyTest({"notify-test", "notify-test --email ADDR | --sms ADDR", false, true, RunNotifyTest});
+
+}  // namespace
+
+}  // namespace trawlix::cli

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/clock.h"
+#include "mail/notification_transport.h"
+#include "model/entry.h"
+
+namespace trawlix {
+
+class TSearch;
+
+// What telling the user about a search's new results needs from the program around it.
+struct TNotifyContext {
+    // Null when the chosen transport cannot be made; transportError then says why.
+    INotificationTransportPtr transport;
+    std::string transportError;
+    std::string userPhone;
+    bool canSendSMS = false;
+    // The carrier's e-mail-to-SMS address; empty when it cannot be built (smsAddressError says why).
+    std::string smsAddress;
+    std::string smsAddressError;
+    TNowFunction now;
+    // The advertiser's address of a result, when known; empty for none. Without it the
+    // result's contact is used when it is an address.
+    std::function<std::string(const TEntry& aEntry)> entryEmail;
+};
+
+// What one NotifyForNewResults did.
+struct TNotifyOutcome {
+    bool considered = false;   // the alert was on and its time had come
+    bool smsSent = false;
+    bool emailSent = false;
+    bool failed = false;       // a part that should have gone out did not
+    std::string error;         // why, when failed
+    int count = 0;             // new results counted
+    int listed = 0;
+    // The status line: "Notifications (...) were sent at ..." or "... could not be sent: ...";
+    // empty when nothing was to be sent.
+    std::string statusText;
+};
+
+// The digest of the results marked by automatic runs that pass the search's filter, at
+// most aLimit listed (all when aLimit < 1); every counted result loses its mark.
+struct TDigest {
+    int count = 0;
+    std::vector<IEntry> listed;
+    std::vector<IEntry> unmarked;  // every result whose mark was cleared, listed or not
+    std::string lines;             // one "<div><a href=...>name</a></div>" line per listed result
+};
+// The caller holds the search's lock.
+TDigest BuildDigest(TSearch& aSearch, int aLimit);
+// Gives the marks back (a digest that could not be sent).
+void RestoreDigestMarks(const TDigest& aDigest);
+
+std::string DigestEmailHTML(const std::string& aSearchName, const TDigest& aDigest);
+// The SMS: the listed results with their advertisers' addresses, cut after the line that
+// passes 250 characters; or only the search's name without aIncludeResults.
+std::string DigestSMSText(const std::string& aSearchName, const TDigest& aDigest, bool aIncludeResults,
+                          const std::function<std::string(const TEntry&)>& aEntryEmail);
+// "SMS", "Email" or "SMS & Email".
+std::string NotificationKinds(bool aSMS, bool aEmail);
+// "Notifications (SMS & Email) were sent at 18:05 on 12/10/2026".
+std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow);
+// "Notifications (Email) could not be sent: <reason>".
+std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason);
+
+// The digest of an automatic run: what its alert asks for, through the context's
+// transport. Called with the search's lock held; the lock is let go while the transport
+// sends. A failed send keeps the results' marks and the day's turn for the next digest.
+TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, const TNotifyContext& aContext);
+
+}  // namespace trawlix

@@ -1,0 +1,234 @@
+#include "mail/notification_transports.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/proxy_settings.h"
+#include "engine/text_functions.h"
+#include "mail/mime_message.h"
+#include "mail/smtp_client.h"
+
+namespace trawlix {
+
+const char* const cTestEmailHTML =
+    "<html><head></head><body><p>This is a test notifications email that you have requested. </p><p>The mail "
+    "has arrived successfully and you can receive notifications. </p><p>You can set up each search individually "
+    "from the \"blue exclamation mark\" button. </p><p>This is an automatically generated email. Please do not "
+    "answer!<p><p><br/>Thanks, <br/> the Trawlix team!</p></body></html>";
+
+namespace {
+
+// Discord refuses a message longer than this.
+constexpr std::size_t cDiscordContentLimit = 2000;
+
+// Raises the transport's failure in the caller's words, whatever the lower layer raised.
+template <class TWork>
+void AsNotificationError(TWork&& aWork) {
+    try {
+        aWork();
+    } catch (const ENotificationError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw ENotificationError(e.what());
+    }
+}
+
+std::string JsonString(const std::string& aText) {
+    std::string out = "\"";
+    for (const char c : aText) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (byte < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+                    out += escaped;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonPrice(double aPrice) {
+    if (aPrice < 0) return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", aPrice);
+    return text;
+}
+
+// A header value on one line; anything but printable ASCII as one RFC 2047 word.
+std::string HeaderValue(std::string aText) {
+    for (char& c : aText)
+        if (c == '\r' || c == '\n') c = ' ';
+    const bool ascii = std::all_of(aText.begin(), aText.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    return ascii ? aText : "=?UTF-8?B?" + Base64EncodeStr(aText) + "?=";
+}
+
+std::string DigestTitle(const TAlertNotification& aNotification) {
+    return "New results available for " + aNotification.searchName;
+}
+
+// The digest as plain text: a heading line, then each listed result with its link.
+std::string DigestPlainText(const TAlertNotification& aNotification) {
+    std::string text = DigestTitle(aNotification) + ": " + std::to_string(aNotification.count) + " new";
+    if (static_cast<int>(aNotification.results.size()) < aNotification.count)
+        text += ", " + std::to_string(aNotification.results.size()) + " listed";
+    text += "\n";
+    for (const TDigestResult& result : aNotification.results) text += result.title + " " + result.link + "\n";
+    return text;
+}
+
+std::string TestText(TTestMessageKind aKind) {
+    return aKind == TTestMessageKind::Email ? "This is a test notifications email that you have requested. "
+                                              "The mail has arrived successfully and you can receive notifications."
+                                            : cTestSMSText;
+}
+
+TWebhookRequest PlainWebhook(TWebhookFormat aFormat, const std::string& aTitle, const std::string& aText) {
+    switch (aFormat) {
+        case TWebhookFormat::Ntfy:
+            return {"text/plain; charset=utf-8", aTitle, aText};
+        case TWebhookFormat::Discord:
+            return {"application/json", {},
+                    "{\"content\": " + JsonString(aText.substr(0, cDiscordContentLimit)) + "}"};
+        case TWebhookFormat::Slack:
+        default:
+            return {"application/json", {}, "{\"text\": " + JsonString(aText) + "}"};
+    }
+}
+
+}  // namespace
+
+// --- the vendor's mail service -------------------------------------------------------
+
+std::string BuildVendorMailBody(const TVendorMailRequest& aRequest) {
+    std::string body = std::string("auth=") + cVendorMailAuth + "&to=" + aRequest.to;
+    body += "&subject=" + (aRequest.encodeSubject ? URLEncode(aRequest.subject) : aRequest.subject);
+    if (aRequest.isHTML) body += std::string("&content=") + cVendorHTMLContent;
+    body += std::string("&from=") + cVendorMailFrom;
+    body += "&message=" + (aRequest.encodeMessage ? URLEncode(Base64EncodeStr(aRequest.message)) : aRequest.message);
+    return body;
+}
+
+TVendorMailTransport::TVendorMailTransport(std::string aVendorHost, TProxySettings& aProxySettings)
+    : fVendorHost(std::move(aVendorHost)), fProxySettings(aProxySettings) {}
+
+std::string TVendorMailTransport::GetName() const { return "vendor"; }
+
+void TVendorMailTransport::Post(const TVendorMailRequest& aRequest) {
+    if (fVendorHost.empty() || fVendorHost.find_first_of("/?#@ ") != std::string::npos)
+        throw ENotificationError("The mail service's host \"" + fVendorHost + "\" is not a host name");
+    AsNotificationError([&] {
+        TCHttpClient client(fProxySettings, false);
+        client.Post("http://" + fVendorHost + "/" + cVendorMailScript, "application/x-www-form-urlencoded",
+                    BuildVendorMailBody(aRequest));
+    });
+}
+
+void TVendorMailTransport::SendAlert(const TAlertNotification& aNotification) {
+    if (!aNotification.smsTo.empty())
+        Post({aNotification.smsTo, aNotification.searchName, true, false, aNotification.smsText, true});
+    if (!aNotification.emailTo.empty())
+        Post({aNotification.emailTo, aNotification.emailSubject, true, true, aNotification.emailHTML, true});
+}
+
+void TVendorMailTransport::SendTest(TTestMessageKind aKind, const std::string& aTo) {
+    if (aKind == TTestMessageKind::Email)
+        Post({aTo, cTestEmailSubject, false, true, cTestEmailHTML, true});
+    else
+        Post({aTo, cTestSMSSubject, true, false, cTestSMSText, false});
+}
+
+// --- the user's own SMTP account -------------------------------------------------------
+
+TSmtpNotificationTransport::TSmtpNotificationTransport(IEmailAccount aAccount) : fAccount(std::move(aAccount)) {}
+
+std::string TSmtpNotificationTransport::GetName() const { return "smtp:" + std::to_string(fAccount->GetID()); }
+
+void TSmtpNotificationTransport::Send(const std::string& aTo, const std::string& aSubject, const std::string& aBody,
+                                      bool aHTML) {
+    TMailContent content;
+    content.from = fAccount->GetSenderAddress();
+    content.recipients = ParseRecipients(aTo);
+    if (content.recipients.empty()) throw ENotificationError("No recipient address was given");
+    content.subject = aSubject;
+    content.body = aBody;
+    content.isHTML = aHTML;
+    AsNotificationError([&] { SendSmtpMail(fAccount->GetSmtpServer(), content); });
+}
+
+void TSmtpNotificationTransport::SendAlert(const TAlertNotification& aNotification) {
+    if (!aNotification.smsTo.empty()) Send(aNotification.smsTo, aNotification.searchName, aNotification.smsText, false);
+    if (!aNotification.emailTo.empty())
+        Send(aNotification.emailTo, aNotification.emailSubject, aNotification.emailHTML, true);
+}
+
+void TSmtpNotificationTransport::SendTest(TTestMessageKind aKind, const std::string& aTo) {
+    if (aKind == TTestMessageKind::Email)
+        Send(aTo, cTestEmailSubject, cTestEmailHTML, true);
+    else
+        Send(aTo, cTestSMSSubject, cTestSMSText, false);
+}
+
+// --- web hooks -----------------------------------------------------------------------
+
+TWebhookFormat WebhookFormatFromName(const std::string& aName) {
+    if (aName == "ntfy") return TWebhookFormat::Ntfy;
+    if (aName == "discord") return TWebhookFormat::Discord;
+    if (aName == "slack") return TWebhookFormat::Slack;
+    if (aName == "json") return TWebhookFormat::Json;
+    throw ENotificationError("Unknown web hook format \"" + aName + "\" (ntfy, discord, slack or json)");
+}
+
+TWebhookRequest BuildWebhookAlert(TWebhookFormat aFormat, const TAlertNotification& aNotification) {
+    if (aFormat != TWebhookFormat::Json)
+        return PlainWebhook(aFormat, DigestTitle(aNotification), DigestPlainText(aNotification));
+    std::string body = "{\"search\": " + JsonString(aNotification.searchName) +
+                       ", \"count\": " + std::to_string(aNotification.count) + ", \"results\": [";
+    for (std::size_t i = 0; i < aNotification.results.size(); ++i) {
+        const TDigestResult& result = aNotification.results[i];
+        if (i > 0) body += ", ";
+        body += "{\"title\": " + JsonString(result.title) + ", \"link\": " + JsonString(result.link) +
+                ", \"price\": " + JsonPrice(result.price) + ", \"location\": " + JsonString(result.location) + "}";
+    }
+    return {"application/json", {}, body + "]}"};
+}
+
+TWebhookRequest BuildWebhookTest(TWebhookFormat aFormat, TTestMessageKind aKind) {
+    if (aFormat != TWebhookFormat::Json) return PlainWebhook(aFormat, "Trawlix test message", TestText(aKind));
+    return {"application/json", {},
+            std::string("{\"test\": true, \"kind\": ") + (aKind == TTestMessageKind::Email ? "\"email\"" : "\"sms\"") +
+                ", \"message\": " + JsonString(TestText(aKind)) + "}"};
+}
+
+TWebhookTransport::TWebhookTransport(std::string aURL, TWebhookFormat aFormat, TProxySettings& aProxySettings)
+    : fURL(std::move(aURL)), fFormat(aFormat), fProxySettings(aProxySettings) {}
+
+std::string TWebhookTransport::GetName() const { return "webhook"; }
+
+void TWebhookTransport::Post(const TWebhookRequest& aRequest) {
+    if (!fURL.starts_with("http://") && !fURL.starts_with("https://"))
+        throw ENotificationError("The web hook address \"" + fURL + "\" is not an http:// or https:// address");
+    std::vector<std::string> headers;
+    if (!aRequest.title.empty()) headers.push_back("Title: " + HeaderValue(aRequest.title));
+    AsNotificationError([&] {
+        TCHttpClient client(fProxySettings, false);
+        client.Post(fURL, aRequest.contentType, aRequest.body, headers);
+    });
+}
+
+void TWebhookTransport::SendAlert(const TAlertNotification& aNotification) {
+    // One digest, one push: the hook stands for both the SMS and the e-mail.
+    Post(BuildWebhookAlert(fFormat, aNotification));
+}
+
+void TWebhookTransport::SendTest(TTestMessageKind aKind, const std::string&) { Post(BuildWebhookTest(fFormat, aKind)); }
+
+}  // namespace trawlix

@@ -1,0 +1,242 @@
+// The digest of an automatic run: what is counted, listed and unmarked, when it goes out,
+// and what a failed send leaves behind. The transport here records what it was given.
+#include <gtest/gtest.h>
+
+#include "engine/clock.h"
+#include "mail/new_results_digest.h"
+#include "model/filter.h"
+#include "model/search.h"
+
+using namespace trawlix;
+
+namespace {
+
+class TRecordingTransport : public INotificationTransport {
+public:
+    std::string GetName() const override { return "recording"; }
+    void SendAlert(const TAlertNotification& aNotification) override {
+        if (!failWith.empty()) throw ENotificationError(failWith);
+        sent.push_back(aNotification);
+    }
+    void SendTest(TTestMessageKind, const std::string&) override {}
+
+    std::vector<TAlertNotification> sent;
+    std::string failWith;
+};
+
+const double kDay = EncodeDate(2026, 12, 10);
+double At(int aHours, int aMinutes, double aDay = kDay) { return aDay + (aHours * 60 + aMinutes) / 1440.0; }
+
+class DigestTest : public ::testing::Test {
+protected:
+    DigestTest() {
+        fSearch.SetName("Cars & Trucks");
+        TAlert& alert = fSearch.GetAlert();
+        alert.SetEnabled(true);
+        alert.SetSendToEmail(true);
+        alert.SetEmail("me@example.com");
+        fContext.transport = fTransport;
+        fContext.now = [this] { return fNow; };
+        fContext.userPhone = "(555) 123-4567";
+        fContext.canSendSMS = true;
+        fContext.smsAddress = "5551234567@sms.example.com";
+    }
+
+    // aCount results found by an automatic run, titled "Ad 1" ... and marked for the digest.
+    void AddMarked(int aCount, const std::string& aPrefix = "Ad ") {
+        for (int i = 1; i <= aCount; ++i) {
+            auto entry = std::make_shared<TEntry>(ssCraigslist, "Dec 10", aPrefix + std::to_string(i),
+                                                  "http://sfbay.craigslist.org/" + aPrefix.substr(0, 1) +
+                                                      std::to_string(i) + ".html",
+                                                  100 + i, "sf", "cars", false, 0, fNow, "", "", "");
+            entry->SetIncludeInEmailDigest(true);
+            fSearch.AddSearchResult(entry);
+        }
+    }
+    int MarkedCount() const {
+        TCLock lock(fSearch.GetCriticalSection());
+        int marked = 0;
+        for (const IEntry& entry : fSearch.GetSearchResults()) marked += entry->GetIncludeInEmailDigest() ? 1 : 0;
+        return marked;
+    }
+    TNotifyOutcome Notify() {
+        TCLock lock(fSearch.GetCriticalSection());
+        return NotifyForNewResults(fSearch, true, true, fContext);
+    }
+
+    TSearch fSearch;
+    std::shared_ptr<TRecordingTransport> fTransport = std::make_shared<TRecordingTransport>();
+    TNotifyContext fContext;
+    double fNow = At(12, 0);
+};
+
+}  // namespace
+
+TEST_F(DigestTest, MessageLengthListsSomeAndUnmarksAll) {
+    struct TCase {
+        int limit, found;
+        std::string listing;
+        size_t links;
+    };
+    for (const TCase& c : {TCase{20, 35, "<p>Listing 1 - 20 of 35.</p>", 20}, TCase{20, 3, "<p>Listing 1 - 3 of 3.</p>", 3},
+                           TCase{0, 35, "<p>Listing 1 - 35 of 35.</p>", 35}}) {
+        SCOPED_TRACE(c.found);
+        fTransport->sent.clear();
+        fSearch.FillOldResults(true);
+        fSearch.GetAlert().SetMessageLength(c.limit);
+        AddMarked(c.found);
+        const TNotifyOutcome outcome = Notify();
+        ASSERT_EQ(fTransport->sent.size(), 1u);
+        const TAlertNotification& sent = fTransport->sent[0];
+        EXPECT_NE(sent.emailHTML.find(c.listing), std::string::npos) << sent.emailHTML;
+        EXPECT_EQ(sent.results.size(), c.links);
+        EXPECT_EQ(sent.count, c.found);
+        EXPECT_EQ(outcome.count, c.found);
+        EXPECT_EQ(MarkedCount(), 0) << "every counted result loses its mark, listed or not";
+    }
+}
+
+TEST_F(DigestTest, WholeEmailTextForTwoResults) {
+    AddMarked(2, "Mini <Cooper> ");
+    Notify();
+    ASSERT_EQ(fTransport->sent.size(), 1u);
+    EXPECT_EQ(fTransport->sent[0].emailTo, "me@example.com");
+    EXPECT_EQ(fTransport->sent[0].emailSubject, "New results available for Cars & Trucks");
+    EXPECT_EQ(fTransport->sent[0].emailHTML,
+              "<p>There are new results available for your search named <b>Cars &amp; Trucks</b>.</p>\r\n"
+              "<p>Listing 1 - 2 of 2.</p>\r\n"
+              "<div><a href=\"http://sfbay.craigslist.org/M1.html\">Mini &lt;Cooper&gt; 1</a></div>\r\n"
+              "<div><a href=\"http://sfbay.craigslist.org/M2.html\">Mini &lt;Cooper&gt; 2</a></div>\r\n"
+              "\r\n<p>Thanks, <br/> the Trawlix team!</p>\r\n"
+              "<p>This is an automatically generated email. Please do not reply!</p>");
+}
+
+TEST_F(DigestTest, AResultFailingTheFilterIsNeitherCountedNorUnmarked) {
+    AddMarked(3, "bike ");
+    AddMarked(2, "car ");
+    fSearch.GetFilter().TempQuery().SetText("bike");
+    fSearch.GetFilter().PostTempQuery(true);
+    const TNotifyOutcome outcome = Notify();
+    EXPECT_EQ(outcome.count, 3);
+    EXPECT_EQ(MarkedCount(), 2);
+}
+
+TEST_F(DigestTest, AUserRunSendsNothingAndKeepsMarks) {
+    AddMarked(4);
+    fSearch.SetCalledFromUser(true);
+    const TNotifyOutcome outcome = Notify();
+    EXPECT_TRUE(fTransport->sent.empty());
+    EXPECT_EQ(outcome.count, 0);
+    EXPECT_TRUE(outcome.statusText.empty());
+    EXPECT_EQ(MarkedCount(), 4);
+}
+
+TEST_F(DigestTest, DailyDigestWaitsForItsTimeAndGoesOncePerDay) {
+    TAlert& alert = fSearch.GetAlert();
+    alert.SetHowOften(hoDaily);
+    alert.SetSendAt(At(18, 0, kDay - 30));
+    struct TStep {
+        double now;
+        int newResults;
+        size_t sentAfter;
+    };
+    // 17:00 is too early (the results stay marked), 18:10 is the day's turn and sends the
+    // 17:00 results, 18:30 the same day sends nothing, the next day at 18:05 the 18:30 one goes.
+    const TStep steps[] = {{At(17, 0), 2, 0}, {At(18, 10), 0, 1}, {At(18, 30), 1, 1}, {At(18, 5, kDay + 1), 0, 2}};
+    for (const TStep& step : steps) {
+        SCOPED_TRACE(step.now);
+        fNow = step.now;
+        AddMarked(step.newResults, "t" + std::to_string(step.now) + " ");
+        Notify();
+        EXPECT_EQ(fTransport->sent.size(), step.sentAfter);
+    }
+    EXPECT_EQ(fTransport->sent[0].count, 2);
+    EXPECT_EQ(fTransport->sent[1].count, 1) << "the 18:30 result waited for the next day";
+}
+
+TEST_F(DigestTest, DailyTurnUsedEvenWhenNothingWasFound) {
+    TAlert& alert = fSearch.GetAlert();
+    alert.SetHowOften(hoDaily);
+    alert.SetSendAt(At(18, 0));
+    fNow = At(18, 10);
+    Notify();
+    fNow = At(18, 30);
+    AddMarked(1);
+    Notify();
+    EXPECT_TRUE(fTransport->sent.empty());
+    EXPECT_EQ(MarkedCount(), 1);
+}
+
+TEST_F(DigestTest, SMSTexts) {
+    TAlert& alert = fSearch.GetAlert();
+    alert.SetSendToEmail(false);
+    alert.SetSendToSMS(true);
+    AddMarked(1);
+    Notify();
+    ASSERT_EQ(fTransport->sent.size(), 1u);
+    EXPECT_EQ(fTransport->sent[0].smsTo, "5551234567@sms.example.com");
+    EXPECT_EQ(fTransport->sent[0].smsText, "New results available for:Cars &amp; Trucks");
+    EXPECT_TRUE(fTransport->sent[0].emailTo.empty());
+
+    // With the results: the advertiser's address first when known; the text stops after
+    // the line that passes 250 characters.
+    alert.SetIncludeResults(true);
+    const std::string longName(100, 'x');
+    for (int i = 0; i < 5; ++i) {
+        auto entry = std::make_shared<TEntry>(ssCraigslist, "Dec 10", longName, "http://a/" + std::to_string(i), 1, "", "",
+                                              false, 0, fNow, "", i == 0 ? "seller@example.org" : "555-1234", "");
+        entry->SetIncludeInEmailDigest(true);
+        fSearch.AddSearchResult(entry);
+    }
+    Notify();
+    ASSERT_EQ(fTransport->sent.size(), 2u);
+    const std::string line = longName + "\n";
+    EXPECT_EQ(fTransport->sent[1].smsText, "seller@example.org:" + line + line + line);
+}
+
+TEST_F(DigestTest, StatusTextNamesWhatWasSentAndWhen) {
+    fSearch.GetAlert().SetSendToSMS(true);
+    fNow = At(18, 5);
+    AddMarked(1);
+    const TNotifyOutcome outcome = Notify();
+    EXPECT_TRUE(outcome.smsSent && outcome.emailSent);
+    EXPECT_EQ(outcome.statusText, "Notifications (SMS & Email) were sent at 6:05 PM on 12/10/2026");
+}
+
+TEST_F(DigestTest, AFailedSendKeepsTheMarksAndTheDaysTurn) {
+    TAlert& alert = fSearch.GetAlert();
+    alert.SetHowOften(hoDaily);
+    alert.SetSendAt(At(8, 0));
+    AddMarked(3);
+    fTransport->failWith = "Unable to connect to server";
+    const TNotifyOutcome failed = Notify();
+    EXPECT_TRUE(failed.failed);
+    EXPECT_EQ(failed.statusText, "Notifications (Email) could not be sent: Unable to connect to server");
+    EXPECT_EQ(MarkedCount(), 3);
+    fTransport->failWith.clear();
+    fNow = At(12, 30);
+    const TNotifyOutcome sent = Notify();
+    EXPECT_FALSE(sent.failed);
+    ASSERT_EQ(fTransport->sent.size(), 1u);
+    EXPECT_EQ(fTransport->sent[0].count, 3);
+    EXPECT_EQ(MarkedCount(), 0);
+}
+
+TEST_F(DigestTest, ACarrierMissingFromTheListSendsNoSMSAndSaysWhy) {
+    TAlert& alert = fSearch.GetAlert();
+    alert.SetSendToSMS(true);
+    fContext.smsAddress.clear();
+    fContext.smsAddressError = "The mobile carrier 99 is not in the list of carriers";
+    AddMarked(1);
+    TNotifyOutcome outcome = Notify();
+    ASSERT_EQ(fTransport->sent.size(), 1u);
+    EXPECT_TRUE(fTransport->sent[0].smsTo.empty());
+    EXPECT_NE(outcome.statusText.find("carrier 99"), std::string::npos) << outcome.statusText;
+
+    alert.SetSendToEmail(false);
+    AddMarked(1, "b");
+    outcome = Notify();
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_EQ(MarkedCount(), 1);
+    EXPECT_EQ(fTransport->sent.size(), 1u);
+}
