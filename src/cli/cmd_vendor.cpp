@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/crash_reports.h"
+#include "app/error_report.h"
 #include "app/problem_report.h"
 #include "app/session.h"
 #include "app/settings.h"
@@ -72,17 +73,40 @@ const TCrashReport& ReportNumber(const std::vector<TCrashReport>& aReports, int 
 // The first line of a report names what happened.
 std::string Headline(const std::string& aText) { return aText.substr(0, aText.find_first_of("\r\n")); }
 
+void DeleteReport(const TCrashReport& aReport) {
+    std::error_code error;
+    if (!std::filesystem::remove(aReport.file, error))
+        throw CommandError("The crash report " + aReport.file.string() + " could not be deleted: " + error.message());
+}
+
+// A report that reached the vendor is no longer waiting: it goes.
+void SendReport(TSession& aSession, const TCrashReport& aReport, const std::string& aNote) {
+    try {
+        SendErrorReport(aSession.GetSettings().GetVendorHost(), aSession.GetSettings().GetProxySettings(), aNote,
+                        aReport.text);
+    } catch (const std::exception& error) {
+        throw CommandError(std::string(kReportNotSentText) + error.what());
+    }
+    DeleteReport(aReport);
+}
+
 int CrashReports(CommandContext& aContext) {
     ArgParser args(aContext.args);
+    const auto send = args.IntValue("--send");
     const auto remove = args.IntValue("--delete");
+    const std::string note = args.Value("--note").value_or("");
     if (!args.Positionals().empty()) throw UsageError("crash-reports takes no arguments");
+    if (send && remove) throw UsageError("crash-reports takes --send or --delete, not both");
     const std::filesystem::path folder = CrashReportsFolder(aContext.session->GetDataFolder());
     const std::vector<TCrashReport> reports = ListCrashReports(folder);
+    if (send) {
+        SendReport(*aContext.session, ReportNumber(reports, *send), note);
+        aContext.out << kReportSentText << "\n";
+        return 0;
+    }
     if (remove) {
         const TCrashReport& report = ReportNumber(reports, *remove);
-        std::error_code error;
-        if (!std::filesystem::remove(report.file, error))
-            throw CommandError("The crash report " + report.file.string() + " could not be deleted: " + error.message());
+        DeleteReport(report);
         aContext.out << "Deleted " << report.file.filename().string() << "\n";
         return 0;
     }
@@ -95,7 +119,7 @@ int CrashReports(CommandContext& aContext) {
 const CommandRegistrar registerCheckUpdate({"check-update", "check-update [--json]", false, true, CheckUpdate});
 const CommandRegistrar registerProblemReport({"problem-report", "problem-report --out FILE", false, true,
                                               ProblemReport});
-const CommandRegistrar registerCrashReports({"crash-reports", "crash-reports [--send N | --delete N]", true, true,
+const CommandRegistrar registerCrashReports({"crash-reports", "crash-reports [--send N [--note TEXT] | --delete N]", true, true,
                                              CrashReports});
 
 }  // namespace

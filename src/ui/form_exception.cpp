@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <thread>
 
+#include "app/error_report.h"
 #include "ui/user_dialogs.h"
 
 namespace trawlix {
@@ -104,11 +105,11 @@ void TformException::OnReportSent(const std::string& aError) {
     btnOK->setEnabled(true);
     btnSendReport->setEnabled(true);
     if (aError.empty()) {
-        fDialogs.Information(cSentText);
+        fDialogs.Information(kReportSentText);
         // A crash report that reached the vendor need not be kept.
         cbKeepReport->setChecked(false);
     } else {
-        fDialogs.Warning(cNotSentText + aError);
+        fDialogs.Warning(kReportNotSentText + aError);
     }
     accept();
 }

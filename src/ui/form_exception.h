@@ -23,10 +23,6 @@ public:
     // Asks the user for the note; nullopt-like empty answer when cancelled.
     using TAskNote = std::function<std::string()>;
 
-    static constexpr const char* cSentText = "The report was sent successfully.\r\nThanks for your cooperation!";
-    static constexpr const char* cNotSentText =
-        "The report was NOT sent successfully. \r\nThe following error occurred: \r\n";
-
     TformException(TSendReport aSendReport, IUserDialogs& aDialogs, QWidget* aParent = nullptr);
 
     // Shows the window (not modal) with aMessage in full.

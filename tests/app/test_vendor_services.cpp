@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "app/crash_reports.h"
+#include "app/error_report.h"
 #include "app/problem_report.h"
 #include "app/rest_connection.h"
 #include "app/session.h"
@@ -186,3 +187,15 @@ TEST(CrashReport, AFatalSignalOrAnUncaughtErrorLeavesAReportNamingTheCrashingFun
 }
 
 TEST(CrashReport, NoFolderMeansNoReports) { EXPECT_TRUE(ListCrashReports("/nonexistent/crash-reports").empty()); }
+
+TEST(ErrorReport, TheRequestCarriesTheNoteAndTheDebugTextAsUtf8HtmlToSupport) {
+    const TVendorMailRequest request =
+        ErrorReportRequest("call me <a@b.c>", "EXCEPTION TRACER Exception: SIGSEGV\r\n  Message: x & y\r\n");
+    EXPECT_EQ(BuildVendorMailBody(request),
+              "auth=tirzep&to=support@velmorasolutions.com&subject=Error report: "
+              "&content=Content-type: text/html; charset=utf-8"
+              "&from=Error report <errors@velmorasolutions.com>"
+              "&message=PGh0bWw%2BPGhlYWQ%2BPC9oZWFkPjxib2R5PjxkaXY%2BPC9kaXY%2BPHA%2BQ3VzdG9tIG5vdGU6IGNhbGwgbWUgJmx0O2FA"
+              "Yi5jJmd0OzwvcD48cD5FWENFUFRJT04gVFJBQ0VSIEV4Y2VwdGlvbjogU0lHU0VHVjxici8%2BICBNZXNzYWdlOiB4ICZhbXA7IHk8YnIvPjwv"
+              "cD48L2JvZHk%2BPC9odG1sPg%3D%3D");
+}

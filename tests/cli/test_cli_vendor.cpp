@@ -118,3 +118,33 @@ TEST_F(CliVendor, CrashReportsAreListedAndDeletedByNumber) {
     EXPECT_FALSE(fs::exists(folder / "crash-100-7.txt"));
     EXPECT_TRUE(fs::exists(folder / "crash-200-9.txt"));
 }
+
+TEST_F(CliVendor, ACrashReportSentToTheMailServiceGoesAndAFailedSendKeepsIt) {
+    ASSERT_EQ(Cli({"config", "VendorHost", "127.0.0.1:" + std::to_string(fSim->Port())}).exitCode, 0);
+    const fs::path folder = fProfile / "data" / "crash-reports";
+    fs::create_directories(folder);
+    WriteFile(folder / "crash-100-7.txt", "EXCEPTION TRACER Exception: SIGSEGV\r\n  Message: Segmentation fault\r\n");
+
+    fSim->AddFault("send_mail.php", 503);
+    auto failed = Cli({"crash-reports", "--send", "1"});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.err.rfind("The report was NOT sent successfully. \r\nThe following error occurred: \r\n", 0), 0u)
+        << failed.err;
+    EXPECT_TRUE(fs::exists(folder / "crash-100-7.txt"));
+
+    fSim->ClearRequests();
+    auto sent = Cli({"crash-reports", "--send", "1", "--note", "it crashed at start"});
+    ASSERT_EQ(sent.exitCode, 0) << sent.err;
+    EXPECT_EQ(sent.out, "The report was sent successfully.\r\nThanks for your cooperation!\n");
+    EXPECT_FALSE(fs::exists(folder / "crash-100-7.txt"));
+    int posts = 0;
+    for (const auto& request : fSim->Requests()) {
+        if (request.url.find("/send_mail.php") == std::string::npos) continue;
+        ++posts;
+        EXPECT_EQ(request.method, "POST");
+        EXPECT_EQ(request.body.rfind("auth=tirzep&to=support@velmorasolutions.com&subject=Error report: &content=", 0),
+                  0u)
+            << request.body;
+    }
+    EXPECT_EQ(posts, 1);
+}
