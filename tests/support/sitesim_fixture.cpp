@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -145,13 +146,20 @@ TChildProcess::TChildProcess(const std::vector<std::string>& aArgv, const fs::pa
     std::vector<char*> argv;
     for (const std::string& arg : aArgv) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    const pid_t parent = getpid();
     fPid = fork();
     if (fPid == 0) {
         setpgid(0, 0);
+        // A test process that ends without its destructors (a death test's child, a crash)
+        // takes its peers with it; a peer left behind would hold the test runner's output
+        // pipe open and the runner would wait for it.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
         dup2(aStdoutPipe ? pipeFds[1] : logFd, STDOUT_FILENO);
         dup2(logFd, STDERR_FILENO);
         int devNull = open("/dev/null", O_RDONLY);
         dup2(devNull, STDIN_FILENO);
+        close_range(3, ~0U, 0);  // nothing of the test process's own files
         execv(argv[0], argv.data());
         _exit(127);
     }
