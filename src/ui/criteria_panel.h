@@ -100,10 +100,28 @@ public:
     bool SearchChanging() const { return fSearchChanging; }
     const TLocationsTreeHash* LocationsTreeHash(const TSearch* aSearch) const;
 
+    // Folded down to the strip of shortcuts.
+    bool Collapsed() const;
+    // Folds the panel, or opens it again with the sites and the group of aShortcutTab (none: -1) open.
+    void SetCollapsed(bool aCollapsed, int aShortcutTab = -1);
+    bool HasZIPCode() const;
+    bool ClearResultsBeforeSearch() const;
+    void FocusSearchName();
+    // The footer's search button mirrors the window's search action.
+    void SetSearchEnabled(bool aEnabled);
+    void SetSearchCaption(const QString& aCaption);
+    // The groups the window's balloons point at.
+    QWidget* LocationsPanel() const;
+    QWidget* CategoriesPanel() const;
+    QWidget* CustomOptionsPanel() const;
+
     // Events for the window.
     std::function<void()> OnSelectionChanged;        // the empty-search hint may change
     std::function<void()> OnNewOptionsAvailable;     // "More options are available..."
     std::function<void(const QString&)> OnCaptionChanged;  // the tab caption follows the name
+    std::function<void()> OnSearchClicked;           // the footer's search button
+    // The hide button (aShortcutTab -1) or a shortcut of the folded panel was clicked.
+    std::function<void(int aShortcutTab)> OnHideShowClicked;
 
     // The panel's controls, named by kind and content: pnl a panel, cp a collapsible group,
     // edt an edit box, cb a check box, sbtn/tbtn a button, tv a tree, vle the option grid.

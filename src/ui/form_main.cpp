@@ -1,21 +1,15 @@
 #include "ui/form_main.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QToolButton>
-#include <QApplication>
-#include <QCloseEvent>
 #include <QDesktopServices>
-#include <QGuiApplication>
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
-#include <QRandomGenerator>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
@@ -25,23 +19,18 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <cmath>
-
-#include "app/registry.h"
 #include "app/session.h"
 #include "app/settings.h"
-#include "engine/keyword_syntax.h"
 #include "engine/synchronizator.h"
 #include "engine/threads.h"
 #include "model/categories.h"
-#include "model/filter.h"
 #include "model/searches.h"
 #include "model/version.h"
 #include "ui/balloon_hint.h"
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"
 #include "ui/form_email_accounts.h"
+#include "ui/form_main_parts.h"
 #include "ui/info_window.h"
 #include "ui/results_list.h"
 #include "ui/results_model.h"
@@ -55,45 +44,9 @@ static void InitPictures() { Q_INIT_RESOURCE(trawlix); }
 
 namespace trawlix {
 
+using namespace form_main;
+
 namespace {
-
-constexpr int cSplashMs = 3000;
-constexpr int cTabPicturesMs = 50;
-constexpr int cAnimateMs = 20;
-constexpr int cTrayBalloonMs = 3000;
-constexpr int cEmptySearchHintMs = 4000;
-constexpr int cNewOptionsBalloonMs = 2000;
-constexpr int cBalloonAboveControl = 20;
-constexpr int cStartTipMs = 9000;
-constexpr int cCaptionMinimumWidth = 250;
-constexpr const char* cCriteriaSplitterTip =
-    "When you have your search criteria ready, you might want to click on this blue splitter and Hide/Show the left "
-    "criteria panel.";
-constexpr const char* cAlertsTip =
-    "Once you make sure you get the correct search results, you can setup an alert and be automatically notified "
-    "for new hits.";
-constexpr int cIdleMs = 100;
-constexpr int cAnimationFrames = 31;
-constexpr int cCriteriaGripCopies = 40;
-constexpr int cProgressMaximum = 1000;
-constexpr int cTabSearchRole = Qt::UserRole + 1;
-constexpr const char* cUntitled = "(Untitled)";
-constexpr const char* cNoLocations = "You must select some locations and categories to search in.";
-constexpr const char* cNoSites =
-    "You must select at least one website to search in (from the \"Websites to search\" panel in the \"Search "
-    "settings\")";
-constexpr const char* cSaveManually =
-    "Searches are saved automatically when closing the program. Are you sure you want to save them manually now?";
-constexpr const char* cNewResultsBalloon = "There are new results available.";
-constexpr const char* cNewResultsMessage =
-    "There are new results available for one or more of your searches.\r\n\r\nYou can disable this message from "
-    "\"Tools\" -> \"Preferences\" -> \"General\".";
-constexpr const char* cMinimizedBalloon =
-    "Trawlix was minimized to tray.\r\nDouble-click the binocular icon to bring it back to front.";
-
-QIcon Picture(const QString& aName) { return QIcon(":/pictures/" + aName + ".svg"); }
-
-QIcon FramePicture(int aFrame) { return Picture(QString("tab_frame_%1").arg(aFrame, 2, 10, QChar('0'))); }
 
 QAction* MakeAction(QObject* aParent, const QString& aName, const QString& aCaption, const QString& aHint,
                     const QKeySequence& aShortcut = {}, const QString& aPicture = {}) {
@@ -104,22 +57,6 @@ QAction* MakeAction(QObject* aParent, const QString& aName, const QString& aCapt
     if (!aShortcut.isEmpty()) action->setShortcut(aShortcut);
     if (!aPicture.isEmpty()) action->setIcon(Picture(aPicture));
     return action;
-}
-
-// Runs aWork on the main thread for aWindow: at once there, queued from a worker thread.
-// A queued call finds the window gone when the program ended in between: it then does nothing.
-void OnMainThread(TformMain* aWindow, std::function<void()> aWork) {
-    IMainThreadBinding* binding = GetMainThreadBinding();
-    if (!binding || binding->IsMainThread()) {
-        aWork();
-        return;
-    }
-    QPointer<TformMain> window(aWindow);
-    Synch().SynchronizeNonBlocking(
-        [window, work = std::move(aWork)](const std::string&) {
-            if (window) work();
-        },
-        "");
 }
 
 // Calls back whenever a watched widget changes its size.
@@ -139,6 +76,25 @@ private:
 };
 
 }  // namespace
+
+namespace form_main {
+
+// A queued call finds the window gone when the program ended in between: it then does nothing.
+void OnMainThread(TformMain* aWindow, std::function<void()> aWork) {
+    IMainThreadBinding* binding = GetMainThreadBinding();
+    if (!binding || binding->IsMainThread()) {
+        aWork();
+        return;
+    }
+    QPointer<TformMain> window(aWindow);
+    Synch().SynchronizeNonBlocking(
+        [window, work = std::move(aWork)](const std::string&) {
+            if (window) work();
+        },
+        "");
+}
+
+}  // namespace form_main
 
 // --- construction ----------------------------------------------------------------------
 
@@ -410,9 +366,8 @@ void TformMain::CreateCentralArea() {
     connect(tcTabs, &QTabBar::tabBarClicked, this, [this](int aIndex) {
         if (aIndex != tcTabs->currentIndex()) OnTabChanging();
     });
-    connect(pnlLeft->btnSearch, &QPushButton::clicked, actSearch, &QAction::trigger);
-    connect(pnlLeft->tbtnHideCriteria, &QToolButton::clicked, this, [this] { OnCriteriaHideShow(); });
-    connect(pnlLeft->tcCriteriaShortcuts, &QTabBar::tabBarClicked, this, [this](int aTab) { OnCriteriaHideShow(aTab); });
+    pnlLeft->OnSearchClicked = [this] { actSearch->trigger(); };
+    pnlLeft->OnHideShowClicked = [this](int aShortcutTab) { OnCriteriaHideShow(aShortcutTab); };
     connect(splitterCriteria, &QSplitter::splitterMoved, this, [this](int aPosition) {
         // Narrower than designed, or while collapsed, the panel does not follow the splitter.
         if (CriteriaCollapsed() || aPosition < TCriteriaPanel::cDesignedWidth) {
@@ -435,7 +390,7 @@ void TformMain::CreateCentralArea() {
     sbFilter->ApplyFilter = [this] {
         if (TSearch* search = CurrentSearch()) fViewHelper->RebuildViewList(*search);
     };
-    sbFilter->FocusAway = [this] { pnlLeft->edtSearchName->setFocus(); };
+    sbFilter->FocusAway = [this] { pnlLeft->FocusSearchName(); };
     sbFilter->HeightLimit = [this, pnlMain] {
         // Beside the preview the bar may take a quarter of the column; above it, a third of what the preview leaves.
         if (fOrientation == orLandscape) return pnlMain->height() / 4;
@@ -448,17 +403,6 @@ void TformMain::CreateCentralArea() {
     connect(lvResults->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int aColumn) {
         if (aColumn != TResultsModel::cCaptionColumn) FitCaptionColumn();
     });
-}
-
-void TformMain::FitCaptionColumn() {
-    QHeaderView* header = lvResults->horizontalHeader();
-    int others = 0;
-    for (int column = 0; column < header->count(); ++column)
-        if (column != TResultsModel::cCaptionColumn && !header->isSectionHidden(column))
-            others += header->sectionSize(column);
-    const int width = std::max(cCaptionMinimumWidth, lvResults->viewport()->width() - others);
-    if (header->sectionSize(TResultsModel::cCaptionColumn) != width)
-        header->resizeSection(TResultsModel::cCaptionColumn, width);
 }
 
 void TformMain::CreateStatusBar() {
@@ -479,25 +423,6 @@ void TformMain::ClearStaleStatusTips() {
     // would stay behind.
     for (QAction* action : findChildren<QAction*>())
         connect(action, &QAction::triggered, statusBar(), &QStatusBar::clearMessage);
-}
-
-void TformMain::CreateTray() {
-    pmTrayHideShow = new QAction("Hide", this);
-    pmTrayHideShow->setObjectName("pmTrayHideShow");
-    connect(pmTrayHideShow, &QAction::triggered, this, [this] { ShowTrayHideShow(!isVisible()); });
-    // Made even without a tray to show it in: its menu and balloons then simply stay unseen.
-    TrayIcon = new QSystemTrayIcon(Picture("trawlix"), this);
-    TrayIcon->setToolTip("Trawlix - double click to show");
-    auto* menu = new QMenu(this);
-    menu->setObjectName("pmTray");
-    menu->addAction(pmTrayHideShow);
-    QAction* exitItem = menu->addAction("Exit (Alt+Q)");
-    connect(exitItem, &QAction::triggered, actExit, &QAction::trigger);
-    TrayIcon->setContextMenu(menu);
-    connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason aReason) {
-        if (aReason == QSystemTrayIcon::DoubleClick && fSession && fSession->GetSettings().GetMinimizeToTray())
-            ShowTrayHideShow(!isVisible());
-    });
 }
 
 // --- start -----------------------------------------------------------------------------
@@ -565,522 +490,7 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
     });
 }
 
-// --- orientation and panel sizes -------------------------------------------------------
-
-void TformMain::CheckOrientation(bool aChange) {
-    if (!fSession) return;
-    TSettings& settings = fSession->GetSettings();
-    const TRegistry::TValue stored = settings.ReadDirect("orientation", {TRegistry::TKind::Integer, -1, {}});
-    TOrientation orientation = stored.integer == orLandscape ? orLandscape : orPortrait;
-    if (aChange || stored.kind != TRegistry::TKind::Integer || stored.integer < 0) {
-        if (OrientationChooser) orientation = OrientationChooser(fOrientation, !aChange);
-        settings.SetDirectInteger("orientation", orientation);
-        fSession->SaveSettings();
-    }
-    SetOrientation(orientation);
-    fOrientationChecked = true;
-    SetGBResultsDimensions();
-}
-
-int TformMain::ResultsAreaLength() const {
-    const QSize area = splitterPreview->size();
-    return (fOrientation == orLandscape ? area.width() : area.height()) - splitterPreview->handleWidth();
-}
-
-void TformMain::SetPreviewLength(int aPreviewLength) {
-    const int area = ResultsAreaLength();
-    aPreviewLength = std::clamp(aPreviewLength, 0, std::max(area, 0));
-    splitterPreview->setSizes({area - aPreviewLength, aPreviewLength});
-}
-
-void TformMain::SetOrientation(TOrientation aOrientation) {
-    if (aOrientation == fOrientation && fOrientationChecked) return;
-    const QList<int> before = splitterPreview->sizes();
-    const int total = before.value(0) + before.value(1);
-    const double previewShare = total > 0 ? static_cast<double>(before.value(1)) / total : 0.5;
-    fOrientation = aOrientation;
-    setUpdatesEnabled(false);
-    splitterPreview->setOrientation(aOrientation == orLandscape ? Qt::Horizontal : Qt::Vertical);
-    // The preview keeps its share of the results area when it moves.
-    SetPreviewLength(static_cast<int>(std::lround(ResultsAreaLength() * previewShare)));
-    setUpdatesEnabled(true);
-    sbFilter->OnFilterResized();
-}
-
-void TformMain::SetSplitterHeightsAndWidths() {
-    if (!fOrientationChecked || !fSession) return;
-    TSettings& settings = fSession->GetSettings();
-    const int criteriaWidth = settings.GetCriteriaPanelWidth();
-    if (criteriaWidth >= TCriteriaPanel::cDesignedWidth && !CriteriaCollapsed())
-        splitterCriteria->setSizes({criteriaWidth, splitterCriteria->width() - criteriaWidth});
-    const int area = ResultsAreaLength();
-    int preview = fOrientation == orLandscape ? settings.GetPreviewPanelWidth() : settings.GetPreviewPanelHeight();
-    // A stored size that no longer fits (a smaller screen) gives way to half the area.
-    if (preview <= 0 || preview > 0.9 * area) preview = static_cast<int>(std::lround(area / 2.0));
-    SetPreviewLength(preview);
-}
-
-void TformMain::SetGBResultsDimensions() {
-    if (!fSession) return;
-    TSettings& settings = fSession->GetSettings();
-    const char* name = fOrientation == orLandscape ? "gbResultsWidth" : "gbResultsHeight";
-    const TRegistry::TValue stored = settings.ReadDirect(name, {TRegistry::TKind::Integer, -1, {}});
-    const int area = ResultsAreaLength();
-    const int results = stored.integer > 0 ? static_cast<int>(stored.integer) : area / 2;
-    SetPreviewLength(area - results);
-}
-
-void TformMain::SaveResultsDimensions() {
-    if (!fSession) return;
-    TSettings& settings = fSession->GetSettings();
-    const int results = splitterPreview->sizes().value(0);
-    settings.SetDirectInteger(fOrientation == orLandscape ? "gbResultsWidth" : "gbResultsHeight", results);
-    settings.SetDirectInteger("lvResultsColumn3Width", lvResults->columnWidth(3));
-    fSession->SaveSettings();
-}
-
-// --- tabs ------------------------------------------------------------------------------
-
-TSearch* TformMain::TabSearch(int aIndex) const {
-    if (aIndex < 0 || aIndex >= tcTabs->count()) return nullptr;
-    return reinterpret_cast<TSearch*>(tcTabs->tabData(aIndex).value<quintptr>());
-}
-
-TSearch* TformMain::CurrentSearch() const { return TabSearch(tcTabs->currentIndex()); }
-
-void TformMain::AddTab(TSearch& aSearch) {
-    aSearch.OnProgress = [this](TSearch& aSender, double aProgress) { OnSearchProgress(aSender, aProgress); };
-    aSearch.OnError = [this](TSearch& aSender, const std::string& aText) { OnSearchError(aSender, aText); };
-    aSearch.OnSearchStopped = [this](TSearch& aSender) { OnSearchStopped(aSender); };
-    aSearch.OnSearchStarted = [](TSearch&) {};
-    if (tcTabs->count() > 1) OnTabChanging();
-    const QString name = QString::fromStdString(aSearch.GetName()).trimmed();
-    const int index = tcTabs->addTab(Picture("tab_idle"), name.isEmpty() ? cUntitled : name);
-    tcTabs->setTabData(index, QVariant::fromValue(reinterpret_cast<quintptr>(&aSearch)));
-    fTabFrames.push_back(0);
-    if (EnterCriticalSectionProcessMessages(fTabsCriticalSection)) {
-        std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
-        fTabSearches.push_back(&aSearch);
-    }
-    if (tcTabs->currentIndex() == index)
-        OnTabChanged(index);
-    else
-        SelectTab(index);
-}
-
-void TformMain::DetachSearch(TSearch* aSearch) {
-    if (!aSearch) return;
-    aSearch->OnProgress = nullptr;
-    aSearch->OnError = nullptr;
-    aSearch->OnSearchStopped = nullptr;
-    aSearch->OnSearchStarted = nullptr;
-}
-
-void TformMain::SelectTab(int aIndex) {
-    if (aIndex == tcTabs->currentIndex()) return;
-    OnTabChanging();
-    tcTabs->setCurrentIndex(aIndex);
-}
-
-void TformMain::OnTabChanging() {
-    if (fExitting || fClosingTab) return;
-    TSearch* current = fShownSearch;
-    if (!current) return;
-    try {
-        pnlLeft->FillSearch(*current, true);
-    } catch (...) {
-        // A copy that fails leaves the search as it was; the tab still changes.
-    }
-}
-
-void TformMain::OnTabChanged(int aIndex) {
-    TSearch* search = TabSearch(aIndex);
-    // Dragging a tab moves the current index without changing the shown search.
-    if (!search || search == fShownSearch) return;
-    pnlLeft->CollapseCategoryPanels();
-    FillControls(*search);
-    search->SetNewResultsAvailable({});
-}
-
-void TformMain::OnTabMoved(int aFrom, int aTo) {
-    std::swap(fTabFrames[aFrom], fTabFrames[aTo]);
-    // The new order is stored with the next save, as any other edit is.
-    RealignSearches();
-}
-
-void TformMain::FillControls(TSearch& aSearch) {
-    fShownSearch = &aSearch;
-    for (int tab = 0; tab < tcTabs->count(); ++tab)
-        if (TSearch* other = TabSearch(tab)) other->SetFillInLV(other == &aSearch);
-    pnlLeft->FillControls(aSearch);
-    fResultsList->ResetForTab();
-    fThumbnailsAndPreview->ResetForTab();
-    fViewHelper->RebuildViewList(aSearch);
-    lvResults->clearSelection();
-    const bool running = aSearch.GetSearching();
-    actSearch->setText(running ? "Stop search" : "Start search");
-    actSearch->setIcon(Picture(running ? "stop_search" : "start_search"));
-    actSearch->setData(running ? 1 : 0);
-    pnlLeft->btnSearch->setText(actSearch->text());
-    sbFilter->SetSearch(&aSearch);
-    pbSearching->setVisible(running);
-    ShowEmptySearchHint(false);
-    UpdateActions();  // the enabled states follow the new tab at once, not at the next idle tick
-}
-
-void TformMain::UpdateCurrentTabCaption(const QString& aCaption) {
-    const int index = tcTabs->currentIndex();
-    if (index >= 0 && tcTabs->tabText(index) != aCaption) tcTabs->setTabText(index, aCaption);
-}
-
-void TformMain::RealignSearches() {
-    if (!fSession || !fSession->GetMySearches()) return;
-    if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
-    std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
-    std::vector<TSearch*> order;
-    for (int tab = 0; tab < tcTabs->count(); ++tab)
-        if (TSearch* search = TabSearch(tab)) order.push_back(search);
-    fSession->GetMySearches()->Reorder(order);
-}
-
-void TformMain::NewTab() {
-    if (!fSession || !fSession->GetMySearches()) return;
-    if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
-    std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
-    // A new search starts empty; the user fills it in the criteria panel.
-    TSearch& search = fSession->GetMySearches()->AddSearch(std::make_unique<TSearch>());
-    AddTab(search);
-}
-
-void TformMain::Clone() {
-    TSearch* current = CurrentSearch();
-    if (!current || !fSession || !fSession->GetMySearches()) return;
-    fInfo->Execute();
-    QApplication::processEvents();
-    pnlLeft->FillSearch(*current, true);
-    TSearches& searches = *fSession->GetMySearches();
-    std::unique_ptr<TSearch> clone;
-    try {
-        clone = searches.CloneSearch(*current);
-    } catch (const std::exception& e) {
-        fInfo->Finish();
-        fDialogs.Warning(e.what());
-        return;
-    }
-    fInfo->Finish();
-    if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
-    std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
-    AddTab(searches.AddSearch(std::move(clone)));
-}
-
-bool TformMain::SearchHoldsData(const TSearch& aSearch) {
-    TCLock lock(aSearch.GetCriticalSection());
-    return !aSearch.GetSearchResults().empty() || !aSearch.GetFavourites().empty();
-}
-
-int TformMain::TabIndexOf(const TSearch* aSearch) const {
-    for (int tab = 0; tab < tcTabs->count(); ++tab)
-        if (TabSearch(tab) == aSearch) return tab;
-    return -1;
-}
-
-bool TformMain::StopAndWaitForClosedSearch(TSearch& aSearch) {
-    // Its site threads may still fetch, parse and merge into it: the search is freed only once
-    // they have let go. The window keeps serving its queue meanwhile, as the exit does.
-    fClosingSearch = &aSearch;
-    if (aSearch.GetSearching()) fInfo->Execute();
-    aSearch.StopSearchAndWait();
-    fClosingSearch = nullptr;
-    if (!fExitting) fInfo->Finish();
-    // An exit that went on meanwhile has taken the search over.
-    return !fExitting;
-}
-
-void TformMain::CloseTab(bool aAsk) {
-    if (fClosingSearch || fExitting) return;
-    const int current = tcTabs->currentIndex();
-    if (current < 0) return;
-    TSearch* search = TabSearch(current);
-    // A search with results or favourites (and their notes) is not thrown away unasked.
-    if (search && (aAsk || SearchHoldsData(*search))) {
-        const QString name = QString::fromStdString(search->GetName()).trimmed();
-        const std::string question = "Are you sure you want to close the search \"" +
-                                     (name.isEmpty() ? std::string(cUntitled) : name.toStdString()) +
-                                     "\"? All its data will be lost.";
-        if (!fDialogs.Confirm(question)) return;
-    }
-    if (search && !StopAndWaitForClosedSearch(*search)) return;
-    // The tabs may have been moved or switched while the run ended.
-    const int index = search ? TabIndexOf(search) : current;
-    if (index < 0) return;
-    if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
-    {
-        std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
-        fClosingTab = true;
-        if (search) {
-            if (fShownSearch == search) fShownSearch = nullptr;
-            fViewHelper->Clear();
-            sbFilter->SetSearch(nullptr);
-            pnlLeft->ForgetSearch(search);
-        }
-        if (index > 0 && index == tcTabs->currentIndex()) tcTabs->setCurrentIndex(index - 1);
-        tcTabs->removeTab(index);
-        fTabFrames.erase(fTabFrames.begin() + index);
-        std::erase(fTabSearches, search);
-        fClosingTab = false;
-        if (search && fSession && fSession->GetMySearches()) {
-            DetachSearch(search);
-            try {
-                std::unique_ptr<TSearch> removed = fSession->GetMySearches()->DeleteSearch(search);
-            } catch (const std::exception& e) {
-                // The search stays in the list and in the database; it is back on the next start.
-                fDialogs.Warning(e.what());
-            }
-        }
-        if (TSearch* shown = CurrentSearch(); shown && shown != fShownSearch) FillControls(*shown);
-    }
-    if (tcTabs->count() == 0) Exit();
-}
-
-// --- searching -------------------------------------------------------------------------
-
-void TformMain::StartStopSearch() {
-    TSearch* search = CurrentSearch();
-    if (!search) return;
-    if (!pnlLeft->HasSelectedLocationsAndCategories(search) && pnlLeft->edtZIPCode->text().trimmed().isEmpty()) {
-        fDialogs.Information(cNoLocations);
-        return;
-    }
-    if (!pnlLeft->HasSelectedSites()) {
-        fDialogs.Information(cNoSites);
-        return;
-    }
-    pnlLeft->edtSearchName->setFocus();
-    if (actSearch->data().toInt() == 1) {
-        search->StopSearch();
-        actSearch->setText("Start search");
-        actSearch->setIcon(Picture("start_search"));
-        actSearch->setData(0);
-        pnlLeft->btnSearch->setText(actSearch->text());
-        return;
-    }
-    // The user may go on, or stop here and fix the keywords.
-    if (UnbalancedQuoteWarningApplies(search->GetKeywords()) && !fDialogs.Confirm(kUnbalancedQuoteWarning)) return;
-    if (!search->GetNewResultsAvailable().Available && PhraseWithOrWarningApplies(search->GetKeywords()) &&
-        !fDialogs.Confirm(kPhraseWithOrWarning))
-        return;
-    pnlLeft->RefreshCurrentSearchZIPCodeObject(search, true);
-    if (pnlLeft->cbClearResults->isChecked()) {
-        try {
-            search->FillOldResults(true);
-        } catch (...) {
-            // Old results that cannot be cleared stay; the run goes on.
-        }
-    }
-    search->FillOldResults(false);
-    pnlLeft->FillSearch(*search, true);
-    fViewHelper->RebuildViewList(*search);
-    search->Search(fViewHelper.get(), true);
-    if (!search->GetSearching()) return;
-    actSearch->setText("Stop search");
-    actSearch->setIcon(Picture("stop_search"));
-    actSearch->setData(1);
-    pnlLeft->btnSearch->setText(actSearch->text());
-    pbSearching->setValue(0);
-    pbSearching->show();
-    ShowStartTip();
-}
-
-void TformMain::ShowStartTip() {
-    if (!fSession) return;
-    TSettings& settings = fSession->GetSettings();
-    struct TTip {
-        QWidget* control;
-        const char* text;
-        int (TSettings::*shown)() const;
-        void (TSettings::*setShown)(const int&);
-    };
-    // Each tip is shown once, ever; only a tip whose control can be seen and used is a candidate.
-    std::vector<TTip> candidates;
-    for (const TTip& tip : {TTip{splitterCriteria->handle(1), cCriteriaSplitterTip,
-                                 &TSettings::GetCriteriaSplitterBalloonHintShown,
-                                 &TSettings::SetCriteriaSplitterBalloonHintShown},
-                            TTip{findChild<QToolBar*>("ToolBar")->widgetForAction(actManageAlerts), cAlertsTip,
-                                 &TSettings::GetAlertsBalloonHintShown, &TSettings::SetAlertsBalloonHintShown}})
-        if ((settings.*tip.shown)() < 1 && CanPointAt(tip.control, {})) candidates.push_back(tip);
-    if (candidates.empty()) return;
-    const TTip& tip = candidates[QRandomGenerator::global()->bounded(static_cast<int>(candidates.size()))];
-    ShowFastBaloonHint(tip.control, tip.text, 0, 0, cStartTipMs);
-    if (!FastBaloonHint() || FastBaloonHint()->Text() != tip.text) return;
-    (settings.*tip.setShown)(1);
-    fSession->SaveSettings();
-}
-
-bool TformMain::CanPointAt(const QWidget* aControl, const QPoint& aOffset) const {
-    if (!aControl || !isVisible() || !aControl->isVisible() || !aControl->isEnabled()) return false;
-    if (aControl->visibleRegion().isEmpty()) return false;  // scrolled away or covered by its parent's edge
-    const QPoint point = aControl->mapToGlobal(aControl->rect().center() + aOffset);
-    return QGuiApplication::screenAt(point) != nullptr;
-}
-
-void TformMain::OnSearchProgress(TSearch& aSender, double aProgress) {
-    TSearch* sender = &aSender;
-    OnMainThread(this, [this, sender, aProgress] {
-        if (sender != CurrentSearch()) return;
-        pbSearching->setValue(static_cast<int>(std::lround(aProgress * cProgressMaximum)));
-        pbSearching->setVisible(sender->GetSearching());
-        lvResults->viewport()->update();
-    });
-}
-
-void TformMain::OnSearchError(TSearch& /*aSender*/, const std::string& aErrorText) {
-    // Always queued: the error may come from a site's thread holding the search's lock.
-    QPointer<TformMain> window(this);
-    Synch().SynchronizeNonBlocking(
-        [this, window](const std::string& aText) {
-            if (!window || !fCanShowErrorBalloon) return;
-            ShowTrayBalloon(QString::fromStdString(aText), QSystemTrayIcon::Warning, cTrayBalloonMs);
-            QApplication::beep();
-            ShowStatusBarMessage(aText);
-            fCanShowErrorBalloon = false;
-            Synch().SynchronizeNonBlocking(
-                [window](const std::string&) {
-                    if (window) window->fCanShowErrorBalloon = true;
-                },
-                "", cErrorBalloonPauseMs);
-        },
-        aErrorText);
-}
-
-void TformMain::OnSearchStopped(TSearch& aSender) {
-    TSearch* sender = &aSender;
-    OnMainThread(this, [this, sender] {
-        if (fExitting) {
-            if (!AnySearchRunning()) ContinueExit();
-            return;
-        }
-        // What the run found is stored now rather than at the saver's next turn.
-        if (fSession) fSession->SaveSoon();
-        if (sender != CurrentSearch()) return;
-        try {
-            fViewHelper->RebuildViewList(*sender);
-        } catch (...) {
-            // The list keeps what it showed.
-        }
-        lvResults->viewport()->update();
-    });
-}
-
-bool TformMain::AnySearchRunning() const {
-    if (!fSession || !fSession->GetMySearches()) return false;
-    for (const auto& search : fSession->GetMySearches()->GetAllSearches())
-        if (search->GetSearching()) return true;
-    return false;
-}
-
-void TformMain::StopAllSearches(bool aWait) {
-    if (fSession) fSession->StopAllSearches(aWait);
-    if (!fSession || !fSession->GetMySearches()) return;
-    for (const auto& search : fSession->GetMySearches()->GetAllSearches())
-        if (search->GetSearching()) search->StopSearch();
-    auto* binding = GetMainThreadBinding();
-    while (aWait && AnySearchRunning() && binding && !binding->IsTerminating()) binding->ProcessMessages();
-}
-
-void TformMain::PauseSearching() {
-    fSearchingPaused = !fSearchingPaused;
-    if (fSearchingPaused) {
-        fInfo->Execute();
-        StopAllSearches(true);
-        fInfo->Finish();
-    }
-    actPauseSearching->setText(fSearchingPaused ? "Resume Searching" : "Pause Searching");
-}
-
-void TformMain::ClearResults() {
-    // The menu item does what the results toolbar's erase button does.
-    TSearch* search = CurrentSearch();
-    if (!search || search->GetSearching()) return;
-    fResultsList->EraseResults();
-}
-
-void TformMain::SaveMySearches(bool aFromUser) {
-    if (!fSession || !fSession->GetMySearches()) return;
-    if (aFromUser && !fDialogs.Confirm(cSaveManually)) return;
-    fInfo->Execute();
-    StopAllSearches(true);
-    if (TSearch* current = CurrentSearch()) pnlLeft->FillSearch(*current, true);
-    RealignSearches();
-    const bool saved = fSession->GetMySearches()->SaveMySearches([] { QApplication::processEvents(); });
-    fInfo->Finish();
-    ShowStatusBarMessage(saved ? "Searches saved." : "The searches could not be saved.");
-    if (!saved)
-        fDialogs.Warning("The searches could not be saved: " + fSession->GetMySearches()->GetLastSaveError() +
-                         "\n\nThey are kept and saving is tried again every few seconds.");
-}
-
-// --- exit ------------------------------------------------------------------------------
-
-void TformMain::Exit() {
-    if (!fSession || !fSession->GetMySearches()) {
-        fExitting = true;
-        QApplication::quit();
-        return;
-    }
-    if (fExitting) return;
-    fExitting = true;
-    lvResults->clearSelection();
-    fViewHelper->Clear();
-    StopAllSearches(false);
-    if (!AnySearchRunning()) ContinueExit();
-    fInfo->Execute();
-}
-
-void TformMain::ContinueExit() {
-    if (fExitContinued) return;
-    fExitContinued = true;
-    ++fExitContinuations;
-    StopAnimation();
-    fTimerAnimateSynch.stop();
-    pnlLeft->TimerFillSearch().stop();
-    if (TSearch* current = CurrentSearch()) {
-        try {
-            pnlLeft->FillSearch(*current, true);
-        } catch (...) {
-            // Save what the search holds.
-        }
-    }
-    RealignSearches();
-    SaveResultsDimensions();
-    // The searches are freed by the session's shut-down: nothing may point at them after this.
-    {
-        const QSignalBlocker quiet(tcTabs);  // no tab may be shown again on the way out
-        fShownSearch = nullptr;
-        for (int tab = 0; tab < tcTabs->count(); ++tab) {
-            DetachSearch(TabSearch(tab));
-            pnlLeft->ForgetSearch(TabSearch(tab));
-        }
-        while (tcTabs->count() > 0) tcTabs->removeTab(0);
-    }
-    sbFilter->SetSearch(nullptr);
-    fTabFrames.clear();
-    {
-        TCLock lock(fTabsCriticalSection);  // the animation thread has already ended
-        fTabSearches.clear();
-    }
-    fSession->FinishSession(true);
-}
-
-void TformMain::closeEvent(QCloseEvent* aEvent) {
-    if (auto* binding = GetMainThreadBinding(); binding && binding->IsTerminating()) {
-        aEvent->accept();
-        return;
-    }
-    aEvent->ignore();
-    Exit();
-}
-
-// --- idle rules, pictures, tray --------------------------------------------------------
+// --- idle rules ----------------------------------------------------------------------
 
 void TformMain::UpdateActions() {
     TSearch* search = CurrentSearch();
@@ -1088,102 +498,20 @@ void TformMain::UpdateActions() {
     actClone->setEnabled(search);
     actClearAllFields->setEnabled(search);
     actSearch->setEnabled(search && (pnlLeft->LastHasSelectedLocationsAndCategories() ||
-                                     !pnlLeft->edtZIPCode->text().trimmed().isEmpty()));
-    pnlLeft->btnSearch->setEnabled(actSearch->isEnabled());
+                                     pnlLeft->HasZIPCode()));
+    pnlLeft->SetSearchEnabled(actSearch->isEnabled());
     const bool running = search && search->GetSearching();
     pbSearching->setVisible(running);
     if (!running && actSearch->data().toInt() == 1) {
         actSearch->setText("Start search");
         actSearch->setIcon(Picture("start_search"));
         actSearch->setData(0);
-        pnlLeft->btnSearch->setText(actSearch->text());
+        pnlLeft->SetSearchCaption(actSearch->text());
     }
     const bool toTray = fSession && fSession->GetSettings().GetMinimizeToTray();
     pmTrayHideShow->setVisible(toTray);
     pmTrayHideShow->setText(isVisible() ? "Hide" : "Show");
     if (TrayIcon) TrayIcon->setVisible(!fOnShowing);
-}
-
-void TformMain::AnimateTabs() {
-    TCLock lock(fTabsCriticalSection);
-    fAnimateData.Rebuild(fTabSearches);
-}
-
-void TformMain::StopAnimation() {
-    // The thread reads the searches: it must be gone before any of them is freed.
-    if (fTimerAnimate) fTimerAnimate->Terminate();
-    fTimerAnimate.reset();
-}
-
-void TformMain::UpdateTabPictures() {
-    if (!fTabsCriticalSection.TryEnter()) return;  // busy: skip this tick
-    std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
-    bool anyNew = false;
-    {
-        TCLock dataLock(fAnimateData.GetCriticalSection());
-        for (int tab = 0; tab < tcTabs->count() && tab < static_cast<int>(fTabFrames.size()); ++tab) {
-            TSearch* search = TabSearch(tab);
-            if (!search) continue;
-            const TAnimatedTab* state = fAnimateData.Find(search);
-            if (!state) break;  // not read by the animation thread yet: the next tick shows it
-            if (state->NewResultsAvailable) {
-                fTabFrames[tab] = -2;
-                tcTabs->setTabIcon(tab, Picture("tab_new_results"));
-            } else if (state->Searching) {
-                fTabFrames[tab] = (std::max(fTabFrames[tab], -1) + 1) % cAnimationFrames;
-                tcTabs->setTabIcon(tab, FramePicture(fTabFrames[tab]));
-            } else if (fTabFrames[tab] != -1) {
-                fTabFrames[tab] = -1;
-                tcTabs->setTabIcon(tab, Picture("tab_idle"));
-            }
-        }
-        anyNew = fAnimateData.NewResultsAvailable();
-    }
-    if (anyNew == fTrayShowsNewResults) return;
-    fTrayShowsNewResults = anyNew;
-    if (TrayIcon) TrayIcon->setIcon(Picture(anyNew ? "tray_new_results" : "trawlix"));
-    if (!anyNew) {
-        fTrayBalloonText.clear();
-        return;
-    }
-    QApplication::beep();
-    ShowTrayBalloon(cNewResultsBalloon, QSystemTrayIcon::Information, cTrayBalloonMs);
-    if (fSession && fSession->GetSettings().GetMsgBoxNewResults() && !fSession->GetSettings().GetMinimizeToTray())
-        // Shown once the tab lock is released: the box waits for the user.
-        QTimer::singleShot(0, this, [this] { fDialogs.Information(cNewResultsMessage); });
-}
-
-void TformMain::ShowTrayBalloon(const QString& aText, QSystemTrayIcon::MessageIcon aIcon, int aTimeout) {
-    fTrayBalloonText = aText;
-    if (TrayIcon && !aText.isEmpty()) TrayIcon->showMessage("Trawlix", aText, aIcon, aTimeout);
-}
-
-void TformMain::ShowTrayHideShow(bool aShow) {
-    if (!aShow) {
-        hide();
-        return;
-    }
-    showMaximized();
-    raise();
-    activateWindow();
-}
-
-void TformMain::BringToFront() {
-    // Only a window hidden in the tray comes back; a shown one stays as it is.
-    if (!isVisible() || isMinimized()) ShowTrayHideShow(true);
-}
-
-void TformMain::changeEvent(QEvent* aEvent) {
-    QMainWindow::changeEvent(aEvent);
-    if (aEvent->type() != QEvent::WindowStateChange || !isMinimized()) return;
-    if (!fSession || !fSession->GetSettings().GetMinimizeToTray()) return;
-    // Hidden once the state change is over, unless the window was brought back in between.
-    QTimer::singleShot(0, this, [this] {
-        if (isMinimized() && fSession->GetSettings().GetMinimizeToTray()) hide();
-    });
-    if (fHasBeenMinimizedToTray) return;
-    fHasBeenMinimizedToTray = true;
-    ShowTrayBalloon(cMinimizedBalloon, QSystemTrayIcon::Information, cTrayBalloonMs);
 }
 
 void TformMain::OpenVendorPage(const std::string& aPath) {
@@ -1195,87 +523,5 @@ void TformMain::OpenVendorPage(const std::string& aPath) {
 }
 
 void TformMain::ShowStatusBarMessage(const std::string& aMsg) { StatusBar->setText(QString::fromStdString(aMsg)); }
-
-// --- criteria panel frame and balloons -------------------------------------------------
-
-bool TformMain::CriteriaCollapsed() const { return pnlLeft->pnlLeftSummary->isVisibleTo(pnlLeft); }
-
-void TformMain::OnCriteriaHideShow(int aShortcutTab) {
-    const bool collapse = !CriteriaCollapsed();
-    if (collapse) {
-        fCriteriaOpenWidth = pnlLeft->width();
-        pnlLeft->pnlLeftPanelHeader->clear();
-        pnlLeft->CategoryPanelGroup->parentWidget()->parentWidget()->hide();  // the accordion's scroll area
-        pnlLeft->pnlLeftPanelFooter->hide();
-        pnlLeft->pnlLeftSummary->show();
-        pnlLeft->tbtnHideCriteria->setIcon(Picture("expand"));
-        splitterCriteria->setSizes({cCollapsedWidth, splitterCriteria->width()});
-    } else {
-        const int width = fCriteriaOpenWidth < 50 ? TCriteriaPanel::cDesignedWidth : fCriteriaOpenWidth;
-        fCriteriaOpenWidth = 0;
-        pnlLeft->pnlLeftPanelHeader->setText("   Search settings");
-        pnlLeft->pnlLeftSummary->hide();
-        pnlLeft->CategoryPanelGroup->parentWidget()->parentWidget()->show();
-        pnlLeft->pnlLeftPanelFooter->show();
-        pnlLeft->tbtnHideCriteria->setIcon(Picture("collapse"));
-        TCategoryPanel* panels[] = {pnlLeft->cpCriteria, pnlLeft->cpLocations, pnlLeft->cpCategories,
-                                    pnlLeft->cpCustomProps, pnlLeft->cpMisc};
-        if (aShortcutTab >= 0 && aShortcutTab < 5) {
-            panels[aShortcutTab]->SetOpen(true);
-            emit panels[aShortcutTab]->Opened(panels[aShortcutTab]);
-        }
-        pnlLeft->cpSitesToSearch->SetOpen(true);
-        splitterCriteria->setSizes({width, splitterCriteria->width()});
-    }
-    if (fSession) {
-        fSession->GetSettings().SetCriteriaHidden(collapse);
-        fSession->SaveSettings();
-    }
-}
-
-void TformMain::ShowFastBaloonHint(QWidget* aControl, const QString& aHint, int aDY, int aDX, int aDieAfter) {
-    // A balloon off the screen, or at a control that cannot be used, tells the user nothing.
-    if (!CanPointAt(aControl, QPoint(aDX, aDY))) return;
-    if (fFastBaloonHintHandle && fFastBaloonHintHandle->isVisible() && fFastBaloonHintHandle->Text() == aHint) return;
-    fFastBaloonHintHandle.reset();
-    const QPoint point = aControl->mapToGlobal(aControl->rect().center() + QPoint(aDX, aDY));
-    fFastBaloonHintHandle = std::make_unique<TBalloonHint>(aHint);
-    fFastBaloonHintHandle->ShowAt(point);
-    CloseBalloonLater(&TformMain::fFastBaloonHintHandle, aDieAfter);
-}
-
-void TformMain::CloseBalloonLater(std::unique_ptr<TBalloonHint> TformMain::*aSlot, int aDieAfter) {
-    QPointer<TformMain> window(this);
-    QPointer<TBalloonHint> balloon((this->*aSlot).get());
-    Synch().SynchronizeNonBlocking(
-        [window, balloon, aSlot](const std::string&) {
-            if (window && balloon && (window->*aSlot).get() == balloon.data()) (window->*aSlot).reset();
-        },
-        "", aDieAfter);
-}
-
-void TformMain::ShowNewOptionsBalloon() {
-    TCategoryPanel* panel = pnlLeft->cpCustomProps;
-    if (!CanPointAt(panel, QPoint(0, -(panel->height() / 2) - cBalloonAboveControl))) return;
-    fNewOptionsBalloon = std::make_unique<TBalloonHint>("More options are available...");
-    fNewOptionsBalloon->ShowAt(panel->mapToGlobal(QPoint(panel->width() / 2, -cBalloonAboveControl)));
-    CloseBalloonLater(&TformMain::fNewOptionsBalloon, cNewOptionsBalloonMs);
-}
-
-void TformMain::ShowEmptySearchHint(bool aOverrideOnShowing) {
-    if (pnlLeft->SearchChanging() || (fOnShowing && !aOverrideOnShowing) || CriteriaCollapsed()) return;
-    bool locations = false;
-    bool categories = false;
-    pnlLeft->HasSelectedLocationsAndCategories(CurrentSearch(), locations, categories);
-    if (locations && categories) {
-        fFastBaloonHintHandle.reset();
-        return;
-    }
-    QWidget* panel = locations ? pnlLeft->cpCategories : pnlLeft->cpLocations;
-    const QString hint =
-        locations ? "And then choose the categories to be searched..." : "Choose some locations to search in...";
-    // Centred over the panel, pointing a little above its top edge.
-    ShowFastBaloonHint(panel, hint, -(panel->height() / 2) - cBalloonAboveControl, 0, cEmptySearchHintMs);
-}
 
 }  // namespace trawlix

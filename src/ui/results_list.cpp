@@ -7,7 +7,6 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QStandardPaths>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -35,16 +34,15 @@
 #include "engine/text_functions.h"
 #include "model/entry_sorting.h"
 #include "model/filter.h"
-#include "model/places.h"
 #include "model/search.h"
 #include "run/csv_export.h"
-#include "sites/posting_scrapers.h"
 #include "ui/export_dialog.h"
 #include "ui/flow_layout.h"
 #include "ui/info_window.h"
 #include "ui/result_pictures.h"
 #include "ui/results_model.h"
 #include "ui/user_dialogs.h"
+#include "ui/view_list_lock.h"
 #include "ui/visible_columns_dialog.h"
 
 namespace trawlix {
@@ -57,14 +55,6 @@ constexpr int cMarkRight = 20;
 // The panel with the two view check boxes keeps this distance from the last button.
 constexpr int cToolbarGap = 48;
 
-// Widths of the optional columns when they are shown again after being hidden.
-int ShowAgainWidth(const QString& aCaption) {
-    if (aCaption == "Image") return 50;
-    if (aCaption == "Date") return 70;
-    if (aCaption == "Price") return 60;
-    return 75;
-}
-
 QAction* MakeAction(QObject* aParent, const char* aName, const QString& aCaption, const QString& aHint = {},
                     const QKeySequence& aShortcut = {}) {
     auto* action = new QAction(aCaption, aParent);
@@ -76,17 +66,6 @@ QAction* MakeAction(QObject* aParent, const char* aName, const QString& aCaption
     if (!aShortcut.isEmpty()) action->setShortcut(aShortcut);
     return action;
 }
-
-// Both locks of the view list, in the order every thread takes them.
-class TViewListLock {
-public:
-    explicit TViewListLock(TSearch& aSearch)
-        : fSearchLock(aSearch.GetCriticalSection()), fFilterLock(aSearch.GetFilter().GetCriticalSection()) {}
-
-private:
-    TCLock fSearchLock;
-    TCLock fFilterLock;
-};
 
 }  // namespace
 
@@ -414,56 +393,6 @@ void TResultsList::RebuildViewList() {
     Repaint();
 }
 
-// --- sorting ---------------------------------------------------------------------------
-
-void TResultsList::SetSortIndex(int aValue, bool aUpdateMenu, bool aUpdateColumns) {
-    fSortIndex = aValue;
-    if (aUpdateMenu) UpdateSortMenu();
-    if (aUpdateColumns) UpdateSortListViewColumns();
-}
-
-void TResultsList::SetSortAscending(bool aValue, bool aUpdateMenu, bool aUpdateColumns) {
-    fSortAscending = aValue;
-    if (aUpdateMenu) UpdateSortMenu();
-    if (aUpdateColumns) UpdateSortListViewColumns();
-}
-
-void TResultsList::UpdateSortListViewColumns() {
-    QHeaderView* header = fContext.list->horizontalHeader();
-    const QSignalBlocker quiet(header);
-    header->setSortIndicator(fSortIndex, fSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
-}
-
-void TResultsList::UpdateSortMenu() {
-    for (QAction* item : fSortByGroup->actions()) item->setChecked(false);
-    const std::pair<QAction*, int> items[] = {{miDate, cSortByDate},
-                                              {miCaption, cSortByCaption},
-                                              {miPrice, cSortByPrice},
-                                              {miLocation, cSortByLocation},
-                                              {miCategory, cSortByCategory}};
-    for (const auto& [item, column] : items)
-        if (column == fSortIndex) item->setChecked(true);
-    (fSortAscending ? miAscending : miDescending)->setChecked(true);
-}
-
-void TResultsList::ColumnClick(int aColumn) {
-    if (Exiting()) return;
-    if (!IsSortColumn(aColumn)) {
-        UpdateSortListViewColumns();  // the header may have moved its marker by itself
-        return;
-    }
-    const bool showsDescending = aColumn == fSortIndex && !fSortAscending;
-    SetSortIndex(aColumn, true, true);
-    SetSortAscending(showsDescending, true, true);
-    SortAndRepaint();
-}
-
-void TResultsList::SortAndRepaint() {
-    UpdateSortListViewColumns();
-    if (TSearch* search = CurrentSearch()) fContext.viewHelper->SortViewList(*search);
-    Repaint();
-}
-
 // --- checked entries -------------------------------------------------------------------
 
 IEntry TResultsList::GetSelectedEntry() const {
@@ -596,77 +525,6 @@ void TResultsList::Flag(TCraigFlagCode aFlagCode, bool aChecked) {
     fContext.info->Finish();
 }
 
-// --- favourites ------------------------------------------------------------------------
-
-void TResultsList::AddToFavourites() {
-    if (Exiting()) return;
-    TSearch* search = CurrentSearch();
-    const IEntry selected = search ? GetSelectedEntry() : nullptr;
-    if (!selected) {
-        fContext.dialogs->Information(cNothingSelected);
-        return;
-    }
-    if (IFavorite favourite = search->GetFavoriteByLink(selected->GetLink())) {
-        search->RemoveFavourite(favourite);
-        if (fShowingFavourites) {
-            {
-                TViewListLock lock(*search);
-                TEntryList remaining = search->GetFilter().GetResults();
-                std::erase_if(remaining, [&](const IEntry& aEntry) { return aEntry->GetLink() == selected->GetLink(); });
-                search->GetFilter().Execute(&remaining);
-            }
-            fContext.list->clearSelection();
-            ShowCount(*search);
-        }
-    } else {
-        TCLock lock(search->GetCriticalSection());
-        search->AddFavourite(std::make_shared<TFavourite>(*selected, ""));
-    }
-    Repaint();
-}
-
-void TResultsList::SelectionAddToFavourites() {
-    TSearch* search = CurrentSearch();
-    if (!search || Exiting() || fShowingFavourites) return;
-    fContext.info->Execute();
-    {
-        TCLock lock(search->GetCriticalSection());
-        for (const IEntry& entry : search->GetSearchResults())
-            if (entry->GetChecked() && !search->FavoriteExists(entry->GetLink()))
-                search->AddFavourite(std::make_shared<TFavourite>(*entry, ""));
-    }
-    fContext.info->Finish();
-    Repaint();
-}
-
-void TResultsList::ShowFavourites(bool aShow) {
-    TSearch* search = CurrentSearch();
-    if (!search || Exiting()) return;
-    fShowingFavourites = aShow;
-    fContext.viewHelper->SetShowsFavourites(aShow);
-    gbFavourites->setVisible(aShow);
-    splitterFavourites->handle(splitterFavourites->indexOf(gbFavourites))->setVisible(aShow);
-    {
-        const QSignalBlocker quiet(memoFavouriteNote);
-        memoFavouriteNote->clear();
-    }
-    if (miResults) miResults->setTitle(aShow ? "Favorites" : "Results");
-    fContext.list->clearSelection();
-    fContext.viewHelper->RebuildViewList(*search);
-    Repaint();
-}
-
-void TResultsList::OnNoteChanged() {
-    if (fLoadingNote || !fShowingFavourites) return;
-    const IEntry selected = GetSelectedEntry();
-    TSearch* search = CurrentSearch();
-    if (!selected || !search) return;
-    if (IFavorite favourite = search->GetFavoriteByLink(selected->GetLink())) {
-        favourite->SetNote(memoFavouriteNote->toPlainText().toStdString());
-        search->MarkModified();
-    }
-}
-
 // --- selection reactions ---------------------------------------------------------------
 
 void TResultsList::OnResultSelected() {
@@ -734,149 +592,6 @@ void TResultsList::MarkAllResultsAsOld() {
     search->FillOldResults(false);
     search->SetNewResultsAvailable({});
     Repaint();
-}
-
-// --- export ----------------------------------------------------------------------------
-
-void TResultsList::Export(bool aSelection) {
-    TSearch* search = CurrentSearch();
-    if (!search || Exiting()) return;
-    if (!aSelection) {
-        ExportEntries(*search, nullptr);
-        return;
-    }
-    // The selection stays as it is until the file is written.
-    TViewListLock lock(*search);
-    const TEntryList checked = CheckedEntries(*search);
-    if (checked.empty()) {
-        fContext.dialogs->Warning(cNothingToExport);
-        return;
-    }
-    ExportEntries(*search, &checked);
-}
-
-void TResultsList::ExportEntries(TSearch& aSearch, const TEntryList* aEntries) {
-    fExportForm->PrepareFor(fShowingFavourites);
-    if (!ShowExportDialog(*fExportForm)) return;
-    QString fileName = AskExportFileName();
-    if (fileName.isEmpty()) return;
-    if (QFileInfo(fileName).suffix().isEmpty()) fileName += ".csv";
-
-    TExportOptions options;
-    options.columns = fExportForm->Columns();
-    options.onlyNew = fExportForm->ExportOnlyNew();
-    options.downloadPage = [](const IEntry& aEntry) { return DownloadEntryPage(aEntry); };
-    options.readPage = ReadPostingFields;
-    const TPlaces* places = fContext.session ? fContext.session->GetPlaces() : nullptr;
-    options.placeLookup = [places](int aID) -> const TPlace* { return places ? places->GetPlaceByID(aID) : nullptr; };
-    options.onProgress = [this](double aDone) {
-        fContext.info->ReportProgress(aDone);
-        QApplication::processEvents();
-    };
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    fContext.info->Execute();
-    bool written = false;
-    TExportReport report;
-    try {
-        std::vector<std::string> lines;
-        if (aEntries) {
-            lines = ExportToCSV(*aEntries, options, &report);
-        } else {
-            TViewListLock lock(aSearch);
-            // A copy: the busy window lets results arrive while the lines are built.
-            const TEntryList viewList = aSearch.GetFilter().GetResults();
-            lines = ExportToCSV(viewList, options, &report);
-        }
-        WriteCSVFile(fileName.toStdString(), lines);
-        written = true;
-    } catch (const std::exception& e) {
-        fContext.info->Finish();
-        QApplication::restoreOverrideCursor();
-        fContext.dialogs->Warning(e.what());
-    }
-    if (!written) return;
-    fContext.info->Finish();
-    QApplication::restoreOverrideCursor();
-    if (report.pagesNotRead > 0) fContext.dialogs->Warning(ExportPagesNotReadText(report.pagesNotRead));
-    if (fContext.dialogs->Confirm(cExportedQuestion) && OpenFile) OpenFile(fileName);
-}
-
-// --- columns ---------------------------------------------------------------------------
-
-int TResultsList::GetListViewColumnByCaption(const QTableView& aListView, const QString& aCaption) {
-    const QAbstractItemModel* model = aListView.model();
-    if (!model) return -1;
-    for (int column = 0; column < model->columnCount(); ++column)
-        if (model->headerData(column, Qt::Horizontal).toString().compare(aCaption, Qt::CaseInsensitive) == 0)
-            return column;
-    return -1;
-}
-
-void TResultsList::ApplyVisibleColumns() {
-    if (!fContext.session) return;
-    TSettings& settings = fContext.session->GetSettings();
-    std::map<std::string, std::string> stored;
-    {
-        TCLock lock(settings.GetCriticalSection());
-        stored = settings.GetVisibleColumns();
-    }
-    QTableView& list = *fContext.list;
-    for (const auto& [caption, key] : TformVisibleColumns::OptionalColumns()) {
-        const int column = GetListViewColumnByCaption(list, caption);
-        if (column < 0) continue;
-        const auto found = stored.find(key);
-        // An empty list is the dialog's "every box checked", not "every column hidden".
-        const bool visible = stored.empty() || (found != stored.end() && !found->second.empty());
-        if (!visible) {
-            list.setColumnHidden(column, true);
-            continue;
-        }
-        if (list.isColumnHidden(column) || list.columnWidth(column) == 0) {
-            list.setColumnHidden(column, false);
-            list.setColumnWidth(column, ShowAgainWidth(caption));
-        }
-    }
-}
-
-void TResultsList::SetDefaultColumnWidths(QTableView& aListView, const std::string& aColumnContainerName) {
-    if (!fContext.session) return;
-    TColumnsSettings& columns = fContext.session->GetSettings().GetColumnsSettings();
-    QHeaderView* header = aListView.horizontalHeader();
-    const QSignalBlocker quiet(header);  // these are not the user's drags
-    for (int column = 0; column < header->count(); ++column) {
-        const int width = columns.GetColumnWidth(aColumnContainerName, column);
-        if (width < 0) continue;
-        if (header->sectionResizeMode(column) == QHeaderView::Stretch)
-            header->setSectionResizeMode(column, QHeaderView::Interactive);
-        header->resizeSection(column, width);
-    }
-}
-
-void TResultsList::OnColumnResized(int aColumn, int aNewWidth) {
-    if (!fHeaderPressed) return;  // only the user's drags are kept
-    for (auto& [column, width] : fDraggedWidths)
-        if (column == aColumn) {
-            width = aNewWidth;
-            return;
-        }
-    fDraggedWidths.emplace_back(aColumn, aNewWidth);
-}
-
-void TResultsList::StoreDraggedWidths() {
-    if (fDraggedWidths.empty() || !fContext.session) {
-        fDraggedWidths.clear();
-        return;
-    }
-    TSettings& settings = fContext.session->GetSettings();
-    for (const auto& [column, width] : fDraggedWidths)
-        settings.GetColumnsSettings().SetColumnWidth(cListName, column, width);
-    fDraggedWidths.clear();
-    fContext.session->SaveSettings();
-}
-
-void TResultsList::ShowVisibleColumns() {
-    if (ShowVisibleColumnsDialog) ShowVisibleColumnsDialog();
-    ApplyVisibleColumns();
 }
 
 // --- events ----------------------------------------------------------------------------
