@@ -8,7 +8,9 @@
 #include "app/notifications.h"
 #include "app/platform.h"
 #include "app/private_files.h"
+#include "app/rest_connection.h"
 #include "app/settings.h"
+#include "app/vendor_services.h"
 #include "app/user_notifier.h"
 #include "engine/download.h"
 #include "engine/http_client.h"
@@ -173,8 +175,13 @@ TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
     SetDownloadScratchFolder(fDataFolder.string());
     CreateSiteDownloaders(FSettings->GetProxySettings());
     fImageDownloader = std::make_unique<TImageDownloader>(FSettings->GetProxySettings());
+    fRESTConnection = std::make_unique<TRESTConnection>(GetVendorDownloader());
     InstallSiteSearchFactory();
     fPreviousRunEnvironment = SetSearchRunEnvironment(MakeRunEnvironment());
+}
+
+std::string TSession::GetPropertyValue(const std::string& aPropName) const {
+    return trawlix::GetPropertyValue(*fRESTConnection, FSettings->GetVendorHost(), aPropName);
 }
 
 std::shared_ptr<TSearchRunEnvironment> TSession::MakeRunEnvironment() const {

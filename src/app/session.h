@@ -26,6 +26,7 @@ class TInitSessionThread;
 class TFinishSessionThread;
 class TAutoSaveThread;
 class TImageDownloader;
+class TRESTConnection;
 struct TSearchRunEnvironment;
 struct TNotifyContext;
 struct TNotifyOutcome;
@@ -125,6 +126,10 @@ public:
     TEmailAccounts* GetEmailAccounts() const { return fEmailAccounts.get(); }
     // The thumbnail downloads; stops handing out jobs once the session finishes.
     TImageDownloader& GetImageDownloader() const { return *fImageDownloader; }
+    // The connection to the vendor's web services (update check, profile).
+    TRESTConnection& GetRESTConnection() const { return *fRESTConnection; }
+    // The value the vendor's host keeps under aPropName; raises when it cannot be asked.
+    std::string GetPropertyValue(const std::string& aPropName) const;
     const std::filesystem::path& GetDataFolder() const { return fDataFolder; }
     const std::filesystem::path& GetProgramsFolder() const { return fProgramsFolder; }
     std::filesystem::path GetDatabaseFile() const { return fDataFolder / "object_storage.cur"; }
@@ -186,6 +191,7 @@ private:
     std::unique_ptr<TZIPCodes> fZIPCodes;
     std::unique_ptr<TEmailAccounts> fEmailAccounts;
     std::unique_ptr<TImageDownloader> fImageDownloader;
+    std::unique_ptr<TRESTConnection> fRESTConnection;
     bool FInitialized = false;
     std::string FStatus = kStatusIdle;
     bool FOnline = false;

@@ -112,7 +112,7 @@ std::string BuildVendorMailBody(const TVendorMailRequest& aRequest) {
     std::string body = std::string("auth=") + cVendorMailAuth + "&to=" + aRequest.to;
     body += "&subject=" + (aRequest.encodeSubject ? URLEncode(aRequest.subject) : aRequest.subject);
     if (aRequest.isHTML) body += std::string("&content=") + cVendorHTMLContent;
-    body += std::string("&from=") + cVendorMailFrom;
+    body += "&from=" + aRequest.from;
     body += "&message=" + (aRequest.encodeMessage ? URLEncode(Base64EncodeStr(aRequest.message)) : aRequest.message);
     return body;
 }
@@ -122,15 +122,17 @@ TVendorMailTransport::TVendorMailTransport(std::string aVendorHost, TProxySettin
 
 std::string TVendorMailTransport::GetName() const { return "vendor"; }
 
-void TVendorMailTransport::Post(const TVendorMailRequest& aRequest) {
-    if (fVendorHost.empty() || fVendorHost.find_first_of("/?#@ ") != std::string::npos)
-        throw ENotificationError("The mail service's host \"" + fVendorHost + "\" is not a host name");
+void PostVendorMail(const std::string& aVendorHost, TProxySettings& aProxySettings, const TVendorMailRequest& aRequest) {
+    if (aVendorHost.empty() || aVendorHost.find_first_of("/?#@ ") != std::string::npos)
+        throw ENotificationError("The mail service's host \"" + aVendorHost + "\" is not a host name");
     AsNotificationError([&] {
-        TCHttpClient client(fProxySettings, false);
-        client.Post("http://" + fVendorHost + "/" + cVendorMailScript, "application/x-www-form-urlencoded",
+        TCHttpClient client(aProxySettings, false);
+        client.Post("http://" + aVendorHost + "/" + cVendorMailScript, "application/x-www-form-urlencoded",
                     BuildVendorMailBody(aRequest));
     });
 }
+
+void TVendorMailTransport::Post(const TVendorMailRequest& aRequest) { PostVendorMail(fVendorHost, fProxySettings, aRequest); }
 
 void TVendorMailTransport::SendAlert(const TAlertNotification& aNotification) {
     if (!aNotification.smsTo.empty())

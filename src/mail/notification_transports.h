@@ -24,9 +24,13 @@ struct TVendorMailRequest {
     bool isHTML = false;        // adds the content field
     std::string message;
     bool encodeMessage = true;  // Base64 then URL-encoded, or as is for the fixed texts
+    std::string from = cVendorMailFrom;  // the error reports name their own sender
 };
 // The form body, fields in the service's order: auth, to, subject, content, from, message.
 std::string BuildVendorMailBody(const TVendorMailRequest& aRequest);
+// Posts one request to http://<aVendorHost>/send_mail.php through the program's proxy
+// settings; raises ENotificationError when it did not go out (a status other than 2xx too).
+void PostVendorMail(const std::string& aVendorHost, TProxySettings& aProxySettings, const TVendorMailRequest& aRequest);
 
 // Posts to http://<vendor host>/send_mail.php through the program's proxy settings; a
 // status other than 2xx is a failure.

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/crash_reports.h"
 #include "app/platform.h"
 #include "app/session.h"
 #include "engine/synchronizator.h"
@@ -95,6 +96,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName("trawlix");
     QApplication::setQuitOnLastWindowClosed(false);
     try {
+        trawlix::InstallCrashHandler(trawlix::CrashReportsFolder(trawlix::platform::DataFolder()));
         platform::TInstanceLock instance(platform::InstanceLockFile());
         if (!instance.Error().empty()) {
             ShowStartError(instance.Error());

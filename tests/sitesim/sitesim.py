@@ -40,7 +40,7 @@ CARS_PAGE = 250    # Cars.com results per page (offset rn)
 AT_PAGE = 100      # Autotrader results per page (pager.offset)
 
 # Paths that steer the simulator; they stay out of the request log.
-CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear")
+CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear", "/__sim/prop")
 
 
 # ---- deterministic ads ------------------------------------------------------------
@@ -469,6 +469,9 @@ class Handler(BaseHTTPRequestHandler):
         if re.search(r"\.(jpe?g|png|gif)$", path.lower()):
             self.send_page(200, "image/png", picture(path))
             return
+        if path in VENDOR_SERVICES:
+            self.send_page(200, "text/plain", VENDOR_SERVICES[path](params).encode("utf-8"))
+            return
         result = site_page(self.server.gen, host, path, params)
         if result is None:
             self.send_plain(404, "text/html", b"<html><body>Not Found</body></html>\n")
@@ -508,6 +511,10 @@ class Handler(BaseHTTPRequestHandler):
             self.server.faults.add({"match": arg("match"), "status": int(arg("status", "0")),
                                     "delay_ms": int(arg("delay_ms", "0")), "reset": arg("reset") == "1",
                                     "truncate": arg("truncate") == "1", "times": int(arg("times", "1"))})
+            self.send_page(200, "text/plain", b"ok\n")
+        elif path == "/__sim/prop":
+            # What the vendor's services/prop.php answers for a name (on every port).
+            VENDOR_PROPS[arg("name")] = arg("value")
             self.send_page(200, "text/plain", b"ok\n")
         elif path == "/__sim/clear":
             self.server.faults.clear()
@@ -589,6 +596,14 @@ def bomb_body(megabytes):
 def split_url(url):
     parts = urlsplit(url)
     return parts.netloc, parts.path or "/", parse_qs(parts.query, keep_blank_values=True)
+
+
+# The vendor's web services: named values (set through /__sim/prop) and the profile update.
+VENDOR_PROPS = {}
+VENDOR_SERVICES = {
+    "/services/prop.php": lambda params: VENDOR_PROPS.get(params.get("name", [""])[0], ""),
+    "/services/user.php": lambda params: "ok",
+}
 
 
 class Server(ThreadingHTTPServer):

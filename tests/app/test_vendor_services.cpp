@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <stdexcept>
+
+#include "app/crash_reports.h"
+#include "app/error_report.h"
+#include "app/problem_report.h"
+#include "app/rest_connection.h"
+#include "app/session.h"
+#include "app/vendor_services.h"
+#include "engine/http_client.h"
+#include "support/test_support.h"
+
+using namespace trawlix;
+using trawlix::test::TempDir;
+
+namespace {
+
+// Answers each address from a table; an address it does not know fails like a refused host.
+struct TFakeVendor {
+    std::map<std::string, std::string> answers;  // by the name=... parameter
+    std::vector<std::string> asked;
+
+    TRESTConnection Connection() {
+        return TRESTConnection([this](const std::string& aURL) {
+            asked.push_back(aURL);
+            for (const auto& [name, value] : answers)
+                if (aURL.find("name=" + name + "&") != std::string::npos) return value;
+            throw EHttpError("Could not connect to server");
+        });
+    }
+};
+
+}  // namespace
+
+TEST(RESTAddress, ParametersAreNumberedEncodedAndTheRandomParameterEndsTheAddress) {
+    const std::vector<std::string> params{"a b/é", "x&y=z", "3", "4", "5", "6", "7", "8", "9", "ten"};
+    struct Case {
+        const char* tmpl;
+        const char* expected;
+    } cases[] = {
+        {"https://h/p?n=$1", "https://h/p?n=a%20b%2F%C3%A9&random=42"},
+        {"$2-$1", "x%26y%3Dz-a%20b%2F%C3%A9&random=42"},
+        {"v=$10;w=$11", "v=ten;w=$11&random=42"},  // no eleventh parameter: stays as written
+        {"cost $ and $x", "cost $ and $x&random=42"},
+        {"$0", "$0&random=42"},
+        {"", "&random=42"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(BuildRESTAddress(c.tmpl, params, 42), c.expected) << c.tmpl;
+}
+
+TEST(RESTConnection, AFailedRequestIsRaisedAndNeverRetriedOverPlainHttp) {
+    TFakeVendor vendor;
+    TRESTConnection connection = vendor.Connection();
+    EXPECT_THROW(GetPropertyValue(connection, "vendor.example", "PELVANE_VERSION"), EHttpError);
+    ASSERT_EQ(vendor.asked.size(), 1u);
+    EXPECT_EQ(vendor.asked[0].rfind("https://vendor.example/services/prop.php?action=get_value&name=PELVANE_VERSION&random=", 0), 0u)
+        << vendor.asked[0];
+}
+
+TEST(UpdateCheck, VersionsCompareAsDecimalNumbers) {
+    struct Case {
+        const char* answer;
+        bool newer;
+    } cases[] = {{"8.60", true}, {"8.5", false}, {"10.0", true}, {"8,60", true}, {"8.53", false},
+                 {" 8.54\n", true}, {"", false},  {"8.53.1", false}, {"soon", false}, {"8.52", false}};
+    for (const Case& c : cases) EXPECT_EQ(IsNewerVersion(c.answer, "8.53"), c.newer) << c.answer;
+}
+
+TEST(UpdateCheck, ANewerVersionBringsItsDownloadAddressAndBadAnswersAreFailures) {
+    TFakeVendor vendor;
+    TRESTConnection connection = vendor.Connection();
+    vendor.answers = {{"PELVANE_VERSION", "8.60"}, {"PELVANE_VERSION_URL", "https://dl.example/trawlix_8.60.deb"}};
+    TUpdateCheck check = CheckForUpdate(connection, "v.example", "8.53");
+    EXPECT_TRUE(check.newer);
+    EXPECT_EQ(check.latest, "8.60");
+    EXPECT_EQ(check.url, "https://dl.example/trawlix_8.60.deb");
+
+    vendor.asked.clear();
+    vendor.answers["PELVANE_VERSION"] = "8.53";
+    check = CheckForUpdate(connection, "v.example", "8.53");
+    EXPECT_FALSE(check.newer);
+    EXPECT_EQ(vendor.asked.size(), 1u);  // no address asked for when there is nothing to fetch
+    EXPECT_EQ(LatestVersionText(), "You are currently using the latest version of Trawlix. \n\nThank you!");
+
+    for (const char* bad : {"", "<html>Service unavailable</html>"}) {
+        vendor.answers["PELVANE_VERSION"] = bad;
+        EXPECT_THROW(CheckForUpdate(connection, "v.example", "8.53"), std::runtime_error) << bad;
+    }
+    // The address is opened in the user's browser: nothing but a web page.
+    vendor.answers = {{"PELVANE_VERSION", "9.0"}, {"PELVANE_VERSION_URL", "file:///usr/bin/xterm"}};
+    EXPECT_THROW(CheckForUpdate(connection, "v.example", "8.53"), std::runtime_error);
+}
+
+TEST(UpdateCheck, TheProfileUpdateGoesOverHttpsWithTheOldAndNewPasswords) {
+    std::vector<std::string> asked;
+    TRESTConnection connection([&asked](const std::string& aURL) {
+        asked.push_back(aURL);
+        return std::string("ok");
+    });
+    TCSUser user;
+    user.ID = 7;
+    user.Pass = "old pw";
+    user.RealName = "Ann Lee";
+    user.Phone = "555 0100";
+    user.EMail = "ann@example.org";
+    user.NetworkID = 12;
+    UpdateUserProfile(connection, "v.example", user, "new&pw");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].substr(0, asked[0].find("&random=")),
+              "https://v.example/services/user.php?action=update&id=7&old_pass=old%20pw&new_pass=new%26pw&type=1"
+              "&real_name=Ann%20Lee&phone=555%200100&email=ann%40example.org&gsm_network_id=12");
+    EXPECT_EQ(user.Pass, "new&pw");
+}
+
+TEST(ProblemReport, ANameWithoutExtensionGetsCur) {
+    EXPECT_EQ(ProblemReportFile("/tmp/report"), "/tmp/report.cur");
+    EXPECT_EQ(ProblemReportFile("/tmp/report.db"), "/tmp/report.db");
+    EXPECT_EQ(ProblemReportFile("/tmp/my.dir/report"), "/tmp/my.dir/report.cur");
+}
+
+TEST(CrashReport, TheDebugTextNamesTheErrorWhereItHappenedAndTheWholeStack) {
+    const std::vector<TStackFrame> frames{{"/usr/bin/trawlix", "Crash()", "main.cpp", 12},
+                                          {"/lib/libc.so.6", "__libc_start_main", "", 0}};
+    EXPECT_EQ(ExceptionDebugText("SIGSEGV", "Segmentation fault", frames),
+              "EXCEPTION TRACER Exception: SIGSEGV\r\n"
+              "  Message: Segmentation fault\r\n"
+              "\r\n occurred at: \r\n Module: /usr/bin/trawlix / Procedure: Crash() / Line:12 / Source File: main.cpp"
+              "\r\n\r\nStack back trace for Exception: "
+              "\r\n Module: /usr/bin/trawlix / Procedure: Crash() / Line:12 / Source File: main.cpp"
+              "\r\n Module: /lib/libc.so.6 / Procedure: __libc_start_main / Line:0 / Source File: ");
+}
+
+namespace {
+
+[[gnu::noinline]] void CrashThroughANullPointerOnPurpose() {
+    volatile int* nowhere = nullptr;
+    *nowhere = 1;
+}
+
+[[gnu::noinline]] void Throw() { throw std::runtime_error("nobody catches this"); }
+
+// The test framework would catch the error: nothing may get past this function.
+[[gnu::noinline]] void ThrowPastEveryHandlerOnPurpose() noexcept { Throw(); }
+
+// Runs aCrash in a child process with the crash handler installed; answers the signal
+// that ended the child.
+int CrashInChild(const std::filesystem::path& aFolder, void (*aCrash)()) {
+    const pid_t child = fork();
+    if (child == 0) {
+        InstallCrashHandler(aFolder);
+        aCrash();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+}
+
+}  // namespace
+
+TEST(CrashReport, AFatalSignalOrAnUncaughtErrorLeavesAReportNamingTheCrashingFunction) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer owns the fatal signals";
+#endif
+    TempDir data;
+    const auto folder = CrashReportsFolder(data.Path());
+    EXPECT_EQ(CrashInChild(folder, CrashThroughANullPointerOnPurpose), SIGSEGV);
+    auto reports = ListCrashReports(folder);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].text.rfind("EXCEPTION TRACER Exception: SIGSEGV\r\n  Message: Segmentation fault", 0), 0u)
+        << reports[0].text;
+    EXPECT_NE(reports[0].text.find("occurred at: \r\n Module: "), std::string::npos);
+    EXPECT_NE(reports[0].text.find("Procedure: CrashThroughANullPointerOnPurpose"), std::string::npos) << reports[0].text;
+
+    std::filesystem::remove(reports[0].file);
+    EXPECT_EQ(CrashInChild(folder, ThrowPastEveryHandlerOnPurpose), SIGABRT);
+    reports = ListCrashReports(folder);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].text.rfind("EXCEPTION TRACER Exception: std::runtime_error\r\n  Message: nobody catches this", 0),
+              0u)
+        << reports[0].text;
+    EXPECT_NE(reports[0].text.find("ThrowPastEveryHandlerOnPurpose"), std::string::npos) << reports[0].text;
+}
+
+TEST(CrashReport, NoFolderMeansNoReports) { EXPECT_TRUE(ListCrashReports("/nonexistent/crash-reports").empty()); }
+
+TEST(ErrorReport, TheRequestCarriesTheNoteAndTheDebugTextAsUtf8HtmlToSupport) {
+    const TVendorMailRequest request =
+        ErrorReportRequest("call me <a@b.c>", "EXCEPTION TRACER Exception: SIGSEGV\r\n  Message: x & y\r\n");
+    EXPECT_EQ(BuildVendorMailBody(request),
+              "auth=tirzep&to=support@velmorasolutions.com&subject=Error report: "
+              "&content=Content-type: text/html; charset=utf-8"
+              "&from=Error report <errors@velmorasolutions.com>"
+              "&message=PGh0bWw%2BPGhlYWQ%2BPC9oZWFkPjxib2R5PjxkaXY%2BPC9kaXY%2BPHA%2BQ3VzdG9tIG5vdGU6IGNhbGwgbWUgJmx0O2FA"
+              "Yi5jJmd0OzwvcD48cD5FWENFUFRJT04gVFJBQ0VSIEV4Y2VwdGlvbjogU0lHU0VHVjxici8%2BICBNZXNzYWdlOiB4ICZhbXA7IHk8YnIvPjwv"
+              "cD48L2JvZHk%2BPC9odG1sPg%3D%3D");
+}
