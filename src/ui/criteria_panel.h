@@ -108,6 +108,8 @@ public:
     void SetCollapsed(bool aCollapsed, int aShortcutTab = -1);
     bool HasZIPCode() const;
     bool ClearResultsBeforeSearch() const;
+    // "Show map on finish": the map preview comes up when a run of the search ends.
+    bool MapPreviewOnFinish() const;
     void FocusSearchName();
     // The footer's search button mirrors the window's search action.
     void SetSearchEnabled(bool aEnabled);

@@ -432,6 +432,8 @@ bool TCriteriaPanel::HasZIPCode() const { return !edtZIPCode->text().trimmed().i
 
 bool TCriteriaPanel::ClearResultsBeforeSearch() const { return cbClearResults->isChecked(); }
 
+bool TCriteriaPanel::MapPreviewOnFinish() const { return cbMapPreviewOnFinish->isChecked(); }
+
 void TCriteriaPanel::FocusSearchName() { edtSearchName->setFocus(); }
 
 void TCriteriaPanel::SetSearchEnabled(bool aEnabled) { btnSearch->setEnabled(aEnabled); }

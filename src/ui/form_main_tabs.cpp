@@ -312,7 +312,7 @@ void TformMain::OnSearchStopped(TSearch& aSender) {
             // The list keeps what it showed.
         }
         lvResults->viewport()->update();
-        fMapPreview->SearchFinished(*sender, pnlLeft->cbMapPreviewOnFinish->isChecked());
+        fMapPreview->SearchFinished(*sender, pnlLeft->MapPreviewOnFinish());
     });
 }
 

@@ -16,6 +16,7 @@
 
 #include "engine/site_search_enum.h"
 #include "find_widget.h"
+#include "ui_test_support.h"
 #include "ui/criteria_panel.h"
 #include "ui/ext_edit.h"
 #include "ui/option_grid.h"
@@ -75,5 +76,19 @@ public:
     QWidget* pnlLeftSummary = Find<QWidget>("pnlLeftSummary");
     QTabBar* tcCriteriaShortcuts = Find<QTabBar>("tcCriteriaShortcuts");
 };
+
+// Fills the panel as a user would with a Craigslist search for antiques in the SF bay
+// area, aPages pages deep.
+inline void FillAntiquesSearch(const TCriteriaPanel* aPanel, const QString& aKeywords, int aPages) {
+    const TCriteriaControls ui(aPanel);
+    ui.edtKeywords->setPlainText(aKeywords);
+    ui.cpLocations->SetOpen(true);
+    Tick(ui.tvLocations, "SF bay area");
+    ui.cpCategories->SetOpen(true);
+    Tick(ui.tvCategories, "antiques");
+    for (QCheckBox* box : ui.cbSearchIn) box->setChecked(false);
+    ui.cbSearchIn[ssCraigslist]->setChecked(true);
+    ui.edtPageCount->setValue(aPages);
+}
 
 }  // namespace trawlix::test

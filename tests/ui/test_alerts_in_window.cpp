@@ -24,6 +24,7 @@
 #include "ui/alerts_controller.h"
 #include "ui/criteria_panel.h"
 #include "ui/selection_tree.h"
+#include "criteria_controls.h"
 #include "ui_test_support.h"
 
 using namespace trawlix;
@@ -47,29 +48,12 @@ private:
         proxy.SetPort(fSim->Port());
     }
 
-    static void Tick(TSelectionTree* aTree, const char* aName) {
-        QTreeWidgetItem* found = nullptr;
-        for (QTreeWidgetItem* item : aTree->AllItems())
-            if (item->text(0) == aName) found = item;
-        QVERIFY2(found, aName);
-        for (QTreeWidgetItem* parent = found->parent(); parent; parent = parent->parent()) parent->setExpanded(true);
-        aTree->scrollToItem(found);
-        QTest::mouseClick(aTree->viewport(), Qt::LeftButton, {}, aTree->MarkRect(found).center());
-    }
-
     // A one-page Craigslist search for antiques in the SF bay area, made in the panel.
     static void PrepareSearch(test::TRun& aRun, const QString& aKeywords) {
         aRun.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(aRun.window.get()));
         TCriteriaPanel* panel = aRun.window->Criteria();
-        panel->edtKeywords->setPlainText(aKeywords);
-        panel->cpLocations->SetOpen(true);
-        Tick(panel->tvLocations, "SF bay area");
-        panel->cpCategories->SetOpen(true);
-        Tick(panel->tvCategories, "antiques");
-        for (QCheckBox* box : panel->cbSearchIn) box->setChecked(false);
-        panel->cbSearchIn[ssCraigslist]->setChecked(true);
-        panel->edtPageCount->setValue(1);
+        test::FillAntiquesSearch(panel, aKeywords, 1);
         panel->FillSearch(*aRun.window->CurrentSearch(), true);
     }
 

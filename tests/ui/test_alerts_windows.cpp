@@ -36,6 +36,7 @@
 #include "ui/form_alerts.h"
 #include "ui/form_notification_settings.h"
 #include "ui/notification_tests.h"
+#include "find_widget.h"
 #include "ui_test_support.h"
 
 using namespace trawlix;
@@ -144,7 +145,7 @@ private slots:
             test::TRun run(profile.Path());
             run.session->GetSettings().SetUserEMail("me@example.org");
             CloseVendorHost(*run.session);
-            run.window->Criteria()->edtSearchName->setText("Cars & Trucks");  // the panel names the search
+            test::Widget<QLineEdit>(run.window->Criteria(), "edtSearchName")->setText("Cars & Trucks");  // the panel names the search
             QTRY_COMPARE(FirstSearch(run).GetName(), std::string("Cars & Trucks"));
             TAlertsWindowRun alerts(run);
             alerts.Show(nullptr);  // no search given: the first row

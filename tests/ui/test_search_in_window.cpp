@@ -38,16 +38,7 @@ private:
     static void PrepareSearch(test::TRun& aRun, const QString& aKeywords) {
         aRun.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(aRun.window.get()));
-        TCriteriaPanel* panel = aRun.window->Criteria();
-        const test::TCriteriaControls ui(panel);
-        ui.edtKeywords->setPlainText(aKeywords);
-        ui.cpLocations->SetOpen(true);
-        test::Tick(ui.tvLocations, "SF bay area");
-        ui.cpCategories->SetOpen(true);
-        test::Tick(ui.tvCategories, "antiques");
-        for (QCheckBox* box : ui.cbSearchIn) box->setChecked(false);
-        ui.cbSearchIn[ssCraigslist]->setChecked(true);
-        ui.edtPageCount->setValue(1);
+        test::FillAntiquesSearch(aRun.window->Criteria(), aKeywords, 1);
     }
 
 private slots:

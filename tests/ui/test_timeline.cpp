@@ -21,6 +21,7 @@
 #include "ui/criteria_panel.h"
 #include "ui/form_timeline.h"
 #include "ui/timeline_preview.h"
+#include "criteria_controls.h"
 #include "ui_test_support.h"
 
 using namespace trawlix;
@@ -168,15 +169,7 @@ private slots:
         run.window->resize(1100, 800);
         run.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
-        TCriteriaPanel* panel = run.window->Criteria();
-        panel->edtKeywords->setPlainText("count250 lamp");
-        panel->cpLocations->SetOpen(true);
-        test::Tick(panel->tvLocations, "SF bay area");
-        panel->cpCategories->SetOpen(true);
-        test::Tick(panel->tvCategories, "antiques");
-        for (QCheckBox* box : panel->cbSearchIn) box->setChecked(false);
-        panel->cbSearchIn[ssCraigslist]->setChecked(true);
-        panel->edtPageCount->setValue(3);
+        test::FillAntiquesSearch(run.window->Criteria(), "count250 lamp", 3);
 
         TTimelinePreview& timeline = run.window->TimelinePreview();
         run.window->pcPreview->setCurrentWidget(timeline.tsTimelinePreview);
