@@ -26,6 +26,7 @@ class QToolBar;
 namespace trawlix {
 
 class IUserDialogs;
+class TVendorActions;
 class TBalloonHint;
 class TThreadedTimer;
 class TCriteriaPanel;
@@ -83,6 +84,8 @@ public:
     std::function<TOrientation(TOrientation aCurrent, bool aFirstRun)> OrientationChooser;
     // Opens an address in the default browser; false when none opened.
     std::function<bool(const QString& aAddress)> OpenAddress;
+    // The update check, problem report, news, error window and crash reports.
+    TVendorActions* Vendor() const { return fVendor; }
 
     // Search callbacks (wired by AddTab).
     void OnSearchProgress(TSearch& aSender, double aProgress);
@@ -198,6 +201,7 @@ private:
 
     TSession* fSession;
     IUserDialogs& fDialogs;
+    TVendorActions* fVendor = nullptr;
     TCCriticalSection fTabsCriticalSection{"TformMain.fTabsCriticalSection"};
     TCriteriaPanel* pnlLeft;
     TFilterBar* sbFilter;
