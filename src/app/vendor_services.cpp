@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "app/session.h"
+#include "app/settings.h"
 #include "engine/text_functions.h"
 
 namespace trawlix {
@@ -69,6 +70,12 @@ void UpdateUserProfile(TRESTConnection& aConnection, const std::string& aVendorH
                      "&email=$7&gsm_network_id=$8"),
         {std::to_string(aUser.ID), oldPass, aUser.Pass, std::to_string(aUser.UsrType), aUser.RealName, aUser.Phone,
          aUser.EMail, std::to_string(aUser.NetworkID)});
+}
+
+bool TakeNewsTurn(TSettings& aSettings, const std::string& aVersion) {
+    const std::string lastRun = aSettings.ReadDirect("first_run", {}).AsText();
+    aSettings.WriteDirectString("first_run", aVersion);
+    return !lastRun.empty() && lastRun != aVersion;
 }
 
 }  // namespace trawlix

@@ -43,4 +43,10 @@ std::string LatestVersionText();
 void UpdateUserProfile(TRESTConnection& aConnection, const std::string& aVendorHost, TCSUser& aUser,
                        const std::string& aNewPass);
 
+class TSettings;
+
+// Whether the news of this version is due: the settings name an earlier version that ran
+// before ("first_run"). Records aVersion as run in every case; a first start sees no news.
+bool TakeNewsTurn(TSettings& aSettings, const std::string& aVersion);
+
 }  // namespace trawlix

@@ -41,6 +41,7 @@
 #include "ui/thumbnails_and_preview.h"
 #include "ui/timeline_preview.h"
 #include "ui/user_dialogs.h"
+#include "ui/vendor_actions.h"
 #include "ui/whisper_splitter.h"
 
 // The pictures live in the program's static library: they must be registered by hand.
@@ -109,6 +110,7 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
     setWindowTitle(QString("Trawlix, version %1").arg(kVersion));
     setWindowIcon(Picture("trawlix"));
     fInfo = std::make_unique<TfrmInfo>(this);
+    fVendor = new TVendorActions(this, aSession, aDialogs);
     CreateActions();
     CreateCentralArea();
     CreateMenus();
@@ -131,6 +133,7 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
         return TformFirstRun::Execute(aCurrent, aFirstRun, this);
     };
     OpenAddress = [](const QString& aAddress) { return QDesktopServices::openUrl(QUrl(aAddress)); };
+    fVendor->OpenAddress = [this](const QString& aAddress) { return OpenAddress && OpenAddress(aAddress); };
     resize(1200, 800);
 }
 
@@ -235,9 +238,10 @@ void TformMain::CreateMenus() {
     QAction* contact = help->addAction("Contact us");
     connect(contact, &QAction::triggered, this, [this] { OpenVendorPage("contact.php"); });
     // The vendor's report and update services come later.
-    help->addAction("Generate Problem Report")->setEnabled(false);
+    connect(help->addAction("Generate Problem Report"), &QAction::triggered, fVendor,
+            &TVendorActions::GenerateProblemReport);
     help->addSeparator();
-    help->addAction("Check for Update")->setEnabled(false);
+    connect(help->addAction("Check for Update"), &QAction::triggered, fVendor, &TVendorActions::CheckForUpdate);
     help->addSeparator();
     help->addAction(actAbout);
 }
@@ -511,6 +515,8 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
         SetSplitterHeightsAndWidths();
         sbFilter->OnFilterResized();
     });
+    fVendor->ShowNewsAfterUpgrade();
+    fVendor->OfferCrashReports();
 }
 
 // --- idle rules ----------------------------------------------------------------------

@@ -27,6 +27,7 @@ namespace trawlix {
 
 class IUserDialogs;
 class TAlertsController;
+class TVendorActions;
 class TBalloonHint;
 class TThreadedTimer;
 class TCriteriaPanel;
@@ -90,6 +91,8 @@ public:
     std::function<TOrientation(TOrientation aCurrent, bool aFirstRun)> OrientationChooser;
     // Opens an address in the default browser; false when none opened.
     std::function<bool(const QString& aAddress)> OpenAddress;
+    // The update check, problem report, news, error window and crash reports.
+    TVendorActions* Vendor() const { return fVendor; }
 
     // Search callbacks (wired by AddTab).
     void OnSearchProgress(TSearch& aSender, double aProgress);
@@ -211,6 +214,7 @@ private:
 
     TSession* fSession;
     IUserDialogs& fDialogs;
+    TVendorActions* fVendor = nullptr;
     TCCriticalSection fTabsCriticalSection{"TformMain.fTabsCriticalSection"};
     TCriteriaPanel* pnlLeft;
     TFilterBar* sbFilter;

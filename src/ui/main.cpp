@@ -16,7 +16,9 @@
 #include "app/platform.h"
 #include "app/session.h"
 #include "engine/synchronizator.h"
+#include "ui/application.h"
 #include "ui/form_main.h"
+#include "ui/vendor_actions.h"
 #include "ui/qt_main_thread_binding.h"
 #include "ui/single_instance.h"
 #include "ui/user_dialogs.h"
@@ -25,7 +27,7 @@ namespace {
 
 using namespace trawlix;
 
-int RunFirstInstance(QApplication& aApplication) {
+int RunFirstInstance(TApplication& aApplication) {
     TQtMainThreadBinding binding;
     TMessageBoxDialogs dialogs;
     TMessageBoxNotifier notifier(dialogs);
@@ -55,11 +57,15 @@ int RunFirstInstance(QApplication& aApplication) {
             signalNotifier.setEnabled(false);
             exitOnSignal();
         });
+        aApplication.OnError = [&window](const std::string& aClassName, const std::string& aMessage) {
+            window.Vendor()->ShowError(aClassName, aMessage);
+        };
         if (window.Init()) {
             window.LoginSuccess({});
             QTimer::singleShot(0, &window, [&eventLoopRunning] { eventLoopRunning = true; });
             code = aApplication.exec();
         }
+        aApplication.OnError = nullptr;
         QApplication::setOverrideCursor(Qt::WaitCursor);
         dialogs.SetParent(nullptr);
     }
@@ -90,7 +96,7 @@ int main(int argc, char** argv) {
     AllowPreviewAsRoot();
     // The web preview shares its graphics context with the widgets; it must be set first.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication application(argc, argv);
+    TApplication application(argc, argv);
     QApplication::setApplicationName("Trawlix");
     // Lets the desktop match the windows to the menu entry and its icon.
     QApplication::setDesktopFileName("trawlix");
