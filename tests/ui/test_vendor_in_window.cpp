@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
