@@ -33,7 +33,8 @@ TEST(InstalledDataFolderTest, BuildTreeUsesTheSourceData) {
 TEST(CopyMissingInstalledFilesTest, CopiesTheProgramsDataOnlyAndKeepsTheUsers) {
     TempDir installed, data;
     WriteFile(installed / "Places.cur", "installed places");
-    WriteFile(installed / "maps/us.svg", "installed map");
+    WriteFile(installed / "news/news.html", "installed news");
+    WriteFile(installed / "maps/usa.cur", "installed map");
     WriteFile(installed / "object_storage.cur", "installed database");
     WriteFile(installed / "object_storage.sql", "schema");
     WriteFile(installed / "sources/places.tsv", "public source");
@@ -43,8 +44,9 @@ TEST(CopyMissingInstalledFilesTest, CopiesTheProgramsDataOnlyAndKeepsTheUsers) {
     platform::CopyMissingInstalledFiles(installed.Path(), data.Path());
 
     EXPECT_EQ(ReadFile(data / "Places.cur"), "installed places");
-    EXPECT_EQ(ReadFile(data / "maps/us.svg"), "installed map");
+    EXPECT_EQ(ReadFile(data / "news/news.html"), "installed news");
     EXPECT_EQ(ReadFile(data / "object_storage.cur"), "the user's database");
-    for (const char* left : {"object_storage.sql", "sources", "systemd"})
+    // The maps are read where they are installed.
+    for (const char* left : {"object_storage.sql", "sources", "systemd", "maps"})
         EXPECT_FALSE(fs::exists(data / left)) << left;
 }

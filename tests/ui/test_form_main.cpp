@@ -587,9 +587,10 @@ private slots:
             run.window->resize(1024, 700);
             run.window->show();
             QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
-            QWidget* map = run.window->findChild<QToolBar*>("ToolBar")->widgetForAction(run.window->actMap);
-            QVERIFY(map && !map->isEnabled());
-            run.window->ShowFastBaloonHint(map, "at a disabled button", 0, 0, 9000);
+            // Preferences stay disabled until their window exists.
+            QWidget* disabled = run.window->findChild<QToolBar*>("ToolBar")->widgetForAction(run.window->actPreferences);
+            QVERIFY(disabled && !disabled->isEnabled());
+            run.window->ShowFastBaloonHint(disabled, "at a disabled button", 0, 0, 9000);
             QVERIFY(!run.window->FastBaloonHint());
             // Whichever tip the draw picks, each shows once and then never again.
             QStringList shown;
