@@ -56,9 +56,10 @@ private slots:
         QCOMPARE(run.window->actSearch->text(), QString("Stop search"));
         TSearch* search = run.window->CurrentSearch();
         QVERIFY(QTest::qWaitFor([search] { return !search->GetSearching(); }, 30000));
-        // The SF bay area is searched with its sub-areas: 37 ads on each page fetched.
+        // The SF bay area is searched with its sub-areas: 37 ads on each page fetched. The
+        // last ads reach the list through the main-thread queue, after the run has ended.
+        QTRY_COMPARE(run.window->ResultsModel()->rowCount(), 37 * static_cast<int>(fSim->Requests().size()));
         const int rows = run.window->ResultsModel()->rowCount();
-        QCOMPARE(rows, 37 * static_cast<int>(fSim->Requests().size()));
         {
             TCLock lock(search->GetCriticalSection());
             QCOMPARE(rows, static_cast<int>(search->GetSearchResults().size()));
