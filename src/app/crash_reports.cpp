@@ -130,7 +130,7 @@ void OnTerminate() {
         try {
             std::rethrow_exception(current);
         } catch (const std::exception& error) {
-            className = Demangle(typeid(error).name());
+            className = ExceptionClassName(error);
             message = error.what();
         } catch (...) {
             message = "an exception of an unknown type";
@@ -142,6 +142,10 @@ void OnTerminate() {
 }
 
 }  // namespace
+
+std::string ExceptionClassName(const std::exception& aError) { return Demangle(typeid(aError).name()); }
+
+std::string Headline(const std::string& aText) { return aText.substr(0, aText.find_first_of("\r\n")); }
 
 std::string LocationLine(const TStackFrame& aFrame) {
     return "\r\n Module: " + aFrame.module + " / Procedure: " + aFrame.procedure +

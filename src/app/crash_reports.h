@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,6 +22,12 @@ std::string LocationLine(const TStackFrame& aFrame);
 // message, where it happened (the first frame) and the whole stack.
 std::string ExceptionDebugText(const std::string& aClassName, const std::string& aMessage,
                                const std::vector<TStackFrame>& aFrames);
+
+// The error's class, demangled ("std::runtime_error").
+std::string ExceptionClassName(const std::exception& aError);
+
+// The first line of a report: what happened.
+std::string Headline(const std::string& aText);
 
 // The calling thread's stack, symbolised, its caller first after aSkip frames.
 std::vector<TStackFrame> CurrentStackFrames(std::size_t aSkip = 0);

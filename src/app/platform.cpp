@@ -110,7 +110,7 @@ void CopyMissingInstalledFiles(const std::filesystem::path& aInstalled, const st
         // files belong to the system's service manager, not to a user's data.
         auto first = relative.begin()->string();
         if (first == "sources" || first == "systemd") continue;  // stay with the build and the package
-        if (first == "maps") continue;  // read where they are installed
+        if (first == "maps" || first == "news") continue;  // read where they are installed
         if (entry.path().extension() == ".sql") continue;
         auto target = aDataFolder / relative;
         if (entry.is_directory()) {

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <thread>
 
+#include "app/crash_reports.h"
 #include "app/notifications.h"
 #include "app/platform.h"
 #include "app/private_files.h"
@@ -82,16 +83,17 @@ protected:
         try {
             fSession.LoadEverything(*this);
         } catch (const std::exception& e) {
-            ReportFailure(e.what());
+            ReportFailure(ExceptionClassName(e), e.what());
         } catch (...) {
-            ReportFailure("Unknown error");
+            ReportFailure("unknown", "Unknown error");
         }
         OnMainThread([this] { fSession.OnInitThreadTerminate(); });
     }
 
 private:
-    void ReportFailure(const std::string& aMessage) {
-        std::string stack = platform::CallStack();
+    void ReportFailure(const std::string& aClassName, const std::string& aMessage) {
+        // The same text an error of the event loop carries, so that a report reads alike.
+        const std::string stack = ExceptionDebugText(aClassName, aMessage, CurrentStackFrames(1));
         OnMainThread([this] { fSession.OnFailedInitialize(); });
         OnMainThread([this] { fSession.GetNotifier().Warning(kInitializationErrorMessage); });
         OnMainThread([this, &aMessage, &stack] { fSession.GetNotifier().ErrorReport(aMessage, stack); });

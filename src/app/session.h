@@ -116,6 +116,8 @@ public:
     // not be read at start) is told to the user once, not raised into the event loop.
     bool SaveSettings() noexcept;
     const TCSUser* GetCurrentUser() const { return FCurrentUser.get(); }
+    // Changed on the main thread only (the notification settings).
+    TCSUser* GetCurrentUser() { return FCurrentUser.get(); }
     TPlaces* GetPlaces() const { return FPlaces.get(); }
     TSiteCategories* GetBackpageCategories() const { return fBackpageCategories.get(); }
     TCategories* GetCategories() const { return FCategories.get(); }

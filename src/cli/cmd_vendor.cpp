@@ -70,9 +70,6 @@ const TCrashReport& ReportNumber(const std::vector<TCrashReport>& aReports, int 
     return aReports[static_cast<std::size_t>(aNumber - 1)];
 }
 
-// The first line of a report names what happened.
-std::string Headline(const std::string& aText) { return aText.substr(0, aText.find_first_of("\r\n")); }
-
 void DeleteReport(const TCrashReport& aReport) {
     std::error_code error;
     if (!std::filesystem::remove(aReport.file, error))

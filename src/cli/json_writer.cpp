@@ -5,28 +5,6 @@
 
 namespace trawlix::cli {
 
-std::string JsonString(const std::string& aText) {
-    std::string out = "\"";
-    for (unsigned char c : aText) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
-
 void JsonObject::Key(const std::string& aKey) {
     if (!fBody.empty()) fBody += ",";
     fBody += JsonString(aKey) + ":";

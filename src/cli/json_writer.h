@@ -2,10 +2,9 @@
 
 #include <string>
 
-namespace trawlix::cli {
+#include "engine/text_functions.h"  // JsonString
 
-// Quotes and escapes a text for a JSON document.
-std::string JsonString(const std::string& aText);
+namespace trawlix::cli {
 
 // Builds one flat or nested JSON object, key by key, in the order given.
 class JsonObject {

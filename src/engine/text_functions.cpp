@@ -401,6 +401,29 @@ std::string EscapeHTML(const std::string& aText) {
     return result;
 }
 
+std::string JsonString(const std::string& aText) {
+    std::string out = "\"";
+    for (const char c : aText) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (byte < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+                    out += escaped;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out + "\"";
+}
+
 std::string URLEncode(const std::string& aText) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string result;

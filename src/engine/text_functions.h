@@ -57,6 +57,8 @@ void AppendUtf8(std::string& aOut, uint32_t aCode);
 std::string UnEscapeHTML(const std::string& aText);
 std::string UnEscapeXML(const std::string& aText);
 std::string EscapeHTML(const std::string& aText);
+// Quotes and escapes a text for a JSON document (UTF-8 passes as it is).
+std::string JsonString(const std::string& aText);
 // Percent-encodes every byte except A-Z a-z 0-9 "-" "." "_" (UTF-8 bytes one by one).
 std::string URLEncode(const std::string& aText);
 // Removes the first "&" + aParam... up to the next "&" (a prefix match on the name).

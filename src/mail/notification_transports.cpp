@@ -33,29 +33,6 @@ void AsNotificationError(TWork&& aWork) {
     }
 }
 
-std::string JsonString(const std::string& aText) {
-    std::string out = "\"";
-    for (const char c : aText) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (byte < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-                    out += escaped;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
-}
-
 std::string JsonPrice(double aPrice) {
     if (aPrice < 0) return "null";
     char text[32];

@@ -1,24 +1,11 @@
 #include "ui/application.h"
 
-#include <cxxabi.h>
-
 #include <cstdlib>
 #include <iostream>
-#include <memory>
-#include <typeinfo>
+
+#include "app/crash_reports.h"
 
 namespace trawlix {
-
-namespace {
-
-std::string ClassNameOf(const std::exception& aError) {
-    int status = 0;
-    std::unique_ptr<char, decltype(&std::free)> name(
-        abi::__cxa_demangle(typeid(aError).name(), nullptr, nullptr, &status), &std::free);
-    return status == 0 && name ? name.get() : typeid(aError).name();
-}
-
-}  // namespace
 
 TApplication::TApplication(int& aArgc, char** aArgv) : QApplication(aArgc, aArgv) {}
 
@@ -26,7 +13,7 @@ bool TApplication::notify(QObject* aReceiver, QEvent* aEvent) {
     try {
         return QApplication::notify(aReceiver, aEvent);
     } catch (const std::exception& error) {
-        ReportError(ClassNameOf(error), error.what());
+        ReportError(ExceptionClassName(error), error.what());
     } catch (...) {
         ReportError("unknown", "An error of an unknown kind");
     }

@@ -134,6 +134,7 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
     };
     OpenAddress = [](const QString& aAddress) { return QDesktopServices::openUrl(QUrl(aAddress)); };
     fVendor->OpenAddress = [this](const QString& aAddress) { return OpenAddress && OpenAddress(aAddress); };
+    fVendor->ShowNews = [this](const std::filesystem::path& aPage) { ShowNewsTab(aPage); };
     resize(1200, 800);
 }
 
@@ -498,11 +499,11 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
         splitterCriteria->setSizes({settings.GetCriteriaPanelWidth(), width()});
     ShowEmptySearchHint(true);
     if (fAlerts) fAlerts->RefreshTimerCheckForNewResultsEnabled();
-    if (tcTabs->count() == 0) {
-        NewTab();
-    } else if (settings.GetCriteriaHidden() && !CriteriaCollapsed()) {
-        OnCriteriaHideShow();
-    }
+    const bool hadTabs = tcTabs->count() > 0;
+    if (!hadTabs) NewTab();
+    const bool newsShown = fVendor->ShowNewsAfterUpgrade();
+    // After an upgrade the criteria panel starts open, whatever it was at the last exit.
+    if (hadTabs && !newsShown && settings.GetCriteriaHidden() && !CriteriaCollapsed()) OnCriteriaHideShow();
     if (aOptions.showMaximized)
         showMaximized();
     else
@@ -515,7 +516,6 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
         SetSplitterHeightsAndWidths();
         sbFilter->OnFilterResized();
     });
-    fVendor->ShowNewsAfterUpgrade();
     fVendor->OfferCrashReports();
 }
 

@@ -4,6 +4,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -42,6 +43,7 @@ class TMapPreview;
 class TTimelinePreview;
 class TWhisperSplitter;
 class TfrmInfo;
+class TNewsPage;
 
 // The main window: one tab per search, the criteria panel on the left, the results on
 // the right, the toolbar, menus, status bar and tray icon.
@@ -66,7 +68,13 @@ public:
 
     void AddTab(TSearch& aSearch);
     TSearch* CurrentSearch() const;
+    // The search of a tab; none for the news tab.
     TSearch* TabSearch(int aIndex) const;
+    // "What's new" after an upgrade: a tab that is no search, showing aPage in place of the
+    // criteria and results while selected. Closed as any tab is.
+    void ShowNewsTab(const std::filesystem::path& aPage);
+    bool IsNewsTab(int aIndex) const;
+    TNewsPage* NewsPage() const { return fNewsPage; }
     void RealignSearches();
     void ShowStatusBarMessage(const std::string& aMsg);
     // The alert check, the alerts window and the notification settings; null without a session.
@@ -177,6 +185,8 @@ private:
     void UpdateTabPictures();
     void UpdateSearchMenuItems();
     void UpdateCurrentTabCaption(const QString& aCaption);
+    // The news page or the criteria and results take the window's main area.
+    void ShowNewsArea(bool aNews);
 
     void NewTab();
     void CloseTab(bool aAsk);
@@ -253,6 +263,7 @@ private:
     TSearch* fShownSearch = nullptr;  // whose criteria the panel shows
     bool fClosingTab = false;
     TSearch* fClosingSearch = nullptr;  // its run is being stopped before its tab closes
+    TNewsPage* fNewsPage = nullptr;  // while the news tab is open
 };
 
 }  // namespace trawlix

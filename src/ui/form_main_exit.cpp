@@ -59,8 +59,10 @@ void TformMain::ContinueExit() {
         const QSignalBlocker quiet(tcTabs);  // no tab may be shown again on the way out
         fShownSearch = nullptr;
         for (int tab = 0; tab < tcTabs->count(); ++tab) {
-            DetachSearch(TabSearch(tab));
-            pnlLeft->ForgetSearch(TabSearch(tab));
+            TSearch* search = TabSearch(tab);
+            if (!search) continue;  // the news tab
+            DetachSearch(search);
+            pnlLeft->ForgetSearch(search);
         }
         while (tcTabs->count() > 0) tcTabs->removeTab(0);
     }

@@ -34,6 +34,8 @@ constexpr int cCriteriaGripCopies = 40;
 constexpr int cProgressMaximum = 1000;
 constexpr int cTabSearchRole = Qt::UserRole + 1;
 constexpr const char* cUntitled = "(Untitled)";
+constexpr const char* cNewsTabCaption = "What's new";
+constexpr const char* cNewsTabKey = "news";  // the news tab's data, where a search tab has its search
 constexpr const char* cNoLocations = "You must select some locations and categories to search in.";
 constexpr const char* cNoSites =
     "You must select at least one website to search in (from the \"Websites to search\" panel in the \"Search "

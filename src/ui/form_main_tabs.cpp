@@ -1,6 +1,7 @@
 #include "ui/form_main.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QProgressBar>
 #include <QTabBar>
@@ -21,11 +22,13 @@
 #include "ui/form_main_parts.h"
 #include "ui/map_preview.h"
 #include "ui/info_window.h"
+#include "ui/news_page.h"
 #include "ui/results_list.h"
 #include "ui/results_model.h"
 #include "ui/thumbnails_and_preview.h"
 #include "ui/timeline_preview.h"
 #include "ui/user_dialogs.h"
+#include "ui/whisper_splitter.h"
 
 namespace trawlix {
 
@@ -34,11 +37,44 @@ using namespace form_main;
 // --- tabs ------------------------------------------------------------------------------
 
 TSearch* TformMain::TabSearch(int aIndex) const {
-    if (aIndex < 0 || aIndex >= tcTabs->count()) return nullptr;
+    if (aIndex < 0 || aIndex >= tcTabs->count() || IsNewsTab(aIndex)) return nullptr;
     return reinterpret_cast<TSearch*>(tcTabs->tabData(aIndex).value<quintptr>());
 }
 
 TSearch* TformMain::CurrentSearch() const { return TabSearch(tcTabs->currentIndex()); }
+
+bool TformMain::IsNewsTab(int aIndex) const {
+    return aIndex >= 0 && aIndex < tcTabs->count() && tcTabs->tabData(aIndex).toString() == cNewsTabKey;
+}
+
+void TformMain::ShowNewsTab(const std::filesystem::path& aPage) {
+    if (!fNewsPage) {
+        fNewsPage = new TNewsPage(centralWidget());
+        fNewsPage->hide();
+        static_cast<QBoxLayout*>(centralWidget()->layout())->addWidget(fNewsPage, 1);
+        fNewsPage->OnClose = [this] {
+            for (int tab = 0; tab < tcTabs->count(); ++tab)
+                if (IsNewsTab(tab)) SelectTab(tab);
+            CloseTab(false);
+        };
+        if (EnterCriticalSectionProcessMessages(fTabsCriticalSection)) {
+            std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
+            const int index = tcTabs->addTab(Picture("help"), cNewsTabCaption);
+            tcTabs->setTabData(index, QString(cNewsTabKey));
+            fTabFrames.push_back(0);
+        }
+    }
+    fNewsPage->Load(aPage);
+    for (int tab = 0; tab < tcTabs->count(); ++tab)
+        if (IsNewsTab(tab)) SelectTab(tab);
+    ShowNewsArea(IsNewsTab(tcTabs->currentIndex()));
+}
+
+void TformMain::ShowNewsArea(bool aNews) {
+    const bool news = aNews && fNewsPage;
+    splitterCriteria->setVisible(!news);
+    if (fNewsPage) fNewsPage->setVisible(news);
+}
 
 void TformMain::AddTab(TSearch& aSearch) {
     aSearch.OnProgress = [this](TSearch& aSender, double aProgress) { OnSearchProgress(aSender, aProgress); };
@@ -86,6 +122,8 @@ void TformMain::OnTabChanging() {
 }
 
 void TformMain::OnTabChanged(int aIndex) {
+    ShowNewsArea(IsNewsTab(aIndex));
+    if (IsNewsTab(aIndex)) UpdateActions();  // nothing acts on a search while the news shows
     TSearch* search = TabSearch(aIndex);
     // Dragging a tab moves the current index without changing the shown search.
     if (!search || search == fShownSearch) return;
@@ -195,6 +233,7 @@ void TformMain::CloseTab(bool aAsk) {
     const int current = tcTabs->currentIndex();
     if (current < 0) return;
     TSearch* search = TabSearch(current);
+    const bool news = IsNewsTab(current);
     // A search with results or favourites (and their notes) is not thrown away unasked.
     if (search && (aAsk || SearchHoldsData(*search))) {
         const QString name = QString::fromStdString(search->GetName()).trimmed();
@@ -222,6 +261,11 @@ void TformMain::CloseTab(bool aAsk) {
         fTabFrames.erase(fTabFrames.begin() + index);
         std::erase(fTabSearches, search);
         fClosingTab = false;
+        if (news) {
+            ShowNewsArea(false);
+            fNewsPage->deleteLater();
+            fNewsPage = nullptr;
+        }
         if (search && fSession && fSession->GetMySearches()) {
             DetachSearch(search);
             fMapPreview->ForgetSearch(search);

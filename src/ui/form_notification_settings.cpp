@@ -18,7 +18,9 @@
 #include "app/notifications.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "app/vendor_services.h"
 #include "engine/text_functions.h"
+#include "engine/threads.h"
 #include "mail/email_accounts.h"
 #include "model/gsm_networks.h"
 #include "ui/notification_tests.h"
@@ -35,6 +37,7 @@ constexpr int cUpdateControlsMs = 100;
 constexpr const char* cInvalidEmail = "Your email address is invalid!";
 constexpr const char* cInvalidPhone = "Your phone number is invalid!";
 constexpr const char* cNoCarrier = "Please select a network carrier!";
+constexpr const char* cProfileUpdateFailed = "Could not update your profile: ";
 const char* const cWebhookFormats[] = {"ntfy", "discord", "slack", "json"};
 
 std::optional<std::string> AskWithInputBox(QWidget* aParent, const std::string& aCaption, const std::string& aPrompt,
@@ -108,9 +111,14 @@ QWidget* TformNotificationSettings::BuildProfileGroup() {
     edtEmail->setObjectName("edtEmail");
     edtPhone = new QLineEdit(group);
     edtPhone->setObjectName("edtPhone");
+    edtPassword = new QLineEdit(group);
+    edtPassword->setObjectName("edtPassword");
+    edtPassword->setEchoMode(QLineEdit::Password);
+    edtPassword->setPlaceholderText("needed when the address or phone changes");
     auto* form = new QFormLayout(group);
     form->addRow("Email address", edtEmail);
     form->addRow("Phone number", edtPhone);
+    form->addRow("Password", edtPassword);
     return group;
 }
 
@@ -225,8 +233,44 @@ void TformNotificationSettings::Save() {
     settings.SetNotificationTransport(choice.name);
     settings.SetNotificationWebhookURL(choice.webhookURL);
     settings.SetNotificationWebhookFormat(choice.webhookFormat);
-    settings.SetUserEMail(Trim(S(edtEmail->text())));
-    settings.SetUserPhone(Trim(S(edtPhone->text())));
+    const std::string email = Trim(S(edtEmail->text()));
+    const std::string phone = Trim(S(edtPhone->text()));
+    const bool profileChanged = email != settings.GetUserEMail() || phone != settings.GetUserPhone();
+    settings.SetUserEMail(email);
+    settings.SetUserPhone(phone);
+    if (profileChanged) UpdateProfile(email, phone, S(edtPassword->text()));
+}
+
+// The vendor keeps the address and phone that the notifications go to.
+void TformNotificationSettings::UpdateProfile(const std::string& aEMail, const std::string& aPhone,
+                                              const std::string& aPassword) {
+    TCSUser* user = fSession.GetCurrentUser();
+    if (!user) return;  // the session did not load: there is no profile to send
+    user->EMail = aEMail;
+    user->Phone = aPhone;
+    fUpdatingProfile = true;
+    auto owned = std::make_unique<TSimpleThread>();
+    TSimpleThread* thread = owned.get();  // alive until its finishing call has returned
+    // The thread sends a copy: the session's user is only touched on the main thread.
+    thread->SetExecuteMethod([profile = *user, &connection = fSession.GetRESTConnection(),
+                              host = fSession.GetSettings().GetVendorHost(), aPassword](TNameValueList&) mutable {
+        UpdateUserProfile(connection, host, profile, aPassword);
+    });
+    std::weak_ptr<bool> alive = fAlive;
+    thread->SetOnFinishedMethod([this, alive, thread, aPassword] {
+        if (alive.expired()) return;
+        OnProfileUpdated(aPassword, thread->GetParams().GetValue(TSimpleThread::cExceptionParam));
+    });
+    TcThread::Launch(std::move(owned));
+}
+
+void TformNotificationSettings::OnProfileUpdated(const std::string& aPassword, const std::string& aError) {
+    fUpdatingProfile = false;
+    if (!aError.empty()) {
+        fDialogs.Warning(cProfileUpdateFailed + aError);
+        return;
+    }
+    if (TCSUser* user = fSession.GetCurrentUser(); user && !aPassword.empty()) user->Pass = aPassword;
 }
 
 void TformNotificationSettings::UpdateControls() {

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -39,7 +40,12 @@ public:
 
     void Init();
     // Raises std::runtime_error naming a value that cannot be stored; nothing is written then.
+    // A changed e-mail address or phone number is then sent to the vendor as the user's
+    // profile, with the password typed here, on a background thread; a failure is told
+    // in a message box and leaves the saved settings as they are.
     void Save();
+    // True while a profile update is on its way.
+    bool UpdatingProfile() const { return fUpdatingProfile; }
     // The enabling rules, run every 100 ms.
     void UpdateControls();
     // "Manage alerts" is hidden while the alerts window shows.
@@ -58,6 +64,7 @@ public:
 
     QLineEdit* edtEmail;
     QLineEdit* edtPhone;
+    QLineEdit* edtPassword;
     QRadioButton* rbTransportVendor;
     QRadioButton* rbTransportAccount;
     QComboBox* cboxAccount;
@@ -82,10 +89,15 @@ private:
     void ShowTransport(const std::string& aTransport);
     std::string CarrierDomain() const;
     void OnTestFinished();
+    void UpdateProfile(const std::string& aEMail, const std::string& aPhone, const std::string& aPassword);
+    void OnProfileUpdated(const std::string& aPassword, const std::string& aError);
 
     TSession& fSession;
     IUserDialogs& fDialogs;
     TNotificationTests& fTests;
+    bool fUpdatingProfile = false;
+    // Goes with this page, so that an update ending later tells nobody.
+    std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);
 };
 
 // The notification page in a window of its own, with "Save" and "Close", until the

@@ -60,12 +60,17 @@ int RunFirstInstance(TApplication& aApplication) {
         aApplication.OnError = [&window](const std::string& aClassName, const std::string& aMessage) {
             window.Vendor()->ShowError(aClassName, aMessage);
         };
+        // An error while the session loads comes as the error window too.
+        notifier.ShowErrorWindow = [&window](const std::string& aMessage, const std::string& aDebugInfo) {
+            window.Vendor()->ShowErrorReport(aMessage, aDebugInfo);
+        };
         if (window.Init()) {
             window.LoginSuccess({});
             QTimer::singleShot(0, &window, [&eventLoopRunning] { eventLoopRunning = true; });
             code = aApplication.exec();
         }
         aApplication.OnError = nullptr;
+        notifier.ShowErrorWindow = nullptr;
         QApplication::setOverrideCursor(Qt::WaitCursor);
         dialogs.SetParent(nullptr);
     }

@@ -32,8 +32,11 @@ bool TMessageBoxDialogs::Confirm(const std::string& aMessage) {
 void TMessageBoxNotifier::Warning(const std::string& aMessage) { fDialogs.Warning(aMessage); }
 
 void TMessageBoxNotifier::ErrorReport(const std::string& aMessage, const std::string& aCallStack) {
-    // The problem report window comes with the vendor services; until then the details
-    // go into the box so that the user can copy them.
+    if (ShowErrorWindow) {
+        ShowErrorWindow(aMessage, aCallStack);
+        return;
+    }
+    // Without the error window the details go into the box, so that the user can copy them.
     fDialogs.Warning(aMessage + "\n\n" + aCallStack);
 }
 

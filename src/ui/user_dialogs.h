@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/user_notifier.h"
@@ -39,6 +40,8 @@ public:
     explicit TMessageBoxNotifier(IUserDialogs& aDialogs) : fDialogs(aDialogs) {}
     void Warning(const std::string& aMessage) override;
     void ErrorReport(const std::string& aMessage, const std::string& aCallStack) override;
+    // The error window, once the main window exists; before that the report is a message box.
+    std::function<void(const std::string& aMessage, const std::string& aDebugInfo)> ShowErrorWindow;
     bool AskRetry(const std::string& aMessage) override { return fDialogs.Confirm(aMessage); }
 
 private:

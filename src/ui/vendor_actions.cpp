@@ -2,12 +2,9 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDialog>
 #include <QFileDialog>
 #include <QPointer>
-#include <QTextBrowser>
 #include <QUrl>
-#include <QVBoxLayout>
 #include <QWidget>
 #include <filesystem>
 #include <thread>
@@ -32,8 +29,6 @@ void DeleteReportFile(const std::filesystem::path& aFile) {
     std::error_code ignored;
     std::filesystem::remove(aFile, ignored);
 }
-
-std::string Headline(const std::string& aText) { return aText.substr(0, aText.find_first_of("\r\n")); }
 
 }  // namespace
 
@@ -101,20 +96,11 @@ void TVendorActions::GenerateProblemReport() {
     if (OpenFolder) OpenFolder(QString::fromStdString(file.parent_path().string()));
 }
 
-void TVendorActions::ShowNewsAfterUpgrade() {
-    if (!fSession || !TakeNewsTurn(fSession->GetSettings(), kVersion)) return;
-    const std::filesystem::path page = platform::InstalledDataFolder() / "news" / "news.html";
-    auto* window = new QDialog(fWindow);
-    window->setObjectName("formNews");
-    window->setWindowTitle("What's new");
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    auto* browser = new QTextBrowser(window);
-    browser->setOpenExternalLinks(true);
-    browser->setSource(QUrl::fromLocalFile(QString::fromStdString(page.string())));
-    if (browser->toPlainText().isEmpty()) browser->setPlainText("The news page was not found at " + QString::fromStdString(page.string()));
-    (new QVBoxLayout(window))->addWidget(browser);
-    window->resize(600, 420);
-    window->show();
+bool TVendorActions::ShowNewsAfterUpgrade() {
+    if (!fSession || !TakeNewsTurn(fSession->GetSettings(), kVersion)) return false;
+    // Read where it is installed, as the maps are: it changes with every version.
+    if (ShowNews) ShowNews(platform::InstalledDataFolder() / "news" / "news.html");
+    return true;
 }
 
 // Taken on the main thread; the sending runs on the error window's thread.
@@ -128,9 +114,13 @@ TformException::TSendReport TVendorActions::ReportSender() const {
 
 void TVendorActions::ShowError(const std::string& aClassName, const std::string& aMessage) {
     if (!fSession) return;
-    const std::string debugInfo = ExceptionDebugText(aClassName, aMessage, CurrentStackFrames(1));
+    ShowErrorReport(aMessage, ExceptionDebugText(aClassName, aMessage, CurrentStackFrames(1)));
+}
+
+void TVendorActions::ShowErrorReport(const std::string& aMessage, const std::string& aDebugInfo) {
+    if (!fSession) return;
     auto* window = new TformException(ReportSender(), fDialogs, fWindow);
-    window->Execute(aMessage, debugInfo);
+    window->Execute(aMessage, aDebugInfo);
 }
 
 void TVendorActions::OfferCrashReports() {

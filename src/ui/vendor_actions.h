@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -28,16 +29,21 @@ public:
     std::function<QString()> ChooseReportFile;
     // Opens a folder in the file browser.
     std::function<void(const QString& aFolder)> OpenFolder;
+    // Shows the news page of this version (the main window's news tab).
+    std::function<void(const std::filesystem::path& aPage)> ShowNews;
 
     // "Check for Update": asks on a background thread; the answer comes as a message.
     void CheckForUpdate();
     bool CheckingForUpdate() const { return fChecking; }
     void GenerateProblemReport();
-    // After the start: the news of a new version, then the crash reports waiting.
-    void ShowNewsAfterUpgrade();
+    // After the start: the news of a new version, then the crash reports waiting. True when
+    // the news was shown.
+    bool ShowNewsAfterUpgrade();
     void OfferCrashReports();
     // An error that reached the event loop: the error window with its debug text.
     void ShowError(const std::string& aClassName, const std::string& aMessage);
+    // An error whose debug text is already written (the start-up's): the error window.
+    void ShowErrorReport(const std::string& aMessage, const std::string& aDebugInfo);
 
 private:
     void OnUpdateChecked(const TUpdateCheck& aCheck, const std::string& aError);

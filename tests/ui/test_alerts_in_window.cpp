@@ -41,13 +41,6 @@ class TestAlertsInWindow : public QObject {
 private:
     std::unique_ptr<test::TSiteSimulator> fSim;
 
-    void RouteThroughSimulator(test::TRun& aRun) {
-        TProxySettings& proxy = aRun.session->GetSettings().GetProxySettings();
-        proxy.SetEnabled(true);
-        proxy.SetHost("127.0.0.1");
-        proxy.SetPort(fSim->Port());
-    }
-
     // A one-page Craigslist search for antiques in the SF bay area, made in the panel.
     static void PrepareSearch(test::TRun& aRun, const QString& aKeywords) {
         aRun.window->show();
@@ -64,7 +57,7 @@ private slots:
     void aDueSearchReRunsByItselfAndItsTabAndTheTrayShowTheNewResults() {
         test::TempDir profile;
         test::TRun run(profile.Path());
-        RouteThroughSimulator(run);
+        run.RouteThroughSimulator(fSim->Port());
         // The vendor's mail service is the simulator's; it refuses the first digest.
         run.session->GetSettings().SetVendorHost("vendor.example");
         run.session->GetSettings().SetUserEMail("me@example.org");

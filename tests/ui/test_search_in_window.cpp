@@ -27,13 +27,6 @@ private:
     std::unique_ptr<test::TSiteSimulator> fSim;
 
     // The profile's proxy is the simulator: every site's page comes from it.
-    void RouteThroughSimulator(test::TRun& aRun) {
-        TProxySettings& proxy = aRun.session->GetSettings().GetProxySettings();
-        proxy.SetEnabled(true);
-        proxy.SetHost("127.0.0.1");
-        proxy.SetPort(fSim->Port());
-    }
-
     // A Craigslist search for antiques in the SF bay area, made in the panel.
     static void PrepareSearch(test::TRun& aRun, const QString& aKeywords) {
         aRun.window->show();
@@ -49,7 +42,7 @@ private slots:
         fSim->ClearRequests();
         test::TempDir profile;
         test::TRun run(profile.Path());
-        RouteThroughSimulator(run);
+        run.RouteThroughSimulator(fSim->Port());
         PrepareSearch(run, "count37 lamp");
         run.window->actSearch->trigger();
         QVERIFY(run.dialogs.informations.empty());
@@ -76,7 +69,7 @@ private slots:
     void theStopButtonEndsARun() {
         test::TempDir profile;
         test::TRun run(profile.Path());
-        RouteThroughSimulator(run);
+        run.RouteThroughSimulator(fSim->Port());
         fSim->AddFault("craigslist", 200, 3000, false, false, 5);  // slow pages keep the run going
         PrepareSearch(run, "count250 chair");
         test::Widget<QSpinBox>(run.window->Criteria(), "edtPageCount")->setValue(3);
@@ -96,7 +89,7 @@ private slots:
     void closingTabsOfRunningSearchesAgainAndAgainFreesThemSafely() {
         test::TempDir profile;
         test::TRun run(profile.Path());
-        RouteThroughSimulator(run);
+        run.RouteThroughSimulator(fSim->Port());
         fSim->AddFault("craigslist", 200, 150, false, false, 1000);  // a slow site keeps the runs going
         PrepareSearch(run, "count60 lamp");
         const test::TCriteriaControls ui(run.window->Criteria());
@@ -124,7 +117,7 @@ private slots:
         int seen = 0;
         {
             test::TRun run(profile.Path());
-            RouteThroughSimulator(run);
+            run.RouteThroughSimulator(fSim->Port());
             fSim->AddFault("/sfc", 200, 2500, false, false, 1);  // the second page keeps the run going
             PrepareSearch(run, "count12 desk");
             run.window->actSearch->trigger();

@@ -11,11 +11,14 @@
 
 #include "app/platform.h"
 #include "app/session.h"
+#include "app/settings.h"
+#include "engine/proxy_settings.h"
 #include "model/searches.h"
 #include "ui/form_main.h"
 #include "ui/qt_main_thread_binding.h"
 #include "ui/selection_tree.h"
 #include "ui/user_dialogs.h"
+#include "ui/vendor_actions.h"
 
 namespace trawlix::test {
 
@@ -67,6 +70,10 @@ public:
         session = std::make_unique<TSession>(options, notifier);
         SetSession(session.get());
         window = std::make_unique<TformMain>(session.get(), dialogs);
+        // As in the program: an error while the session loads opens the error window.
+        notifier.ShowErrorWindow = [this](const std::string& aMessage, const std::string& aDebugInfo) {
+            window->Vendor()->ShowErrorReport(aMessage, aDebugInfo);
+        };
         window->OrientationChooser = [this](TOrientation aCurrent, bool aFirstRun) {
             ++orientationQuestions;
             orientationAskedAsFirstRun = aFirstRun;
@@ -81,6 +88,7 @@ public:
         window->LoginSuccess({false, false});
     }
     ~TRun() {
+        notifier.ShowErrorWindow = nullptr;
         window.reset();
         session.reset();
         SetSession(nullptr);
@@ -90,6 +98,14 @@ public:
     bool ExitAndWait() {
         window->close();
         return QTest::qWaitFor([this] { return binding->IsTerminating(); }, 20000);
+    }
+    // Every request of this run goes through the site simulator listening on aSimulatorPort,
+    // as through a proxy.
+    void RouteThroughSimulator(int aSimulatorPort) {
+        TProxySettings& proxy = session->GetSettings().GetProxySettings();
+        proxy.SetEnabled(true);
+        proxy.SetHost("127.0.0.1");
+        proxy.SetPort(aSimulatorPort);
     }
     std::vector<std::string> SearchNames() const {
         std::vector<std::string> names;
