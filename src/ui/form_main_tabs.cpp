@@ -162,7 +162,7 @@ void TformMain::FillControls(TSearch& aSearch) {
 
 void TformMain::UpdateCurrentTabCaption(const QString& aCaption) {
     const int index = tcTabs->currentIndex();
-    if (index >= 0 && tcTabs->tabText(index) != aCaption) tcTabs->setTabText(index, aCaption);
+    if (index >= 0 && !IsNewsTab(index) && tcTabs->tabText(index) != aCaption) tcTabs->setTabText(index, aCaption);
 }
 
 void TformMain::RealignSearches() {

@@ -93,6 +93,14 @@ TEST(TextFunctionsTest, EntitiesAndEscapes) {
     EXPECT_EQ(UnEscapeHTML(EscapeHTML("Tom & <Jerry>")), "Tom & <Jerry>");
 }
 
+TEST(TextFunctionsTest, JsonStringEscapesQuotesBackslashesAndControlsAndKeepsUtf8) {
+    EXPECT_EQ(JsonString(""), "\"\"");
+    EXPECT_EQ(JsonString("say \"hi\" \\ bye"), "\"say \\\"hi\\\" \\\\ bye\"");
+    EXPECT_EQ(JsonString("a\nb\rc\td"), "\"a\\nb\\rc\\td\"");
+    EXPECT_EQ(JsonString(std::string("\x01\x1f\0", 3)), "\"\\u0001\\u001f\\u0000\"");
+    EXPECT_EQ(JsonString("café €"), "\"café €\"");
+}
+
 TEST(TextFunctionsTest, URLEncodeKeepsUnreservedAndEncodesUtf8Bytes) {
     EXPECT_EQ(URLEncode("AZaz09-._"), "AZaz09-._");
     EXPECT_EQ(URLEncode("red bike"), "red%20bike");
