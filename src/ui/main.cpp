@@ -65,7 +65,13 @@ int RunFirstInstance(TApplication& aApplication) {
             window.Vendor()->ShowErrorReport(aMessage, aDebugInfo);
         };
         if (window.Init()) {
-            window.LoginSuccess({});
+            try {
+                window.LoginSuccess({});
+            } catch (const std::exception& e) {
+                // The window shows what it could build; the user reads why and may still exit.
+                window.show();
+                window.Vendor()->ShowError(ExceptionClassName(e), e.what());
+            }
             QTimer::singleShot(0, &window, [&eventLoopRunning] { eventLoopRunning = true; });
             code = aApplication.exec();
         }
