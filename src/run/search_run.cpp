@@ -280,11 +280,14 @@ void TSearch::ProcessEntryLV(const IEntry& aEntry) {
 void TSearch::DropResultsNotFoundAgain() {
     TCLock lock(fCriticalSection);
     // Only a whole run may say what is gone: not a stopped one, not one with pages it could
-    // not read, and not an unattended one, which looks at the first pages only.
+    // not read, not one in which a site refused or challenged it or gave pages without ads
+    // (its ads are not gone, only hidden), and not an unattended one, which looks at the
+    // first pages only.
     if (FKeepOldResults || !fCalledFromUser || fStopAsked) return;
     for (const auto& part : fSiteSearches)
         if (const TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
-            siteSearch && siteSearch->GetDoSearch() && siteSearch->GetPagesFailed() > 0)
+            siteSearch && siteSearch->GetDoSearch() &&
+            (siteSearch->GetPagesFailed() > 0 || !siteSearch->GetLastRunProblem().empty()))
             return;
     std::vector<IEntry> kept;
     for (const IEntry& entry : fSearchResults)
