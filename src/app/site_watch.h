@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "mail/new_results_digest.h"
 #include "run/site_problem.h"
 
@@ -18,6 +20,12 @@ TNotifyOutcome SendSiteNotice(const TSession& aSession, TSearch& aSearch, const 
 // The digest held back by quiet hours, sent now that they ended (nothing when no result
 // waits). Takes the search's lock.
 TNotifyOutcome SendHeldDigest(const TSession& aSession, TSearch& aSearch);
+
+// For the window, which must not wait for the network: on a thread of its own, tells the
+// untold site changes of aSearch (marking each told that went out), or sends the held
+// digests of aSearches. Each status reaches aSession.OnNotificationStatus on the main thread.
+void TellSiteChangesInBackground(const TSession& aSession, TSearch& aSearch);
+void SendHeldDigestsInBackground(const TSession& aSession, const std::vector<TSearch*>& aSearches);
 
 // Whether aDate falls in the quiet hours the settings hold now.
 bool InQuietHours(const TSession& aSession, double aDate);
