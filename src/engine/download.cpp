@@ -128,13 +128,7 @@ std::string DownloadThroughStream(const std::string& aUrl) {
     CURLcode code = curl_easy_perform(handle.get());
     if (code != CURLE_OK) {
         RaiseSinkFailure(sink, code, aUrl, "page");
-        const std::string failure = DescribeFailure(handle.get(), code, errorBuffer, aUrl);
-        if (code == CURLE_HTTP_RETURNED_ERROR) {
-            long status = 0;
-            curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status);
-            throw EHttpStatus(failure, status);
-        }
-        throw EHttpError(failure);
+        RaiseTransferFailure(handle.get(), code, errorBuffer, aUrl);
     }
     if (!body.empty() && body.size() < cShortestStreamBody)
         throw EHttpError("Something went wrong with system stream downloading " + aUrl);

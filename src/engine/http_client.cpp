@@ -245,13 +245,7 @@ std::string TCHttpClient::Perform(const std::string& aURL, std::vector<std::uint
     CURLcode code = curl_easy_perform(handle);
     if (code != CURLE_OK) {
         RaiseSinkFailure(sink, code, aURL, aWhat);
-        const std::string failure = DescribeFailure(handle, code, fHTTPClient->errorBuffer, aURL);
-        if (code == CURLE_HTTP_RETURNED_ERROR) {
-            long status = 0;
-            curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-            throw EHttpStatus(failure, status);
-        }
-        throw EHttpError(failure);
+        RaiseTransferFailure(handle, code, fHTTPClient->errorBuffer, aURL);
     }
     const char* contentType = nullptr;
     curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType);
