@@ -92,7 +92,9 @@ private slots:
         QVERIFY(problem.match(run.window->TrayBalloonText()).hasMatch());
 
         fSim->ClearFaults();
+        QTRY_COMPARE(run.window->actSearch->text(), QString("Start search"));
         run.window->actSearch->trigger();
+        QVERIFY(search->GetSearching());
         QVERIFY(QTest::qWaitFor([search] { return !search->GetSearching(); }, 30000));
         QTRY_VERIFY(ui.cbSearchIn[ssCraigslist]->toolTip().isEmpty());
         QVERIFY(ui.cbSearchIn[ssCraigslist]->icon().isNull());
