@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "model/search.h"
+#include "run/site_problem.h"
 
 namespace trawlix {
 
@@ -32,15 +33,26 @@ bool TAlertScheduler::AnyEnabled() const {
                        [](const TSearch* aSearch) { return aSearch->GetAlert().GetEnabled(); });
 }
 
+void TAlertScheduler::SendHeldDigestsAfterQuietHours(double aNow) {
+    if (!fHooks.inQuietHours) return;
+    const bool quiet = fHooks.inQuietHours(aNow);
+    if (fWasQuiet && !quiet && fHooks.sendHeldDigests) fHooks.sendHeldDigests();
+    fWasQuiet = quiet;
+}
+
 int TAlertScheduler::Tick() {
-    if (fExitting || !fAutoSearchQueue.empty() || !fHooks.searches) return 0;
+    if (fExitting) return 0;
     const double now = fHooks.now();
+    SendHeldDigestsAfterQuietHours(now);
+    if (!fAutoSearchQueue.empty() || !fHooks.searches) return 0;
     int queued = 0;
     for (TSearch* search : fHooks.searches()) {
         if (!search->GetAlert().GetEnabled()) continue;
         const double due = DueTime(*search);
         // A search never run automatically is due "a day ago", whatever the clock says.
         if (due >= 0 && now < due) continue;
+        // Every site it searches is backing off: the run would have nothing to fetch.
+        if (EverySiteBacksOff(*search, now)) continue;
         fAutoSearchQueue.push_back(search);
         ++queued;
     }

@@ -28,11 +28,16 @@ public:
         // Looks the search's stored ZIP code up again before an automatic run; may be empty.
         std::function<void(TSearch& aSearch)> refreshZIPCode;
         TNowFunction now;
+        // Whether digests are held at a time (quiet hours); may be empty.
+        std::function<bool(double aNow)> inQuietHours;
+        // Quiet hours have just ended: the digests they held go out together.
+        std::function<void()> sendHeldDigests;
     };
 
     explicit TAlertScheduler(THooks aHooks);
 
-    // The check: with an empty queue, queues every search whose alert is enabled and due,
+    // The check: first, when quiet hours ended since the last check, the held digests are
+    // sent. Then, with an empty queue, queues every search whose alert is enabled and due,
     // in list order, and starts the chain when it is not running. Answers how many were queued.
     int Tick();
     // Runs OnAutoSearch when the chain's next pass is due.
@@ -59,6 +64,7 @@ public:
 
 private:
     bool InList(const TSearch* aSearch) const;
+    void SendHeldDigestsAfterQuietHours(double aNow);
     TSearch* TakeNextQueued();
 
     THooks fHooks;
@@ -67,6 +73,7 @@ private:
     double fNextPassAt = 0;
     bool fSearchingPaused = false;
     bool fExitting = false;
+    bool fWasQuiet = false;
 };
 
 }  // namespace trawlix

@@ -69,6 +69,16 @@ std::string GetEmailToSMSAddress(const TSettings& aSettings, const TGSMNetworks*
     return digits + "@" + Trim(network->GetAddress());
 }
 
+TQuietHours ReadQuietHours(const TSettings& aSettings) {
+    try {
+        return TQuietHours::Parse(aSettings.GetQuietHours());
+    } catch (const std::invalid_argument&) {
+        // Only a hand-edited settings file holds a malformed value: better a digest at night
+        // than none at all.
+        return {};
+    }
+}
+
 TNotifyContext MakeNotifyContext(TSettings& aSettings, const TGSMNetworks* aNetworks, const TEmailAccounts* aAccounts) {
     TNotifyContext context;
     try {
@@ -76,6 +86,7 @@ TNotifyContext MakeNotifyContext(TSettings& aSettings, const TGSMNetworks* aNetw
     } catch (const std::exception& e) {
         context.transportError = e.what();
     }
+    context.quietHours = ReadQuietHours(aSettings);
     context.userPhone = aSettings.GetUserPhone();
     context.canSendSMS = aSettings.CanSendSMS();
     if (context.canSendSMS && !GetNumber(context.userPhone).empty()) {

@@ -30,6 +30,9 @@ INotificationTransportPtr MakeNotificationTransport(TSettings& aSettings, const 
 // known for GSMNetworkID.
 std::string GetEmailToSMSAddress(const TSettings& aSettings, const TGSMNetworks* aNetworks);
 
+// The QuietHours setting; none when it is empty or malformed.
+TQuietHours ReadQuietHours(const TSettings& aSettings);
+
 // Everything a digest needs, read from the settings as they are now.
 TNotifyContext MakeNotifyContext(TSettings& aSettings, const TGSMNetworks* aNetworks,
                                  const TEmailAccounts* aAccounts);

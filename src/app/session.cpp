@@ -208,7 +208,7 @@ TNotifyContext TSession::MakeNotifyContext() const {
 
 TNotifyOutcome TSession::SendDigest(TSearch& aSearch) const {
     TNotifyOutcome outcome = NotifyForNewResults(aSearch, true, true, MakeNotifyContext());
-    if (!outcome.statusText.empty()) RecordNotificationResult(*FSettings, !outcome.failed, outcome.error);
+    if (!outcome.statusText.empty() && !outcome.held) RecordNotificationResult(*FSettings, !outcome.failed, outcome.error);
     return outcome;
 }
 

@@ -149,6 +149,8 @@ public:
     TRAWLIX_SETTING(bool, NotificationEverSent)
     // Why the last notification failed; empty when it went out (or none was sent yet).
     TRAWLIX_SETTING(std::string, NotificationLastError)
+    // "HH:MM-HH:MM": digests due in these hours wait until they end; empty for none.
+    TRAWLIX_SETTING(std::string, QuietHours)
 #undef TRAWLIX_SETTING
 
     // Which result columns are shown: name=value lines ("cbCaption=true", ...).
@@ -225,6 +227,7 @@ private:
     std::string fNotificationWebhookFormat = "ntfy";
     bool fNotificationEverSent = false;
     std::string fNotificationLastError;
+    std::string fQuietHours;
 };
 
 // Name=value lines as the program stores them: each line ended by CR LF.

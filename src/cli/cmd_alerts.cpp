@@ -12,12 +12,15 @@
 #include "app/platform.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "app/site_watch.h"
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
 #include "cli/search_arg.h"
+#include "cli/site_problem_output.h"
 #include "engine/synchronizator.h"
 #include "engine/text_functions.h"
 #include "mail/new_results_digest.h"
+#include "model/alert.h"
 #include "model/search.h"
 #include "model/searches.h"
 #include "run/search_run_environment.h"
@@ -274,9 +277,10 @@ public:
     }
     void Notification(const TSearch& aSearch, const TNotifyOutcome& aOutcome) {
         JsonObject extra;
-        extra.Add("sent", !aOutcome.failed).Add("count", aOutcome.count).Add("text", aOutcome.statusText);
+        extra.Add("sent", !aOutcome.failed && !aOutcome.held).Add("count", aOutcome.count).Add("text", aOutcome.statusText);
         if (aOutcome.failed) extra.Add("error", aOutcome.error);
-        Event(aOutcome.failed ? "notification_failed" : "notification_sent", aSearch, aOutcome.statusText, extra);
+        const char* event = aOutcome.held ? "notification_held" : aOutcome.failed ? "notification_failed" : "notification_sent";
+        Event(event, aSearch, aOutcome.statusText, extra);
     }
     void Note(const std::string& aText) {
         std::lock_guard lock(fMutex);
@@ -335,7 +339,7 @@ class TWatcher {
 public:
     TWatcher(CommandContext& aContext, bool aJson, bool aOnce)
         : fSession(*aContext.session), fSearches(SessionSearches(aContext)), fLog(aContext.out, aJson),
-          fOnce(aOnce), fScheduler(MakeHooks()) {}
+          fErr(aContext.err), fJson(aJson), fOnce(aOnce), fScheduler(MakeHooks()) {}
 
     ~TWatcher() {
         for (const auto& search : fSearches.GetAllSearches()) {
@@ -381,6 +385,8 @@ private:
         hooks.startSearch = [this](TSearch& aSearch) { return Start(aSearch); };
         hooks.refreshZIPCode = [this](TSearch& aSearch) { fSession.RefreshZIPCodeObject(aSearch); };
         hooks.now = LocalNow;
+        hooks.inQuietHours = [this](double aNow) { return InQuietHours(fSession, aNow); };
+        hooks.sendHeldDigests = [this] { SendHeldDigests(); };
         return hooks;
     }
 
@@ -433,10 +439,32 @@ private:
         run.stopped = true;
         fLog.Finished(aSearch, run.newResults);
         if (auto outcome = fOutcomes->Take(&aSearch)) fLog.Notification(aSearch, *outcome);
+        ReportSites(aSearch);
         try {
             fSearches.SaveSearch(aSearch);
         } catch (const std::exception& e) {
             fLog.Note(e.what());
+        }
+    }
+
+    // Every site's problem is printed after each run; the user hears only when a site
+    // turns bad or works again. What was told is stored with the search.
+    void ReportSites(TSearch& aSearch) {
+        for (const TSiteProblemReport& report : LastRunSiteProblems(aSearch))
+            PrintSiteProblem(fErr, aSearch, report, fJson);
+        for (const TSiteProblemReport& report : UntoldSiteChanges(aSearch)) {
+            const TNotifyOutcome outcome = SendSiteNotice(fSession, aSearch, report);
+            if (!outcome.statusText.empty()) fLog.Notification(aSearch, outcome);
+            // A notice that did not go out is tried again after the next run.
+            if (!outcome.failed) MarkSiteChangeTold(aSearch, report);
+        }
+    }
+
+    void SendHeldDigests() {
+        for (const auto& search : fSearches.GetAllSearches()) {
+            if (!search->GetAlert().GetEnabled() || search->GetSearching()) continue;
+            const TNotifyOutcome outcome = SendHeldDigest(fSession, *search);
+            if (!outcome.statusText.empty()) fLog.Notification(*search, outcome);
         }
     }
 
@@ -459,6 +487,8 @@ private:
     TSession& fSession;
     TSearches& fSearches;
     TWatchLog fLog;
+    std::ostream& fErr;
+    bool fJson;
     bool fOnce;
     bool fTicked = false;
     std::mutex fMutex;

@@ -16,6 +16,7 @@
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
 #include "cli/search_arg.h"
+#include "cli/site_problem_output.h"
 #include "engine/results_parser.h"
 #include "engine/synchronizator.h"
 #include "model/places.h"
@@ -23,6 +24,7 @@
 #include "model/searches.h"
 #include "run/csv_export.h"
 #include "run/search_thread.h"
+#include "run/site_problem.h"
 #include "run/site_search_run.h"
 #include "sites/craig_site_search.h"
 #include "sites/posting_scrapers.h"
@@ -179,6 +181,8 @@ int RunSearch(CommandContext& aContext) {
         }
     std::lock_guard lock(outputMutex);
     progress.EndBar();
+    for (const TSiteProblemReport& report : LastRunSiteProblems(search))
+        PrintSiteProblem(aContext.err, search, report, json);
     if (json)
         aContext.out << JsonObject()
                             .Add("pages_fetched", pages)

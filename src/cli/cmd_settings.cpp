@@ -1,6 +1,7 @@
 // Commands about the program itself: info, config, proxy.
 #include <charconv>
 #include <limits>
+#include <stdexcept>
 #include <utility>
 
 #include "app/notifications.h"
@@ -8,6 +9,7 @@
 #include "app/settings.h"
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
+#include "engine/quiet_hours.h"
 #include "model/categories.h"
 #include "model/gsm_networks.h"
 #include "model/objects_storage.h"
@@ -103,6 +105,13 @@ int Config(CommandContext& aContext) {
         throw CommandError("NotificationTransport takes vendor, smtp:<account id> or webhook, not \"" + text + "\".");
     if (name == "NotificationWebhookFormat" && !IsValidWebhookFormat(text))
         throw CommandError("NotificationWebhookFormat takes ntfy, discord, slack or json, not \"" + text + "\".");
+    if (name == "QuietHours") {
+        try {
+            TQuietHours::Parse(text);
+        } catch (const std::invalid_argument& e) {
+            throw CommandError(e.what());
+        }
+    }
     if (info->kind == TSettingsFile::TKind::Integer) {
         long long number = 0;
         auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);

@@ -128,7 +128,7 @@ std::string DownloadThroughStream(const std::string& aUrl) {
     CURLcode code = curl_easy_perform(handle.get());
     if (code != CURLE_OK) {
         RaiseSinkFailure(sink, code, aUrl, "page");
-        throw EHttpError(DescribeFailure(handle.get(), code, errorBuffer, aUrl));
+        RaiseTransferFailure(handle.get(), code, errorBuffer, aUrl);
     }
     if (!body.empty() && body.size() < cShortestStreamBody)
         throw EHttpError("Something went wrong with system stream downloading " + aUrl);
@@ -152,6 +152,8 @@ void SetDownloadScratchFolder(const std::string& aDataFolder) {
     Scratch().folder = aDataFolder;
 }
 
+bool IsRefusalStatus(long aStatus) { return aStatus == 403 || aStatus == 429 || aStatus == 503; }
+
 std::string DownloadFile(const std::string& aUrl, const ICHTTPClient& aDownloader) {
     TDownloadFailure failure;
     return DownloadFile(aUrl, aDownloader, failure);
@@ -167,13 +169,21 @@ std::string DownloadFile(const std::string& aUrl, const ICHTTPClient& aDownloade
                 return body;
             } catch (const EHttpTooLarge&) {
                 throw;  // the fall-back would only fetch the same oversized answer again
+            } catch (const EHttpStatus& e) {
+                aFailure.httpStatus = e.GetStatus();
+                if (IsRefusalStatus(e.GetStatus())) {
+                    aFailure.text = e.what();
+                    return {};
+                }
             } catch (...) {
                 // The client failed; the system's transfer gets its chance below.
             }
         }
         return FallbackDownload(aUrl);
     } catch (const EHttpTooLarge& e) {
-        aFailure = {e.what(), true};
+        aFailure = {e.what(), true, aFailure.httpStatus};
+    } catch (const EHttpStatus& e) {
+        aFailure = {e.what(), false, e.GetStatus()};
     } catch (const std::exception& e) {
         aFailure.text = e.what();
     } catch (...) {

@@ -19,8 +19,13 @@ std::string DownloadFile(const std::string& aUrl, const ICHTTPClient& aDownloade
 struct TDownloadFailure {
     std::string text;       // "the page at <url> is larger than 16 MB", "Could not download ..."
     bool tooLarge = false;  // the page passed its size limit
+    long httpStatus = 0;    // the error status the server answered, 0 for none
 };
-// The same; on failure aFailure says why.
+// 403 Forbidden, 429 Too Many Requests and 503 Service Unavailable: how a site turns a
+// visitor away.
+bool IsRefusalStatus(long aStatus);
+// The same; on failure aFailure says why. A server that refuses the address (403, 429,
+// 503) is not asked again through the fall-back: that would only knock twice.
 std::string DownloadFile(const std::string& aUrl, const ICHTTPClient& aDownloader, TDownloadFailure& aFailure);
 
 // A bare form POST of aParams to http://aServer/aToScript + aGetParams, through the

@@ -245,7 +245,7 @@ std::string TCHttpClient::Perform(const std::string& aURL, std::vector<std::uint
     CURLcode code = curl_easy_perform(handle);
     if (code != CURLE_OK) {
         RaiseSinkFailure(sink, code, aURL, aWhat);
-        throw EHttpError(DescribeFailure(handle, code, fHTTPClient->errorBuffer, aURL));
+        RaiseTransferFailure(handle, code, fHTTPClient->errorBuffer, aURL);
     }
     const char* contentType = nullptr;
     curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType);

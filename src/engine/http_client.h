@@ -19,6 +19,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The server answered with an error status (403, 429, 503 ...).
+class EHttpStatus : public EHttpError {
+public:
+    EHttpStatus(const std::string& aWhat, long aStatus) : EHttpError(aWhat), fStatus(aStatus) {}
+    long GetStatus() const { return fStatus; }
+
+private:
+    long fStatus;
+};
+
 // The answer passed the size one page or picture may have; the transfer was stopped there.
 // Another way of fetching the same address would only meet the same answer.
 class EHttpTooLarge : public EHttpError {

@@ -162,5 +162,15 @@ std::string DescribeFailure(CURL* aHandle, CURLcode aCode, const char* aErrorBuf
     return "Could not download " + aURL + ": " + detail;
 }
 
+void RaiseTransferFailure(CURL* aHandle, CURLcode aCode, const char* aErrorBuffer, const std::string& aURL) {
+    const std::string failure = DescribeFailure(aHandle, aCode, aErrorBuffer, aURL);
+    if (aCode == CURLE_HTTP_RETURNED_ERROR) {
+        long status = 0;
+        curl_easy_getinfo(aHandle, CURLINFO_RESPONSE_CODE, &status);
+        throw EHttpStatus(failure, status);
+    }
+    throw EHttpError(failure);
+}
+
 }  // namespace http_engine
 }  // namespace trawlix

@@ -57,5 +57,9 @@ void RaiseSinkFailure(const TBodySink& aSink, CURLcode aCode, const std::string&
 
 // A readable account of a failed transfer, with the URL.
 std::string DescribeFailure(CURL* aHandle, CURLcode aCode, const char* aErrorBuffer, const std::string& aURL);
+// Raises the failed transfer: EHttpStatus with the status when the server answered an
+// error status, EHttpError otherwise.
+[[noreturn]] void RaiseTransferFailure(CURL* aHandle, CURLcode aCode, const char* aErrorBuffer,
+                                       const std::string& aURL);
 
 }  // namespace trawlix::http_engine

@@ -66,6 +66,20 @@ bool DailyTurnUsedOrEarly(const TSearch& aSearch, const TAlert& aAlert, double a
     return sendAt - std::floor(sendAt) > aNow - std::floor(aNow);
 }
 
+// Quiet hours: the results keep their marks, so the first digest after them tells these
+// together with whatever comes meanwhile.
+TNotifyOutcome HeldOutcome(TSearch& aSearch, const TQuietHours& aQuietHours) {
+    TNotifyOutcome outcome;
+    if (aSearch.GetCalledFromUser()) return outcome;
+    const TDigest digest = BuildDigest(aSearch, 0);
+    RestoreDigestMarks(digest);
+    if (digest.count == 0) return outcome;
+    outcome.held = true;
+    outcome.count = digest.count;
+    outcome.statusText = "Notifications are held until the quiet hours end at " + aQuietHours.EndText();
+    return outcome;
+}
+
 // Sends the digest's parts with the search unlocked; the error text, empty when it went out.
 std::string SendDigest(TSearch& aSearch, const TDigest& aDigest, bool aSMS, bool aEmail, const TNotifyContext& aContext) {
     const TAlert& alert = aSearch.GetAlert();
@@ -155,6 +169,7 @@ TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, con
     const TAlert& alert = aSearch.GetAlert();
     if (!alert.GetEnabled()) return outcome;
     const double now = aContext.now ? aContext.now() : LocalNow();
+    if (aContext.quietHours.Contains(now)) return HeldOutcome(aSearch, aContext.quietHours);
     if (DailyTurnUsedOrEarly(aSearch, alert, now)) return outcome;
     outcome.considered = true;
     const double previousTurn = aSearch.GetNotificationsWereSentAt();

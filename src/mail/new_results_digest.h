@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/clock.h"
+#include "engine/quiet_hours.h"
 #include "mail/notification_transport.h"
 #include "model/entry.h"
 
@@ -23,6 +24,8 @@ struct TNotifyContext {
     std::string smsAddress;
     std::string smsAddressError;
     TNowFunction now;
+    // Digests due in these hours are held: the results keep their marks for the next one.
+    TQuietHours quietHours;
     // The advertiser's address of a result, when known; empty for none. Without it the
     // result's contact is used when it is an address.
     std::function<std::string(const TEntry& aEntry)> entryEmail;
@@ -34,6 +37,7 @@ struct TNotifyOutcome {
     bool smsSent = false;
     bool emailSent = false;
     bool failed = false;       // a part that should have gone out did not
+    bool held = false;         // quiet hours: nothing was sent, nothing lost
     std::string error;         // why, when failed
     int count = 0;             // new results counted
     int listed = 0;

@@ -33,6 +33,10 @@ struct TAlertNotification {
     std::string emailHTML;
     std::string smsTo;                    // the carrier's e-mail-to-SMS address
     std::string smsText;
+    // Set for a notice that is not a digest (a site that turned bad or works again): web
+    // hooks carry these instead of the results.
+    std::string noticeTitle;
+    std::string noticeText;
 };
 
 // The test messages of the notification settings.

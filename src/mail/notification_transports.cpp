@@ -166,7 +166,15 @@ TWebhookFormat WebhookFormatFromName(const std::string& aName) {
     throw ENotificationError("Unknown web hook format \"" + aName + "\" (ntfy, discord, slack or json)");
 }
 
+TWebhookRequest BuildWebhookNotice(TWebhookFormat aFormat, const TAlertNotification& aNotification) {
+    if (aFormat != TWebhookFormat::Json) return PlainWebhook(aFormat, aNotification.noticeTitle, aNotification.noticeText);
+    return {"application/json", {},
+            "{\"search\": " + JsonString(aNotification.searchName) + ", \"notice\": " +
+                JsonString(aNotification.noticeTitle) + ", \"text\": " + JsonString(aNotification.noticeText) + "}"};
+}
+
 TWebhookRequest BuildWebhookAlert(TWebhookFormat aFormat, const TAlertNotification& aNotification) {
+    if (!aNotification.noticeText.empty()) return BuildWebhookNotice(aFormat, aNotification);
     if (aFormat != TWebhookFormat::Json)
         return PlainWebhook(aFormat, DigestTitle(aNotification), DigestPlainText(aNotification));
     std::string body = "{\"search\": " + JsonString(aNotification.searchName) +

@@ -18,6 +18,17 @@ class TObjectsStorage;
 class TSearch;
 class TBaseSiteSearch;
 
+// How a site fared for a search, kept between runs: whether it ever gave ads, the problem
+// its last run met (empty when none) and how long automatic runs leave it alone.
+struct TSiteHealth {
+    bool hadAds = false;
+    std::string problem;
+    bool blocked = false;         // the problem is a refusal, not a changed page
+    int backoffMinutes = 0;       // 0 when the site is not being backed off
+    double backoffUntil = 0;      // a date (clock.h); automatic runs skip the site before it
+    bool toldBad = false;         // the user was told of the problem (and not yet of its end)
+};
+
 // The part of a search that concerns one site: whether to search it. The run side
 // (TSiteSearchRun in run/) builds on this class, and the site adapters on that one; a plain
 // part, for a site without an adapter, keeps its setting but never runs.
@@ -32,8 +43,12 @@ public:
     TSearch* GetParentSearch() const { return fParentSearch; }
     virtual bool GetDoSearch() const;
     virtual void SetDoSearch(bool aValue);
+    TSiteHealth GetHealth() const;
+    void SetHealth(const TSiteHealth& aValue);
 
-    // Adds a new "site_search" object under aParentID with "site" and "do_search".
+    // Adds a new "site_search" object under aParentID with "site", "do_search" and the
+    // site's health ("had_ads", "problem", "blocked", "backoff_minutes", "backoff_until",
+    // "told_bad").
     void SaveToDB(TObjectsStorage& aStorage, int aParentID) const;
     // Reads "do_search" of a stored "site_search" object (false when missing, as every
     // stored flag).
@@ -48,6 +63,7 @@ protected:
 
 private:
     bool fDoSearch = true;
+    TSiteHealth fHealth;
     TSiteSearchEnum fSite;
     TSearch* fParentSearch;  // the owning search
 };

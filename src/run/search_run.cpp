@@ -16,6 +16,7 @@
 #include "model/zip_codes.h"
 #include "run/search_run_environment.h"
 #include "run/search_thread.h"
+#include "run/site_problem.h"
 #include "run/site_search_run.h"
 
 namespace trawlix {
@@ -48,6 +49,7 @@ void TSearch::Search(IResultsViewHelper* aResultsViewHelper, bool aCalledFromUse
         ExpandLocations();
     }
     bool started = false;
+    const double now = LocalNow();
     {
         // Every site starts under the search's lock: a site that ends at once waits for it
         // in OnSiteSearchFinished, so it sees the sites started after it as searching and
@@ -57,6 +59,8 @@ void TSearch::Search(IResultsViewHelper* aResultsViewHelper, bool aCalledFromUse
             TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
             // A site without an adapter has nothing to start.
             if (!siteSearch || !siteSearch->GetDoSearch()) continue;
+            // A site that turned the program away is left alone by automatic runs for a while.
+            if (!aCalledFromUser && SiteBacksOff(siteSearch->GetHealth(), now)) continue;
             const bool siteStarted = siteSearch->Search(
                 [this](TBaseSiteSearch& aSender, double aProgress) { OnSiteSearchProgress(aSender, aProgress); },
                 [this](TBaseSiteSearch& aSender, const std::string& aText) { OnSiteSearchError(aSender, aText); });
@@ -276,11 +280,14 @@ void TSearch::ProcessEntryLV(const IEntry& aEntry) {
 void TSearch::DropResultsNotFoundAgain() {
     TCLock lock(fCriticalSection);
     // Only a whole run may say what is gone: not a stopped one, not one with pages it could
-    // not read, and not an unattended one, which looks at the first pages only.
+    // not read, not one in which a site refused or challenged it or gave pages without ads
+    // (its ads are not gone, only hidden), and not an unattended one, which looks at the
+    // first pages only.
     if (FKeepOldResults || !fCalledFromUser || fStopAsked) return;
     for (const auto& part : fSiteSearches)
         if (const TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
-            siteSearch && siteSearch->GetDoSearch() && siteSearch->GetPagesFailed() > 0)
+            siteSearch && siteSearch->GetDoSearch() &&
+            (siteSearch->GetPagesFailed() > 0 || !siteSearch->GetLastRunProblem().empty()))
             return;
     std::vector<IEntry> kept;
     for (const IEntry& entry : fSearchResults)

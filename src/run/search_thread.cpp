@@ -10,6 +10,7 @@
 #include "engine/text_functions.h"
 #include "model/search.h"
 #include "run/search_run_environment.h"
+#include "run/site_problem.h"
 
 namespace trawlix {
 
@@ -151,6 +152,7 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
     if (Terminated()) fStopRequested = true;
     if (html.empty()) {
         fSearch->AddPageFailed();
+        if (IsRefusalStatus(failure.httpStatus)) fSearch->AddPageRefused(failure.httpStatus);
         if (!fOnError || fStopRequested) return;
         // An oversized page is not an unreachable one: the user always hears of it.
         if (failure.tooLarge)
@@ -161,9 +163,12 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
     }
     fSearch->AddPageFetched();
     const bool looksLikeProxyPage = LowerCase(html).find(" proxy ") != std::string::npos;
+    const bool looksLikeBlockPage = LooksLikeBlockPage(html);
     fResultsParser->SetHTML(std::move(html));
     fResultsParser->SetSearchLinkPagesOverflow(false);
     const int found = fResultsParser->Parse();
+    fSearch->AddAdsParsed(found);
+    if (found == 0 && looksLikeBlockPage) fSearch->AddBlockPage();
     if (found == 0 && fOnError && looksLikeProxyPage)
         ReportError("Could not open URL: \"" + LinkBeforeQuery(linkWithPage) + "\". \r\n" +
                     "Check if any proxy servers are properly configured.");

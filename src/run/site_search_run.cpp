@@ -2,6 +2,7 @@
 // hearing that it ended.
 #include "run/site_search_run.h"
 
+#include "engine/clock.h"
 #include "engine/results_parser.h"
 #include "model/place_selection.h"
 #include "model/places.h"
@@ -48,9 +49,9 @@ bool TSiteSearchRun::Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchErr
     TCLock lock(fCriticalSection);
     fSearching = true;
     fProgress = 0;
-    fPagesFetched = 0;
-    fPagesFailed = 0;
+    fCounts = {};
     fItemsSkipped = 0;
+    fLastRunProblem.clear();
     thread->SetFreeOnTerminate(true);
     thread->SetSearch(this);
     thread->SetOnFinished([this, finishing = thread.get()] { OnSearchThreadFinished(finishing); });
@@ -75,18 +76,47 @@ double TSiteSearchRun::GetProgress() const { return Locked(fCriticalSection, fPr
 
 void TSiteSearchRun::SetProgress(double aValue) { SetLocked(fCriticalSection, fProgress, aValue); }
 
-int TSiteSearchRun::GetPagesFetched() const { return Locked(fCriticalSection, fPagesFetched); }
+int TSiteSearchRun::GetPagesFetched() const { return Locked(fCriticalSection, fCounts.pagesFetched); }
 
 void TSiteSearchRun::AddPageFetched() {
     TCLock lock(fCriticalSection);
-    ++fPagesFetched;
+    ++fCounts.pagesFetched;
 }
 
-int TSiteSearchRun::GetPagesFailed() const { return Locked(fCriticalSection, fPagesFailed); }
+int TSiteSearchRun::GetPagesFailed() const { return Locked(fCriticalSection, fCounts.pagesFailed); }
 
 void TSiteSearchRun::AddPageFailed() {
     TCLock lock(fCriticalSection);
-    ++fPagesFailed;
+    ++fCounts.pagesFailed;
+}
+
+void TSiteSearchRun::AddPageRefused(long aStatus) {
+    TCLock lock(fCriticalSection);
+    ++fCounts.refusals[aStatus];
+}
+
+void TSiteSearchRun::AddBlockPage() {
+    TCLock lock(fCriticalSection);
+    ++fCounts.blockPages;
+}
+
+void TSiteSearchRun::AddAdsParsed(int aCount) {
+    TCLock lock(fCriticalSection);
+    fCounts.adsParsed += aCount;
+}
+
+TSiteRunCounts TSiteSearchRun::GetRunCounts() const { return Locked(fCriticalSection, fCounts); }
+
+std::string TSiteSearchRun::GetLastRunProblem() const { return Locked(fCriticalSection, fLastRunProblem); }
+
+void TSiteSearchRun::UpdateHealth() {
+    const int interval = GetParentSearch()->GetAlert().GetIntervalMinutes();
+    TCLock lock(fCriticalSection);
+    const TSiteHealth before = GetHealth();
+    const TSiteProblem problem = FindSiteProblem(cSiteSearchStr[GetSite()], fCounts, before.hadAds);
+    const TSiteHealth after = NextSiteHealth(before, problem, fCounts.adsParsed, interval, LocalNow());
+    SetHealth(after);
+    fLastRunProblem = after.problem;
 }
 
 int TSiteSearchRun::GetItemsSkipped() const { return Locked(fCriticalSection, fItemsSkipped); }
@@ -97,6 +127,8 @@ void TSiteSearchRun::AddItemSkipped() {
 }
 
 void TSiteSearchRun::OnSearchThreadFinished(const TBaseSearchThread* aThread) {
+    // A stopped run saw only part of the site: it says nothing about its health.
+    if (!aThread->Terminated()) UpdateHealth();
     {
         TCLock lock(fCriticalSection);
         fSearching = false;

@@ -7,6 +7,7 @@
 
 #include "engine/http_client.h"
 #include "model/base_site_search.h"
+#include "run/site_problem.h"
 
 namespace trawlix {
 
@@ -63,6 +64,15 @@ public:
     // Ads of the current or last run left out because their page gave them no link.
     int GetItemsSkipped() const;
     void AddItemSkipped();
+    // A page the site refused with aStatus (403, 429, 503).
+    void AddPageRefused(long aStatus);
+    // A captcha or "blocked" page.
+    void AddBlockPage();
+    void AddAdsParsed(int aCount);
+    TSiteRunCounts GetRunCounts() const;
+    // The problem the last finished run of this site met in this process; empty when it
+    // met none, was stopped, or the site has not run.
+    std::string GetLastRunProblem() const;
     bool GetCheckingForNewResults() const { return false; }
     // aThread's last act: tell the search, then forget the thread.
     void OnSearchThreadFinished(const TBaseSearchThread* aThread);
@@ -81,9 +91,11 @@ private:
     TBaseSearchThread* fSearchThread = nullptr;  // owns itself; known while it runs
     int fThreadsRunning = 0;  // threads not yet past their last use of this part
     double fProgress = 0;
-    int fPagesFetched = 0;
-    int fPagesFailed = 0;
+    void UpdateHealth();
+
+    TSiteRunCounts fCounts;
     int fItemsSkipped = 0;
+    std::string fLastRunProblem;
 };
 
 // The run side of a site part; null for a plain part (a site without an adapter), which

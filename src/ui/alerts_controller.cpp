@@ -4,6 +4,8 @@
 
 #include "app/alert_scheduler.h"
 #include "app/session.h"
+#include "app/site_watch.h"
+#include "model/alert.h"
 #include "model/search.h"
 #include "model/searches.h"
 #include "ui/form_alerts.h"
@@ -24,6 +26,14 @@ TAlertsController::TAlertsController(TSession& aSession, IUserDialogs& aDialogs,
     hooks.startSearch = [this](TSearch& aSearch) { return fHooks.startAutomaticRun && fHooks.startAutomaticRun(aSearch); };
     hooks.refreshZIPCode = [this](TSearch& aSearch) { fSession.RefreshZIPCodeObject(aSearch); };
     hooks.now = [this] { return Now(); };
+    hooks.inQuietHours = [this](double aNow) { return InQuietHours(fSession, aNow); };
+    hooks.sendHeldDigests = [this] {
+        std::vector<TSearch*> idle;
+        if (TSearches* mine = fSession.GetMySearches())
+            for (const auto& search : mine->GetAllSearches())
+                if (search->GetAlert().GetEnabled() && !search->GetSearching()) idle.push_back(search.get());
+        SendHeldDigestsInBackground(fSession, idle);
+    };
     fScheduler = std::make_unique<TAlertScheduler>(std::move(hooks));
     fTests = std::make_unique<TNotificationTests>(aSession, aDialogs);
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTabBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -99,6 +100,15 @@ void TCriteriaPanel::SetSiteCaptions(const std::array<std::string, cSiteSearchCo
 
 // --- filling the panel from a search ---------------------------------------------------
 
+void TCriteriaPanel::ShowSiteProblems(const TSearch& aSearch) {
+    for (int site = 0; site < cSiteSearchCount; ++site) {
+        const TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site));
+        const std::string problem = siteSearch ? siteSearch->GetHealth().problem : std::string();
+        cbSearchIn[site]->setIcon(problem.empty() ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+        cbSearchIn[site]->setToolTip(QString::fromStdString(problem));
+    }
+}
+
 void TCriteriaPanel::FillControls(TSearch& aSearch) {
     fSearchChanging = true;
     fCurrentSearch = &aSearch;
@@ -132,6 +142,7 @@ void TCriteriaPanel::FillControls(TSearch& aSearch) {
         TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site));
         cbSearchIn[site]->setChecked(siteSearch && siteSearch->GetDoSearch());
     }
+    ShowSiteProblems(aSearch);
     // Rendered once, with this search's own sites: rendering with the previous search's
     // boxes would drop this search's car-site options and their values.
     RenderCustomOptions(&aSearch);

@@ -82,6 +82,9 @@ public:
     TSearch* CurrentSearch() const { return fCurrentSearch; }
     // Shows the search in the panel; detaches the options grid from the previous search.
     void FillControls(TSearch& aSearch);
+    // A warning sign and the problem as the tip on each site box whose last run of aSearch
+    // met one.
+    void ShowSiteProblems(const TSearch& aSearch);
     // Copies the panel into the search; the trees only when asked (they are large).
     void FillSearch(TSearch& aSearch, bool aFillTrees);
     bool HasSelectedLocationsAndCategories(const TSearch* aSearch, bool& aLocations, bool& aCategories);

@@ -173,6 +173,9 @@ private:
     // The alert check and its windows, wired to the window (form_main_alerts.cpp).
     void CreateAlerts();
     void ShowNotificationStatus(const std::string& aText, bool aFailed);
+    // After a run: its site problems on the site boxes, the status bar and the tray; the
+    // notices of sites that turned bad or work again.
+    void ShowSiteProblems(TSearch& aSearch);
 
     void OnTabChanging();
     void OnTabChanged(int aIndex);

@@ -2,6 +2,7 @@
 
 #include <QAction>
 
+#include "app/site_watch.h"
 #include "model/search.h"
 #include "ui/alerts_controller.h"
 #include "ui/criteria_panel.h"
@@ -37,6 +38,17 @@ bool TformMain::StartAutomaticSearch(TSearch& aSearch) {
         pnlLeft->SetSearchCaption(actSearch->text());
     }
     return true;
+}
+
+void TformMain::ShowSiteProblems(TSearch& aSearch) {
+    if (fSession && !aSearch.GetCalledFromUser()) TellSiteChangesInBackground(*fSession, aSearch);
+    if (&aSearch == CurrentSearch()) pnlLeft->ShowSiteProblems(aSearch);
+    std::string text;
+    for (const TSiteProblemReport& report : LastRunSiteProblems(aSearch))
+        text += (text.empty() ? "" : "\n") + report.problem;
+    if (text.empty()) return;
+    ShowStatusBarMessage(text);
+    ShowTrayBalloon(QString::fromStdString(text), QSystemTrayIcon::Warning, cTrayBalloonMs);
 }
 
 void TformMain::ShowNotificationStatus(const std::string& aText, bool aFailed) {

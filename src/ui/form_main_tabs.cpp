@@ -347,6 +347,7 @@ void TformMain::OnSearchStopped(TSearch& aSender) {
             if (!AnySearchRunning()) ContinueExit();
             return;
         }
+        ShowSiteProblems(*sender);
         // What the run found is stored now rather than at the saver's next turn.
         if (fSession) fSession->SaveSoon();
         if (sender != CurrentSearch()) return;

@@ -6,6 +6,7 @@
 
 #include "app/alert_scheduler.h"
 #include "engine/clock.h"
+#include "engine/quiet_hours.h"
 #include "model/search.h"
 
 using namespace trawlix;
@@ -162,4 +163,24 @@ TEST_F(SchedulerTest, TheOwnerLearnsWhenToPollNext) {
     EXPECT_EQ(fScheduler.MillisecondsUntilAutoSearch(), TAlertScheduler::cStaggerMs);
     fNow += 4 * kSecond;
     EXPECT_NEAR(fScheduler.MillisecondsUntilAutoSearch(), 6000, 1);
+}
+
+TEST(SchedulerQuietHours, HeldDigestsGoOutOnceWhenTheQuietHoursEndAcrossMidnight) {
+    const TQuietHours night = TQuietHours::Parse("22:00-07:00");
+    double now = EncodeDate(2026, 12, 10) + 21.5 / 24.0;  // 21:30
+    int flushes = 0;
+    TAlertScheduler::THooks hooks;
+    hooks.searches = [] { return std::vector<TSearch*>{}; };
+    hooks.now = [&now] { return now; };
+    hooks.inQuietHours = [&night](double aNow) { return night.Contains(aNow); };
+    hooks.sendHeldDigests = [&flushes] { ++flushes; };
+    TAlertScheduler scheduler(std::move(hooks));
+    // Ticks every 30 minutes from 21:30 to 08:00 the next morning.
+    for (int i = 0; i <= 21; ++i, now += 30.0 / 1440.0) {
+        scheduler.Tick();
+        const int hour = (21 * 60 + 30 + i * 30) / 60 % 24;
+        SCOPED_TRACE(hour);
+        EXPECT_EQ(flushes, hour >= 7 && hour < 12 ? 1 : 0);
+    }
+    EXPECT_EQ(flushes, 1) << "one flush when the quiet hours end, not one per tick";
 }

@@ -46,6 +46,19 @@ TEST_F(DownloadTest, FailedClientFallsBackToTheSystemTransfer) {
     EXPECT_FALSE(FromProgramClient(requests[1]));
 }
 
+TEST_F(DownloadTest, ARefusalIsNamedAndNotAskedAgainThroughTheFallback) {
+    ICHTTPClient client = std::make_shared<TCHttpClient>(fSettings, false);
+    for (int status : {403, 429, 503}) {
+        SCOPED_TRACE(status);
+        fSim.ClearRequests();
+        TDownloadFailure failure;
+        EXPECT_EQ(DownloadFile(fSim.Url("/__sim/status?code=" + std::to_string(status)), client, failure), "");
+        EXPECT_EQ(failure.httpStatus, status);
+        EXPECT_NE(failure.text.find("HTTP error " + std::to_string(status)), std::string::npos) << failure.text;
+        EXPECT_EQ(fSim.Requests().size(), 1u) << "a site that turns us away is not knocked on twice";
+    }
+}
+
 TEST_F(DownloadTest, NoClientGoesStraightToTheSystemTransferThroughItsFile) {
     std::string page = DownloadFile(fSim.Url("/__sim/bytes?n=30"), nullptr);
     EXPECT_EQ(page, std::string(30, 'x')) << "a short answer through the file is a page";

@@ -4,6 +4,7 @@
 
 #include "engine/clock.h"
 #include "mail/new_results_digest.h"
+#include "mail/site_notice.h"
 #include "model/filter.h"
 #include "model/search.h"
 
@@ -94,6 +95,64 @@ TEST_F(DigestTest, MessageLengthListsSomeAndUnmarksAll) {
         EXPECT_EQ(outcome.count, c.found);
         EXPECT_EQ(MarkedCount(), 0) << "every counted result loses its mark, listed or not";
     }
+}
+
+TEST_F(DigestTest, QuietHoursHoldTheDigestWithItsMarksUntilTheyEnd) {
+    fContext.quietHours = TQuietHours::Parse("22:00-07:00");
+    fNow = At(23, 30);
+    AddMarked(2);
+    TNotifyOutcome outcome = Notify();
+    EXPECT_TRUE(outcome.held);
+    EXPECT_EQ(outcome.count, 2);
+    EXPECT_EQ(outcome.statusText, "Notifications are held until the quiet hours end at 07:00");
+    EXPECT_TRUE(fTransport->sent.empty());
+    EXPECT_EQ(MarkedCount(), 2) << "the held results wait for the next digest";
+
+    fNow = At(3, 0, kDay + 1);
+    AddMarked(1, "Night ");
+    EXPECT_TRUE(Notify().held);
+    EXPECT_TRUE(fTransport->sent.empty());
+
+    fNow = At(7, 0, kDay + 1);
+    outcome = Notify();
+    EXPECT_FALSE(outcome.held);
+    ASSERT_EQ(fTransport->sent.size(), 1u);
+    EXPECT_EQ(fTransport->sent[0].count, 3) << "everything held goes out together";
+    EXPECT_EQ(MarkedCount(), 0);
+}
+
+TEST_F(DigestTest, QuietHoursWithNothingWaitingSayNothing) {
+    fContext.quietHours = TQuietHours::Parse("22:00-07:00");
+    fNow = At(23, 30);
+    const TNotifyOutcome outcome = Notify();
+    EXPECT_FALSE(outcome.held);
+    EXPECT_TRUE(outcome.statusText.empty());
+}
+
+TEST_F(DigestTest, SiteNoticesGoWhereTheDigestGoes) {
+    TNotifyOutcome outcome = NotifySiteProblem(fSearch, "Craigslist", "Craigslist answered 403 Forbidden on 2 of 2 "
+                                               "pages: the site may be blocking this address", fContext);
+    ASSERT_EQ(fTransport->sent.size(), 1u);
+    EXPECT_EQ(fTransport->sent[0].emailTo, "me@example.com");
+    EXPECT_EQ(fTransport->sent[0].emailSubject, "A problem with Craigslist for Cars & Trucks");
+    EXPECT_EQ(fTransport->sent[0].noticeText,
+              "Craigslist answered 403 Forbidden on 2 of 2 pages: the site may be blocking this address. Trawlix "
+              "keeps trying and tells you when the site works again.");
+    EXPECT_TRUE(outcome.emailSent);
+
+    outcome = NotifySiteProblem(fSearch, "Craigslist", "", fContext);
+    ASSERT_EQ(fTransport->sent.size(), 2u);
+    EXPECT_EQ(fTransport->sent[1].emailSubject, "Craigslist works again for Cars & Trucks");
+
+    fTransport->failWith = "mail server down";
+    outcome = NotifySiteProblem(fSearch, "Craigslist", "", fContext);
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_EQ(outcome.error, "mail server down");
+
+    fSearch.GetAlert().SetEnabled(false);
+    fTransport->failWith.clear();
+    EXPECT_FALSE(NotifySiteProblem(fSearch, "Craigslist", "", fContext).considered);
+    EXPECT_EQ(fTransport->sent.size(), 2u) << "no alert, no notice";
 }
 
 TEST_F(DigestTest, WholeEmailTextForTwoResults) {

@@ -40,7 +40,18 @@ CARS_PAGE = 250    # Cars.com results per page (offset rn)
 AT_PAGE = 100      # Autotrader results per page (pager.offset)
 
 # Paths that steer the simulator; they stay out of the request log.
-CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear", "/__sim/prop")
+CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear", "/__sim/prop", "/__sim/block")
+
+# What a site that turns a visitor away answers instead of its page (/__sim/block).
+BLOCK_PAGES = {
+    "captcha": (200, b"<html><head><title>Security check</title></head><body><h1>Please complete the CAPTCHA"
+                     b"</h1><p>We need to make sure you are not a robot.</p></body></html>\n"),
+    "blocked": (200, b"<html><body><h1>This IP has been automatically blocked.</h1></body></html>\n"),
+    "changed": (200, b"<html><body><div class=\"new-layout\">Nothing this parser knows</div></body></html>\n"),
+    "403": (403, b"<html><body><h1>403 Forbidden</h1></body></html>\n"),
+    "429": (429, b"<html><body><h1>429 Too Many Requests</h1></body></html>\n"),
+    "503": (503, b"<html><body><h1>503 Service Unavailable</h1></body></html>\n"),
+}
 
 
 # ---- deterministic ads ------------------------------------------------------------
@@ -456,6 +467,10 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
             self.connection.close()
             return
+        if fault and fault.get("block"):
+            status, page = BLOCK_PAGES[fault["block"]]
+            self.send_page(status, "text/html", page)
+            return
         if fault and fault.get("status"):
             self.send_plain(fault["status"], "text/html", b"<html><body>simulated error</body></html>\n")
             return
@@ -511,6 +526,15 @@ class Handler(BaseHTTPRequestHandler):
             self.server.faults.add({"match": arg("match"), "status": int(arg("status", "0")),
                                     "delay_ms": int(arg("delay_ms", "0")), "reset": arg("reset") == "1",
                                     "truncate": arg("truncate") == "1", "times": int(arg("times", "1"))})
+            self.send_page(200, "text/plain", b"ok\n")
+        elif path == "/__sim/block":
+            # Until /__sim/clear, every URL containing TEXT gets a refusal, a challenge or a
+            # page the site's parser no longer reads.
+            kind = arg("as", "403")
+            if kind not in BLOCK_PAGES:
+                self.send_plain(400, "text/plain", b"as takes 403, 429, 503, captcha, blocked or changed\n")
+                return
+            self.server.faults.add({"match": arg("match"), "block": kind, "times": -1})
             self.send_page(200, "text/plain", b"ok\n")
         elif path == "/__sim/prop":
             # What the vendor's services/prop.php answers for a name (on every port).

@@ -343,6 +343,11 @@ void TSiteSimulator::AddFault(const std::string& aMatch, int aStatus, int aDelay
     if (BodyOf(RawHttpGet(fPort, query)) != "ok\n") throw std::runtime_error("The simulator refused the fault");
 }
 
+void TSiteSimulator::Block(const std::string& aMatch, const std::string& aAs) const {
+    const std::string query = "/__sim/block?match=" + UrlEncode(aMatch) + "&as=" + UrlEncode(aAs);
+    if (BodyOf(RawHttpGet(fPort, query)) != "ok\n") throw std::runtime_error("The simulator refused the block");
+}
+
 // ---- proxies ------------------------------------------------------------------------------
 
 namespace {

@@ -95,6 +95,9 @@ public:
     void ClearFaults() const;
     // What the page at aUrl holds, as the simulator's JSON.
     std::string Expected(const std::string& aUrl) const;
+    // Until ClearFaults, every URL containing aMatch is answered as by a site that turns the
+    // visitor away: aAs "403", "429", "503", "captcha", "blocked" or "changed" (no ads).
+    void Block(const std::string& aMatch, const std::string& aAs) const;
     // Fault for the next aTimes URLs containing aMatch: a status, a delay, a reset
     // connection or a body cut in half.
     void AddFault(const std::string& aMatch, int aStatus, int aDelayMs = 0, bool aReset = false,

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "app/settings.h"
@@ -63,6 +64,33 @@ private slots:
         QCOMPARE(run.window->ResultsModel()->index(0, 7).data().toString(), QString("Craigslist"));
         QTRY_COMPARE(run.window->actSearch->text(), QString("Start search"));
         QVERIFY(!run.window->pbSearching->isVisible());
+        QVERIFY(run.ExitAndWait());
+    }
+
+    void aSiteThatTurnsTheProgramAwayShowsOnItsBoxAndInTheTray() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        RouteThroughSimulator(run);
+        fSim->Block("craigslist", "403");
+        PrepareSearch(run, "count5 lamp");
+        run.window->actSearch->trigger();
+        TSearch* search = run.window->CurrentSearch();
+        QVERIFY(QTest::qWaitFor([search] { return !search->GetSearching(); }, 30000));
+        const test::TCriteriaControls ui(run.window->Criteria());
+        const QRegularExpression problem(
+            "^Craigslist answered 403 Forbidden on (\\d+) of \\1 pages?: the site may be blocking this address$");
+        QTRY_VERIFY(problem.match(ui.cbSearchIn[ssCraigslist]->toolTip()).hasMatch());
+        QVERIFY(!ui.cbSearchIn[ssCraigslist]->icon().isNull());
+        QVERIFY(ui.cbSearchIn[ssOodle]->toolTip().isEmpty());
+        QVERIFY(problem.match(run.window->TrayBalloonText()).hasMatch());
+
+        fSim->ClearFaults();
+        QTRY_COMPARE(run.window->actSearch->text(), QString("Start search"));
+        run.window->actSearch->trigger();
+        QVERIFY(search->GetSearching());
+        QVERIFY(QTest::qWaitFor([search] { return !search->GetSearching(); }, 30000));
+        QTRY_VERIFY(ui.cbSearchIn[ssCraigslist]->toolTip().isEmpty());
+        QVERIFY(ui.cbSearchIn[ssCraigslist]->icon().isNull());
         QVERIFY(run.ExitAndWait());
     }
 
