@@ -98,6 +98,8 @@ void TformSettings::InitPages(int aPage) {
     Colors->Init();
     tvSettings->setCurrentItem(tvSettings->topLevelItem(std::clamp(aPage, 0, tvSettings->topLevelItemCount() - 1)));
     ShowSelectedPage();
+    // "Close" took the default role when it had the focus at the last closing; Enter saves.
+    btnSave->setDefault(true);
 }
 
 void TformSettings::ShowSelectedPage() {
