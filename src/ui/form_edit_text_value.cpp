@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/dialog_buttons.h"
+
 namespace trawlix {
 
 TformEditTextValue::TformEditTextValue(QWidget* aParent) : QDialog(aParent) {
@@ -17,19 +19,14 @@ TformEditTextValue::TformEditTextValue(QWidget* aParent) : QDialog(aParent) {
     memoValue->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Tab leaves the box for the buttons; Enter stays a line break in it.
     memoValue->setTabChangesFocus(true);
-    btnOK = new QPushButton("&OK", this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton("&Cancel", this);
-    btnCancel->setObjectName("btnCancel");
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(btnOK, QDialogButtonBox::AcceptRole);
-    buttons->addButton(btnCancel, QDialogButtonBox::RejectRole);
+    const TDialogButtons buttons = MakeDialogButtons(this, "&OK", "&Cancel");
+    btnOK = buttons.confirm;
+    btnCancel = buttons.cancel;
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(memoValue, 1);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.bar);
 }
 
 void TformEditTextValue::Prepare(const QString& aText) {

@@ -13,6 +13,7 @@
 
 #include "app/settings.h"
 #include "engine/proxy_settings.h"
+#include "ui/dialog_buttons.h"
 #include "ui/user_dialogs.h"
 
 namespace trawlix {
@@ -51,11 +52,9 @@ TformProxy::TformProxy(TSettings& aSettings, IUserDialogs& aDialogs, QWidget* aP
     rbSocksV4->setChecked(true);
     rbSocksV5 = new QRadioButton("SOCKS v&5", this);
     rbSocksV5->setObjectName("rbSocksV5");
-    btnSave = new QPushButton("&Save", this);
-    btnSave->setObjectName("btnSave");
-    btnSave->setDefault(true);
-    btnCancel = new QPushButton("&Cancel", this);
-    btnCancel->setObjectName("btnCancel");
+    const TDialogButtons buttons = MakeDialogButtons(this, "&Save", "&Cancel");
+    btnSave = buttons.confirm;
+    btnCancel = buttons.cancel;
 
     auto* form = new QFormLayout;
     auto addRow = [this, form](const char* aCaption, QLineEdit* aEdit) {
@@ -71,14 +70,11 @@ TformProxy::TformProxy(TSettings& aSettings, IUserDialogs& aDialogs, QWidget* aP
     socks->addWidget(cbSOCKSProxy);
     socks->addWidget(rbSocksV4);
     socks->addWidget(rbSocksV5);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(btnSave, QDialogButtonBox::AcceptRole);
-    buttons->addButton(btnCancel, QDialogButtonBox::RejectRole);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(cbEnableProxy);
     layout->addLayout(form);
     layout->addLayout(socks);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.bar);
     resize(299, 181);
 
     connect(cbEnableProxy, &QCheckBox::clicked, this, &TformProxy::UpdateEnabling);

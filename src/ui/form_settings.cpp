@@ -15,6 +15,7 @@
 
 #include "app/session.h"
 #include "app/settings.h"
+#include "ui/dialog_buttons.h"
 #include "ui/form_notification_settings.h"
 #include "ui/user_dialogs.h"
 
@@ -65,20 +66,15 @@ TformSettings::TformSettings(TSession& aSession, IUserDialogs& aDialogs, TNotifi
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({cTreeWidth, cClientSize.width() - cTreeWidth});
 
-    btnSave = new QPushButton("&Save", this);
-    btnSave->setObjectName("btnSave");
-    btnSave->setDefault(true);
-    btnClose = new QPushButton("&Close", this);
-    btnClose->setObjectName("btnClose");
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(btnSave, QDialogButtonBox::AcceptRole);
-    buttons->addButton(btnClose, QDialogButtonBox::RejectRole);
+    const TDialogButtons buttons = MakeDialogButtons(this, "&Save", "&Close");
+    btnSave = buttons.confirm;
+    btnClose = buttons.cancel;
     connect(btnSave, &QPushButton::clicked, this, &TformSettings::SaveClick);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter, 1);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.bar);
 
     pnlWait = new QLabel("Please wait...", this);
     pnlWait->setObjectName("pnlWait");

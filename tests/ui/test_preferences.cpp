@@ -93,6 +93,13 @@ private slots:
             std::function<bool(TSettings&)> changedAfterRestart;
         };
         const QColor chosen(12, 34, 56);
+        // "Change" answered with the chosen colour.
+        auto chooseWith = [&](QPushButton* TformColorSettings::*aChange) {
+            return [&, aChange](TformSettings& w) {
+                w.Colors->ChooseColor = [&](const QColor&) { return std::optional<QColor>(chosen); };
+                QTest::mouseClick(w.Colors->*aChange, Qt::LeftButton);
+            };
+        };
         const TCase cases[] = {
             {"minimize to tray", TformSettings::pgGeneral,
              [](TformSettings& w) { Click(w.General->cbMinimizeToTray); },
@@ -106,23 +113,11 @@ private slots:
             {"auto start", TformSettings::pgGeneral,
              [](TformSettings& w) { Click(w.General->cbAutoStart); },
              [](TSettings& s) { return s.GetAutoStart(); }},
-            {"visited colour", TformSettings::pgColors,
-             [&](TformSettings& w) {
-                 w.Colors->ChooseColor = [&](const QColor&) { return std::optional<QColor>(chosen); };
-                 QTest::mouseClick(w.Colors->btnChangeVisited, Qt::LeftButton);
-             },
+            {"visited colour", TformSettings::pgColors, chooseWith(&TformColorSettings::btnChangeVisited),
              [&](TSettings& s) { return s.GetColorSettings().GetVisitedBackgroundColor() == AsTColor(chosen); }},
-            {"new colour", TformSettings::pgColors,
-             [&](TformSettings& w) {
-                 w.Colors->ChooseColor = [&](const QColor&) { return std::optional<QColor>(chosen); };
-                 QTest::mouseClick(w.Colors->btnChangeNew, Qt::LeftButton);
-             },
+            {"new colour", TformSettings::pgColors, chooseWith(&TformColorSettings::btnChangeNew),
              [&](TSettings& s) { return s.GetColorSettings().GetNewBackgroundColor() == AsTColor(chosen); }},
-            {"highlighted colour", TformSettings::pgColors,
-             [&](TformSettings& w) {
-                 w.Colors->ChooseColor = [&](const QColor&) { return std::optional<QColor>(chosen); };
-                 QTest::mouseClick(w.Colors->btnChangeHighlighted, Qt::LeftButton);
-             },
+            {"highlighted colour", TformSettings::pgColors, chooseWith(&TformColorSettings::btnChangeHighlighted),
              [&](TSettings& s) { return s.GetColorSettings().GetHighlightedFontColor() == AsTColor(chosen); }},
             {"new results box (alerts page)", TformSettings::pgAlerts,
              [](TformSettings& w) { Click(w.Alerts->cbMsgBoxNewResults); },
