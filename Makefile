@@ -54,7 +54,7 @@ fuzz: deps
 refdata:
 	python3 tools/make_refdata.py
 
-# The README's pictures of the main window, drawn offscreen from sample results.
+# The README's pictures of the main window and the preferences, drawn offscreen from sample results.
 screenshots: deps
 	cmake -S . -B $(TEST_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAWLIX_BUILD_TESTS=ON
 	cmake --build $(TEST_DIR) --target trawlix-screenshots

@@ -173,8 +173,9 @@ void TformMain::CreateActions() {
         SetSplitterHeightsAndWidths();
     });
     connect(actHelp, &QAction::triggered, this, [this] { OpenVendorPage("tutorial.php"); });
+    connect(actPreferences, &QAction::triggered, this, [this] { ShowPreferences(0); });
     // The windows of these come with later parts of the program.
-    for (QAction* later : {actWizzard, actPreferences})
+    for (QAction* later : {actWizzard})
         later->setEnabled(false);
     for (QAction* action : {actNewTab, actCloseTab, actClone, actSearch, actSaveMySearches, actPauseSearching,
                             actPreviousSearch, actNextSearch, actClearResults, actClearAllFields, actExit})

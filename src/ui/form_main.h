@@ -28,6 +28,7 @@ namespace trawlix {
 
 class IUserDialogs;
 class TAlertsController;
+class TformSettings;
 class TVendorActions;
 class TBalloonHint;
 class TThreadedTimer;
@@ -79,6 +80,9 @@ public:
     void ShowStatusBarMessage(const std::string& aMsg);
     // The alert check, the alerts window and the notification settings; null without a session.
     TAlertsController* Alerts() const { return fAlerts.get(); }
+    // "Preferences", made on first use and reused; ShowPreferences runs it on the given page.
+    TformSettings& PreferencesWindow();
+    void ShowPreferences(int aPage);
     // Starts aSearch as an automatic run (the alert scheduler's turn); true when it runs.
     bool StartAutomaticSearch(TSearch& aSearch);
     // A second start asked us to come back.
@@ -257,6 +261,7 @@ private:
     int fExitContinuations = 0;
     bool fSearchingPaused = false;
     std::unique_ptr<TAlertsController> fAlerts;
+    TformSettings* fPreferences = nullptr;  // a child of the window
     bool fCanShowErrorBalloon = true;
     bool fHasBeenMinimizedToTray = false;
     bool fTrayShowsNewResults = false;

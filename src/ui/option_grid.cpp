@@ -3,10 +3,10 @@
 #include <QComboBox>
 #include <QAction>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QLineEdit>
 
 #include "model/option_groups.h"
+#include "ui/form_edit_text_value.h"
 #include "ui/user_dialogs.h"
 
 namespace trawlix {
@@ -31,10 +31,10 @@ TOptionGrid::TOptionGrid(IUserDialogs& aDialogs, QWidget* aParent) : QTableWidge
                     QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     setItemDelegateForColumn(1, new TOptionGridDelegate(*this));
     EditValueDialog = [this](QString& aText) {
-        bool ok = false;
-        QString text = QInputDialog::getMultiLineText(this, "Edit value", "Value", aText, &ok);
-        if (ok) aText = text;
-        return ok;
+        TformEditTextValue dialog(this);
+        if (!dialog.Execute(aText)) return false;
+        aText = dialog.GetValue();
+        return true;
     };
 }
 

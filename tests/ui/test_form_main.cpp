@@ -587,11 +587,13 @@ private slots:
             run.window->resize(1024, 700);
             run.window->show();
             QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
-            // Preferences stay disabled until their window exists.
-            QWidget* disabled = run.window->findChild<QToolBar*>("ToolBar")->widgetForAction(run.window->actPreferences);
+            // A button that cannot be used at the moment.
+            run.window->actHelp->setEnabled(false);
+            QWidget* disabled = run.window->findChild<QToolBar*>("ToolBar")->widgetForAction(run.window->actHelp);
             QVERIFY(disabled && !disabled->isEnabled());
             run.window->ShowFastBaloonHint(disabled, "at a disabled button", 0, 0, 9000);
             QVERIFY(!run.window->FastBaloonHint());
+            run.window->actHelp->setEnabled(true);
             // Whichever tip the draw picks, each shows once and then never again.
             QStringList shown;
             for (int start = 0; start < 5; ++start) {

@@ -1,6 +1,7 @@
 // trawlix-screenshots: draws the main window, offscreen, with a search of sample results,
-// and saves it with the preview below the results and beside them, as the pictures of the
-// README show it: trawlix-screenshots FOLDER (run with QT_QPA_PLATFORM=offscreen).
+// and saves it with the preview below the results and beside them, and the pages of the
+// preferences window, as the pictures of the README show them: trawlix-screenshots FOLDER
+// (run with QT_QPA_PLATFORM=offscreen).
 #include <QAction>
 #include <QApplication>
 #include <QTest>
@@ -12,6 +13,7 @@
 #include "model/entry.h"
 #include "support/test_support.h"
 #include "ui/criteria_panel.h"
+#include "ui/form_settings.h"
 #include "ui/ui_test_support.h"
 
 namespace {
@@ -26,6 +28,27 @@ void FillSampleSearch(TSearch& aSearch) {
             ssCraigslist, "Mar " + std::to_string(12 - r / 10), titles[r % 4],
             "http://sfbay.craigslist.org/" + std::to_string(r) + ".html", 20.0 * (r + 1), "SF bay area", "antiques",
             r % 3 == 0, 0, 0.0, "", "", ""));
+}
+
+// Saves each page of the preferences window, as it opens on it.
+bool SavePreferencesPictures(test::TRun& aRun, const QString& aFolder) {
+    TformSettings& window = aRun.window->PreferencesWindow();
+    bool saved = true;
+    const std::pair<int, const char*> pages[] = {{TformSettings::pgGeneral, "/preferences_general.png"},
+                                                 {TformSettings::pgColors, "/preferences_colors.png"},
+                                                 {TformSettings::pgAlerts, "/preferences_alerts.png"}};
+    for (const auto& [page, name] : pages) {
+        window.Prepare(page);
+        if (!QTest::qWaitForWindowExposed(&window)) return false;
+        QTest::qWait(50);
+        const QString file = aFolder + name;
+        if (!window.grab().save(file)) {
+            std::cerr << "trawlix-screenshots: could not write " << file.toStdString() << "\n";
+            saved = false;
+        }
+    }
+    window.reject();
+    return saved;
 }
 
 // Saves the window in both orientations; false with the reason on standard error.
@@ -55,6 +78,7 @@ bool SavePictures(const QString& aFolder) {
             saved = false;
         }
     }
+    saved = SavePreferencesPictures(run, aFolder) && saved;
     return run.ExitAndWait() && saved;
 }
 

@@ -1,0 +1,18 @@
+#pragma once
+
+class QDialogButtonBox;
+class QPushButton;
+class QWidget;
+
+namespace trawlix {
+
+// The bar of a dialog's confirm and cancel buttons: aConfirm is the default button (Enter),
+// aCancel the one Escape stands for. Captions carry their mnemonics ("&Save").
+struct TDialogButtons {
+    QDialogButtonBox* bar;
+    QPushButton* confirm;
+    QPushButton* cancel;
+};
+TDialogButtons MakeDialogButtons(QWidget* aDialog, const char* aConfirm, const char* aCancel);
+
+}  // namespace trawlix
