@@ -166,9 +166,11 @@ void TSearch::ReadOptionsFromDB(TObjectsStorage& aStorage) {
 }
 
 void TSearch::ReadResultsFromDB(TObjectsStorage& aStorage, const std::string& aType, TResultList& aList) {
-    auto rows = aStorage.SQLLiteDB().GetTable(
-        "select rowid, * from entries where (search_id = ?) and (type = '" + aType + "')", {fID});
+    const std::string where = " from entries where (search_id = ?) and (type = '" + aType + "')";
+    auto rows = aStorage.SQLLiteDB().GetTable("select rowid, *" + where, {fID});
     if (rows.Eof()) return;
+    // Counted on the index first, so that the list and its link index are made once.
+    aList.Reserve(aList.size() + static_cast<std::size_t>(aStorage.SQLLiteDB().GetTableValue("select count(*)" + where, {fID})));
     // Columns are looked up by name once, not for every row.
     const TEntryColumns columns(rows);
     for (; !rows.Eof(); rows.Next()) {
