@@ -325,9 +325,28 @@ void TSession::RestoreStorageFromBackup() {
     }
 }
 
+namespace {
+
+// The backup was copied from the database after its last change: copying again would give
+// the same bytes. A copy gets the time it was made, so a database written since is newer.
+bool BackupIsCurrent(const fs::path& aDatabase, const fs::path& aBackup) {
+    std::error_code ec;
+    const auto backupSize = fs::file_size(aBackup, ec);
+    if (ec || backupSize != fs::file_size(aDatabase, ec) || ec) return false;
+    const auto backupTime = fs::last_write_time(aBackup, ec);
+    if (ec) return false;
+    const auto databaseTime = fs::last_write_time(aDatabase, ec);
+    return !ec && databaseTime < backupTime;
+}
+
+}  // namespace
+
 void TSession::RefreshBackup() {
     const fs::path current = fDataFolder / "object_storage.cur";
     const fs::path backup = fDataFolder / "object_storage.tmp";
+    // Most starts follow a session that changed nothing; a large database is not copied
+    // again for them.
+    if (BackupIsCurrent(current, backup)) return;
     // Copied beside the backup first, so that a failed copy (a full disk) never costs the
     // backup that is there.
     const fs::path fresh = fDataFolder / "object_storage.tmp.new";

@@ -85,6 +85,8 @@ TSettingsFile::TSettingsFile(std::filesystem::path aFile) : fFile(std::move(aFil
     std::string text;
     fLoadError = ReadWholeFile(fFile, text);
     if (fLoadError.empty()) fValues = Parse(text, &fLoadWarnings);
+    // A file with lines that could not be read is written again, without them.
+    if (fLoadError.empty() && fLoadWarnings.empty() && std::filesystem::exists(fFile)) fValuesOnDisk = fValues;
 }
 
 std::map<std::string, TSettingsFile::TValue> TSettingsFile::Parse(const std::string& aText, std::vector<std::string>* aWarnings) {
@@ -176,7 +178,11 @@ std::string MalformedSettingWarning(const std::string& aName, const std::string&
     return "The setting \"" + aName + "\" has the malformed value \"" + aValue + "\"; its default is used.";
 }
 
-void TSettingsFile::Save() const { WriteFileAtomically(fFile, Serialize(fValues)); }
+void TSettingsFile::Save() const {
+    if (fValuesOnDisk == fValues && std::filesystem::exists(fFile)) return;
+    WriteFileAtomically(fFile, Serialize(fValues));
+    fValuesOnDisk = fValues;
+}
 
 void WriteFileAtomically(const std::filesystem::path& aPath, const std::string& aContent) {
     std::error_code ec;

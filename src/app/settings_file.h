@@ -19,6 +19,7 @@ public:
         std::int64_t integer = 0;
         std::string text;
         std::string AsText() const { return kind == TKind::Integer ? std::to_string(integer) : text; }
+        bool operator==(const TValue&) const = default;
     };
 
     TSettingsFile() = default;
@@ -45,6 +46,7 @@ public:
     const std::vector<std::string>& LoadWarnings() const { return fLoadWarnings; }
 
     // Writes every value to the file: temporary file, fsync, rename. Raises on failure.
+    // Values equal to those the file holds (as read, or as last written) leave it untouched.
     void Save() const;
 
     static std::string Serialize(const std::map<std::string, TValue>& aValues);
@@ -55,6 +57,8 @@ public:
 private:
     std::filesystem::path fFile;
     std::map<std::string, TValue> fValues;
+    // What the file holds, when known.
+    mutable std::optional<std::map<std::string, TValue>> fValuesOnDisk;
     std::string fLoadError;
     std::vector<std::string> fLoadWarnings;
 };

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <charconv>
+#include <string_view>
 #include <pugixml.hpp>
 
 #include "engine/text_functions.h"
@@ -12,7 +13,7 @@ namespace trawlix {
 
 namespace {
 
-bool ParseInt64(const std::string& aText, std::int64_t& aValue) {
+bool ParseInt64(std::string_view aText, std::int64_t& aValue) {
     const char* first = aText.data();
     const char* last = aText.data() + aText.size();
     if (first != last && *first == '+') ++first;
@@ -20,7 +21,7 @@ bool ParseInt64(const std::string& aText, std::int64_t& aValue) {
     return ec == std::errc() && ptr == last && first != last;
 }
 
-bool ParseInt(const std::string& aText, int& aValue) {
+bool ParseInt(std::string_view aText, int& aValue) {
     std::int64_t value = 0;
     if (!ParseInt64(aText, value) || value < INT32_MIN || value > INT32_MAX) return false;
     aValue = static_cast<int>(value);
@@ -48,26 +49,37 @@ double ChildPrice(const pugi::xml_node& aNode) {
     }
 }
 
+// The row's text, unescaped in the string that the entry keeps: one allocation per text,
+// and none for an empty one.
 std::string StoredText(const TSQLiteQuery& aTable, int aColumn) {
-    return aColumn < 0 ? std::string() : UnEscapeSQL(aTable.FieldAsString(aColumn));
+    if (aColumn < 0) return {};
+    std::string text(aTable.FieldAsView(aColumn));
+    UnEscapeSQLInPlace(text);
+    return text;
 }
 
-std::string StoredRaw(const TSQLiteQuery& aTable, int aColumn) {
-    return aColumn < 0 ? std::string() : aTable.FieldAsString(aColumn);
+std::string_view StoredRaw(const TSQLiteQuery& aTable, int aColumn) {
+    return aColumn < 0 ? std::string_view() : aTable.FieldAsView(aColumn);
 }
 
 bool StoredBool(const TSQLiteQuery& aTable, int aColumn) {
-    return aColumn >= 0 && StorageTextToBool(aTable.FieldAsString(aColumn));
+    if (aColumn < 0) return false;
+    const std::string_view text = aTable.FieldAsView(aColumn);
+    // The two forms every writer uses, without making a string of them.
+    if (text == "-1") return true;
+    if (text == "0") return false;
+    return StorageTextToBool(std::string(text));
 }
 
 TBlob StoredBlob(const TSQLiteQuery& aTable, int aColumn) {
     return aColumn < 0 || aTable.FieldIsNull(aColumn) ? TBlob() : aTable.FieldAsBlob(aColumn);
 }
 
-TSiteSearchEnum StoredSite(const std::string& aText) {
+TSiteSearchEnum StoredSite(std::string_view aText) {
     std::int64_t site = 0;
-    if (!ParseInt64(aText, site)) throw EEntryLoadError("The stored site \"" + aText + "\" is not a number.");
-    if (!IsKnownSite(site)) throw EEntryLoadError("The stored site " + aText + " is not a known site.");
+    if (!ParseInt64(aText, site))
+        throw EEntryLoadError("The stored site \"" + std::string(aText) + "\" is not a number.");
+    if (!IsKnownSite(site)) throw EEntryLoadError("The stored site " + std::string(aText) + " is not a known site.");
     return static_cast<TSiteSearchEnum>(site);
 }
 
@@ -118,7 +130,8 @@ TEntryColumns::TEntryColumns(const TSQLiteQuery& aTable)
       fReplied(aTable.FieldIndex("replied")),
       fImageUrl(aTable.FieldIndex("image_url")),
       fOriginalImage(aTable.FieldIndex("original_image")),
-      fResizedImage(aTable.FieldIndex("resized_image")) {}
+      fResizedImage(aTable.FieldIndex("resized_image")),
+      fRowID(aTable.FieldIndex("rowid")) {}
 
 TEntry::TEntry(const TSQLiteQuery& aTable) : TEntry(aTable, TEntryColumns(aTable)) {}
 
@@ -126,7 +139,7 @@ TEntry::TEntry(const TSQLiteQuery& aTable, const TEntryColumns& aColumns) {
     fFromSite = StoredSite(StoredRaw(aTable, aColumns.fSite));
     fDate = StoredText(aTable, aColumns.fDateStr);
     fName = StoredText(aTable, aColumns.fName);
-    fPrice = StorageTextToFloat(StoredRaw(aTable, aColumns.fPrice));
+    fPrice = StorageTextToFloat(std::string(StoredRaw(aTable, aColumns.fPrice)));
     fLocationString = StoredText(aTable, aColumns.fLocation);
     fCategoryString = StoredText(aTable, aColumns.fCategory);
     fLink = StoredText(aTable, aColumns.fLink);
@@ -140,6 +153,7 @@ TEntry::TEntry(const TSQLiteQuery& aTable, const TEntryColumns& aColumns) {
     fImageUrl = StoredText(aTable, aColumns.fImageUrl);
     fOriginalImage = StoredBlob(aTable, aColumns.fOriginalImage);
     fResizedImage = StoredBlob(aTable, aColumns.fResizedImage);
+    if (aColumns.fRowID >= 0) fRowID = aTable.FieldAsInteger(aColumns.fRowID);
     SetDateParts();
     ComputeCraigsID();
 }
@@ -274,6 +288,7 @@ void TEntry::Assign(const TEntry& aEntry) {
     fImageUrl = std::move(imageUrl);
     fOriginalImage = std::move(original);
     fResizedImage = std::move(resized);
+    MarkChanged();
 }
 
 bool TEntry::Reply(const std::shared_ptr<TEmailMessageWithAccounts>&, bool, int) {
@@ -315,19 +330,33 @@ void TEntry::SetNoContact(bool aValue) { SetLocked(fCriticalSection, fNoContact,
 
 bool TEntry::GetReplied() const { return Locked(fCriticalSection, fReplied); }
 
-void TEntry::SetReplied(bool aValue) { SetLocked(fCriticalSection, fReplied, aValue); }
+void TEntry::SetReplied(bool aValue) {
+    TCLock lock(fCriticalSection);
+    SetStored(fReplied, aValue);
+}
 
 std::string TEntry::GetImageUrl() const { return Locked(fCriticalSection, fImageUrl); }
 
-void TEntry::SetImageUrl(const std::string& aValue) { SetLocked(fCriticalSection, fImageUrl, aValue); }
+void TEntry::SetImageUrl(const std::string& aValue) {
+    TCLock lock(fCriticalSection);
+    SetStored(fImageUrl, aValue);
+}
 
 TBlob TEntry::GetOriginalImage() const { return Locked(fCriticalSection, fOriginalImage); }
 
-void TEntry::SetOriginalImage(TBlob aImage) { SetLocked(fCriticalSection, fOriginalImage, std::move(aImage)); }
+void TEntry::SetOriginalImage(TBlob aImage) {
+    TCLock lock(fCriticalSection);
+    fOriginalImage = std::move(aImage);
+    MarkChanged();
+}
 
 TBlob TEntry::GetResizedImage() const { return Locked(fCriticalSection, fResizedImage); }
 
-void TEntry::SetResizedImage(TBlob aImage) { SetLocked(fCriticalSection, fResizedImage, std::move(aImage)); }
+void TEntry::SetResizedImage(TBlob aImage) {
+    TCLock lock(fCriticalSection);
+    fResizedImage = std::move(aImage);
+    MarkChanged();
+}
 
 bool TEntry::HasOriginalImage() const {
     TCLock lock(fCriticalSection);
@@ -386,6 +415,15 @@ constexpr const char* cInsertEntrySQL =
     "visited, new, location_id, description, replied, image_url, original_image, resized_image) "
     "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)";
 
+// The same parameter numbers as the insert, so that one binding serves both; the row's id
+// stands far behind them, clear of any column added later.
+constexpr int cRowIDParameter = 100;
+constexpr const char* cUpdateEntrySQL =
+    "update entries set search_id = ?1, type = ?2, site = ?3, date_str = ?4, name = ?5, price = ?6, "
+    "location = ?7, category = ?8, link = ?9, has_image = ?10, visited = ?11, new = ?12, location_id = ?13, "
+    "description = ?14, replied = ?15, image_url = ?16, original_image = ?17, resized_image = ?18 "
+    "where rowid = ?100";
+
 void Check(sqlite3* aDB, int aCode) {
     if (aCode != SQLITE_OK && aCode != SQLITE_DONE && aCode != SQLITE_ROW)
         throw ESQLiteError(sqlite3_errmsg(aDB), aCode);
@@ -403,16 +441,32 @@ void BindBlob(sqlite3* aDB, sqlite3_stmt* aStmt, int aIndex, const TBlob& aBlob)
 
 }  // namespace
 
-TEntriesWriter::TEntriesWriter(TSQLiteDB& aDB) : fDB(aDB), fStatement(std::make_unique<TStatement>()) {
+TEntriesWriter::TEntriesWriter(TSQLiteDB& aDB)
+    : fDB(aDB), fInsert(std::make_unique<TStatement>()), fUpdate(std::make_unique<TStatement>()) {
     sqlite3* db = fDB.Handle();
-    Check(db, sqlite3_prepare_v2(db, cInsertEntrySQL, -1, &fStatement->fStmt, nullptr));
+    Check(db, sqlite3_prepare_v2(db, cInsertEntrySQL, -1, &fInsert->fStmt, nullptr));
 }
 
 TEntriesWriter::~TEntriesWriter() = default;
 
-void TEntriesWriter::Insert(const TEntry& aEntry, int aSearchID, const std::string& aType) {
+std::int64_t TEntriesWriter::Insert(const TEntry& aEntry, int aSearchID, const std::string& aType) {
+    BindColumns(fInsert->fStmt, aEntry, aSearchID, aType);
+    Run(fInsert->fStmt);
+    return sqlite3_last_insert_rowid(fDB.Handle());
+}
+
+void TEntriesWriter::Update(const TEntry& aEntry, std::int64_t aRowID, int aSearchID, const std::string& aType) {
     sqlite3* db = fDB.Handle();
-    sqlite3_stmt* stmt = fStatement->fStmt;
+    // Prepared on first use: most saves change no stored result.
+    if (!fUpdate->fStmt) Check(db, sqlite3_prepare_v2(db, cUpdateEntrySQL, -1, &fUpdate->fStmt, nullptr));
+    BindColumns(fUpdate->fStmt, aEntry, aSearchID, aType);
+    Check(db, sqlite3_bind_int64(fUpdate->fStmt, cRowIDParameter, aRowID));
+    Run(fUpdate->fStmt);
+}
+
+void TEntriesWriter::BindColumns(sqlite3_stmt* aStmt, const TEntry& aEntry, int aSearchID, const std::string& aType) {
+    sqlite3* db = fDB.Handle();
+    sqlite3_stmt* stmt = aStmt;
     TCLock lock(aEntry.fCriticalSection);
     sqlite3_reset(stmt);
     Check(db, sqlite3_bind_int(stmt, 1, aSearchID));
@@ -435,13 +489,17 @@ void TEntriesWriter::Insert(const TEntry& aEntry, int aSearchID, const std::stri
     BindText(db, stmt, 16, EscapeSQL(aEntry.fImageUrl));
     BindBlob(db, stmt, 17, aEntry.fOriginalImage);
     BindBlob(db, stmt, 18, aEntry.fResizedImage);
-    const int code = sqlite3_step(stmt);
+}
+
+void TEntriesWriter::Run(sqlite3_stmt* aStmt) {
+    sqlite3* db = fDB.Handle();
+    const int code = sqlite3_step(aStmt);
     if (code != SQLITE_DONE) {
         const std::string message = sqlite3_errmsg(db);
-        sqlite3_reset(stmt);
+        sqlite3_reset(aStmt);
         throw ESQLiteError(message, code);
     }
-    sqlite3_reset(stmt);
+    sqlite3_reset(aStmt);
 }
 
 }  // namespace trawlix

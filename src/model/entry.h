@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -95,9 +96,9 @@ public:
     int GetLocationID() const { return fLocationID; }
     bool GetChecked() const { return fChecked; }
 
-    void SetDescription(const std::string& aValue) { fDescription = aValue; }
-    void SetVisited(bool aValue) { fVisited = aValue; }
-    void SetNew(bool aValue) { fNew = aValue; }
+    void SetDescription(const std::string& aValue) { SetStored(fDescription, aValue); }
+    void SetVisited(bool aValue) { SetStored(fVisited, aValue); }
+    void SetNew(bool aValue) { SetStored(fNew, aValue); }
     void SetIncludeInEmailDigest(bool aValue) { fIncludeInEmailDigest = aValue; }
     void SetChecked(bool aValue) { fChecked = aValue; }
 
@@ -127,6 +128,10 @@ public:
 
     TCCriticalSection& GetCriticalSection() const { return fCriticalSection; }
 
+    // How often a stored field changed since the entry was made; a save remembers the count
+    // it wrote, so a change made while the row is written still counts as unsaved.
+    std::uint32_t GetChangeCount() const { return fChangeCount.load(std::memory_order_acquire); }
+
 protected:
     void LoadFromObject(TObjectsStorage& aStorage, int aObjectID);
     void LoadFromXMLNode(const pugi::xml_node& aNode);
@@ -134,6 +139,14 @@ protected:
 private:
     void SetDateParts();
     void ComputeCraigsID();
+    void MarkChanged() { fChangeCount.fetch_add(1, std::memory_order_acq_rel); }
+    // Sets a field that the entries row stores; a different value marks the entry changed.
+    template <class T>
+    void SetStored(T& aField, const T& aValue) {
+        if (aField == aValue) return;
+        aField = aValue;
+        MarkChanged();
+    }
 
     mutable TCCriticalSection fCriticalSection{"TEntry CS"};
     TSiteSearchEnum fFromSite = ssCraigslist;
@@ -164,7 +177,15 @@ private:
     TBlob fResizedImage;
     bool fImageDownloading = false;
 
+    std::atomic<std::uint32_t> fChangeCount{0};
+    // The entries row that holds this entry (0: none yet) and the change count it holds.
+    // Only the saver of the owning search touches these, one save at a time.
+    std::int64_t fRowID = 0;
+    std::uint32_t fSavedChangeCount = 0;
+    bool fRowIsDeletedResult = false;
+
     friend class TEntriesWriter;
+    friend class TResultRows;
 };
 
 // A result the user keeps, with a note.
@@ -192,6 +213,7 @@ struct TEntryColumns {
 
     int fSite, fDateStr, fName, fPrice, fLocation, fCategory, fLink, fHasImage, fVisited, fNew, fLocationID;
     int fDescription, fReplied, fImageUrl, fOriginalImage, fResizedImage;
+    int fRowID;  // "rowid", when the query selects it
 };
 
 // Inserts many entries-table rows through one prepared statement: saving all searches
@@ -204,13 +226,19 @@ public:
     TEntriesWriter(const TEntriesWriter&) = delete;
     TEntriesWriter& operator=(const TEntriesWriter&) = delete;
 
-    // Raises ESQLiteError when the row cannot be written.
-    void Insert(const TEntry& aEntry, int aSearchID, const std::string& aType);
+    // Raise ESQLiteError when the row cannot be written. Insert answers the new row's id;
+    // Update rewrites every column of an existing row.
+    std::int64_t Insert(const TEntry& aEntry, int aSearchID, const std::string& aType);
+    void Update(const TEntry& aEntry, std::int64_t aRowID, int aSearchID, const std::string& aType);
 
 private:
+    void BindColumns(sqlite3_stmt* aStmt, const TEntry& aEntry, int aSearchID, const std::string& aType);
+    void Run(sqlite3_stmt* aStmt);
+
     TSQLiteDB& fDB;
     struct TStatement;
-    std::unique_ptr<TStatement> fStatement;
+    std::unique_ptr<TStatement> fInsert;
+    std::unique_ptr<TStatement> fUpdate;
 };
 
 }  // namespace trawlix

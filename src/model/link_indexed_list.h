@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <functional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -14,9 +16,14 @@ namespace trawlix {
 // The list keeps its order and may hold one link several times (a search that does not
 // keep old results appends a result again each run); FindByLink answers the first entry
 // with that link in list order, exactly as a front-to-back scan would.
+// The index is keyed by the link's hash, not by a copy of the link: a copy per result
+// doubled what a stored link costs. A bucket holds, in list order, every item whose link
+// has that hash, and look-ups compare the links themselves. The index holds the items by
+// the same shared pointers as the list, so it never points into a freed entry.
 // TItem is a shared pointer to an object with GetLink(). An item's link must not change
 // while it is in the list. Not thread-safe: the owning search's lock guards it.
-template <class TItem>
+// THash is replaceable so that tests can make every link collide.
+template <class TItem, class THash = std::hash<std::string_view>>
 class TLinkIndexedList {
 public:
     using const_iterator = typename std::vector<TItem>::const_iterator;
@@ -28,15 +35,22 @@ public:
     const_iterator end() const { return fItems.end(); }
     const std::vector<TItem>& Items() const { return fItems; }
 
+    // Room for aCount items without growing the list or rehashing the index on the way.
+    void Reserve(std::size_t aCount) {
+        fItems.reserve(aCount);
+        fByLink.reserve(aCount);
+    }
+
     void Add(TItem aItem) {
-        fByLink[aItem->GetLink()].push_back(aItem);
+        fByLink[HashOf(*aItem)].push_back(aItem);
         fItems.push_back(std::move(aItem));
     }
 
     void Insert(std::size_t aIndex, TItem aItem) {
         aIndex = std::min(aIndex, fItems.size());
-        auto& bucket = fByLink[aItem->GetLink()];
-        bucket.insert(bucket.begin() + SameLinkBefore(aIndex, aItem->GetLink()), aItem);
+        const std::size_t hash = HashOf(*aItem);
+        auto& bucket = fByLink[hash];
+        bucket.insert(bucket.begin() + SameHashBefore(aIndex, hash, bucket), aItem);
         fItems.insert(fItems.begin() + aIndex, std::move(aItem));
     }
 
@@ -49,10 +63,10 @@ public:
     }
 
     void Delete(std::size_t aIndex) {
-        const std::string link = fItems[aIndex]->GetLink();
-        auto bucketIt = fByLink.find(link);
+        const std::size_t hash = HashOf(*fItems[aIndex]);
+        auto bucketIt = fByLink.find(hash);
         auto& bucket = bucketIt->second;
-        bucket.erase(bucket.begin() + SameLinkBefore(aIndex, link));
+        bucket.erase(bucket.begin() + SameHashBefore(aIndex, hash, bucket));
         if (bucket.empty()) fByLink.erase(bucketIt);
         fItems.erase(fItems.begin() + aIndex);
     }
@@ -65,34 +79,39 @@ public:
     // Replaces the whole content, for callers that reorder the list.
     void Assign(std::vector<TItem> aItems) {
         Clear();
-        fItems.reserve(aItems.size());
+        Reserve(aItems.size());
         for (auto& item : aItems) Add(std::move(item));
     }
 
     // The first item in list order whose link equals aLink exactly; null when none.
     TItem FindByLink(const std::string& aLink) const {
-        auto it = fByLink.find(aLink);
-        return it == fByLink.end() ? TItem() : it->second.front();
+        auto bucketIt = fByLink.find(THash{}(aLink));
+        if (bucketIt == fByLink.end()) return TItem();
+        for (const TItem& item : bucketIt->second)
+            if (item->GetLink() == aLink) return item;
+        return TItem();
     }
-    bool ContainsLink(const std::string& aLink) const { return fByLink.count(aLink) > 0; }
+    bool ContainsLink(const std::string& aLink) const { return FindByLink(aLink) != nullptr; }
 
 private:
-    // How many items before aIndex share aLink: the position in the link's bucket.
-    std::size_t SameLinkBefore(std::size_t aIndex, const std::string& aLink) const {
-        auto bucketIt = fByLink.find(aLink);
-        if (bucketIt == fByLink.end()) return 0;
-        // Appends and removals at the end are the common case: answer them without a scan.
-        if (aIndex == fItems.size()) return bucketIt->second.size();
-        if (bucketIt->second.size() == 1 && aIndex < fItems.size() && fItems[aIndex] == bucketIt->second.front())
-            return 0;
+    static std::size_t HashOf(const typename TItem::element_type& aItem) { return THash{}(aItem.GetLink()); }
+
+    // How many items before aIndex share this hash: the position in its bucket.
+    std::size_t SameHashBefore(std::size_t aIndex, std::size_t aHash, const std::vector<TItem>& aBucket) const {
+        // Appends, removals at the end and links of their own are the common cases:
+        // answer them without a scan.
+        if (aIndex >= fItems.size()) return aBucket.size();
+        if (aIndex + 1 == fItems.size() && !aBucket.empty() && aBucket.back() == fItems[aIndex])
+            return aBucket.size() - 1;
+        if (aBucket.empty() || (aBucket.size() == 1 && aBucket.front() == fItems[aIndex])) return 0;
         std::size_t count = 0;
         for (std::size_t i = 0; i < aIndex; ++i)
-            if (fItems[i]->GetLink() == aLink) ++count;
+            if (HashOf(*fItems[i]) == aHash) ++count;
         return count;
     }
 
     std::vector<TItem> fItems;
-    std::unordered_map<std::string, std::vector<TItem>> fByLink;
+    std::unordered_map<std::size_t, std::vector<TItem>> fByLink;
 };
 
 }  // namespace trawlix

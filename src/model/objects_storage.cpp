@@ -137,11 +137,15 @@ std::string EscapeSQL(const std::string& aText) {
 
 std::string UnEscapeSQL(const std::string& aText) {
     std::string result = aText;
-    for (char& c : result) {
+    UnEscapeSQLInPlace(result);
+    return result;
+}
+
+void UnEscapeSQLInPlace(std::string& aText) {
+    for (char& c : aText) {
         if (c == kEscapedApostrophe) c = '\'';
         else if (c == kEscapedQuote) c = '"';
     }
-    return result;
 }
 
 std::string BoolToStorageText(bool aValue) { return aValue ? "-1" : "0"; }
@@ -367,6 +371,14 @@ TDBObjectList TObjectsStorage::SelectObjects(const std::string& aType, int aPare
                                                       ToObjectID(query.FieldAsInteger(1)), query.FieldAsString(2),
                                                       UnEscapeSQL(query.FieldAsString(3))));
     return objects;
+}
+
+bool TObjectsStorage::CompactWhenWasteful() {
+    const std::int64_t freePages = fSQLLiteDB->GetTableValue("PRAGMA freelist_count");
+    const std::int64_t pages = fSQLLiteDB->GetTableValue("PRAGMA page_count");
+    if (freePages * 4 <= pages) return false;
+    fSQLLiteDB->ExecSQL("VACUUM");
+    return true;
 }
 
 int TObjectsStorage::GetObjectsCount() {

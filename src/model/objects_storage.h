@@ -106,6 +106,11 @@ public:
     int GetObjectsCount();
     TSQLiteDB& SQLLiteDB() { return *fSQLLiteDB; }
 
+    // Runs "VACUUM" when free pages make up more than a quarter of the file (compacting a
+    // large file rewrites all of it, which only pays when much of it is empty); answers
+    // whether it ran. Compacting renumbers the rows of the entries table. Raises SQLite errors.
+    bool CompactWhenWasteful();
+
 private:
     void UpgradeSchema();
     void ApplyUpgradeSteps();
@@ -160,6 +165,7 @@ private:
 // The stored encodings shared by every reader and writer of the file.
 std::string EscapeSQL(const std::string& aText);    // ' -> U+0001, " -> U+0002
 std::string UnEscapeSQL(const std::string& aText);  // the reverse
+void UnEscapeSQLInPlace(std::string& aText);
 std::string BoolToStorageText(bool aValue);         // "-1" / "0"
 bool StorageTextToBool(const std::string& aText);   // numbers (non-zero true), True/False; else false
 std::string FloatToStorageText(double aValue);      // up to 15 significant digits

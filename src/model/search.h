@@ -19,6 +19,7 @@
 #include "model/places.h"
 #include "model/option_groups.h"
 #include "model/property_container.h"
+#include "model/result_rows.h"
 
 namespace trawlix {
 
@@ -125,6 +126,10 @@ public:
     int GetChangeCount() const;
     // The state at aChangeCount is in the database.
     void MarkSaved(int aChangeCount);
+    // What the database holds of the results is no longer known (the save that wrote them was
+    // rolled back, or the table was compacted, which renumbers rows): the next save rewrites
+    // all of this search's result rows.
+    void ForgetStoredResultRows();
 
     // Identity and order.
     int GetID() const;
@@ -319,8 +324,6 @@ private:
                        const TPlaceList& aList);
     static void SaveFavourites(TObjectsStorage& aStorage, int aSearchID, const std::vector<IFavorite>& aFavourites,
                                const TProcessMessages& aProcessMessages);
-    static void SaveResults(TObjectsStorage& aStorage, int aSearchID, const std::vector<IEntry>& aResults,
-                            const std::vector<IEntry>& aDeleted, const TProcessMessages& aProcessMessages);
     void SaveSiteSearches(TObjectsStorage& aStorage);
 
     mutable TCCriticalSection fCriticalSection{"TSearch.fCriticalSection"};
@@ -369,6 +372,9 @@ private:
     TNewResultsAvailable fNewResultsAvailable;
     double fNotificationsWereSentAt = 0;
     std::unique_ptr<TAlert> fAlert;
+
+    // Which result rows the database holds; the saver's alone.
+    TResultRows fResultRows;
 
     // A new search starts changed; reading one from the storage marks it saved.
     int fChangeCount = 1;

@@ -94,6 +94,7 @@ void TSearch::ReadFromDB(TObjectsStorage& aStorage, int aDBObjectID, const TSear
     ReadResultsFromDB(s, cEntryTypeSearchResult, fSearchResults);
     ReadDigestMarks(s);
     ReadResultsFromDB(s, cEntryTypeDeletedResult, fDeletedResults);
+    fResultRows.Loaded(fSearchResults.Items(), fDeletedResults.Items());
     fGroupResultsBy = s.GetObjectPropInt(fID, "group_results_by", 0);
 
     if (auto siteSearches = s.GetObject(cSiteSearchesType, fID))
@@ -165,9 +166,11 @@ void TSearch::ReadOptionsFromDB(TObjectsStorage& aStorage) {
 }
 
 void TSearch::ReadResultsFromDB(TObjectsStorage& aStorage, const std::string& aType, TResultList& aList) {
-    auto rows = aStorage.SQLLiteDB().GetTable(
-        "select * from entries where (search_id = ?) and (type = '" + aType + "')", {fID});
+    const std::string where = " from entries where (search_id = ?) and (type = '" + aType + "')";
+    auto rows = aStorage.SQLLiteDB().GetTable("select rowid, *" + where, {fID});
     if (rows.Eof()) return;
+    // Counted on the index first, so that the list and its link index are made once.
+    aList.Reserve(aList.size() + static_cast<std::size_t>(aStorage.SQLLiteDB().GetTableValue("select count(*)" + where, {fID})));
     // Columns are looked up by name once, not for every row.
     const TEntryColumns columns(rows);
     for (; !rows.Eof(); rows.Next()) {
@@ -184,6 +187,7 @@ void TSearch::ReadResultsFromDB(TObjectsStorage& aStorage, const std::string& aT
 // What the definition's save hands on to be written without the search's lock.
 struct TSearch::TListsToSave {
     int searchID = 0;
+    bool newObject = false;
     int changeCount = 0;
     std::vector<IFavorite> favourites;
     std::vector<IEntry> results;
@@ -198,6 +202,7 @@ void TSearch::SaveToDB(TObjectsStorage& aStorage, const TProcessMessages& aProce
         try {
             transaction.Commit();
         } catch (const std::exception& e) {
+            ForgetStoredResultRows();
             throw ESearchSaveError("The search \"" + GetName() + "\" could not be stored: " + e.what());
         }
     }
@@ -210,12 +215,15 @@ int TSearch::WriteToDB(TObjectsStorage& aStorage, const TProcessMessages& aProce
         TStorageTransaction transaction(aStorage);
         const TListsToSave lists = WriteDefinition(aStorage);
         SaveFavourites(aStorage, lists.searchID, lists.favourites, aProcessMessages);
-        SaveResults(aStorage, lists.searchID, lists.results, lists.deleted, aProcessMessages);
+        // Rows kept under an id that is not this object's are not this search's to update.
+        if (lists.newObject) fResultRows.Forget();
+        fResultRows.Save(aStorage.SQLLiteDB(), lists.searchID, lists.results, lists.deleted, aProcessMessages);
         transaction.Commit();
         return lists.changeCount;
     } catch (const std::exception& e) {
         // The object a first save created is gone with the rollback: the search is still unsaved.
         SetLocked(fCriticalSection, fID, previousID);
+        ForgetStoredResultRows();
         if (dynamic_cast<const ESearchSaveError*>(&e)) throw;
         throw ESearchSaveError("The search \"" + GetName() + "\" could not be stored: " + e.what());
     }
@@ -224,7 +232,8 @@ int TSearch::WriteToDB(TObjectsStorage& aStorage, const TProcessMessages& aProce
 TSearch::TListsToSave TSearch::WriteDefinition(TObjectsStorage& aStorage) {
     TCLock lock(fCriticalSection);
     auto& s = aStorage;
-    if (fID <= 0 || !s.ObjectExists(fID)) fID = s.AddObject(cSearchType, -1, "", true);
+    const bool newObject = fID <= 0 || !s.ObjectExists(fID);
+    if (newObject) fID = s.AddObject(cSearchType, -1, "", true);
     if (fID <= 0) throw EStorageWriteError(s.LastWriteError());
     FUserID = cLocalUserID;
     s.SetObjectProp(fID, "user_id", FUserID);
@@ -269,6 +278,7 @@ TSearch::TListsToSave TSearch::WriteDefinition(TObjectsStorage& aStorage) {
     // The lists as they are now; their entries are written after the lock is let go.
     TListsToSave lists;
     lists.searchID = fID;
+    lists.newObject = newObject;
     lists.changeCount = fChangeCount;
     lists.favourites.assign(fFavourites.begin(), fFavourites.end());
     lists.results.assign(fSearchResults.begin(), fSearchResults.end());
@@ -297,22 +307,7 @@ void TSearch::SaveFavourites(TObjectsStorage& aStorage, int aSearchID, const std
     }
 }
 
-void TSearch::SaveResults(TObjectsStorage& aStorage, int aSearchID, const std::vector<IEntry>& aResults,
-                          const std::vector<IEntry>& aDeleted, const TProcessMessages& aProcessMessages) {
-    // Rows written by an earlier save of this search go first, so that saving twice
-    // (as cloning does) never doubles the results. A failed insert fails the whole save:
-    // a search stored with half its results would look complete on the next start.
-    aStorage.SQLLiteDB().ExecSQL("delete from entries where search_id = ?", {aSearchID});
-    TEntriesWriter writer(aStorage.SQLLiteDB());
-    const auto saveList = [&](const std::vector<IEntry>& aList, const char* aType) {
-        for (const auto& entry : aList) {
-            if (aProcessMessages) aProcessMessages();
-            writer.Insert(*entry, aSearchID, aType);
-        }
-    };
-    saveList(aResults, cEntryTypeSearchResult);
-    saveList(aDeleted, cEntryTypeDeletedResult);
-}
+void TSearch::ForgetStoredResultRows() { fResultRows.Forget(); }
 
 void TSearch::SaveSiteSearches(TObjectsStorage& aStorage) {
     const int listID = aStorage.AddObject(cSiteSearchesType, fID, "", false);
@@ -339,6 +334,8 @@ std::unique_ptr<TSearch> TSearch::Clone(TObjectsStorage& aStorage, const TSearch
     SaveToDB(aStorage);
     auto copy = CreateFromDB(aStorage, GetID(), aLookups);
     copy->SetID(0);
+    // The copy read the original's rows; its first save writes rows of its own.
+    copy->ForgetStoredResultRows();
     copy->SetName("(Cloned search)");
     return copy;
 }

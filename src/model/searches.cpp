@@ -85,18 +85,27 @@ bool TSearches::SaveMySearches(const TProcessMessages& aProcessMessages) {
         }
         transaction.Commit();
     } catch (const std::exception& e) {
+        // The rollback took back the rows these searches wrote.
+        for (const auto& [search, changeCount] : written) search->ForgetStoredResultRows();
         SetLastSaveError(e.what());
         return false;
     }
     for (const auto& [search, changeCount] : written) search->MarkSaved(changeCount);
     SetLastSaveError({});
-    if (written.empty()) return true;
-    try {
-        fStorage.SQLLiteDB().ExecSQL("VACUUM");
-    } catch (const std::exception&) {
-        // Compacting is housekeeping: the searches are stored.
-    }
+    if (!written.empty()) CompactWhenWasteful();
     return true;
+}
+
+void TSearches::CompactWhenWasteful() {
+    try {
+        if (!fStorage.CompactWhenWasteful()) return;
+    } catch (const std::exception&) {
+        // Compacting is housekeeping: the searches are stored, and a failed VACUUM
+        // changed nothing.
+        return;
+    }
+    TCLock lock(fListLock);
+    for (const auto& search : FAllSearches) search->ForgetStoredResultRows();
 }
 
 std::string TSearches::GetLastSaveError() const { return Locked(fListLock, fLastSaveError); }

@@ -37,7 +37,7 @@ public:
     const std::vector<TUnreadableSearch>& UnreadableSearches() const { return fUnreadable; }
     // Saves every search that changed since it was stored, all in one transaction, drops
     // result rows that belong to no stored search (an unreadable one keeps its rows), and
-    // compacts the database when anything was written. False when the save was rolled back:
+    // compacts the database when more than a quarter of it is free pages. False when the save was rolled back:
     // GetLastSaveError says why, and every search keeps its changes for the next try.
     bool SaveMySearches(const TProcessMessages& aProcessMessages = {});
     std::string GetLastSaveError() const;
@@ -69,6 +69,9 @@ public:
     TObjectsStorage& GetStorage() const { return fStorage; }
 
 private:
+    // After a save: compacts the file when it is mostly free pages; the searches then
+    // rewrite their result rows at their next save, the compacting having renumbered them.
+    void CompactWhenWasteful();
     void LoadFromOlderFile();
     void LoadFromStorage();
     std::string StoredNameOf(int aSearchID);

@@ -144,11 +144,13 @@ bool TSQLiteQuery::FieldIsNull(int aIndex) const {
     return fEof || sqlite3_column_type(fStmt, aIndex) == SQLITE_NULL;
 }
 
-std::string TSQLiteQuery::FieldAsString(int aIndex) const {
+std::string TSQLiteQuery::FieldAsString(int aIndex) const { return std::string(FieldAsView(aIndex)); }
+
+std::string_view TSQLiteQuery::FieldAsView(int aIndex) const {
     if (fEof) return {};
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(fStmt, aIndex));
     if (!text) return {};
-    return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(fStmt, aIndex)));
+    return std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(fStmt, aIndex)));
 }
 
 std::int64_t TSQLiteQuery::FieldAsInteger(int aIndex) const {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -51,6 +52,8 @@ public:
     bool FieldIsNull(int aIndex) const;
 
     std::string FieldAsString(int aIndex) const;
+    // The current row's text without a copy; valid until the query moves on.
+    std::string_view FieldAsView(int aIndex) const;
     std::int64_t FieldAsInteger(int aIndex) const;
     double FieldAsDouble(int aIndex) const;
     TBlob FieldAsBlob(int aIndex) const;
