@@ -299,6 +299,25 @@ void TSession::LoadReplies() {
     fSavedMessages->Load(*fObjectStorage, FCurrentUser->ID);
 }
 
+void TSession::WaitForQueuedReplies() {
+    // Automatic replies still queued go out before the accounts stop, within a bound.
+    const auto giveUpAt = std::chrono::steady_clock::now() + cQueuedRepliesWait;
+    const auto busy = [this] {
+        if (fAutoReplyThread->QueuedCount() > 0) return true;
+        for (const auto& account : fEmailAccounts->GetAccounts())
+            if (account->QueuedCount() > 0) return true;
+        return false;
+    };
+    while (std::chrono::steady_clock::now() < giveUpAt) {
+        if (!busy()) {
+            // The last reply taken may be on its way to an account's queue.
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            if (!busy()) return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
 void TSession::SaveReplyHistory() {
     // Rolled back on failure: the rows stored before stay as they were.
     if (!fOptions.readOnly && fReplyHistory->Changed()) fReplyHistory->Save(*fObjectStorage, FCurrentUser->ID);
@@ -632,6 +651,7 @@ void TSession::SaveAndFreeEverything() {
     }
     if (!wasInitialized) return;
     if (!fOptions.readOnly) OnMainThread([this] { SaveSearchesServingMainThread(); });
+    WaitForQueuedReplies();
     SaveAndFreeEmailAccounts();
     SaveReplyHistory();
     FPlaces.reset();

@@ -182,6 +182,8 @@ private:
     void UninstallReplies();
     void LoadReplies();
     void SaveReplyHistory();
+    void WaitForQueuedReplies();
+    static constexpr std::chrono::seconds cQueuedRepliesWait{30};
     void QueueAutomaticReply(TSearch& aSearch, const IEntry& aEntry) const;
     void StartAutoSave();
     void StopAutoSave();
