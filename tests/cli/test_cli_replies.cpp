@@ -1,0 +1,121 @@
+// trawlix-cli reply, history, saved messages, automatic replies and account deletion,
+// against the site simulator's posting pages and a real SMTP server.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+
+#include "support/smtp_server_fixture.h"
+#include "support/test_support.h"
+
+using trawlix::test::RunCli;
+using trawlix::test::TempDir;
+using trawlix::test::TSiteSimulator;
+using trawlix::test::TSmtpTestServer;
+
+namespace {
+
+std::vector<std::string> Links(const std::string& aText) {
+    std::vector<std::string> links;
+    const std::regex link(R"re(http://[a-z]+\.craigslist\.org/[^"\t\n]+\.html)re");
+    for (auto it = std::sregex_iterator(aText.begin(), aText.end(), link); it != std::sregex_iterator(); ++it)
+        links.push_back(it->str());
+    std::sort(links.begin(), links.end());
+    links.erase(std::unique(links.begin(), links.end()), links.end());
+    return links;
+}
+
+class CliReplies : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Cli({"proxy", "--enable", "--host", "127.0.0.1", "--port", std::to_string(fSim.Port())});
+        Cli({"add-search", "--name", "Lamps", "--keywords", "lamp count3", "--location", "10011", "--category", "24",
+             "--sites", "craigslist", "--pages", "1"});
+        for (const char* user : {"one@mine.example", "two@mine.example"})
+            Cli({"add-account", "--host", fSmtp.Host(), "--port", std::to_string(fSmtp.Port()), "--user", user,
+                 "--password", ""});
+    }
+    trawlix::test::ProcessResult Cli(const std::vector<std::string>& aArgs, int aExpected = 0) {
+        auto result = RunCli(fProfile.Path(), aArgs);
+        EXPECT_EQ(result.exitCode, aExpected) << aArgs[0] << ": " << result.err;
+        return result;
+    }
+
+    TSiteSimulator fSim;
+    TSmtpTestServer fSmtp;
+    TempDir fProfile;
+};
+
+}  // namespace
+
+TEST_F(CliReplies, ReplyLooksUpTheAddressesSendsAndTheHistoryListsThemNewestFirst) {
+    Cli({"run", "Lamps"});
+    const auto links = Links(Cli({"results", "Lamps"}).out);
+    ASSERT_EQ(links.size(), 3u);
+    std::vector<std::string> args{"reply", "Lamps"};
+    args.insert(args.end(), links.begin(), links.end());
+    for (const char* option : {"--subject", "Still there?", "--body", "I'd like it.", "--include-title", "--accounts",
+                               "1,2"})
+        args.push_back(option);
+    const auto reply = Cli(args);
+    EXPECT_NE(reply.out.find("The message was sent to 3 ads."), std::string::npos) << reply.out;
+    for (const auto& link : links) EXPECT_NE(reply.out.find(link + "\tsent\n"), std::string::npos) << reply.out;
+    for (int i = 0; i < 3; ++i) {
+        const auto mail = fSmtp.NextMail();
+        EXPECT_NE(mail["rcpt_tos"].find("@craigslist.org"), std::string::npos) << mail["rcpt_tos"];
+        EXPECT_TRUE(mail["subject"].ends_with("Still there?")) << mail["subject"];
+        EXPECT_NE(mail["subject"], "Still there?") << "the ad title goes in front";
+    }
+
+    const auto history = Cli({"history", "--json"});
+    EXPECT_EQ(Links(history.out), links);
+    for (const char* key : {"\"time\":", "\"from\":", "\"to\":", "\"subject\":", "\"ad_url\":"})
+        EXPECT_NE(history.out.find(key), std::string::npos) << history.out;
+    EXPECT_TRUE(std::regex_search(history.out, std::regex(R"("time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d")")))
+        << history.out;
+    const auto limited = Cli({"history", "--limit", "1"});
+    EXPECT_EQ(std::count(limited.out.begin(), limited.out.end(), '\n'), 1);
+    // The newest comes first: the last ad answered.
+    EXPECT_TRUE(limited.out.ends_with("\t" + links.back() + "\n")) << limited.out;
+}
+
+TEST_F(CliReplies, ARefusedRecipientIsReportedAndTheCommandFailsWhenNoneWasSent) {
+    Cli({"run", "Lamps"});
+    const auto links = Links(Cli({"results", "Lamps"}).out);
+    ASSERT_FALSE(links.empty());
+    // An account whose server refuses every recipient: none answers.
+    Cli({"add-account", "--host", "127.0.0.1", "--port", "1", "--user", "dead@mine.example", "--password", ""});
+    const auto reply = Cli({"reply", "Lamps", links[0], "--subject", "S", "--body", "B", "--accounts", "3"}, 1);
+    EXPECT_NE(reply.out.find("The message was sent to 0 ads."), std::string::npos) << reply.out;
+    EXPECT_NE(reply.out.find("1 ad could not be sent to:"), std::string::npos) << reply.out;
+    EXPECT_NE(reply.err.find(links[0] + "\tnot sent: "), std::string::npos) << reply.err;
+    EXPECT_EQ(Cli({"history"}).out, "");
+}
+
+TEST_F(CliReplies, SavedMessagesAreAddedListedAndDeleted) {
+    EXPECT_EQ(Cli({"add-message", "--subject", "First", "--body", "one"}).out, "1\n");
+    EXPECT_EQ(Cli({"add-message", "--subject", "Second", "--body", "<b>two</b>", "--html", "--include-title"}).out,
+              "2\n");
+    EXPECT_EQ(Cli({"messages"}).out, "1\tFirst\tplain\tno-title\n2\tSecond\thtml\ttitle\n");
+    Cli({"delete-message", "1"});
+    EXPECT_EQ(Cli({"messages", "--json"}).out,
+              "[\n  {\"number\":1,\"subject\":\"Second\",\"body\":\"<b>two</b>\",\"html\":true,\"include_title\":true}\n]\n");
+    Cli({"delete-message", "5"}, 1);
+    Cli({"add-message", "--subject", " ", "--body", "x"}, 1);
+}
+
+TEST_F(CliReplies, AutomaticRunsAnswerNewAdsOnceAndTheAccountCannotBeDeleted) {
+    Cli({"alert", "Lamps", "--enable", "--interval", "1"});
+    Cli({"auto-reply", "Lamps", "--subject", "Auto", "--body", "Hello", "--accounts", "2"});
+    const auto refused = Cli({"delete-account", "2"}, 1);
+    EXPECT_NE(refused.err.find("The following alerts still use this email account: \"Lamps\""), std::string::npos)
+        << refused.err;
+    Cli({"watch", "--once"});
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(fSmtp.NextMail()["mail_from"], "two@mine.example");
+    Cli({"watch", "--once"});
+    Cli({"run", "Lamps", "--auto"});
+    EXPECT_FALSE(fSmtp.MailArrives(1500)) << "an ad already answered is never answered again";
+    EXPECT_EQ(Links(Cli({"history"}).out).size(), 3u);
+    Cli({"auto-reply", "Lamps", "--off"});
+    Cli({"delete-account", "2"});
+}
