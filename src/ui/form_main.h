@@ -37,6 +37,7 @@ class TSearch;
 class TSession;
 class TViewHelper;
 class TResultsList;
+class TResultsReplies;
 class TThumbnailsAndPreview;
 class TMapPreview;
 class TTimelinePreview;
@@ -91,6 +92,8 @@ public:
     std::function<TOrientation(TOrientation aCurrent, bool aFirstRun)> OrientationChooser;
     // Opens an address in the default browser; false when none opened.
     std::function<bool(const QString& aAddress)> OpenAddress;
+    // "Reply by EMail" and "Forward to EMail"; null without a session.
+    TResultsReplies* Replies() const { return fReplies.get(); }
     // The update check, problem report, news, error window and crash reports.
     TVendorActions* Vendor() const { return fVendor; }
 
@@ -138,6 +141,7 @@ public:
     QAction* actExit;
     QAction* actAbout;
     QAction* actChangeOrientation;
+    QAction* EmailReplyHistory1;
     QTabBar* tcTabs;
     QLabel* lblResultsCount;
     QWidget* gbResults;
@@ -165,6 +169,10 @@ private:
     // The alert check and its windows, wired to the window (form_main_alerts.cpp).
     void CreateAlerts();
     void ShowNotificationStatus(const std::string& aText, bool aFailed);
+    // Replies, forwards, the compose window and the reply history (form_main_replies.cpp).
+    void CreateReplies();
+    // The automatic replies no longer call into this window.
+    void ReleaseReplies();
 
     void OnTabChanging();
     void OnTabChanged(int aIndex);
@@ -244,6 +252,7 @@ private:
     int fExitContinuations = 0;
     bool fSearchingPaused = false;
     std::unique_ptr<TAlertsController> fAlerts;
+    std::unique_ptr<TResultsReplies> fReplies;
     bool fCanShowErrorBalloon = true;
     bool fHasBeenMinimizedToTray = false;
     bool fTrayShowsNewResults = false;
