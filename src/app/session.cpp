@@ -12,12 +12,17 @@
 #include "app/settings.h"
 #include "app/vendor_services.h"
 #include "app/user_notifier.h"
+#include "engine/clock.h"
 #include "engine/download.h"
 #include "engine/http_client.h"
 #include "engine/synchronizator.h"
 #include "engine/text_functions.h"
 #include "engine/threads.h"
+#include "mail/auto_reply_thread.h"
 #include "mail/email_accounts.h"
+#include "mail/email_message_with_accounts.h"
+#include "mail/email_reply_history.h"
+#include "mail/saved_messages.h"
 #include "model/alert.h"
 #include "model/categories.h"
 #include "model/gsm_networks.h"
@@ -27,6 +32,7 @@
 #include "model/zip_codes.h"
 #include "run/image_downloader.h"
 #include "run/search_run_environment.h"
+#include "sites/posting_scrapers.h"
 #include "sites/site_search_factory.h"
 
 namespace trawlix {
@@ -172,6 +178,10 @@ TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
     // Files the opening just made (the database, its backup) get the same protection.
     if (!fOptions.readOnly) platform::KeepUserFilesPrivate(fDataFolder, fOptions.settingsFile);
     fEmailAccounts = std::make_unique<TEmailAccounts>();
+    fSavedMessages = std::make_unique<TSavedMessages>();
+    fReplyHistory = std::make_unique<TEmailReplyHistory>();
+    fAutoReplyThread = std::make_unique<TAutoReplyThread>();
+    InstallReplies();
     SetDownloadScratchFolder(fDataFolder.string());
     CreateSiteDownloaders(FSettings->GetProxySettings());
     fImageDownloader = std::make_unique<TImageDownloader>(FSettings->GetProxySettings());
@@ -197,6 +207,9 @@ std::shared_ptr<TSearchRunEnvironment> TSession::MakeRunEnvironment() const {
     environment->autotraderHost = [&settings] { return settings.GetAutotraderDomain(); };
     environment->canShowResults = [this] { return GetOnline() && GetStatus() != kStatusDisconnecting; };
     environment->notifyForNewResults = [this](TSearch& aSearch) { NotifyForNewResultsOf(aSearch); };
+    environment->queueAutomaticReply = [this](TSearch& aSearch, const IEntry& aEntry) {
+        QueueAutomaticReply(aSearch, aEntry);
+    };
     return environment;
 }
 
@@ -221,6 +234,81 @@ void TSession::NotifyForNewResultsOf(TSearch& aSearch) const {
             if (session && session->OnNotificationStatus) session->OnNotificationStatus(text, failed);
         },
         "");
+}
+
+// --- replies -------------------------------------------------------------------------------
+
+namespace {
+
+double LocalNowWithMilliseconds() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const double millis = static_cast<double>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    return LocalNow() + millis / 86400000.0;
+}
+
+// The reply address of a Craigslist ad from its posting page; other sites show none.
+std::string LookUpReplyAddress(const TEntry& aEntry) {
+    if (aEntry.GetFromSite() != ssCraigslist) return {};
+    TDownloadFailure failure;
+    const std::string page = DownloadFile(aEntry.GetLink(), GetSiteDownloader(ssCraigslist), failure);
+    if (page.empty()) throw std::runtime_error(failure.text.empty() ? "The ad's page could not be read" : failure.text);
+    return GetEntryEmail(TPostingSource::Craigslist, page);
+}
+
+}  // namespace
+
+void TSession::InstallReplies() {
+    TEmailReplyHistory* history = fReplyHistory.get();
+    SetOnMailSent([history](const TSentMail& aMail) {
+        history->Add(aMail.from, aMail.dest, LocalNowWithMilliseconds(), aMail.subject, aMail.body, aMail.adURL);
+    });
+    TSettings* settings = FSettings.get();
+    SetEmailAccountsUsageLimitSource([settings] { return settings->GetEmailAccountsUsageLimit(); });
+    SetEntryEmailLookup(LookUpReplyAddress);
+    // The alerts' reply messages name their accounts, which load before the searches.
+    SetAlertReplyMessageLoader([this](TObjectsStorage& aStorage, int aObjectID) -> IAlertReplyMessagePtr {
+        if (!fEmailAccounts) return nullptr;
+        return TEmailMessageWithAccounts::LoadFrom(aStorage, aObjectID, *fEmailAccounts);
+    });
+    fAutoReplyThread->SetOnReplyFailed([](const IEntry& aEntry, const std::string& aReason) {
+        const std::string text = "The automatic reply to " + aEntry->GetLink() + " was not sent: " + aReason;
+        Synch().SynchronizeNonBlocking(
+            [text](const std::string&) {
+                TSession* session = Session();
+                if (session && session->OnNotificationStatus) session->OnNotificationStatus(text, true);
+            },
+            "");
+    });
+}
+
+void TSession::UninstallReplies() {
+    SetOnMailSent({});
+    SetEmailAccountsUsageLimitSource({});
+    SetEntryEmailLookup({});
+    SetAlertReplyMessageLoader({});
+}
+
+void TSession::LoadReplies() {
+    try {
+        fReplyHistory->Load(*fObjectStorage, FCurrentUser->ID);
+    } catch (const std::exception&) {
+        // An unreadable history table starts this run with an empty history.
+    }
+    fEmailAccounts->Load(*fObjectStorage, FCurrentUser->ID);
+    fSavedMessages->Load(*fObjectStorage, FCurrentUser->ID);
+}
+
+void TSession::SaveReplyHistory() {
+    // Rolled back on failure: the rows stored before stay as they were.
+    if (!fOptions.readOnly && fReplyHistory->Changed()) fReplyHistory->Save(*fObjectStorage, FCurrentUser->ID);
+}
+
+void TSession::QueueAutomaticReply(TSearch& aSearch, const IEntry& aEntry) const {
+    const TAlert& alert = aSearch.GetAlert();
+    if (!alert.GetEnabled() || !alert.GetAutoReply()) return;
+    auto message = std::dynamic_pointer_cast<TEmailMessageWithAccounts>(alert.GetAutoReplyMessage());
+    if (message) fAutoReplyThread->Add(aEntry, message);
 }
 
 void TSession::RefreshZIPCodeObject(TSearch& aSearch) const {
@@ -384,7 +472,7 @@ void TSession::LoadEverything(TInitSessionThread& aThread) {
     FGSMNetworks = std::make_unique<TGSMNetworks>(folder + "GSMNetworks.cur");
     if (aThread.Terminated()) return;
     if (!fObjectStorage) throw std::runtime_error("The search information could not be opened.");
-    fEmailAccounts->Load(*fObjectStorage, FCurrentUser->ID);
+    LoadReplies();
     // The searches read their ZIP codes' coordinates as they load.
     fZIPCodes = std::make_unique<TZIPCodes>(folder + "ZIPCodes.cur");
     OnMainThread([this] { CreateSearches(); });
@@ -545,6 +633,7 @@ void TSession::SaveAndFreeEverything() {
     if (!wasInitialized) return;
     if (!fOptions.readOnly) OnMainThread([this] { SaveSearchesServingMainThread(); });
     SaveAndFreeEmailAccounts();
+    SaveReplyHistory();
     FPlaces.reset();
     FCategories.reset();
     FGSMNetworks.reset();
@@ -555,6 +644,13 @@ void TSession::SaveAndFreeEverything() {
 }
 
 void TSession::SaveAndFreeEmailAccounts() {
+    if (!fOptions.readOnly && fSavedMessages->Changed()) {
+        try {
+            fSavedMessages->Save(*fObjectStorage, FCurrentUser->ID);
+        } catch (const std::exception&) {
+            // A locked or failing database keeps the messages as they were last stored.
+        }
+    }
     // Unchanged accounts are not written again: a session that changed nothing writes nothing.
     if (!fOptions.readOnly && fEmailAccounts->Changed()) {
         try {
@@ -602,6 +698,10 @@ TSession::~TSession() {
     // Nothing runs any more: the environment that reads this session goes before its parts.
     SetSearchRunEnvironment(std::move(fPreviousRunEnvironment));
     SetAlertDefaultEmailSource({});
+    UninstallReplies();
+    // Queued automatic replies are dropped; the history outlives the thread that feeds it.
+    fAutoReplyThread.reset();
+    fReplyHistory.reset();
     fZIPCodes.reset();
     // Its workers' clients read the proxy settings: they go before the settings do.
     fImageDownloader.reset();

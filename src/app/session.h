@@ -8,12 +8,16 @@
 #include <string>
 
 #include "engine/critical_section.h"
+#include "model/entry.h"
 
 namespace trawlix {
 
 class IUserNotifier;
 class TCategories;
 class TEmailAccounts;
+class TSavedMessages;
+class TEmailReplyHistory;
+class TAutoReplyThread;
 class TGSMNetworks;
 class TObjectsStorage;
 class TPlaces;
@@ -124,6 +128,12 @@ public:
     TZIPCodes* GetZIPCodes() const { return fZIPCodes.get(); }
     // The user's SMTP accounts; null once the session has finished.
     TEmailAccounts* GetEmailAccounts() const { return fEmailAccounts.get(); }
+    // The user's saved reply texts; null once the session has finished.
+    TSavedMessages* GetSavedMessages() const { return fSavedMessages.get(); }
+    // Every mail the accounts sent; lives as long as the session.
+    TEmailReplyHistory& GetReplyHistory() const { return *fReplyHistory; }
+    // Answers the new results of automatic runs whose alert has an automatic reply.
+    TAutoReplyThread& GetAutoReplyThread() const { return *fAutoReplyThread; }
     // The thumbnail downloads; stops handing out jobs once the session finishes.
     TImageDownloader& GetImageDownloader() const { return *fImageDownloader; }
     // The connection to the vendor's web services (update check, profile).
@@ -166,6 +176,13 @@ private:
     void CreateSearches();
     void SaveSearchesServingMainThread();
     void SaveAndFreeEmailAccounts();
+    // The reply machinery's hooks into the layers below (history, usage limit, address
+    // lookup, stored reply messages) and their removal.
+    void InstallReplies();
+    void UninstallReplies();
+    void LoadReplies();
+    void SaveReplyHistory();
+    void QueueAutomaticReply(TSearch& aSearch, const IEntry& aEntry) const;
     void StartAutoSave();
     void StopAutoSave();
     friend class TAutoSaveThread;
@@ -190,6 +207,9 @@ private:
     std::unique_ptr<TSearches> FMySearches;
     std::unique_ptr<TZIPCodes> fZIPCodes;
     std::unique_ptr<TEmailAccounts> fEmailAccounts;
+    std::unique_ptr<TSavedMessages> fSavedMessages;
+    std::unique_ptr<TEmailReplyHistory> fReplyHistory;
+    std::unique_ptr<TAutoReplyThread> fAutoReplyThread;
     std::unique_ptr<TImageDownloader> fImageDownloader;
     std::unique_ptr<TRESTConnection> fRESTConnection;
     bool FInitialized = false;

@@ -4,6 +4,7 @@
 #include "app/session.h"
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
+#include "app/replies.h"
 #include "mail/email_account_checks.h"
 #include "mail/email_accounts.h"
 
@@ -109,7 +110,11 @@ int SetAccount(CommandContext& aContext) {
 int DeleteAccount(CommandContext& aContext) {
     ArgParser args(aContext.args);
     IEmailAccount account = AccountArgument(args, aContext, "delete-account");
-    SessionAccounts(aContext).Delete(account);
+    try {
+        DeleteEmailAccount(*aContext.session, account);
+    } catch (const EAccountInUse& e) {
+        throw CommandError(e.what());
+    }
     return 0;
 }
 

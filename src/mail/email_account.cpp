@@ -3,7 +3,42 @@
 #include "mail/mime_message.h"
 #include "model/objects_storage.h"
 
+#include <mutex>
+
 namespace trawlix {
+
+namespace {
+
+std::mutex& MailSentMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::function<void(const TSentMail&)>& MailSentListener() {
+    static std::function<void(const TSentMail&)> listener;
+    return listener;
+}
+
+void TellMailSent(const TSentMail& aMail) {
+    std::function<void(const TSentMail&)> listener;
+    {
+        std::lock_guard<std::mutex> lock(MailSentMutex());
+        listener = MailSentListener();
+    }
+    if (!listener) return;
+    try {
+        listener(aMail);
+    } catch (...) {
+        // The history must not end the account's sending.
+    }
+}
+
+}  // namespace
+
+void SetOnMailSent(std::function<void(const TSentMail& aMail)> aOnMailSent) {
+    std::lock_guard<std::mutex> lock(MailSentMutex());
+    MailSentListener() = std::move(aOnMailSent);
+}
 
 // --- the sending thread ----------------------------------------------------------------
 
@@ -74,6 +109,7 @@ void TSendThread::Deliver(const TEmailMessageWithDestination& aMsg) {
         content.body = aMsg.GetBody();
         content.isHTML = aMsg.GetIsHTML();
         SendSmtpMail(server, content, [this] { return Terminated(); });
+        TellMailSent({content.from, aMsg.GetDestination(), content.subject, content.body, aMsg.GetAdURL()});
     } catch (const std::exception& e) {
         // Mail cut short because the account goes away is dropped like the rest of the queue.
         if (!Terminated()) Notify(aMsg, srError, e.what());

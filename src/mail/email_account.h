@@ -15,6 +15,18 @@ namespace trawlix {
 class TEmailAccount;
 class TObjectsStorage;
 
+// One mail an account delivered: what the reply history keeps.
+struct TSentMail {
+    std::string from;     // the account's sender address
+    std::string dest;
+    std::string subject;  // as sent, with an ad title in front when there is one
+    std::string body;
+    std::string adURL;    // empty for a mail that answers no ad (a test mail)
+};
+// Told on the sending thread after every mail an account delivered, before the mail's own
+// callback. Installed by the session for its reply history; none installed tells nobody.
+void SetOnMailSent(std::function<void(const TSentMail& aMail)> aOnMailSent);
+
 // The sending thread of one account: takes the queued mail with the highest priority
 // (the earliest queued among equals) and delivers it, one connection per mail.
 class TSendThread : public TcThread {

@@ -276,10 +276,6 @@ void TEntry::Assign(const TEntry& aEntry) {
     fResizedImage = std::move(resized);
 }
 
-bool TEntry::Reply(const std::shared_ptr<TEmailMessageWithAccounts>&, bool, int) {
-    throw std::runtime_error("Replying to an ad is not available in this version.");
-}
-
 void TEntry::SaveToDB(TObjectsStorage& aStorage, int aObjectID) const {
     TCLock lock(fCriticalSection);
     aStorage.SetObjectProp(aObjectID, "site", static_cast<int>(fFromSite));

@@ -19,7 +19,6 @@ namespace trawlix {
 
 class TObjectsStorage;
 class TPlace;
-class TEmailMessageWithAccounts;
 
 class TEntry;
 class TFavourite;
@@ -39,6 +38,38 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A reply to advertisers. The mail layer knows the message and the accounts that send it.
+class IEntryReplyMessage {
+public:
+    virtual ~IEntryReplyMessage() = default;
+    // Hands the mail for aAddress to one of the message's accounts and returns; aOnResult
+    // hears later, on the sending thread, whether it went out and, when not, why. Raises
+    // when no account can take it.
+    virtual void SendTo(const std::string& aAddress, int aPriority, const std::string& aAdURL,
+                        const std::string& aAdTitle,
+                        std::function<void(bool aSent, const std::string& aError)> aOnResult) = 0;
+};
+using IEntryReplyMessagePtr = std::shared_ptr<IEntryReplyMessage>;
+
+// How one reply went.
+struct TReplyOutcome {
+    enum TState {
+        NoAddress,  // the ad has no reply address: nothing was sent
+        Queued,     // handed to an account without waiting
+        Sent,
+        Failed,     // the account, or the lookup, said why in error
+    };
+    TState state = NoAddress;
+    std::string error;
+    bool WasSent() const { return state == Sent; }
+};
+
+// Finds the reply address of an ad whose address is not known yet (its posting page);
+// empty when it shows none. Raises when the page could not be read (the ad is looked for
+// again at its next reply). Installed by the session; none installed finds nothing.
+using TEntryEmailLookup = std::function<std::string(const TEntry& aEntry)>;
+void SetEntryEmailLookup(TEntryEmailLookup aLookup);
+
 // The "type" column values of the entries table.
 inline constexpr const char* cEntryTypeSearchResult = "search_result";
 inline constexpr const char* cEntryTypeDeletedResult = "deleted_result";
@@ -46,7 +77,7 @@ inline constexpr const char* cEntryTypeDeletedResult = "deleted_result";
 // One advertisement found by a search, with what the user did with it.
 // Fields marked "locked" are read and written by worker threads (reply, picture download)
 // and take the entry's own lock; the others are set at construction or on the main thread.
-class TEntry {
+class TEntry : public std::enable_shared_from_this<TEntry> {
 public:
     TEntry();
     TEntry(TSiteSearchEnum aFromSite, const std::string& aDate, const std::string& aName, const std::string& aLink,
@@ -74,8 +105,13 @@ public:
     void SaveToDBEntries(TObjectsStorage& aStorage, int aSearchID, const std::string& aType) const;
 
     void Assign(const TEntry& aEntry);
-    // Sending replies comes with the mail accounts; until then this raises.
-    bool Reply(const std::shared_ptr<TEmailMessageWithAccounts>& aMessage, bool aWaitToSend, int aPriority);
+    // Replies to the advertiser at the entry's contact, looked up first when not known yet.
+    // The entry is marked replied when the mail is handed to an account (so it is never
+    // answered twice at once) and unmarked again when the account reports a failure. With
+    // aWaitToSend the call returns once the account has answered; without, aOnSent hears
+    // later, on the sending thread, how the send went.
+    TReplyOutcome Reply(const IEntryReplyMessagePtr& aMessage, bool aWaitToSend, int aPriority,
+                        std::function<void(const TReplyOutcome& aOutcome)> aOnSent = {});
 
     TSiteSearchEnum GetFromSite() const { return fFromSite; }
     const std::string& GetDate() const { return fDate; }

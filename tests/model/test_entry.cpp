@@ -149,12 +149,6 @@ TEST(Entry, LocationIsLookedUpOnceAndKeptEvenWhenUnknown) {
     EXPECT_EQ(askedFor, 4242);
 }
 
-TEST(Entry, ReplyRefusesClearlyUntilMailIsAvailable) {
-    TEntry entry;
-    EXPECT_THROW(entry.Reply(nullptr, true, 1), std::runtime_error);
-    EXPECT_FALSE(entry.GetReplied());
-}
-
 TEST(Entry, LockedFieldsSurviveConcurrentWriters) {
     IEntry entry = MakeEntry();
     std::atomic<bool> stop{false};

@@ -1,0 +1,76 @@
+#include "mail/auto_reply_thread.h"
+
+namespace trawlix {
+
+TAutoReplyThread::TAutoReplyThread() : TcThread("TAutoReplyThread") { Start(); }
+
+TAutoReplyThread::~TAutoReplyThread() {
+    TerminateAndWait();
+    TCLock lock(fThreadCriticalSection);
+    fReplyQueue.clear();
+}
+
+void TAutoReplyThread::Add(const IEntry& aEntry, const IEmailMessageWithAccounts& aMessage) {
+    if (!aEntry || !aMessage) return;
+    {
+        TCLock lock(fThreadCriticalSection);
+        fReplyQueue.push_back({aEntry, aMessage});
+    }
+    Wake();
+}
+
+int TAutoReplyThread::QueuedCount() const {
+    TCLock lock(fThreadCriticalSection);
+    return static_cast<int>(fReplyQueue.size());
+}
+
+void TAutoReplyThread::SetOnEntryReplied(TOnEntryReplied aHandler) {
+    TCLock lock(fThreadCriticalSection);
+    fOnEntryReplied = std::move(aHandler);
+}
+
+void TAutoReplyThread::SetOnReplyFailed(TOnReplyFailed aHandler) {
+    TCLock lock(fThreadCriticalSection);
+    fOnReplyFailed = std::move(aHandler);
+}
+
+bool TAutoReplyThread::TakeNext(TEntryReply& aReply) {
+    TCLock lock(fThreadCriticalSection);
+    if (fReplyQueue.empty()) return false;
+    aReply = std::move(fReplyQueue.front());
+    fReplyQueue.pop_front();
+    return true;
+}
+
+void TAutoReplyThread::Execute() {
+    while (!Terminated()) {
+        TEntryReply reply;
+        if (!TakeNext(reply)) {
+            SleepFor(cIdleWait);
+            continue;
+        }
+        Answer(reply);
+    }
+}
+
+void TAutoReplyThread::Answer(const TEntryReply& aReply) {
+    // Replied already, by hand or by an earlier run: never answered twice.
+    if (aReply.fEntry->GetReplied()) return;
+    TOnReplyFailed onFailed = Locked(fThreadCriticalSection, fOnReplyFailed);
+    IEntry entry = aReply.fEntry;
+    auto onSent = [entry, onFailed](const TReplyOutcome& aOutcome) {
+        if (aOutcome.state == TReplyOutcome::Failed && onFailed) onFailed(entry, aOutcome.error);
+    };
+    TReplyOutcome outcome;
+    try {
+        outcome = aReply.fEntry->Reply(aReply.fMessage, false, 0, onSent);
+    } catch (const std::exception& e) {
+        // A message left without accounts, a lookup that raised: this reply is lost, the
+        // queue goes on.
+        outcome = {TReplyOutcome::Failed, e.what()};
+    }
+    if (outcome.state == TReplyOutcome::Failed && onFailed) onFailed(aReply.fEntry, outcome.error);
+    if (TOnEntryReplied onReplied = Locked(fThreadCriticalSection, fOnEntryReplied)) onReplied(aReply);
+}
+
+}  // namespace trawlix

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "engine/threads.h"
+#include "mail/email_message_with_accounts.h"
+#include "model/entry.h"
+
+namespace trawlix {
+
+// One queued automatic reply.
+struct TEntryReply {
+    IEntry fEntry;
+    IEmailMessageWithAccounts fMessage;
+};
+
+// Answers the new results of automatic runs, one queued reply after another, without
+// waiting for the sends: several accounts then send in parallel. An entry already replied
+// when its turn comes is skipped.
+class TAutoReplyThread : public TcThread {
+public:
+    using TOnEntryReplied = std::function<void(const TEntryReply& aReply)>;
+    // A reply that could not go out: the ad's link and why (raised while handing it over,
+    // or reported by the account later, on its sending thread).
+    using TOnReplyFailed = std::function<void(const IEntry& aEntry, const std::string& aReason)>;
+
+    TAutoReplyThread();  // starts the thread
+    // Stops the thread; replies still queued are dropped.
+    ~TAutoReplyThread() override;
+
+    void Add(const IEntry& aEntry, const IEmailMessageWithAccounts& aMessage);
+    int QueuedCount() const;
+    // Called on this thread after each reply handed to an account.
+    void SetOnEntryReplied(TOnEntryReplied aHandler);
+    void SetOnReplyFailed(TOnReplyFailed aHandler);
+
+protected:
+    void Execute() override;
+
+private:
+    static constexpr auto cIdleWait = std::chrono::milliseconds(300);
+
+    bool TakeNext(TEntryReply& aReply);
+    void Answer(const TEntryReply& aReply);
+
+    std::deque<TEntryReply> fReplyQueue;
+    TOnEntryReplied fOnEntryReplied;
+    TOnReplyFailed fOnReplyFailed;
+};
+
+}  // namespace trawlix
