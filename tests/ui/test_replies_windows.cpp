@@ -192,6 +192,35 @@ private slots:
         QCOMPARE(window.run.dialogs.warnings.back(), std::string(cMailNotSentText) + cReplyNoSelectedAds);
     }
 
+    // "Forward to EMail" mails the checked ads' links through the notification transport
+    // (here one of the user's accounts) to the address typed; a blank one is refused.
+    void forwardToEmailSendsTheCheckedLinksToTheAddressTyped() {
+        test::TSmtpTestServer server;
+        test::TResultsWindow window({{"Red bike"}, {"Blue bike"}});
+        TSession& session = *window.run.session;
+        IEmailAccount account = AddAccount(session, "me@example.org", server.Port());
+        session.GetSettings().SetNotificationTransport("smtp:" + std::to_string(account->GetID()));
+        window.ClickMark(window.RowOf("Blue bike"));
+        std::string answer = "   ";
+        window.run.window->Replies()->AskText = [&answer](const std::string& aCaption, const std::string& aPrompt,
+                                                          const std::string&) {
+            return aCaption == "Forward selected ads" && aPrompt == "To EMail address" ? std::optional(answer)
+                                                                                      : std::nullopt;
+        };
+        window.list().actSelectionSendToEmail->trigger();
+        QCOMPARE(window.run.dialogs.warnings.back(), std::string("Please specify a valid EMail address."));
+
+        answer = " buyer@example.org ";
+        window.list().actSelectionSendToEmail->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.run.dialogs.informations.empty(), 30000);
+        QVERIFY2(window.run.dialogs.informations.back().rfind("The message was sent to: buyer@example.org", 0) == 0,
+                 window.run.dialogs.informations.back().c_str());
+        const auto mail = server.NextMail();
+        QCOMPARE(mail["rcpt_tos"], std::string("buyer@example.org"));
+        QVERIFY(mail["body"].find(window.Entry("Blue bike")->GetLink()) != std::string::npos);
+        QVERIFY(mail["body"].find(window.Entry("Red bike")->GetLink()) == std::string::npos);
+    }
+
     // The compose window refuses an incomplete message, keeps the saved messages and the
     // usage limit, and returns the ticked accounts.
     void theComposeWindowChecksTheFieldsAndKeepsTheSavedMessages() {
