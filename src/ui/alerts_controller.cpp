@@ -100,6 +100,8 @@ TformAlerts& TAlertsController::MakeAlertsWindow() {
     if (!fAlertsWindow) {
         fAlertsWindow = new TformAlerts(fSession, fDialogs, *fTests, &fMainWindow);
         fAlertsWindow->OnGlobalSettings = [this] { fGlobalSettingsAsked = true; };
+        if (EditAutoReplyMessage)
+            fAlertsWindow->EditAutoReplyMessage = [this](TAlert& aAlert) { EditAutoReplyMessage(aAlert); };
     }
     return *fAlertsWindow;
 }

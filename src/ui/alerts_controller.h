@@ -15,6 +15,7 @@ class QWidget;
 namespace trawlix {
 
 class IUserDialogs;
+class TAlert;
 class TAlertScheduler;
 class TNotificationTests;
 class TSearch;
@@ -50,6 +51,10 @@ public:
     void ShowAlerts(TSearch* aSearch);
     // The notification settings in their own window, modal.
     void ShowNotificationSettings();
+
+    // Edits an alert's automatic-reply message (the compose window); the alerts window's
+    // button stays off while unset.
+    std::function<void(TAlert&)> EditAutoReplyMessage;
 
     // The clock the scheduler reads; tests set their own.
     TNowFunction Now = LocalNow;

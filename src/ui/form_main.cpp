@@ -35,6 +35,7 @@
 #include "ui/info_window.h"
 #include "ui/map_preview.h"
 #include "ui/results_list.h"
+#include "ui/results_replies.h"
 #include "ui/results_model.h"
 #include "ui/splash_window.h"
 #include "ui/form_timeline.h"
@@ -119,6 +120,7 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
     CreateTray();
     ClearStaleStatusTips();
     CreateAlerts();
+    CreateReplies();
     fTimerAnimateSynch.setInterval(cTabPicturesMs);
     connect(&fTimerAnimateSynch, &QTimer::timeout, this, &TformMain::UpdateTabPictures);
     fTimerIdle.setInterval(cIdleMs);
@@ -139,6 +141,7 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
 }
 
 TformMain::~TformMain() {
+    ReleaseReplies();
     StopAnimation();
     for (int tab = 0; tab < tcTabs->count(); ++tab) DetachSearch(TabSearch(tab));
     fTimerAnimateSynch.stop();
@@ -229,7 +232,8 @@ void TformMain::CreateMenus() {
     connect(notificationSettings, &QAction::triggered, this, [this] {
         if (fAlerts) fAlerts->ShowNotificationSettings();
     });
-    tools->addAction("Email Reply History")->setEnabled(false);  // comes with the replies
+    EmailReplyHistory1 = tools->addAction("Email Reply History");
+    EmailReplyHistory1->setObjectName("EmailReplyHistory1");
     // The compose window will hold the account list; until it comes, a small window does.
     QAction* emailAccounts = tools->addAction("Email accounts");
     emailAccounts->setObjectName("actEmailAccounts");

@@ -39,6 +39,7 @@ class TSearch;
 class TSession;
 class TViewHelper;
 class TResultsList;
+class TResultsReplies;
 class TThumbnailsAndPreview;
 class TMapPreview;
 class TTimelinePreview;
@@ -103,6 +104,8 @@ public:
     std::function<TOrientation(TOrientation aCurrent, bool aFirstRun)> OrientationChooser;
     // Opens an address in the default browser; false when none opened.
     std::function<bool(const QString& aAddress)> OpenAddress;
+    // "Reply by EMail" and "Forward to EMail"; null without a session.
+    TResultsReplies* Replies() const { return fReplies.get(); }
     // The update check, problem report, news, error window and crash reports.
     TVendorActions* Vendor() const { return fVendor; }
 
@@ -150,6 +153,7 @@ public:
     QAction* actExit;
     QAction* actAbout;
     QAction* actChangeOrientation;
+    QAction* EmailReplyHistory1;
     QTabBar* tcTabs;
     QLabel* lblResultsCount;
     QWidget* gbResults;
@@ -180,6 +184,10 @@ private:
     // After a run: its site problems on the site boxes, the status bar and the tray; the
     // notices of sites that turned bad or work again.
     void ShowSiteProblems(TSearch& aSearch);
+    // Replies, forwards, the compose window and the reply history (form_main_replies.cpp).
+    void CreateReplies();
+    // The automatic replies no longer call into this window.
+    void ReleaseReplies();
 
     void OnTabChanging();
     void OnTabChanged(int aIndex);
@@ -262,6 +270,7 @@ private:
     bool fSearchingPaused = false;
     std::unique_ptr<TAlertsController> fAlerts;
     TformSettings* fPreferences = nullptr;  // a child of the window
+    std::unique_ptr<TResultsReplies> fReplies;
     bool fCanShowErrorBalloon = true;
     bool fHasBeenMinimizedToTray = false;
     bool fTrayShowsNewResults = false;

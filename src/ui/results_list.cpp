@@ -131,6 +131,9 @@ void TResultsList::CreateActions() {
     actExportToExcel = MakeAction(owner, "actExportToExcel", "Export to Excel");
     actSelectionExportToExcel = MakeAction(owner, "actSelectionExportToExcel", "Export to Excel");
     actVisibleColumns = MakeAction(owner, "actVisibleColumns", "Visible Columns");
+    actSelectionReply = MakeAction(owner, "actSelectionReply", "Reply by EMail", "Replies to the selected ads by email.");
+    actSelectionSendToEmail =
+        MakeAction(owner, "actSelectionSendToEmail", "Forward to EMail", "Sends the selected ads to an email address.");
     actNavigate = MakeAction(owner, "Navigate1", "Open in Web Browser");
     for (QAction* action : {actAddToFavourites, actSelectionDelete, actEraseResults})
         fContext.window->addAction(action);  // shortcuts work wherever the focus is
@@ -198,6 +201,7 @@ void TResultsList::CreateWidgets() {
         return button;
     };
     addButton(actAddToFavourites);
+    addButton(actSelectionReply);
     addButton(actExportToExcel);
     btnMarkAllResultsAsOld = new QPushButton("Mark all results as \"old\"", Panel15);
     btnMarkAllResultsAsOld->setObjectName("btnMarkAllResultsAsOld");
@@ -256,6 +260,8 @@ void TResultsList::CreateWidgets() {
     for (QAction* action : {actSelectAll, actSelectionClear}) selection->addAction(action);
     selection->addSeparator();
     selection->addAction(actSelectionDelete);
+    selection->addAction(actSelectionSendToEmail);
+    selection->addAction(actSelectionReply);
     selection->addSeparator();
     for (QAction* action : {actSelectionSpam, actSelectionMiscat, actSelectionProhibited, actSelectionBest})
         selection->addAction(action);
@@ -320,6 +326,8 @@ void TResultsList::AddMenus(QMenuBar& aMenuBar, QMenu& aBefore, QMenu& aTools) {
         for (QAction* action : {actSelectAll, actSelectionClear}) aMenu.addAction(action);
         aMenu.addSeparator();
         aMenu.addAction(actSelectionDelete);
+        aMenu.addAction(actSelectionSendToEmail);
+        aMenu.addAction(actSelectionReply);
         aMenu.addSeparator();
         for (QAction* action : {actSelectionSpam, actSelectionMiscat, actSelectionProhibited, actSelectionBest})
             aMenu.addAction(action);
@@ -384,6 +392,8 @@ void TResultsList::UpdateActions() {
     tbtnEraseResults->setIcon(EraseResultsIcon(fContext.model->rowCount()));
     actExportToExcel->setEnabled(hasRows);
     actSelectionExportToExcel->setEnabled(hasRows);
+    actSelectionReply->setEnabled(hasRows);
+    actSelectionSendToEmail->setEnabled(hasRows);
     cbShowFavourites->setEnabled(search);
     memoFavouriteNote->setEnabled(fShowingFavourites && GetSelectedEntry() != nullptr);
 }

@@ -139,6 +139,9 @@ public:
     QAction* actExportToExcel;
     QAction* actSelectionExportToExcel;
     QAction* actVisibleColumns;
+    // Carried out by the replies (TResultsReplies); placed and enabled here with the others.
+    QAction* actSelectionReply;
+    QAction* actSelectionSendToEmail;
     QAction* actNavigate;
     QAction* miDate;
     QAction* miCaption;
