@@ -173,7 +173,7 @@ void TformMain::CreateActions() {
     });
     connect(actHelp, &QAction::triggered, this, [this] { OpenVendorPage("tutorial.php"); });
     // The windows of these come with later parts of the program.
-    for (QAction* later : {actWizzard, actPreferences})
+    for (QAction* later : {actPreferences})
         later->setEnabled(false);
     for (QAction* action : {actNewTab, actCloseTab, actClone, actSearch, actSaveMySearches, actPauseSearching,
                             actPreviousSearch, actNextSearch, actClearResults, actClearAllFields, actExit})
@@ -182,6 +182,7 @@ void TformMain::CreateActions() {
     connect(actNewTab, &QAction::triggered, this, &TformMain::NewTab);
     connect(actCloseTab, &QAction::triggered, this, [this] { CloseTab(false); });
     connect(actClone, &QAction::triggered, this, &TformMain::Clone);
+    connect(actWizzard, &QAction::triggered, this, [this] { RunSearchWizard(CurrentSearch()); });
     connect(actSearch, &QAction::triggered, this, &TformMain::StartStopSearch);
     connect(actSaveMySearches, &QAction::triggered, this, [this] { SaveMySearches(true); });
     connect(actPauseSearching, &QAction::triggered, this, &TformMain::PauseSearching);
@@ -393,6 +394,7 @@ void TformMain::CreateCentralArea() {
         if (aIndex != tcTabs->currentIndex()) OnTabChanging();
     });
     pnlLeft->OnSearchClicked = [this] { actSearch->trigger(); };
+    pnlLeft->OnWizardClicked = [this] { actWizzard->trigger(); };
     pnlLeft->OnHideShowClicked = [this](int aShortcutTab) { OnCriteriaHideShow(aShortcutTab); };
     connect(splitterCriteria, &QSplitter::splitterMoved, this, [this](int aPosition) {
         // Narrower than designed, or while collapsed, the panel does not follow the splitter.

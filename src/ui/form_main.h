@@ -179,6 +179,9 @@ private:
     void UpdateCurrentTabCaption(const QString& aCaption);
 
     void NewTab();
+    // The search wizard on aSearch, or on a new search (given a tab) when none.
+    void RunSearchWizard(TSearch* aSearch);
+    void ExecutePostSearchWizardActions(TSearch& aSearch);
     void CloseTab(bool aAsk);
     static bool SearchHoldsData(const TSearch& aSearch);
     int TabIndexOf(const TSearch* aSearch) const;
@@ -244,6 +247,7 @@ private:
     int fExitContinuations = 0;
     bool fSearchingPaused = false;
     std::unique_ptr<TAlertsController> fAlerts;
+    class TformSearchWizard* fSearchWizard = nullptr;  // made at its first use
     bool fCanShowErrorBalloon = true;
     bool fHasBeenMinimizedToTray = false;
     bool fTrayShowsNewResults = false;
