@@ -179,7 +179,7 @@ void TformMain::CreateActions() {
                             actPreviousSearch, actNextSearch, actClearResults, actClearAllFields, actExit})
         addAction(action);  // shortcuts work wherever the focus is
 
-    connect(actNewTab, &QAction::triggered, this, &TformMain::NewTab);
+    connect(actNewTab, &QAction::triggered, this, &TformMain::NewSearchFromUser);
     connect(actCloseTab, &QAction::triggered, this, [this] { CloseTab(false); });
     connect(actClone, &QAction::triggered, this, &TformMain::Clone);
     connect(actWizzard, &QAction::triggered, this, [this] { RunSearchWizard(CurrentSearch()); });

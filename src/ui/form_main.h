@@ -179,6 +179,8 @@ private:
     void UpdateCurrentTabCaption(const QString& aCaption);
 
     void NewTab();
+    // "New search": through the wizard when the user wants it, else an empty search.
+    void NewSearchFromUser();
     // The search wizard on aSearch, or on a new search (given a tab) when none.
     void RunSearchWizard(TSearch* aSearch);
     void ExecutePostSearchWizardActions(TSearch& aSearch);

@@ -139,10 +139,6 @@ void TformMain::RealignSearches() {
 
 void TformMain::NewTab() {
     if (!fSession || !fSession->GetMySearches()) return;
-    if (fSession->GetSettings().GetShowSearchWizzard()) {
-        RunSearchWizard(nullptr);
-        return;
-    }
     if (!EnterCriticalSectionProcessMessages(fTabsCriticalSection)) return;
     std::lock_guard lock(fTabsCriticalSection, std::adopt_lock);
     // A new search starts empty; the user fills it in the criteria panel.

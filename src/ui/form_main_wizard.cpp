@@ -22,6 +22,11 @@ using namespace form_main;
 
 // --- the search wizard -----------------------------------------------------------------
 
+void TformMain::NewSearchFromUser() {
+    if (fSession && fSession->GetSettings().GetShowSearchWizzard()) RunSearchWizard(nullptr);
+    else NewTab();
+}
+
 void TformMain::RunSearchWizard(TSearch* aSearch) {
     if (!fSession || !fSession->GetMySearches()) return;
     TSettings& settings = fSession->GetSettings();
