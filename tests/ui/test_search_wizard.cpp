@@ -135,7 +135,7 @@ private slots:
             QTest::keyClick(ui.wizard, Qt::Key_Return);  // Enter moves on while Next can
             for (const char* site : {"cbSearchInBackpage", "cbSearchInOodle", "cbSearchInEBay", "cbSearchInCarsCom",
                                      "cbSearchInAutotrader"})
-                QTest::mouseClick(ui.Box(site), Qt::LeftButton);
+                QTest::keyClick(ui.Box(site), Qt::Key_Space);
             SetPages(ui.Find<QSpinBox>("edtPageCount"), 3);
             QTest::mouseClick(ui.Box("cbStartSearch"), Qt::LeftButton);  // no run: no sites here
             QTest::keyClick(ui.wizard, Qt::Key_Return);  // Enter finishes on the last page
