@@ -11,6 +11,7 @@
 
 #include "app/platform.h"
 #include "app/session.h"
+#include "app/settings.h"
 #include "model/searches.h"
 #include "ui/form_main.h"
 #include "ui/qt_main_thread_binding.h"
@@ -66,6 +67,8 @@ public:
         options.installedFiles = platform::InstalledDataFolder();
         session = std::make_unique<TSession>(options, notifier);
         SetSession(session.get());
+        // "New search" makes a plain tab in the tests; the wizard's own tests turn it back on.
+        session->GetSettings().SetShowSearchWizzard(false);
         window = std::make_unique<TformMain>(session.get(), dialogs);
         window->OrientationChooser = [this](TOrientation aCurrent, bool aFirstRun) {
             ++orientationQuestions;
