@@ -312,26 +312,18 @@ void TCriteriaPanel::OnCategoryToggled(QTreeWidgetItem* aItem) {
     tvCategories->setFocus();
 }
 
-void TCriteriaPanel::OnSearchLocationsChanged() {
-    if (edtSearchLocations->IsEmpty()) return;
-    const QString wanted = edtSearchLocations->text().trimmed();
-    QTreeWidgetItem* found = nullptr;
-    for (QTreeWidgetItem* item : tvLocations->AllItems()) {
-        // The place's own name counts too: "united" still finds the country shown as "United States".
-        const TPlace* place = TSelectionTree::ItemPlace(item);
-        if (item->text(0).contains(wanted, Qt::CaseSensitive) ||
-            (place && QString::fromStdString(place->GetName()).contains(wanted, Qt::CaseSensitive))) {
-            found = item;
-            break;
-        }
-    }
-    QPalette palette = edtSearchLocations->palette();
+void FindInLocationTree(TCExtEdit& aBox, TSelectionTree& aTree) {
+    if (aBox.IsEmpty()) return;
+    QTreeWidgetItem* found = aTree.FindItemContaining(aBox.text().trimmed());
+    QPalette palette = aBox.palette();
     palette.setColor(QPalette::Text, found ? QColor(Qt::black) : QColor(Qt::red));
-    edtSearchLocations->setPalette(palette);
+    aBox.setPalette(palette);
     if (!found) return;
-    tvLocations->scrollToItem(found);
-    tvLocations->setCurrentItem(found);
+    aTree.scrollToItem(found);
+    aTree.setCurrentItem(found);
 }
+
+void TCriteriaPanel::OnSearchLocationsChanged() { FindInLocationTree(*edtSearchLocations, *tvLocations); }
 
 // --- check boxes and edits -------------------------------------------------------------
 
@@ -387,18 +379,22 @@ void TCriteriaPanel::RefreshCurrentSearchZIPCodeObject(TSearch* aSearch, bool aV
         aSearch->SetZIPCodeObject(nullptr);
     }
     if (aZIPCode) edtZIPCode->setText(QString::fromStdString(*aZIPCode));
-    const QString typed = edtZIPCode->text().trimmed();
-    if (typed.isEmpty()) return;
-    const std::string padded = AddZerosAtStart(typed.toStdString(), cZIPCodeLength);
-    edtZIPCode->setText(QString::fromStdString(padded));
-    std::unique_ptr<TZipCode> code = fZIPCodes ? fZIPCodes->GetCode(padded) : nullptr;
-    if (!code && aValidate) {
-        fDialogs.Warning(cInvalidZIPCode);
-        return;
-    }
+    TZIPCodeLookup found = LookUpZIPCodeBox(*edtZIPCode, fZIPCodes, fDialogs, aValidate);
+    if (found.code.empty() || (!found.object && aValidate)) return;
     TCLock lock(aSearch->GetCriticalSection());
-    aSearch->SetZIPCode(padded);
-    aSearch->SetZIPCodeObject(std::move(code));
+    aSearch->SetZIPCode(found.code);
+    aSearch->SetZIPCodeObject(std::move(found.object));
+}
+
+TZIPCodeLookup LookUpZIPCodeBox(QLineEdit& aBox, const TZIPCodes* aZIPCodes, IUserDialogs& aDialogs, bool aValidate) {
+    const QString typed = aBox.text().trimmed();
+    if (typed.isEmpty()) return {};
+    TZIPCodeLookup found;
+    found.code = AddZerosAtStart(typed.toStdString(), cZIPCodeLength);
+    aBox.setText(QString::fromStdString(found.code));
+    found.object = aZIPCodes ? aZIPCodes->GetCode(found.code) : nullptr;
+    if (!found.object && aValidate) aDialogs.Warning(cInvalidZIPCode);
+    return found;
 }
 
 void TCriteriaPanel::ClearAllFields() {
@@ -420,8 +416,14 @@ void TCriteriaPanel::ClearAllFields() {
 // --- keywords --------------------------------------------------------------------------
 
 void TCriteriaPanel::OnKeywordOperator(int aOperator) {
-    QTextCursor cursor = edtKeywords->textCursor();
-    const QString text = edtKeywords->toPlainText();
+    ApplyKeywordOperator(*edtKeywords, static_cast<TKeywordOperator>(aOperator));
+}
+
+namespace criteria_panel {
+
+void ApplyKeywordOperator(QPlainTextEdit& aBox, TKeywordOperator aOperator) {
+    QTextCursor cursor = aBox.textCursor();
+    const QString text = aBox.toPlainText();
     TKeywordEdit edit;
     edit.text = text.toStdString();
     edit.selStart = ByteOffset(text, cursor.selectionStart());
@@ -433,12 +435,14 @@ void TCriteriaPanel::OnKeywordOperator(int aOperator) {
         case koPhrase: result = ApplyPhraseOperator(edit); break;
         default: result = ApplyGroupOperator(edit); break;
     }
-    edtKeywords->setPlainText(QString::fromStdString(result.text));
-    QTextCursor caret = edtKeywords->textCursor();
+    aBox.setPlainText(QString::fromStdString(result.text));
+    QTextCursor caret = aBox.textCursor();
     caret.setPosition(CharPosition(result.text, result.selStart));
-    edtKeywords->setTextCursor(caret);
-    edtKeywords->setFocus();
+    aBox.setTextCursor(caret);
+    aBox.setFocus();
 }
+
+}  // namespace criteria_panel
 
 void TCriteriaPanel::OnPredefinedKeywordPatterns() {
     if (!fCurrentSearch) return;

@@ -39,6 +39,7 @@ class TPlaces;
 class TPropertyContainer;
 class TSearch;
 class TZIPCodes;
+class TZipCode;
 
 // One collapsible panel of the criteria accordion: a header button over its content.
 class TCategoryPanel : public QWidget {
@@ -127,6 +128,7 @@ public:
     std::function<void()> OnNewOptionsAvailable;     // "More options are available..."
     std::function<void(const QString&)> OnCaptionChanged;  // the tab caption follows the name
     std::function<void()> OnSearchClicked;           // the footer's search button
+    std::function<void()> OnWizardClicked;           // the footer's wizard button
     // The hide button (aShortcutTab -1) or a shortcut of the folded panel was clicked.
     std::function<void(int aShortcutTab)> OnHideShowClicked;
 
@@ -235,6 +237,16 @@ private:
 // Dates as the searches keep them: days since 30 December 1899, local time.
 double DateTimeToDays(const QDateTime& aDateTime);
 QDateTime DaysToDateTime(double aDays);
+// A ZIP code box padded with leading zeros and looked up; with aValidate an unknown code is
+// reported. An empty code means the box was blank; no object means the code is unknown.
+struct TZIPCodeLookup {
+    std::string code;
+    std::unique_ptr<TZipCode> object;
+};
+TZIPCodeLookup LookUpZIPCodeBox(QLineEdit& aBox, const TZIPCodes* aZIPCodes, IUserDialogs& aDialogs, bool aValidate);
+// The search box over a location tree: selects the first node containing the box's text,
+// and shows the text red when none does.
+void FindInLocationTree(TCExtEdit& aBox, TSelectionTree& aTree);
 // Prepends "0" until the text has aTotalLength characters; longer texts stay as they are.
 std::string AddZerosAtStart(const std::string& aStr, size_t aTotalLength);
 

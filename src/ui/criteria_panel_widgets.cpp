@@ -370,6 +370,9 @@ void TCriteriaPanel::BuildFooter(QVBoxLayout* aLayout) {
     cbMapPreviewOnFinish->setObjectName("cbMapPreviewOnFinish");
     btnWizzard = new QPushButton("Wizzard", pnlLeftPanelFooter);
     btnWizzard->setObjectName("btnWizzard");
+    connect(btnWizzard, &QPushButton::clicked, this, [this] {
+        if (OnWizardClicked) OnWizardClicked();
+    });
     btnSearch = new QPushButton("Start search", pnlLeftPanelFooter);
     btnSearch->setObjectName("btnSearch");
     footer->addWidget(cbClearResults, 0, 0);

@@ -177,16 +177,14 @@ void TformMain::CreateActions() {
     });
     connect(actHelp, &QAction::triggered, this, [this] { OpenVendorPage("tutorial.php"); });
     connect(actPreferences, &QAction::triggered, this, [this] { ShowPreferences(0); });
-    // The windows of these come with later parts of the program.
-    for (QAction* later : {actWizzard})
-        later->setEnabled(false);
     for (QAction* action : {actNewTab, actCloseTab, actClone, actSearch, actSaveMySearches, actPauseSearching,
                             actPreviousSearch, actNextSearch, actClearResults, actClearAllFields, actExit})
         addAction(action);  // shortcuts work wherever the focus is
 
-    connect(actNewTab, &QAction::triggered, this, &TformMain::NewTab);
+    connect(actNewTab, &QAction::triggered, this, &TformMain::NewSearchFromUser);
     connect(actCloseTab, &QAction::triggered, this, [this] { CloseTab(false); });
     connect(actClone, &QAction::triggered, this, &TformMain::Clone);
+    connect(actWizzard, &QAction::triggered, this, [this] { RunSearchWizard(CurrentSearch()); });
     connect(actSearch, &QAction::triggered, this, &TformMain::StartStopSearch);
     connect(actSaveMySearches, &QAction::triggered, this, [this] { SaveMySearches(true); });
     connect(actPauseSearching, &QAction::triggered, this, &TformMain::PauseSearching);
@@ -399,6 +397,7 @@ void TformMain::CreateCentralArea() {
         if (aIndex != tcTabs->currentIndex()) OnTabChanging();
     });
     pnlLeft->OnSearchClicked = [this] { actSearch->trigger(); };
+    pnlLeft->OnWizardClicked = [this] { actWizzard->trigger(); };
     pnlLeft->OnHideShowClicked = [this](int aShortcutTab) { OnCriteriaHideShow(aShortcutTab); };
     connect(splitterCriteria, &QSplitter::splitterMoved, this, [this](int aPosition) {
         // Narrower than designed, or while collapsed, the panel does not follow the splitter.

@@ -204,6 +204,11 @@ private:
     void ShowNewsArea(bool aNews);
 
     void NewTab();
+    // "New search": through the wizard when the user wants it, else an empty search.
+    void NewSearchFromUser();
+    // The search wizard on aSearch, or on a new search (given a tab) when none.
+    void RunSearchWizard(TSearch* aSearch);
+    void ExecutePostSearchWizardActions(TSearch& aSearch);
     void CloseTab(bool aAsk);
     static bool SearchHoldsData(const TSearch& aSearch);
     int TabIndexOf(const TSearch* aSearch) const;
@@ -271,6 +276,7 @@ private:
     std::unique_ptr<TAlertsController> fAlerts;
     TformSettings* fPreferences = nullptr;  // a child of the window
     std::unique_ptr<TResultsReplies> fReplies;
+    class TformSearchWizard* fSearchWizard = nullptr;  // made at its first use
     bool fCanShowErrorBalloon = true;
     bool fHasBeenMinimizedToTray = false;
     bool fTrayShowsNewResults = false;

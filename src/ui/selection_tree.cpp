@@ -5,6 +5,8 @@
 #include <QStyle>
 #include <QStyleOptionViewItem>
 
+#include <unordered_set>
+
 namespace trawlix {
 
 namespace {
@@ -123,6 +125,28 @@ void TSelectionTree::SetAllUnchecked() {
     setUpdatesEnabled(false);
     for (QTreeWidgetItem* item : fAllItems) SetMark(item, nmUnchecked);
     setUpdatesEnabled(true);
+}
+
+void TSelectionTree::ShowCompressedSelection(const TPlaceList& aPlaces) {
+    setUpdatesEnabled(false);
+    for (QTreeWidgetItem* item : fAllItems) SetMark(item, nmUnchecked);
+    collapseAll();
+    const std::unordered_set<const TPlace*> chosen(aPlaces.begin(), aPlaces.end());
+    for (auto item = fAllItems.rbegin(); item != fAllItems.rend(); ++item)
+        if (chosen.count(ItemPlace(*item))) ToggleSelectedStateIndex(*item, true, nullptr, false);
+    setUpdatesEnabled(true);
+    if (topLevelItemCount() > 0) scrollToTop();
+}
+
+QTreeWidgetItem* TSelectionTree::FindItemContaining(const QString& aText) const {
+    for (QTreeWidgetItem* item : fAllItems) {
+        // The place's own name counts too: "united" still finds the country shown as "United States".
+        const TPlace* place = ItemPlace(item);
+        if (item->text(0).contains(aText, Qt::CaseSensitive) ||
+            (place && QString::fromStdString(place->GetName()).contains(aText, Qt::CaseSensitive)))
+            return item;
+    }
+    return nullptr;
 }
 
 void TSelectionTree::SetMarksFromHash(const TLocationsTreeHash& aHash) {

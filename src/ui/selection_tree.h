@@ -39,6 +39,11 @@ public:
     void SetAllUnchecked();
     void SetMarksFromHash(const TLocationsTreeHash& aHash);
     bool HasAnyMark() const;
+    // Unchecks and folds the whole tree, then checks each listed place with its subtree
+    // (a compressed selection never lists a place beside one of its ancestors).
+    void ShowCompressedSelection(const TPlaceList& aPlaces);
+    // The first node whose text, or its place's own name, contains aText (case-sensitive).
+    QTreeWidgetItem* FindItemContaining(const QString& aText) const;
     TPlaceList GetCompressed() const;
     // Names of the top-level nodes that are checked or partly checked.
     std::vector<std::string> MarkedTopLevelNames() const;

@@ -69,6 +69,8 @@ public:
         options.installedFiles = platform::InstalledDataFolder();
         session = std::make_unique<TSession>(options, notifier);
         SetSession(session.get());
+        // "New search" makes a plain tab in the tests; the wizard's own tests turn it back on.
+        session->GetSettings().SetShowSearchWizzard(false);
         window = std::make_unique<TformMain>(session.get(), dialogs);
         // As in the program: an error while the session loads opens the error window.
         notifier.ShowErrorWindow = [this](const std::string& aMessage, const std::string& aDebugInfo) {

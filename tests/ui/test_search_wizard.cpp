@@ -1,0 +1,226 @@
+// The search wizard driven through its real buttons and keys inside the window: it makes
+// the same search as the criteria panel, copies another search's marks, edits only what
+// was changed, and Escape leaves everything as it was.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+#include "app/settings.h"
+#include "model/search.h"
+#include "support/test_support.h"
+#include "ui/criteria_panel.h"
+#include "ui/form_search_wizard.h"
+#include "criteria_controls.h"
+#include "ui_test_support.h"
+
+using namespace trawlix;
+
+namespace {
+
+// What a search asks the sites for, as one comparable text.
+QString Describe(const TSearch& aSearch) {
+    QStringList parts{QString::fromStdString(aSearch.GetKeywords())};
+    for (const TPlace* place : aSearch.GetCompressedLocations()) parts << "L:" + QString::fromStdString(place->GetName());
+    for (const TPlace* place : aSearch.GetCategories()) parts << "C:" + QString::fromStdString(place->GetName());
+    parts << QString("pages %1 distance %2 image %3 titles %4 catlist %5 from %6 to %7 last %8/%9 clear %10 zip '%11'")
+                 .arg(aSearch.GetPagesCount())
+                 .arg(aSearch.GetDistance())
+                 .arg(aSearch.GetHasImage())
+                 .arg(aSearch.GetOnlySearchTitles())
+                 .arg(aSearch.GetOnlyCatListings())
+                 .arg(aSearch.GetDateFrom())
+                 .arg(aSearch.GetDateTo())
+                 .arg(aSearch.GetDoSearchLastDays())
+                 .arg(aSearch.GetNumberOfLastDaysToSearch())
+                 .arg(aSearch.GetClearOldResults())
+                 .arg(QString::fromStdString(aSearch.GetZIPCode()));
+    for (int site = 0; site < cSiteSearchCount; ++site) {
+        TBaseSiteSearch* siteSearch = const_cast<TSearch&>(aSearch).GetSiteSearch(static_cast<TSiteSearchEnum>(site));
+        parts << QString("site%1 %2").arg(site).arg(siteSearch && siteSearch->GetDoSearch());
+    }
+    return parts.join(" | ");
+}
+
+// The wizard's controls, found by name once it exists.
+struct TWizardControls {
+    TformSearchWizard* wizard;
+    template <class T>
+    T* Find(const char* aName) const { return test::Widget<T>(wizard, aName); }
+    QPlainTextEdit* Keywords() const { return Find<QPlainTextEdit>("edtKeywords"); }
+    TSelectionTree* Locations() const { return Find<TSelectionTree>("tvLocations"); }
+    TSelectionTree* Categories() const { return Find<TSelectionTree>("tvCategories"); }
+    QPushButton* Button(const char* aName) const { return Find<QPushButton>(aName); }
+    QCheckBox* Box(const char* aName) const { return Find<QCheckBox>(aName); }
+    void Click(const char* aName) const { QTest::mouseClick(Button(aName), Qt::LeftButton); }
+};
+
+// Runs aSteps inside the wizard once it is on the screen, while aOpen opens it modally.
+void InWizard(test::TRun& aRun, const std::function<void()>& aOpen, const std::function<void(TWizardControls&)>& aSteps) {
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        auto* wizard = aRun.window->findChild<TformSearchWizard*>();
+        QVERIFY(wizard && wizard->isVisible());
+        TWizardControls ui{wizard};
+        ran = true;
+        aSteps(ui);
+        if (wizard->isVisible()) wizard->reject();  // a failed step must not leave the test blocked
+    });
+    aOpen();
+    QVERIFY(ran);
+}
+
+int MarkOf(TSelectionTree* aTree, const char* aName) {
+    for (QTreeWidgetItem* item : aTree->AllItems())
+        if (item->text(0) == aName) return TSelectionTree::GetMark(item);
+    return 0;
+}
+
+void SetPages(QSpinBox* aBox, int aPages) {
+    aBox->setFocus();
+    aBox->selectAll();
+    QTest::keyClicks(aBox, QString::number(aPages));
+}
+
+}  // namespace
+
+class TestSearchWizard : public QObject {
+    Q_OBJECT
+
+private:
+    // A search for antiques in the SF bay area on Craigslist, three pages, made in the panel.
+    static TSearch* PanelSearch(test::TRun& aRun, const QString& aKeywords) {
+        aRun.session->GetSettings().SetShowSearchWizzard(false);
+        aRun.window->actNewTab->trigger();
+        test::FillAntiquesSearch(aRun.window->Criteria(), aKeywords, 3);
+        TSearch* search = aRun.window->CurrentSearch();
+        aRun.window->Criteria()->FillSearch(*search, true);
+        return search;
+    }
+
+    static void Show(test::TRun& aRun) {
+        aRun.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(aRun.window.get()));
+    }
+
+private slots:
+    void theWizardMakesTheSearchThePanelMakes() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        Show(run);
+        const QString panelMade = Describe(*PanelSearch(run, "oak lamp"));
+        run.session->GetSettings().SetShowSearchWizzard(true);
+        const size_t before = run.SearchNames().size();
+        InWizard(run, [&] { run.window->actNewTab->trigger(); }, [&](TWizardControls& ui) {
+            QVERIFY(!ui.Button("btnFinish")->isEnabled());  // nothing marked yet
+            QTest::keyClicks(ui.Keywords(), "oak lamp");
+            ui.Click("btnNext");
+            // Next refuses to leave the trees without marks, and says why.
+            ui.Click("btnNext");
+            QCOMPARE(run.dialogs.warnings.back(), std::string("There are no locations selected."));
+            test::Tick(ui.Locations(), "SF bay area");
+            test::Tick(ui.Categories(), "antiques");
+            QVERIFY(ui.Button("btnFinish")->isEnabled());
+            // Back and Next keep what was entered.
+            ui.Click("btnBack");
+            QCOMPARE(ui.Keywords()->toPlainText(), QString("oak lamp"));
+            ui.Click("btnNext");
+            QCOMPARE(MarkOf(ui.Locations(), "SF bay area"), int(nmChecked));
+            QTest::keyClick(ui.wizard, Qt::Key_Return);  // Enter moves on while Next can
+            for (const char* site : {"cbSearchInBackpage", "cbSearchInOodle", "cbSearchInEBay", "cbSearchInCarsCom",
+                                     "cbSearchInAutotrader"})
+                QTest::keyClick(ui.Box(site), Qt::Key_Space);
+            SetPages(ui.Find<QSpinBox>("edtPageCount"), 3);
+            QTest::mouseClick(ui.Box("cbStartSearch"), Qt::LeftButton);  // no run: no sites here
+            QTest::keyClick(ui.wizard, Qt::Key_Return);  // Enter finishes on the last page
+        });
+        QCOMPARE(run.SearchNames().size(), before + 1);
+        TSearch* made = run.window->CurrentSearch();
+        QCOMPARE(Describe(*made), panelMade);
+        QVERIFY(run.session->GetSettings().GetShowSearchWizzard());
+    }
+
+    void chooseSearchCopiesTheMarksOfAnotherSearch() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        Show(run);
+        TSearch* other = PanelSearch(run, "chair");
+        other->SetName("Antiques in SF");
+        run.session->GetSettings().SetShowSearchWizzard(true);
+        InWizard(run, [&] { run.window->actNewTab->trigger(); }, [&](TWizardControls& ui) {
+            ui.Click("btnNext");
+            QTimer::singleShot(0, [&] {
+                TformChooseSearch& choose = ui.wizard->ChooseSearchDialog();
+                QVERIFY(choose.isVisible());
+                auto* list = test::Widget<QComboBox>(&choose, "cboxSearches");
+                list->setCurrentIndex(list->findText("Antiques in SF"));
+                QTest::mouseClick(test::Widget<QPushButton>(&choose, "btnOk"), Qt::LeftButton);
+            });
+            ui.Click("btnCopyFromAnotherAd");
+            QCOMPARE(MarkOf(ui.Locations(), "SF bay area"), int(nmChecked));
+            QCOMPARE(MarkOf(ui.Categories(), "antiques"), int(nmChecked));
+            QVERIFY(ui.Keywords()->toPlainText().isEmpty());  // only the marks are copied
+            ui.Click("btnFinish");
+        });
+        TSearch* made = run.window->CurrentSearch();
+        QVERIFY(made != other);
+        QCOMPARE(made->GetCompressedLocations(), other->GetCompressedLocations());
+        QCOMPARE(made->GetCategories(), other->GetCategories());
+    }
+
+    void onAnExistingSearchOnlyTheEditedFieldChanges() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        Show(run);
+        TSearch* search = PanelSearch(run, "oak lamp");
+        const QString before = Describe(*search);
+        InWizard(run, [&] { run.window->actWizzard->trigger(); }, [&](TWizardControls& ui) {
+            QCOMPARE(ui.wizard->windowTitle(), QString("Modify search"));
+            QCOMPARE(MarkOf(ui.Locations(), "SF bay area"), int(nmChecked));
+            ui.Click("btnNext");
+            ui.Click("btnNext");
+            QCOMPARE(ui.Find<QSpinBox>("edtPageCount")->value(), 3);
+            SetPages(ui.Find<QSpinBox>("edtPageCount"), 5);
+            QTest::mouseClick(ui.Box("cbStartSearch"), Qt::LeftButton);
+            ui.Click("btnFinish");
+        });
+        QCOMPARE(run.window->CurrentSearch(), search);
+        QString expected = before;
+        expected.replace("pages 3 ", "pages 5 ");
+        QCOMPARE(Describe(*search), expected);
+        // The panel shows the search as the wizard left it.
+        QCOMPARE(test::TCriteriaControls(run.window->Criteria()).edtPageCount->value(), 5);
+    }
+
+    void escapeLeavesTheSearchAsItWas() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        Show(run);
+        TSearch* search = PanelSearch(run, "oak lamp");
+        const QString before = Describe(*search);
+        run.dialogs.Clear();
+        InWizard(run, [&] { run.window->actWizzard->trigger(); }, [&](TWizardControls& ui) {
+            QTest::keyClicks(ui.Keywords(), " table");
+            ui.Click("btnNext");
+            QTest::mouseClick(ui.Locations()->viewport(), Qt::LeftButton, {},
+                              ui.Locations()->MarkRect(ui.Locations()->currentItem() ? ui.Locations()->currentItem()
+                                                                                     : ui.Locations()->topLevelItem(0))
+                                  .center());
+            ui.Locations()->setFocus();
+            QTest::keyClick(ui.Locations(), Qt::Key_Escape);
+            QVERIFY(!ui.wizard->isVisible());
+        });
+        QVERIFY(run.dialogs.confirmations.empty());  // Escape asks nothing
+        QCOMPARE(Describe(*search), before);
+        QCOMPARE(test::TCriteriaControls(run.window->Criteria()).edtKeywords->toPlainText(), QString("oak lamp"));
+    }
+};
+
+QTEST_MAIN(TestSearchWizard)
+#include "test_search_wizard.moc"
