@@ -18,6 +18,7 @@
 #include "engine/text_functions.h"
 #include "engine/threads.h"
 #include "mail/email_accounts.h"
+#include "model/duplicate_folding.h"
 #include "model/alert.h"
 #include "model/categories.h"
 #include "model/gsm_networks.h"
@@ -178,6 +179,12 @@ TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
     fRESTConnection = std::make_unique<TRESTConnection>(GetVendorDownloader());
     InstallSiteSearchFactory();
     fPreviousRunEnvironment = SetSearchRunEnvironment(MakeRunEnvironment());
+    trawlix::SetFoldDuplicates(FSettings->GetFoldDuplicates());
+}
+
+void TSession::SetFoldDuplicates(bool aFold) {
+    FSettings->SetFoldDuplicates(aFold);
+    trawlix::SetFoldDuplicates(aFold);
 }
 
 std::string TSession::GetPropertyValue(const std::string& aPropName) const {

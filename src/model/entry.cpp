@@ -118,7 +118,9 @@ TEntryColumns::TEntryColumns(const TSQLiteQuery& aTable)
       fReplied(aTable.FieldIndex("replied")),
       fImageUrl(aTable.FieldIndex("image_url")),
       fOriginalImage(aTable.FieldIndex("original_image")),
-      fResizedImage(aTable.FieldIndex("resized_image")) {}
+      fResizedImage(aTable.FieldIndex("resized_image")),
+      fPriceWas(aTable.FieldIndex("price_was")),
+      fDuplicateOf(aTable.FieldIndex("duplicate_of")) {}
 
 TEntry::TEntry(const TSQLiteQuery& aTable) : TEntry(aTable, TEntryColumns(aTable)) {}
 
@@ -140,6 +142,9 @@ TEntry::TEntry(const TSQLiteQuery& aTable, const TEntryColumns& aColumns) {
     fImageUrl = StoredText(aTable, aColumns.fImageUrl);
     fOriginalImage = StoredBlob(aTable, aColumns.fOriginalImage);
     fResizedImage = StoredBlob(aTable, aColumns.fResizedImage);
+    const std::string priceWas = StoredRaw(aTable, aColumns.fPriceWas);
+    fPriceWas = priceWas.empty() ? -1 : StorageTextToFloat(priceWas);
+    fDuplicateOf = StoredText(aTable, aColumns.fDuplicateOf);
     SetDateParts();
     ComputeCraigsID();
 }
@@ -167,6 +172,7 @@ void TEntry::LoadFromObject(TObjectsStorage& aStorage, int aObjectID) {
     fImageUrl = aStorage.GetObjectPropText(aObjectID, "image_url");
     fOriginalImage = aStorage.GetObjectPropBlob(aObjectID, "original_image");
     fResizedImage = aStorage.GetObjectPropBlob(aObjectID, "resized_image");
+    if (aStorage.ObjectPropExists(aObjectID, "price_was")) fPriceWas = aStorage.GetObjectPropFloat(aObjectID, "price_was");
     SetDateParts();
     ComputeCraigsID();
 }
@@ -238,6 +244,11 @@ const TPlace* TEntry::GetLocation(const TPlaceLookup& aLookup) {
     return fLocation;
 }
 
+void TEntry::DropPrice(double aNewPrice) {
+    fPriceWas = fPrice;
+    fPrice = aNewPrice;
+}
+
 void TEntry::Assign(const TEntry& aEntry) {
     if (&aEntry == this) return;
     fFromSite = aEntry.fFromSite;
@@ -256,6 +267,8 @@ void TEntry::Assign(const TEntry& aEntry) {
     fLocation = nullptr;
     fLocationLooked = false;
     fDescription = aEntry.fDescription;
+    fPriceWas = aEntry.fPriceWas;
+    fDuplicateOf = aEntry.fDuplicateOf;
     // The source's locked fields are read under its lock, then written under ours.
     std::string contact, imageUrl;
     bool replied = false;
@@ -298,6 +311,7 @@ void TEntry::SaveToDB(TObjectsStorage& aStorage, int aObjectID) const {
     aStorage.SetObjectProp(aObjectID, "image_url", fImageUrl);
     aStorage.SetObjectProp(aObjectID, "original_image", fOriginalImage);
     aStorage.SetObjectProp(aObjectID, "resized_image", fResizedImage);
+    if (fPriceWas >= 0) aStorage.SetObjectProp(aObjectID, "price_was", fPriceWas);
 }
 
 void TEntry::SaveToDBEntries(TObjectsStorage& aStorage, int aSearchID, const std::string& aType) const {
@@ -383,8 +397,8 @@ namespace {
 
 constexpr const char* cInsertEntrySQL =
     "insert into entries (search_id, type, site, date_str, name, price, location, category, link, has_image, "
-    "visited, new, location_id, description, replied, image_url, original_image, resized_image) "
-    "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)";
+    "visited, new, location_id, description, replied, image_url, original_image, resized_image, price_was, duplicate_of) "
+    "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20)";
 
 void Check(sqlite3* aDB, int aCode) {
     if (aCode != SQLITE_OK && aCode != SQLITE_DONE && aCode != SQLITE_ROW)
@@ -435,6 +449,8 @@ void TEntriesWriter::Insert(const TEntry& aEntry, int aSearchID, const std::stri
     BindText(db, stmt, 16, EscapeSQL(aEntry.fImageUrl));
     BindBlob(db, stmt, 17, aEntry.fOriginalImage);
     BindBlob(db, stmt, 18, aEntry.fResizedImage);
+    BindText(db, stmt, 19, aEntry.fPriceWas >= 0 ? FloatToStorageText(aEntry.fPriceWas) : std::string());
+    BindText(db, stmt, 20, EscapeSQL(aEntry.fDuplicateOf));
     const int code = sqlite3_step(stmt);
     if (code != SQLITE_DONE) {
         const std::string message = sqlite3_errmsg(db);

@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 
 #include "engine/text_functions.h"
+#include "model/duplicate_folding.h"
 #include "model/objects_storage.h"
 
 namespace trawlix {
@@ -87,9 +88,13 @@ namespace {
 
 // The entry's texts in the order of the "Filter by" list, after "any field".
 std::array<std::string, cFilterByStr.size() - 1> FieldTexts(const TEntry& aEntry) {
-    return {aEntry.GetDate(),           aEntry.GetName(),
-            FloatToStorageText(aEntry.GetPrice()), aEntry.GetLocationString(),
-            aEntry.GetCategoryString(), cSiteSearchStr[static_cast<size_t>(aEntry.GetFromSite())]};
+    return {aEntry.GetDate(),
+            aEntry.GetName(),
+            FloatToStorageText(aEntry.GetPrice()),
+            aEntry.GetLocationString(),
+            aEntry.GetCategoryString(),
+            cSiteSearchStr[static_cast<size_t>(aEntry.GetFromSite())],
+            aEntry.GetPriceDropped() ? "dropped from " + FloatToStorageText(aEntry.GetPriceWas()) : std::string()};
 }
 
 }  // namespace
@@ -176,6 +181,7 @@ void TFilter::DeleteQuery(const TFilterQuery* aQuery) {
 bool TFilter::EntryPasses(const TEntry& aEntry, bool aThreadSafe) const {
     std::unique_lock<TCCriticalSection> lock(fCriticalSection, std::defer_lock);
     if (aThreadSafe) lock.lock();
+    if (aEntry.IsFolded() && GetFoldDuplicates()) return false;
     if (fTempQuery && !fTempQuery->EntryPasses(aEntry)) return false;
     return std::all_of(fQueries.begin(), fQueries.end(), [&](const auto& q) { return q->EntryPasses(aEntry); });
 }
