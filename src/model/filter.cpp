@@ -103,7 +103,12 @@ std::string TFilterQuery::GetSearchedText(const TEntry& aEntry) const {
     const auto fields = FieldTexts(aEntry);
     if (fFilterBy != cFilterByAnyField) return fields[static_cast<size_t>(fFilterBy) - 1];
     std::string joined;
-    for (const std::string& field : fields) joined += (joined.empty() ? "" : " ") + field;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        // The price drop comes after the six texts only where there is one, so that the joined
+        // text of other results stays as it was.
+        if (i + 1 == fields.size() && fields[i].empty()) break;
+        joined += (i == 0 ? "" : " ") + fields[i];
+    }
     return joined;
 }
 

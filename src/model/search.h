@@ -211,7 +211,7 @@ public:
     static IEntry GetResultByLink(const TResultList& aList, const std::string& aLink);
     // The results folded under aEntry (the same ad found in other places or sites), in the
     // order found; empty for a result nothing folds under.
-    std::vector<IEntry> GetAlsoIn(const TEntry& aEntry);
+    std::vector<IEntry> GetAlsoIn(const TEntry& aEntry) const;
     // Makes the results folded under aEntry results of their own again; how many there were.
     int UnfoldResult(const TEntry& aEntry);
     IFavorite GetFavoriteByLink(const std::string& aLink) const;
@@ -295,7 +295,8 @@ private:
     // it did not find again go.
     void DropResultsNotFoundAgain();
     // Folding and price drops of a run's results; the search's lock is held.
-    TDuplicateIndex& DuplicateIndex();
+    // Built at first use (reading the list is what the index is a cache of).
+    TDuplicateIndex& DuplicateIndex() const;
     // Folds a new result under an earlier result of the same ad; true when it was folded.
     bool FoldIfSameAdKnown(const IEntry& aEntry);
     // A link seen before: a lower price marks a drop, a new title or description replaces
@@ -303,7 +304,7 @@ private:
     bool UpdateSeenAgain(const IEntry& aKnown, const TEntry& aFound);
     // Results folded under one that is no longer a result stand on their own again.
     void UnfoldOrphans();
-    std::unique_ptr<TDuplicateIndex> fDuplicateIndex;  // built at a run's first result
+    mutable std::unique_ptr<TDuplicateIndex> fDuplicateIndex;
 
     // Run state, guarded by fCriticalSection.
     IResultsViewHelper* fView = nullptr;

@@ -3,7 +3,7 @@
 
 namespace trawlix {
 
-TDuplicateIndex& TSearch::DuplicateIndex() {
+TDuplicateIndex& TSearch::DuplicateIndex() const {
     if (fDuplicateIndex) return *fDuplicateIndex;
     // Results leave the list in several ways; the index checks each answer against the list
     // instead of hearing of every removal.
@@ -55,7 +55,7 @@ void TSearch::UnfoldOrphans() {
     ++fChangeCount;
 }
 
-std::vector<IEntry> TSearch::GetAlsoIn(const TEntry& aEntry) {
+std::vector<IEntry> TSearch::GetAlsoIn(const TEntry& aEntry) const {
     TCLock lock(fCriticalSection);
     if (aEntry.IsFolded()) return {};
     return DuplicateIndex().FoldedUnder(aEntry.GetLink());
