@@ -221,7 +221,7 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const TParsedResult& aRes
     // The same ad found again elsewhere is kept, folded, and told of once: under the first one.
     if (isNew && FoldIfSameAdKnown(entry)) entry->SetIncludeInEmailDigest(false);
     bool priceDropped = false;
-    if (!isNew && firstTimeThisRun) {
+    if (!isNew) {
         const IEntry known = fSearchResults.FindByLink(link);
         priceDropped = UpdateSeenAgain(known, *entry);
         if (priceDropped && !fCalledFromUser && !known->IsFolded()) known->SetIncludeInEmailDigest(true);
