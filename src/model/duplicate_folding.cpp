@@ -111,8 +111,9 @@ IEntry TDuplicateIndex::FindOriginal(const TEntry& aEntry) const {
     const auto it = fOriginalsByKey.find(Key(aEntry));
     if (it == fOriginalsByKey.end()) return nullptr;
     for (const IEntry& candidate : it->second)
+        // The key already holds the normalised title and the price: only the rest is compared.
         if (!candidate->IsFolded() && candidate->GetLink() != aEntry.GetLink() && fIsCurrent(candidate) &&
-            SameAd(*candidate, aEntry))
+            WithinAWeek(*candidate, aEntry) && DetailsAgree(*candidate, aEntry))
             return candidate;
     return nullptr;
 }
