@@ -24,6 +24,7 @@
 #include "mail/email_message_with_accounts.h"
 #include "mail/email_reply_history.h"
 #include "mail/saved_messages.h"
+#include "model/duplicate_folding.h"
 #include "model/alert.h"
 #include "model/categories.h"
 #include "model/gsm_networks.h"
@@ -190,6 +191,12 @@ TSession::TSession(TOptions aOptions, IUserNotifier& aNotifier)
     fRESTConnection = std::make_unique<TRESTConnection>(GetVendorDownloader());
     InstallSiteSearchFactory();
     fPreviousRunEnvironment = SetSearchRunEnvironment(MakeRunEnvironment());
+    trawlix::SetFoldDuplicates(FSettings->GetFoldDuplicates());
+}
+
+void TSession::SetFoldDuplicates(bool aFold) {
+    FSettings->SetFoldDuplicates(aFold);
+    trawlix::SetFoldDuplicates(aFold);
 }
 
 std::string TSession::GetPropertyValue(const std::string& aPropName) const {

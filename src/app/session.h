@@ -116,6 +116,8 @@ public:
 
     TObjectsStorage* GetObjectStorage() const { return fObjectStorage.get(); }
     TSettings& GetSettings() const { return *FSettings; }
+    // Stores the setting and lets the results fold (or show every duplicate) from now on.
+    void SetFoldDuplicates(bool aFold);
     // Saves the settings for the windows' handlers; a failure (a full disk, a file that could
     // not be read at start) is told to the user once, not raised into the event loop.
     bool SaveSettings() noexcept;

@@ -247,6 +247,7 @@ const std::vector<TSettingInfo>& TSettings::KnownValues() {
         {"CriteriaSplitterBalloonHintShown", K::Integer}, {"AlertsBalloonHintShown", K::Integer},
         {"CriteriaHidden", K::Integer}, {"ResultsAsThumbnails", K::Integer},
         {"EmailAccountsUsageLimit", K::Integer},
+        {"FoldDuplicates", K::Integer},
         {"CraigslistDomain", K::String}, {"OodleDomain", K::String}, {"EBayClassifiedsDomain", K::String},
         {"CarsComDomain", K::String}, {"AutotraderDomain", K::String}, {"VendorHost", K::String},
         {"UserEMail", K::String}, {"UserPhone", K::String},
@@ -319,6 +320,7 @@ void ReadStringValue(const TSettingsFile& aSettingsFile, const char* aName, std:
     X("UseAlternativeGSMNetwork", fUseAlternativeGSMNetwork) X("DoShowTips", fDoShowTips)                \
     X("MsgBoxNewResults", fMsgBoxNewResults) X("MinimizeToTray", fMinimizeToTray)                       \
     X("ShowUnreachableURLErrors", fShowUnreachableURLErrors) X("ShowSearchWizzard", fShowSearchWizzard) \
+    X("FoldDuplicates", fFoldDuplicates)                                                                \
     X("CriteriaHidden", fCriteriaHidden) X("ResultsAsThumbnails", fResultsAsThumbnails)                \
     X("NotificationEverSent", fNotificationEverSent)
 #define TRAWLIX_INT_FIELDS(X)                                                                        \

@@ -123,6 +123,9 @@ public:
     TRAWLIX_SETTING(bool, MinimizeToTray)
     TRAWLIX_SETTING(bool, ShowUnreachableURLErrors)
     TRAWLIX_SETTING(bool, ShowSearchWizzard)
+    // The same ad found in several places or sites shows as one result; the session hands it
+    // to the results (SetFoldDuplicates), a change reaches them through TSession.
+    TRAWLIX_SETTING(bool, FoldDuplicates)
     TRAWLIX_SETTING(int, CriteriaPanelWidth)
     TRAWLIX_SETTING(int, PreviewPanelHeight)
     TRAWLIX_SETTING(int, PreviewPanelWidth)
@@ -202,6 +205,7 @@ private:
     bool fMinimizeToTray = false;
     bool fShowUnreachableURLErrors = false;
     bool fShowSearchWizzard = true;
+    bool fFoldDuplicates = true;
     std::map<std::string, std::string> fVisibleColumns;
     int fCriteriaPanelWidth = 0;
     int fPreviewPanelHeight = 0;

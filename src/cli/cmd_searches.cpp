@@ -459,7 +459,13 @@ int Results(CommandContext& aContext) {
     }
     const TResultList& list = deleted ? search.GetDeletedResults() : search.GetSearchResults();
     if (json) {
-        out << JsonArray(list, [](const IEntry& aEntry) { return ResultJson(*aEntry).Str(); }) << "\n";
+        out << JsonArray(list, [&](const IEntry& aEntry) {
+            // Deleted results keep no folds: only a current result has others under it.
+            const std::vector<IEntry> alsoIn = deleted ? std::vector<IEntry>() : search.GetAlsoIn(*aEntry);
+            return ResultJson(*aEntry)
+                .AddRaw("also_in", JsonArray(alsoIn, [](const IEntry& aFolded) { return JsonString(aFolded->GetLink()); }))
+                .Str();
+        }) << "\n";
         return 0;
     }
     out << "site\tdate\tname\tprice\tlocation\tcategory\tlink\thas image\tvisited\tnew\treplied\tlocation id\t"

@@ -55,7 +55,12 @@ JsonObject ResultJson(const TEntry& aEntry) {
         .Add("location_id", aEntry.GetLocationID())
         .Add("description", aEntry.GetDescription())
         .Add("contact", aEntry.GetContact())
-        .Add("image_url", aEntry.GetImageUrl());
+        .Add("image_url", aEntry.GetImageUrl())
+        .Add("duplicate_of", aEntry.GetDuplicateOf());
+    if (aEntry.GetPriceDropped())
+        json.Add("price_was", aEntry.GetPriceWas());
+    else
+        json.AddRaw("price_was", "null");
     return json;
 }
 

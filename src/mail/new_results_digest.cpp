@@ -6,6 +6,7 @@
 #include "engine/critical_section.h"
 #include "engine/text_functions.h"
 #include "model/filter.h"
+#include "model/objects_storage.h"
 #include "model/search.h"
 
 namespace trawlix {
@@ -28,6 +29,12 @@ private:
 
 std::string DigestLine(const TEntry& aEntry) {
     return "<div><a href=\"" + aEntry.GetLink() + "\">" + EscapeHTML(aEntry.GetName()) + "</a></div>\r\n";
+}
+
+std::string PriceDropLine(const TEntry& aEntry) {
+    return "<div><a href=\"" + aEntry.GetLink() + "\">" + EscapeHTML(aEntry.GetName()) + "</a>: was " +
+           FloatToStorageText(aEntry.GetPriceWas()) + ", now " + FloatToStorageText(aEntry.GetPrice()) +
+           "</div>\r\n";
 }
 
 std::string DefaultEntryEmail(const TEntry& aEntry) {
@@ -112,9 +119,21 @@ TDigest BuildDigest(TSearch& aSearch, int aLimit) {
     TDigest digest;
     const TFilter& filter = aSearch.GetFilter();
     for (const IEntry& entry : aSearch.GetSearchResults()) {
-        if (!entry->GetIncludeInEmailDigest() || !filter.EntryPasses(*entry, true)) continue;
+        if (!entry->GetIncludeInEmailDigest()) continue;
+        if (entry->IsFolded()) {
+            // Marked before it was folded (a digest that failed): its first result speaks for it.
+            entry->SetIncludeInEmailDigest(false);
+            digest.unmarked.push_back(entry);
+            continue;
+        }
+        if (!filter.EntryPasses(*entry, true)) continue;
         entry->SetIncludeInEmailDigest(false);
         digest.unmarked.push_back(entry);
+        if (entry->GetPriceDropped() && !entry->GetNew()) {
+            digest.priceDrops.push_back(entry);
+            digest.priceDropLines += PriceDropLine(*entry);
+            continue;
+        }
         ++digest.count;
         if (aLimit < 1 || digest.count <= aLimit) {
             digest.lines += DigestLine(*entry);
@@ -128,10 +147,19 @@ void RestoreDigestMarks(const TDigest& aDigest) {
     for (const IEntry& entry : aDigest.unmarked) entry->SetIncludeInEmailDigest(true);
 }
 
+namespace {
+
+std::string PriceDropsSection(const TDigest& aDigest) {
+    if (aDigest.priceDrops.empty()) return {};
+    return "<p><b>Price drops</b></p>\r\n" + aDigest.priceDropLines;
+}
+
+}  // namespace
+
 std::string DigestEmailHTML(const std::string& aSearchName, const TDigest& aDigest) {
     return "<p>There are new results available for your search named <b>" + EscapeHTML(aSearchName) +
            "</b>.</p>\r\n<p>Listing 1 - " + std::to_string(aDigest.listed.size()) + " of " +
-           std::to_string(aDigest.count) + ".</p>\r\n" + aDigest.lines +
+           std::to_string(aDigest.count) + ".</p>\r\n" + aDigest.lines + PriceDropsSection(aDigest) +
            "\r\n<p>Thanks, <br/> the Trawlix team!</p>\r\n"
            "<p>This is an automatically generated email. Please do not reply!</p>";
 }
@@ -179,7 +207,7 @@ TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, con
     if (!aSearch.GetCalledFromUser()) digest = BuildDigest(aSearch, alert.GetMessageLength());
     outcome.count = digest.count;
     outcome.listed = static_cast<int>(digest.listed.size());
-    if (digest.count == 0) return outcome;
+    if (digest.count == 0 && digest.priceDrops.empty()) return outcome;
 
     bool wantSMS = aSMS && !aContext.userPhone.empty() && alert.GetSendToSMS() && aContext.canSendSMS;
     const bool wantEmail = aEMail && !alert.GetEmail().empty() && alert.GetSendToEmail();

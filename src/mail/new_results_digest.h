@@ -47,12 +47,16 @@ struct TNotifyOutcome {
 };
 
 // The digest of the results marked by automatic runs that pass the search's filter, at
-// most aLimit listed (all when aLimit < 1); every counted result loses its mark.
+// most aLimit listed (all when aLimit < 1); every counted result loses its mark. A result
+// seen before whose price dropped is listed apart, under "Price drops"; a result folded
+// under another is told of once, with that one.
 struct TDigest {
     int count = 0;
     std::vector<IEntry> listed;
     std::vector<IEntry> unmarked;  // every result whose mark was cleared, listed or not
     std::string lines;             // one "<div><a href=...>name</a></div>" line per listed result
+    std::vector<IEntry> priceDrops;
+    std::string priceDropLines;    // one "<div><a href=...>name</a>: was 1200, now 950</div>" line each
 };
 // The caller holds the search's lock.
 TDigest BuildDigest(TSearch& aSearch, int aLimit);

@@ -131,6 +131,8 @@ TEntryColumns::TEntryColumns(const TSQLiteQuery& aTable)
       fImageUrl(aTable.FieldIndex("image_url")),
       fOriginalImage(aTable.FieldIndex("original_image")),
       fResizedImage(aTable.FieldIndex("resized_image")),
+      fPriceWas(aTable.FieldIndex("price_was")),
+      fDuplicateOf(aTable.FieldIndex("duplicate_of")),
       fRowID(aTable.FieldIndex("rowid")) {}
 
 TEntry::TEntry(const TSQLiteQuery& aTable) : TEntry(aTable, TEntryColumns(aTable)) {}
@@ -153,6 +155,9 @@ TEntry::TEntry(const TSQLiteQuery& aTable, const TEntryColumns& aColumns) {
     fImageUrl = StoredText(aTable, aColumns.fImageUrl);
     fOriginalImage = StoredBlob(aTable, aColumns.fOriginalImage);
     fResizedImage = StoredBlob(aTable, aColumns.fResizedImage);
+    const std::string priceWas = StoredRaw(aTable, aColumns.fPriceWas);
+    fPriceWas = priceWas.empty() ? -1 : StorageTextToFloat(priceWas);
+    fDuplicateOf = StoredText(aTable, aColumns.fDuplicateOf);
     if (aColumns.fRowID >= 0) fRowID = aTable.FieldAsInteger(aColumns.fRowID);
     SetDateParts();
     ComputeCraigsID();
@@ -181,6 +186,7 @@ void TEntry::LoadFromObject(TObjectsStorage& aStorage, int aObjectID) {
     fImageUrl = aStorage.GetObjectPropText(aObjectID, "image_url");
     fOriginalImage = aStorage.GetObjectPropBlob(aObjectID, "original_image");
     fResizedImage = aStorage.GetObjectPropBlob(aObjectID, "resized_image");
+    if (aStorage.ObjectPropExists(aObjectID, "price_was")) fPriceWas = aStorage.GetObjectPropFloat(aObjectID, "price_was");
     SetDateParts();
     ComputeCraigsID();
 }
@@ -252,6 +258,12 @@ const TPlace* TEntry::GetLocation(const TPlaceLookup& aLookup) {
     return fLocation;
 }
 
+void TEntry::DropPrice(double aNewPrice) {
+    fPriceWas = fPrice;
+    fPrice = aNewPrice;
+    MarkChanged();
+}
+
 void TEntry::Assign(const TEntry& aEntry) {
     if (&aEntry == this) return;
     fFromSite = aEntry.fFromSite;
@@ -270,6 +282,8 @@ void TEntry::Assign(const TEntry& aEntry) {
     fLocation = nullptr;
     fLocationLooked = false;
     fDescription = aEntry.fDescription;
+    fPriceWas = aEntry.fPriceWas;
+    fDuplicateOf = aEntry.fDuplicateOf;
     // The source's locked fields are read under its lock, then written under ours.
     std::string contact, imageUrl;
     bool replied = false;
@@ -309,6 +323,7 @@ void TEntry::SaveToDB(TObjectsStorage& aStorage, int aObjectID) const {
     aStorage.SetObjectProp(aObjectID, "image_url", fImageUrl);
     aStorage.SetObjectProp(aObjectID, "original_image", fOriginalImage);
     aStorage.SetObjectProp(aObjectID, "resized_image", fResizedImage);
+    if (fPriceWas >= 0) aStorage.SetObjectProp(aObjectID, "price_was", fPriceWas);
 }
 
 void TEntry::SaveToDBEntries(TObjectsStorage& aStorage, int aSearchID, const std::string& aType) const {
@@ -408,8 +423,8 @@ namespace {
 
 constexpr const char* cInsertEntrySQL =
     "insert into entries (search_id, type, site, date_str, name, price, location, category, link, has_image, "
-    "visited, new, location_id, description, replied, image_url, original_image, resized_image) "
-    "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)";
+    "visited, new, location_id, description, replied, image_url, original_image, resized_image, price_was, duplicate_of) "
+    "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20)";
 
 // The same parameter numbers as the insert, so that one binding serves both; the row's id
 // stands far behind them, clear of any column added later.
@@ -417,8 +432,8 @@ constexpr int cRowIDParameter = 100;
 constexpr const char* cUpdateEntrySQL =
     "update entries set search_id = ?1, type = ?2, site = ?3, date_str = ?4, name = ?5, price = ?6, "
     "location = ?7, category = ?8, link = ?9, has_image = ?10, visited = ?11, new = ?12, location_id = ?13, "
-    "description = ?14, replied = ?15, image_url = ?16, original_image = ?17, resized_image = ?18 "
-    "where rowid = ?100";
+    "description = ?14, replied = ?15, image_url = ?16, original_image = ?17, resized_image = ?18, "
+    "price_was = ?19, duplicate_of = ?20 where rowid = ?100";
 
 void Check(sqlite3* aDB, int aCode) {
     if (aCode != SQLITE_OK && aCode != SQLITE_DONE && aCode != SQLITE_ROW)
@@ -485,6 +500,8 @@ void TEntriesWriter::BindColumns(sqlite3_stmt* aStmt, const TEntry& aEntry, int 
     BindText(db, stmt, 16, EscapeSQL(aEntry.fImageUrl));
     BindBlob(db, stmt, 17, aEntry.fOriginalImage);
     BindBlob(db, stmt, 18, aEntry.fResizedImage);
+    BindText(db, stmt, 19, aEntry.fPriceWas >= 0 ? FloatToStorageText(aEntry.fPriceWas) : std::string());
+    BindText(db, stmt, 20, EscapeSQL(aEntry.fDuplicateOf));
 }
 
 void TEntriesWriter::Run(sqlite3_stmt* aStmt) {

@@ -131,8 +131,18 @@ public:
     bool GetIncludeInEmailDigest() const { return fIncludeInEmailDigest; }
     int GetLocationID() const { return fLocationID; }
     bool GetChecked() const { return fChecked; }
+    // The price before the last drop; negative when the price never dropped.
+    double GetPriceWas() const { return fPriceWas; }
+    bool GetPriceDropped() const { return fPriceWas >= 0; }
+    // The link of the result this one is folded under (the same ad found elsewhere); empty when none.
+    const std::string& GetDuplicateOf() const { return fDuplicateOf; }
+    bool IsFolded() const { return !fDuplicateOf.empty(); }
 
     void SetDescription(const std::string& aValue) { SetStored(fDescription, aValue); }
+    void SetName(const std::string& aValue) { SetStored(fName, aValue); }
+    // A lower price: the current one becomes the price it was.
+    void DropPrice(double aNewPrice);
+    void SetDuplicateOf(const std::string& aLink) { SetStored(fDuplicateOf, aLink); }
     void SetVisited(bool aValue) { SetStored(fVisited, aValue); }
     void SetNew(bool aValue) { SetStored(fNew, aValue); }
     void SetIncludeInEmailDigest(bool aValue) { fIncludeInEmailDigest = aValue; }
@@ -212,6 +222,8 @@ private:
     TBlob fOriginalImage;
     TBlob fResizedImage;
     bool fImageDownloading = false;
+    double fPriceWas = -1;
+    std::string fDuplicateOf;
 
     std::atomic<std::uint32_t> fChangeCount{0};
     // The entries row that holds this entry (0: none yet) and the change count it holds.
@@ -248,7 +260,7 @@ struct TEntryColumns {
     explicit TEntryColumns(const TSQLiteQuery& aTable);
 
     int fSite, fDateStr, fName, fPrice, fLocation, fCategory, fLink, fHasImage, fVisited, fNew, fLocationID;
-    int fDescription, fReplied, fImageUrl, fOriginalImage, fResizedImage;
+    int fDescription, fReplied, fImageUrl, fOriginalImage, fResizedImage, fPriceWas, fDuplicateOf;
     int fRowID;  // "rowid", when the query selects it
 };
 

@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 
 #include "engine/text_functions.h"
+#include "model/duplicate_folding.h"
 #include "model/objects_storage.h"
 
 namespace trawlix {
@@ -87,9 +88,13 @@ namespace {
 
 // The entry's texts in the order of the "Filter by" list, after "any field".
 std::array<std::string, cFilterByStr.size() - 1> FieldTexts(const TEntry& aEntry) {
-    return {aEntry.GetDate(),           aEntry.GetName(),
-            FloatToStorageText(aEntry.GetPrice()), aEntry.GetLocationString(),
-            aEntry.GetCategoryString(), cSiteSearchStr[static_cast<size_t>(aEntry.GetFromSite())]};
+    return {aEntry.GetDate(),
+            aEntry.GetName(),
+            FloatToStorageText(aEntry.GetPrice()),
+            aEntry.GetLocationString(),
+            aEntry.GetCategoryString(),
+            cSiteSearchStr[static_cast<size_t>(aEntry.GetFromSite())],
+            aEntry.GetPriceDropped() ? "dropped from " + FloatToStorageText(aEntry.GetPriceWas()) : std::string()};
 }
 
 }  // namespace
@@ -98,7 +103,12 @@ std::string TFilterQuery::GetSearchedText(const TEntry& aEntry) const {
     const auto fields = FieldTexts(aEntry);
     if (fFilterBy != cFilterByAnyField) return fields[static_cast<size_t>(fFilterBy) - 1];
     std::string joined;
-    for (const std::string& field : fields) joined += (joined.empty() ? "" : " ") + field;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        // The price drop comes after the six texts only where there is one, so that the joined
+        // text of other results stays as it was.
+        if (i + 1 == fields.size() && fields[i].empty()) break;
+        joined += (i == 0 ? "" : " ") + fields[i];
+    }
     return joined;
 }
 
@@ -176,6 +186,7 @@ void TFilter::DeleteQuery(const TFilterQuery* aQuery) {
 bool TFilter::EntryPasses(const TEntry& aEntry, bool aThreadSafe) const {
     std::unique_lock<TCCriticalSection> lock(fCriticalSection, std::defer_lock);
     if (aThreadSafe) lock.lock();
+    if (aEntry.IsFolded() && GetFoldDuplicates()) return false;
     if (fTempQuery && !fTempQuery->EntryPasses(aEntry)) return false;
     return std::all_of(fQueries.begin(), fQueries.end(), [&](const auto& q) { return q->EntryPasses(aEntry); });
 }

@@ -19,8 +19,9 @@ class TObjectsStorage;
 class TFilter;
 
 // The fields a query can search, by index (the order of the "Filter by" list).
-inline constexpr std::array<const char*, 7> cFilterByStr = {"any field", "date",     "caption", "price",
-                                                             "location",  "category", "site"};
+// "price drop" reads "dropped from <old price>" for a result whose price dropped, else nothing.
+inline constexpr std::array<const char*, 8> cFilterByStr = {"any field", "date",     "caption", "price",
+                                                             "location",  "category", "site",    "price drop"};
 inline constexpr int cFilterByAnyField = 0;
 
 // One text condition over a result entry.
@@ -69,7 +70,8 @@ private:
 using TEntryCompare = std::function<int(const IEntry& aLeft, const IEntry& aRight)>;
 
 // A search's results filter: an entry passes when the temporary query and every remembered
-// query pass. The lock is re-entrant: the main window holds it around calls that take it again.
+// query pass. A result folded under another shows in that one's row, so it passes only while
+// folding is off. The lock is re-entrant: the main window holds it around calls that take it again.
 class TFilter {
 public:
     TFilter() = default;

@@ -204,6 +204,10 @@ void TObjectsStorage::ApplyUpgradeSteps() {
         db.ExecSQL(kGlobalPropsTable);
         db.ExecSQL("ALTER TABLE entries ADD COLUMN description TEXT;");
     }
+    // Added beside the version steps, so that files of this version made before them gain them too.
+    for (const char* column : {"price_was", "duplicate_of"})
+        if (!db.GetTable(std::string("select * from entries limit 0"), {}).FieldExists(column))
+            db.ExecSQL(std::string("ALTER TABLE entries ADD COLUMN ") + column + " TEXT;");
     const int version = VersionNumber(
         db.GetTableString("select value from global_props where name = 'version' order by value desc", {}, "0.00"));
     if (version >= kVersionNumber) return;

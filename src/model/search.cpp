@@ -4,6 +4,7 @@
 
 #include "engine/keyword_syntax.h"
 #include "engine/text_functions.h"
+#include "model/duplicate_folding.h"
 #include "model/filter.h"
 #include "model/categories.h"
 #include "model/objects_storage.h"
@@ -90,6 +91,8 @@ void TSearch::DeleteResult(const IEntry& aEntry) {
     ++fChangeCount;
     fDeletedResults.Add(aEntry);
     fSearchResults.Remove(aEntry);
+    // What was folded under a deleted result is not deleted with it: it shows on its own.
+    DuplicateIndex().Unfold(aEntry->GetLink());
 }
 
 void TSearch::FillOldResults(bool aClear) {
@@ -97,6 +100,7 @@ void TSearch::FillOldResults(bool aClear) {
     ++fChangeCount;
     if (aClear) {
         fSearchResults.Clear();
+        fDuplicateIndex.reset();
         {
             TCLock filterLock(fFilter->GetCriticalSection());
             fFilter->ClearResults();

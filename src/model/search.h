@@ -29,6 +29,7 @@ class TPlaceWrapperList;
 class TFilter;
 class TZipCode;
 class TZIPCodes;
+class TDuplicateIndex;
 
 // The search prop that keeps the links of the results waiting for the next digest.
 inline constexpr const char* cDigestMarksProp = "digest_links";
@@ -213,6 +214,11 @@ public:
     void FillOldResults(bool aClear);
     // The first entry of the list with exactly this link, null when none; O(1).
     static IEntry GetResultByLink(const TResultList& aList, const std::string& aLink);
+    // The results folded under aEntry (the same ad found in other places or sites), in the
+    // order found; empty for a result nothing folds under.
+    std::vector<IEntry> GetAlsoIn(const TEntry& aEntry) const;
+    // Makes the results folded under aEntry results of their own again; how many there were.
+    int UnfoldResult(const TEntry& aEntry);
     IFavorite GetFavoriteByLink(const std::string& aLink) const;
     bool FavoriteExists(const std::string& aLink) const;
     TFilter& GetFilter() const { return *fFilter; }
@@ -293,6 +299,17 @@ private:
     // After a whole run that does not keep old results: the results of earlier runs that
     // it did not find again go.
     void DropResultsNotFoundAgain();
+    // Folding and price drops of a run's results; the search's lock is held.
+    // Built at first use (reading the list is what the index is a cache of).
+    TDuplicateIndex& DuplicateIndex() const;
+    // Folds a new result under an earlier result of the same ad; true when it was folded.
+    bool FoldIfSameAdKnown(const IEntry& aEntry);
+    // A link seen before: a lower price marks a drop, a new title or description replaces
+    // the old; the result does not become new. True when the price dropped.
+    bool UpdateSeenAgain(const IEntry& aKnown, const TEntry& aFound);
+    // Results folded under one that is no longer a result stand on their own again.
+    void UnfoldOrphans();
+    mutable std::unique_ptr<TDuplicateIndex> fDuplicateIndex;
 
     // Run state, guarded by fCriticalSection.
     IResultsViewHelper* fView = nullptr;

@@ -222,7 +222,16 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const TParsedResult& aRes
     const bool isNew = !fSearchResults.ContainsLink(link);
     const bool firstTimeThisRun = fLinksFoundThisRun.insert(link).second;
     entry->SetNew(isNew);
-    if (isNew && entry->GetIncludeInEmailDigest() && fNewResultsAvailable.SetAtSearchProcessID < fSearchProcessID) {
+    // The same ad found again elsewhere is kept, folded, and told of once: under the first one.
+    if (isNew && FoldIfSameAdKnown(entry)) entry->SetIncludeInEmailDigest(false);
+    bool priceDropped = false;
+    if (!isNew) {
+        const IEntry known = fSearchResults.FindByLink(link);
+        priceDropped = UpdateSeenAgain(known, *entry);
+        if (priceDropped && !fCalledFromUser && !known->IsFolded()) known->SetIncludeInEmailDigest(true);
+    }
+    const bool tellsNews = (isNew && entry->GetIncludeInEmailDigest()) || (priceDropped && !fCalledFromUser);
+    if (tellsNews && fNewResultsAvailable.SetAtSearchProcessID < fSearchProcessID) {
         fNewResultsAvailable.Available = true;
         fNewResultsAvailable.SetAtSearchProcessID = fSearchProcessID;
     }
@@ -294,6 +303,7 @@ void TSearch::DropResultsNotFoundAgain() {
         if (fLinksFoundThisRun.count(entry->GetLink())) kept.push_back(entry);
     if (kept.size() == fSearchResults.size()) return;
     fSearchResults.Assign(std::move(kept));
+    UnfoldOrphans();
     ++fChangeCount;
 }
 

@@ -268,6 +268,7 @@ void TResultsList::CreateWidgets() {
     selection->addSeparator();
     selection->addAction(actSelectionAddToFavourites);
     selection->addAction(actSelectionExportToExcel);
+    CreateFoldMenu();
 }
 
 void TResultsList::WireList() {
@@ -278,7 +279,10 @@ void TResultsList::WireList() {
     list->viewport()->installEventFilter(this);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& aAt) { pmResults->popup(fContext.list->viewport()->mapToGlobal(aAt)); });
+            [this](const QPoint& aAt) {
+                FillFoldMenu();
+                pmResults->popup(fContext.list->viewport()->mapToGlobal(aAt));
+            });
     connect(list, &QAbstractItemView::doubleClicked, this, [this] { VisitSelectedEntry(); });
     QHeaderView* header = list->horizontalHeader();
     header->setSectionsClickable(true);

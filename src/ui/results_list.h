@@ -152,6 +152,9 @@ public:
     QAction* miDescending;
     QMenu* miResults = nullptr;
     QMenu* pmResults;
+    QMenu* pmAlsoIn = nullptr;
+    QAction* actUnfold = nullptr;
+    QAction* actFoldDuplicates = nullptr;
     QWidget* Panel15;
     QPushButton* btnMarkAllResultsAsOld;
     QToolButton* tbtnEraseResults;
@@ -186,6 +189,12 @@ private:
     void OnColumnResized(int aColumn, int aNewWidth);
     void StoreDraggedWidths();
     void VisitSelectedEntry();
+    // The row menu's part for folded duplicates: the other copies' links, "Unfold", and
+    // the switch that turns folding off.
+    void CreateFoldMenu();
+    void FillFoldMenu();
+    void UnfoldSelectedEntry();
+    void SwitchFolding(bool aFold);
 
     TResultsListContext fContext;
     TLVSelection fLVSelection;

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QLabel>
 #include <QLocale>
+#include <QStringList>
 
 #include <algorithm>
 #include <unordered_map>
@@ -118,7 +119,11 @@ QString TResultsModel::CellText(const IEntry& aEntry, int aColumn, const std::st
         case 1: return aEntry->GetHasImage() ? QStringLiteral("yes") : QStringLiteral("-");
         case 2: return QString::fromStdString(aEntry->GetDate());
         case 3: return QString::fromStdString(aEntry->GetName());
-        case 4: return PriceText(aEntry->GetPrice());
+        case 4:
+            // A dropped price shows what it was, so the drop is seen in the list.
+            if (aEntry->GetPriceDropped())
+                return PriceText(aEntry->GetPrice()) + " (was " + PriceText(aEntry->GetPriceWas()) + ")";
+            return PriceText(aEntry->GetPrice());
         case 5: return QString::fromStdString(aEntry->GetLocationString());
         case 6: return QString::fromStdString(aEntry->GetCategoryString());
         case 7: {
@@ -140,9 +145,23 @@ QVariant TResultsModel::RowColour(const TEntry& aEntry, int aRole) const {
     return {};
 }
 
+QString TResultsModel::CaptionWithAlsoIn(const TEntry& aEntry) const {
+    QString text = QString::fromStdString(aEntry.GetName());
+    QStringList places;
+    for (const IEntry& folded : fSearch->GetAlsoIn(aEntry)) {
+        const std::string& place = folded->GetLocationString();
+        places << QString::fromStdString(place.empty() ? folded->GetLink() : place);
+    }
+    if (!places.isEmpty()) text += "  (also in: " + places.join(", ") + ")";
+    return text;
+}
+
 QVariant TResultsModel::EntryData(const IEntry& aEntry, int aColumn, int aRole) const {
     switch (aRole) {
-        case Qt::DisplayRole: return aColumn == cMarkColumn ? QVariant() : QVariant(CellText(aEntry, aColumn, fAutotraderDomain));
+        case Qt::DisplayRole:
+            if (aColumn == cMarkColumn) return {};
+            if (aColumn == cCaptionColumn && aEntry && fSearch) return CaptionWithAlsoIn(*aEntry);
+            return CellText(aEntry, aColumn, fAutotraderDomain);
         case Qt::CheckStateRole:
             if (aColumn != cMarkColumn) return {};
             return aEntry && aEntry->GetChecked() ? Qt::Checked : Qt::Unchecked;

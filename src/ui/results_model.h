@@ -61,6 +61,8 @@ public:
 
 private:
     QVariant EntryData(const IEntry& aEntry, int aColumn, int aRole) const;
+    // The caption, with "(also in: ...)" naming the places of the results folded under it.
+    QString CaptionWithAlsoIn(const TEntry& aEntry) const;
     QVariant RowColour(const TEntry& aEntry, int aRole) const;
 
     const TSearch* fSearch = nullptr;

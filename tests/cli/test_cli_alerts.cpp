@@ -158,3 +158,25 @@ TEST_F(CliAlerts, WithTheWindowOpenWatchAndChangesAreRefusedButShowingWorks) {
     ::close(fd);
     EXPECT_TRUE(fSim.Requests().empty()) << "no search ran";
 }
+
+static int CountOf(const std::string& aText, const std::string& aPart) {
+    int count = 0;
+    for (size_t at = aText.find(aPart); at != std::string::npos; at = aText.find(aPart, at + 1)) ++count;
+    return count;
+}
+
+TEST_F(CliAlerts, ResultsJsonTellsFoldsAndTheOldPriceOfAnAdThatGotCheaper) {
+    Cli({"set-search", "Lamps", "--keywords", "lamp count10"});
+    Cli({"run", "Lamps"});
+    auto before = Cli({"results", "Lamps", "--json"});
+    EXPECT_EQ(CountOf(before.out, "\"price_was\":null"), 10) << before.out;
+    EXPECT_EQ(CountOf(before.out, "\"duplicate_of\":\"\""), 10) << before.out;
+    EXPECT_EQ(CountOf(before.out, "\"also_in\":[]"), 10) << before.out;
+
+    fSim.CutPrices(50);
+    Cli({"run", "Lamps"});
+    auto after = Cli({"results", "Lamps", "--json"});
+    const int dropped = 10 - CountOf(after.out, "\"price_was\":null");
+    EXPECT_GT(dropped, 0) << after.out;
+    EXPECT_EQ(CountOf(after.out, "\"new\":false"), 10) << "a cheaper ad is no new ad";
+}

@@ -299,3 +299,40 @@ TEST_F(DigestTest, ACarrierMissingFromTheListSendsNoSMSAndSaysWhy) {
     EXPECT_EQ(MarkedCount(), 1);
     EXPECT_EQ(fTransport->sent.size(), 1u);
 }
+
+TEST_F(DigestTest, PriceDropsHaveTheirOwnSectionAndAFoldedResultIsToldOfOnce) {
+    AddMarked(3);
+    {
+        TCLock lock(fSearch.GetCriticalSection());
+        const auto& results = fSearch.GetSearchResults();
+        results[1]->SetNew(false);  // seen before, now cheaper
+        results[1]->DropPrice(90);
+        results[2]->SetDuplicateOf(results[0]->GetLink());  // the same ad in another city
+    }
+    const TNotifyOutcome outcome = Notify();
+    EXPECT_TRUE(outcome.emailSent);
+    EXPECT_EQ(outcome.count, 1) << "only the first copy of the ad counts as new";
+    EXPECT_EQ(MarkedCount(), 0);
+    ASSERT_EQ(fTransport->sent.size(), 1u);
+    const std::string& html = fTransport->sent[0].emailHTML;
+    EXPECT_NE(html.find(">Ad 1</a></div>"), std::string::npos);
+    EXPECT_EQ(html.find(">Ad 3</a>"), std::string::npos) << "the folded copy is not listed";
+    const size_t section = html.find("<b>Price drops</b>");
+    ASSERT_NE(section, std::string::npos);
+    EXPECT_NE(html.find(">Ad 2</a>: was 102, now 90</div>", section), std::string::npos) << html;
+    EXPECT_LT(html.find(">Ad 1</a>"), section) << "new results come before the drops";
+}
+
+TEST_F(DigestTest, OnlyAPriceDropStillSendsADigest) {
+    AddMarked(1);
+    {
+        TCLock lock(fSearch.GetCriticalSection());
+        fSearch.GetSearchResults()[0]->SetNew(false);
+        fSearch.GetSearchResults()[0]->DropPrice(50);
+    }
+    const TNotifyOutcome outcome = Notify();
+    EXPECT_EQ(outcome.count, 0);
+    EXPECT_TRUE(outcome.emailSent);
+    ASSERT_EQ(fTransport->sent.size(), 1u);
+    EXPECT_NE(fTransport->sent[0].emailHTML.find("was 101, now 50"), std::string::npos);
+}

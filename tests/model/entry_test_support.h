@@ -24,6 +24,8 @@ inline void ExpectSameStoredFields(const TEntry& aExpected, const TEntry& aActua
     EXPECT_EQ(aExpected.GetImageUrl(), aActual.GetImageUrl());
     EXPECT_EQ(aExpected.GetOriginalImage(), aActual.GetOriginalImage());
     EXPECT_EQ(aExpected.GetResizedImage(), aActual.GetResizedImage());
+    EXPECT_DOUBLE_EQ(aExpected.GetPriceWas(), aActual.GetPriceWas());
+    EXPECT_EQ(aExpected.GetDuplicateOf(), aActual.GetDuplicateOf());
     EXPECT_EQ(aExpected.GetMonth(), aActual.GetMonth());
     EXPECT_EQ(aExpected.GetDay(), aActual.GetDay());
 }

@@ -174,6 +174,8 @@ TEST_F(EntryStorageTest, RowRoundTripKeepsEveryStoredField) {
     entry->SetReplied(true);
     entry->SetOriginalImage({0xFF, 0xD8, 0xFF, 0xE0, 0, 16});
     entry->SetResizedImage({0xFF, 0xD8, 0x01});
+    entry->DropPrice(entry->GetPrice() - 10);
+    entry->SetDuplicateOf("https://boston.craigslist.org/bik/1.html");
     IEntry loaded = SaveAndReadRow(*entry);
     ASSERT_TRUE(loaded);
     trawlix::test::ExpectSameStoredFields(*entry, *loaded);
@@ -272,6 +274,8 @@ TEST(EntryOlderLayout, RowsWithoutTheLaterColumnsReadWithEmptyValues) {
     EXPECT_EQ(entry.GetImageUrl(), "");
     EXPECT_EQ(entry.GetDescription(), "");
     EXPECT_FALSE(entry.GetReplied());
+    EXPECT_FALSE(entry.GetPriceDropped());
+    EXPECT_FALSE(entry.IsFolded());
     EXPECT_FALSE(entry.HasOriginalImage());
     EXPECT_TRUE(entry.GetHasImage());
     EXPECT_EQ(entry.GetLocationID(), 12);

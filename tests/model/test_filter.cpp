@@ -101,6 +101,18 @@ TEST_F(FilterTest, AnyFieldJoinsTheSixTextsWithSingleSpaces) {
     EXPECT_EQ(query.GetFilterBy(), 0);
 }
 
+TEST_F(FilterTest, ThePriceDropFieldSelectsResultsWhosePriceDropped) {
+    fEntries[5]->DropPrice(40);
+    TFilterQuery query(&fFilter);
+    query.SetFilterBy(7);
+    query.SetText("dropped");
+    EXPECT_EQ(query.GetSearchedText(*fEntries[5]), "dropped from 51.5");
+    int passing = 0;
+    for (const IEntry& entry : fEntries) passing += query.EntryPasses(*entry) ? 1 : 0;
+    EXPECT_EQ(passing, 1);
+    EXPECT_TRUE(query.EntryPasses(*fEntries[5]));
+}
+
 TEST_F(FilterTest, RememberedAndTypedQueriesMustAllPass) {
     Remember("honda", 2);
     Type("civic", 0);

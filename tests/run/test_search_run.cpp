@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <tuple>
@@ -464,6 +465,95 @@ TEST_F(SearchRunTest, ProgressGoesFromZeroToTheLastLinksShare) {
     TRunLog log;
     Run(*search, true, log);
     EXPECT_EQ(log.progress, (std::vector<double>{0.0, 0.5}));
+}
+
+TEST_F(SearchRunTest, AnAdPostedInTwoCitiesFoldsUnderTheFirstAndShowsOnce) {
+    auto search = MakeCraigSearch({fTrees.Place(12), fTrees.Place(13)}, {fTrees.Category(10)}, "crosspost count30");
+    search->SetPagesCount(1);
+    TRunLog log;
+    Run(*search, false, log);
+    TCLock lock(search->GetCriticalSection());
+    const auto& results = search->GetSearchResults();
+    ASSERT_EQ(results.size(), 60u) << "folding never drops a link";
+    int folded = 0, foldable = 0;
+    for (const IEntry& entry : results) {
+        const bool oakland = entry->GetLink().rfind("http://oakland.", 0) == 0;
+        if (oakland && (entry->GetPrice() > 0 || !entry->GetImageUrl().empty())) ++foldable;
+        if (!entry->IsFolded()) continue;
+        ++folded;
+        EXPECT_EQ(entry->GetLink().rfind("http://losangeles.", 0), 0u) << "the first city's copy stays the result";
+        const IEntry original = search->GetSearchResults().FindByLink(entry->GetDuplicateOf());
+        ASSERT_TRUE(original);
+        EXPECT_EQ(search->GetAlsoIn(*original), std::vector<IEntry>{entry});
+        EXPECT_FALSE(entry->GetIncludeInEmailDigest()) << "the digest tells of the ad once";
+    }
+    EXPECT_GT(foldable, 10);
+    EXPECT_EQ(folded, foldable) << "every copy with a price or a picture to go by folds";
+    TFilter& filter = search->GetFilter();
+    filter.Execute(&results.Items());
+    EXPECT_EQ(filter.GetResultsCount(), 60 - folded) << "the list shows each ad once";
+
+    const IEntry original = results.FindByLink(std::find_if(results.begin(), results.end(), [](const IEntry& e) {
+                                                   return e->IsFolded();
+                                               })->get()->GetDuplicateOf());
+    EXPECT_EQ(search->UnfoldResult(*original), 1);
+    filter.Execute(&results.Items());
+    EXPECT_EQ(filter.GetResultsCount(), 61 - folded) << "unfolding shows the copy as a row of its own";
+}
+
+TEST_F(SearchRunTest, ALowerPriceOnALaterRunIsADropNotANewResult) {
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "count30");
+    search->SetPagesCount(1);
+    TRunLog log;
+    Run(*search, true, log);
+    std::map<std::string, double> pricesBefore;
+    {
+        TCLock lock(search->GetCriticalSection());
+        for (const IEntry& entry : search->GetSearchResults()) pricesBefore[entry->GetLink()] = entry->GetPrice();
+    }
+    fSim.CutPrices(20);
+    search->FillOldResults(false);
+    Run(*search, false, log);
+    TCLock lock(search->GetCriticalSection());
+    ASSERT_EQ(search->GetSearchResults().size(), 30u);
+    int dropped = 0;
+    for (const IEntry& entry : search->GetSearchResults()) {
+        EXPECT_FALSE(entry->GetNew()) << entry->GetLink();
+        const double before = pricesBefore.at(entry->GetLink());
+        if (before <= 1) {
+            EXPECT_FALSE(entry->GetPriceDropped());
+            continue;
+        }
+        ++dropped;
+        EXPECT_DOUBLE_EQ(entry->GetPriceWas(), before);
+        EXPECT_LT(entry->GetPrice(), before);
+        EXPECT_TRUE(entry->GetIncludeInEmailDigest()) << "an unattended run tells of the drop";
+    }
+    EXPECT_GT(dropped, 5);
+    EXPECT_TRUE(search->NewResultsAvailableFromLastSearch());
+    EXPECT_EQ(fEnvironment.notifications.load(), 1);
+}
+
+TEST(SearchResultSeenAgain, AnEditedTitleOrDescriptionUpdatesTheResultWithoutMakingItNew) {
+    TSearch search;
+    TParsedResult ad;
+    ad.link = "http://oakland.craigslist.org/bik/1.html";
+    ad.name = "Trek bike";
+    ad.price = 300;
+    search.ProcessResult(ssCraigslist, ad, -1, -1);
+    search.FillOldResults(false);
+    ad.name = "Trek bike - like new";
+    ad.description = "Barely ridden.";
+    ad.price = 350;  // a higher price is no drop
+    search.ProcessResult(ssCraigslist, ad, -1, -1);
+    TCLock lock(search.GetCriticalSection());
+    ASSERT_EQ(search.GetSearchResults().size(), 1u);
+    const IEntry& entry = search.GetSearchResults()[0];
+    EXPECT_EQ(entry->GetName(), "Trek bike - like new");
+    EXPECT_EQ(entry->GetDescription(), "Barely ridden.");
+    EXPECT_FALSE(entry->GetNew());
+    EXPECT_FALSE(entry->GetPriceDropped());
+    EXPECT_DOUBLE_EQ(entry->GetPrice(), 300);
 }
 
 TEST(ResultLinkTest, CraigslistPathsGoOnTheCityHostOtherLinksAreReadAgainstTheirPage) {

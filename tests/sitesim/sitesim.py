@@ -40,7 +40,7 @@ CARS_PAGE = 250    # Cars.com results per page (offset rn)
 AT_PAGE = 100      # Autotrader results per page (pager.offset)
 
 # Paths that steer the simulator; they stay out of the request log.
-CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear", "/__sim/prop", "/__sim/block")
+CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear", "/__sim/prop", "/__sim/block", "/__sim/pricecut")
 
 # What a site that turns a visitor away answers instead of its page (/__sim/block).
 BLOCK_PAGES = {
@@ -63,6 +63,9 @@ class Generator:
     def __init__(self, seed, today):
         self.seed = seed
         self.today = today
+        # Percent taken off every priced ad from now on (/__sim/pricecut): the second run of
+        # a test sees the same ads cheaper.
+        self.price_cut = 0
 
     def rng(self, *parts):
         key = "|".join([str(self.seed)] + [str(p) for p in parts])
@@ -91,6 +94,8 @@ class Generator:
             "photos": r.randrange(0, 15),
             "image": "%dZ%dQ%d.jpg" % (r.randrange(10**6), r.randrange(10**6), index),
         }
+        if ad["price"] is not None and self.price_cut:
+            ad["price"] = max(1, ad["price"] * (100 - self.price_cut) // 100)
         return ad
 
     def ads(self, site, query_key, words, first, count):
@@ -142,13 +147,19 @@ def craigslist_query(gen, host, path, params):
     # Postings of a sub-area live under it: /eby/bik/123.html
     prefix = "%s/%s" % (parts[3], cat) if len(parts) > 3 and parts[3] else cat
     words = query_words(params, "query")
-    key = (host, path, " ".join(words))
+    # "crosspost": every city answers the same ads (each under its own posting number), as
+    # when one poster puts an ad up in neighbouring cities.
+    crosspost = "crosspost" in words
+    key = ("*" if crosspost else host, path, " ".join(words))
     offset = int(params.get("s", ["0"])[0] or 0)
     head = "<html><head><title>craigslist | %s search</title></head><body>\n" % cat
     if "nothingfound" in words or "count0" in words:
         body = head + "<p>Nothing found for that search ( All words must match ).</p>\n</body></html>\n"
         return body, {"ads": [], "overflow": False, "nothing_found": True}
     total, ads = gen.ads("craigslist", key, words, offset, CL_PAGE)
+    if crosspost:
+        for ad in ads:
+            ad["id"] = 2700000000 + (ad["id"] + int(hashlib.sha256(host.encode()).hexdigest()[:6], 16)) % 99999999
     if offset >= total:
         body = head + "<h4>Displaying: %d - %d of %d</h4>\n</body></html>\n" % (offset + 1, total, total)
         return body, {"ads": [], "overflow": True, "nothing_found": False}
@@ -540,8 +551,12 @@ class Handler(BaseHTTPRequestHandler):
             # What the vendor's services/prop.php answers for a name (on every port).
             VENDOR_PROPS[arg("name")] = arg("value")
             self.send_page(200, "text/plain", b"ok\n")
+        elif path == "/__sim/pricecut":
+            self.server.gen.price_cut = int(arg("percent", "0"))
+            self.send_page(200, "text/plain", b"ok\n")
         elif path == "/__sim/clear":
             self.server.faults.clear()
+            self.server.gen.price_cut = 0
             self.send_page(200, "text/plain", b"ok\n")
         else:
             self.send_plain(404, "text/plain", b"unknown control path\n")

@@ -331,6 +331,11 @@ void TSiteSimulator::ClearFaults() const {
     if (BodyOf(RawHttpGet(fPort, "/__sim/clear")) != "ok\n") throw std::runtime_error("The simulator kept its faults");
 }
 
+void TSiteSimulator::CutPrices(int aPercent) const {
+    if (BodyOf(RawHttpGet(fPort, "/__sim/pricecut?percent=" + std::to_string(aPercent))) != "ok\n")
+        throw std::runtime_error("The simulator did not take the price cut");
+}
+
 std::string TSiteSimulator::Expected(const std::string& aUrl) const {
     return BodyOf(RawHttpGet(fPort, "/__sim/expected?url=" + UrlEncode(aUrl)));
 }

@@ -93,6 +93,8 @@ public:
     std::vector<TSimRequest> Requests() const;
     void ClearRequests() const;
     void ClearFaults() const;
+    // Takes aPercent off every priced ad until ClearFaults (0 restores the prices).
+    void CutPrices(int aPercent) const;
     // What the page at aUrl holds, as the simulator's JSON.
     std::string Expected(const std::string& aUrl) const;
     // Until ClearFaults, every URL containing aMatch is answered as by a site that turns the

@@ -70,7 +70,7 @@ private slots:
     void aSiteThatTurnsTheProgramAwayShowsOnItsBoxAndInTheTray() {
         test::TempDir profile;
         test::TRun run(profile.Path());
-        RouteThroughSimulator(run);
+        run.RouteThroughSimulator(fSim->Port());
         fSim->Block("craigslist", "403");
         PrepareSearch(run, "count5 lamp");
         run.window->actSearch->trigger();
