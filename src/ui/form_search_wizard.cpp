@@ -457,10 +457,7 @@ void TformSearchWizard::FillControls(TSearch& aSearch) {
     gbRange->setTitle(RangeCaption(aSearch.GetDistance()));
     FillDates(aSearch);
     edtPageCount->setValue(aSearch.GetPagesCount());
-    for (int site = 0; site < cSiteSearchCount; ++site) {
-        TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site));
-        cbSearchIn[site]->setChecked(siteSearch && siteSearch->GetDoSearch());
-    }
+    ShowSitesOfSearch(cbSearchIn, aSearch);
     cbClearOldResults->setChecked(aSearch.GetClearOldResults());
     cbSetupAlerts->setChecked(false);
     cbStartSearch->setChecked(true);
@@ -468,20 +465,12 @@ void TformSearchWizard::FillControls(TSearch& aSearch) {
 }
 
 void TformSearchWizard::FillDates(const TSearch& aSearch) {
-    const QDateTime now = QDateTime::currentDateTime();
-    const double from = aSearch.GetDateFrom();
-    const double to = aSearch.GetDateTo();
-    cbFromDate->setChecked(from > 0);
-    dtpFromDate->setDateTime(from > 0 ? DaysToDateTime(from) : now);
-    cbToDate->setChecked(to > 0);
-    dtpToDate->setDateTime(to > 0 ? DaysToDateTime(to) : now);
+    ShowDates({cbFromDate, dtpFromDate, cbToDate, dtpToDate, cbSearchLastDays, edtLastDays}, aSearch);
     // "The last days" wins over a date range kept beside it, as its click rule says.
-    cbSearchLastDays->setChecked(aSearch.GetDoSearchLastDays());
     if (aSearch.GetDoSearchLastDays()) {
         cbFromDate->setChecked(false);
         cbToDate->setChecked(false);
     }
-    edtLastDays->setValue(aSearch.GetNumberOfLastDaysToSearch());
 }
 
 void TformSearchWizard::FillSearch(TSearch& aSearch) {
@@ -506,17 +495,9 @@ void TformSearchWizard::FillSearch(TSearch& aSearch) {
         aSearch.SetCategories(tvCategories->GetCompressed());
         aSearch.SetZIPCode(edtZIPCode->text().toStdString());
         aSearch.SetDistance(tbRange->value());
-        aSearch.SetDateFrom(cbFromDate->isChecked() ? DateTimeToDays(dtpFromDate->dateTime()) : 0);
-        aSearch.SetDateTo(cbToDate->isChecked() ? DateTimeToDays(dtpToDate->dateTime()) : 0);
-        aSearch.SetDoSearchLastDays(cbSearchLastDays->isChecked());
-        aSearch.SetNumberOfLastDaysToSearch(edtLastDays->value());
+        StoreDates({cbFromDate, dtpFromDate, cbToDate, dtpToDate, cbSearchLastDays, edtLastDays}, aSearch);
         aSearch.SetPagesCount(edtPageCount->value());
-        for (int site = 0; site < cSiteSearchCount; ++site) {
-            TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site));
-            if (!siteSearch || siteSearch->GetDoSearch() == cbSearchIn[site]->isChecked()) continue;
-            siteSearch->SetDoSearch(cbSearchIn[site]->isChecked());
-            aSearch.MarkModified();
-        }
+        StoreSitesToSearch(cbSearchIn, aSearch);
         aSearch.SetClearOldResults(cbClearOldResults->isChecked());
     }
     // The code's object is looked up outside the lock; an unknown code keeps none.
