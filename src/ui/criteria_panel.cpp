@@ -120,10 +120,7 @@ void TCriteriaPanel::FillControls(TSearch& aSearch) {
     const QString name = QString::fromStdString(aSearch.GetName()).trimmed();
     if (!name.isEmpty() && OnCaptionChanged) OnCaptionChanged(name);
     edtSearchName->setText(QString::fromStdString(aSearch.GetName()));
-    edtKeywords->setPlainText(QString::fromStdString(aSearch.GetKeywords()));
-    cbHasImage->setChecked(aSearch.GetHasImage());
-    cbOnlyTitles->setChecked(aSearch.GetOnlySearchTitles());
-    cbOnlyCatListing->setChecked(aSearch.GetOnlyCatListings());
+    ShowKeywords({edtKeywords, cbHasImage, cbOnlyTitles, cbOnlyCatListing}, aSearch);
     ApplyRawCategoryRule();
     cbClearResults->setChecked(aSearch.GetClearOldResults());
     cbMapPreviewOnFinish->setChecked(false);
@@ -195,11 +192,8 @@ void TCriteriaPanel::FillSearch(TSearch& aSearch, bool aFillTrees) {
     TCLock lock(aSearch.GetCriticalSection());
     const QString name = edtSearchName->text().trimmed();
     aSearch.SetName(name.isEmpty() ? cUntitled : name.toStdString());
-    aSearch.SetKeywords(edtKeywords->toPlainText().toStdString());
+    StoreKeywords({edtKeywords, cbHasImage, cbOnlyTitles, cbOnlyCatListing}, aSearch);
     aSearch.SetBackpageKeywords({});
-    aSearch.SetHasImage(cbHasImage->isChecked());
-    aSearch.SetOnlySearchTitles(cbOnlyTitles->isChecked());
-    aSearch.SetOnlyCatListings(cbOnlyCatListing->isChecked());
     if (aFillTrees) {
         aSearch.SetCompressedLocations(tvLocations->GetCompressed());
         aSearch.SetLocationsChanged(true);
@@ -401,6 +395,20 @@ void TCriteriaPanel::OnKeywordOperator(int aOperator) {
 }
 
 namespace criteria_panel {
+
+void ShowKeywords(const TKeywordControls& aControls, const TSearch& aSearch) {
+    aControls.keywords->setPlainText(QString::fromStdString(aSearch.GetKeywords()));
+    aControls.hasImage->setChecked(aSearch.GetHasImage());
+    aControls.onlyTitles->setChecked(aSearch.GetOnlySearchTitles());
+    aControls.onlyCatListings->setChecked(aSearch.GetOnlyCatListings());
+}
+
+void StoreKeywords(const TKeywordControls& aControls, TSearch& aSearch) {
+    aSearch.SetKeywords(aControls.keywords->toPlainText().toStdString());
+    aSearch.SetHasImage(aControls.hasImage->isChecked());
+    aSearch.SetOnlySearchTitles(aControls.onlyTitles->isChecked());
+    aSearch.SetOnlyCatListings(aControls.onlyCatListings->isChecked());
+}
 
 void ShowDates(const TDateControls& aControls, const TSearch& aSearch) {
     const QDateTime now = QDateTime::currentDateTime();

@@ -27,6 +27,17 @@ enum TKeywordOperator { koOr, koNot, koPhrase, koGroup };
 // Applies an operator button to the keyword box's selection, as the keyword syntax says.
 void ApplyKeywordOperator(QPlainTextEdit& aBox, TKeywordOperator aOperator);
 
+// The keyword box and its options, shown and stored alike by the panel and the search wizard.
+struct TKeywordControls {
+    QPlainTextEdit* keywords;
+    QCheckBox* hasImage;
+    QCheckBox* onlyTitles;
+    QCheckBox* onlyCatListings;
+};
+
+void ShowKeywords(const TKeywordControls& aControls, const TSearch& aSearch);
+void StoreKeywords(const TKeywordControls& aControls, TSearch& aSearch);
+
 // The date boxes the panel and the search wizard both show a search's dates in.
 struct TDateControls {
     QCheckBox* fromChecked;

@@ -445,10 +445,7 @@ bool TformSearchWizard::ValidateSearch(int aPage, bool aShowMessage) {
 void TformSearchWizard::FillControls(TSearch& aSearch) {
     TCLock lock(aSearch.GetCriticalSection());
     edtCaption->SetText(QString::fromStdString(aSearch.GetName()));
-    edtKeywords->setPlainText(QString::fromStdString(aSearch.GetKeywords()));
-    cbHasImage->setChecked(aSearch.GetHasImage());
-    cbOnlyTitles->setChecked(aSearch.GetOnlySearchTitles());
-    cbOnlyCatListing->setChecked(aSearch.GetOnlyCatListings());
+    ShowKeywords({edtKeywords, cbHasImage, cbOnlyTitles, cbOnlyCatListing}, aSearch);
     ApplyRawCategoryRule();
     tvLocations->ShowCompressedSelection(aSearch.GetCompressedLocations());
     tvCategories->ShowCompressedSelection(aSearch.GetCategories());
@@ -486,10 +483,7 @@ void TformSearchWizard::FillSearch(TSearch& aSearch) {
             aSearch.SetOR3(stored.or3);
             aSearch.SetNoneOfThese(stored.noneOfThese);
         }
-        aSearch.SetKeywords(edtKeywords->toPlainText().toStdString());
-        aSearch.SetHasImage(cbHasImage->isChecked());
-        aSearch.SetOnlySearchTitles(cbOnlyTitles->isChecked());
-        aSearch.SetOnlyCatListings(cbOnlyCatListing->isChecked());
+        StoreKeywords({edtKeywords, cbHasImage, cbOnlyTitles, cbOnlyCatListing}, aSearch);
         aSearch.SetCompressedLocations(tvLocations->GetCompressed());
         aSearch.SetLocationsChanged(true);
         aSearch.SetCategories(tvCategories->GetCompressed());
