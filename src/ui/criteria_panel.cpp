@@ -120,10 +120,7 @@ void TCriteriaPanel::FillControls(TSearch& aSearch) {
     const QString name = QString::fromStdString(aSearch.GetName()).trimmed();
     if (!name.isEmpty() && OnCaptionChanged) OnCaptionChanged(name);
     edtSearchName->setText(QString::fromStdString(aSearch.GetName()));
-    edtKeywords->setPlainText(QString::fromStdString(aSearch.GetKeywords()));
-    cbHasImage->setChecked(aSearch.GetHasImage());
-    cbOnlyTitles->setChecked(aSearch.GetOnlySearchTitles());
-    cbOnlyCatListing->setChecked(aSearch.GetOnlyCatListings());
+    ShowKeywords({edtKeywords, cbHasImage, cbOnlyTitles, cbOnlyCatListing}, aSearch);
     ApplyRawCategoryRule();
     cbClearResults->setChecked(aSearch.GetClearOldResults());
     cbMapPreviewOnFinish->setChecked(false);
@@ -138,10 +135,7 @@ void TCriteriaPanel::FillControls(TSearch& aSearch) {
     HasSelectedLocationsAndCategories(&aSearch);
     edtPageCount->setValue(aSearch.GetPagesCount());
     fCanRenderCustomOptions = false;
-    for (int site = 0; site < cSiteSearchCount; ++site) {
-        TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site));
-        cbSearchIn[site]->setChecked(siteSearch && siteSearch->GetDoSearch());
-    }
+    ShowSitesOfSearch(cbSearchIn, aSearch);
     ShowSiteProblems(aSearch);
     // Rendered once, with this search's own sites: rendering with the previous search's
     // boxes would drop this search's car-site options and their values.
@@ -189,15 +183,7 @@ void TCriteriaPanel::FillCategoryMarks(TSearch& aSearch) {
 }
 
 void TCriteriaPanel::FillDates(const TSearch& aSearch) {
-    const QDateTime now = QDateTime::currentDateTime();
-    const double from = aSearch.GetDateFrom();
-    const double to = aSearch.GetDateTo();
-    cbFromDate->setChecked(from > 0);
-    dtpFromDate->setDateTime(from > 0 ? DaysToDateTime(from) : now);
-    cbToDate->setChecked(to > 0);
-    dtpToDate->setDateTime(to > 0 ? DaysToDateTime(to) : now);
-    cbSearchLastDays->setChecked(aSearch.GetDoSearchLastDays());
-    edtLastDays->setValue(aSearch.GetNumberOfLastDaysToSearch());
+    ShowDates({cbFromDate, dtpFromDate, cbToDate, dtpToDate, cbSearchLastDays, edtLastDays}, aSearch);
 }
 
 // --- copying the panel into the search -------------------------------------------------
@@ -206,11 +192,8 @@ void TCriteriaPanel::FillSearch(TSearch& aSearch, bool aFillTrees) {
     TCLock lock(aSearch.GetCriticalSection());
     const QString name = edtSearchName->text().trimmed();
     aSearch.SetName(name.isEmpty() ? cUntitled : name.toStdString());
-    aSearch.SetKeywords(edtKeywords->toPlainText().toStdString());
+    StoreKeywords({edtKeywords, cbHasImage, cbOnlyTitles, cbOnlyCatListing}, aSearch);
     aSearch.SetBackpageKeywords({});
-    aSearch.SetHasImage(cbHasImage->isChecked());
-    aSearch.SetOnlySearchTitles(cbOnlyTitles->isChecked());
-    aSearch.SetOnlyCatListings(cbOnlyCatListing->isChecked());
     if (aFillTrees) {
         aSearch.SetCompressedLocations(tvLocations->GetCompressed());
         aSearch.SetLocationsChanged(true);
@@ -218,19 +201,11 @@ void TCriteriaPanel::FillSearch(TSearch& aSearch, bool aFillTrees) {
     }
     aSearch.SetZIPCode(edtZIPCode->text().toStdString());
     aSearch.SetDistance(tbRange->value());
-    aSearch.SetDateFrom(cbFromDate->isChecked() ? DateTimeToDays(dtpFromDate->dateTime()) : 0);
-    aSearch.SetDateTo(cbToDate->isChecked() ? DateTimeToDays(dtpToDate->dateTime()) : 0);
-    aSearch.SetDoSearchLastDays(cbSearchLastDays->isChecked());
-    aSearch.SetNumberOfLastDaysToSearch(edtLastDays->value());
+    StoreDates({cbFromDate, dtpFromDate, cbToDate, dtpToDate, cbSearchLastDays, edtLastDays}, aSearch);
     bool isNumber = false;
     const int pages = edtPageCount->text().toInt(&isNumber);
     aSearch.SetPagesCount(isNumber ? pages : cDefaultPagesCount);
-    for (int site = 0; site < cSiteSearchCount; ++site) {
-        TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site));
-        if (!siteSearch || siteSearch->GetDoSearch() == cbSearchIn[site]->isChecked()) continue;
-        siteSearch->SetDoSearch(cbSearchIn[site]->isChecked());
-        aSearch.MarkModified();
-    }
+    StoreSitesToSearch(cbSearchIn, aSearch);
     aSearch.SetClearOldResults(cbClearResults->isChecked());
     if (!name.isEmpty() && OnCaptionChanged) OnCaptionChanged(name);
 }
@@ -420,6 +395,55 @@ void TCriteriaPanel::OnKeywordOperator(int aOperator) {
 }
 
 namespace criteria_panel {
+
+void ShowKeywords(const TKeywordControls& aControls, const TSearch& aSearch) {
+    aControls.keywords->setPlainText(QString::fromStdString(aSearch.GetKeywords()));
+    aControls.hasImage->setChecked(aSearch.GetHasImage());
+    aControls.onlyTitles->setChecked(aSearch.GetOnlySearchTitles());
+    aControls.onlyCatListings->setChecked(aSearch.GetOnlyCatListings());
+}
+
+void StoreKeywords(const TKeywordControls& aControls, TSearch& aSearch) {
+    aSearch.SetKeywords(aControls.keywords->toPlainText().toStdString());
+    aSearch.SetHasImage(aControls.hasImage->isChecked());
+    aSearch.SetOnlySearchTitles(aControls.onlyTitles->isChecked());
+    aSearch.SetOnlyCatListings(aControls.onlyCatListings->isChecked());
+}
+
+void ShowDates(const TDateControls& aControls, const TSearch& aSearch) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const double from = aSearch.GetDateFrom();
+    const double to = aSearch.GetDateTo();
+    aControls.fromChecked->setChecked(from > 0);
+    aControls.from->setDateTime(from > 0 ? DaysToDateTime(from) : now);
+    aControls.toChecked->setChecked(to > 0);
+    aControls.to->setDateTime(to > 0 ? DaysToDateTime(to) : now);
+    aControls.lastDaysChecked->setChecked(aSearch.GetDoSearchLastDays());
+    aControls.lastDays->setValue(aSearch.GetNumberOfLastDaysToSearch());
+}
+
+void StoreDates(const TDateControls& aControls, TSearch& aSearch) {
+    aSearch.SetDateFrom(aControls.fromChecked->isChecked() ? DateTimeToDays(aControls.from->dateTime()) : 0);
+    aSearch.SetDateTo(aControls.toChecked->isChecked() ? DateTimeToDays(aControls.to->dateTime()) : 0);
+    aSearch.SetDoSearchLastDays(aControls.lastDaysChecked->isChecked());
+    aSearch.SetNumberOfLastDaysToSearch(aControls.lastDays->value());
+}
+
+void ShowSitesOfSearch(const std::array<QCheckBox*, cSiteSearchCount>& aBoxes, TSearch& aSearch) {
+    for (int site = 0; site < cSiteSearchCount; ++site) {
+        TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site));
+        aBoxes[site]->setChecked(siteSearch && siteSearch->GetDoSearch());
+    }
+}
+
+void StoreSitesToSearch(const std::array<QCheckBox*, cSiteSearchCount>& aBoxes, TSearch& aSearch) {
+    for (int site = 0; site < cSiteSearchCount; ++site) {
+        TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site));
+        if (!siteSearch || siteSearch->GetDoSearch() == aBoxes[site]->isChecked()) continue;
+        siteSearch->SetDoSearch(aBoxes[site]->isChecked());
+        aSearch.MarkModified();
+    }
+}
 
 void ApplyKeywordOperator(QPlainTextEdit& aBox, TKeywordOperator aOperator) {
     QTextCursor cursor = aBox.textCursor();

@@ -4,7 +4,18 @@
 
 #include <QString>
 
+#include <array>
+
+#include "engine/site_search_enum.h"
+
+class QCheckBox;
+class QDateTimeEdit;
 class QPlainTextEdit;
+class QSpinBox;
+
+namespace trawlix {
+class TSearch;
+}
 
 namespace trawlix::criteria_panel {
 
@@ -15,6 +26,34 @@ enum TKeywordOperator { koOr, koNot, koPhrase, koGroup };
 
 // Applies an operator button to the keyword box's selection, as the keyword syntax says.
 void ApplyKeywordOperator(QPlainTextEdit& aBox, TKeywordOperator aOperator);
+
+// The keyword box and its options, shown and stored alike by the panel and the search wizard.
+struct TKeywordControls {
+    QPlainTextEdit* keywords;
+    QCheckBox* hasImage;
+    QCheckBox* onlyTitles;
+    QCheckBox* onlyCatListings;
+};
+
+void ShowKeywords(const TKeywordControls& aControls, const TSearch& aSearch);
+void StoreKeywords(const TKeywordControls& aControls, TSearch& aSearch);
+
+// The date boxes the panel and the search wizard both show a search's dates in.
+struct TDateControls {
+    QCheckBox* fromChecked;
+    QDateTimeEdit* from;
+    QCheckBox* toChecked;
+    QDateTimeEdit* to;
+    QCheckBox* lastDaysChecked;
+    QSpinBox* lastDays;
+};
+
+// A date left unset shows today, unticked.
+void ShowDates(const TDateControls& aControls, const TSearch& aSearch);
+void StoreDates(const TDateControls& aControls, TSearch& aSearch);
+void ShowSitesOfSearch(const std::array<QCheckBox*, cSiteSearchCount>& aBoxes, TSearch& aSearch);
+// Only a site whose box changed marks the search modified.
+void StoreSitesToSearch(const std::array<QCheckBox*, cSiteSearchCount>& aBoxes, TSearch& aSearch);
 
 inline QString RangeCaption(int aMiles) { return QString("Include places in the range of %1 miles").arg(aMiles); }
 

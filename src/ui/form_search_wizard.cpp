@@ -445,10 +445,7 @@ bool TformSearchWizard::ValidateSearch(int aPage, bool aShowMessage) {
 void TformSearchWizard::FillControls(TSearch& aSearch) {
     TCLock lock(aSearch.GetCriticalSection());
     edtCaption->SetText(QString::fromStdString(aSearch.GetName()));
-    edtKeywords->setPlainText(QString::fromStdString(aSearch.GetKeywords()));
-    cbHasImage->setChecked(aSearch.GetHasImage());
-    cbOnlyTitles->setChecked(aSearch.GetOnlySearchTitles());
-    cbOnlyCatListing->setChecked(aSearch.GetOnlyCatListings());
+    ShowKeywords({edtKeywords, cbHasImage, cbOnlyTitles, cbOnlyCatListing}, aSearch);
     ApplyRawCategoryRule();
     tvLocations->ShowCompressedSelection(aSearch.GetCompressedLocations());
     tvCategories->ShowCompressedSelection(aSearch.GetCategories());
@@ -457,10 +454,7 @@ void TformSearchWizard::FillControls(TSearch& aSearch) {
     gbRange->setTitle(RangeCaption(aSearch.GetDistance()));
     FillDates(aSearch);
     edtPageCount->setValue(aSearch.GetPagesCount());
-    for (int site = 0; site < cSiteSearchCount; ++site) {
-        TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site));
-        cbSearchIn[site]->setChecked(siteSearch && siteSearch->GetDoSearch());
-    }
+    ShowSitesOfSearch(cbSearchIn, aSearch);
     cbClearOldResults->setChecked(aSearch.GetClearOldResults());
     cbSetupAlerts->setChecked(false);
     cbStartSearch->setChecked(true);
@@ -468,20 +462,12 @@ void TformSearchWizard::FillControls(TSearch& aSearch) {
 }
 
 void TformSearchWizard::FillDates(const TSearch& aSearch) {
-    const QDateTime now = QDateTime::currentDateTime();
-    const double from = aSearch.GetDateFrom();
-    const double to = aSearch.GetDateTo();
-    cbFromDate->setChecked(from > 0);
-    dtpFromDate->setDateTime(from > 0 ? DaysToDateTime(from) : now);
-    cbToDate->setChecked(to > 0);
-    dtpToDate->setDateTime(to > 0 ? DaysToDateTime(to) : now);
+    ShowDates({cbFromDate, dtpFromDate, cbToDate, dtpToDate, cbSearchLastDays, edtLastDays}, aSearch);
     // "The last days" wins over a date range kept beside it, as its click rule says.
-    cbSearchLastDays->setChecked(aSearch.GetDoSearchLastDays());
     if (aSearch.GetDoSearchLastDays()) {
         cbFromDate->setChecked(false);
         cbToDate->setChecked(false);
     }
-    edtLastDays->setValue(aSearch.GetNumberOfLastDaysToSearch());
 }
 
 void TformSearchWizard::FillSearch(TSearch& aSearch) {
@@ -497,26 +483,15 @@ void TformSearchWizard::FillSearch(TSearch& aSearch) {
             aSearch.SetOR3(stored.or3);
             aSearch.SetNoneOfThese(stored.noneOfThese);
         }
-        aSearch.SetKeywords(edtKeywords->toPlainText().toStdString());
-        aSearch.SetHasImage(cbHasImage->isChecked());
-        aSearch.SetOnlySearchTitles(cbOnlyTitles->isChecked());
-        aSearch.SetOnlyCatListings(cbOnlyCatListing->isChecked());
+        StoreKeywords({edtKeywords, cbHasImage, cbOnlyTitles, cbOnlyCatListing}, aSearch);
         aSearch.SetCompressedLocations(tvLocations->GetCompressed());
         aSearch.SetLocationsChanged(true);
         aSearch.SetCategories(tvCategories->GetCompressed());
         aSearch.SetZIPCode(edtZIPCode->text().toStdString());
         aSearch.SetDistance(tbRange->value());
-        aSearch.SetDateFrom(cbFromDate->isChecked() ? DateTimeToDays(dtpFromDate->dateTime()) : 0);
-        aSearch.SetDateTo(cbToDate->isChecked() ? DateTimeToDays(dtpToDate->dateTime()) : 0);
-        aSearch.SetDoSearchLastDays(cbSearchLastDays->isChecked());
-        aSearch.SetNumberOfLastDaysToSearch(edtLastDays->value());
+        StoreDates({cbFromDate, dtpFromDate, cbToDate, dtpToDate, cbSearchLastDays, edtLastDays}, aSearch);
         aSearch.SetPagesCount(edtPageCount->value());
-        for (int site = 0; site < cSiteSearchCount; ++site) {
-            TBaseSiteSearch* siteSearch = aSearch.GetSiteSearch(static_cast<TSiteSearchEnum>(site));
-            if (!siteSearch || siteSearch->GetDoSearch() == cbSearchIn[site]->isChecked()) continue;
-            siteSearch->SetDoSearch(cbSearchIn[site]->isChecked());
-            aSearch.MarkModified();
-        }
+        StoreSitesToSearch(cbSearchIn, aSearch);
         aSearch.SetClearOldResults(cbClearOldResults->isChecked());
     }
     // The code's object is looked up outside the lock; an unknown code keeps none.

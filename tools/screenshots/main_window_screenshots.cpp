@@ -1,10 +1,13 @@
 // trawlix-screenshots: draws the main window, offscreen, with a search of sample results,
-// and saves it with the preview below the results and beside them, and the pages of the
-// preferences window, as the pictures of the README show them: trawlix-screenshots FOLDER
+// and saves it with the preview below the results and beside them, the pages of the
+// preferences window and the search wizard's three steps, as the pictures of the README
+// show them: trawlix-screenshots FOLDER
 // (run with QT_QPA_PLATFORM=offscreen).
 #include <QAction>
 #include <QApplication>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <iostream>
 #include <memory>
@@ -13,6 +16,8 @@
 #include "model/entry.h"
 #include "support/test_support.h"
 #include "ui/criteria_panel.h"
+#include "ui/criteria_controls.h"
+#include "ui/form_search_wizard.h"
 #include "ui/form_settings.h"
 #include "ui/ui_test_support.h"
 
@@ -51,6 +56,35 @@ bool SavePreferencesPictures(test::TRun& aRun, const QString& aFolder) {
     return saved;
 }
 
+// Saves each step of the search wizard, opened on the current search once the panel holds
+// an antiques search: the wizard is modal, so the pictures are taken while it runs.
+bool SaveWizardPictures(test::TRun& aRun, const QString& aFolder) {
+    test::FillAntiquesSearch(aRun.window->Criteria(), "oak dresser OR brass lamp", 3);
+    bool saved = false;
+    QTimer::singleShot(0, [&] {
+        auto* wizard = aRun.window->findChild<TformSearchWizard*>();
+        if (!wizard || !QTest::qWaitForWindowExposed(wizard)) {
+            std::cerr << "trawlix-screenshots: the search wizard was never shown\n";
+            if (wizard) wizard->reject();
+            return;
+        }
+        auto* next = wizard->findChild<QPushButton*>("btnNext");
+        saved = true;
+        for (int step = 1; step <= TformSearchWizard::cPageCount; ++step) {
+            QTest::qWait(50);
+            const QString file = aFolder + QString("/search_wizard_%1.png").arg(step);
+            if (!wizard->grab().save(file)) {
+                std::cerr << "trawlix-screenshots: could not write " << file.toStdString() << "\n";
+                saved = false;
+            }
+            if (next && next->isEnabled()) QTest::mouseClick(next, Qt::LeftButton);
+        }
+        wizard->reject();
+    });
+    aRun.window->actWizzard->trigger();
+    return saved;
+}
+
 // Saves the window in both orientations; false with the reason on standard error.
 bool SavePictures(const QString& aFolder) {
     test::TempDir profile;
@@ -79,6 +113,7 @@ bool SavePictures(const QString& aFolder) {
         }
     }
     saved = SavePreferencesPictures(run, aFolder) && saved;
+    saved = SaveWizardPictures(run, aFolder) && saved;
     return run.ExitAndWait() && saved;
 }
 
