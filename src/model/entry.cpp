@@ -155,7 +155,7 @@ TEntry::TEntry(const TSQLiteQuery& aTable, const TEntryColumns& aColumns) {
     fImageUrl = StoredText(aTable, aColumns.fImageUrl);
     fOriginalImage = StoredBlob(aTable, aColumns.fOriginalImage);
     fResizedImage = StoredBlob(aTable, aColumns.fResizedImage);
-    const std::string priceWas = StoredRaw(aTable, aColumns.fPriceWas);
+    const std::string priceWas(StoredRaw(aTable, aColumns.fPriceWas));
     fPriceWas = priceWas.empty() ? -1 : StorageTextToFloat(priceWas);
     fDuplicateOf = StoredText(aTable, aColumns.fDuplicateOf);
     if (aColumns.fRowID >= 0) fRowID = aTable.FieldAsInteger(aColumns.fRowID);
