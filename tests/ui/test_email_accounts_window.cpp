@@ -103,7 +103,7 @@ private slots:
 
     void sendTestEmailShowsTheOutcome() {
         TQtMainThreadBinding binding;
-        setenv("TRAWLIX_CA_BUNDLE", test::TSmtpTestServer::CACertificate().c_str(), 1);
+        qputenv("TRAWLIX_CA_BUNDLE", QByteArray(test::TSmtpTestServer::CACertificate().c_str()));
         test::TSmtpTestServer server({"127.0.0.1", true, "alice", "right", "LOGIN,PLAIN"});
         test::TRecordingDialogs dialogs;
         TformEmailAccount editor(dialogs, "me@example.org");
@@ -139,7 +139,7 @@ private slots:
         editor.AskDestination = [](const std::string&) { return std::optional<std::string>(); };
         QTest::mouseClick(editor.btnSendTestEmail, Qt::LeftButton);
         QVERIFY(!editor.TestInProgress());
-        unsetenv("TRAWLIX_CA_BUNDLE");
+        qunsetenv("TRAWLIX_CA_BUNDLE");
     }
 
     void theTestAsksForTheDestinationOfferingTheUsersAddress() {

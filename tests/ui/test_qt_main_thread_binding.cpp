@@ -104,7 +104,7 @@ private slots:
 
     void aSecondStartAsksTheFirstToComeToTheFront() {
         test::TempDir runtime;
-        setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+        qputenv("XDG_RUNTIME_DIR", QByteArray(runtime.Path().c_str()));
         int broughtBack = 0;
         {
             TBringToFrontServer server(platform::BringToFrontSocketPath(), [&] { ++broughtBack; });

@@ -34,12 +34,12 @@ private slots:
     void initTestCase() {
         fSim = std::make_unique<test::TSiteSimulator>();
         // Reports go out like the system's own downloads: through the proxy of the environment.
-        setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(fSim->Port())).c_str(), 1);
-        unsetenv("no_proxy");
-        unsetenv("NO_PROXY");
+        qputenv("http_proxy", QByteArray(("http://127.0.0.1:" + std::to_string(fSim->Port())).c_str()));
+        qunsetenv("no_proxy");
+        qunsetenv("NO_PROXY");
     }
     void cleanupTestCase() {
-        unsetenv("http_proxy");
+        qunsetenv("http_proxy");
         fSim.reset();
     }
 

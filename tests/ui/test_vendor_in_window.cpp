@@ -71,10 +71,10 @@ class TestVendorInWindow : public QObject {
 private slots:
     void initTestCase() {
         fSim = std::make_unique<test::TSiteSimulator>(test::TSiteSimulator::TOptions{1, "", true});
-        setenv("TRAWLIX_CA_BUNDLE", test::TSiteSimulator::CACertificate().c_str(), 1);
+        qputenv("TRAWLIX_CA_BUNDLE", QByteArray(test::TSiteSimulator::CACertificate().c_str()));
     }
     void cleanupTestCase() {
-        unsetenv("TRAWLIX_CA_BUNDLE");
+        qunsetenv("TRAWLIX_CA_BUNDLE");
         fSim.reset();
     }
 

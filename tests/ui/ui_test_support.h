@@ -59,18 +59,22 @@ inline void Tick(TSelectionTree* aTree, const char* aName) {
 class TRun {
 public:
     explicit TRun(const std::filesystem::path& aProfile) {
-        setenv("TRAWLIX_DATA_DIR", (aProfile / "data").c_str(), 1);
-        setenv("TRAWLIX_CONFIG_DIR", (aProfile / "config").c_str(), 1);
+        // Qt's own environment calls, never setenv: QtTest's watchdog thread reads the
+        // environment through Qt's lock while a test starts, and setenv beside it crashed it.
+        qputenv("TRAWLIX_DATA_DIR", QByteArray((aProfile / "data").c_str()));
+        qputenv("TRAWLIX_CONFIG_DIR", QByteArray((aProfile / "config").c_str()));
         binding = std::make_unique<TQtMainThreadBinding>();
         TSession::TOptions options;
         options.dataFolder = platform::DataFolder();
         options.settingsFile = platform::SettingsFile();
         options.autostartFile = aProfile / "autostart" / "trawlix.desktop";
         options.installedFiles = platform::InstalledDataFolder();
+        const bool freshProfile = !std::filesystem::exists(options.settingsFile);
         session = std::make_unique<TSession>(options, notifier);
         SetSession(session.get());
         // "New search" makes a plain tab in the tests; the wizard's own tests turn it back on.
-        session->GetSettings().SetShowSearchWizzard(false);
+        // A profile that has settings keeps its choice, so a restart shows what was saved.
+        if (freshProfile) session->GetSettings().SetShowSearchWizzard(false);
         window = std::make_unique<TformMain>(session.get(), dialogs);
         // As in the program: an error while the session loads opens the error window.
         notifier.ShowErrorWindow = [this](const std::string& aMessage, const std::string& aDebugInfo) {
