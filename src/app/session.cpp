@@ -309,22 +309,17 @@ void TSession::LoadReplies() {
 }
 
 void TSession::WaitForQueuedReplies() {
-    // Automatic replies still queued go out before the accounts stop, within a bound.
+    // Automatic replies still queued go out before the accounts stop, within a bound. A
+    // reply being handed over still counts, so an idle session leaves at once.
     const auto giveUpAt = std::chrono::steady_clock::now() + cQueuedRepliesWait;
     const auto busy = [this] {
-        if (fAutoReplyThread->QueuedCount() > 0) return true;
+        if (fAutoReplyThread->UnfinishedCount() > 0) return true;
         for (const auto& account : fEmailAccounts->GetAccounts())
-            if (account->QueuedCount() > 0) return true;
+            if (account->UnfinishedCount() > 0) return true;
         return false;
     };
-    while (std::chrono::steady_clock::now() < giveUpAt) {
-        if (!busy()) {
-            // The last reply taken may be on its way to an account's queue.
-            std::this_thread::sleep_for(std::chrono::milliseconds(400));
-            if (!busy()) return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    while (busy() && std::chrono::steady_clock::now() < giveUpAt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 void TSession::SaveReplyHistory() {

@@ -24,6 +24,11 @@ int TAutoReplyThread::QueuedCount() const {
     return static_cast<int>(fReplyQueue.size());
 }
 
+int TAutoReplyThread::UnfinishedCount() const {
+    TCLock lock(fThreadCriticalSection);
+    return static_cast<int>(fReplyQueue.size()) + (fAnswering ? 1 : 0);
+}
+
 void TAutoReplyThread::SetOnEntryReplied(TOnEntryReplied aHandler) {
     TCLock lock(fThreadCriticalSection);
     fOnEntryReplied = std::move(aHandler);
@@ -39,7 +44,13 @@ bool TAutoReplyThread::TakeNext(TEntryReply& aReply) {
     if (fReplyQueue.empty()) return false;
     aReply = std::move(fReplyQueue.front());
     fReplyQueue.pop_front();
+    fAnswering = true;
     return true;
+}
+
+void TAutoReplyThread::Finished() {
+    TCLock lock(fThreadCriticalSection);
+    fAnswering = false;
 }
 
 void TAutoReplyThread::Execute() {
@@ -50,6 +61,7 @@ void TAutoReplyThread::Execute() {
             continue;
         }
         Answer(reply);
+        Finished();
     }
 }
 

@@ -33,6 +33,9 @@ public:
 
     void Add(const IEntry& aEntry, const IEmailMessageWithAccounts& aMessage);
     int QueuedCount() const;
+    // Replies queued plus the one being handed to an account: zero means every reply taken
+    // so far sits in an account's queue or went out.
+    int UnfinishedCount() const;
     // Called on this thread after each reply handed to an account.
     void SetOnEntryReplied(TOnEntryReplied aHandler);
     void SetOnReplyFailed(TOnReplyFailed aHandler);
@@ -45,8 +48,10 @@ private:
 
     bool TakeNext(TEntryReply& aReply);
     void Answer(const TEntryReply& aReply);
+    void Finished();
 
     std::deque<TEntryReply> fReplyQueue;
+    bool fAnswering = false;  // a reply was taken and is not yet handed over
     TOnEntryReplied fOnEntryReplied;
     TOnReplyFailed fOnReplyFailed;
 };

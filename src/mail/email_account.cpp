@@ -64,13 +64,24 @@ int TSendThread::QueuedCount() const {
     return static_cast<int>(fSendQueue.size());
 }
 
+int TSendThread::UnfinishedCount() const {
+    TCLock lock(fThreadCriticalSection);
+    return static_cast<int>(fSendQueue.size()) + (fDelivering ? 1 : 0);
+}
+
 std::unique_ptr<TEmailMessageWithDestination> TSendThread::TakeNext() {
     TCLock lock(fThreadCriticalSection);
     if (fSendQueue.empty()) return nullptr;
     auto first = fSendQueue.begin();
     auto msg = std::move(first->second);
     fSendQueue.erase(first);
+    fDelivering = true;
     return msg;
+}
+
+void TSendThread::Delivered() {
+    TCLock lock(fThreadCriticalSection);
+    fDelivering = false;
 }
 
 void TSendThread::Execute() {
@@ -81,6 +92,7 @@ void TSendThread::Execute() {
             continue;
         }
         Deliver(*msg);
+        Delivered();
     }
 }
 

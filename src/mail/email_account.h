@@ -37,6 +37,8 @@ public:
 
     void Add(std::unique_ptr<TEmailMessageWithDestination> aMsg);
     int QueuedCount() const;
+    // Mail queued plus the one being delivered.
+    int UnfinishedCount() const;
 
 protected:
     void Execute() override;
@@ -46,10 +48,12 @@ private:
 
     std::unique_ptr<TEmailMessageWithDestination> TakeNext();
     void Deliver(const TEmailMessageWithDestination& aMsg);
+    void Delivered();
 
     TEmailAccount& fEmailAccount;
     // Highest priority first; a multimap keeps equal keys in the order they came.
     std::multimap<int, std::unique_ptr<TEmailMessageWithDestination>, std::greater<int>> fSendQueue;
+    bool fDelivering = false;
 };
 
 // One of the user's mailboxes: its SMTP settings and its sending thread. The settings
@@ -96,6 +100,7 @@ public:
                      TNotifyOnSendResult aNotifyOnSendResult, int aPriority, const std::string& aAdURL,
                      const std::string& aAdTitle);
     int QueuedCount() const { return fSendThread->QueuedCount(); }
+    int UnfinishedCount() const { return fSendThread->UnfinishedCount(); }
 
     static int ComparePriority(const TEmailMessageWithDestination& aItem1, const TEmailMessageWithDestination& aItem2) {
         return aItem1.GetPriority() - aItem2.GetPriority();
