@@ -51,18 +51,32 @@ double ChildPrice(const pugi::xml_node& aNode) {
 
 // The row's text, unescaped in the string that the entry keeps: one allocation per text,
 // and none for an empty one.
-std::string StoredText(const TSQLiteQuery& aTable, int aColumn) {
+template <class TRow>
+std::string StoredText(const TRow& aTable, int aColumn) {
     if (aColumn < 0) return {};
     std::string text(aTable.FieldAsView(aColumn));
-    UnEscapeSQLInPlace(text);
+    if (HasSQLEscapes(text)) UnEscapeSQLInPlace(text);
     return text;
 }
 
-std::string_view StoredRaw(const TSQLiteQuery& aTable, int aColumn) {
+// A text many rows repeat, kept once: only a text with escaped characters needs a copy.
+template <class TRow>
+const std::string& StoredSharedText(const TRow& aTable, int aColumn) {
+    if (aColumn < 0) return SharedText({});
+    const std::string_view raw = aTable.FieldAsView(aColumn);
+    if (!HasSQLEscapes(raw)) return SharedText(raw);
+    std::string text(raw);
+    UnEscapeSQLInPlace(text);
+    return SharedText(text);
+}
+
+template <class TRow>
+std::string_view StoredRaw(const TRow& aTable, int aColumn) {
     return aColumn < 0 ? std::string_view() : aTable.FieldAsView(aColumn);
 }
 
-bool StoredBool(const TSQLiteQuery& aTable, int aColumn) {
+template <class TRow>
+bool StoredBool(const TRow& aTable, int aColumn) {
     if (aColumn < 0) return false;
     const std::string_view text = aTable.FieldAsView(aColumn);
     // The two forms every writer uses, without making a string of them.
@@ -71,7 +85,8 @@ bool StoredBool(const TSQLiteQuery& aTable, int aColumn) {
     return StorageTextToBool(std::string(text));
 }
 
-TBlob StoredBlob(const TSQLiteQuery& aTable, int aColumn) {
+template <class TRow>
+TBlob StoredBlob(const TRow& aTable, int aColumn) {
     return aColumn < 0 || aTable.FieldIsNull(aColumn) ? TBlob() : aTable.FieldAsBlob(aColumn);
 }
 
@@ -93,19 +108,19 @@ TEntry::TEntry(TSiteSearchEnum aFromSite, const std::string& aDate, const std::s
                const std::string& aLink, double aPrice, const std::string& aLocationString,
                const std::string& aCategoryString, bool aHasImage, int aLocationID, double aLocalDateTime,
                const std::string& aDescription, const std::string& aContact, const std::string& aImageUrl)
-    : fFromSite(aFromSite),
-      fDate(aDate),
+    : fDate(aDate),
       fName(aName),
-      fPrice(aPrice),
-      fLocationString(aLocationString),
-      fCategoryString(aCategoryString),
       fLink(aLink),
-      fHasImage(aHasImage),
       fDescription(aDescription),
+      fLocationString(&SharedText(aLocationString)),
+      fCategoryString(&SharedText(aCategoryString)),
       fContact(aContact),
-      fLocationID(aLocationID),
+      fImageUrl(aImageUrl),
+      fPrice(aPrice),
       fLocalDateTime(aLocalDateTime),
-      fImageUrl(aImageUrl) {
+      fFromSite(aFromSite),
+      fLocationID(aLocationID),
+      fHasImage(aHasImage) {
     SetDateParts();
     ComputeCraigsID();
 }
@@ -137,13 +152,18 @@ TEntryColumns::TEntryColumns(const TSQLiteQuery& aTable)
 
 TEntry::TEntry(const TSQLiteQuery& aTable) : TEntry(aTable, TEntryColumns(aTable)) {}
 
-TEntry::TEntry(const TSQLiteQuery& aTable, const TEntryColumns& aColumns) {
+TEntry::TEntry(const TSQLiteQuery& aTable, const TEntryColumns& aColumns) { LoadFromRow(aTable, aColumns); }
+
+TEntry::TEntry(const TCopiedRows::TRow& aRow, const TEntryColumns& aColumns) { LoadFromRow(aRow, aColumns); }
+
+template <class TRow>
+void TEntry::LoadFromRow(const TRow& aTable, const TEntryColumns& aColumns) {
     fFromSite = StoredSite(StoredRaw(aTable, aColumns.fSite));
     fDate = StoredText(aTable, aColumns.fDateStr);
     fName = StoredText(aTable, aColumns.fName);
     fPrice = StorageTextToFloat(std::string(StoredRaw(aTable, aColumns.fPrice)));
-    fLocationString = StoredText(aTable, aColumns.fLocation);
-    fCategoryString = StoredText(aTable, aColumns.fCategory);
+    SetLocationString(StoredSharedText(aTable, aColumns.fLocation));
+    SetCategoryString(StoredSharedText(aTable, aColumns.fCategory));
     fLink = StoredText(aTable, aColumns.fLink);
     fHasImage = StoredBool(aTable, aColumns.fHasImage);
     fVisited = StoredBool(aTable, aColumns.fVisited);
@@ -153,11 +173,10 @@ TEntry::TEntry(const TSQLiteQuery& aTable, const TEntryColumns& aColumns) {
     fDescription = StoredText(aTable, aColumns.fDescription);
     fReplied = StoredBool(aTable, aColumns.fReplied);
     fImageUrl = StoredText(aTable, aColumns.fImageUrl);
-    fOriginalImage = StoredBlob(aTable, aColumns.fOriginalImage);
-    fResizedImage = StoredBlob(aTable, aColumns.fResizedImage);
+    SetPictures(StoredBlob(aTable, aColumns.fOriginalImage), StoredBlob(aTable, aColumns.fResizedImage));
     const std::string_view priceWas = StoredRaw(aTable, aColumns.fPriceWas);
     fPriceWas = priceWas.empty() ? -1 : StorageTextToFloat(std::string(priceWas));
-    fDuplicateOf = StoredText(aTable, aColumns.fDuplicateOf);
+    fDuplicateOf = StoredText(aTable, aColumns.fDuplicateOf);  // rarely set: no temporary worth avoiding
     if (aColumns.fRowID >= 0) fRowID = aTable.FieldAsInteger(aColumns.fRowID);
     SetDateParts();
     ComputeCraigsID();
@@ -174,8 +193,8 @@ void TEntry::LoadFromObject(TObjectsStorage& aStorage, int aObjectID) {
     fDate = aStorage.GetObjectPropText(aObjectID, "date_str");
     fName = aStorage.GetObjectPropText(aObjectID, "name");
     fPrice = aStorage.GetObjectPropFloat(aObjectID, "price");
-    fLocationString = aStorage.GetObjectPropText(aObjectID, "location");
-    fCategoryString = aStorage.GetObjectPropText(aObjectID, "category");
+    SetLocationString(aStorage.GetObjectPropText(aObjectID, "location"));
+    SetCategoryString(aStorage.GetObjectPropText(aObjectID, "category"));
     fLink = aStorage.GetObjectPropText(aObjectID, "link");
     fHasImage = aStorage.GetObjectPropBool(aObjectID, "has_image");
     fVisited = aStorage.GetObjectPropBool(aObjectID, "visited");
@@ -184,8 +203,8 @@ void TEntry::LoadFromObject(TObjectsStorage& aStorage, int aObjectID) {
     fDescription = aStorage.GetObjectPropText(aObjectID, "description");
     fReplied = aStorage.GetObjectPropBool(aObjectID, "replied");
     fImageUrl = aStorage.GetObjectPropText(aObjectID, "image_url");
-    fOriginalImage = aStorage.GetObjectPropBlob(aObjectID, "original_image");
-    fResizedImage = aStorage.GetObjectPropBlob(aObjectID, "resized_image");
+    SetPictures(aStorage.GetObjectPropBlob(aObjectID, "original_image"),
+                aStorage.GetObjectPropBlob(aObjectID, "resized_image"));
     if (aStorage.ObjectPropExists(aObjectID, "price_was")) fPriceWas = aStorage.GetObjectPropFloat(aObjectID, "price_was");
     SetDateParts();
     ComputeCraigsID();
@@ -198,8 +217,8 @@ void TEntry::LoadFromXMLNode(const pugi::xml_node& aNode) {
     fDate = ChildText(aNode, "date");
     fName = UnEscapeXML(ChildText(aNode, "name"));
     fPrice = ChildPrice(aNode);
-    fLocationString = UnEscapeXML(ChildText(aNode, "location"));
-    fCategoryString = UnEscapeXML(ChildText(aNode, "category"));
+    SetLocationString(UnEscapeXML(ChildText(aNode, "location")));
+    SetCategoryString(UnEscapeXML(ChildText(aNode, "category")));
     fLink = UnEscapeXML(ChildText(aNode, "link"));
     fHasImage = StorageTextToBool(ChildText(aNode, "has_image"));
     fVisited = StorageTextToBool(ChildText(aNode, "visited"));
@@ -216,8 +235,12 @@ void TEntry::SetDateParts() {
         return;
     }
     std::string month;
-    DisassembleCraigsDate(fDate, month, fDay);
-    fMonth = CraigsMonthToInt(month);
+    int day = 0;
+    DisassembleCraigsDate(fDate, month, day);
+    // A day or month outside a calendar's is read as none.
+    fDay = static_cast<std::int8_t>(day >= 0 && day <= 31 ? day : 0);
+    const int monthNumber = CraigsMonthToInt(month);
+    fMonth = static_cast<std::int8_t>(monthNumber >= 0 && monthNumber <= 12 ? monthNumber : 0);
 }
 
 namespace {
@@ -285,34 +308,32 @@ void TEntry::Assign(const TEntry& aEntry) {
     fPriceWas = aEntry.fPriceWas;
     fDuplicateOf = aEntry.fDuplicateOf;
     // The source's locked fields are read under its lock, then written under ours.
-    std::string contact, imageUrl;
+    TCompactText contact, imageUrl;
     bool replied = false;
-    TBlob original, resized;
+    std::unique_ptr<TPictures> pictures;
     {
-        TCLock lock(aEntry.fCriticalSection);
+        TCLock lock(aEntry.GetCriticalSection());
         contact = aEntry.fContact;
         replied = aEntry.fReplied;
         imageUrl = aEntry.fImageUrl;
-        original = aEntry.fOriginalImage;
-        resized = aEntry.fResizedImage;
+        if (aEntry.fPictures) pictures = std::make_unique<TPictures>(*aEntry.fPictures);
     }
-    TCLock lock(fCriticalSection);
+    TCLock lock(GetCriticalSection());
     fContact = std::move(contact);
     fReplied = replied;
     fImageUrl = std::move(imageUrl);
-    fOriginalImage = std::move(original);
-    fResizedImage = std::move(resized);
+    fPictures = std::move(pictures);
     MarkChanged();
 }
 
 void TEntry::SaveToDB(TObjectsStorage& aStorage, int aObjectID) const {
-    TCLock lock(fCriticalSection);
+    TCLock lock(GetCriticalSection());
     aStorage.SetObjectProp(aObjectID, "site", static_cast<int>(fFromSite));
     aStorage.SetObjectProp(aObjectID, "date_str", fDate);
     aStorage.SetObjectProp(aObjectID, "name", fName);
     aStorage.SetObjectProp(aObjectID, "price", fPrice);
-    aStorage.SetObjectProp(aObjectID, "location", fLocationString);
-    aStorage.SetObjectProp(aObjectID, "category", fCategoryString);
+    aStorage.SetObjectProp(aObjectID, "location", *fLocationString);
+    aStorage.SetObjectProp(aObjectID, "category", *fCategoryString);
     aStorage.SetObjectProp(aObjectID, "link", fLink);
     aStorage.SetObjectProp(aObjectID, "has_image", fHasImage);
     aStorage.SetObjectProp(aObjectID, "visited", fVisited);
@@ -320,9 +341,9 @@ void TEntry::SaveToDB(TObjectsStorage& aStorage, int aObjectID) const {
     aStorage.SetObjectProp(aObjectID, "location_id", fLocationID);
     aStorage.SetObjectProp(aObjectID, "description", fDescription);
     aStorage.SetObjectProp(aObjectID, "replied", fReplied);
-    aStorage.SetObjectProp(aObjectID, "image_url", fImageUrl);
-    aStorage.SetObjectProp(aObjectID, "original_image", fOriginalImage);
-    aStorage.SetObjectProp(aObjectID, "resized_image", fResizedImage);
+    aStorage.SetObjectProp(aObjectID, "image_url", fImageUrl.Str());
+    aStorage.SetObjectProp(aObjectID, "original_image", fPictures ? fPictures->fOriginal : TBlob());
+    aStorage.SetObjectProp(aObjectID, "resized_image", fPictures ? fPictures->fResized : TBlob());
     if (fPriceWas >= 0) aStorage.SetObjectProp(aObjectID, "price_was", fPriceWas);
 }
 
@@ -331,57 +352,96 @@ void TEntry::SaveToDBEntries(TObjectsStorage& aStorage, int aSearchID, const std
     writer.Insert(*this, aSearchID, aType);
 }
 
-std::string TEntry::GetContact() const { return Locked(fCriticalSection, fContact); }
+TCCriticalSection& TEntry::GetCriticalSection() const {
+    static constexpr std::size_t cLockCount = 64;
+    static TCCriticalSection locks[cLockCount];
+    // Entries are at least 16 bytes apart; the low bits say nothing.
+    return locks[(reinterpret_cast<std::uintptr_t>(this) >> 4) % cLockCount];
+}
 
-void TEntry::SetContact(const std::string& aValue) { SetLocked(fCriticalSection, fContact, aValue); }
+void TEntry::SetLocationString(std::string_view aText) { fLocationString = &SharedText(aText); }
 
-bool TEntry::GetNoContact() const { return Locked(fCriticalSection, fNoContact); }
+void TEntry::SetCategoryString(std::string_view aText) { fCategoryString = &SharedText(aText); }
 
-void TEntry::SetNoContact(bool aValue) { SetLocked(fCriticalSection, fNoContact, aValue); }
+TEntry::TPictures& TEntry::Pictures() {
+    if (!fPictures) fPictures = std::make_unique<TPictures>();
+    return *fPictures;
+}
 
-bool TEntry::GetReplied() const { return Locked(fCriticalSection, fReplied); }
+void TEntry::SetPictures(TBlob aOriginal, TBlob aResized) {
+    if (aOriginal.empty() && aResized.empty()) {
+        fPictures.reset();
+        return;
+    }
+    Pictures() = {std::move(aOriginal), std::move(aResized)};
+}
+
+std::string TEntry::GetContact() const {
+    TCLock lock(GetCriticalSection());
+    return fContact.Str();
+}
+
+void TEntry::SetContact(const std::string& aValue) {
+    TCLock lock(GetCriticalSection());
+    fContact = aValue;
+}
+
+bool TEntry::GetNoContact() const { return Locked(GetCriticalSection(), fNoContact); }
+
+void TEntry::SetNoContact(bool aValue) { SetLocked(GetCriticalSection(), fNoContact, aValue); }
+
+bool TEntry::GetReplied() const { return Locked(GetCriticalSection(), fReplied); }
 
 void TEntry::SetReplied(bool aValue) {
-    TCLock lock(fCriticalSection);
+    TCLock lock(GetCriticalSection());
     SetStored(fReplied, aValue);
 }
 
-std::string TEntry::GetImageUrl() const { return Locked(fCriticalSection, fImageUrl); }
-
-void TEntry::SetImageUrl(const std::string& aValue) {
-    TCLock lock(fCriticalSection);
-    SetStored(fImageUrl, aValue);
+std::string TEntry::GetImageUrl() const {
+    TCLock lock(GetCriticalSection());
+    return fImageUrl.Str();
 }
 
-TBlob TEntry::GetOriginalImage() const { return Locked(fCriticalSection, fOriginalImage); }
+void TEntry::SetImageUrl(const std::string& aValue) {
+    TCLock lock(GetCriticalSection());
+    SetStored(fImageUrl, TCompactText(aValue));
+}
+
+TBlob TEntry::GetOriginalImage() const {
+    TCLock lock(GetCriticalSection());
+    return fPictures ? fPictures->fOriginal : TBlob();
+}
 
 void TEntry::SetOriginalImage(TBlob aImage) {
-    TCLock lock(fCriticalSection);
-    fOriginalImage = std::move(aImage);
+    TCLock lock(GetCriticalSection());
+    Pictures().fOriginal = std::move(aImage);
     MarkChanged();
 }
 
-TBlob TEntry::GetResizedImage() const { return Locked(fCriticalSection, fResizedImage); }
+TBlob TEntry::GetResizedImage() const {
+    TCLock lock(GetCriticalSection());
+    return fPictures ? fPictures->fResized : TBlob();
+}
 
 void TEntry::SetResizedImage(TBlob aImage) {
-    TCLock lock(fCriticalSection);
-    fResizedImage = std::move(aImage);
+    TCLock lock(GetCriticalSection());
+    Pictures().fResized = std::move(aImage);
     MarkChanged();
 }
 
 bool TEntry::HasOriginalImage() const {
-    TCLock lock(fCriticalSection);
-    return !fOriginalImage.empty();
+    TCLock lock(GetCriticalSection());
+    return fPictures && !fPictures->fOriginal.empty();
 }
 
 bool TEntry::HasResizedImage() const {
-    TCLock lock(fCriticalSection);
-    return !fResizedImage.empty();
+    TCLock lock(GetCriticalSection());
+    return fPictures && !fPictures->fResized.empty();
 }
 
-bool TEntry::GetImageDownloading() const { return Locked(fCriticalSection, fImageDownloading); }
+bool TEntry::GetImageDownloading() const { return Locked(GetCriticalSection(), fImageDownloading); }
 
-void TEntry::SetImageDownloading(bool aValue) { SetLocked(fCriticalSection, fImageDownloading, aValue); }
+void TEntry::SetImageDownloading(bool aValue) { SetLocked(GetCriticalSection(), fImageDownloading, aValue); }
 
 // --- TFavourite ------------------------------------------------------------------------
 
@@ -478,7 +538,7 @@ void TEntriesWriter::Update(const TEntry& aEntry, std::int64_t aRowID, int aSear
 void TEntriesWriter::BindColumns(sqlite3_stmt* aStmt, const TEntry& aEntry, int aSearchID, const std::string& aType) {
     sqlite3* db = fDB.Handle();
     sqlite3_stmt* stmt = aStmt;
-    TCLock lock(aEntry.fCriticalSection);
+    TCLock lock(aEntry.GetCriticalSection());
     sqlite3_reset(stmt);
     Check(db, sqlite3_bind_int(stmt, 1, aSearchID));
     BindText(db, stmt, 2, aType);
@@ -488,8 +548,8 @@ void TEntriesWriter::BindColumns(sqlite3_stmt* aStmt, const TEntry& aEntry, int 
     // character from "~" up would strip accented letters from every saved title.
     BindText(db, stmt, 5, EscapeSQL(aEntry.fName));
     BindText(db, stmt, 6, FloatToStorageText(aEntry.fPrice));
-    BindText(db, stmt, 7, EscapeSQL(aEntry.fLocationString));
-    BindText(db, stmt, 8, EscapeSQL(aEntry.fCategoryString));
+    BindText(db, stmt, 7, EscapeSQL(*aEntry.fLocationString));
+    BindText(db, stmt, 8, EscapeSQL(*aEntry.fCategoryString));
     BindText(db, stmt, 9, EscapeSQL(aEntry.fLink));
     BindText(db, stmt, 10, BoolToStorageText(aEntry.fHasImage));
     BindText(db, stmt, 11, BoolToStorageText(aEntry.fVisited));
@@ -497,11 +557,12 @@ void TEntriesWriter::BindColumns(sqlite3_stmt* aStmt, const TEntry& aEntry, int 
     Check(db, sqlite3_bind_int(stmt, 13, aEntry.fLocationID));
     BindText(db, stmt, 14, EscapeSQL(aEntry.fDescription));
     BindText(db, stmt, 15, BoolToStorageText(aEntry.fReplied));
-    BindText(db, stmt, 16, EscapeSQL(aEntry.fImageUrl));
-    BindBlob(db, stmt, 17, aEntry.fOriginalImage);
-    BindBlob(db, stmt, 18, aEntry.fResizedImage);
+    BindText(db, stmt, 16, EscapeSQL(aEntry.fImageUrl.Str()));
+    static const TBlob noPicture;
+    BindBlob(db, stmt, 17, aEntry.fPictures ? aEntry.fPictures->fOriginal : noPicture);
+    BindBlob(db, stmt, 18, aEntry.fPictures ? aEntry.fPictures->fResized : noPicture);
     BindText(db, stmt, 19, aEntry.fPriceWas >= 0 ? FloatToStorageText(aEntry.fPriceWas) : std::string());
-    BindText(db, stmt, 20, EscapeSQL(aEntry.fDuplicateOf));
+    BindText(db, stmt, 20, EscapeSQL(aEntry.fDuplicateOf.Str()));
 }
 
 void TEntriesWriter::Run(sqlite3_stmt* aStmt) {

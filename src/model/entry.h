@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/compact_text.h"
 #include "engine/critical_section.h"
+#include "engine/shared_text.h"
 #include "engine/site_search_enum.h"
+#include "model/copied_rows.h"
 #include "model/sqlite_db.h"
 
 namespace pugi {
@@ -92,6 +95,8 @@ public:
     explicit TEntry(const TSQLiteQuery& aTable);
     // The same with the columns found once for the whole query (the fast way to read many rows).
     TEntry(const TSQLiteQuery& aTable, const TEntryColumns& aColumns);
+    // A row copied out of such a query (read on another thread than the query's).
+    TEntry(const TCopiedRows::TRow& aRow, const TEntryColumns& aColumns);
     // A storage object written by SaveToDB.
     TEntry(TObjectsStorage& aStorage, int aObjectID);
     // An element of the older searches file.
@@ -118,8 +123,8 @@ public:
     const std::string& GetDate() const { return fDate; }
     const std::string& GetName() const { return fName; }
     double GetPrice() const { return fPrice; }
-    const std::string& GetLocationString() const { return fLocationString; }
-    const std::string& GetCategoryString() const { return fCategoryString; }
+    const std::string& GetLocationString() const { return *fLocationString; }
+    const std::string& GetCategoryString() const { return *fCategoryString; }
     const std::string& GetLink() const { return fLink; }
     bool GetHasImage() const { return fHasImage; }
     const std::string& GetDescription() const { return fDescription; }
@@ -135,14 +140,14 @@ public:
     double GetPriceWas() const { return fPriceWas; }
     bool GetPriceDropped() const { return fPriceWas >= 0; }
     // The link of the result this one is folded under (the same ad found elsewhere); empty when none.
-    const std::string& GetDuplicateOf() const { return fDuplicateOf; }
+    std::string GetDuplicateOf() const { return fDuplicateOf.Str(); }
     bool IsFolded() const { return !fDuplicateOf.empty(); }
 
     void SetDescription(const std::string& aValue) { SetStored(fDescription, aValue); }
     void SetName(const std::string& aValue) { SetStored(fName, aValue); }
     // A lower price: the current one becomes the price it was.
     void DropPrice(double aNewPrice);
-    void SetDuplicateOf(const std::string& aLink) { SetStored(fDuplicateOf, aLink); }
+    void SetDuplicateOf(const std::string& aLink) { SetStored(fDuplicateOf, TCompactText(aLink)); }
     void SetVisited(bool aValue) { SetStored(fVisited, aValue); }
     void SetNew(bool aValue) { SetStored(fNew, aValue); }
     void SetIncludeInEmailDigest(bool aValue) { fIncludeInEmailDigest = aValue; }
@@ -172,7 +177,9 @@ public:
     bool GetImageDownloading() const;
     void SetImageDownloading(bool aValue);
 
-    TCCriticalSection& GetCriticalSection() const { return fCriticalSection; }
+    // Entries share a few locks, chosen by address: a lock each would cost more than the
+    // rest of a typical entry, and the lock is only ever held to read or write fields.
+    TCCriticalSection& GetCriticalSection() const;
 
     // How often a stored field changed since the entry was made; a save remembers the count
     // it wrote, so a change made while the row is written still counts as unsaved.
@@ -180,6 +187,8 @@ public:
 
 protected:
     void LoadFromObject(TObjectsStorage& aStorage, int aObjectID);
+    template <class TRow>
+    void LoadFromRow(const TRow& aRow, const TEntryColumns& aColumns);
     void LoadFromXMLNode(const pugi::xml_node& aNode);
 
 private:
@@ -194,43 +203,52 @@ private:
         MarkChanged();
     }
 
-    mutable TCCriticalSection fCriticalSection{"TEntry CS"};
-    TSiteSearchEnum fFromSite = ssCraigslist;
+    // Pictures, when downloaded; most results never have one in memory.
+    struct TPictures {
+        TBlob fOriginal;
+        TBlob fResized;
+    };
+    TPictures& Pictures();
+    void SetPictures(TBlob aOriginal, TBlob aResized);
+    void SetLocationString(std::string_view aText);
+    void SetCategoryString(std::string_view aText);
+
+    // The fields are ordered to leave no gaps: a search may hold a million entries.
     std::string fDate;
     std::string fName;
-    double fPrice = -1;
-    std::string fLocationString;
-    std::string fCategoryString;
     std::string fLink;
-    bool fHasImage = false;
     std::string fDescription;
-    std::string fContact;
-    bool fNoContact = false;
+    const std::string* fLocationString = &SharedText({});  // shared with every entry of the same place
+    const std::string* fCategoryString = &SharedText({});  // and of the same category
+    TCompactText fContact;
+    TCompactText fImageUrl;
+    TCompactText fDuplicateOf;
+    std::unique_ptr<TPictures> fPictures;
+    const TPlace* fLocation = nullptr;
+    double fPrice = -1;
+    double fLocalDateTime = 0;
+    double fPriceWas = -1;
     std::int64_t fCraigsID = -1;
-    int fMonth = 0;
-    int fDay = 0;
+    TSiteSearchEnum fFromSite = ssCraigslist;
+    int fLocationID = 0;
+    std::int8_t fMonth = 0;
+    std::int8_t fDay = 0;
+    bool fHasImage = false;
+    bool fNoContact = false;
     bool fVisited = false;
     bool fNew = true;
     bool fIncludeInEmailDigest = false;
-    int fLocationID = 0;
-    const TPlace* fLocation = nullptr;
     bool fLocationLooked = false;
-    double fLocalDateTime = 0;
     bool fChecked = false;
     bool fReplied = false;
-    std::string fImageUrl;
-    TBlob fOriginalImage;
-    TBlob fResizedImage;
     bool fImageDownloading = false;
-    double fPriceWas = -1;
-    std::string fDuplicateOf;
 
     std::atomic<std::uint32_t> fChangeCount{0};
-    // The entries row that holds this entry (0: none yet) and the change count it holds.
-    // Only the saver of the owning search touches these, one save at a time.
-    std::int64_t fRowID = 0;
+    // The change count the entries row holds, and the row (0: none yet). Only the saver of
+    // the owning search touches these, one save at a time.
     std::uint32_t fSavedChangeCount = 0;
     bool fRowIsDeletedResult = false;
+    std::int64_t fRowID = 0;
 
     friend class TEntriesWriter;
     friend class TResultRows;

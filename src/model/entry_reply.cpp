@@ -44,7 +44,7 @@ TReplyOutcome TEntry::Reply(const IEntryReplyMessagePtr& aMessage, bool aWaitToS
         } catch (const std::exception& e) {
             return {TReplyOutcome::Failed, e.what()};
         }
-        TCLock lock(fCriticalSection);
+        TCLock lock(GetCriticalSection());
         fContact = contact;
         fNoContact = contact.empty();
     }
@@ -55,7 +55,7 @@ TReplyOutcome TEntry::Reply(const IEntryReplyMessagePtr& aMessage, bool aWaitToS
     // puts the earlier mark back.
     bool wasReplied = false;
     {
-        TCLock lock(fCriticalSection);
+        TCLock lock(GetCriticalSection());
         wasReplied = fReplied;
         fReplied = true;
     }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/critical_section.h"
@@ -166,6 +167,8 @@ private:
 std::string EscapeSQL(const std::string& aText);    // ' -> U+0001, " -> U+0002
 std::string UnEscapeSQL(const std::string& aText);  // the reverse
 void UnEscapeSQLInPlace(std::string& aText);
+// Whether the stored text holds a character that UnEscapeSQL changes.
+bool HasSQLEscapes(std::string_view aText);
 std::string BoolToStorageText(bool aValue);         // "-1" / "0"
 bool StorageTextToBool(const std::string& aText);   // numbers (non-zero true), True/False; else false
 std::string FloatToStorageText(double aValue);      // up to 15 significant digits

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "model/categories.h"
+#include "model/entry_loader.h"
 #include "model/filter.h"
 #include "model/objects_storage.h"
 #include "model/place_selection.h"
@@ -170,16 +171,10 @@ void TSearch::ReadResultsFromDB(TObjectsStorage& aStorage, const std::string& aT
     auto rows = aStorage.SQLLiteDB().GetTable("select rowid, *" + where, {fID});
     if (rows.Eof()) return;
     // Counted on the index first, so that the list and its link index are made once.
-    aList.Reserve(aList.size() + static_cast<std::size_t>(aStorage.SQLLiteDB().GetTableValue("select count(*)" + where, {fID})));
-    // Columns are looked up by name once, not for every row.
-    const TEntryColumns columns(rows);
-    for (; !rows.Eof(); rows.Next()) {
-        // A damaged row (a site that is no site) is left out; the search keeps its other results.
-        try {
-            aList.Add(std::make_shared<TEntry>(rows, columns));
-        } catch (const EEntryLoadError&) {
-        }
-    }
+    const auto count = static_cast<std::size_t>(aStorage.SQLLiteDB().GetTableValue("select count(*)" + where, {fID}));
+    aList.Reserve(aList.size() + count);
+    // The list is the search's own while it loads: nothing else reaches it yet.
+    LoadEntries(rows, count, [&aList](IEntry aEntry) { aList.Add(std::move(aEntry)); });
 }
 
 // --- saving ---------------------------------------------------------------------------
