@@ -10,13 +10,14 @@
 namespace trawlix {
 namespace {
 
-struct FakeEntry {
+struct FakeEntry : std::enable_shared_from_this<FakeEntry> {
+    explicit FakeEntry(std::string aLink) : link(std::move(aLink)) {}
     std::string link;
     const std::string& GetLink() const { return link; }
 };
 using FakePtr = std::shared_ptr<FakeEntry>;
 
-FakePtr Make(const std::string& aLink) { return std::make_shared<FakeEntry>(FakeEntry{aLink}); }
+FakePtr Make(const std::string& aLink) { return std::make_shared<FakeEntry>(aLink); }
 
 FakePtr LinearFind(const std::vector<FakePtr>& aItems, const std::string& aLink) {
     for (const auto& item : aItems)
@@ -69,14 +70,22 @@ struct CollidingHash {
     std::size_t operator()(std::string_view) const { return 7; }
 };
 
+// Links share one of 97 hashes spread over the whole range: long probe runs that wrap
+// around the end of the index, and removals from the middle of them.
+struct FewHashes {
+    std::size_t operator()(std::string_view aLink) const {
+        return (std::hash<std::string_view>{}(aLink) % 97) * 0x9E3779B97F4A7C15ull;
+    }
+};
+
 // Any sequence of list operations must answer look-ups as a front-to-back scan would.
 template <class TList>
-void RandomOperationsAgreeWithALinearScan() {
+void RandomOperationsAgreeWithALinearScan(int aDistinctLinks = 40, int aSteps = 5000) {
     std::mt19937 random(12345);
     TList list;
     std::vector<FakePtr> model;
-    for (int step = 0; step < 5000; ++step) {
-        const std::string link = "link" + std::to_string(random() % 40);
+    for (int step = 0; step < aSteps; ++step) {
+        const std::string link = "link" + std::to_string(random() % aDistinctLinks);
         switch (random() % 5) {
             case 0:
             case 1: {
@@ -110,7 +119,7 @@ void RandomOperationsAgreeWithALinearScan() {
         ASSERT_EQ(list.FindByLink(link), LinearFind(model, link)) << "step " << step;
     }
     ASSERT_EQ(list.Items(), model);
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; i < aDistinctLinks; ++i) {
         const std::string link = "link" + std::to_string(i);
         EXPECT_EQ(list.FindByLink(link), LinearFind(model, link));
     }
@@ -122,6 +131,28 @@ TEST(SearchLinkIndex, RandomOperationsAgreeWithALinearScan) {
 
 TEST(SearchLinkIndex, RandomOperationsAgreeWithALinearScanWhenAllHashesCollide) {
     RandomOperationsAgreeWithALinearScan<TLinkIndexedList<FakePtr, CollidingHash>>();
+}
+
+// Mostly links of their own, so the index grows through many sizes and removals move
+// slots back within long runs.
+TEST(SearchLinkIndex, RandomOperationsAgreeWithALinearScanWithManyLinks) {
+    RandomOperationsAgreeWithALinearScan<TLinkIndexedList<FakePtr>>(3000, 12000);
+    RandomOperationsAgreeWithALinearScan<TLinkIndexedList<FakePtr, FewHashes>>(3000, 12000);
+}
+
+TEST(SearchLinkIndex, AReservedIndexAnswersLikeAGrownOne) {
+    TLinkIndexedList<FakePtr> reserved, grown;
+    reserved.Reserve(1000);
+    for (int i = 0; i < 1000; ++i) {
+        reserved.Add(Make("l" + std::to_string(i)));
+        grown.Add(Make("l" + std::to_string(i)));
+    }
+    for (int i = 0; i < 1000; ++i) {
+        const std::string link = "l" + std::to_string(i);
+        ASSERT_EQ(reserved.FindByLink(link)->link, link);
+        ASSERT_EQ(grown.FindByLink(link)->link, link);
+    }
+    EXPECT_EQ(reserved.FindByLink("l1000"), nullptr);
 }
 
 }  // namespace
