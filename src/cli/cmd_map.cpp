@@ -1,15 +1,13 @@
 // The map command: a search's results counted per region of a map, and the map drawn with
 // its counts and flags as the map window shows it.
-#include <QGuiApplication>
-#include <QSaveFile>
 #include <filesystem>
 
 #include "app/platform.h"
 #include "app/session.h"
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
+#include "cli/pictures.h"
 #include "cli/search_arg.h"
-#include "draw/map.h"
 #include "engine/critical_section.h"
 #include "model/filter.h"
 #include "model/map_file.h"
@@ -37,25 +35,6 @@ TEntryList FilteredResults(TSearch& aSearch) {
     return results;
 }
 
-// Drawing text needs a QGuiApplication; the command never shows a window.
-void RenderMap(const std::filesystem::path& aMapFile, const TPlaces* aPlaces, const TEntryList& aResults,
-               const std::string& aOutput) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "trawlix-cli";
-    static char* argv[] = {name, nullptr};
-    std::unique_ptr<QGuiApplication> app;
-    if (!QGuiApplication::instance()) app = std::make_unique<QGuiApplication>(argc, argv);
-
-    TMap map(mmResults, aPlaces);
-    map.LoadFromFile(aMapFile);
-    map.SetFlagBitmap(GreenFlagPicture());
-    map.SetResults(aResults);
-    QSaveFile file(QString::fromStdString(aOutput));
-    if (!file.open(QIODevice::WriteOnly) || !map.Compose().save(&file, "PNG") || !file.commit())
-        throw CommandError("Cannot write " + aOutput + ": " + file.errorString().toStdString());
-}
-
 int Map(CommandContext& aContext) {
     ArgParser args(aContext.args);
     const bool json = args.Flag("--json");
@@ -73,7 +52,7 @@ int Map(CommandContext& aContext) {
         ParseProperties(ReadMapFile(mapFile).Properties, colorMap);
         const TEntryList results = FilteredResults(search);
         const std::vector<int> counts = TMapRegions(colorMap, places).Count(results);
-        if (render) RenderMap(mapFile, &places, results, *render);
+        if (render) WriteMapPicture(mapFile, &places, results, *render);
 
         std::string jsonItems;
         for (int index = 0; index < colorMap.Count(); ++index) {

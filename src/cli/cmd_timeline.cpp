@@ -4,7 +4,7 @@
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
 #include "cli/search_arg.h"
-#include "cli/timeline_picture.h"
+#include "cli/pictures.h"
 #include "engine/critical_section.h"
 #include "model/filter.h"
 #include "model/search.h"

@@ -1,18 +1,17 @@
-#include "cli/timeline_picture.h"
-
+// The timeline command's picture: the desktop program's chart (title, gradient, one bar a day).
 #include <QFont>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
-#include <system_error>
+#include <exception>
+#include <type_traits>
 
-#include "cli/cli_command.h"
+#include "cli/pictures/drawing.h"
+#include "cli/pictures_module.h"
 
 namespace trawlix::cli {
 
@@ -24,18 +23,6 @@ const QColor cBarColour(140, 181, 225);
 const QColor cGradientBottom(166, 202, 240);
 const QMargins cPlotMargins(60, 50, 20, 70);
 constexpr int cLabelSpacing = 14;
-
-// Text needs Qt's font machinery, which needs an application object: one without any
-// display, so the command works on a server too.
-void EnsureDrawing() {
-    if (QGuiApplication::instance()) return;
-    static int argc = 3;
-    static char name[] = "trawlix-cli";
-    static char platformOption[] = "-platform";
-    static char platform[] = "offscreen";
-    static char* argv[] = {name, platformOption, platform, nullptr};
-    static std::unique_ptr<QGuiApplication> application = std::make_unique<QGuiApplication>(argc, argv);
-}
 
 // A round step for the count axis, about five ticks from zero to aHighest.
 int TickStep(int aHighest) {
@@ -110,23 +97,17 @@ QImage DrawChart(const TTimelineBars& aBars) {
 
 }  // namespace
 
-void WriteTimelinePicture(const TTimelineBars& aBars, const std::filesystem::path& aFile) {
-    EnsureDrawing();
-    const QImage picture = DrawChart(aBars);
-    // Written beside the target and renamed over it, so that a failed write leaves no half picture.
-    std::filesystem::path temporary = aFile;
-    temporary += ".part";
-    if (!picture.save(QString::fromStdString(temporary.string()), "PNG")) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw CommandError("The picture could not be written to " + aFile.string() + ".");
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, aFile, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        throw CommandError("The picture could not be written to " + aFile.string() + ".");
+}  // namespace trawlix::cli
+
+extern "C" [[gnu::visibility("default")]] void trawlix_write_timeline_picture(const trawlix::TTimelineBars& aBars,
+                                                                             const std::filesystem::path& aOutput,
+                                                                             std::string& aError) {
+    try {
+        trawlix::cli::EnsureDrawing();
+        const std::string failure = trawlix::cli::SavePicture(trawlix::cli::DrawChart(aBars), aOutput);
+        aError = failure.empty() ? std::string() : "The picture could not be written to " + aOutput.string() + ".";
+    } catch (const std::exception& e) {
+        aError = e.what();
     }
 }
-
-}  // namespace trawlix::cli
+static_assert(std::is_same_v<decltype(trawlix_write_timeline_picture), trawlix::cli::TWriteTimelinePicture>);
