@@ -1,5 +1,7 @@
 #include "engine/text_functions.h"
 
+#include "engine/pattern_scan.h"
+
 #include <array>
 #include <algorithm>
 #include <cctype>
@@ -51,14 +53,6 @@ std::string ReplaceAllIgnoreCase(const std::string& aText, const std::string& aF
         pos = nextCandidate(pos);
     }
     return result.append(aText, copied, std::string::npos);
-}
-
-// The first of the two characters from aFrom on (find_first_of asks memchr once per byte).
-size_t FindEither(std::string_view aText, char aOne, char aOther, size_t aFrom) {
-    if (aOne == aOther) return aText.find(aOne, aFrom);
-    for (size_t pos = aFrom; pos < aText.size(); ++pos)
-        if (aText[pos] == aOne || aText[pos] == aOther) return pos;
-    return std::string_view::npos;
 }
 
 bool StartsWithAt(const std::string& aText, size_t aPos, const std::string& aWhat) {
