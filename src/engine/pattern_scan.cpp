@@ -91,8 +91,13 @@ size_t FindCaseless(std::string_view aText, std::string_view aLiteral, size_t aF
     if (aLiteral.empty()) return std::string_view::npos;
     const char lower = AsciiLower(aLiteral[0]);
     const char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 'a' + 'A') : lower;
+    // Most candidates fail at their second byte, which is told apart here unless it may
+    // be the first byte of a Unicode partner.
+    const char second = aLiteral.size() > 1 ? AsciiLower(aLiteral[1]) : 0;
+    const bool secondIsPlain = second != 0 && second != 'k' && second != 's';
     for (size_t pos = FindEither(aText, lower, upper, aFrom); pos != std::string_view::npos;
          pos = FindEither(aText, lower, upper, pos + 1)) {
+        if (secondIsPlain && (pos + 1 >= aText.size() || AsciiLower(aText[pos + 1]) != second)) continue;
         aEnd = MatchCaselessAt(aText, pos, aLiteral);
         if (aEnd != std::string_view::npos) return pos;
     }
