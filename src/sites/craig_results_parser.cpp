@@ -77,10 +77,14 @@ std::string CraigsPriceText(const std::string& aTitle) {
 }
 
 std::string TCraigSiteResultsParser::ExtractImageUrl(std::string_view aEntryHtml) {
+    // Found by its colon, which an ad's HTML rarely holds, where its letters are everywhere.
     static constexpr std::string_view cImagesId = "id=\"images:";
-    const size_t idStart = FindIgnoreCase(aEntryHtml, cImagesId);
-    if (idStart == std::string_view::npos) return {};
-    const size_t nameStart = idStart + cImagesId.size();
+    static constexpr size_t cBeforeColon = cImagesId.size() - 1;
+    size_t colon = aEntryHtml.find(':', cBeforeColon);
+    while (colon != std::string_view::npos && FindIgnoreCase(aEntryHtml.substr(colon - cBeforeColon, cImagesId.size()), cImagesId) != 0)
+        colon = aEntryHtml.find(':', colon + 1);
+    if (colon == std::string_view::npos) return {};
+    const size_t nameStart = colon + 1;
     const size_t nameEnd = aEntryHtml.find('"', nameStart);
     if (nameEnd == std::string_view::npos) return {};
     return fImageBaseURL + UnEscapeHTML(aEntryHtml.substr(nameStart, nameEnd - nameStart));
