@@ -198,10 +198,12 @@ bool TCRegEx::GroupSet(int aIndex) const {
     return ovector[2 * aIndex] != PCRE2_UNSET;
 }
 
-std::string TCRegEx::SubExpressions(int aIndex) const {
+std::string TCRegEx::SubExpressions(int aIndex) const { return std::string(SubExpressionView(aIndex)); }
+
+std::string_view TCRegEx::SubExpressionView(int aIndex) const {
     if (!GroupSet(aIndex)) return {};
     const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(fPcre->matchData);
-    return fSubject.substr(ovector[2 * aIndex], ovector[2 * aIndex + 1] - ovector[2 * aIndex]);
+    return std::string_view(fSubject).substr(ovector[2 * aIndex], ovector[2 * aIndex + 1] - ovector[2 * aIndex]);
 }
 
 int TCRegEx::SubExpressionOffsets(int aIndex) const {

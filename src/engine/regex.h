@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace trawlix {
@@ -62,6 +63,8 @@ public:
     bool FoundMatch() const { return fFound; }
     int SubExpressionCount() const;  // groups in the pattern, not counting group 0
     std::string SubExpressions(int aIndex) const;
+    // The same without a copy; valid until the subject changes.
+    std::string_view SubExpressionView(int aIndex) const;
     int SubExpressionOffsets(int aIndex) const;
     int SubExpressionLengths(int aIndex) const;
     std::string MatchedExpression() const { return SubExpressions(0); }

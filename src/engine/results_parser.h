@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "engine/regex.h"
 
@@ -54,18 +55,8 @@ protected:
     TOnResultParsed fOnResultParsed;
 
 private:
-    bool NextFeedItem(size_t& aPos, std::string& aItemText) const;
-    bool ParseFeedItem(const std::string& aItemText);
-    std::string FieldOfItem(TCRegEx& aRegEx, const std::string& aItemText);
-    // The item's link with its entities decoded, unless the feed wrote it in a CDATA block.
-    std::string FeedLink(const std::string& aItemText);
-
-    TCRegEx fRegExTitle;
-    TCRegEx fRegExPubDate;
-    TCRegEx fRegExLink;
-    TCRegEx fRegExDescription;
-    TCRegEx fRegExDay;
-    TCRegEx fRegExPrice;
+    bool NextFeedItem(size_t& aPos, std::string_view& aItemText) const;
+    bool ParseFeedItem(std::string_view aItemText);
 };
 
 }  // namespace trawlix

@@ -1,5 +1,7 @@
 #include "engine/text_functions.h"
 
+#include "engine/pattern_scan.h"
+
 #include <array>
 #include <algorithm>
 #include <cctype>
@@ -19,7 +21,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualsIgnoreCaseAt(const std::string& aText, size_t aPos, const std::string& aWhat) {
+bool EqualsIgnoreCaseAt(std::string_view aText, size_t aPos, std::string_view aWhat) {
     if (aPos + aWhat.size() > aText.size()) return false;
     for (size_t i = 0; i < aWhat.size(); ++i)
         if (AsciiLower(aText[aPos + i]) != AsciiLower(aWhat[i])) return false;
@@ -53,16 +55,8 @@ std::string ReplaceAllIgnoreCase(const std::string& aText, const std::string& aF
     return result.append(aText, copied, std::string::npos);
 }
 
-// The first of the two characters from aFrom on (find_first_of asks memchr once per byte).
-size_t FindEither(std::string_view aText, char aOne, char aOther, size_t aFrom) {
-    if (aOne == aOther) return aText.find(aOne, aFrom);
-    for (size_t pos = aFrom; pos < aText.size(); ++pos)
-        if (aText[pos] == aOne || aText[pos] == aOther) return pos;
-    return std::string_view::npos;
-}
-
-bool StartsWithAt(const std::string& aText, size_t aPos, const std::string& aWhat) {
-    return aText.compare(aPos, aWhat.size(), aWhat) == 0;
+bool StartsWithAt(std::string_view aText, size_t aPos, std::string_view aWhat) {
+    return aText.substr(aPos, aWhat.size()) == aWhat;
 }
 
 bool EndsWithAt(const std::string& aText, size_t aEnd, const std::string& aWhat) {
@@ -177,7 +171,7 @@ namespace {
 
 // A "<" opens a tag only before a letter, "/", "!" or "?" (or at the very end), as browsers
 // read it: "<3" and "< $100" in an ad's title are text.
-bool StartsTag(const std::string& aHtml, size_t aPos) {
+bool StartsTag(std::string_view aHtml, size_t aPos) {
     if (aPos + 1 >= aHtml.size()) return true;
     const char next = aHtml[aPos + 1];
     return IsAsciiLetter(next) || next == '/' || next == '!' || next == '?';
@@ -219,7 +213,7 @@ namespace {
 bool IsTagOrLineMark(char c) { return c == '>' || c == '<' || c == '\n' || c == '\t'; }
 }  // namespace
 
-std::string ExtractDataTags(const std::string& aHtml) {
+std::string ExtractDataTags(std::string_view aHtml) {
     // Parsers call this for every title: runs of text are copied whole, and outside the
     // text only the next ">" matters.
     std::string result;
@@ -243,7 +237,14 @@ std::string ExtractDataTags(const std::string& aHtml) {
         else if (inText && c == '<')
             result += c;
     }
-    return Trim(result);
+    // Trimmed in place: the text is usually a title that starts and ends with no blank.
+    size_t end = result.size();
+    while (end > 0 && static_cast<unsigned char>(result[end - 1]) <= ' ') --end;
+    result.resize(end);
+    size_t begin = 0;
+    while (begin < end && static_cast<unsigned char>(result[begin]) <= ' ') ++begin;
+    result.erase(0, begin);
+    return result;
 }
 
 namespace {
@@ -320,7 +321,7 @@ namespace {
 
 // "&#39;" and "&#x27;": the character, or false for a number that names no character
 // (a surrogate, zero, beyond Unicode), which is then left as written.
-bool DecodeNumericEntity(const std::string& aBody, std::string& aOut) {
+bool DecodeNumericEntity(std::string_view aBody, std::string& aOut) {
     const bool hex = aBody.size() > 1 && AsciiLower(aBody[1]) == 'x';
     const size_t digits = hex ? 2 : 1;
     if (aBody.size() <= digits || aBody.size() > digits + 8) return false;
@@ -334,7 +335,7 @@ bool DecodeNumericEntity(const std::string& aBody, std::string& aOut) {
 
 // The entity whose name (without "&" and ";") is aBody, appended to aOut; false when it is
 // not one the sites use.
-bool DecodeEntity(const std::string& aBody, std::string& aOut) {
+bool DecodeEntity(std::string_view aBody, std::string& aOut) {
     if (!aBody.empty() && aBody[0] == '#') return DecodeNumericEntity(aBody, aOut);
     static const std::pair<const char*, const char*> cNamed[] = {
         {"nbsp", " "}, {"gt", ">"}, {"lt", "<"}, {"amp", "&"}, {"quot", "\""}, {"apos", "'"}};
@@ -348,7 +349,7 @@ bool DecodeEntity(const std::string& aBody, std::string& aOut) {
 
 }  // namespace
 
-std::string UnEscapeHTML(const std::string& aText) {
+std::string UnEscapeHTML(std::string_view aText) {
     // One pass, so that a decoded "&" never starts another entity: "&amp;lt;" is "&lt;".
     // Parsers call this three times per ad: the runs between "&" and "#" are copied whole.
     constexpr size_t cLongestEntity = 12;

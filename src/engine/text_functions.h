@@ -31,7 +31,7 @@ std::string ReadFromRight(const std::string& aText, int aWord, const std::string
 
 // The text between each ">" and the next "<" that opens a tag (one before a letter, "/",
 // "!" or "?"), without LF and TAB, trimmed.
-std::string ExtractDataTags(const std::string& aHtml);
+std::string ExtractDataTags(std::string_view aHtml);
 // Digits and decimal marks of the text read as a number: "$ 12.50" -> 12.5, "1,500" -> 1.5;
 // -1 when that is not a number.
 double ExtractDouble(const std::string& aText);
@@ -54,7 +54,7 @@ std::string YesNoToTrueFalse(const std::string& aText);
 void AppendUtf8(std::string& aOut, uint32_t aCode);
 // Decodes "&nbsp;", "&gt;", "&lt;", "&amp;", "&quot;", "&apos;" (in any case) and numeric
 // entities ("&#39;", "&#x27;") in one pass, and drops the sites' stray "#0" markers.
-std::string UnEscapeHTML(const std::string& aText);
+std::string UnEscapeHTML(std::string_view aText);
 std::string UnEscapeXML(const std::string& aText);
 std::string EscapeHTML(const std::string& aText);
 // Quotes and escapes a text for a JSON document (UTF-8 passes as it is).

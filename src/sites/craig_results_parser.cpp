@@ -1,8 +1,10 @@
 #include "sites/craig_results_parser.h"
 
+#include <algorithm>
 #include <exception>
 #include <string_view>
 
+#include "engine/pattern_scan.h"
 #include "engine/text_functions.h"
 
 namespace trawlix {
@@ -18,9 +20,7 @@ TCraigSiteResultsParser::TCraigSiteResultsParser()
       fRegExpDateHeading(R"re(<h4.*?>\s*.+? +?(.*?) +?(\d+)</h4>)re", kPageOptions),
       fRegExpDateBlockEnd(R"re(<h4.*?>|<p\s+align\s*=\s*"center"\s*>)re", kPageOptions),
       fRegExpAds(R"re(<p.*?>.*?<a\s+href\s*=\s*"(.*?)">\s*(.*?)\s*</p>)re", kPageOptions),
-      fRegExDisplaying(R"re(Displaying\s*:\s*(\d+)\s*-\s*(\d+))re", kPageOptions),
-      fRegExListingEnd(R"re(Few LOCAL results found.|Displaying\s*:\s*\d+\s*-\s*\d+|<div>Sort by:<strong>)re",
-                       kPageOptions) {}
+      fRegExDisplaying(R"re(Displaying\s*:\s*(\d+)\s*-\s*(\d+))re", kPageOptions) {}
 
 int TCraigSiteResultsParser::Parse() {
     if (fHTML.empty()) return 0;
@@ -50,6 +50,14 @@ std::string FirstWordAfter(std::string_view aTitle, size_t aMarkLength) {
     return std::string(TrimmedView(FirstWord(TrimmedView(aTitle.substr(aMarkLength)))));
 }
 
+// "Dec" and "12" give "Dec 12".
+std::string JoinedDate(std::string_view aMonth, std::string_view aDay) {
+    std::string date;
+    date.reserve(aMonth.size() + 1 + aDay.size());
+    date.append(aMonth).append(1, ' ').append(aDay);
+    return date;
+}
+
 }  // namespace
 
 std::string CraigsPriceText(const std::string& aTitle) {
@@ -68,22 +76,28 @@ std::string CraigsPriceText(const std::string& aTitle) {
     return std::string(TrimmedView(title.substr(euro + 3)));
 }
 
-std::string TCraigSiteResultsParser::ExtractImageUrl(const std::string& aEntryHtml) {
+std::string TCraigSiteResultsParser::ExtractImageUrl(std::string_view aEntryHtml) {
+    // Found by its colon, which an ad's HTML rarely holds, where its letters are everywhere.
     static constexpr std::string_view cImagesId = "id=\"images:";
-    const size_t idStart = FindIgnoreCase(aEntryHtml, cImagesId);
-    if (idStart == std::string::npos) return {};
-    const size_t nameStart = idStart + cImagesId.size();
+    static constexpr size_t cBeforeColon = cImagesId.size() - 1;
+    size_t colon = aEntryHtml.find(':', cBeforeColon);
+    while (colon != std::string_view::npos && FindIgnoreCase(aEntryHtml.substr(colon - cBeforeColon, cImagesId.size()), cImagesId) != 0)
+        colon = aEntryHtml.find(':', colon + 1);
+    if (colon == std::string_view::npos) return {};
+    const size_t nameStart = colon + 1;
     const size_t nameEnd = aEntryHtml.find('"', nameStart);
-    if (nameEnd == std::string::npos) return {};
+    if (nameEnd == std::string_view::npos) return {};
     return fImageBaseURL + UnEscapeHTML(aEntryHtml.substr(nameStart, nameEnd - nameStart));
 }
 
-void TCraigSiteResultsParser::ReportAd(const std::string& aDate, const std::string& aRawLink,
-                                       const std::string& aRawTitle, const std::string& aAdHtml) {
+void TCraigSiteResultsParser::ReportAd(std::string aDate, std::string_view aRawLink, std::string_view aRawTitle,
+                                       std::string_view aAdHtml) {
     TParsedResult result;
-    result.date = aDate;
+    result.date = std::move(aDate);
     result.link = UnEscapeHTML(aRawLink);
-    result.name = UnEscapeHTML(ExtractDataTags(">" + aRawTitle + "<"));
+    // The title is read as the content of a tag; the buffer is kept from ad to ad.
+    fTitleHtml.assign(1, '>').append(aRawTitle).push_back('<');
+    result.name = UnEscapeHTML(ExtractDataTags(fTitleHtml));
     result.price = ReadPrice(CraigsPriceText(result.name));
     result.hasImage = result.name.find("pic") != std::string::npos || result.name.find("img") != std::string::npos;
     result.imageUrl = ExtractImageUrl(aAdHtml);
@@ -102,10 +116,11 @@ int TCraigSiteResultsParser::ParseCatListings() {
         fRegExpDateBlockEnd.SetStart(blockStart);
         if (!fRegExpDateBlockEnd.MatchAgain()) break;
         const int blockEnd = fRegExpDateBlockEnd.MatchedExpressionOffset();
-        std::string date = fRegExpDateHeading.SubExpressions(1) + " " + fRegExpDateHeading.SubExpressions(2);
+        const std::string date = JoinedDate(fRegExpDateHeading.SubExpressionView(1), fRegExpDateHeading.SubExpressionView(2));
         fRegExpAds.SetSubject(fHTML.substr(blockStart - 1, blockEnd - blockStart));
         for (bool ad = fRegExpAds.Match(); ad; ad = fRegExpAds.MatchAgain()) {
-            ReportAd(date, fRegExpAds.SubExpressions(1), fRegExpAds.SubExpressions(2), fRegExpAds.MatchedExpression());
+            ReportAd(date, fRegExpAds.SubExpressionView(1), fRegExpAds.SubExpressionView(2),
+                     fRegExpAds.SubExpressionView(0));
             ++count;
         }
         // The heading that ended this block starts the next one.
@@ -114,17 +129,70 @@ int TCraigSiteResultsParser::ParseCatListings() {
     return count;
 }
 
-// The text before the first of the end markers; empty when none follows.
-std::string TCraigSiteResultsParser::ListingBeforeEndMarker(std::string aRest) {
-    fRegExListingEnd.SetSubject(std::move(aRest));
-    if (!fRegExListingEnd.Match()) return {};
-    return fRegExListingEnd.GetSubject().substr(0, static_cast<size_t>(fRegExListingEnd.MatchedExpressionOffset() - 1));
+namespace {
+
+constexpr size_t npos = std::string_view::npos;
+
+// "Few LOCAL results found" and any one character.
+size_t FindFewLocalResults(std::string_view aText) {
+    static constexpr std::string_view cMarker = "Few LOCAL results found";
+    size_t end = 0;
+    for (size_t pos = FindCaseless(aText, cMarker, 0, end); pos != npos; pos = FindCaseless(aText, cMarker, pos + 1, end))
+        if (end < aText.size() && Utf8CharLengthAt(aText, end) > 0) return pos;
+    return npos;
 }
+
+// Where a run of digits starting at aPos ends; npos when none starts there.
+size_t DigitsEnd(std::string_view aText, size_t aPos) {
+    size_t end = aPos;
+    while (end < aText.size() && IsPatternDigit(aText[end])) ++end;
+    return end > aPos ? end : npos;
+}
+
+// Whether ": 1 - 100" (blanks optional) starts at aPos.
+bool IsDisplayedRangeAt(std::string_view aText, size_t aPos) {
+    size_t pos = SkipPatternBlanks(aText, aPos);
+    if (pos >= aText.size() || aText[pos] != ':') return false;
+    pos = DigitsEnd(aText, SkipPatternBlanks(aText, pos + 1));
+    if (pos == npos) return false;
+    pos = SkipPatternBlanks(aText, pos);
+    if (pos >= aText.size() || aText[pos] != '-') return false;
+    return DigitsEnd(aText, SkipPatternBlanks(aText, pos + 1)) != npos;
+}
+
+// "Displaying: 1 - 100".
+size_t FindDisplayedRange(std::string_view aText) {
+    static constexpr std::string_view cMarker = "Displaying";
+    size_t end = 0;
+    for (size_t pos = FindCaseless(aText, cMarker, 0, end); pos != npos; pos = FindCaseless(aText, cMarker, pos + 1, end))
+        if (IsDisplayedRangeAt(aText, end)) return pos;
+    return npos;
+}
+
+// "<div>Sort by:<strong>", found by its colon: the page has few of them, and a "<" starts
+// every tag. Its "S" may be a long s, one byte longer.
+size_t FindSortBy(std::string_view aText) {
+    static constexpr std::string_view cMarker = "<div>Sort by:<strong>";
+    static constexpr size_t cBeforeColon = 12;
+    for (size_t colon = aText.find(':', cBeforeColon); colon != npos; colon = aText.find(':', colon + 1)) {
+        for (size_t before : {cBeforeColon + 1, cBeforeColon})
+            if (colon >= before && MatchCaselessAt(aText, colon - before, cMarker) != npos) return colon - before;
+    }
+    return npos;
+}
+
+// Where the first of the end markers starts, in any case; npos when none follows. The
+// markers are searched for apart: one pattern of the three would try them at every byte.
+size_t FindListingEnd(std::string_view aText) {
+    return std::min({FindFewLocalResults(aText), FindDisplayedRange(aText), FindSortBy(aText)});
+}
+
+}  // namespace
 
 int TCraigSiteResultsParser::ParseQueryListings() {
     if (fHTML.find(kNothingFound) != std::string::npos) return 0;
     // The ads lie between the "Displaying" line and the first of the end markers.
-    std::string rest;
+    size_t restStart = 0;
     fRegExDisplaying.SetSubject(fHTML);
     if (fRegExDisplaying.Match()) {
         double first = StrToFloatDefSafe(fRegExDisplaying.SubExpressions(1), 0);
@@ -134,18 +202,18 @@ int TCraigSiteResultsParser::ParseQueryListings() {
             fSearchLinkPagesOverflow = true;
             return 0;
         }
-        rest = fHTML.substr(fRegExDisplaying.MatchedExpressionOffset() - 1 + fRegExDisplaying.MatchedExpressionLength());
-    } else {
-        rest = fHTML;
+        restStart = static_cast<size_t>(fRegExDisplaying.MatchedExpressionOffset() - 1 +
+                                        fRegExDisplaying.MatchedExpressionLength());
     }
-    std::string listing = ListingBeforeEndMarker(std::move(rest));
-    if (listing.empty()) return 0;
+    const std::string_view rest = std::string_view(fHTML).substr(restStart);
+    const size_t listingLength = FindListingEnd(rest);
+    if (listingLength == npos || listingLength == 0) return 0;
     int count = 0;
-    fRegExQueryListings.SetSubject(std::move(listing));
+    fRegExQueryListings.SetSubject(std::string(rest.substr(0, listingLength)));
     for (bool found = fRegExQueryListings.Match(); found; found = fRegExQueryListings.MatchAgain()) {
-        std::string date = fRegExQueryListings.SubExpressions(1) + " " + fRegExQueryListings.SubExpressions(2);
-        ReportAd(date, fRegExQueryListings.SubExpressions(3), fRegExQueryListings.SubExpressions(4),
-                 fRegExQueryListings.MatchedExpression());
+        ReportAd(JoinedDate(fRegExQueryListings.SubExpressionView(1), fRegExQueryListings.SubExpressionView(2)),
+                 fRegExQueryListings.SubExpressionView(3), fRegExQueryListings.SubExpressionView(4),
+                 fRegExQueryListings.SubExpressionView(0));
         ++count;
     }
     return count;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "engine/regex.h"
 #include "engine/results_parser.h"
@@ -19,23 +20,21 @@ public:
     int Parse() override;
     int ParseCatListings();
     int ParseQueryListings();
-    std::string ExtractImageUrl(const std::string& aEntryHtml);
+    std::string ExtractImageUrl(std::string_view aEntryHtml);
 
     const std::string& GetImageBaseURL() const { return fImageBaseURL; }
     void SetImageBaseURL(std::string aURL) { fImageBaseURL = std::move(aURL); }
 
 private:
-    void ReportAd(const std::string& aDate, const std::string& aRawLink, const std::string& aRawTitle,
-                  const std::string& aAdHtml);
-    std::string ListingBeforeEndMarker(std::string aRest);
+    void ReportAd(std::string aDate, std::string_view aRawLink, std::string_view aRawTitle, std::string_view aAdHtml);
 
     TCRegEx fRegExQueryListings;
     TCRegEx fRegExpDateHeading;
     TCRegEx fRegExpDateBlockEnd;
     TCRegEx fRegExpAds;
     TCRegEx fRegExDisplaying;
-    TCRegEx fRegExListingEnd;
     std::string fImageBaseURL = kDefaultImageBaseURL;
+    std::string fTitleHtml;
 };
 
 // The price text of a Craigslist title ("" when it shows none), read by ReadPrice.

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
+#include "engine/regex.h"
 #include "engine/text_functions.h"
 #include "sites/craig_results_parser.h"
 #include "support/test_support.h"
@@ -112,6 +114,44 @@ TEST(CraigslistQueryPageTest, TheListingEndsAtTheFirstMarker) {
     EXPECT_EQ(outcome.results[0].link, "/a/1.html");
     // Without any end marker the page is not a listing.
     EXPECT_EQ(ParseCraigslist("<p class=\"row\"> Dec 1 - <a href=\"/a/1.html\">x</a></p>", false).count, 0);
+}
+
+// The listing of a query page ends at the first of its end markers, as the pattern the
+// parser used before searching for them by hand found it: markers in any case, with the
+// long s for "s", a marker cut short or followed by a byte that is no character.
+TEST(CraigslistQueryPageTest, TheListingEndsWhereTheFormerPatternEndedIt) {
+    TCRegEx displaying(R"re(Displaying\s*:\s*(\d+)\s*-\s*(\d+))re");
+    TCRegEx listingEnd(R"re(Few LOCAL results found.|Displaying\s*:\s*\d+\s*-\s*\d+|<div>Sort by:<strong>)re");
+    TCRegEx ad(R"re(<p.*?>\s*(?:[^/]*?</span>)?\s+(.*?)\s+(\d+).*?<a\s+href\s*=\s*"(.*?)">\s*(.*?)\s*</p>)re");
+    auto expectedLinks = [&](const std::string& aPage) {
+        std::vector<std::string> links;
+        displaying.SetSubject(aPage);
+        listingEnd.SetSubject(displaying.Match() ? aPage.substr(displaying.MatchedExpressionOffset() - 1 +
+                                                                 displaying.MatchedExpressionLength())
+                                                 : aPage);
+        if (!listingEnd.Match() || listingEnd.MatchedExpressionOffset() == 1) return links;
+        ad.SetSubject(listingEnd.GetSubject().substr(0, listingEnd.MatchedExpressionOffset() - 1));
+        for (bool found = ad.Match(); found; found = ad.MatchAgain()) links.push_back(UnEscapeHTML(ad.SubExpressions(3)));
+        return links;
+    };
+    const char* markers[] = {"Displaying: 1 - 100", "Displaying:", "di\xC5\xBFplaying :\n7 -\t9", "DISPLAYING: 1 -",
+                             "Few LOCAL results found.", "few local re\xC5\xBFults found", "Few LOCAL results found\xFF",
+                             "Few LOCAL results found", "<div>Sort by:<strong>", "<DIV>\xC5\xBFort BY:<STRONG>",
+                             "<div>Sort by:", ":", " ", "\xFF", "\xC3\xA9", "<p>", "</p>"};
+    std::mt19937 random(5);
+    for (int pageNumber = 0; pageNumber < 3000; ++pageNumber) {
+        std::string page = random() % 2 ? "<h4>Displaying: 1 - 100</h4>\n" : "";
+        for (int adNumber = 0; adNumber < 4; ++adNumber) {
+            page += "<p class=\"row\"> Dec 12 - <a href=\"/a/" + std::to_string(adNumber) + ".html\">Bike</a></p>\n";
+            if (random() % 3 == 0) page += markers[random() % std::size(markers)];
+        }
+        page += markers[random() % std::size(markers)];
+        auto outcome = ParseCraigslist(page, false);
+        std::vector<std::string> links;
+        for (const auto& result : outcome.results) links.push_back(result.link);
+        ASSERT_EQ(links, expectedLinks(page)) << page;
+        ASSERT_EQ(outcome.count, static_cast<int>(links.size()));
+    }
 }
 
 TEST(CraigslistCategoryPageTest, ReportsTheAdsOfEveryDayWithTheirOwnDate) {
