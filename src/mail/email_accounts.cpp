@@ -21,11 +21,15 @@ bool TEmailAccounts::Delete(const IEmailAccount& aEmailAccount) {
     return true;
 }
 
-IEmailAccount TEmailAccounts::GetAccountByID(int aID) const {
-    TCLock lock(fCriticalSection);
-    for (const auto& account : fAccounts)
+IEmailAccount FindAccountByID(const std::vector<IEmailAccount>& aAccounts, int aID) {
+    for (const auto& account : aAccounts)
         if (account->GetID() == aID) return account;
     return nullptr;
+}
+
+IEmailAccount TEmailAccounts::GetAccountByID(int aID) const {
+    TCLock lock(fCriticalSection);
+    return FindAccountByID(fAccounts, aID);
 }
 
 TEmailAccounts::TAccountList TEmailAccounts::GetAccounts() const { return Locked(fCriticalSection, fAccounts); }
@@ -37,9 +41,7 @@ int TEmailAccounts::Count() const {
 
 int TEmailAccounts::GetIDAccumulator() const { return Locked(fCriticalSection, fIDAccumulator); }
 
-bool TEmailAccounts::HasID(int aID) const {
-    return std::any_of(fAccounts.begin(), fAccounts.end(), [aID](const auto& aItem) { return aItem->GetID() == aID; });
-}
+bool TEmailAccounts::HasID(int aID) const { return FindAccountByID(fAccounts, aID) != nullptr; }
 
 void TEmailAccounts::Load(TObjectsStorage& aObjectsStorage, int aUserID) {
     const auto stored = ReadStoredList(aObjectsStorage, StorageType(aUserID), cAccountType);
