@@ -32,7 +32,7 @@ struct TReplyReport {
 inline constexpr const char* cReplyNoSelectedAds = "There are no selected ads.";
 inline constexpr const char* cReplyAlreadyRepliedQuestion =
     "There are ads that have already been replied. Do you wish to reply again anyway?";
-inline constexpr const char* cMailNotSentText = "The mail was NOT sent successfully. \r\nThe following error occured: \r\n";
+inline constexpr const char* cMailNotSentText = "The mail was NOT sent successfully. \r\nThe following error occurred: \r\n";
 inline constexpr const char* cForwardNoSelectedResults = "There are no selected results to be sent.";
 inline constexpr const char* cForwardBlankAddress = "Please specify a valid EMail address.";
 inline constexpr const char* cForwardCaption = "Forward selected ads";

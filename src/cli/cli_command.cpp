@@ -43,6 +43,12 @@ std::optional<std::string> ArgParser::Value(const std::string& aName) {
     return values.front();
 }
 
+std::string ArgParser::RequiredValue(const std::string& aName) {
+    auto value = Value(aName);
+    if (!value) throw UsageError(aName + " is required");
+    return *value;
+}
+
 std::vector<std::string> ArgParser::Values(const std::string& aName) {
     std::vector<std::string> values;
     for (size_t i = 0; i < fArgs.size();) {

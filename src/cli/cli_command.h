@@ -57,6 +57,8 @@ public:
 
     bool Flag(const std::string& aName);
     std::optional<std::string> Value(const std::string& aName);
+    // The option's value; a UsageError where the option is missing.
+    std::string RequiredValue(const std::string& aName);
     std::vector<std::string> Values(const std::string& aName);
     std::optional<int> IntValue(const std::string& aName);
     std::vector<std::string> Positionals();

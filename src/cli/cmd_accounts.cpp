@@ -63,18 +63,12 @@ int ListAccounts(CommandContext& aContext) {
     return 0;
 }
 
-std::string RequiredValue(ArgParser& aArgs, const std::string& aName) {
-    auto value = aArgs.Value(aName);
-    if (!value) throw UsageError(aName + " is required");
-    return *value;
-}
-
 int AddAccount(CommandContext& aContext) {
     ArgParser args(aContext.args);
     TEmailAccountFields fields;
-    fields.host = RequiredValue(args, "--host");
-    fields.port = RequiredValue(args, "--port");
-    fields.username = RequiredValue(args, "--user");
+    fields.host = args.RequiredValue("--host");
+    fields.port = args.RequiredValue("--port");
+    fields.username = args.RequiredValue("--user");
     fields.password = args.Value("--password").value_or("");
     fields.useSSL = args.Flag("--ssl");
     if (!args.Positionals().empty()) throw UsageError("add-account takes options only");
@@ -120,7 +114,7 @@ int DeleteAccount(CommandContext& aContext) {
 
 int TestAccount(CommandContext& aContext) {
     ArgParser args(aContext.args);
-    const std::string destination = RequiredValue(args, "--to");
+    const std::string destination = args.RequiredValue("--to");
     IEmailAccount account = AccountArgument(args, aContext, "test-account");
     auto outcome = std::make_shared<std::promise<std::pair<TSendResult, std::string>>>();
     auto arrived = outcome->get_future();

@@ -62,12 +62,11 @@ std::string ResultJson(const TParsedResult& aResult) {
 
 int RunParse(CommandContext& aContext) {
     ArgParser args(aContext.args);
-    auto site = args.Value("--site");
+    const std::string site = args.RequiredValue("--site");
     bool categoryListing = args.Flag("--category-listing");
     auto positionals = args.Positionals();
-    if (!site) throw UsageError("--site is required");
     if (positionals.size() != 1) throw UsageError("give one FILE, or - for standard input");
-    auto parser = ParserForSite(*site);
+    auto parser = ParserForSite(site);
     parser->SetOnlyCatListings(categoryListing);
     parser->SetHTML(ReadPage(positionals.front()));
     parser->SetOnResultParsed([&](const TParsedResult& aResult) { aContext.out << ResultJson(aResult) << "\n"; });

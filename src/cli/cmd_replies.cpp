@@ -21,12 +21,6 @@ namespace trawlix::cli {
 
 namespace {
 
-std::string RequiredOption(ArgParser& aArgs, const std::string& aName) {
-    auto value = aArgs.Value(aName);
-    if (!value) throw UsageError(aName + " is required");
-    return *value;
-}
-
 std::string ReadBodyFile(const std::string& aFile) {
     std::ifstream in(aFile, std::ios::binary);
     if (!in) throw CommandError("The file " + aFile + " could not be read.");
@@ -39,7 +33,7 @@ std::string ReadBodyFile(const std::string& aFile) {
 // compose window checks them.
 TEmailMessage MessageArguments(ArgParser& aArgs) {
     TEmailMessage message;
-    const std::string subject = Trim(RequiredOption(aArgs, "--subject"));
+    const std::string subject = Trim(aArgs.RequiredValue("--subject"));
     auto body = aArgs.Value("--body");
     auto bodyFile = aArgs.Value("--body-file");
     if (body && bodyFile) throw UsageError("give --body or --body-file, not both");
@@ -56,7 +50,7 @@ TEmailMessage MessageArguments(ArgParser& aArgs) {
 
 // The message with the accounts of --accounts ID[,ID...].
 IEmailMessageWithAccounts MessageWithAccounts(CommandContext& aContext, ArgParser& aArgs) {
-    const std::string list = RequiredOption(aArgs, "--accounts");
+    const std::string list = aArgs.RequiredValue("--accounts");
     TEmailAccounts* accounts = aContext.session->GetEmailAccounts();
     if (!accounts) throw CommandError("The e-mail accounts could not be loaded.");
     auto message = std::make_shared<TEmailMessageWithAccounts>(MessageArguments(aArgs));
@@ -126,7 +120,7 @@ int AutoReply(CommandContext& aContext) {
 
 int Forward(CommandContext& aContext) {
     ArgParser args(aContext.args);
-    const std::string to = RequiredOption(args, "--to");
+    const std::string to = args.RequiredValue("--to");
     std::string searchText;
     const std::vector<std::string> links = SearchAndLinks(args, "forward", searchText);
     TSearch& search = FindSearchArg(aContext, searchText);

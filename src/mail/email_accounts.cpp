@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "mail/stored_list.h"
 #include "model/objects_storage.h"
 
 namespace trawlix {
@@ -20,11 +21,15 @@ bool TEmailAccounts::Delete(const IEmailAccount& aEmailAccount) {
     return true;
 }
 
-IEmailAccount TEmailAccounts::GetAccountByID(int aID) const {
-    TCLock lock(fCriticalSection);
-    for (const auto& account : fAccounts)
+IEmailAccount FindAccountByID(const std::vector<IEmailAccount>& aAccounts, int aID) {
+    for (const auto& account : aAccounts)
         if (account->GetID() == aID) return account;
     return nullptr;
+}
+
+IEmailAccount TEmailAccounts::GetAccountByID(int aID) const {
+    TCLock lock(fCriticalSection);
+    return FindAccountByID(fAccounts, aID);
 }
 
 TEmailAccounts::TAccountList TEmailAccounts::GetAccounts() const { return Locked(fCriticalSection, fAccounts); }
@@ -36,18 +41,16 @@ int TEmailAccounts::Count() const {
 
 int TEmailAccounts::GetIDAccumulator() const { return Locked(fCriticalSection, fIDAccumulator); }
 
-bool TEmailAccounts::HasID(int aID) const {
-    return std::any_of(fAccounts.begin(), fAccounts.end(), [aID](const auto& aItem) { return aItem->GetID() == aID; });
-}
+bool TEmailAccounts::HasID(int aID) const { return FindAccountByID(fAccounts, aID) != nullptr; }
 
 void TEmailAccounts::Load(TObjectsStorage& aObjectsStorage, int aUserID) {
-    auto root = aObjectsStorage.GetObject(StorageType(aUserID), -1);
-    if (!root) return;
+    const auto stored = ReadStoredList(aObjectsStorage, StorageType(aUserID), cAccountType);
+    if (!stored) return;
     TCLock lock(fCriticalSection);
-    fIDAccumulator = aObjectsStorage.GetObjectPropInt(root->GetID(), "id_accumulator", 1);
-    for (const auto& object : aObjectsStorage.GetObjects(cAccountType, root->GetID())) {
+    fIDAccumulator = aObjectsStorage.GetObjectPropInt(stored->rootID, "id_accumulator", 1);
+    for (const int objectID : stored->itemIDs) {
         auto account = std::make_shared<TEmailAccount>();
-        account->Load(aObjectsStorage, object->GetID());
+        account->Load(aObjectsStorage, objectID);
         // A stored ID at or past the accumulator, or one already taken, would be handed out
         // twice; such an account gets a fresh ID instead.
         const int id = account->GetID();
@@ -64,16 +67,15 @@ void TEmailAccounts::Load(TObjectsStorage& aObjectsStorage, int aUserID) {
 
 bool TEmailAccounts::Save(TObjectsStorage& aObjectsStorage, int aUserID) const {
     TCLock lock(fCriticalSection);
-    TStorageTransaction transaction(aObjectsStorage);
-    const int rootID = aObjectsStorage.AddObject(StorageType(aUserID), -1, "", false);
-    if (rootID <= 0) return false;
-    aObjectsStorage.DeleteObjects(cAccountType, rootID, true);
-    aObjectsStorage.SetObjectProp(rootID, "id_accumulator", fIDAccumulator);
-    for (const auto& account : fAccounts)
-        if (!account->Save(aObjectsStorage, rootID)) return false;
-    transaction.Commit();
-    fSavedSnapshot = Snapshot();
-    return true;
+    const auto saveItems = [this, &aObjectsStorage](int aRootID) {
+        aObjectsStorage.SetObjectProp(aRootID, "id_accumulator", fIDAccumulator);
+        for (const auto& account : fAccounts)
+            if (!account->Save(aObjectsStorage, aRootID)) return false;
+        return true;
+    };
+    const bool saved = RewriteStoredList(aObjectsStorage, StorageType(aUserID), cAccountType, saveItems);
+    if (saved) fSavedSnapshot = Snapshot();
+    return saved;
 }
 
 bool TEmailAccounts::Changed() const {
@@ -85,9 +87,8 @@ std::string TEmailAccounts::Snapshot() const {
     std::string text = std::to_string(fIDAccumulator);
     for (const auto& account : fAccounts) {
         const TSmtpServer server = account->GetSmtpServer();
-        for (const std::string& field : {std::to_string(account->GetID()), server.host, std::to_string(server.port),
-                                         server.username, server.password, std::string(server.useSSL ? "1" : "0")})
-            text += '\0' + std::to_string(field.size()) + ':' + field;
+        AppendSnapshotFields(text, {std::to_string(account->GetID()), server.host, std::to_string(server.port),
+                                    server.username, server.password, server.useSSL ? "1" : "0"});
     }
     return text;
 }

@@ -10,6 +10,9 @@ namespace trawlix {
 
 class TObjectsStorage;
 
+// The account of aAccounts with ID aID; null when none has it.
+IEmailAccount FindAccountByID(const std::vector<IEmailAccount>& aAccounts, int aID);
+
 // The user's accounts, in the order added. IDs come from an accumulator that only grows
 // and is stored with the list, so an ID is never given twice, even after a delete.
 class TEmailAccounts {

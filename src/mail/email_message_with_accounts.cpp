@@ -52,9 +52,7 @@ void TEmailMessageWithAccounts::AddAccount(const IEmailAccount& aEmailAccount) {
 
 IEmailAccount TEmailMessageWithAccounts::GetAccountByID(int aID) const {
     TCLock lock(fCriticalSection);
-    for (const auto& account : fAccounts)
-        if (account->GetID() == aID) return account;
-    return nullptr;
+    return FindAccountByID(fAccounts, aID);
 }
 
 std::vector<IEmailAccount> TEmailMessageWithAccounts::GetAccounts() const { return Locked(fCriticalSection, fAccounts); }

@@ -1,5 +1,6 @@
 #include "mail/saved_messages.h"
 
+#include "mail/stored_list.h"
 #include "model/objects_storage.h"
 
 namespace trawlix {
@@ -32,12 +33,12 @@ size_t TSavedMessages::Count() const {
 }
 
 void TSavedMessages::Load(TObjectsStorage& aObjectsStorage, int aUserID) {
-    auto root = aObjectsStorage.GetObject(StorageType(aUserID), -1);
+    const auto stored = ReadStoredList(aObjectsStorage, StorageType(aUserID), cMessageType);
     TCLock lock(fCriticalSection);
-    if (root)
-        for (const auto& object : aObjectsStorage.GetObjects(cMessageType, root->GetID())) {
+    if (stored)
+        for (const int objectID : stored->itemIDs) {
             TEmailMessage message;
-            message.Load(aObjectsStorage, object->GetID());
+            message.Load(aObjectsStorage, objectID);
             fMessages.push_back(message);
         }
     fSavedSnapshot = Snapshot();
@@ -45,15 +46,14 @@ void TSavedMessages::Load(TObjectsStorage& aObjectsStorage, int aUserID) {
 
 bool TSavedMessages::Save(TObjectsStorage& aObjectsStorage, int aUserID) const {
     TCLock lock(fCriticalSection);
-    TStorageTransaction transaction(aObjectsStorage);
-    const int rootID = aObjectsStorage.AddObject(StorageType(aUserID), -1, "", false);
-    if (rootID <= 0) return false;
-    aObjectsStorage.DeleteObjects(cMessageType, rootID, true);
-    for (TEmailMessage message : fMessages)
-        if (message.Save(aObjectsStorage, rootID) <= 0) return false;
-    transaction.Commit();
-    fSavedSnapshot = Snapshot();
-    return true;
+    const auto saveItems = [this, &aObjectsStorage](int aRootID) {
+        for (TEmailMessage message : fMessages)
+            if (message.Save(aObjectsStorage, aRootID) <= 0) return false;
+        return true;
+    };
+    const bool saved = RewriteStoredList(aObjectsStorage, StorageType(aUserID), cMessageType, saveItems);
+    if (saved) fSavedSnapshot = Snapshot();
+    return saved;
 }
 
 bool TSavedMessages::Changed() const {
@@ -64,10 +64,8 @@ bool TSavedMessages::Changed() const {
 std::string TSavedMessages::Snapshot() const {
     std::string text = std::to_string(fMessages.size());
     for (const auto& message : fMessages)
-        for (const std::string& field : {message.GetSubject(), message.GetBody(),
-                                         std::string(message.GetIsHTML() ? "1" : "0"),
-                                         std::string(message.GetIncludeAdTitleInSubject() ? "1" : "0")})
-            text += '\0' + std::to_string(field.size()) + ':' + field;
+        AppendSnapshotFields(text, {message.GetSubject(), message.GetBody(), message.GetIsHTML() ? "1" : "0",
+                                    message.GetIncludeAdTitleInSubject() ? "1" : "0"});
     return text;
 }
 

@@ -183,7 +183,7 @@ void TCriteriaPanel::FillCategoryMarks(TSearch& aSearch) {
 }
 
 void TCriteriaPanel::FillDates(const TSearch& aSearch) {
-    ShowDates({cbFromDate, dtpFromDate, cbToDate, dtpToDate, cbSearchLastDays, edtLastDays}, aSearch);
+    ShowDates(fDates, aSearch);
 }
 
 // --- copying the panel into the search -------------------------------------------------
@@ -194,14 +194,8 @@ void TCriteriaPanel::FillSearch(TSearch& aSearch, bool aFillTrees) {
     aSearch.SetName(name.isEmpty() ? cUntitled : name.toStdString());
     StoreKeywords({edtKeywords, cbHasImage, cbOnlyTitles, cbOnlyCatListing}, aSearch);
     aSearch.SetBackpageKeywords({});
-    if (aFillTrees) {
-        aSearch.SetCompressedLocations(tvLocations->GetCompressed());
-        aSearch.SetLocationsChanged(true);
-        aSearch.SetCategories(tvCategories->GetCompressed());
-    }
-    aSearch.SetZIPCode(edtZIPCode->text().toStdString());
-    aSearch.SetDistance(tbRange->value());
-    StoreDates({cbFromDate, dtpFromDate, cbToDate, dtpToDate, cbSearchLastDays, edtLastDays}, aSearch);
+    StorePlaces({tvLocations, tvCategories, edtZIPCode, tbRange}, aSearch, aFillTrees);
+    StoreDates(fDates, aSearch);
     bool isNumber = false;
     const int pages = edtPageCount->text().toInt(&isNumber);
     aSearch.SetPagesCount(isNumber ? pages : cDefaultPagesCount);
@@ -310,33 +304,15 @@ void TCriteriaPanel::ApplyRawCategoryRule() {
 }
 
 void TCriteriaPanel::ApplyIdleRules() {
-    dtpFromDate->setEnabled(cbFromDate->isChecked());
-    dtpToDate->setEnabled(cbToDate->isChecked());
-    edtLastDays->setEnabled(cbSearchLastDays->isChecked());
+    fDates.from->setEnabled(fDates.fromChecked->isChecked());
+    fDates.to->setEnabled(fDates.toChecked->isChecked());
+    fDates.lastDays->setEnabled(fDates.lastDaysChecked->isChecked());
     const bool noOptions = vleCustomOptions->rowCount() == 0;
     pnlNoCustomOptions->setVisible(noOptions);
     vleCustomOptions->setVisible(!noOptions);
 }
 
 void TCriteriaPanel::OnRangeMoved(int aPosition) { gbRange->setTitle(RangeCaption(aPosition)); }
-
-void TCriteriaPanel::OnFromDateClicked(bool aChecked) {
-    if (!aChecked) return;
-    cbSearchLastDays->setChecked(false);
-    dtpFromDate->setDateTime(QDateTime::currentDateTime());
-}
-
-void TCriteriaPanel::OnToDateClicked(bool aChecked) {
-    if (!aChecked) return;
-    cbSearchLastDays->setChecked(false);
-    dtpToDate->setDateTime(QDateTime::currentDateTime());
-}
-
-void TCriteriaPanel::OnSearchLastDaysClicked(bool aChecked) {
-    if (!aChecked) return;
-    cbFromDate->setChecked(false);
-    cbToDate->setChecked(false);
-}
 
 void TCriteriaPanel::OnSiteClicked() {
     if (fCanRenderCustomOptions) RenderCustomOptions(fCurrentSearch);
@@ -427,6 +403,34 @@ void StoreDates(const TDateControls& aControls, TSearch& aSearch) {
     aSearch.SetDateTo(aControls.toChecked->isChecked() ? DateTimeToDays(aControls.to->dateTime()) : 0);
     aSearch.SetDoSearchLastDays(aControls.lastDaysChecked->isChecked());
     aSearch.SetNumberOfLastDaysToSearch(aControls.lastDays->value());
+}
+
+void ConnectDateRules(const TDateControls& aControls, QObject* aContext) {
+    QObject::connect(aControls.fromChecked, &QCheckBox::clicked, aContext, [aControls](bool aChecked) {
+        if (!aChecked) return;
+        aControls.lastDaysChecked->setChecked(false);
+        aControls.from->setDateTime(QDateTime::currentDateTime());
+    });
+    QObject::connect(aControls.toChecked, &QCheckBox::clicked, aContext, [aControls](bool aChecked) {
+        if (!aChecked) return;
+        aControls.lastDaysChecked->setChecked(false);
+        aControls.to->setDateTime(QDateTime::currentDateTime());
+    });
+    QObject::connect(aControls.lastDaysChecked, &QCheckBox::clicked, aContext, [aControls](bool aChecked) {
+        if (!aChecked) return;
+        aControls.fromChecked->setChecked(false);
+        aControls.toChecked->setChecked(false);
+    });
+}
+
+void StorePlaces(const TPlaceControls& aControls, TSearch& aSearch, bool aWithTrees) {
+    if (aWithTrees) {
+        aSearch.SetCompressedLocations(aControls.locations->GetCompressed());
+        aSearch.SetLocationsChanged(true);
+        aSearch.SetCategories(aControls.categories->GetCompressed());
+    }
+    aSearch.SetZIPCode(aControls.zipCode->text().toStdString());
+    aSearch.SetDistance(aControls.range->value());
 }
 
 void ShowSitesOfSearch(const std::array<QCheckBox*, cSiteSearchCount>& aBoxes, TSearch& aSearch) {

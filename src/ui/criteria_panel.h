@@ -13,6 +13,7 @@
 
 #include "engine/keyword_syntax.h"
 #include "engine/site_search_enum.h"
+#include "ui/criteria_panel_parts.h"
 #include "ui/selection_tree.h"
 
 class QCheckBox;
@@ -162,9 +163,6 @@ private:
     void OnCategoryToggled(QTreeWidgetItem* aItem);
     void OnSearchLocationsChanged();
     void OnRangeMoved(int aPosition);
-    void OnFromDateClicked(bool aChecked);
-    void OnToDateClicked(bool aChecked);
-    void OnSearchLastDaysClicked(bool aChecked);
     void OnSiteClicked();
     void OnZIPCodeLeft();
     void OnKeywordOperator(int aOperator);
@@ -207,12 +205,7 @@ private:
     QWidget* pnlNoCustomOptions;
     QSpinBox* edtPageCount;
     QPushButton* sbtnClearAllFields;
-    QCheckBox* cbFromDate;
-    QDateTimeEdit* dtpFromDate;
-    QCheckBox* cbToDate;
-    QDateTimeEdit* dtpToDate;
-    QCheckBox* cbSearchLastDays;
-    QSpinBox* edtLastDays;
+    criteria_panel::TDateControls fDates{};
     std::array<QCheckBox*, cSiteSearchCount> cbSearchIn{};
     QWidget* pnlLeftPanelFooter;
     QCheckBox* cbClearResults;

@@ -10,11 +10,15 @@
 
 class QCheckBox;
 class QDateTimeEdit;
+class QLineEdit;
+class QObject;
 class QPlainTextEdit;
+class QSlider;
 class QSpinBox;
 
 namespace trawlix {
 class TSearch;
+class TSelectionTree;
 }
 
 namespace trawlix::criteria_panel {
@@ -51,6 +55,20 @@ struct TDateControls {
 // A date left unset shows today, unticked.
 void ShowDates(const TDateControls& aControls, const TSearch& aSearch);
 void StoreDates(const TDateControls& aControls, TSearch& aSearch);
+// A date range and "the last days" exclude each other; ticking a date box sets its date to
+// now. Unticking changes nothing else. The connections live as long as aContext.
+void ConnectDateRules(const TDateControls& aControls, QObject* aContext);
+
+// Where the panel and the search wizard say a search looks.
+struct TPlaceControls {
+    TSelectionTree* locations;
+    TSelectionTree* categories;
+    QLineEdit* zipCode;
+    QSlider* range;
+};
+
+// Stores the ZIP code as typed and the range, and the trees' marks too with aWithTrees.
+void StorePlaces(const TPlaceControls& aControls, TSearch& aSearch, bool aWithTrees);
 void ShowSitesOfSearch(const std::array<QCheckBox*, cSiteSearchCount>& aBoxes, TSearch& aSearch);
 // Only a site whose box changed marks the search modified.
 void StoreSitesToSearch(const std::array<QCheckBox*, cSiteSearchCount>& aBoxes, TSearch& aSearch);

@@ -309,39 +309,37 @@ void TCriteriaPanel::BuildMiscPanel() {
 
     auto* dates = new QGroupBox("Search within a date range", cpMisc->Body());
     auto* grid = new QGridLayout(dates);
-    cbFromDate = new QCheckBox("From date", dates);
-    dtpFromDate = new QDateTimeEdit(QDateTime::currentDateTime(), dates);
-    cbToDate = new QCheckBox("To date", dates);
-    dtpToDate = new QDateTimeEdit(QDateTime::currentDateTime(), dates);
-    cbSearchLastDays = new QCheckBox("Search within the last", dates);
-    edtLastDays = new QSpinBox(dates);
-    edtLastDays->setRange(1, 100);
-    edtLastDays->setValue(1);
-    cbFromDate->setObjectName("cbFromDate");
-    dtpFromDate->setObjectName("dtpFromDate");
-    cbToDate->setObjectName("cbToDate");
-    dtpToDate->setObjectName("dtpToDate");
-    cbSearchLastDays->setObjectName("cbSearchLastDays");
-    edtLastDays->setObjectName("edtLastDays");
-    for (QDateTimeEdit* picker : {dtpFromDate, dtpToDate}) {
+    fDates.fromChecked = new QCheckBox("From date", dates);
+    fDates.from = new QDateTimeEdit(QDateTime::currentDateTime(), dates);
+    fDates.toChecked = new QCheckBox("To date", dates);
+    fDates.to = new QDateTimeEdit(QDateTime::currentDateTime(), dates);
+    fDates.lastDaysChecked = new QCheckBox("Search within the last", dates);
+    fDates.lastDays = new QSpinBox(dates);
+    fDates.lastDays->setRange(1, 100);
+    fDates.lastDays->setValue(1);
+    fDates.fromChecked->setObjectName("cbFromDate");
+    fDates.from->setObjectName("dtpFromDate");
+    fDates.toChecked->setObjectName("cbToDate");
+    fDates.to->setObjectName("dtpToDate");
+    fDates.lastDaysChecked->setObjectName("cbSearchLastDays");
+    fDates.lastDays->setObjectName("edtLastDays");
+    for (QDateTimeEdit* picker : {fDates.from, fDates.to}) {
         picker->setCalendarPopup(true);
         picker->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     }
-    grid->addWidget(cbFromDate, 0, 0);
-    grid->addWidget(dtpFromDate, 0, 1, 1, 2);
-    grid->addWidget(cbToDate, 1, 0);
-    grid->addWidget(dtpToDate, 1, 1, 1, 2);
+    grid->addWidget(fDates.fromChecked, 0, 0);
+    grid->addWidget(fDates.from, 0, 1, 1, 2);
+    grid->addWidget(fDates.toChecked, 1, 0);
+    grid->addWidget(fDates.to, 1, 1, 1, 2);
     grid->addWidget(new QLabel("- OR -", dates), 2, 0, 1, 3, Qt::AlignHCenter);
-    grid->addWidget(cbSearchLastDays, 3, 0);
-    grid->addWidget(edtLastDays, 3, 1);
+    grid->addWidget(fDates.lastDaysChecked, 3, 0);
+    grid->addWidget(fDates.lastDays, 3, 1);
     grid->addWidget(new QLabel("day(s)", dates), 3, 2);
     layout->addWidget(dates);
 
     connect(sbtnClearAllFields, &QPushButton::clicked, this, &TCriteriaPanel::ClearAllFields);
-    connect(cbFromDate, &QCheckBox::clicked, this, &TCriteriaPanel::OnFromDateClicked);
-    connect(cbToDate, &QCheckBox::clicked, this, &TCriteriaPanel::OnToDateClicked);
-    connect(cbSearchLastDays, &QCheckBox::clicked, this, &TCriteriaPanel::OnSearchLastDaysClicked);
-    for (QCheckBox* box : {cbFromDate, cbToDate, cbSearchLastDays})
+    ConnectDateRules(fDates, this);
+    for (QCheckBox* box : {fDates.fromChecked, fDates.toChecked, fDates.lastDaysChecked})
         connect(box, &QCheckBox::toggled, this, &TCriteriaPanel::ApplyIdleRules);
     ApplyIdleRules();
 }

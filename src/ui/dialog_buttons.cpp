@@ -1,5 +1,6 @@
 #include "ui/dialog_buttons.h"
 
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QPushButton>
 
@@ -15,6 +16,13 @@ TDialogButtons MakeDialogButtons(QWidget* aDialog, const char* aConfirm, const c
     bar->addButton(confirm, QDialogButtonBox::AcceptRole);
     bar->addButton(cancel, QDialogButtonBox::RejectRole);
     return {bar, confirm, cancel};
+}
+
+TDialogButtons MakeAcceptRejectButtons(QDialog* aDialog, const char* aConfirm, const char* aCancel) {
+    const TDialogButtons buttons = MakeDialogButtons(aDialog, aConfirm, aCancel);
+    QObject::connect(buttons.confirm, &QPushButton::clicked, aDialog, &QDialog::accept);
+    QObject::connect(buttons.cancel, &QPushButton::clicked, aDialog, &QDialog::reject);
+    return buttons;
 }
 
 }  // namespace trawlix

@@ -1,5 +1,6 @@
 #pragma once
 
+class QDialog;
 class QDialogButtonBox;
 class QPushButton;
 class QWidget;
@@ -14,5 +15,7 @@ struct TDialogButtons {
     QPushButton* cancel;
 };
 TDialogButtons MakeDialogButtons(QWidget* aDialog, const char* aConfirm, const char* aCancel);
+// The same bar for a dialog whose confirm button only closes it accepted, and cancel rejected.
+TDialogButtons MakeAcceptRejectButtons(QDialog* aDialog, const char* aConfirm, const char* aCancel);
 
 }  // namespace trawlix

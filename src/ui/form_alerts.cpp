@@ -25,13 +25,12 @@
 #include "model/search.h"
 #include "model/searches.h"
 #include "ui/notification_tests.h"
+#include "ui/qt_text.h"
 #include "ui/user_dialogs.h"
 
 namespace trawlix {
 
 namespace {
-
-QString Q(const std::string& aText) { return QString::fromStdString(aText); }
 
 constexpr int cSearchRole = Qt::UserRole;
 constexpr const char* cNoRowCaption = "Choose an alert to edit";

@@ -19,11 +19,9 @@ TformEditTextValue::TformEditTextValue(QWidget* aParent) : QDialog(aParent) {
     memoValue->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Tab leaves the box for the buttons; Enter stays a line break in it.
     memoValue->setTabChangesFocus(true);
-    const TDialogButtons buttons = MakeDialogButtons(this, "&OK", "&Cancel");
+    const TDialogButtons buttons = MakeAcceptRejectButtons(this, "&OK", "&Cancel");
     btnOK = buttons.confirm;
     btnCancel = buttons.cancel;
-    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(memoValue, 1);
     layout->addWidget(buttons.bar);

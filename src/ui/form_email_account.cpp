@@ -12,14 +12,12 @@
 #include "engine/synchronizator.h"
 #include "engine/text_functions.h"
 #include "ui/info_window.h"
+#include "ui/qt_text.h"
 #include "ui/user_dialogs.h"
 
 namespace trawlix {
 
 namespace {
-
-QString Q(const std::string& aText) { return QString::fromStdString(aText); }
-std::string S(const QString& aText) { return aText.toStdString(); }
 
 std::optional<std::string> AskWithInputBox(QWidget* aParent, const std::string& aSuggested) {
     bool accepted = false;

@@ -20,12 +20,11 @@
 
 #include "mail/email_reply_history.h"
 #include "ui/criteria_panel.h"
+#include "ui/qt_text.h"
 
 namespace trawlix {
 
 namespace {
-
-QString Q(const std::string& aText) { return QString::fromStdString(aText); }
 
 constexpr int cItemRole = Qt::UserRole;
 

@@ -24,14 +24,12 @@
 #include "mail/email_accounts.h"
 #include "model/gsm_networks.h"
 #include "ui/notification_tests.h"
+#include "ui/qt_text.h"
 #include "ui/user_dialogs.h"
 
 namespace trawlix {
 
 namespace {
-
-QString Q(const std::string& aText) { return QString::fromStdString(aText); }
-std::string S(const QString& aText) { return aText.toStdString(); }
 
 constexpr int cUpdateControlsMs = 100;
 constexpr const char* cInvalidEmail = "Your email address is invalid!";

@@ -268,20 +268,20 @@ QWidget* TformSearchWizard::BuildOptionsPage() {
 
     auto* dates = new QGroupBox("Search within a date range", page);
     auto* datesLayout = new QGridLayout(dates);
-    cbFromDate = Named(new QCheckBox("From &date", dates), "cbFromDate");
-    dtpFromDate = DatePicker("dtpFromDate", dates);
-    cbToDate = Named(new QCheckBox("To dat&e", dates), "cbToDate");
-    dtpToDate = DatePicker("dtpToDate", dates);
-    cbSearchLastDays = Named(new QCheckBox("Search within the &last", dates), "cbSearchLastDays");
-    edtLastDays = Named(new QSpinBox(dates), "edtLastDays");
-    edtLastDays->setRange(1, 9999);
-    datesLayout->addWidget(cbFromDate, 0, 0);
-    datesLayout->addWidget(dtpFromDate, 0, 1);
-    datesLayout->addWidget(cbToDate, 1, 0);
-    datesLayout->addWidget(dtpToDate, 1, 1);
+    fDates.fromChecked = Named(new QCheckBox("From &date", dates), "cbFromDate");
+    fDates.from = DatePicker("dtpFromDate", dates);
+    fDates.toChecked = Named(new QCheckBox("To dat&e", dates), "cbToDate");
+    fDates.to = DatePicker("dtpToDate", dates);
+    fDates.lastDaysChecked = Named(new QCheckBox("Search within the &last", dates), "cbSearchLastDays");
+    fDates.lastDays = Named(new QSpinBox(dates), "edtLastDays");
+    fDates.lastDays->setRange(1, 9999);
+    datesLayout->addWidget(fDates.fromChecked, 0, 0);
+    datesLayout->addWidget(fDates.from, 0, 1);
+    datesLayout->addWidget(fDates.toChecked, 1, 0);
+    datesLayout->addWidget(fDates.to, 1, 1);
     datesLayout->addWidget(new QLabel("- OR -", dates), 2, 0);
-    datesLayout->addWidget(cbSearchLastDays, 3, 0);
-    datesLayout->addWidget(edtLastDays, 3, 1);
+    datesLayout->addWidget(fDates.lastDaysChecked, 3, 0);
+    datesLayout->addWidget(fDates.lastDays, 3, 1);
     datesLayout->addWidget(new QLabel("day(s)", dates), 3, 2);
 
     auto* sites = new QGroupBox("Websites to search ", page);
@@ -312,22 +312,7 @@ QWidget* TformSearchWizard::BuildOptionsPage() {
     layout->addWidget(cbShowSearchWizzard);
     layout->addStretch();
 
-    // A date range and "the last days" exclude each other; unchecking changes nothing else.
-    connect(cbFromDate, &QCheckBox::clicked, this, [this](bool aChecked) {
-        if (!aChecked) return;
-        cbSearchLastDays->setChecked(false);
-        dtpFromDate->setDateTime(QDateTime::currentDateTime());
-    });
-    connect(cbToDate, &QCheckBox::clicked, this, [this](bool aChecked) {
-        if (!aChecked) return;
-        cbSearchLastDays->setChecked(false);
-        dtpToDate->setDateTime(QDateTime::currentDateTime());
-    });
-    connect(cbSearchLastDays, &QCheckBox::clicked, this, [this](bool aChecked) {
-        if (!aChecked) return;
-        cbFromDate->setChecked(false);
-        cbToDate->setChecked(false);
-    });
+    ConnectDateRules(fDates, this);
     return page;
 }
 
@@ -462,11 +447,11 @@ void TformSearchWizard::FillControls(TSearch& aSearch) {
 }
 
 void TformSearchWizard::FillDates(const TSearch& aSearch) {
-    ShowDates({cbFromDate, dtpFromDate, cbToDate, dtpToDate, cbSearchLastDays, edtLastDays}, aSearch);
+    ShowDates(fDates, aSearch);
     // "The last days" wins over a date range kept beside it, as its click rule says.
     if (aSearch.GetDoSearchLastDays()) {
-        cbFromDate->setChecked(false);
-        cbToDate->setChecked(false);
+        fDates.fromChecked->setChecked(false);
+        fDates.toChecked->setChecked(false);
     }
 }
 
@@ -484,12 +469,8 @@ void TformSearchWizard::FillSearch(TSearch& aSearch) {
             aSearch.SetNoneOfThese(stored.noneOfThese);
         }
         StoreKeywords({edtKeywords, cbHasImage, cbOnlyTitles, cbOnlyCatListing}, aSearch);
-        aSearch.SetCompressedLocations(tvLocations->GetCompressed());
-        aSearch.SetLocationsChanged(true);
-        aSearch.SetCategories(tvCategories->GetCompressed());
-        aSearch.SetZIPCode(edtZIPCode->text().toStdString());
-        aSearch.SetDistance(tbRange->value());
-        StoreDates({cbFromDate, dtpFromDate, cbToDate, dtpToDate, cbSearchLastDays, edtLastDays}, aSearch);
+        StorePlaces({tvLocations, tvCategories, edtZIPCode, tbRange}, aSearch, true);
+        StoreDates(fDates, aSearch);
         aSearch.SetPagesCount(edtPageCount->value());
         StoreSitesToSearch(cbSearchIn, aSearch);
         aSearch.SetClearOldResults(cbClearOldResults->isChecked());

@@ -10,6 +10,7 @@
 #include "engine/keyword_syntax.h"
 #include "engine/site_search_enum.h"
 #include "model/places.h"
+#include "ui/criteria_panel_parts.h"
 
 class QCheckBox;
 class QComboBox;
@@ -128,12 +129,7 @@ private:
     TSelectionTree* tvCategories;
     QPushButton* btnCopyFromAnotherAd;
     QSpinBox* edtPageCount;
-    QCheckBox* cbFromDate;
-    QDateTimeEdit* dtpFromDate;
-    QCheckBox* cbToDate;
-    QDateTimeEdit* dtpToDate;
-    QCheckBox* cbSearchLastDays;
-    QSpinBox* edtLastDays;
+    criteria_panel::TDateControls fDates{};
     std::array<QCheckBox*, cSiteSearchCount> cbSearchIn{};
     QCheckBox* cbSetupAlerts;
     QCheckBox* cbStartSearch;

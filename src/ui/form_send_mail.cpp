@@ -24,15 +24,13 @@
 #include "mail/saved_messages.h"
 #include "ui/form_email_account.h"
 #include "ui/form_email_accounts.h"
+#include "ui/qt_text.h"
 #include "ui/result_pictures.h"
 #include "ui/user_dialogs.h"
 
 namespace trawlix {
 
 namespace {
-
-QString Q(const std::string& aText) { return QString::fromStdString(aText); }
-std::string S(const QString& aText) { return aText.toStdString(); }
 
 constexpr int cDefaultUsageLimit = 20;
 

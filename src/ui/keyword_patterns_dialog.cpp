@@ -6,8 +6,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
+
+#include "ui/dialog_buttons.h"
 
 namespace trawlix {
 
@@ -40,12 +41,7 @@ TformKeywordPatterns::TformKeywordPatterns(QWidget* aParent) : QDialog(aParent) 
     skipLayout->addRow("any of the following words", edtNoneOfThese);
     layout->addWidget(skip);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText("OK");
-    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    layout->addWidget(MakeAcceptRejectButtons(this, "OK", "Cancel").bar);
 }
 
 void TformKeywordPatterns::SetPattern(const TKeywordPattern& aPattern) {

@@ -16,13 +16,12 @@
 #include "model/entry.h"
 #include "model/search.h"
 #include "ui/info_window.h"
+#include "ui/qt_text.h"
 #include "ui/user_dialogs.h"
 
 namespace trawlix {
 
 namespace {
-
-QString Q(const std::string& aText) { return QString::fromStdString(aText); }
 
 // Runs aWork on the main thread later, unless aAlive has gone by then.
 void Later(const std::weak_ptr<bool>& aAlive, std::function<void()> aWork) {

@@ -6,58 +6,15 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <regex>
+#include "cli/cli_lamps_test.h"
 
-#include "support/sitesim_fixture.h"
-#include "support/test_support.h"
+using trawlix::test::AdLinks;
+using trawlix::test::PostsTo;
 
-using trawlix::test::RunCli;
-using trawlix::test::TempDir;
-using trawlix::test::TSiteSimulator;
-
-namespace {
-
-std::vector<std::string> Links(const std::string& aText) {
-    std::vector<std::string> links;
-    const std::regex link(R"re(http://[a-z]+\.craigslist\.org/[^"\t\n]+\.html)re");
-    for (auto it = std::sregex_iterator(aText.begin(), aText.end(), link); it != std::sregex_iterator(); ++it)
-        links.push_back(it->str());
-    std::sort(links.begin(), links.end());
-    return links;
-}
-
-std::vector<trawlix::test::TSimRequest> PostsTo(const TSiteSimulator& aSim, const std::string& aPath) {
-    std::vector<trawlix::test::TSimRequest> posts;
-    for (const auto& request : aSim.Requests())
-        if (request.method == "POST" && request.url.find(aPath) != std::string::npos) posts.push_back(request);
-    return posts;
-}
-
-class CliAlerts : public ::testing::Test {
-protected:
-    void SetUp() override {
-        Cli({"proxy", "--enable", "--host", "127.0.0.1", "--port", std::to_string(fSim.Port())});
-        Cli({"add-search", "--name", "Lamps", "--keywords", "lamp count3", "--location", "10011", "--category", "24",
-             "--sites", "craigslist", "--pages", "1"});
-    }
-    trawlix::test::ProcessResult Cli(const std::vector<std::string>& aArgs, int aExpected = 0) {
-        auto result = RunCli(fProfile.Path(), aArgs);
-        EXPECT_EQ(result.exitCode, aExpected) << aArgs[0] << ": " << result.err;
-        return result;
-    }
-
-    TSiteSimulator fSim;
-    TempDir fProfile;
-};
-
-}  // namespace
+using CliAlerts = trawlix::test::CliLampsTest;
 
 TEST_F(CliAlerts, WatchOnceSendsOneDigestOfExactlyTheNewAdsAndThenNothing) {
-    Cli({"config", "NotificationTransport", "webhook"});
-    Cli({"config", "NotificationWebhookURL", "http://hooks.example.com/hook/trawlix"});
-    Cli({"config", "NotificationWebhookFormat", "json"});
-    Cli({"alert", "Lamps", "--enable", "--interval", "1", "--email", "me@example.com", "--send-email", "yes"});
+    SendAlertsToTheWebHook();
 
     auto first = Cli({"watch", "--once"});
     EXPECT_NE(first.out.find("Lamps: started\n"), std::string::npos) << first.out;
@@ -68,8 +25,8 @@ TEST_F(CliAlerts, WatchOnceSendsOneDigestOfExactlyTheNewAdsAndThenNothing) {
     EXPECT_EQ(digests[0].Header("content-type"), "application/json");
     EXPECT_NE(digests[0].body.find("\"search\": \"Lamps\", \"count\": 3"), std::string::npos) << digests[0].body;
     const auto results = Cli({"results", "Lamps"});
-    EXPECT_EQ(Links(digests[0].body), Links(results.out));
-    EXPECT_EQ(Links(results.out).size(), 3u);
+    EXPECT_EQ(AdLinks(digests[0].body), AdLinks(results.out));
+    EXPECT_EQ(AdLinks(results.out).size(), 3u);
 
     fSim.ClearRequests();
     auto second = Cli({"watch", "--once", "--json"});

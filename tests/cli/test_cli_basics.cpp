@@ -62,6 +62,9 @@ TEST(CliBasics, ConfigShowsSetsAndValidates) {
         {{"config", "ColorSettings", "NewBackgroundColor=notacolour"}, 1, "notacolour"},
         {{"config", "a", "b", "c"}, 2, "usage"},
         {{"nosuchcommand"}, 2, "unknown command"},
+        {{"parse", "page.html"}, 2, "--site is required"},
+        {{"add-account", "--port", "25", "--user", "u"}, 2, "--host is required"},
+        {{"add-message", "--body", "b"}, 2, "--subject is required"},
     };
     for (const auto& c : cases) {
         auto result = RunCli(profile.Path(), c.args);

@@ -5,52 +5,31 @@
 #include <algorithm>
 #include <regex>
 
+#include "cli/cli_lamps_test.h"
 #include "support/smtp_server_fixture.h"
-#include "support/test_support.h"
 
-using trawlix::test::RunCli;
-using trawlix::test::TempDir;
-using trawlix::test::TSiteSimulator;
+using trawlix::test::DistinctAdLinks;
 using trawlix::test::TSmtpTestServer;
 
 namespace {
 
-std::vector<std::string> Links(const std::string& aText) {
-    std::vector<std::string> links;
-    const std::regex link(R"re(http://[a-z]+\.craigslist\.org/[^"\t\n]+\.html)re");
-    for (auto it = std::sregex_iterator(aText.begin(), aText.end(), link); it != std::sregex_iterator(); ++it)
-        links.push_back(it->str());
-    std::sort(links.begin(), links.end());
-    links.erase(std::unique(links.begin(), links.end()), links.end());
-    return links;
-}
-
-class CliReplies : public ::testing::Test {
+class CliReplies : public trawlix::test::CliLampsTest {
 protected:
     void SetUp() override {
-        Cli({"proxy", "--enable", "--host", "127.0.0.1", "--port", std::to_string(fSim.Port())});
-        Cli({"add-search", "--name", "Lamps", "--keywords", "lamp count3", "--location", "10011", "--category", "24",
-             "--sites", "craigslist", "--pages", "1"});
+        CliLampsTest::SetUp();
         for (const char* user : {"one@mine.example", "two@mine.example"})
             Cli({"add-account", "--host", fSmtp.Host(), "--port", std::to_string(fSmtp.Port()), "--user", user,
                  "--password", ""});
     }
-    trawlix::test::ProcessResult Cli(const std::vector<std::string>& aArgs, int aExpected = 0) {
-        auto result = RunCli(fProfile.Path(), aArgs);
-        EXPECT_EQ(result.exitCode, aExpected) << aArgs[0] << ": " << result.err;
-        return result;
-    }
 
-    TSiteSimulator fSim;
     TSmtpTestServer fSmtp;
-    TempDir fProfile;
 };
 
 }  // namespace
 
 TEST_F(CliReplies, ReplyLooksUpTheAddressesSendsAndTheHistoryListsThemNewestFirst) {
     Cli({"run", "Lamps"});
-    const auto links = Links(Cli({"results", "Lamps"}).out);
+    const auto links = DistinctAdLinks(Cli({"results", "Lamps"}).out);
     ASSERT_EQ(links.size(), 3u);
     std::vector<std::string> args{"reply", "Lamps"};
     args.insert(args.end(), links.begin(), links.end());
@@ -68,7 +47,7 @@ TEST_F(CliReplies, ReplyLooksUpTheAddressesSendsAndTheHistoryListsThemNewestFirs
     }
 
     const auto history = Cli({"history", "--json"});
-    EXPECT_EQ(Links(history.out), links);
+    EXPECT_EQ(DistinctAdLinks(history.out), links);
     for (const char* key : {"\"time\":", "\"from\":", "\"to\":", "\"subject\":", "\"ad_url\":"})
         EXPECT_NE(history.out.find(key), std::string::npos) << history.out;
     EXPECT_TRUE(std::regex_search(history.out, std::regex(R"("time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d")")))
@@ -81,7 +60,7 @@ TEST_F(CliReplies, ReplyLooksUpTheAddressesSendsAndTheHistoryListsThemNewestFirs
 
 TEST_F(CliReplies, ARefusedRecipientIsReportedAndTheCommandFailsWhenNoneWasSent) {
     Cli({"run", "Lamps"});
-    const auto links = Links(Cli({"results", "Lamps"}).out);
+    const auto links = DistinctAdLinks(Cli({"results", "Lamps"}).out);
     ASSERT_FALSE(links.empty());
     // An account whose server refuses every recipient: none answers.
     Cli({"add-account", "--host", "127.0.0.1", "--port", "1", "--user", "dead@mine.example", "--password", ""});
@@ -115,7 +94,7 @@ TEST_F(CliReplies, AutomaticRunsAnswerNewAdsOnceAndTheAccountCannotBeDeleted) {
     Cli({"watch", "--once"});
     Cli({"run", "Lamps", "--auto"});
     EXPECT_FALSE(fSmtp.MailArrives(1500)) << "an ad already answered is never answered again";
-    EXPECT_EQ(Links(Cli({"history"}).out).size(), 3u);
+    EXPECT_EQ(DistinctAdLinks(Cli({"history"}).out).size(), 3u);
     Cli({"auto-reply", "Lamps", "--off"});
     Cli({"delete-account", "2"});
 }

@@ -5,20 +5,14 @@
 
 #include <regex>
 
-#include "support/sitesim_fixture.h"
-#include "support/test_support.h"
+#include "cli/cli_lamps_test.h"
 
-using trawlix::test::RunCli;
-using trawlix::test::TempDir;
 using trawlix::test::TSiteSimulator;
 
 namespace {
 
 std::vector<trawlix::test::TSimRequest> HookPosts(const TSiteSimulator& aSim) {
-    std::vector<trawlix::test::TSimRequest> posts;
-    for (const auto& request : aSim.Requests())
-        if (request.method == "POST" && request.url.find("/hook/") != std::string::npos) posts.push_back(request);
-    return posts;
+    return trawlix::test::PostsTo(aSim, "/hook/");
 }
 
 bool FetchedCraigslist(const TSiteSimulator& aSim) {
@@ -33,21 +27,11 @@ int CountOf(const std::string& aText, const std::string& aPart) {
     return count;
 }
 
-class CliSiteProblems : public ::testing::Test {
+class CliSiteProblems : public trawlix::test::CliLampsTest {
 protected:
     void SetUp() override {
-        Cli({"proxy", "--enable", "--host", "127.0.0.1", "--port", std::to_string(fSim.Port())});
-        Cli({"add-search", "--name", "Lamps", "--keywords", "lamp count3", "--location", "10011", "--category", "24",
-             "--sites", "craigslist", "--pages", "1"});
-        Cli({"config", "NotificationTransport", "webhook"});
-        Cli({"config", "NotificationWebhookURL", "http://hooks.example.com/hook/trawlix"});
-        Cli({"config", "NotificationWebhookFormat", "json"});
-        Cli({"alert", "Lamps", "--enable", "--interval", "1", "--email", "me@example.com", "--send-email", "yes"});
-    }
-    trawlix::test::ProcessResult Cli(const std::vector<std::string>& aArgs, int aExpected = 0) {
-        auto result = RunCli(fProfile.Path(), aArgs);
-        EXPECT_EQ(result.exitCode, aExpected) << aArgs[0] << ": " << result.err;
-        return result;
+        CliLampsTest::SetUp();
+        SendAlertsToTheWebHook();
     }
     // The one site-problem line of aErr, checked to name as many pages refused as fetched.
     static std::string ProblemLine(const std::string& aErr) {
@@ -56,9 +40,6 @@ protected:
         if (!std::regex_search(aErr, match, line)) return {};
         return match.str();
     }
-
-    TSiteSimulator fSim;
-    TempDir fProfile;
 };
 
 }  // namespace

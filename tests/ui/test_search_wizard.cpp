@@ -88,32 +88,43 @@ void SetPages(QSpinBox* aBox, int aPages) {
     QTest::keyClicks(aBox, QString::number(aPages));
 }
 
+// A search for antiques in the SF bay area on Craigslist, three pages, made in the panel.
+TSearch* PanelSearch(test::TRun& aRun, const QString& aKeywords) {
+    aRun.session->GetSettings().SetShowSearchWizzard(false);
+    aRun.window->actNewTab->trigger();
+    test::FillAntiquesSearch(aRun.window->Criteria(), aKeywords, 3);
+    TSearch* search = aRun.window->CurrentSearch();
+    aRun.window->Criteria()->FillSearch(*search, true);
+    return search;
+}
+
+// A fresh profile with the main window on the screen.
+struct TShownWindow {
+    test::TempDir profile;
+    test::TRun run{profile.Path()};
+
+    TShownWindow() {
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+    }
+};
+
+// The window on the screen with an "oak lamp" search made in its panel, and how that search
+// read before the wizard came.
+struct TShownSearch : TShownWindow {
+    TSearch* search = PanelSearch(run, "oak lamp");
+    const QString before = Describe(*search);
+};
+
 }  // namespace
 
 class TestSearchWizard : public QObject {
     Q_OBJECT
 
-private:
-    // A search for antiques in the SF bay area on Craigslist, three pages, made in the panel.
-    static TSearch* PanelSearch(test::TRun& aRun, const QString& aKeywords) {
-        aRun.session->GetSettings().SetShowSearchWizzard(false);
-        aRun.window->actNewTab->trigger();
-        test::FillAntiquesSearch(aRun.window->Criteria(), aKeywords, 3);
-        TSearch* search = aRun.window->CurrentSearch();
-        aRun.window->Criteria()->FillSearch(*search, true);
-        return search;
-    }
-
-    static void Show(test::TRun& aRun) {
-        aRun.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(aRun.window.get()));
-    }
-
 private slots:
     void theWizardMakesTheSearchThePanelMakes() {
-        test::TempDir profile;
-        test::TRun run(profile.Path());
-        Show(run);
+        TShownWindow shown;
+        test::TRun& run = shown.run;
         const QString panelMade = Describe(*PanelSearch(run, "oak lamp"));
         run.session->GetSettings().SetShowSearchWizzard(true);
         const size_t before = run.SearchNames().size();
@@ -147,9 +158,8 @@ private slots:
     }
 
     void chooseSearchCopiesTheMarksOfAnotherSearch() {
-        test::TempDir profile;
-        test::TRun run(profile.Path());
-        Show(run);
+        TShownWindow shown;
+        test::TRun& run = shown.run;
         TSearch* other = PanelSearch(run, "chair");
         other->SetName("Antiques in SF");
         run.session->GetSettings().SetShowSearchWizzard(true);
@@ -175,11 +185,10 @@ private slots:
     }
 
     void onAnExistingSearchOnlyTheEditedFieldChanges() {
-        test::TempDir profile;
-        test::TRun run(profile.Path());
-        Show(run);
-        TSearch* search = PanelSearch(run, "oak lamp");
-        const QString before = Describe(*search);
+        TShownSearch shown;
+        test::TRun& run = shown.run;
+        TSearch* search = shown.search;
+        const QString& before = shown.before;
         InWizard(run, [&] { run.window->actWizzard->trigger(); }, [&](TWizardControls& ui) {
             QCOMPARE(ui.wizard->windowTitle(), QString("Modify search"));
             QCOMPARE(MarkOf(ui.Locations(), "SF bay area"), int(nmChecked));
@@ -199,11 +208,10 @@ private slots:
     }
 
     void escapeLeavesTheSearchAsItWas() {
-        test::TempDir profile;
-        test::TRun run(profile.Path());
-        Show(run);
-        TSearch* search = PanelSearch(run, "oak lamp");
-        const QString before = Describe(*search);
+        TShownSearch shown;
+        test::TRun& run = shown.run;
+        TSearch* search = shown.search;
+        const QString& before = shown.before;
         run.dialogs.Clear();
         InWizard(run, [&] { run.window->actWizzard->trigger(); }, [&](TWizardControls& ui) {
             QTest::keyClicks(ui.Keywords(), " table");
