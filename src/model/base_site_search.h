@@ -45,6 +45,11 @@ public:
     virtual void SetDoSearch(bool aValue);
     TSiteHealth GetHealth() const;
     void SetHealth(const TSiteHealth& aValue);
+    // Asks the part's running thread, if any, to stop; returns at once. A plain part never runs.
+    virtual void Stop() {}
+    // Whether a thread still uses this part and its search (it may still be ending after
+    // the run turned off).
+    virtual bool GetThreadRunning() const { return false; }
 
     // Adds a new "site_search" object under aParentID with "site", "do_search" and the
     // site's health ("had_ads", "problem", "blocked", "backoff_minutes", "backoff_until",

@@ -1,8 +1,11 @@
 #include "model/search.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "engine/keyword_syntax.h"
+#include "engine/synchronizator.h"
 #include "engine/text_functions.h"
 #include "model/duplicate_folding.h"
 #include "model/filter.h"
@@ -31,6 +34,10 @@ TSearch::TSearch()
 }
 
 TSearch::~TSearch() {
+    // A site thread uses its part and this search up to its last step, which waits for this
+    // search's lock: it is stopped and waited out first, without the lock held, so that
+    // nothing it still uses is freed under it.
+    StopSearchAndWait();
     TCLock lock(fCriticalSection);
     fFilter.reset();
     fSiteSearches.clear();
@@ -48,6 +55,39 @@ void TSearch::CreateSiteSearches() {
     fSiteSearches.clear();
     for (int site = 0; site < cSiteSearchCount; ++site)
         fSiteSearches.push_back(MakeSiteSearch(static_cast<TSiteSearchEnum>(site), this));
+}
+
+// --- stopping a run ---------------------------------------------------------------------
+// Here rather than with the rest of the run: freeing a search stops its run first.
+
+void TSearch::StopSearch() {
+    {
+        TCLock lock(fCriticalSection);
+        fView = nullptr;
+        fStopAsked = true;
+    }
+    for (const auto& part : fSiteSearches) {
+        try {
+            part->Stop();
+        } catch (...) {
+            // Stopping is best effort: a site that cannot be asked ends on its own.
+        }
+    }
+}
+
+void TSearch::StopSearchAndWait() {
+    StopSearch();
+    IMainThreadBinding* binding = GetMainThreadBinding();
+    const bool serveMainThread = binding && binding->IsMainThread();
+    for (;;) {
+        const bool threadRunning = std::any_of(fSiteSearches.begin(), fSiteSearches.end(),
+                                               [](const auto& aPart) { return aPart->GetThreadRunning(); });
+        // A queued end of the run can only be waited for by the thread that serves it.
+        const bool callQueued = serveMainThread && fStoppedCallsQueued.load() > 0;
+        if (!threadRunning && !callQueued) return;
+        if (serveMainThread) binding->ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 void TSearch::LookUpZIPCode(const TSearchLookups& aLookups) {

@@ -265,10 +265,12 @@ public:
     // Starts a run on the main thread: one thread per switched-on site.
     void Search(IResultsViewHelper* aResultsViewHelper, bool aCalledFromUser);
     // Detaches the view and asks every site's thread to stop; the run ends when they have.
+    // (model/search.cpp)
     void StopSearch();
     // Stops the run and returns once no site thread and no queued end-of-run call uses this
-    // search any more, so that it may be freed. On the main thread it serves the main
-    // thread's calls meanwhile: a site thread may be waiting for one.
+    // search any more, so that it may be freed; freeing a search does it first. On the main
+    // thread it serves the main thread's calls meanwhile: a site thread may be waiting for
+    // one. Elsewhere an end-of-run call already queued is not waited for. (model/search.cpp)
     void StopSearchAndWait();
     // One result from a site's thread, on that thread: the ad as parsed (its link made
     // absolute), found in the run's place aLocationIdx and the search's category aCategoryIdx.

@@ -2,9 +2,7 @@
 // the ads they find, and telling the owner how the run goes.
 #include <algorithm>
 #include <cmath>
-#include <chrono>
 #include <mutex>
-#include <thread>
 
 #include "engine/clock.h"
 #include "engine/synchronizator.h"
@@ -119,41 +117,6 @@ const TPlaceWrapperList& TSearch::GetExpandedLocations() const {
 }
 
 IResultsViewHelper* TSearch::GetView() const { return Locked(fCriticalSection, fView); }
-
-void TSearch::StopSearch() {
-    {
-        TCLock lock(fCriticalSection);
-        fView = nullptr;
-        fStopAsked = true;
-    }
-    for (const auto& part : fSiteSearches) {
-        TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
-        if (!siteSearch) continue;
-        try {
-            siteSearch->Stop();
-        } catch (...) {
-            // Stopping is best effort: a site that cannot be asked ends on its own.
-        }
-    }
-}
-
-void TSearch::StopSearchAndWait() {
-    StopSearch();
-    IMainThreadBinding* binding = GetMainThreadBinding();
-    const bool serveMainThread = binding && binding->IsMainThread();
-    for (;;) {
-        const bool threadRunning = std::any_of(fSiteSearches.begin(), fSiteSearches.end(),
-                                               [](const auto& aSiteSearch) {
-                                                   const TSiteSearchRun* run = SiteSearchRun(aSiteSearch.get());
-                                                   return run && run->GetThreadRunning();
-                                               });
-        // A queued end of the run can only be waited for by the thread that serves it.
-        const bool callQueued = serveMainThread && fStoppedCallsQueued.load() > 0;
-        if (!threadRunning && !callQueued) return;
-        if (serveMainThread) binding->ProcessMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
 
 // --- TSearch: merging results --------------------------------------------------------------
 

@@ -46,12 +46,11 @@ public:
 
     // Starts this site's thread; true once it runs.
     bool Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchErrorEvent aOnError);
-    // Asks the running thread, if any, to stop; returns at once.
-    void Stop();
+    void Stop() override;
     bool GetSearching() const;
     // The site's thread has not yet let go of this part and its search (it may still be
     // ending after GetSearching turned false).
-    bool GetThreadRunning() const;
+    bool GetThreadRunning() const override;
     double GetProgress() const;
     void SetProgress(double aValue);
     // Pages downloaded by the current or last run of this site.

@@ -10,6 +10,7 @@
 #include "model/searches.h"
 #include "ui/form_alerts.h"
 #include "ui/form_notification_settings.h"
+#include "ui/form_settings.h"
 #include "ui/notification_tests.h"
 
 namespace trawlix {
@@ -55,7 +56,7 @@ TAlertsController::~TAlertsController() {
     fAutoSearchTimer.stop();
     // The windows use the tests object that goes with this controller.
     delete fAlertsWindow.data();
-    delete fSettingsWindow.data();
+    delete fPreferences.data();
 }
 
 void TAlertsController::RefreshTimerCheckForNewResultsEnabled() {
@@ -92,9 +93,7 @@ void TAlertsController::Close() {
 
 TformAlerts* TAlertsController::AlertsWindow() const { return fAlertsWindow.data(); }
 
-TformNotificationSettingsDialog* TAlertsController::NotificationSettingsWindow() const {
-    return fSettingsWindow.data();
-}
+TformSettings* TAlertsController::PreferencesWindow() const { return fPreferences.data(); }
 
 TformAlerts& TAlertsController::MakeAlertsWindow() {
     if (!fAlertsWindow) {
@@ -106,30 +105,32 @@ TformAlerts& TAlertsController::MakeAlertsWindow() {
     return *fAlertsWindow;
 }
 
-TformNotificationSettingsDialog& TAlertsController::MakeNotificationSettingsWindow() {
-    if (!fSettingsWindow) {
-        fSettingsWindow = new TformNotificationSettingsDialog(fSession, fDialogs, *fTests, &fMainWindow);
-        fSettingsWindow->Page()->OnManageAlerts = [this] { ShowAlerts(nullptr); };
+TformSettings& TAlertsController::MakePreferencesWindow() {
+    if (!fPreferences) {
+        fPreferences = new TformSettings(fSession, fDialogs, *fTests, &fMainWindow);
+        fPreferences->Alerts->OnManageAlerts = [this] { ShowAlerts(nullptr); };
+        fPreferences->OnSettingsChanged = [this] {
+            if (fHooks.settingsChanged) fHooks.settingsChanged();
+        };
     }
-    return *fSettingsWindow;
+    return *fPreferences;
 }
 
 void TAlertsController::ShowAlerts(TSearch* aSearch) {
     TformAlerts& window = MakeAlertsWindow();
     if (window.isVisible()) return;
-    if (fSettingsWindow) fSettingsWindow->Page()->SetAlertsWindowShowing(true);
+    if (fPreferences) fPreferences->Alerts->SetAlertsWindowShowing(true);
     fGlobalSettingsAsked = false;
     window.Execute(aSearch);
-    if (fSettingsWindow) fSettingsWindow->Page()->SetAlertsWindowShowing(false);
+    if (fPreferences) fPreferences->Alerts->SetAlertsWindowShowing(false);
     // Also when opened from the settings: an alert switched on there needs the timer too.
     RefreshTimerCheckForNewResultsEnabled();
     if (fGlobalSettingsAsked) ShowNotificationSettings();
 }
 
 void TAlertsController::ShowNotificationSettings() {
-    TformNotificationSettingsDialog& window = MakeNotificationSettingsWindow();
-    if (window.isVisible()) return;  // it is open below the alerts window: it shows already
-    window.Execute();
+    // Open below the alerts window already, it only shows its Alerts page again.
+    MakePreferencesWindow().Execute(TformSettings::pgAlerts);
     if (fAlertsWindow) fAlertsWindow->RefreshTransportStatus();
 }
 

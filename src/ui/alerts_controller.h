@@ -21,11 +21,11 @@ class TNotificationTests;
 class TSearch;
 class TSession;
 class TformAlerts;
-class TformNotificationSettingsDialog;
+class TformSettings;
 
 // The main window's side of the alerts: the check timer that drives the re-run
-// scheduler, the alerts window and the notification settings, and where the status of a
-// digest is shown.
+// scheduler, the alerts window and the preferences window (whose Alerts page holds the
+// notification settings), and where the status of a digest is shown.
 class TAlertsController : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +34,8 @@ public:
         std::function<bool(TSearch& aSearch)> startAutomaticRun;
         // Shows a digest's status line; aFailed when it could not be sent.
         std::function<void(const std::string& aText, bool aFailed)> showNotificationStatus;
+        // Told after the preferences were saved and whenever the result colours changed.
+        std::function<void()> settingsChanged;
     };
 
     TAlertsController(TSession& aSession, IUserDialogs& aDialogs, QWidget& aMainWindow, THooks aHooks);
@@ -49,7 +51,8 @@ public:
 
     // "Manage alerts", modal, with aSearch's row selected (the first row without one).
     void ShowAlerts(TSearch* aSearch);
-    // The notification settings in their own window, modal.
+    // The preferences on their Alerts page, modal (only switches to that page when they
+    // are open already).
     void ShowNotificationSettings();
 
     // Edits an alert's automatic-reply message (the compose window); the alerts window's
@@ -64,10 +67,10 @@ public:
     TNotificationTests& Tests() const { return *fTests; }
     // The windows, made on first use; null before.
     TformAlerts* AlertsWindow() const;
-    TformNotificationSettingsDialog* NotificationSettingsWindow() const;
+    TformSettings* PreferencesWindow() const;
     // Prepared for showing (tests drive the windows themselves rather than modally).
     TformAlerts& MakeAlertsWindow();
-    TformNotificationSettingsDialog& MakeNotificationSettingsWindow();
+    TformSettings& MakePreferencesWindow();
 
 private:
     // Arms the stagger timer for the scheduler's next pass, if one is due.
@@ -83,7 +86,7 @@ private:
     QTimer fAutoSearchTimer;
     // Children of the main window, freed with this controller.
     QPointer<TformAlerts> fAlertsWindow;
-    QPointer<TformNotificationSettingsDialog> fSettingsWindow;
+    QPointer<TformSettings> fPreferences;
     bool fGlobalSettingsAsked = false;
 };
 

@@ -224,7 +224,7 @@ void TformMain::CreateMenus() {
     mapEdit->setVisible(false);
     tools->addAction(actChangeOrientation);
     tools->addAction(actManageAlerts);
-    // The preferences window will hold this page; until it comes, a window of its own does.
+    // The preferences' Alerts page, under the name users look for.
     QAction* notificationSettings = tools->addAction("Notification settings");
     notificationSettings->setObjectName("actNotificationSettings");
     connect(notificationSettings, &QAction::triggered, this, [this] {

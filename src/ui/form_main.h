@@ -83,6 +83,8 @@ public:
     TAlertsController* Alerts() const { return fAlerts.get(); }
     // "Preferences", made on first use and reused; ShowPreferences runs it on the given page.
     TformSettings& PreferencesWindow();
+    // The preferences were saved or the result colours changed.
+    void OnPreferencesChanged();
     void ShowPreferences(int aPage);
     // Starts aSearch as an automatic run (the alert scheduler's turn); true when it runs.
     bool StartAutomaticSearch(TSearch& aSearch);
@@ -274,7 +276,6 @@ private:
     int fExitContinuations = 0;
     bool fSearchingPaused = false;
     std::unique_ptr<TAlertsController> fAlerts;
-    TformSettings* fPreferences = nullptr;  // a child of the window
     std::unique_ptr<TResultsReplies> fReplies;
     class TformSearchWizard* fSearchWizard = nullptr;  // made at its first use
     bool fCanShowErrorBalloon = true;

@@ -22,6 +22,7 @@ void TformMain::CreateAlerts() {
     hooks.showNotificationStatus = [this](const std::string& aText, bool aFailed) {
         ShowNotificationStatus(aText, aFailed);
     };
+    hooks.settingsChanged = [this] { OnPreferencesChanged(); };
     fAlerts = std::make_unique<TAlertsController>(*fSession, fDialogs, *this, std::move(hooks));
     connect(actManageAlerts, &QAction::triggered, this, [this] { fAlerts->ShowAlerts(CurrentSearch()); });
 }

@@ -8,16 +8,13 @@
 
 namespace trawlix {
 
-TformSettings& TformMain::PreferencesWindow() {
-    if (!fPreferences) {
-        fPreferences = new TformSettings(*fSession, fDialogs, fAlerts->Tests(), this);
-        // New colours show at once; the other settings are read where they are used.
-        fPreferences->OnSettingsChanged = [this] {
-            fResultsModel->Repaint();
-            lvResults->viewport()->update();
-        };
-    }
-    return *fPreferences;
+// The alerts' side owns the window: its Alerts page and the alerts window open each other.
+TformSettings& TformMain::PreferencesWindow() { return fAlerts->MakePreferencesWindow(); }
+
+void TformMain::OnPreferencesChanged() {
+    // New colours show at once; the other settings are read where they are used.
+    fResultsModel->Repaint();
+    lvResults->viewport()->update();
 }
 
 void TformMain::ShowPreferences(int aPage) {

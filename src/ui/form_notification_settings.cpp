@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,6 +18,7 @@
 #include "app/session.h"
 #include "app/settings.h"
 #include "app/vendor_services.h"
+#include "engine/quiet_hours.h"
 #include "engine/text_functions.h"
 #include "engine/threads.h"
 #include "mail/email_accounts.h"
@@ -92,6 +92,7 @@ TformNotificationSettings::TformNotificationSettings(TSession& aSession, IUserDi
     layout->addWidget(BuildTransportGroup());
     layout->addWidget(BuildCarrierGroup());
     layout->addWidget(cbMsgBoxNewResults);
+    layout->addLayout(BuildQuietHoursRow());
     layout->addLayout(buttons);
     layout->addStretch(1);
 
@@ -169,6 +170,20 @@ QWidget* TformNotificationSettings::BuildCarrierGroup() {
     return group;
 }
 
+QLayout* TformNotificationSettings::BuildQuietHoursRow() {
+    edtQuietHours = new QLineEdit(this);
+    edtQuietHours->setObjectName("edtQuietHours");
+    edtQuietHours->setPlaceholderText("22:00-07:00");
+    edtQuietHours->setToolTip("Digests due in these hours wait until they end; empty for none.");
+    auto* label = new QLabel("&Quiet hours (no digests)", this);
+    label->setBuddy(edtQuietHours);
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(edtQuietHours);
+    row->addStretch(1);
+    return row;
+}
+
 void TformNotificationSettings::Init() {
     const TSettings& settings = fSession.GetSettings();
     edtEmail->setText(Q(settings.GetUserEMail()));
@@ -177,6 +192,7 @@ void TformNotificationSettings::Init() {
     FillGSMNetworksComboBox(*cboxGSMNetwork, fSession.GetGSMNetworks(), settings.GetGSMNetworkID());
     edtOtherNetwork->setText(Q(settings.GetAlternativeGSMNetwork()));
     cbMsgBoxNewResults->setChecked(settings.GetMsgBoxNewResults());
+    edtQuietHours->setText(Q(settings.GetQuietHours()));
     edtWebhookURL->setText(Q(settings.GetNotificationWebhookURL()));
     const int format = cboxWebhookFormat->findData(Q(settings.GetNotificationWebhookFormat()));
     cboxWebhookFormat->setCurrentIndex(format < 0 ? 0 : format);
@@ -216,18 +232,29 @@ TTransportChoice TformNotificationSettings::ChosenTransport() const {
     return choice;
 }
 
-void TformNotificationSettings::Save() {
+void TformNotificationSettings::Validate() const {
     if (rbTransportAccount->isChecked() && cboxAccount->currentIndex() < 0)
         throw std::runtime_error("Choose the email account that sends the notifications.");
-    const TTransportChoice choice = ChosenTransport();
-    if (rbTransportWebhook->isChecked() && !IsWebhookAddress(choice.webhookURL))
+    if (rbTransportWebhook->isChecked() && !IsWebhookAddress(ChosenTransport().webhookURL))
         throw std::runtime_error("The webhook address must begin with http:// or https://.");
+    // The same rule and message as the command line's "config QuietHours".
+    try {
+        TQuietHours::Parse(S(edtQuietHours->text()));
+    } catch (const std::invalid_argument& e) {
+        throw std::runtime_error(e.what());
+    }
+}
+
+void TformNotificationSettings::Save() {
+    Validate();
+    const TTransportChoice choice = ChosenTransport();
     TSettings& settings = fSession.GetSettings();
     if (!(choice == fTests.StoredChoice())) RecordTransportChanged(settings);
     settings.SetUseAlternativeGSMNetwork(cbOtherNetwork->isChecked());
     settings.SetGSMNetworkID(cboxGSMNetwork->currentIndex() < 0 ? -1 : cboxGSMNetwork->currentData().toInt());
     settings.SetAlternativeGSMNetwork(Trim(S(edtOtherNetwork->text())));
     settings.SetMsgBoxNewResults(cbMsgBoxNewResults->isChecked());
+    settings.SetQuietHours(Trim(S(edtQuietHours->text())));
     settings.SetNotificationTransport(choice.name);
     settings.SetNotificationWebhookURL(choice.webhookURL);
     settings.SetNotificationWebhookFormat(choice.webhookFormat);
@@ -324,40 +351,6 @@ void TformNotificationSettings::SendTestSMS() {
 void TformNotificationSettings::OnTestFinished() {
     lblTransportStatus->setText(Q(fTests.TransportStatusText()));
     UpdateControls();
-}
-
-TformNotificationSettingsDialog::TformNotificationSettingsDialog(TSession& aSession, IUserDialogs& aDialogs,
-                                                                 TNotificationTests& aTests, QWidget* aParent)
-    : QDialog(aParent), fSession(aSession), fDialogs(aDialogs) {
-    setObjectName("formNotificationSettingsDialog");
-    setWindowTitle("Notification settings");
-    fPage = new TformNotificationSettings(aSession, aDialogs, aTests, this);
-    auto* buttons = new QDialogButtonBox(this);
-    btnSave = buttons->addButton("Save", QDialogButtonBox::AcceptRole);
-    btnClose = buttons->addButton("Close", QDialogButtonBox::RejectRole);
-    btnSave->setDefault(true);
-    connect(btnSave, &QPushButton::clicked, this, &TformNotificationSettingsDialog::SaveClick);
-    connect(btnClose, &QPushButton::clicked, this, &TformNotificationSettingsDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(fPage, 1);
-    layout->addWidget(buttons);
-}
-
-void TformNotificationSettingsDialog::Execute() {
-    fPage->Init();
-    exec();
-}
-
-void TformNotificationSettingsDialog::SaveClick() {
-    try {
-        fPage->Save();
-    } catch (const std::exception& e) {
-        fDialogs.Warning(e.what());
-        return;
-    }
-    fSession.SaveSettings();
-    if (OnSettingsChanged) OnSettingsChanged();
-    accept();
 }
 
 }  // namespace trawlix

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDialog>
 #include <QTimer>
 #include <QWidget>
 
@@ -14,6 +13,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -30,8 +30,8 @@ void FillGSMNetworksComboBox(QComboBox& aComboBox, const TGSMNetworks* aGSMNetwo
 
 // "Notification settings": how the alert digests go out (the mail service, one of the
 // user's own accounts, or a webhook), the user's address and phone, the carrier for SMS,
-// the new-results box, and the test messages. A page that a preferences window embeds:
-// Init fills it from the settings, Save writes it back.
+// the new-results box, the quiet hours, and the test messages: the Alerts page of the
+// preferences. Init fills it from the settings, Save writes it back.
 class TformNotificationSettings : public QWidget {
     Q_OBJECT
 public:
@@ -39,7 +39,9 @@ public:
                               QWidget* aParent = nullptr);
 
     void Init();
-    // Raises std::runtime_error naming a value that cannot be stored; nothing is written then.
+    // Raises std::runtime_error naming a value that cannot be stored.
+    void Validate() const;
+    // Raises as Validate does; nothing is written then.
     // A changed e-mail address or phone number is then sent to the vendor as the user's
     // profile, with the password typed here, on a background thread; a failure is told
     // in a message box and leaves the saved settings as they are.
@@ -76,6 +78,7 @@ public:
     QCheckBox* cbOtherNetwork;
     QLineEdit* edtOtherNetwork;
     QCheckBox* cbMsgBoxNewResults;
+    QLineEdit* edtQuietHours;
     QPushButton* btnSendTestEmail;
     QPushButton* btnSendTestSMS;
     QPushButton* btnManageAlerts;
@@ -85,6 +88,7 @@ private:
     QWidget* BuildProfileGroup();
     QWidget* BuildTransportGroup();
     QWidget* BuildCarrierGroup();
+    QLayout* BuildQuietHoursRow();
     void FillAccounts(int aSelectedID);
     void ShowTransport(const std::string& aTransport);
     std::string CarrierDomain() const;
@@ -98,30 +102,6 @@ private:
     bool fUpdatingProfile = false;
     // Goes with this page, so that an update ending later tells nobody.
     std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);
-};
-
-// The notification page in a window of its own, with "Save" and "Close", until the
-// preferences window takes it in.
-class TformNotificationSettingsDialog : public QDialog {
-    Q_OBJECT
-public:
-    TformNotificationSettingsDialog(TSession& aSession, IUserDialogs& aDialogs, TNotificationTests& aTests,
-                                    QWidget* aParent = nullptr);
-    // Fills the page from the settings and runs the window modally.
-    void Execute();
-    TformNotificationSettings* Page() const { return fPage; }
-    QPushButton* btnSave;
-    QPushButton* btnClose;
-
-    // Told after the settings were saved.
-    std::function<void()> OnSettingsChanged;
-
-private:
-    void SaveClick();
-
-    TSession& fSession;
-    IUserDialogs& fDialogs;
-    TformNotificationSettings* fPage;
 };
 
 }  // namespace trawlix

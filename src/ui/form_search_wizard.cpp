@@ -292,7 +292,9 @@ QWidget* TformSearchWizard::BuildOptionsPage() {
     for (int site = 0; site < cSiteSearchCount; ++site) {
         cbSearchIn[site] = Named(new QCheckBox(cSiteBoxes[site] + std::string_view("cbSearchIn").size(), sites),
                                  cSiteBoxes[site]);
-        sitesLayout->addWidget(cbSearchIn[site], site / 3, site % 3);
+        // A check box takes clicks on its box and caption only: stretched to its column, the
+        // rest of it would look clickable and not be. Each keeps its own size at its column's left.
+        sitesLayout->addWidget(cbSearchIn[site], site / 3, site % 3, Qt::AlignLeft);
     }
 
     auto* after = new QGroupBox("Things to do after the wizzard is complete ", page);

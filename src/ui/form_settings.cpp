@@ -127,6 +127,8 @@ void TformSettings::Execute(int aPage) {
 }
 
 void TformSettings::SavePages() {
+    // A refused value keeps every page as it was, not only its own.
+    Alerts->Validate();
     General->Save();
     Alerts->Save();
     Colors->Save();

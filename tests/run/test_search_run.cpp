@@ -292,6 +292,52 @@ TEST_F(SearchRunTest, StopAndWaitLeavesNothingUsingTheSearchSoItCanBeFreed) {
     }
 }
 
+// Freeing a search in the middle of its run, however its owner let go of it, must first wait
+// out its site thread, which uses its site part and the search up to its last step, and
+// must not hold the search's lock meanwhile: that step waits for it. The sanitizer build
+// sees any use of the freed search or part; the simulator sees any page fetched after.
+TEST_F(SearchRunTest, FreeingASearchDuringItsRunWaitsOutItsSiteThread) {
+    enum class TLetGo { FreeWhileAPageIsOnItsWay, FreeWhileTheThreadWaitsToEndTheRun, StopWaitForTheRunToEndFree };
+    for (const TLetGo letGo : {TLetGo::FreeWhileAPageIsOnItsWay, TLetGo::FreeWhileTheThreadWaitsToEndTheRun,
+                               TLetGo::StopWaitForTheRunToEndFree}) {
+        SCOPED_TRACE(static_cast<int>(letGo));
+        fSim.ClearRequests();
+        fSim.ClearFaults();
+        fSim.AddFault("craigslist.org/search/bik", 0, 800, false, false, 20);  // every page is slow
+        TRunLog log;
+        auto search = MakeCraigSearch({fTrees.Place(12), fTrees.Place(13)}, {fTrees.Category(10)}, "count60");
+        search->SetPagesCount(3);
+        log.Attach(*search);
+        search->Search(nullptr, true);
+        ASSERT_TRUE(fLoop.RunUntil([&] { return !fSim.Requests().empty(); }, 10s));
+        if (letGo == TLetGo::FreeWhileTheThreadWaitsToEndTheRun) {
+            // The site's thread is stopped while this thread holds the search's lock: it ends
+            // its page and then waits for the lock to end the run, as it would while another
+            // thread frees the search.
+            std::unique_lock lock(search->GetCriticalSection());
+            search->StopSearch();
+            TSiteSearchRun* site = SiteSearchRun(*search, ssCraigslist);
+            const auto giveUp = std::chrono::steady_clock::now() + 10s;
+            while (site->GetSearching() && std::chrono::steady_clock::now() < giveUp) std::this_thread::sleep_for(1ms);
+            ASSERT_FALSE(site->GetSearching()) << "the stopped site did not end its page";
+            std::this_thread::sleep_for(20ms);
+            EXPECT_TRUE(search->GetSearching()) << "the run cannot end while the lock is held";
+        }
+        if (letGo == TLetGo::StopWaitForTheRunToEndFree) {
+            // As an owner that stops its searches and frees them once they no longer search.
+            search->StopSearch();
+            ASSERT_TRUE(fLoop.RunUntil([&] { return !search->GetSearching(); }, 10s));
+        }
+        search.reset();
+        const size_t requestsWhenFreed = fSim.Requests().size();
+        // A thread still working for the freed search would fetch its next page meanwhile.
+        fLoop.RunUntil([] { return false; }, 1200ms);
+        EXPECT_EQ(fSim.Requests().size(), requestsWhenFreed) << "a page was fetched for the freed search";
+        EXPECT_LE(log.Stopped(), 1);
+        EXPECT_TRUE(log.errors.empty()) << "a stop is no error";
+    }
+}
+
 TEST_F(SearchRunTest, StopAndWaitWithoutARunReturnsAtOnce) {
     auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "x");
     const auto before = std::chrono::steady_clock::now();

@@ -2,6 +2,7 @@
 // profile, driven with clicks: alerts that are switched on survive a restart, the
 // transport choice is stored, and test messages go out through a real loopback peer (or
 // fail against a closed port and say why).
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -35,6 +36,7 @@
 #include "ui/criteria_panel.h"
 #include "ui/form_alerts.h"
 #include "ui/form_notification_settings.h"
+#include "ui/form_settings.h"
 #include "ui/notification_tests.h"
 #include "find_widget.h"
 #include "ui_test_support.h"
@@ -118,17 +120,17 @@ struct TAlertsWindowRun {
     TInputAnswers input;
 };
 
+// The preferences of a controller of the test's own, shown (not modally) on their Alerts page.
 struct TSettingsWindowRun {
     explicit TSettingsWindowRun(test::TRun& aRun)
         : controller(*aRun.session, aRun.dialogs, *aRun.window, TAlertsController::THooks{}),
-          window(controller.MakeNotificationSettingsWindow()), page(*window.Page()) {
+          window(controller.MakePreferencesWindow()), page(*window.Alerts) {
         page.AskText = input.Hook();
-        page.Init();
-        window.show();
+        window.Prepare(TformSettings::pgAlerts);
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
     TAlertsController controller;
-    TformNotificationSettingsDialog& window;
+    TformSettings& window;
     TformNotificationSettings& page;
     TInputAnswers input;
 };
@@ -352,29 +354,66 @@ private slots:
         test::TempDir profile;
         test::TRun run(profile.Path());
         TAlertsController controller(*run.session, run.dialogs, *run.window, TAlertsController::THooks{});
-        TformNotificationSettingsDialog& settings = controller.MakeNotificationSettingsWindow();
+        TformSettings& settings = controller.MakePreferencesWindow();
         bool buttonHiddenMeanwhile = false;
         int alertsOpenings = 0;
-        // The settings' "Manage alerts" opens the alerts window on top; its "Global alerts
-        // settings" closes it again, and the settings window, still open, is all there is.
+        int pageAfterGlobalSettings = -1;
+        // The Alerts page's "Manage alerts" opens the alerts window on top; its "Global alerts
+        // settings" closes it again, and the preferences, still open on their Alerts page,
+        // are all there is.
         QTimer::singleShot(0, &settings, [&] {
             QTimer::singleShot(0, &settings, [&] {
                 TformAlerts* alerts = controller.AlertsWindow();
                 if (alerts && alerts->isVisible()) {
                     ++alertsOpenings;
-                    buttonHiddenMeanwhile = !settings.Page()->btnManageAlerts->isVisible();
+                    buttonHiddenMeanwhile = !settings.Alerts->btnManageAlerts->isVisible();
                     QTest::mouseClick(alerts->btnGlobalSettings, Qt::LeftButton);
                 }
-                QTimer::singleShot(0, &settings, [&] { settings.reject(); });
+                QTimer::singleShot(0, &settings, [&] {
+                    pageAfterGlobalSettings = settings.CurrentPage();
+                    settings.reject();
+                });
             });
-            QTest::mouseClick(settings.Page()->btnManageAlerts, Qt::LeftButton);
+            QTest::mouseClick(settings.Alerts->btnManageAlerts, Qt::LeftButton);
         });
         controller.ShowNotificationSettings();
         QCOMPARE(alertsOpenings, 1);
         QVERIFY(buttonHiddenMeanwhile);
+        QCOMPARE(pageAfterGlobalSettings, int(TformSettings::pgAlerts));
         QVERIFY(!controller.AlertsWindow()->isVisible());
         QVERIFY(!settings.isVisible());
-        QVERIFY(settings.Page()->btnManageAlerts->isVisibleTo(&settings));
+        QVERIFY(settings.Alerts->btnManageAlerts->isVisibleTo(&settings));
+    }
+
+    // One door to the notification settings: "Tools > Notification settings" and the alerts
+    // window's "Global alerts settings" both open the preferences on their Alerts page.
+    void theMenuAndTheAlertsWindowOpenThePreferencesOnTheirAlertsPage() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        TAlertsController& controller = *run.window->Alerts();
+        int shownPage = -1;
+        QTimer answer;
+        answer.setInterval(10);
+        connect(&answer, &QTimer::timeout, run.window.get(), [&] {
+            if (TformAlerts* alerts = controller.AlertsWindow(); alerts && alerts->isVisible()) {
+                QTest::mouseClick(alerts->btnGlobalSettings, Qt::LeftButton);
+            } else if (TformSettings* preferences = controller.PreferencesWindow(); preferences && preferences->isVisible()) {
+                shownPage = preferences->CurrentPage();
+                preferences->reject();
+            }
+        });
+        answer.start();
+        QAction* menuItem = run.window->findChild<QAction*>("actNotificationSettings");
+        QVERIFY(menuItem);
+        menuItem->trigger();
+        QCOMPARE(shownPage, int(TformSettings::pgAlerts));
+
+        shownPage = -1;
+        controller.PreferencesWindow()->Prepare(TformSettings::pgGeneral);  // last left on another page
+        controller.PreferencesWindow()->reject();
+        controller.ShowAlerts(nullptr);
+        QCOMPARE(shownPage, int(TformSettings::pgAlerts));
+        QCOMPARE(&run.window->PreferencesWindow(), controller.PreferencesWindow());
     }
 
     void aWorkingTransportIsShownAndNoLongerOffersATest() {

@@ -122,6 +122,9 @@ private slots:
             {"new results box (alerts page)", TformSettings::pgAlerts,
              [](TformSettings& w) { Click(w.Alerts->cbMsgBoxNewResults); },
              [](TSettings& s) { return !s.GetMsgBoxNewResults(); }},
+            {"quiet hours (alerts page)", TformSettings::pgAlerts,
+             [](TformSettings& w) { QTest::keyClicks(w.Alerts->edtQuietHours, " 22:00-07:00"); },
+             [](TSettings& s) { return s.GetQuietHours() == "22:00-07:00"; }},
         };
         for (const TCase& c : cases) {
             test::TempDir profile;
@@ -139,6 +142,10 @@ private slots:
             test::TRun again(profile.Path());
             QVERIFY2(c.changedAfterRestart(again.session->GetSettings()), c.name);
             TformSettings& window = OpenPreferences(again, c.page);  // and the page shows it
+            if (c.page == TformSettings::pgAlerts)
+                QVERIFY2(window.Alerts->edtQuietHours->text() == QString::fromStdString(
+                                                                      again.session->GetSettings().GetQuietHours()),
+                         c.name);
             if (c.page == TformSettings::pgColors)
                 QVERIFY2(SwatchOf(*window.Colors, window.Colors->pnlVisitedBackgroundColor) == chosen ||
                              SwatchOf(*window.Colors, window.Colors->pnlNewBackgroundColor) == chosen ||
@@ -146,6 +153,36 @@ private slots:
                          c.name);
             window.reject();
         }
+    }
+
+    // The same rule and message as "trawlix-cli config QuietHours"; a refusal keeps the window
+    // open and saves nothing, on any page.
+    void quietHoursAreRefusedAsTheCommandLineRefusesThem() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        TSettings& settings = run.session->GetSettings();
+        settings.SetQuietHours("23:00-06:30");
+        TformSettings& window = OpenPreferences(run, TformSettings::pgAlerts);
+        QCOMPARE(window.Alerts->edtQuietHours->text(), QString("23:00-06:30"));
+        window.General->cbMinimizeToTray->setChecked(true);  // a change on another page
+        for (const char* refused : {"25:00-7", "22:00", "22:60-07:00", "10pm-7am", "22:00-07:00-08:00"}) {
+            run.dialogs.Clear();
+            window.Alerts->edtQuietHours->clear();
+            QTest::keyClicks(window.Alerts->edtQuietHours, refused);
+            QTest::mouseClick(window.btnSave, Qt::LeftButton);
+            QVERIFY2(window.isVisible(), refused);
+            QCOMPARE(run.dialogs.warnings, std::vector<std::string>{
+                                               std::string("Quiet hours are written as HH:MM-HH:MM, for example "
+                                                           "\"22:00-07:00\", not \"") + refused + "\"."});
+            QCOMPARE(settings.GetQuietHours(), std::string("23:00-06:30"));
+            QVERIFY(!settings.GetMinimizeToTray());
+        }
+        // Emptied, there are none.
+        window.Alerts->edtQuietHours->clear();
+        QTest::mouseClick(window.btnSave, Qt::LeftButton);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(settings.GetQuietHours(), std::string());
+        QVERIFY(settings.GetMinimizeToTray());
     }
 
     void closeAndEscapeDiscardTheChanges() {

@@ -228,6 +228,30 @@ private slots:
         QCOMPARE(Describe(*search), before);
         QCOMPARE(test::TCriteriaControls(run.window->Criteria()).edtKeywords->toPlainText(), QString("oak lamp"));
     }
+
+    // On the last page every site box has room for its whole caption, and a click at its
+    // middle, sent through the window as a user's would be, ticks it; a second one unticks it.
+    void aClickOnEverySiteBoxTicksIt() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        Show(run);
+        PanelSearch(run, "oak lamp");
+        InWizard(run, [&] { run.window->actWizzard->trigger(); }, [&](TWizardControls& ui) {
+            ui.Click("btnNext");
+            ui.Click("btnNext");
+            for (const char* name : {"cbSearchInCraigslist", "cbSearchInBackpage", "cbSearchInOodle", "cbSearchInEBay",
+                                     "cbSearchInCarsCom", "cbSearchInAutotrader"}) {
+                QCheckBox* box = ui.Box(name);
+                QVERIFY2(box->isVisible(), name);
+                QVERIFY2(box->width() >= box->sizeHint().width() && box->height() >= box->sizeHint().height(), name);
+                const bool before = box->isChecked();
+                QTest::mouseClick(box, Qt::LeftButton);
+                QVERIFY2(box->isChecked() != before, name);
+                QTest::mouseClick(box, Qt::LeftButton);
+                QVERIFY2(box->isChecked() == before, name);
+            }
+        });
+    }
 };
 
 QTEST_MAIN(TestSearchWizard)

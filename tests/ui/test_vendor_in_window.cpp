@@ -27,6 +27,7 @@
 #include "ui/criteria_panel.h"
 #include "ui/form_exception.h"
 #include "ui/form_notification_settings.h"
+#include "ui/form_settings.h"
 #include "ui/news_page.h"
 #include "ui/notification_tests.h"
 #include "ui/vendor_actions.h"
@@ -256,11 +257,10 @@ private slots:
         TSettings& settings = run.session->GetSettings();
         settings.SetUserEMail("old@example.org");
         TNotificationTests tests(*run.session, run.dialogs);
-        TformNotificationSettingsDialog window(*run.session, run.dialogs, tests, run.window.get());
-        TformNotificationSettings* page = window.Page();
+        TformSettings window(*run.session, run.dialogs, tests, run.window.get());
+        TformNotificationSettings* page = window.Alerts;
         const auto saveWith = [&](const QString& aEmail, const QString& aPassword) {
-            page->Init();
-            window.show();
+            window.Prepare(TformSettings::pgAlerts);
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             page->edtEmail->clear();
             QTest::keyClicks(page->edtEmail, aEmail);
