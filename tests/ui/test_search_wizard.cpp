@@ -232,10 +232,8 @@ private slots:
     // On the last page every site box has room for its whole caption, and a click at its
     // middle, sent through the window as a user's would be, ticks it; a second one unticks it.
     void aClickOnEverySiteBoxTicksIt() {
-        test::TempDir profile;
-        test::TRun run(profile.Path());
-        Show(run);
-        PanelSearch(run, "oak lamp");
+        TShownSearch shown;
+        test::TRun& run = shown.run;
         InWizard(run, [&] { run.window->actWizzard->trigger(); }, [&](TWizardControls& ui) {
             ui.Click("btnNext");
             ui.Click("btnNext");
