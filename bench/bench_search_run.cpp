@@ -155,7 +155,6 @@ double HeapInUseBytes() { return static_cast<double>(mallinfo2().uordblks); }
 
 void BM_ResidentMemoryOf100000Results(benchmark::State& state) {
     constexpr size_t kResults = 100000;
-    long before = ResidentKilobytes();
     double heapBefore = 0;
     double heapAfter = 0;
     std::unique_ptr<TSearch> search;
@@ -166,7 +165,6 @@ void BM_ResidentMemoryOf100000Results(benchmark::State& state) {
         heapAfter = HeapInUseBytes();
     }
     state.counters["process_rss_MB"] = ResidentKilobytes() / 1024.0;
-    state.counters["search_MB"] = (ResidentKilobytes() - before) / 1024.0;
     state.counters["search_heap_MB"] = (heapAfter - heapBefore) / (1024.0 * 1024.0);
     state.counters["bytes_per_result"] = (heapAfter - heapBefore) / kResults;
 }
