@@ -3,6 +3,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "support/sitesim_fixture.h"
@@ -73,6 +74,22 @@ TEST_F(CliTimeline, RenderWritesAPicture) {
     auto failed = RunCli(fProfile.Path(), {"timeline", "Lamps", "--render", (fProfile / "no/such/dir.png").string()});
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_NE(failed.err.find("The picture could not be written to"), std::string::npos) << failed.err;
+
+    // A program whose pictures module is missing says so and writes nothing; the commands
+    // that draw nothing still work.
+    const auto alone = fProfile / "bin" / "trawlix-cli";
+    std::filesystem::create_directories(alone.parent_path());
+    std::filesystem::copy_file(TRAWLIX_CLI_PATH, alone);
+    const std::map<std::string, std::string> env{{"TRAWLIX_DATA_DIR", (fProfile / "data").string()},
+                                                 {"TRAWLIX_CONFIG_DIR", (fProfile / "config").string()},
+                                                 {"XDG_RUNTIME_DIR", (fProfile / "run").string()}};
+    auto noModule = trawlix::test::RunProcess({alone.string(), "timeline", "Lamps", "--render",
+                                               (fProfile / "alone.png").string()}, env);
+    EXPECT_EQ(noModule.exitCode, 1);
+    EXPECT_NE(noModule.err.find("Pictures cannot be drawn: trawlix-pictures.so could not be loaded"),
+              std::string::npos) << noModule.err;
+    EXPECT_FALSE(std::filesystem::exists(fProfile / "alone.png"));
+    EXPECT_EQ(trawlix::test::RunProcess({alone.string(), "timeline", "Lamps"}, env).exitCode, 0);
 
     auto unknown = RunCli(fProfile.Path(), {"timeline", "Chairs"});
     EXPECT_EQ(unknown.exitCode, 1);
