@@ -102,7 +102,7 @@ int Run(std::vector<std::string> aArgs) {
 
 int main(int argc, char** argv) {
     try {
-    trawlix::InstallCrashHandler(trawlix::CrashReportsFolder(trawlix::platform::DataFolder()));
+        trawlix::InstallCrashHandler(trawlix::CrashReportsFolder(trawlix::platform::DataFolder()));
         return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const UsageError& e) {
         std::cerr << "trawlix-cli: " << e.what() << "\n";
