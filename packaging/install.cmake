@@ -10,8 +10,10 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 # --- programs and their data ------------------------------------------------------
 install(TARGETS trawlix-cli RUNTIME DESTINATION bin)
-# The CLI's pictures module, found from the program as bin/../lib/trawlix.
-install(TARGETS trawlix-pictures LIBRARY DESTINATION lib/trawlix)
+# The CLI's pictures module, found from the program as bin/../lib/trawlix/plugins: a folder
+# of lib/trawlix rather than lib/trawlix itself, because CPack adds ldconfig maintainer scripts
+# to a package with a library in lib/ or a folder right below it, and a private module needs none.
+install(TARGETS trawlix-pictures LIBRARY DESTINATION lib/trawlix/plugins)
 # Everything in data/ is the program's data, whatever folders it grows, except the public
 # sources the reference files are made from, the schema they are made with and the
 # service files, which go to the service manager below.

@@ -14,14 +14,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Beside the program in a build tree, in the program's library folder when installed
-// (bin/../lib/trawlix).
+// Beside the program in a build tree, in the program's plug-in folder when installed
+// (bin/../lib/trawlix/plugins).
 std::vector<fs::path> ModulePlaces() {
     std::error_code error;
     const fs::path program = fs::read_symlink("/proc/self/exe", error);
     if (error) return {};
     return {program.parent_path() / cPicturesModule,
-            program.parent_path().parent_path() / "lib" / "trawlix" / cPicturesModule};
+            program.parent_path().parent_path() / "lib" / "trawlix" / "plugins" / cPicturesModule};
 }
 
 void* LoadModule() {
