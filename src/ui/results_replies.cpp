@@ -61,7 +61,10 @@ void TResultsReplies::EndBusy() {
 void TResultsReplies::Reply() {
     TSearch* search = fContext.currentSearch ? fContext.currentSearch() : nullptr;
     if (!search || fBusy || !ComposeMessage) return;
-    if (AnyReplied(CheckedEntries(*search)) && !fContext.dialogs->Confirm(cReplyAlreadyRepliedQuestion)) return;
+    // The checked ads are copied under the locks here: the thread never reaches the search,
+    // which may be closed, or the program left, while the mail goes out.
+    const TEntryList entries = CheckedEntries(*search);
+    if (AnyReplied(entries) && !fContext.dialogs->Confirm(cReplyAlreadyRepliedQuestion)) return;
     IEmailMessageWithAccounts message = ComposeMessage();
     if (!message) return;
     StartBusy();
@@ -71,9 +74,7 @@ void TResultsReplies::Reply() {
     thread->Params().SetValue("count", "0");
     std::weak_ptr<bool> alive = fAlive;
     TfrmInfo* info = fContext.info;
-    // The checked ads are copied under the locks first: the sends then run without them.
-    thread->SetExecuteMethod([search, message, report, alive, info](TNameValueList& aParams) {
-        const TEntryList entries = CheckedEntries(*search);
+    thread->SetExecuteMethod([entries, message, report, alive, info](TNameValueList& aParams) {
         if (entries.empty()) throw std::runtime_error(cReplyNoSelectedAds);
         int sent = 0;
         const auto onProgress = [&](size_t aIndex, size_t aCount, const IEntry&, const TReplyOutcome& aOutcome) {
@@ -120,9 +121,10 @@ void TResultsReplies::Forward() {
     thread->Params().SetValue("usrEmail", *address);
     thread->Params().SetValue("searchName", search->GetName());
     TSession* session = fContext.session;
+    // Copied here, as for a reply: the thread never reaches the search.
+    const TEntryList entries = CheckedEntries(*search);
     // A failure, also "no selected results", lands in the thread's "exception" parameter.
-    thread->SetExecuteMethod([session, search](TNameValueList& aParams) {
-        const TEntryList entries = CheckedEntries(*search);
+    thread->SetExecuteMethod([session, entries](TNameValueList& aParams) {
         if (entries.empty()) throw std::runtime_error(cForwardNoSelectedResults);
         ForwardEntries(*session, entries, aParams.GetValue("searchName"), aParams.GetValue("usrEmail"));
     });
