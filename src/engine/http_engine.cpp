@@ -105,17 +105,21 @@ TEasyHandle NewEasyHandle() {
     return handle;
 }
 
+void ApplyTLSVerification(CURL* aHandle) {
+    curl_easy_setopt(aHandle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    curl_easy_setopt(aHandle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(aHandle, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (const char* bundle = std::getenv(cCABundleVariable); bundle && *bundle)
+        curl_easy_setopt(aHandle, CURLOPT_CAINFO, bundle);
+}
+
 void ApplyCommonOptions(CURL* aHandle) {
     curl_easy_setopt(aHandle, CURLOPT_USERAGENT, cHttpUserAgent);
     curl_easy_setopt(aHandle, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(aHandle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(aHandle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(aHandle, CURLOPT_MAXREDIRS, 20L);
-    curl_easy_setopt(aHandle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
-    curl_easy_setopt(aHandle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(aHandle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (const char* bundle = std::getenv(cCABundleVariable); bundle && *bundle)
-        curl_easy_setopt(aHandle, CURLOPT_CAINFO, bundle);
+    ApplyTLSVerification(aHandle);
     // A dead site must not hold a search for ever: give up on a connection that does
     // not open, and on a transfer that stops delivering bytes.
     curl_easy_setopt(aHandle, CURLOPT_CONNECTTIMEOUT, cConnectTimeoutSeconds);

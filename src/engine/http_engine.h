@@ -34,6 +34,10 @@ void ApplyCommonOptions(CURL* aHandle);
 // that none starts meanwhile.
 void RefuseWhenStopped(const std::string& aURL);
 
+// TLS 1.2 or later, the peer's certificate and host name verified, against the CA bundle
+// named by TRAWLIX_CA_BUNDLE when it is set. Web transfers and mail sending share it.
+void ApplyTLSVerification(CURL* aHandle);
+
 // The total and low-speed time limits of GetTransferLimits; ApplyCommonOptions sets them too.
 void ApplyTimeLimits(CURL* aHandle);
 

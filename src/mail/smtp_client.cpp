@@ -1,6 +1,5 @@
 #include "mail/smtp_client.h"
 
-#include <cstdlib>
 
 #include "engine/http_client.h"
 #include "engine/http_engine.h"
@@ -71,11 +70,7 @@ void ApplyConnection(CURL* aHandle, const TSmtpServer& aServer, const std::strin
     // password to whoever sits in between.
     if (aServer.useSSL && aServer.port != cSmtpsPort)
         curl_easy_setopt(aHandle, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
-    curl_easy_setopt(aHandle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
-    curl_easy_setopt(aHandle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(aHandle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (const char* bundle = std::getenv(cCABundleVariable); bundle && *bundle)
-        curl_easy_setopt(aHandle, CURLOPT_CAINFO, bundle);
+    http_engine::ApplyTLSVerification(aHandle);
     if (!aServer.password.empty()) {
         curl_easy_setopt(aHandle, CURLOPT_USERNAME, aServer.username.c_str());
         curl_easy_setopt(aHandle, CURLOPT_PASSWORD, aServer.password.c_str());
