@@ -142,7 +142,7 @@ std::string IsoLocalTime(double aDayNumber) {
     DecodeDate(aDayNumber, year, month, day);
     long long seconds = std::llround((aDayNumber - std::floor(aDayNumber)) * 86400.0);
     if (seconds >= 86400) seconds = 86399;
-    char text[32];
+    char text[64];  // room for any year the compiler can imagine
     std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02lld:%02lld:%02lld", year, month, day, seconds / 3600,
                   seconds / 60 % 60, seconds % 60);
     return text;

@@ -49,7 +49,8 @@ void WriteOlderSearchesText(const std::filesystem::path& aDataFolder, const std:
     std::error_code ec;
     if (!std::filesystem::exists(file, ec)) return;
     // Written beside and renamed, so that a failed write never leaves half a file.
-    const auto temporary = aDataFolder / (std::string(cOlderSearchesFileName) + ".new");
+    auto temporary = file;
+    temporary += ".new";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out << aText;

@@ -387,10 +387,13 @@ TEST_F(SessionTest, UnreadableSettingsAreToldAndNeverWrittenOver) {
         EXPECT_EQ(notifier.warnings[1].rfind("The settings could not be saved: ", 0), 0u) << notifier.warnings[1];
         EXPECT_EQ(notifier.warnings.size(), 2u) << "the same failure is told once";
         EXPECT_EQ(fs::status(options.settingsFile).type(), before.type());
-        if (fs::is_directory(options.settingsFile)) EXPECT_TRUE(fs::exists(options.settingsFile / "kept"));
+        if (fs::is_directory(options.settingsFile)) {
+            EXPECT_TRUE(fs::exists(options.settingsFile / "kept"));
+        }
         fs::permissions(options.settingsFile, fs::perms::owner_all);
-        if (fs::is_regular_file(options.settingsFile))
+        if (fs::is_regular_file(options.settingsFile)) {
             EXPECT_NE(ReadFile(options.settingsFile).find("host=proxy.lan"), std::string::npos);
+        }
     }
     if (geteuid() == 0) std::cout << "[ NOTE ] running as root: the permission case cannot be made, the folder case ran\n";
 }

@@ -108,7 +108,7 @@ TEST(CliBasics, WhileAnotherInstanceRunsOnlyReadingWorks) {
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
 
-    for (const std::string runtime : {(profile / "run").string(), (profile / "elsewhere").string(), std::string()}) {
+    for (const std::string& runtime : {(profile / "run").string(), (profile / "elsewhere").string(), std::string()}) {
         auto info = RunCli(profile.Path(), {"info"}, {{"XDG_RUNTIME_DIR", runtime}});
         EXPECT_EQ(info.exitCode, 0) << info.err;
         auto change = RunCli(profile.Path(), {"config", "DoNotify", "1"}, {{"XDG_RUNTIME_DIR", runtime}});

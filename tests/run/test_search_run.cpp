@@ -277,10 +277,12 @@ TEST_F(SearchRunTest, StopAndWaitLeavesNothingUsingTheSearchSoItCanBeFreed) {
         log.Attach(*search);
         search->Search(nullptr, true);
         ASSERT_TRUE(search->GetSearching());
-        if (stopAt == TStopAt::FirstRequest)
+        if (stopAt == TStopAt::FirstRequest) {
             ASSERT_TRUE(fLoop.RunUntil([&] { return !fSim.Requests().empty(); }, 10s));
-        if (stopAt == TStopAt::FirstResults)
+        }
+        if (stopAt == TStopAt::FirstResults) {
             ASSERT_TRUE(fLoop.RunUntil([&] { return !Links(*search).empty(); }, 10s));
+        }
         search->StopSearchAndWait();
         EXPECT_FALSE(search->GetSearching());
         for (const auto& site : search->GetSiteSearches()) EXPECT_FALSE(SiteSearchRun(site.get())->GetThreadRunning());

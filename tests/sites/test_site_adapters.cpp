@@ -65,7 +65,9 @@ TEST(SiteAdaptersTest, EachSiteRunsWithItsAdapterParserAndPaging) {
         EXPECT_TRUE(c.isParser(thread->GetResultsParser()));
         EXPECT_EQ(thread->GetSearchMultiplePages(), c.multiplePages);
         EXPECT_EQ(thread->GetPagesCount(), 4) << "the thread follows the search's pages count";
-        if (!c.link.empty()) EXPECT_EQ(part.GetLinkWithoutPage(c.link), c.linkWithoutPage);
+        if (!c.link.empty()) {
+            EXPECT_EQ(part.GetLinkWithoutPage(c.link), c.linkWithoutPage);
+        }
     }
 }
 

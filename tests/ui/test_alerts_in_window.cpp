@@ -26,6 +26,7 @@
 #include "ui/selection_tree.h"
 #include "criteria_controls.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -122,5 +123,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestAlertsInWindow)
+TRAWLIX_UI_TEST(TestAlertsInWindow)
 #include "test_alerts_in_window.moc"

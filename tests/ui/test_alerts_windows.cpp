@@ -40,6 +40,7 @@
 #include "ui/notification_tests.h"
 #include "find_widget.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -443,5 +444,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestAlertsWindows)
+TRAWLIX_UI_TEST(TestAlertsWindows)
 #include "test_alerts_windows.moc"

@@ -22,6 +22,7 @@
 #include "ui/option_grid.h"
 #include "criteria_controls.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -531,5 +532,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestCriteriaPanel)
+TRAWLIX_UI_TEST(TestCriteriaPanel)
 #include "test_criteria_panel.moc"

@@ -18,6 +18,7 @@
 #include "ui/form_email_accounts.h"
 #include "ui/qt_main_thread_binding.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -230,5 +231,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestEmailAccountsWindow)
+TRAWLIX_UI_TEST(TestEmailAccountsWindow)
 #include "test_email_accounts_window.moc"

@@ -12,6 +12,7 @@
 #include "ui/ext_edit.h"
 #include "ui/filter_bar.h"
 #include "ui/results_model.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -190,5 +191,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFilterBar)
+TRAWLIX_UI_TEST(TestFilterBar)
 #include "test_filter_bar.moc"

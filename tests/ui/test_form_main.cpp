@@ -47,6 +47,7 @@
 #include "ui/qt_main_thread_binding.h"
 #include "criteria_controls.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -932,5 +933,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFormMain)
+TRAWLIX_UI_TEST(TestFormMain)
 #include "test_form_main.moc"

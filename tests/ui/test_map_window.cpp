@@ -21,6 +21,7 @@
 #include "ui/map_location_picker.h"
 #include "ui/selection_tree.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -252,5 +253,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMapWindow)
+TRAWLIX_UI_TEST(TestMapWindow)
 #include "test_map_window.moc"

@@ -28,6 +28,7 @@
 #include "ui/form_proxy.h"
 #include "ui/form_settings.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -398,5 +399,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPreferences)
+TRAWLIX_UI_TEST(TestPreferences)
 #include "test_preferences.moc"

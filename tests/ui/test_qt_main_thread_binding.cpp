@@ -12,6 +12,7 @@
 #include "support/test_support.h"
 #include "ui/qt_main_thread_binding.h"
 #include "ui/single_instance.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -124,5 +125,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestQtMainThreadBinding)
+TRAWLIX_UI_TEST(TestQtMainThreadBinding)
 #include "test_qt_main_thread_binding.moc"

@@ -33,6 +33,7 @@
 #include "ui/result_pictures.h"
 #include "ui/results_replies.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -368,5 +369,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRepliesWindows)
+TRAWLIX_UI_TEST(TestRepliesWindows)
 #include "test_replies_windows.moc"

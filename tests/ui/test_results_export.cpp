@@ -10,6 +10,7 @@
 #include "results_test_support.h"
 #include "ui/export_dialog.h"
 #include "ui/visible_columns_dialog.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 using test::TResultsWindow;
@@ -208,5 +209,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestResultsExport)
+TRAWLIX_UI_TEST(TestResultsExport)
 #include "test_results_export.moc"

@@ -14,6 +14,7 @@
 #include "app/settings.h"
 #include "results_test_support.h"
 #include "ui/result_pictures.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 using test::TResultsWindow;
@@ -312,5 +313,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestResultsList)
+TRAWLIX_UI_TEST(TestResultsList)
 #include "test_results_list.moc"

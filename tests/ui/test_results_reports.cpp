@@ -7,6 +7,7 @@
 
 #include "results_test_support.h"
 #include "support/sitesim_fixture.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 using test::TResultsWindow;
@@ -74,5 +75,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestResultsReports)
+TRAWLIX_UI_TEST(TestResultsReports)
 #include "test_results_reports.moc"

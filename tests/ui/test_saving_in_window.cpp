@@ -15,6 +15,7 @@
 #include "ui/criteria_panel.h"
 #include "find_widget.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -108,5 +109,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSavingInWindow)
+TRAWLIX_UI_TEST(TestSavingInWindow)
 #include "test_saving_in_window.moc"

@@ -24,6 +24,7 @@
 #include "ui/results_model.h"
 #include "criteria_controls.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -318,5 +319,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSearchInWindow)
+TRAWLIX_UI_TEST(TestSearchInWindow)
 #include "test_search_in_window.moc"

@@ -19,6 +19,7 @@
 #include "ui/form_search_wizard.h"
 #include "criteria_controls.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -252,5 +253,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSearchWizard)
+TRAWLIX_UI_TEST(TestSearchWizard)
 #include "test_search_wizard.moc"

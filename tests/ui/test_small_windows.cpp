@@ -12,6 +12,7 @@
 #include "ui/info_window.h"
 #include "ui/keyword_patterns_dialog.h"
 #include "ui/splash_window.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -101,5 +102,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSmallWindows)
+TRAWLIX_UI_TEST(TestSmallWindows)
 #include "test_small_windows.moc"

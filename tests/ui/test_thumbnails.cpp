@@ -33,6 +33,7 @@
 #include "ui/thumbnails_and_preview.h"
 #include "ui/ui_test_support.h"
 #include "ui/web_preview.h"
+#include "ui_test_registry.h"
 
 namespace fs = std::filesystem;
 
@@ -411,5 +412,5 @@ private slots:
 
 }  // namespace trawlix
 
-QTEST_MAIN(trawlix::TestThumbnails)
+TRAWLIX_UI_TEST(trawlix::TestThumbnails)
 #include "test_thumbnails.moc"

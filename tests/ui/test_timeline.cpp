@@ -23,6 +23,7 @@
 #include "ui/timeline_preview.h"
 #include "criteria_controls.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 
@@ -220,5 +221,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTimeline)
+TRAWLIX_UI_TEST(TestTimeline)
 #include "test_timeline.moc"

@@ -32,6 +32,7 @@
 #include "ui/notification_tests.h"
 #include "ui/vendor_actions.h"
 #include "ui_test_support.h"
+#include "ui_test_registry.h"
 
 using namespace trawlix;
 namespace fs = std::filesystem;
@@ -301,5 +302,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestVendorInWindow)
+TRAWLIX_UI_TEST(TestVendorInWindow)
 #include "test_vendor_in_window.moc"

@@ -22,6 +22,7 @@
 #include "ui/preview_navigation.h"
 #include "ui/qt_main_thread_binding.h"
 #include "ui/web_preview.h"
+#include "ui_test_registry.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -278,12 +279,6 @@ private slots:
 
 }  // namespace trawlix
 
-int main(int argc, char** argv) {
-    // The browser engine shares its GL context with the widgets; this must precede the application.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    trawlix::TestWebPreview test;
-    return QTest::qExec(&test, argc, argv);
-}
+TRAWLIX_UI_TEST(trawlix::TestWebPreview)
 
 #include "test_web_preview.moc"
