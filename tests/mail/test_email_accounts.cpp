@@ -158,9 +158,16 @@ TEST(EmailMessage, StoresItsFourFieldsAndPrefixesTheAdTitle) {
     EXPECT_EQ(TEmailMessageWithDestination(loaded, "a@b.org", {}, 3, "Red bike - ", "").GetSubject(), "About your ad");
 }
 
+// The editor's fields as typed; password and SSL left out where a case does not need them.
+struct TTypedAccountFields : TEmailAccountFields {
+    TTypedAccountFields(std::string aHost, std::string aPort, std::string aUser, std::string aPassword = "",
+                        bool aUseSSL = false)
+        : TEmailAccountFields{std::move(aHost), std::move(aPort), std::move(aUser), std::move(aPassword), aUseSSL} {}
+};
+
 TEST(EmailAccountChecks, RefusesWhatTheEditorRefusesInItsOrder) {
     struct Case {
-        TEmailAccountFields fields;
+        TTypedAccountFields fields;
         std::string problem;
     } cases[] = {
         {{"smtp.example.org", "587", "alice", "pw", true}, ""},
