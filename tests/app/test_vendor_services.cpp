@@ -65,7 +65,7 @@ TEST(UpdateCheck, VersionsCompareAsDecimalNumbers) {
     struct Case {
         const char* answer;
         bool newer;
-    } cases[] = {{"8.60", true}, {"8.5", false}, {"10.0", true}, {"8,60", true}, {"8.53", false},
+    } cases[] = {{"8.60", true}, {"8.5", false}, {"10.0", true}, {"8,60", false}, {"8.53", false},
                  {" 8.54\n", true}, {"", false},  {"8.53.1", false}, {"soon", false}, {"8.52", false}};
     for (const Case& c : cases) EXPECT_EQ(IsNewerVersion(c.answer, "8.53"), c.newer) << c.answer;
 }
@@ -86,13 +86,21 @@ TEST(UpdateCheck, ANewerVersionBringsItsDownloadAddressAndBadAnswersAreFailures)
     EXPECT_EQ(vendor.asked.size(), 1u);  // no address asked for when there is nothing to fetch
     EXPECT_EQ(LatestVersionText(), "You are currently using the latest version of Trawlix. \n\nThank you!");
 
-    for (const char* bad : {"", "<html>Service unavailable</html>"}) {
+    vendor.answers["PELVANE_VERSION_URL"] = "https://dl.example/trawlix.deb";
+    for (const char* bad : {"", "<html>Service unavailable</html>", "9,0", "9.0-beta", "9\x01.0", "+9.0", "-9",
+                            "1e3", "9.0 <b>", "0x10", ".9", "9.", "9.0.1", "inf", "nan"}) {
         vendor.answers["PELVANE_VERSION"] = bad;
         EXPECT_THROW(CheckForUpdate(connection, "v.example", "8.53"), std::runtime_error) << bad;
     }
-    // The address is opened in the user's browser: nothing but a web page.
-    vendor.answers = {{"PELVANE_VERSION", "9.0"}, {"PELVANE_VERSION_URL", "file:///usr/bin/xterm"}};
-    EXPECT_THROW(CheckForUpdate(connection, "v.example", "8.53"), std::runtime_error);
+    // The address is opened in the user's browser: nothing but a web page that came over https.
+    for (const char* bad : {"file:///usr/bin/xterm", "http://dl.example/trawlix.deb", "HTTP://dl.example/t.deb",
+                            "https://dl.example/t.deb\r\nX-Evil: 1", "https://dl.example/\x1b[2Jt.deb",
+                            "https://dl.example/a b.deb", "https://dl.example/t\x7f.deb", "https://", "javascript:alert(1)"}) {
+        vendor.answers = {{"PELVANE_VERSION", "9.0"}, {"PELVANE_VERSION_URL", bad}};
+        EXPECT_THROW(CheckForUpdate(connection, "v.example", "8.53"), std::runtime_error) << bad;
+    }
+    vendor.answers = {{"PELVANE_VERSION", "9"}, {"PELVANE_VERSION_URL", "HTTPS://dl.example/t.deb"}};
+    EXPECT_EQ(CheckForUpdate(connection, "v.example", "8.53").url, "HTTPS://dl.example/t.deb");
 }
 
 TEST(UpdateCheck, TheProfileUpdateGoesOverHttpsWithTheOldAndNewPasswords) {

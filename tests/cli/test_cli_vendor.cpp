@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "engine/text_functions.h"
 #include "model/sqlite_db.h"
 #include "support/sitesim_fixture.h"
 #include "support/test_support.h"
@@ -76,6 +77,24 @@ TEST_F(CliVendor, CheckUpdateFailsWithTheReasonWhenTheHostCannotBeTrustedOrAnswe
     auto empty = Cli({"check-update"});
     EXPECT_EQ(empty.exitCode, 1);
     EXPECT_NE(empty.err.find("gave no version number"), std::string::npos) << empty.err;
+}
+
+TEST_F(CliVendor, CheckUpdateNeverBelievesAnAnswerReachedThroughARedirectToHttp) {
+    UseSimulatorAsVendor();
+    SetVendorValue("PELVANE_VERSION", "9.0");
+    SetVendorValue("PELVANE_VERSION_URL", "https%3A%2F%2Fdl.example%2Ftrawlix_9.0.deb");
+    const std::string downgrade = "http://127.0.0.1:" + std::to_string(fSim->Port()) +
+                                  "/services/prop.php?action=get_value&name=PELVANE_VERSION";
+    RawHttpGet(fSim->Port(), "/__sim/fault?match=name%3DPELVANE_VERSION%26&status=302&location=" +
+                                 trawlix::URLEncode(downgrade));
+    fSim->ClearRequests();
+    auto check = Cli({"check-update"});
+    fSim->ClearFaults();
+    EXPECT_EQ(check.exitCode, 1) << check.out;
+    EXPECT_EQ(check.err.rfind("Could not check for updates: ", 0), 0u) << check.err;
+    EXPECT_EQ(check.out, "");
+    for (const auto& request : fSim->Requests())
+        EXPECT_NE(request.url.rfind("http://", 0), 0u) << "followed the redirect to " << request.url;
 }
 
 TEST_F(CliVendor, TheProblemReportIsADatabaseWithoutPasswords) {
