@@ -5,6 +5,7 @@
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
 #include "app/replies.h"
+#include "engine/email_address.h"
 #include "mail/email_account_checks.h"
 #include "mail/email_accounts.h"
 
@@ -116,6 +117,7 @@ int TestAccount(CommandContext& aContext) {
     ArgParser args(aContext.args);
     const std::string destination = args.RequiredValue("--to");
     IEmailAccount account = AccountArgument(args, aContext, "test-account");
+    if (ParseMailboxList(destination).empty()) throw CommandError("No recipient address was given");
     auto outcome = std::make_shared<std::promise<std::pair<TSendResult, std::string>>>();
     auto arrived = outcome->get_future();
     account->SendMessage(

@@ -62,8 +62,9 @@ TEST(CliAccounts, TheEditorsChecksRefuseBadFields) {
     } cases[] = {
         {{"add-account", "--host", "me@h.example", "--port", "25", "--user", "u"}, 1,
          "You have to supply a valid SMTP host\n"},
-        {{"add-account", "--host", "h.example", "--port", "32000", "--user", "u"}, 1,
-         "32000 is not a valid port value\n"},
+        {{"add-account", "--host", "h.example", "--port", "65536", "--user", "u"}, 1,
+         "65536 is not a valid port value\n"},
+        {{"add-account", "--host", "h.example", "--port", "40025", "--user", "u"}, 0, ""},  // a user's own tunnel
         {{"add-account", "--host", "h.example", "--port", "25", "--user", " "}, 1, "You have to supply an account.\n"},
         {{"set-account", "1", "--host", "h.example\r\nX: y"}, 1, "You have to supply a valid SMTP host\n"},
         {{"set-account", "1", "--port", "abc"}, 1, "abc is not a valid port value\n"},
@@ -80,7 +81,8 @@ TEST(CliAccounts, TheEditorsChecksRefuseBadFields) {
             EXPECT_EQ(result.err, c.error);
         }
     }
-    EXPECT_EQ(RunCli(profile.Path(), {"accounts"}).out, "1\th.example\t25\tu\tno-ssl\t0\n");
+    EXPECT_EQ(RunCli(profile.Path(), {"accounts"}).out,
+              "1\th.example\t25\tu\tno-ssl\t0\n2\th.example\t40025\tu\tno-ssl\t0\n");
 }
 
 TEST(CliAccounts, TestAccountSendsThroughStartTLSAndReportsARefusal) {
@@ -106,6 +108,29 @@ TEST(CliAccounts, TestAccountSendsThroughStartTLSAndReportsARefusal) {
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("535 5.7.8 Authentication credentials invalid"), std::string::npos) << refused.err;
     EXPECT_FALSE(server.MailArrives(200));
+}
+
+// A typed address goes to the server only as one checked address: what follows it could add
+// SMTP parameters (NOTIFY, ORCPT) or a recipient of the typist's choosing.
+TEST(CliAccounts, TestAccountRefusesAnAddressThatIsNotOne) {
+    TempDir profile;
+    TSmtpTestServer server;
+    ASSERT_EQ(RunCli(profile.Path(), {"add-account", "--host", "127.0.0.1", "--port", std::to_string(server.Port()),
+                                      "--user", "alice@example.org"})
+                  .exitCode,
+              0);
+    for (const std::string to : {"me@x.test> NOTIFY=SUCCESS ORCPT=rfc822;x@y", "Jane\r\nRoe <jane@example.org>",
+                                 "\"Jane\r\nRCPT TO:<eve@example.org>\" <jane@example.org>", "nobody"}) {
+        auto refused = RunCli(profile.Path(), {"test-account", "1", "--to", to});
+        EXPECT_EQ(refused.exitCode, 1) << to;
+        EXPECT_NE(refused.err.find("is not an e-mail address"), std::string::npos) << refused.err;
+    }
+    EXPECT_FALSE(server.MailArrives(200));
+    auto sent = RunCli(profile.Path(), {"test-account", "1", "--to", "\"Roe, Jane\" <jane@example.org>"});
+    ASSERT_EQ(sent.exitCode, 0) << sent.err;
+    const auto mail = server.NextMail();
+    EXPECT_EQ(mail["rcpt_tos"], "jane@example.org");
+    EXPECT_EQ(mail["to"], "\"Roe, Jane\" <jane@example.org>");
 }
 
 TEST(CliAccounts, DataAndSettingsAreReadableByTheUserOnly) {
