@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include "app/session.h"
 #include "app/vendor_services.h"
 #include "engine/http_client.h"
+#include "model/sqlite_db.h"
 #include "support/test_support.h"
 
 using namespace trawlix;
@@ -128,6 +130,42 @@ TEST(ProblemReport, ANameWithoutExtensionGetsCur) {
     EXPECT_EQ(ProblemReportFile("/tmp/report"), "/tmp/report.cur");
     EXPECT_EQ(ProblemReportFile("/tmp/report.db"), "/tmp/report.db");
     EXPECT_EQ(ProblemReportFile("/tmp/my.dir/report"), "/tmp/my.dir/report.cur");
+}
+
+// A report written over the live data would replace it with a copy without passwords.
+TEST(ProblemReport, ATargetInTheDataFolderIsRefusedAndTheReportIsPrivate) {
+    TempDir root;
+    const std::filesystem::path data = root / "data";
+    std::filesystem::create_directories(data / "crash-reports");
+    const std::filesystem::path database = data / "object_storage.cur";
+    test::WriteFile(database, "");  // an empty file opens as a new database
+    {
+        TSQLiteDB db(database.string());
+        db.ExecSQL("CREATE TABLE props (object_id INTEGER, name TEXT, value TEXT)");
+        db.ExecSQL("INSERT INTO props VALUES (1, 'password', 'hunter2-secret'), (1, 'host', 'smtp.example.org')");
+    }
+    std::filesystem::copy_file(database, data / "object_storage.tmp");
+    std::filesystem::create_directory_symlink(data, root / "link-to-data");
+    std::filesystem::create_symlink(database, root / "report-link.cur");
+    for (const std::filesystem::path& target :
+         {database, data / "object_storage.tmp", data / "report.cur", data / "crash-reports" / "r.cur",
+          root / "link-to-data" / "object_storage.cur", root / "report-link.cur", data / ".." / "data" / "x.cur"}) {
+        EXPECT_THROW(WriteProblemReport(database, target), std::runtime_error) << target;
+        EXPECT_FALSE(std::filesystem::exists(target.string() + ".part")) << target;
+    }
+    EXPECT_NE(test::ReadFile(database).find("hunter2-secret"), std::string::npos);
+    EXPECT_NE(test::ReadFile(data / "object_storage.tmp").find("hunter2-secret"), std::string::npos);
+
+    const mode_t oldMask = ::umask(022);
+    const std::filesystem::path report = root / "report.cur";
+    WriteProblemReport(database, report);
+    ::umask(oldMask);
+    struct stat info {};
+    ASSERT_EQ(::stat(report.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(test::ReadFile(report).find("hunter2-secret"), std::string::npos);
+    TSQLiteDB copy(report.string());
+    EXPECT_EQ(copy.GetTableString("SELECT value FROM props WHERE name = 'host'"), "smtp.example.org");
 }
 
 TEST(CrashReport, TheDebugTextNamesTheErrorWhereItHappenedAndTheWholeStack) {

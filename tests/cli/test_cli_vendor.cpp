@@ -120,6 +120,28 @@ TEST_F(CliVendor, TheProblemReportIsADatabaseWithoutPasswords) {
     EXPECT_NE(unwritable.err.find("/nonexistent/folder/report.cur"), std::string::npos) << unwritable.err;
 }
 
+TEST_F(CliVendor, TheProblemReportNeverGoesOverTheLiveData) {
+    ASSERT_EQ(Cli({"add-account", "--host", "smtp.example.org", "--port", "587", "--user", "alice", "--password",
+                   "hunter2-secret"})
+                  .exitCode,
+              0);
+    const fs::path data = fProfile / "data";
+    for (const fs::path& target : {data / "object_storage.cur", data / "object_storage.tmp", data / "report.cur"}) {
+        auto refused = Cli({"problem-report", "--out", target.string()});
+        EXPECT_EQ(refused.exitCode, 1) << target;
+        EXPECT_NE(refused.err.find("inside the data folder"), std::string::npos) << refused.err;
+    }
+    EXPECT_NE(ReadFile(data / "object_storage.cur").find("hunter2-secret"), std::string::npos);
+    EXPECT_FALSE(fs::exists(data / "report.cur"));
+    auto list = Cli({"accounts"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_NE(list.out.find("smtp.example.org"), std::string::npos);
+
+    ASSERT_EQ(Cli({"problem-report", "--out", (fProfile / "report.cur").string()}).exitCode, 0);
+    EXPECT_EQ(fs::status(fProfile / "report.cur").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST_F(CliVendor, CrashReportsAreListedAndDeletedByNumber) {
     auto none = Cli({"crash-reports"});
     ASSERT_EQ(none.exitCode, 0) << none.err;
