@@ -10,6 +10,7 @@
 #include "app/session.h"
 #include "app/user_notifier.h"
 #include "cli/cli_command.h"
+#include "cli/password_option.h"
 #include "engine/synchronizator.h"
 
 namespace {
@@ -22,6 +23,7 @@ constexpr const char* kRunningMessage = "Trawlix is running. Close it first.";
 void PrintUsage(std::ostream& aOut) {
     aOut << "usage: trawlix-cli [--data-dir DIR] [--config-dir DIR] COMMAND [ARGS]\n\ncommands:\n";
     for (const Command* command : AllCommands()) aOut << "  " << command->usage << "\n";
+    aOut << "\n" << cPasswordVisibleNote << "\n";
 }
 
 // Takes the global options off the front of the arguments; they override the environment.

@@ -133,6 +133,39 @@ TEST(CliAccounts, TestAccountRefusesAnAddressThatIsNotOne) {
     EXPECT_EQ(mail["to"], "\"Roe, Jane\" <jane@example.org>");
 }
 
+// A password on the command line is visible to every user in ps: it can come from standard
+// input or a file instead, and help says so.
+TEST(CliAccounts, APasswordComesFromStandardInputOrAFile) {
+    TempDir profile;
+    TSmtpTestServer server({"127.0.0.1", false, "alice", "from stdin", "LOGIN,PLAIN"});
+    const std::string port = std::to_string(server.Port());
+    auto added = RunCli(profile.Path(), {"add-account", "--host", "127.0.0.1", "--port", port, "--user", "alice",
+                                         "--password", "-"},
+                        {}, "from stdin\n");
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    ASSERT_EQ(RunCli(profile.Path(), {"test-account", "1", "--to", "me@example.org"}).exitCode, 0);
+    EXPECT_EQ(server.NextMail()["login"], "alice");
+
+    const fs::path file = profile / "password.txt";
+    trawlix::test::WriteFile(file, "wrong one\r\nsecond line\n");
+    ASSERT_EQ(RunCli(profile.Path(), {"set-account", "1", "--password-file", file.string()}).exitCode, 0);
+    auto refused = RunCli(profile.Path(), {"test-account", "1", "--to", "me@example.org"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("535"), std::string::npos) << refused.err;
+    trawlix::test::WriteFile(file, "from stdin");
+    ASSERT_EQ(RunCli(profile.Path(), {"set-account", "1", "--password-file", file.string()}).exitCode, 0);
+    EXPECT_EQ(RunCli(profile.Path(), {"test-account", "1", "--to", "me@example.org"}).exitCode, 0);
+
+    EXPECT_EQ(RunCli(profile.Path(), {"set-account", "1", "--password", "x", "--password-file", file.string()}).exitCode,
+              2);
+    auto missing = RunCli(profile.Path(), {"set-account", "1", "--password-file", (profile / "none").string()});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("could not be read"), std::string::npos) << missing.err;
+    const std::string help = RunCli(profile.Path(), {"help"}).out;
+    EXPECT_NE(help.find("--password-file FILE"), std::string::npos);
+    EXPECT_NE(help.find("--password VALUE is visible to every user"), std::string::npos) << help;
+}
+
 TEST(CliAccounts, DataAndSettingsAreReadableByTheUserOnly) {
     TempDir profile;
     ASSERT_EQ(RunCli(profile.Path(), {"config", "GSMNetworkID", "3"}).exitCode, 0);
