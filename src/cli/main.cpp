@@ -69,7 +69,6 @@ int RunWithSession(const Command& aCommand, CommandContext& aContext, bool aRead
 }
 
 int Run(std::vector<std::string> aArgs) {
-    aArgs = ApplyGlobalOptions(std::move(aArgs));
     if (aArgs.empty()) throw UsageError("no command given");
     if (aArgs[0] == "help" || aArgs[0] == "--help") {
         PrintUsage(std::cout);
@@ -104,8 +103,10 @@ int Run(std::vector<std::string> aArgs) {
 
 int main(int argc, char** argv) {
     try {
+        // The data folder of --data-dir receives the crash reports: the options come first.
+        std::vector<std::string> args = ApplyGlobalOptions(std::vector<std::string>(argv + 1, argv + argc));
         trawlix::InstallCrashHandler(trawlix::CrashReportsFolder(trawlix::platform::DataFolder()));
-        return Run(std::vector<std::string>(argv + 1, argv + argc));
+        return Run(std::move(args));
     } catch (const UsageError& e) {
         std::cerr << "trawlix-cli: " << e.what() << "\n";
         PrintUsage(std::cerr);

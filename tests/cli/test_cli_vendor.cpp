@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <filesystem>
 
+#include "app/crash_reports.h"
 #include "engine/text_functions.h"
 #include "model/sqlite_db.h"
 #include "support/sitesim_fixture.h"
@@ -158,6 +164,47 @@ TEST_F(CliVendor, CrashReportsAreListedAndDeletedByNumber) {
     ASSERT_EQ(Cli({"crash-reports", "--delete", "1"}).exitCode, 0);
     EXPECT_FALSE(fs::exists(folder / "crash-100-7.txt"));
     EXPECT_TRUE(fs::exists(folder / "crash-200-9.txt"));
+}
+
+namespace {
+
+// Whether another process holds the data folder's lock: the command's session is up.
+bool LockIsHeld(const fs::path& aDataFolder) {
+    const int fd = ::open((aDataFolder / "Trawlix.lock").c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+}
+
+}  // namespace
+
+// The report goes to the folder of --data-dir, says who sent the signal, and is listed while
+// another program (the window) holds the data folder.
+TEST_F(CliVendor, ACrashGoesToTheDataDirFolderAndIsListedWhileTheWindowRuns) {
+    const fs::path data = fProfile / "other-data";
+    trawlix::test::TChildProcess watcher({TRAWLIX_CLI_PATH, "--data-dir", data.string(), "--config-dir",
+                                          (fProfile / "config").string(), "watch"},
+                                         fProfile / "watch.log", false);
+    for (int i = 0; i < 200 && !LockIsHeld(data); ++i) ::usleep(50 * 1000);
+    ASSERT_TRUE(LockIsHeld(data)) << watcher.LogText();
+    ASSERT_EQ(::kill(watcher.Pid(), SIGSEGV), 0);
+    for (int i = 0; i < 200 && LockIsHeld(data); ++i) ::usleep(50 * 1000);
+    ASSERT_FALSE(LockIsHeld(data));
+
+    const int fd = ::open((data / "Trawlix.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);  // as the window holds it
+    auto list = RunCli(fProfile.Path(), {"--data-dir", data.string(), "crash-reports"});
+    ::close(fd);
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_NE(list.out.find("\tEXCEPTION TRACER Exception: SIGSEGV\n"), std::string::npos) << list.out;
+    const auto reports = trawlix::ListCrashReports(trawlix::CrashReportsFolder(data));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].text.find("Message: Segmentation fault sent by process " + std::to_string(::getpid())),
+              std::string::npos)
+        << reports[0].text;
+    EXPECT_FALSE(fs::exists(fProfile / "data" / "crash-reports"));
 }
 
 TEST_F(CliVendor, ACrashReportSentToTheMailServiceGoesAndAFailedSendKeepsIt) {
