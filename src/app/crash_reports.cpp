@@ -35,10 +35,8 @@ namespace {
 
 constexpr int kFatalSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE};
 constexpr std::size_t kMaxFrames = 64;
-constexpr const char* kRawExtension = ".raw";
-constexpr const char* kRawHeader = "TRAWLIX CRASH 1\n";
 
-// Kept from the install on, so that the handler has nothing to build before it writes.
+// Where an uncaught error's report goes (the signal handler keeps its own copy below).
 std::string& ReportsFolder() {
     static std::string folder;
     return folder;
@@ -191,13 +189,13 @@ void WriteRawReport(int aSignal, const siginfo_t* aInfo, void* aContext) {
     path.AddNumber(static_cast<unsigned long long>(::time(nullptr)), 10);
     path.Add("-");
     path.AddNumber(static_cast<unsigned long long>(::getpid()), 10);
-    path.Add(kRawExtension);
+    path.Add(kRawReportExtension);
     TSafeText partPath{part, sizeof part};
     partPath.Add(name);
     partPath.Add(".part");
     const int fd = ::open(part, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return;
-    WriteAllSafe(fd, kRawHeader, std::strlen(kRawHeader));
+    WriteAllSafe(fd, kRawReportHeader, std::strlen(kRawReportHeader));
     WriteLine(fd, "signal", static_cast<unsigned>(aSignal), 10);
     WriteLine(fd, "code", static_cast<unsigned>(aInfo->si_code + 1000), 10);
     WriteLine(fd, "sender", static_cast<unsigned>(aInfo->si_pid), 10);
@@ -209,6 +207,8 @@ void WriteRawReport(int aSignal, const siginfo_t* aInfo, void* aContext) {
 #else
     (void)aContext;
 #endif
+    // Loaded at installation, the unwinder finds the frames without allocating or locking
+    // (libgcc looks them up through glibc's _dl_find_object).
     void* frames[kMaxFrames];
     const int count = ::backtrace(frames, static_cast<int>(kMaxFrames));
     for (int i = 0; i < count; ++i) WriteLine(fd, "frame", reinterpret_cast<std::uintptr_t>(frames[i]), 16);
@@ -230,8 +230,8 @@ void EndWithSignal(int aSignal) {
 }
 
 void OnFatalSignal(int aSignal, siginfo_t* aInfo, void* aContext) {
-    // Only the first signal writes: another thread's, or the next one sent, waits for the end
-    // the first brings (blocking them all would keep a real fault in a loop).
+    // Only the first signal writes; a fault of another thread at the same time waits for the
+    // end the first brings. Signals sent meanwhile wait, blocked, for the same end.
     if (gHandling.exchange(true)) {
         const timespec pause{0, 100 * 1000 * 1000};
         for (int i = 0; i < 50; ++i) ::nanosleep(&pause, nullptr);
@@ -239,79 +239,6 @@ void OnFatalSignal(int aSignal, siginfo_t* aInfo, void* aContext) {
     }
     WriteRawReport(aSignal, aInfo, aContext);
     EndWithSignal(aSignal);
-}
-
-// --- symbolising a raw report, when the reports are listed -------------------------------
-
-struct TRawReport {
-    int signal = 0;
-    int code = 0;
-    long sender = 0;
-    long self = 0;
-    std::uint64_t address = 0;
-    std::uint64_t fault = 0;
-    std::vector<std::uint64_t> frames;
-    std::string maps;
-};
-
-TRawReport ReadRawReport(const std::string& aText) {
-    TRawReport raw;
-    std::istringstream lines(aText);
-    std::string line;
-    std::getline(lines, line);  // the header
-    while (std::getline(lines, line) && line != "maps") {
-        const auto space = line.find(' ');
-        if (space == std::string::npos) continue;
-        const std::string name = line.substr(0, space);
-        const unsigned long long value = std::strtoull(line.c_str() + space + 1, nullptr, 0);
-        if (name == "signal") raw.signal = static_cast<int>(value);
-        if (name == "code") raw.code = static_cast<int>(value) - 1000;
-        if (name == "sender") raw.sender = static_cast<long>(value);
-        if (name == "self") raw.self = static_cast<long>(value);
-        if (name == "address") raw.address = value;
-        if (name == "fault") raw.fault = value;
-        if (name == "frame") raw.frames.push_back(value);
-    }
-    std::ostringstream maps;
-    maps << lines.rdbuf();
-    raw.maps = maps.str();
-    return raw;
-}
-
-std::string SignalName(int aSignal) {
-    const char* abbreviation = ::sigabbrev_np(aSignal);
-    return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(aSignal);
-}
-
-// What happened: a signal sent by another process is not a fault at an address.
-std::string SignalMessage(const TRawReport& aRaw) {
-    const char* description = ::sigdescr_np(aRaw.signal);
-    std::string message = description ? description : SignalName(aRaw.signal);
-    if (aRaw.code <= 0 && aRaw.sender != aRaw.self) return message + " sent by process " + std::to_string(aRaw.sender);
-    if (aRaw.signal == SIGABRT) return message;
-    std::ostringstream address;
-    address << " at address " << reinterpret_cast<void*>(static_cast<std::uintptr_t>(aRaw.address));
-    return message + address.str();
-}
-
-// The frames from the one that faulted on: the handler's own frames (and the signal's
-// trampoline) come before it in the recorded stack. Where the faulting address is not found
-// there, the whole recorded stack follows it.
-std::vector<std::uint64_t> FramesFromFault(const TRawReport& aRaw) {
-    std::vector<std::uint64_t> frames;
-    if (aRaw.fault) frames.push_back(aRaw.fault);
-    auto next = aRaw.frames.begin();
-    for (auto at = aRaw.frames.begin(); at != aRaw.frames.end(); ++at)
-        if (*at == aRaw.fault || *at == aRaw.fault + 1) next = at + 1;
-    frames.insert(frames.end(), next, aRaw.frames.end());
-    return frames;
-}
-
-std::string SymbolisedText(const std::string& aRawText) {
-    const TRawReport raw = ReadRawReport(aRawText);
-    const std::vector<TStackFrame> frames =
-        SymboliseOffline(ParseModuleMap(raw.maps), FramesFromFault(raw), raw.fault != 0);
-    return ExceptionDebugText(SignalName(raw.signal), SignalMessage(raw), frames);
 }
 
 // Turns a raw report into its text beside it and removes the raw one; a reader that comes
@@ -327,7 +254,7 @@ void SymboliseRawReport(const std::filesystem::path& aRawFile) {
     scratch += "." + std::to_string(::getpid()) + ".part";
     {
         std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
-        out << SymbolisedText(raw.str());
+        out << SymbolisedReportText(raw.str());
         if (!out) return;
     }
     std::error_code error;
@@ -410,7 +337,7 @@ std::vector<TCrashReport> ListCrashReports(const std::filesystem::path& aFolder)
     std::vector<TCrashReport> reports;
     std::error_code error;
     for (const auto& item : std::filesystem::directory_iterator(aFolder, error))
-        if (item.is_regular_file() && item.path().extension() == kRawExtension) SymboliseRawReport(item.path());
+        if (item.is_regular_file() && item.path().extension() == kRawReportExtension) SymboliseRawReport(item.path());
     for (const auto& item : std::filesystem::directory_iterator(aFolder, error)) {
         if (!item.is_regular_file() || item.path().extension() != ".txt") continue;
         std::ifstream in(item.path(), std::ios::binary);

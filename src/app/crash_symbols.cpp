@@ -1,6 +1,9 @@
 #include "app/crash_symbols.h"
 
 #include <elfutils/libdwfl.h>
+#include <signal.h>
+
+#include <cstring>
 
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +62,72 @@ void NameFrame(Dwfl* aDwfl, std::uint64_t aAddress, TStackFrame& aFrame) {
     }
 }
 
+struct TRawReport {
+    int signal = 0;
+    int code = 0;
+    long sender = 0;
+    long self = 0;
+    std::uint64_t address = 0;
+    std::uint64_t fault = 0;
+    std::vector<std::uint64_t> frames;
+    std::string maps;
+};
+
+TRawReport ReadRawReport(const std::string& aText) {
+    TRawReport raw;
+    std::istringstream lines(aText);
+    std::string line;
+    std::getline(lines, line);  // the header
+    while (std::getline(lines, line) && line != "maps") {
+        const auto space = line.find(' ');
+        if (space == std::string::npos) continue;
+        const std::string name = line.substr(0, space);
+        const unsigned long long value = std::strtoull(line.c_str() + space + 1, nullptr, 0);
+        if (name == "signal") raw.signal = static_cast<int>(value);
+        if (name == "code") raw.code = static_cast<int>(value) - 1000;
+        if (name == "sender") raw.sender = static_cast<long>(value);
+        if (name == "self") raw.self = static_cast<long>(value);
+        if (name == "address") raw.address = value;
+        if (name == "fault") raw.fault = value;
+        if (name == "frame") raw.frames.push_back(value);
+    }
+    std::ostringstream maps;
+    maps << lines.rdbuf();
+    raw.maps = maps.str();
+    return raw;
+}
+
+std::string SignalName(int aSignal) {
+    const char* abbreviation = ::sigabbrev_np(aSignal);
+    return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(aSignal);
+}
+
+// What happened: a signal sent by another process is not a fault at an address.
+std::string SignalMessage(const TRawReport& aRaw) {
+    const char* description = ::sigdescr_np(aRaw.signal);
+    std::string message = description ? description : SignalName(aRaw.signal);
+    if (aRaw.code <= 0)
+        return aRaw.sender == aRaw.self ? message : message + " sent by process " + std::to_string(aRaw.sender);
+    if (aRaw.signal == SIGABRT) return message;
+    std::ostringstream address;
+    address << " at address " << reinterpret_cast<void*>(static_cast<std::uintptr_t>(aRaw.address));
+    return message + address.str();
+}
+
+// The frames from the one that faulted on: the handler's own frames (and the signal's
+// trampoline) come before it in the recorded stack. Where the faulting address is not found
+// there, the whole recorded stack follows it.
+std::vector<std::uint64_t> FramesFromFault(const TRawReport& aRaw) {
+    std::vector<std::uint64_t> frames;
+    if (aRaw.fault) frames.push_back(aRaw.fault);
+    auto next = aRaw.frames.begin();
+    for (auto at = aRaw.frames.begin(); at != aRaw.frames.end(); ++at)
+        if (*at == aRaw.fault || *at == aRaw.fault + 1) next = at + 1;
+    frames.insert(frames.end(), next, aRaw.frames.end());
+    return frames;
+}
+
+
 }  // namespace
 
 std::vector<TMappedModule> ParseModuleMap(const std::string& aMaps) {
@@ -105,6 +174,14 @@ std::vector<TStackFrame> SymboliseOffline(const std::vector<TMappedModule>& aMod
         frames.push_back(std::move(frame));
     }
     return frames;
+}
+
+
+std::string SymbolisedReportText(const std::string& aRawText) {
+    const TRawReport raw = ReadRawReport(aRawText);
+    const std::vector<TStackFrame> frames =
+        SymboliseOffline(ParseModuleMap(raw.maps), FramesFromFault(raw), raw.fault != 0);
+    return ExceptionDebugText(SignalName(raw.signal), SignalMessage(raw), frames);
 }
 
 }  // namespace trawlix

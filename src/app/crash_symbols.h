@@ -8,6 +8,16 @@
 
 namespace trawlix {
 
+// A raw report, as the signal handler writes it: this header, lines "NAME VALUE" (signal,
+// code + 1000, sender, self, address, fault, frame...), the line "maps" and the process's
+// /proc/self/maps. Written as NAME.raw.part and renamed to NAME.raw when complete.
+inline constexpr const char* kRawReportHeader = "TRAWLIX CRASH 1\n";
+inline constexpr const char* kRawReportExtension = ".raw";
+
+// The report's text (as ExceptionDebugText makes it) of a raw report, symbolised from the
+// modules its map names.
+std::string SymbolisedReportText(const std::string& aRawText);
+
 // One mapping of a dead process's address space, as /proc/PID/maps listed it.
 struct TMappedModule {
     std::uint64_t start = 0;
