@@ -1,5 +1,11 @@
 #include "app/problem_report.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <stdexcept>
 #include <system_error>
 
@@ -23,6 +29,36 @@ void RemoveIfPresent(const std::filesystem::path& aFile) {
     std::filesystem::remove(aFile, ignored);
 }
 
+// Whether aPath, with its links followed, is aFolder or lies inside it.
+bool IsInsideFolder(const std::filesystem::path& aPath, const std::filesystem::path& aFolder) {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::weakly_canonical(aFolder, error);
+    if (error) return false;
+    const std::filesystem::path path = std::filesystem::weakly_canonical(aPath, error);
+    if (error) return false;
+    const auto folderEnd = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first;
+    return folderEnd == folder.end() || (std::next(folderEnd) == folder.end() && folderEnd->empty());
+}
+
+// The report would replace or sit beside the live data: the database, its backup, the
+// crash reports. A report written over the database leaves the user without passwords.
+void RefuseTargetInDataFolder(const std::filesystem::path& aDataFolder, const std::filesystem::path& aTarget) {
+    if (IsInsideFolder(aTarget, aDataFolder))
+        throw std::runtime_error("The problem report cannot be written to " + aTarget.string() +
+                                 ": it is inside the data folder " + aDataFolder.string() +
+                                 "; choose a file elsewhere");
+}
+
+// An empty file only the user may read, for the copy to go into: the report holds addresses,
+// hosts, user names and searches.
+void CreatePrivateFile(const std::filesystem::path& aFile) {
+    const int fd = ::open(aFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0) throw std::system_error(errno, std::generic_category(), aFile.string());
+    const bool tightened = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
+    ::close(fd);
+    if (!tightened) throw std::runtime_error("cannot keep " + aFile.string() + " private");
+}
+
 }  // namespace
 
 std::filesystem::path ProblemReportFile(const std::filesystem::path& aChosen) {
@@ -34,11 +70,13 @@ std::filesystem::path ProblemReportFile(const std::filesystem::path& aChosen) {
 
 void WriteProblemReport(const std::filesystem::path& aDatabase, const std::filesystem::path& aTarget) {
     if (!std::filesystem::exists(aDatabase)) throw std::runtime_error("there is no database at " + aDatabase.string());
+    RefuseTargetInDataFolder(aDatabase.parent_path(), aTarget);
     // Made beside the target and renamed over it, so a failure leaves no half report.
     std::filesystem::path scratch = aTarget;
     scratch += ".part";
     RemoveIfPresent(scratch);
     try {
+        CreatePrivateFile(scratch);
         {
             TSQLiteDB source(aDatabase.string());
             source.ExecSQL("VACUUM INTO ?", {scratch.string()});

@@ -5,6 +5,7 @@
 #include "app/notifications.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "engine/email_address.h"
 #include "engine/text_functions.h"
 #include "mail/email_accounts.h"
 #include "model/alert.h"
@@ -100,6 +101,7 @@ std::string ForwardSubject(const std::string& aSearchName) { return "Search resu
 void ForwardEntries(TSession& aSession, const TEntryList& aEntries, const std::string& aSearchName,
                     const std::string& aTo) {
     if (Trim(aTo).empty()) throw std::runtime_error(cForwardBlankAddress);
+    ParseMailboxList(aTo);  // a typed address list that is not one raises before anything goes out
     if (aEntries.empty()) throw std::runtime_error(cForwardNoSelectedResults);
     TAlertNotification mail;
     mail.searchName = aSearchName;

@@ -14,17 +14,29 @@ std::string HttpsAddress(const std::string& aVendorHost, const std::string& aPat
     return "https://" + aVendorHost + "/" + aPathAndQuery;
 }
 
+// A version is plain digits with at most one point ("8.53"): an answer that holds anything
+// else did not come from the vendor's version service.
 bool ReadVersion(std::string aText, double& aValue) {
     aText = Trim(aText);
-    if (aText.empty()) return false;
-    for (char& c : aText)
-        if (c == ',') c = '.';
-    return TryStrToFloatSafe(aText, aValue);
+    if (aText.empty() || aText.front() == '.' || aText.back() == '.') return false;
+    int points = 0;
+    for (char c : aText) {
+        if (c == '.') ++points;
+        else if (c < '0' || c > '9') return false;
+    }
+    return points <= 1 && TryStrToFloatSafe(aText, aValue);
 }
 
-bool IsWebAddress(const std::string& aUrl) {
-    const std::string lower = LowerCase(aUrl);
-    return lower.rfind("https://", 0) == 0 || lower.rfind("http://", 0) == 0;
+bool HasControlOrSpace(const std::string& aText) {
+    for (unsigned char c : aText)
+        if (c <= 0x20 || c == 0x7f) return true;
+    return false;
+}
+
+// The address is opened in the user's browser: only a web page fetched over https, written
+// as one plain address.
+bool IsSafeDownloadAddress(const std::string& aUrl) {
+    return LowerCase(aUrl).rfind("https://", 0) == 0 && aUrl.size() > 8 && !HasControlOrSpace(aUrl);
 }
 
 }  // namespace
@@ -52,8 +64,7 @@ TUpdateCheck CheckForUpdate(TRESTConnection& aConnection, const std::string& aVe
     check.newer = IsNewerVersion(check.latest, aCurrent);
     if (!check.newer) return check;
     check.url = Trim(GetPropertyValue(aConnection, aVendorHost, kVersionUrlProperty));
-    // The address is opened in the user's browser: only a web page, never a file or a program.
-    if (!IsWebAddress(check.url))
+    if (!IsSafeDownloadAddress(check.url))
         throw std::runtime_error("the vendor's host gave no download address for version " + check.latest);
     return check;
 }

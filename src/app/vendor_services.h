@@ -20,7 +20,8 @@ inline constexpr const char* kUpdateCheckFailedPrefix = "Could not check for upd
 // The value the vendor's host keeps under aName, asked for over https only.
 std::string GetPropertyValue(TRESTConnection& aConnection, const std::string& aVendorHost, const std::string& aName);
 
-// True when aAnswer reads as a decimal number ("." or "," as the point) above aCurrent.
+// True when aAnswer is a version (digits with at most one point) above aCurrent, both read as
+// decimal numbers.
 bool IsNewerVersion(const std::string& aAnswer, const std::string& aCurrent);
 
 struct TUpdateCheck {
@@ -31,8 +32,9 @@ struct TUpdateCheck {
 };
 
 // Asks the vendor's host for the latest version and, when it is newer, for its download
-// address. Raises with the reason when the host cannot be asked, gives no version or
-// gives an address that is not a web page.
+// address. Raises with the reason when the host cannot be asked, gives no version (anything
+// but digits and a point), or gives an address that is not https or holds control characters
+// or spaces.
 TUpdateCheck CheckForUpdate(TRESTConnection& aConnection, const std::string& aVendorHost, const std::string& aCurrent);
 
 // The text the update check shows for a result that is not newer.

@@ -4,7 +4,9 @@
 #include "app/session.h"
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
+#include "cli/password_option.h"
 #include "app/replies.h"
+#include "engine/email_address.h"
 #include "mail/email_account_checks.h"
 #include "mail/email_accounts.h"
 
@@ -69,7 +71,7 @@ int AddAccount(CommandContext& aContext) {
     fields.host = args.RequiredValue("--host");
     fields.port = args.RequiredValue("--port");
     fields.username = args.RequiredValue("--user");
-    fields.password = args.Value("--password").value_or("");
+    fields.password = PasswordOption(args).value_or("");
     fields.useSSL = args.Flag("--ssl");
     if (!args.Positionals().empty()) throw UsageError("add-account takes options only");
     CheckFields(fields);
@@ -85,7 +87,7 @@ int SetAccount(CommandContext& aContext) {
     const auto host = args.Value("--host");
     const auto port = args.Value("--port");
     const auto username = args.Value("--user");
-    const auto password = args.Value("--password");
+    const auto password = PasswordOption(args);
     const bool ssl = args.Flag("--ssl");
     const bool noSSL = args.Flag("--no-ssl");
     if (ssl && noSSL) throw UsageError("--ssl and --no-ssl exclude each other");
@@ -116,6 +118,7 @@ int TestAccount(CommandContext& aContext) {
     ArgParser args(aContext.args);
     const std::string destination = args.RequiredValue("--to");
     IEmailAccount account = AccountArgument(args, aContext, "test-account");
+    if (ParseMailboxList(destination).empty()) throw CommandError("No recipient address was given");
     auto outcome = std::make_shared<std::promise<std::pair<TSendResult, std::string>>>();
     auto arrived = outcome->get_future();
     account->SendMessage(
@@ -129,11 +132,13 @@ int TestAccount(CommandContext& aContext) {
 }
 
 CommandRegistrar gAccounts({"accounts", "accounts [--json]", false, true, ListAccounts});
-CommandRegistrar gAddAccount({"add-account", "add-account --host H --port N --user U --password P [--ssl]", true, true,
-                              AddAccount});
+CommandRegistrar gAddAccount({"add-account",
+                              std::string("add-account --host H --port N --user U [") + cPasswordOptions + "] [--ssl]",
+                              true, true, AddAccount});
 CommandRegistrar gSetAccount({"set-account",
-                              "set-account ID [--host H] [--port N] [--user U] [--password P] [--ssl|--no-ssl]", true,
-                              true, SetAccount});
+                              std::string("set-account ID [--host H] [--port N] [--user U] [") + cPasswordOptions +
+                                  "] [--ssl|--no-ssl]",
+                              true, true, SetAccount});
 CommandRegistrar gDeleteAccount({"delete-account", "delete-account ID", true, true, DeleteAccount});
 CommandRegistrar gTestAccount({"test-account", "test-account ID --to ADDR", false, true, TestAccount});
 

@@ -17,6 +17,7 @@
 #include "cli/json_writer.h"
 #include "cli/search_arg.h"
 #include "cli/site_problem_output.h"
+#include "engine/email_address.h"
 #include "engine/synchronizator.h"
 #include "engine/text_functions.h"
 #include "mail/new_results_digest.h"
@@ -44,11 +45,6 @@ void SaveSettingsOrFail(TSession& aSession) {
     }
 }
 
-bool LooksLikeAddress(const std::string& aText) {
-    const auto at = aText.find('@');
-    return at != std::string::npos && at > 0 && at + 1 < aText.size() && aText.find_first_of(" \t\r\n<>,;") == std::string::npos;
-}
-
 // --- profile ----------------------------------------------------------------------------
 
 int RunProfile(CommandContext& aContext) {
@@ -58,7 +54,7 @@ int RunProfile(CommandContext& aContext) {
     const bool json = args.Flag("--json");
     if (!args.Positionals().empty()) throw UsageError("profile takes no arguments");
     TSettings& settings = aContext.session->GetSettings();
-    if (email && !Trim(*email).empty() && !LooksLikeAddress(Trim(*email)))
+    if (email && !Trim(*email).empty() && !IsValidEmailAddress(Trim(*email)))
         throw UsageError("--email needs an e-mail address (name@host), not \"" + *email + "\"");
     if (email || phone) {
         RequireWritable(aContext);
@@ -138,7 +134,7 @@ TAlertChanges ReadAlertChanges(ArgParser& aArgs) {
         changes.interval = minutes;
     }
     if (auto email = aArgs.Value("--email")) {
-        if (!Trim(*email).empty() && !LooksLikeAddress(Trim(*email)))
+        if (!Trim(*email).empty() && !IsValidEmailAddress(Trim(*email)))
             throw UsageError("--email needs an e-mail address (name@host), not \"" + *email + "\"");
         changes.email = Trim(*email);
     }

@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
+#include "cli/password_option.h"
 #include "engine/quiet_hours.h"
 #include "model/categories.h"
 #include "model/gsm_networks.h"
@@ -148,7 +149,7 @@ int Proxy(CommandContext& aContext) {
     auto host = args.Value("--host");
     auto port = args.IntValue("--port");
     auto user = args.Value("--user");
-    auto password = args.Value("--password");
+    auto password = PasswordOption(args);
     auto socks = args.Value("--socks");
     if (!args.Positionals().empty()) throw UsageError("proxy takes options only");
     if (enable && disable) throw UsageError("--enable and --disable exclude each other");
@@ -180,8 +181,8 @@ int Proxy(CommandContext& aContext) {
 CommandRegistrar info({"info", "info [--json]", false, true, Info});
 CommandRegistrar config({"config", "config [NAME [VALUE]]", false, true, Config});
 CommandRegistrar proxy({"proxy",
-                        "proxy [--enable|--disable] [--host H] [--port N] [--user U] [--password P] "
-                        "[--socks v4|v5|off]",
+                        std::string("proxy [--enable|--disable] [--host H] [--port N] [--user U] [") +
+                            cPasswordOptions + "] [--socks v4|v5|off]",
                         false, true, Proxy});
 
 }  // namespace

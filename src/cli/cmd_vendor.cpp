@@ -116,8 +116,10 @@ int CrashReports(CommandContext& aContext) {
 const CommandRegistrar registerCheckUpdate({"check-update", "check-update [--json]", false, true, CheckUpdate});
 const CommandRegistrar registerProblemReport({"problem-report", "problem-report --out FILE", false, true,
                                               ProblemReport});
-const CommandRegistrar registerCrashReports({"crash-reports", "crash-reports [--send N [--note TEXT] | --delete N]", true, true,
-                                             CrashReports});
+// The reports are files of their own beside the data: listing, sending and deleting them
+// works while the window runs.
+const CommandRegistrar registerCrashReports({"crash-reports", "crash-reports [--send N [--note TEXT] | --delete N]", false,
+                                             true, CrashReports});
 
 }  // namespace
 

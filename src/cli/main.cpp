@@ -10,6 +10,7 @@
 #include "app/session.h"
 #include "app/user_notifier.h"
 #include "cli/cli_command.h"
+#include "cli/password_option.h"
 #include "engine/synchronizator.h"
 
 namespace {
@@ -22,6 +23,7 @@ constexpr const char* kRunningMessage = "Trawlix is running. Close it first.";
 void PrintUsage(std::ostream& aOut) {
     aOut << "usage: trawlix-cli [--data-dir DIR] [--config-dir DIR] COMMAND [ARGS]\n\ncommands:\n";
     for (const Command* command : AllCommands()) aOut << "  " << command->usage << "\n";
+    aOut << "\n" << cPasswordVisibleNote << "\n";
 }
 
 // Takes the global options off the front of the arguments; they override the environment.
@@ -67,7 +69,6 @@ int RunWithSession(const Command& aCommand, CommandContext& aContext, bool aRead
 }
 
 int Run(std::vector<std::string> aArgs) {
-    aArgs = ApplyGlobalOptions(std::move(aArgs));
     if (aArgs.empty()) throw UsageError("no command given");
     if (aArgs[0] == "help" || aArgs[0] == "--help") {
         PrintUsage(std::cout);
@@ -102,8 +103,10 @@ int Run(std::vector<std::string> aArgs) {
 
 int main(int argc, char** argv) {
     try {
+        // The data folder of --data-dir receives the crash reports: the options come first.
+        std::vector<std::string> args = ApplyGlobalOptions(std::vector<std::string>(argv + 1, argv + argc));
         trawlix::InstallCrashHandler(trawlix::CrashReportsFolder(trawlix::platform::DataFolder()));
-        return Run(std::vector<std::string>(argv + 1, argv + argc));
+        return Run(std::move(args));
     } catch (const UsageError& e) {
         std::cerr << "trawlix-cli: " << e.what() << "\n";
         PrintUsage(std::cerr);

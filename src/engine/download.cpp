@@ -84,7 +84,7 @@ TEasyHandle NewSystemTransfer(const std::string& aUrl, char* aErrorBuffer) {
     RefuseWhenStopped(aUrl);
     TEasyHandle handle = NewEasyHandle();
     ApplyCommonOptions(handle.get());
-    curl_easy_setopt(handle.get(), CURLOPT_URL, aUrl.c_str());
+    SetTransferAddress(handle.get(), aUrl);
     curl_easy_setopt(handle.get(), CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(handle.get(), CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(handle.get(), CURLOPT_ERRORBUFFER, aErrorBuffer);

@@ -240,7 +240,7 @@ std::string TCHttpClient::Perform(const std::string& aURL, std::vector<std::uint
     sink.bytes = &body;
     sink.limit = aLimit;
     fHTTPClient->errorBuffer[0] = '\0';
-    curl_easy_setopt(handle, CURLOPT_URL, aURL.c_str());
+    SetTransferAddress(handle, aURL);
     UseBodySink(handle, sink);
     CURLcode code = curl_easy_perform(handle);
     if (code != CURLE_OK) {
@@ -279,7 +279,7 @@ long TCHttpClient::Post(const std::string& aURL, const std::string& aContentType
     sink.bytes = &answer;
     sink.limit = GetTransferLimits().pageBytes;
     fHTTPClient->errorBuffer[0] = '\0';
-    curl_easy_setopt(handle, CURLOPT_URL, aURL.c_str());
+    SetTransferAddress(handle, aURL);
     curl_easy_setopt(handle, CURLOPT_POST, 1L);
     curl_easy_setopt(handle, CURLOPT_POSTFIELDS, aBody.data());
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(aBody.size()));

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <string_view>
 
 #include "engine/http_client.h"
 #include "engine/threads.h"
@@ -116,7 +118,7 @@ void ApplyTLSVerification(CURL* aHandle) {
 void ApplyCommonOptions(CURL* aHandle) {
     curl_easy_setopt(aHandle, CURLOPT_USERAGENT, cHttpUserAgent);
     curl_easy_setopt(aHandle, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(aHandle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(aHandle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
     curl_easy_setopt(aHandle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(aHandle, CURLOPT_MAXREDIRS, 20L);
     ApplyTLSVerification(aHandle);
@@ -127,6 +129,21 @@ void ApplyCommonOptions(CURL* aHandle) {
     curl_easy_setopt(aHandle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(aHandle, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(aHandle, CURLOPT_XFERINFOFUNCTION, &StopCheck);
+}
+
+bool IsHttpsAddress(const std::string& aURL) {
+    constexpr std::string_view scheme = "https:";
+    if (aURL.size() < scheme.size()) return false;
+    for (std::size_t i = 0; i < scheme.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(aURL[i])) != scheme[i]) return false;
+    return true;
+}
+
+void SetTransferAddress(CURL* aHandle, const std::string& aURL) {
+    // An answer over http could come from anyone in the path, so a transfer that began on
+    // https stays on https through every redirect; one that began on http may go up to https.
+    curl_easy_setopt(aHandle, CURLOPT_REDIR_PROTOCOLS_STR, IsHttpsAddress(aURL) ? "https" : "http,https");
+    curl_easy_setopt(aHandle, CURLOPT_URL, aURL.c_str());
 }
 
 void RefuseWhenStopped(const std::string& aURL) {

@@ -25,10 +25,18 @@ using THeaderList = std::unique_ptr<curl_slist, TSlistDeleter>;
 // A new easy handle; raises EHttpError when libcurl cannot make one.
 TEasyHandle NewEasyHandle();
 
-// User agent, http/https only (redirects too), TLS 1.2 or later with verification,
+// User agent, http/https only (redirects to https only until SetTransferAddress says), TLS 1.2 or later with verification,
 // the CA bundle from the environment when set, a connect time-out, the time limits, and the
 // progress check that ends a transfer that was stopped.
 void ApplyCommonOptions(CURL* aHandle);
+
+// Whether aURL's scheme is https (in any case).
+bool IsHttpsAddress(const std::string& aURL);
+
+// The address of the next transfer on aHandle, with the redirects it may follow: a transfer
+// that begins on https follows redirects to https only. Every transfer that follows redirects
+// sets its address here.
+void SetTransferAddress(CURL* aHandle, const std::string& aURL);
 
 // Raises EHttpError when transfers are stopped (the exit, or the calling thread's stop), so
 // that none starts meanwhile.

@@ -21,7 +21,7 @@ inline constexpr const char* cInvalidHostMessage = "You have to supply a valid S
 inline constexpr const char* cInvalidPortSuffix = " is not a valid port value";
 inline constexpr const char* cNoAccountMessage = "You have to supply an account.";
 inline constexpr const char* cAccountLineBreakMessage = "The account cannot contain a line break.";
-inline constexpr int cMaxSMTPPort = 31999;
+inline constexpr int cMaxSMTPPort = 65535;
 
 // What is wrong with the fields, in the editor's order of checks; empty when they pass.
 // A host or user name with a line break is refused: either would end up in the SMTP

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <ctime>
 #include <random>
+#include <string_view>
 
+#include "engine/email_address.h"
 #include "engine/text_functions.h"
 
 namespace trawlix {
@@ -13,9 +15,13 @@ namespace {
 constexpr const char* cCRLF = "\r\n";
 // The longest line a mail may carry, without its CR LF.
 constexpr size_t cMaxLineLength = 998;
-// Bytes of text per encoded word: 45 bytes make 60 base64 characters, which keeps the
-// word within the 75 characters an encoded word may have.
-constexpr size_t cEncodedWordBytes = 45;
+// Bytes of text per encoded word: 42 bytes make 56 base64 characters, which keeps the word
+// within the 75 characters an encoded word may have, and "Subject: " with the first word
+// within a header line.
+constexpr size_t cEncodedWordBytes = 42;
+// The longest header line a mail should carry, without its CR LF; servers refuse far longer
+// ones ("500 Line too long").
+constexpr size_t cFoldedLineLength = 78;
 
 bool IsPrintableASCII(const std::string& aText) {
     return std::all_of(aText.begin(), aText.end(), [](char c) { return c == '\t' || (c >= 0x20 && c < 0x7F); });
@@ -92,41 +98,86 @@ std::string MessageID(const std::string& aSender, std::chrono::system_clock::tim
     return "<" + std::string(unique) + "@" + DomainOf(aSender) + ">";
 }
 
+// A header line folded where it has blanks, so that no line is longer than 78 characters
+// unless one word alone is. A fold puts CR LF before a blank; the blank starts the next line,
+// so the value reads the same unfolded. Folds already in aLine ("\r\n ") are kept.
+std::string FoldHeaderLine(const std::string& aLine) {
+    std::string out;
+    out.reserve(aLine.size() + aLine.size() / 32);
+    size_t lineStart = 0;
+    size_t foldAt = std::string::npos;  // a blank of the current line that ends a word
+    for (size_t i = 0; i < aLine.size(); ++i) {
+        const char c = aLine[i];
+        if (c == '\r' && i + 1 < aLine.size() && aLine[i + 1] == '\n') {
+            out += cCRLF;
+            ++i;
+            lineStart = out.size();
+            foldAt = std::string::npos;
+            continue;
+        }
+        const bool blank = c == ' ' || c == '\t';
+        if (blank && out.size() > lineStart && out.back() != ' ' && out.back() != '\t') foldAt = out.size();
+        out += c;
+        if (!blank && out.size() - lineStart > cFoldedLineLength && foldAt != std::string::npos) {
+            out.insert(foldAt, cCRLF);
+            lineStart = foldAt + 2;
+            foldAt = std::string::npos;
+        }
+    }
+    return out;
+}
+
+void AddHeader(std::string& aMail, const std::string& aName, const std::string& aValue) {
+    aMail += FoldHeaderLine(aName + ": " + aValue) + cCRLF;
+}
+
 std::string ToHeader(const std::vector<TMailRecipient>& aRecipients) {
     std::string header;
     for (const auto& recipient : aRecipients) {
         if (!header.empty()) header += ",\r\n ";
-        const auto open = recipient.display.rfind('<');
-        if (open == std::string::npos || open == 0) {
-            header += recipient.display;
-            continue;
-        }
-        // Only the name may need encoding; the address itself stays readable.
-        header += EncodeHeaderText(Trim(recipient.display.substr(0, open))) + " <" + recipient.address + ">";
+        header += MailboxHeaderText(recipient);
     }
     return header;
+}
+
+// A name that may stand in a header as it is: words of atom characters between spaces.
+bool IsPlainPhrase(const std::string& aName) {
+    static constexpr std::string_view cAtomSpecials = "!#$%&'*+-/=?^_`{|}~ ";
+    return std::all_of(aName.begin(), aName.end(), [](char c) {
+        const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        return letterOrDigit || cAtomSpecials.find(c) != std::string_view::npos;
+    });
+}
+
+std::string QuotedName(const std::string& aName) {
+    std::string quoted = "\"";
+    for (char c : aName) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + '"';
 }
 
 }  // namespace
 
 std::vector<TMailRecipient> ParseRecipients(const std::string& aDestination) {
     std::vector<TMailRecipient> recipients;
-    size_t start = 0;
-    while (start <= aDestination.size()) {
-        const size_t end = aDestination.find_first_of(",;\r\n", start);
-        const std::string part = Trim(aDestination.substr(start, end == std::string::npos ? end : end - start));
-        if (!part.empty()) {
-            TMailRecipient recipient{part, part};
-            const auto open = part.rfind('<');
-            const auto close = part.rfind('>');
-            if (open != std::string::npos && close != std::string::npos && close > open)
-                recipient.address = Trim(part.substr(open + 1, close - open - 1));
-            recipients.push_back(std::move(recipient));
-        }
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
+    for (TMailbox& mailbox : ParseMailboxList(aDestination))
+        recipients.push_back({std::move(mailbox.address), std::move(mailbox.name)});
     return recipients;
+}
+
+std::string MailboxHeaderText(const TMailRecipient& aRecipient) {
+    const std::string name = LineBreaksToSpaces(aRecipient.name);
+    if (name.empty()) return aRecipient.address;
+    std::string shown;
+    if (IsPlainPhrase(name))
+        shown = name;
+    else if (IsPrintableASCII(name))
+        shown = QuotedName(name);
+    else
+        shown = EncodeHeaderText(name);
+    return shown + " <" + aRecipient.address + ">";
 }
 
 std::string EncodeHeaderText(const std::string& aText) {
@@ -160,14 +211,14 @@ std::string ComposeMail(const TMailContent& aContent, std::chrono::system_clock:
     const std::string body = NormalizeLineBreaks(aContent.body);
     const bool sevenBit = FitsSevenBit(body);
     std::string mail;
-    mail += "Date: " + MailDate(aTime) + cCRLF;
-    mail += "From: <" + aContent.from + ">" + cCRLF;
-    mail += "To: " + ToHeader(aContent.recipients) + cCRLF;
-    mail += "Subject: " + EncodeHeaderText(aContent.subject) + cCRLF;
-    mail += "Message-ID: " + MessageID(aContent.from, aTime) + cCRLF;
-    mail += std::string("MIME-Version: 1.0") + cCRLF;
-    mail += std::string("Content-Type: ") + (aContent.isHTML ? "text/html" : "text/plain") + "; charset=utf-8" + cCRLF;
-    mail += std::string("Content-Transfer-Encoding: ") + (sevenBit ? "7bit" : "base64") + cCRLF;
+    AddHeader(mail, "Date", MailDate(aTime));
+    AddHeader(mail, "From", "<" + aContent.from + ">");
+    AddHeader(mail, "To", ToHeader(aContent.recipients));
+    AddHeader(mail, "Subject", EncodeHeaderText(aContent.subject));
+    AddHeader(mail, "Message-ID", MessageID(aContent.from, aTime));
+    AddHeader(mail, "MIME-Version", "1.0");
+    AddHeader(mail, "Content-Type", std::string(aContent.isHTML ? "text/html" : "text/plain") + "; charset=utf-8");
+    AddHeader(mail, "Content-Transfer-Encoding", sevenBit ? "7bit" : "base64");
     mail += cCRLF;
     if (sevenBit) {
         mail += body;

@@ -6,18 +6,24 @@
 
 namespace trawlix {
 
-// One recipient as typed: the address for the envelope and the text for the To header.
+// One recipient: the address for the envelope and the name, if any, for the To header.
 struct TMailRecipient {
     std::string address;  // without angle brackets
-    std::string display;  // "Name <address>" or the bare address, as typed
+    std::string name;     // as a person reads it: without quotes or escapes
 };
 
 // The recipients of a destination text: separated by commas, semicolons or line breaks,
-// trimmed, empty parts dropped. "Name <address>" keeps the name for the header.
+// trimmed, empty parts dropped. "Name <address>" keeps the name for the header. Raises
+// EEmailAddress (engine/email_address.h) naming the first part that is not an address.
 std::vector<TMailRecipient> ParseRecipients(const std::string& aDestination);
 
+// "Name <address>" for a header: the name as it is when it is plain words, quoted when it
+// holds other printable ASCII, as encoded words when it holds anything else; the bare address
+// when there is no name.
+std::string MailboxHeaderText(const TMailRecipient& aRecipient);
+
 // A header value as RFC 2047 encoded words ("=?UTF-8?B?...?=") when it holds anything but
-// printable ASCII, else unchanged. Words of at most 75 characters, cut on character
+// printable ASCII, else unchanged. Words of at most 68 characters, cut on character
 // boundaries, one per folded line. Line breaks become spaces first: a header value never
 // starts a new header.
 std::string EncodeHeaderText(const std::string& aText);
@@ -39,6 +45,7 @@ struct TMailContent {
 
 // The whole message in Internet format with CR LF line ends: Date, From, To, Subject,
 // Message-ID, MIME headers and the body, base64 encoded when it is not short-lined ASCII.
+// Header lines are folded at blanks to at most 78 characters where the words allow.
 std::string ComposeMail(const TMailContent& aContent, std::chrono::system_clock::time_point aTime);
 
 }  // namespace trawlix

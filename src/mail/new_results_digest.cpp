@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/critical_section.h"
+#include "engine/email_address.h"
 #include "engine/text_functions.h"
 #include "model/filter.h"
 #include "model/objects_storage.h"
@@ -37,10 +38,7 @@ std::string PriceDropLine(const TEntry& aEntry) {
            "</div>\r\n";
 }
 
-std::string DefaultEntryEmail(const TEntry& aEntry) {
-    const std::string contact = aEntry.GetContact();
-    return contact.find('@') != std::string::npos ? contact : std::string();
-}
+std::string DefaultEntryEmail(const TEntry& aEntry) { return SingleEmailAddress(aEntry.GetContact()); }
 
 void TimeAndDate(double aNow, std::string& aTime, std::string& aDate) {
     int year = 0;

@@ -135,7 +135,7 @@ void TSmtpNotificationTransport::Send(const std::string& aTo, const std::string&
                                       bool aHTML) {
     TMailContent content;
     content.from = fAccount->GetSenderAddress();
-    content.recipients = ParseRecipients(aTo);
+    AsNotificationError([&] { content.recipients = ParseRecipients(aTo); });
     if (content.recipients.empty()) throw ENotificationError("No recipient address was given");
     content.subject = aSubject;
     content.body = aBody;

@@ -1,6 +1,6 @@
 #include "mail/smtp_client.h"
 
-
+#include "engine/email_address.h"
 #include "engine/http_client.h"
 #include "engine/http_engine.h"
 
@@ -48,10 +48,15 @@ int OnProgress(void* aExchange, curl_off_t, curl_off_t, curl_off_t, curl_off_t) 
 
 std::string Bracketed(const std::string& aAddress) { return "<" + aAddress + ">"; }
 
-void CheckHeaderSafe(const TSmtpServer& aServer, const TMailContent& aContent) {
+// The envelope carries the addresses as they are: one that is not a plain address could add
+// parameters to MAIL FROM or RCPT TO, or commands of its own.
+void CheckEnvelope(const TSmtpServer& aServer, const TMailContent& aContent) {
     if (aServer.host.empty() || HasLineBreak(aServer.host)) throw ESmtpError("The SMTP host is not valid.");
-    if (HasLineBreak(aContent.from) || aContent.from.empty()) throw ESmtpError("The sender address is not valid.");
+    if (!IsValidEmailAddress(aContent.from)) throw ESmtpError("The sender address is not valid.");
     if (aContent.recipients.empty()) throw ESmtpError("The message has no recipient address.");
+    for (const TMailRecipient& recipient : aContent.recipients)
+        if (!IsValidEmailAddress(recipient.address))
+            throw ESmtpError("The recipient address \"" + recipient.address.substr(0, 80) + "\" is not valid.");
 }
 
 void ApplyConnection(CURL* aHandle, const TSmtpServer& aServer, const std::string& aURL) {
@@ -98,7 +103,7 @@ std::string SmtpURL(const TSmtpServer& aServer) {
 
 void SendSmtpMail(const TSmtpServer& aServer, const TMailContent& aContent,
                   const std::function<bool()>& aCancelled) {
-    CheckHeaderSafe(aServer, aContent);
+    CheckEnvelope(aServer, aContent);
     const std::string mail = ComposeMail(aContent, std::chrono::system_clock::now());
     auto handle = http_engine::NewEasyHandle();
     CURL* curl = handle.get();

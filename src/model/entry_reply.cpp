@@ -2,6 +2,7 @@
 #include <future>
 #include <mutex>
 
+#include "engine/email_address.h"
 #include "model/entry.h"
 
 namespace trawlix {
@@ -48,8 +49,10 @@ TReplyOutcome TEntry::Reply(const IEntryReplyMessagePtr& aMessage, bool aWaitToS
         fContact = contact;
         fNoContact = contact.empty();
     }
-    const std::string contact = GetContact();
-    if (contact.find('@') == std::string::npos) return {TReplyOutcome::NoAddress, ""};
+    // A contact stored by an older version may hold anything a page offered: only one plain
+    // address is written to.
+    const std::string contact = SingleEmailAddress(GetContact());
+    if (contact.empty()) return {TReplyOutcome::NoAddress, ""};
 
     // Marked before the hand-over so that no other reply takes the ad meanwhile; a failure
     // puts the earlier mark back.

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "engine/email_address.h"
 #include "engine/regex.h"
 #include "engine/text_functions.h"
 
@@ -40,9 +41,11 @@ std::string FirstMatch(TCRegEx& aRegEx, const std::string& aText, int aGroup) {
 }  // namespace
 
 std::string GetEntryEmail(TPostingSource aSource, const std::string& aEntryText) {
+    // A stranger writes the page: what it offers as the reply address is taken only when it
+    // is one plain address, never a list that would copy the reply to others.
     switch (aSource) {
-        case TPostingSource::NoEntry: return FirstMatch(AnyAddressRegEx(), aEntryText, 0);
-        case TPostingSource::Craigslist: return FirstMatch(ReplyToRegEx(), aEntryText, 1);
+        case TPostingSource::NoEntry: return SingleEmailAddress(FirstMatch(AnyAddressRegEx(), aEntryText, 0));
+        case TPostingSource::Craigslist: return SingleEmailAddress(FirstMatch(ReplyToRegEx(), aEntryText, 1));
         case TPostingSource::OtherSite: break;
     }
     return {};

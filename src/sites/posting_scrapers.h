@@ -12,7 +12,7 @@ namespace trawlix {
 enum class TPostingSource { NoEntry, Craigslist, OtherSite };
 
 // The reply address on a posting page; with no entry, the first e-mail address anywhere
-// in the text. Empty when there is none.
+// in the text. Empty when there is none, or when it is not exactly one valid address.
 std::string GetEntryEmail(TPostingSource aSource, const std::string& aEntryText);
 // The ad's own text (entities decoded); the page unchanged when it has no such block or
 // the ad is not from Craigslist.

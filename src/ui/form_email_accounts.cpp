@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/replies.h"
 #include "app/session.h"
 #include "mail/email_accounts.h"
 #include "ui/form_email_account.h"
@@ -38,9 +39,13 @@ void EmailAccountsFillListView(QTreeWidget& aListView, const TEmailAccounts& aEm
 
 int EmailAccountIDOfItem(const QTreeWidgetItem& aItem) { return aItem.data(0, cIDRole).toInt(); }
 
-TformEmailAccounts::TformEmailAccounts(TAccountsSource aEmailAccounts, IUserDialogs& aDialogs,
-                                       std::string aUserEmail, QWidget* aParent)
-    : QDialog(aParent), fEmailAccounts(std::move(aEmailAccounts)), fDialogs(aDialogs), fUserEmail(std::move(aUserEmail)) {
+TformEmailAccounts::TformEmailAccounts(TAccountsSource aEmailAccounts, TAccountDeleter aDeleteAccount,
+                                       IUserDialogs& aDialogs, std::string aUserEmail, QWidget* aParent)
+    : QDialog(aParent),
+      fEmailAccounts(std::move(aEmailAccounts)),
+      fDeleteAccount(std::move(aDeleteAccount)),
+      fDialogs(aDialogs),
+      fUserEmail(std::move(aUserEmail)) {
     setObjectName("formEmailAccounts");
     setWindowTitle("Email accounts");
     lvEmailAccounts = new QTreeWidget(this);
@@ -109,7 +114,12 @@ void TformEmailAccounts::EditAccount() {
 void TformEmailAccounts::DeleteAccount() {
     IEmailAccount account = SelectedAccount();
     if (!account) return;
-    fEmailAccounts()->Delete(account);
+    try {
+        fDeleteAccount(account);
+    } catch (const EAccountInUse& e) {
+        fDialogs.Warning(e.what());
+        return;
+    }
     delete lvEmailAccounts->selectedItems().front();
     UpdateMenuItems();
 }
@@ -119,8 +129,11 @@ void ShowEmailAccounts(QWidget& aMainWindow, TSession& aSession, IUserDialogs& a
     auto* window = aMainWindow.findChild<TformEmailAccounts*>();
     if (!window) {
         const TCSUser* user = aSession.GetCurrentUser();
-        window = new TformEmailAccounts([&aSession] { return aSession.GetEmailAccounts(); }, aDialogs,
-                                        user ? user->EMail : std::string(), &aMainWindow);
+        window = new TformEmailAccounts([&aSession] { return aSession.GetEmailAccounts(); },
+                                        [&aSession](const IEmailAccount& aAccount) {
+                                            DeleteEmailAccount(aSession, aAccount);
+                                        },
+                                        aDialogs, user ? user->EMail : std::string(), &aMainWindow);
     } else {
         window->Refresh();  // the times used may have grown
     }

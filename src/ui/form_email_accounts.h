@@ -33,9 +33,12 @@ public:
     // The list is looked up afresh for every action: the session frees it when it ends,
     // and the window then does nothing.
     using TAccountsSource = std::function<TEmailAccounts*()>;
+    // Deletes an account the way every window and command does: raises EAccountInUse while an
+    // automatic reply still uses it.
+    using TAccountDeleter = std::function<void(const IEmailAccount&)>;
 
-    TformEmailAccounts(TAccountsSource aEmailAccounts, IUserDialogs& aDialogs, std::string aUserEmail,
-                       QWidget* aParent = nullptr);
+    TformEmailAccounts(TAccountsSource aEmailAccounts, TAccountDeleter aDeleteAccount, IUserDialogs& aDialogs,
+                       std::string aUserEmail, QWidget* aParent = nullptr);
 
     // Rebuilds the rows from the list.
     void Refresh();
@@ -56,6 +59,7 @@ private:
     void UpdateMenuItems();
 
     TAccountsSource fEmailAccounts;
+    TAccountDeleter fDeleteAccount;
     IUserDialogs& fDialogs;
     std::string fUserEmail;
 };

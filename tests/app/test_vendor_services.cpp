@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <memory>
+#include <random>
+#include <sstream>
 #include <stdexcept>
 
 #include "app/crash_reports.h"
@@ -12,6 +16,7 @@
 #include "app/session.h"
 #include "app/vendor_services.h"
 #include "engine/http_client.h"
+#include "model/sqlite_db.h"
 #include "support/test_support.h"
 
 using namespace trawlix;
@@ -65,7 +70,7 @@ TEST(UpdateCheck, VersionsCompareAsDecimalNumbers) {
     struct Case {
         const char* answer;
         bool newer;
-    } cases[] = {{"8.60", true}, {"8.5", false}, {"10.0", true}, {"8,60", true}, {"8.53", false},
+    } cases[] = {{"8.60", true}, {"8.5", false}, {"10.0", true}, {"8,60", false}, {"8.53", false},
                  {" 8.54\n", true}, {"", false},  {"8.53.1", false}, {"soon", false}, {"8.52", false}};
     for (const Case& c : cases) EXPECT_EQ(IsNewerVersion(c.answer, "8.53"), c.newer) << c.answer;
 }
@@ -86,13 +91,21 @@ TEST(UpdateCheck, ANewerVersionBringsItsDownloadAddressAndBadAnswersAreFailures)
     EXPECT_EQ(vendor.asked.size(), 1u);  // no address asked for when there is nothing to fetch
     EXPECT_EQ(LatestVersionText(), "You are currently using the latest version of Trawlix. \n\nThank you!");
 
-    for (const char* bad : {"", "<html>Service unavailable</html>"}) {
+    vendor.answers["PELVANE_VERSION_URL"] = "https://dl.example/trawlix.deb";
+    for (const char* bad : {"", "<html>Service unavailable</html>", "9,0", "9.0-beta", "9\x01.0", "+9.0", "-9",
+                            "1e3", "9.0 <b>", "0x10", ".9", "9.", "9.0.1", "inf", "nan"}) {
         vendor.answers["PELVANE_VERSION"] = bad;
         EXPECT_THROW(CheckForUpdate(connection, "v.example", "8.53"), std::runtime_error) << bad;
     }
-    // The address is opened in the user's browser: nothing but a web page.
-    vendor.answers = {{"PELVANE_VERSION", "9.0"}, {"PELVANE_VERSION_URL", "file:///usr/bin/xterm"}};
-    EXPECT_THROW(CheckForUpdate(connection, "v.example", "8.53"), std::runtime_error);
+    // The address is opened in the user's browser: nothing but a web page that came over https.
+    for (const char* bad : {"file:///usr/bin/xterm", "http://dl.example/trawlix.deb", "HTTP://dl.example/t.deb",
+                            "https://dl.example/t.deb\r\nX-Evil: 1", "https://dl.example/\x1b[2Jt.deb",
+                            "https://dl.example/a b.deb", "https://dl.example/t\x7f.deb", "https://", "javascript:alert(1)"}) {
+        vendor.answers = {{"PELVANE_VERSION", "9.0"}, {"PELVANE_VERSION_URL", bad}};
+        EXPECT_THROW(CheckForUpdate(connection, "v.example", "8.53"), std::runtime_error) << bad;
+    }
+    vendor.answers = {{"PELVANE_VERSION", "9"}, {"PELVANE_VERSION_URL", "HTTPS://dl.example/t.deb"}};
+    EXPECT_EQ(CheckForUpdate(connection, "v.example", "8.53").url, "HTTPS://dl.example/t.deb");
 }
 
 TEST(UpdateCheck, TheProfileUpdateGoesOverHttpsWithTheOldAndNewPasswords) {
@@ -120,6 +133,42 @@ TEST(ProblemReport, ANameWithoutExtensionGetsCur) {
     EXPECT_EQ(ProblemReportFile("/tmp/report"), "/tmp/report.cur");
     EXPECT_EQ(ProblemReportFile("/tmp/report.db"), "/tmp/report.db");
     EXPECT_EQ(ProblemReportFile("/tmp/my.dir/report"), "/tmp/my.dir/report.cur");
+}
+
+// A report written over the live data would replace it with a copy without passwords.
+TEST(ProblemReport, ATargetInTheDataFolderIsRefusedAndTheReportIsPrivate) {
+    TempDir root;
+    const std::filesystem::path data = root / "data";
+    std::filesystem::create_directories(data / "crash-reports");
+    const std::filesystem::path database = data / "object_storage.cur";
+    test::WriteFile(database, "");  // an empty file opens as a new database
+    {
+        TSQLiteDB db(database.string());
+        db.ExecSQL("CREATE TABLE props (object_id INTEGER, name TEXT, value TEXT)");
+        db.ExecSQL("INSERT INTO props VALUES (1, 'password', 'hunter2-secret'), (1, 'host', 'smtp.example.org')");
+    }
+    std::filesystem::copy_file(database, data / "object_storage.tmp");
+    std::filesystem::create_directory_symlink(data, root / "link-to-data");
+    std::filesystem::create_symlink(database, root / "report-link.cur");
+    for (const std::filesystem::path& target :
+         {database, data / "object_storage.tmp", data / "report.cur", data / "crash-reports" / "r.cur",
+          root / "link-to-data" / "object_storage.cur", root / "report-link.cur", data / ".." / "data" / "x.cur"}) {
+        EXPECT_THROW(WriteProblemReport(database, target), std::runtime_error) << target;
+        EXPECT_FALSE(std::filesystem::exists(target.string() + ".part")) << target;
+    }
+    EXPECT_NE(test::ReadFile(database).find("hunter2-secret"), std::string::npos);
+    EXPECT_NE(test::ReadFile(data / "object_storage.tmp").find("hunter2-secret"), std::string::npos);
+
+    const mode_t oldMask = ::umask(022);
+    const std::filesystem::path report = root / "report.cur";
+    WriteProblemReport(database, report);
+    ::umask(oldMask);
+    struct stat info {};
+    ASSERT_EQ(::stat(report.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(test::ReadFile(report).find("hunter2-secret"), std::string::npos);
+    TSQLiteDB copy(report.string());
+    EXPECT_EQ(copy.GetTableString("SELECT value FROM props WHERE name = 'host'"), "smtp.example.org");
 }
 
 TEST(CrashReport, TheDebugTextNamesTheErrorWhereItHappenedAndTheWholeStack) {
@@ -173,8 +222,10 @@ TEST(CrashReport, AFatalSignalOrAnUncaughtErrorLeavesAReportNamingTheCrashingFun
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].text.rfind("EXCEPTION TRACER Exception: SIGSEGV\r\n  Message: Segmentation fault", 0), 0u)
         << reports[0].text;
+    // Symbolised when listed: the crashing function is where it occurred.
     EXPECT_NE(reports[0].text.find("occurred at: \r\n Module: "), std::string::npos);
-    EXPECT_NE(reports[0].text.find("Procedure: CrashThroughANullPointerOnPurpose"), std::string::npos) << reports[0].text;
+    const std::string occurredAt = reports[0].text.substr(0, reports[0].text.find("Stack back trace"));
+    EXPECT_NE(occurredAt.find("::CrashThroughANullPointerOnPurpose() / Line:"), std::string::npos) << reports[0].text;
 
     std::filesystem::remove(reports[0].file);
     EXPECT_EQ(CrashInChild(folder, ThrowPastEveryHandlerOnPurpose), SIGABRT);
@@ -184,6 +235,87 @@ TEST(CrashReport, AFatalSignalOrAnUncaughtErrorLeavesAReportNamingTheCrashingFun
               0u)
         << reports[0].text;
     EXPECT_NE(reports[0].text.find("ThrowPastEveryHandlerOnPurpose"), std::string::npos) << reports[0].text;
+}
+
+namespace {
+
+// Allocates and frees without end, so that a signal finds malloc's lock held now and then;
+// tells aReady once it runs.
+[[gnu::noinline]] void AllocateForEver(int aReady) {
+    std::vector<std::unique_ptr<std::string>> kept;
+    for (unsigned i = 0;; ++i) {
+        kept.push_back(std::make_unique<std::string>(32 + i % 700, 'x'));
+        std::ostringstream text;
+        text << i << kept.back()->size();
+        if (kept.size() > 500) kept.clear();
+        if (i == 0) {
+            (void)!::write(aReady, "r", 1);
+            ::close(aReady);
+        }
+    }
+}
+
+// The child's end, waited for at most 2 s; -1 when it did not end (it is then killed).
+int WaitForEnd(pid_t aChild) {
+    int status = 0;
+    for (int waited = 0; waited < 200; ++waited) {
+        if (::waitpid(aChild, &status, WNOHANG) == aChild) return status;
+        ::usleep(10 * 1000);
+    }
+    ::kill(aChild, SIGKILL);
+    ::waitpid(aChild, &status, 0);
+    return -1;
+}
+
+}  // namespace
+
+// A signal that lands while malloc holds its lock must not leave the handler waiting on it:
+// the handler only writes what it has, and the report is symbolised when listed.
+TEST(CrashReport, SignalsAtRandomMomentsIntoAnAllocatingProcessEndItAtOnceWithAReport) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer owns the fatal signals";
+#endif
+    TempDir data;
+    const auto folder = CrashReportsFolder(data.Path());
+    std::mt19937 random{std::random_device{}()};
+    const int kinds[] = {SIGSEGV, SIGBUS, SIGFPE, SIGABRT};
+    constexpr int kRuns = 25;
+    for (int run = 0; run < kRuns; ++run) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            ::close(ready[0]);
+            InstallCrashHandler(folder);
+            AllocateForEver(ready[1]);
+        }
+        ::close(ready[1]);
+        char byte = 0;
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+        ::close(ready[0]);
+        ::usleep(std::uniform_int_distribution<int>(0, 20000)(random));
+        const int burst = std::uniform_int_distribution<int>(1, 6)(random);
+        for (int i = 0; i < burst; ++i) {
+            ::kill(child, kinds[std::uniform_int_distribution<int>(0, 3)(random)]);
+            ::usleep(std::uniform_int_distribution<int>(0, 300)(random));
+        }
+        const int status = WaitForEnd(child);
+        ASSERT_NE(status, -1) << "run " << run << ": the process did not end within 2 s";
+        EXPECT_TRUE(WIFSIGNALED(status)) << "run " << run << ": " << status;
+    }
+    const auto reports = ListCrashReports(folder);
+    ASSERT_EQ(reports.size(), static_cast<std::size_t>(kRuns));
+    const std::string sender = " sent by process " + std::to_string(::getpid()) + "\r\n";
+    for (const TCrashReport& report : reports) {
+        EXPECT_EQ(report.text.rfind("EXCEPTION TRACER Exception: SIG", 0), 0u) << report.text;
+        EXPECT_NE(Headline(report.text.substr(report.text.find("Message: "))).find(" sent by process "), std::string::npos)
+            << report.text;
+        EXPECT_NE(report.text.find(sender), std::string::npos) << report.text;
+        EXPECT_EQ(report.text.find(" at address "), std::string::npos) << report.text;
+        EXPECT_NE(report.text.find("AllocateForEver(int) / Line:"), std::string::npos) << report.text;
+    }
+    for (const auto& item : std::filesystem::directory_iterator(folder))
+        EXPECT_EQ(item.path().extension(), ".txt") << item.path();
 }
 
 TEST(CrashReport, NoFolderMeansNoReports) { EXPECT_TRUE(ListCrashReports("/nonexistent/crash-reports").empty()); }

@@ -62,8 +62,9 @@ TEST(CliAccounts, TheEditorsChecksRefuseBadFields) {
     } cases[] = {
         {{"add-account", "--host", "me@h.example", "--port", "25", "--user", "u"}, 1,
          "You have to supply a valid SMTP host\n"},
-        {{"add-account", "--host", "h.example", "--port", "32000", "--user", "u"}, 1,
-         "32000 is not a valid port value\n"},
+        {{"add-account", "--host", "h.example", "--port", "65536", "--user", "u"}, 1,
+         "65536 is not a valid port value\n"},
+        {{"add-account", "--host", "h.example", "--port", "40025", "--user", "u"}, 0, ""},  // a user's own tunnel
         {{"add-account", "--host", "h.example", "--port", "25", "--user", " "}, 1, "You have to supply an account.\n"},
         {{"set-account", "1", "--host", "h.example\r\nX: y"}, 1, "You have to supply a valid SMTP host\n"},
         {{"set-account", "1", "--port", "abc"}, 1, "abc is not a valid port value\n"},
@@ -80,7 +81,8 @@ TEST(CliAccounts, TheEditorsChecksRefuseBadFields) {
             EXPECT_EQ(result.err, c.error);
         }
     }
-    EXPECT_EQ(RunCli(profile.Path(), {"accounts"}).out, "1\th.example\t25\tu\tno-ssl\t0\n");
+    EXPECT_EQ(RunCli(profile.Path(), {"accounts"}).out,
+              "1\th.example\t25\tu\tno-ssl\t0\n2\th.example\t40025\tu\tno-ssl\t0\n");
 }
 
 TEST(CliAccounts, TestAccountSendsThroughStartTLSAndReportsARefusal) {
@@ -106,6 +108,62 @@ TEST(CliAccounts, TestAccountSendsThroughStartTLSAndReportsARefusal) {
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("535 5.7.8 Authentication credentials invalid"), std::string::npos) << refused.err;
     EXPECT_FALSE(server.MailArrives(200));
+}
+
+// A typed address goes to the server only as one checked address: what follows it could add
+// SMTP parameters (NOTIFY, ORCPT) or a recipient of the typist's choosing.
+TEST(CliAccounts, TestAccountRefusesAnAddressThatIsNotOne) {
+    TempDir profile;
+    TSmtpTestServer server;
+    ASSERT_EQ(RunCli(profile.Path(), {"add-account", "--host", "127.0.0.1", "--port", std::to_string(server.Port()),
+                                      "--user", "alice@example.org"})
+                  .exitCode,
+              0);
+    for (const std::string to : {"me@x.test> NOTIFY=SUCCESS ORCPT=rfc822;x@y", "Jane\r\nRoe <jane@example.org>",
+                                 "\"Jane\r\nRCPT TO:<eve@example.org>\" <jane@example.org>", "nobody"}) {
+        auto refused = RunCli(profile.Path(), {"test-account", "1", "--to", to});
+        EXPECT_EQ(refused.exitCode, 1) << to;
+        EXPECT_NE(refused.err.find("is not an e-mail address"), std::string::npos) << refused.err;
+    }
+    EXPECT_FALSE(server.MailArrives(200));
+    auto sent = RunCli(profile.Path(), {"test-account", "1", "--to", "\"Roe, Jane\" <jane@example.org>"});
+    ASSERT_EQ(sent.exitCode, 0) << sent.err;
+    const auto mail = server.NextMail();
+    EXPECT_EQ(mail["rcpt_tos"], "jane@example.org");
+    EXPECT_EQ(mail["to"], "\"Roe, Jane\" <jane@example.org>");
+}
+
+// A password on the command line is visible to every user in ps: it can come from standard
+// input or a file instead, and help says so.
+TEST(CliAccounts, APasswordComesFromStandardInputOrAFile) {
+    TempDir profile;
+    TSmtpTestServer server({"127.0.0.1", false, "alice", "from stdin", "LOGIN,PLAIN"});
+    const std::string port = std::to_string(server.Port());
+    auto added = RunCli(profile.Path(), {"add-account", "--host", "127.0.0.1", "--port", port, "--user", "alice",
+                                         "--password", "-"},
+                        {}, "from stdin\n");
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    ASSERT_EQ(RunCli(profile.Path(), {"test-account", "1", "--to", "me@example.org"}).exitCode, 0);
+    EXPECT_EQ(server.NextMail()["login"], "alice");
+
+    const fs::path file = profile / "password.txt";
+    trawlix::test::WriteFile(file, "wrong one\r\nsecond line\n");
+    ASSERT_EQ(RunCli(profile.Path(), {"set-account", "1", "--password-file", file.string()}).exitCode, 0);
+    auto refused = RunCli(profile.Path(), {"test-account", "1", "--to", "me@example.org"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("535"), std::string::npos) << refused.err;
+    trawlix::test::WriteFile(file, "from stdin");
+    ASSERT_EQ(RunCli(profile.Path(), {"set-account", "1", "--password-file", file.string()}).exitCode, 0);
+    EXPECT_EQ(RunCli(profile.Path(), {"test-account", "1", "--to", "me@example.org"}).exitCode, 0);
+
+    EXPECT_EQ(RunCli(profile.Path(), {"set-account", "1", "--password", "x", "--password-file", file.string()}).exitCode,
+              2);
+    auto missing = RunCli(profile.Path(), {"set-account", "1", "--password-file", (profile / "none").string()});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("could not be read"), std::string::npos) << missing.err;
+    const std::string help = RunCli(profile.Path(), {"help"}).out;
+    EXPECT_NE(help.find("--password-file FILE"), std::string::npos);
+    EXPECT_NE(help.find("--password VALUE is visible to every user"), std::string::npos) << help;
 }
 
 TEST(CliAccounts, DataAndSettingsAreReadableByTheUserOnly) {

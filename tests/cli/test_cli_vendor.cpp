@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <filesystem>
 
+#include "app/crash_reports.h"
+#include "engine/text_functions.h"
 #include "model/sqlite_db.h"
 #include "support/sitesim_fixture.h"
 #include "support/test_support.h"
@@ -78,6 +85,24 @@ TEST_F(CliVendor, CheckUpdateFailsWithTheReasonWhenTheHostCannotBeTrustedOrAnswe
     EXPECT_NE(empty.err.find("gave no version number"), std::string::npos) << empty.err;
 }
 
+TEST_F(CliVendor, CheckUpdateNeverBelievesAnAnswerReachedThroughARedirectToHttp) {
+    UseSimulatorAsVendor();
+    SetVendorValue("PELVANE_VERSION", "9.0");
+    SetVendorValue("PELVANE_VERSION_URL", "https%3A%2F%2Fdl.example%2Ftrawlix_9.0.deb");
+    const std::string downgrade = "http://127.0.0.1:" + std::to_string(fSim->Port()) +
+                                  "/services/prop.php?action=get_value&name=PELVANE_VERSION";
+    RawHttpGet(fSim->Port(), "/__sim/fault?match=name%3DPELVANE_VERSION%26&status=302&location=" +
+                                 trawlix::URLEncode(downgrade));
+    fSim->ClearRequests();
+    auto check = Cli({"check-update"});
+    fSim->ClearFaults();
+    EXPECT_EQ(check.exitCode, 1) << check.out;
+    EXPECT_EQ(check.err.rfind("Could not check for updates: ", 0), 0u) << check.err;
+    EXPECT_EQ(check.out, "");
+    for (const auto& request : fSim->Requests())
+        EXPECT_NE(request.url.rfind("http://", 0), 0u) << "followed the redirect to " << request.url;
+}
+
 TEST_F(CliVendor, TheProblemReportIsADatabaseWithoutPasswords) {
     ASSERT_EQ(Cli({"add-account", "--host", "smtp.example.org", "--port", "587", "--user", "alice", "--password",
                    "hunter2-secret"})
@@ -101,6 +126,28 @@ TEST_F(CliVendor, TheProblemReportIsADatabaseWithoutPasswords) {
     EXPECT_NE(unwritable.err.find("/nonexistent/folder/report.cur"), std::string::npos) << unwritable.err;
 }
 
+TEST_F(CliVendor, TheProblemReportNeverGoesOverTheLiveData) {
+    ASSERT_EQ(Cli({"add-account", "--host", "smtp.example.org", "--port", "587", "--user", "alice", "--password",
+                   "hunter2-secret"})
+                  .exitCode,
+              0);
+    const fs::path data = fProfile / "data";
+    for (const fs::path& target : {data / "object_storage.cur", data / "object_storage.tmp", data / "report.cur"}) {
+        auto refused = Cli({"problem-report", "--out", target.string()});
+        EXPECT_EQ(refused.exitCode, 1) << target;
+        EXPECT_NE(refused.err.find("inside the data folder"), std::string::npos) << refused.err;
+    }
+    EXPECT_NE(ReadFile(data / "object_storage.cur").find("hunter2-secret"), std::string::npos);
+    EXPECT_FALSE(fs::exists(data / "report.cur"));
+    auto list = Cli({"accounts"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_NE(list.out.find("smtp.example.org"), std::string::npos);
+
+    ASSERT_EQ(Cli({"problem-report", "--out", (fProfile / "report.cur").string()}).exitCode, 0);
+    EXPECT_EQ(fs::status(fProfile / "report.cur").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST_F(CliVendor, CrashReportsAreListedAndDeletedByNumber) {
     auto none = Cli({"crash-reports"});
     ASSERT_EQ(none.exitCode, 0) << none.err;
@@ -117,6 +164,47 @@ TEST_F(CliVendor, CrashReportsAreListedAndDeletedByNumber) {
     ASSERT_EQ(Cli({"crash-reports", "--delete", "1"}).exitCode, 0);
     EXPECT_FALSE(fs::exists(folder / "crash-100-7.txt"));
     EXPECT_TRUE(fs::exists(folder / "crash-200-9.txt"));
+}
+
+namespace {
+
+// Whether another process holds the data folder's lock: the command's session is up.
+bool LockIsHeld(const fs::path& aDataFolder) {
+    const int fd = ::open((aDataFolder / "Trawlix.lock").c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+}
+
+}  // namespace
+
+// The report goes to the folder of --data-dir, says who sent the signal, and is listed while
+// another program (the window) holds the data folder.
+TEST_F(CliVendor, ACrashGoesToTheDataDirFolderAndIsListedWhileTheWindowRuns) {
+    const fs::path data = fProfile / "other-data";
+    trawlix::test::TChildProcess watcher({TRAWLIX_CLI_PATH, "--data-dir", data.string(), "--config-dir",
+                                          (fProfile / "config").string(), "watch"},
+                                         fProfile / "watch.log", false);
+    for (int i = 0; i < 200 && !LockIsHeld(data); ++i) ::usleep(50 * 1000);
+    ASSERT_TRUE(LockIsHeld(data)) << watcher.LogText();
+    ASSERT_EQ(::kill(watcher.Pid(), SIGSEGV), 0);
+    for (int i = 0; i < 200 && LockIsHeld(data); ++i) ::usleep(50 * 1000);
+    ASSERT_FALSE(LockIsHeld(data));
+
+    const int fd = ::open((data / "Trawlix.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);  // as the window holds it
+    auto list = RunCli(fProfile.Path(), {"--data-dir", data.string(), "crash-reports"});
+    ::close(fd);
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_NE(list.out.find("\tEXCEPTION TRACER Exception: SIGSEGV\n"), std::string::npos) << list.out;
+    const auto reports = trawlix::ListCrashReports(trawlix::CrashReportsFolder(data));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].text.find("Message: Segmentation fault sent by process " + std::to_string(::getpid())),
+              std::string::npos)
+        << reports[0].text;
+    EXPECT_FALSE(fs::exists(fProfile / "data" / "crash-reports"));
 }
 
 TEST_F(CliVendor, ACrashReportSentToTheMailServiceGoesAndAFailedSendKeepsIt) {

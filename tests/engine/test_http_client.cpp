@@ -6,8 +6,11 @@
 #include <set>
 #include <thread>
 
+#include "engine/download.h"
 #include "engine/http_test_env.h"
+#include "engine/text_functions.h"
 #include "support/sitesim_test.h"
+#include "support/test_support.h"
 
 namespace trawlix {
 namespace {
@@ -282,6 +285,56 @@ TEST(HttpsTest, VerifiesAgainstTheConfiguredCA) {
     EXPECT_EQ(body, "xxx");
     std::string wrongName = "https://127.0.0.2:" + std::to_string(sim.TlsPort()) + "/__sim/bytes?n=3";
     EXPECT_THROW(client.Get(wrongName, body), EHttpError) << "the certificate does not name 127.0.0.2";
+}
+
+// An answer over http could come from anyone in the path: a transfer that began on https
+// never follows a redirect to anything else, whether the program's client or the system
+// transfer carries it, and a handle that fetched over http before keeps to the rule.
+TEST(HttpsTest, ARedirectFromHttpsGoesToHttpsOnly) {
+    test::TScopedEnv loopbackDirect("no_proxy", "localhost,127.0.0.1");
+    test::TScopedEnv bundle(cCABundleVariable, TSiteSimulator::CACertificate().string());
+    TSiteSimulator::TOptions options;
+    options.tls = true;
+    TSiteSimulator sim(options);
+    const std::string plain = "http://localhost:" + std::to_string(sim.Port());
+    const std::string secure = "https://localhost:" + std::to_string(sim.TlsPort());
+    const auto redirect = [](const std::string& aFrom, const std::string& aTo) {
+        return aFrom + "/__sim/redirect?to=" + URLEncode(aTo + "/__sim/bytes?n=6");
+    };
+    struct TCase {
+        std::string url;
+        bool followed;
+    };
+    const TCase cases[] = {
+        {redirect(plain, plain), true},
+        {redirect(secure, plain), false},
+        {redirect(secure, "HTTP://localhost:" + std::to_string(sim.Port())), false},
+        {redirect(secure, secure), true},
+        {redirect(plain, secure), true},
+        {redirect(plain, plain), true},
+        {redirect("HTTPS://localhost:" + std::to_string(sim.TlsPort()), plain), false},
+    };
+    TProxySettings settings;
+    TCHttpClient client(settings, false);
+    test::TempDir scratch;
+    SetDownloadScratchFolder(scratch.Path().string());
+    for (const TCase& c : cases) {
+        sim.ClearRequests();
+        std::string body;
+        if (c.followed) {
+            EXPECT_NO_THROW(client.Get(c.url, body)) << c.url;
+            EXPECT_EQ(body, "xxxxxx") << c.url;
+        } else {
+            EXPECT_THROW(client.Get(c.url, body), EHttpError) << c.url;
+        }
+        TDownloadFailure failure;
+        const std::string fallback = DownloadFile(c.url, nullptr, failure);
+        EXPECT_EQ(fallback, c.followed ? "xxxxxx" : "") << c.url << " " << failure.text;
+        if (c.followed) continue;
+        for (const auto& request : sim.Requests())
+            EXPECT_EQ(request.url.find("/__sim/bytes"), std::string::npos) << "went on to " << request.url;
+    }
+    SetDownloadScratchFolder({});
 }
 
 TEST(SiteDownloadersTest, SevenSharedClients) {

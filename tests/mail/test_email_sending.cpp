@@ -131,6 +131,45 @@ TEST_F(EmailSendingTest, StartTLSWithAVerifiedCertificateAndAnEncodedSubject) {
     EXPECT_EQ(WithoutTrailingNewline(mail["body"]), "<p>Grüße</p>");
 }
 
+TEST_F(EmailSendingTest, OnlyCheckedAddressesReachTheServerAndNamesAreQuoted) {
+    TSmtpTestServer server;
+    auto account = AccountFor("127.0.0.1", server.Port(), "alice@example.org", "", false);
+    TResults results;
+    const std::vector<std::string> refused{"me@x.test> NOTIFY=SUCCESS ORCPT=rfc822;x@y",
+                                           "bob@example.org, Jane\r\nRoe <jane@example.org>",
+                                           "\"Jane\r\nRCPT TO:<eve@example.org>\" <jane@example.org>"};
+    for (const std::string& to : refused) account->SendMessage(Message("Hi"), to, results.Callback(to), 1, "", "");
+    ASSERT_TRUE(results.WaitFor(refused.size()));
+    for (const auto& item : results.Items()) {
+        EXPECT_EQ(item.result, srError) << item.tag;
+        EXPECT_NE(item.text.find("is not an e-mail address"), std::string::npos) << item.text;
+    }
+    EXPECT_FALSE(server.MailArrives(200));
+
+    account->SendMessage(Message("Hi"), "\"Lee, Ann\" <ann@example.org>; Zo\xC3\xAB <z@example.org>", results.Callback(),
+                         1, "", "");
+    ASSERT_TRUE(results.WaitFor(refused.size() + 1));
+    ASSERT_EQ(results.Items().back().result, srOK) << results.Items().back().text;
+    const auto mail = server.NextMail();
+    EXPECT_EQ(mail["rcpt_tos"], "ann@example.org,z@example.org");
+    EXPECT_EQ(mail["to"], "\"Lee, Ann\" <ann@example.org>, Zo\xC3\xAB <z@example.org>");
+}
+
+// A server refuses a line longer than it takes ("500 Line too long"): a long subject is
+// folded and reads the same once the server unfolds it.
+TEST_F(EmailSendingTest, ALongPlainSubjectIsFoldedAndArrivesWhole) {
+    TSmtpTestServer server;
+    auto account = AccountFor("127.0.0.1", server.Port(), "alice@example.org", "", false);
+    std::string subject;
+    for (int i = 0; subject.size() < 1500; ++i) subject += "Mountain bike " + std::to_string(i) + ", ";
+    subject += "like new";
+    TResults results;
+    account->SendMessage(Message(subject), "bob@example.org", results.Callback(), 1, "", "");
+    ASSERT_TRUE(results.WaitFor(1));
+    ASSERT_EQ(results.Items()[0].result, srOK) << results.Items()[0].text;
+    EXPECT_EQ(server.NextMail()["subject"], subject);
+}
+
 TEST_F(EmailSendingTest, Port465SpeaksTLSFromTheFirstByte) {
     // The port is fixed by the rule under test; where it is taken or not ours to bind, skip.
     std::unique_ptr<TSmtpTestServer> server;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/email_address.h"
 #include "mail/mime_message.h"
 #include "mail/smtp_client.h"
 
@@ -16,6 +17,19 @@ std::string HeaderOf(const std::string& aMail, const std::string& aName) {
     return aMail.substr(start + aName.size() + 4, end - start - aName.size() - 4);
 }
 
+// A header's value with its folds taken out (CR LF removed, the blank after it kept).
+std::string UnfoldedHeader(const std::string& aMail, const std::string& aName) {
+    const auto start = aMail.find("\r\n" + aName + ":");
+    if (start == std::string::npos) return {};
+    std::string value;
+    size_t at = start + aName.size() + 3;
+    for (size_t end; (end = aMail.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        value += aMail.substr(at, end - at);
+        if (aMail[end + 2] != ' ' && aMail[end + 2] != '\t') break;
+    }
+    return value.substr(value.find_first_not_of(' '));
+}
+
 }  // namespace
 
 TEST(MimeMessage, RecipientsSplitOnCommasSemicolonsAndLineBreaks) {
@@ -24,31 +38,56 @@ TEST(MimeMessage, RecipientsSplitOnCommasSemicolonsAndLineBreaks) {
     EXPECT_EQ(recipients[0].address, "a@x.org");
     EXPECT_EQ(recipients[1].address, "b@y.org");
     EXPECT_EQ(recipients[2].address, "c@z.org");
-    EXPECT_EQ(recipients[2].display, "Jane Roe <c@z.org>");
+    EXPECT_EQ(recipients[2].name, "Jane Roe");
     EXPECT_TRUE(ParseRecipients(" ;, ").empty());
+    // Anything that is not an address raises before a line goes to the server.
+    EXPECT_THROW(ParseRecipients("me@x.test> NOTIFY=SUCCESS ORCPT=rfc822;x@y"), EEmailAddress);
+    EXPECT_THROW(ParseRecipients("a@x.org, Jane\r\nRoe <jane@x.org>"), EEmailAddress);
 }
 
-TEST(MimeMessage, HeaderTextIsEncodedOnlyWhenItNeedsTo) {
-    EXPECT_EQ(EncodeHeaderText("Plain subject"), "Plain subject");
-    // A line break would start a header of the sender's choosing.
-    EXPECT_EQ(EncodeHeaderText("Hi\r\nBcc: x@y.org"), "Hi  Bcc: x@y.org");
-    EXPECT_EQ(EncodeHeaderText("Grüße"), "=?UTF-8?B?R3LDvMOfZQ==?=");
-    // Long texts: several words, each at most 75 characters, never splitting a character.
-    std::string longText;
-    for (int i = 0; i < 40; ++i) longText += "é";
-    const std::string encoded = EncodeHeaderText(longText);
-    size_t start = 0;
-    int words = 0;
-    while (start < encoded.size()) {
-        size_t end = encoded.find("\r\n ", start);
-        const std::string word = encoded.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        EXPECT_LE(word.size(), 75u);
-        EXPECT_EQ(word.rfind("=?UTF-8?B?", 0), 0u);
-        ++words;
-        if (end == std::string::npos) break;
-        start = end + 3;
+TEST(MimeMessage, NamesAreQuotedOrEncodedInTheHeader) {
+    struct TCase {
+        TMailRecipient recipient;
+        const char* header;
+    } cases[] = {
+        {{"a@x.org", ""}, "a@x.org"},
+        {{"jane@x.org", "Jane Roe"}, "Jane Roe <jane@x.org>"},
+        {{"jane@x.org", "Roe, Jane"}, "\"Roe, Jane\" <jane@x.org>"},
+        {{"jane@x.org", "J. \"Jay\" Roe \\ Co"}, "\"J. \\\"Jay\\\" Roe \\\\ Co\" <jane@x.org>"},
+        {{"jane@x.org", "Jane <boss@y.org>"}, "\"Jane <boss@y.org>\" <jane@x.org>"},
+        {{"z@x.org", "Zo\xC3\xAB"}, "=?UTF-8?B?Wm/Dqw==?= <z@x.org>"},
+        {{"j@x.org", "Jane\r\nBcc: b@y.org"}, "\"Jane  Bcc: b@y.org\" <j@x.org>"},
+    };
+    for (const TCase& c : cases) EXPECT_EQ(MailboxHeaderText(c.recipient), c.header) << c.recipient.name;
+}
+
+TEST(MimeMessage, LongHeaderLinesAreFoldedAt78Characters) {
+    std::string subject;
+    for (int i = 0; subject.size() < 1200; ++i) subject += "word" + std::to_string(i) + " ";
+    subject.pop_back();
+    std::string wideName;
+    for (int i = 0; i < 30; ++i) wideName += "\xC3\xA9t\xC3\xA9 ";
+    TMailContent content{"me@mail.example",
+                         ParseRecipients("a@x.org, Someone With A Rather Long Name <someone.with.a.long.address@x.org>, "
+                                         "\"" + wideName + "\" <w@x.org>"),
+                         subject, "body", false};
+    for (const std::string& text : {subject, "Gr\xC3\xBC\xC3\x9F" "e " + subject}) {
+        content.subject = text;
+        const std::string mail = ComposeMail(content, SomeTime());
+        const std::string headers = mail.substr(0, mail.find("\r\n\r\n") + 2);
+        for (size_t start = 0, end; (end = headers.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            const std::string line = headers.substr(start, end - start);
+            EXPECT_LE(line.size(), 78u) << line;
+            EXPECT_NE(line.find_first_not_of(" \t"), std::string::npos) << "a blank line would end the headers";
+        }
     }
-    EXPECT_EQ(words, 2);  // 80 bytes: 44 + 36, cut between two characters
+    content.subject = subject;
+    EXPECT_EQ(UnfoldedHeader(ComposeMail(content, SomeTime()), "Subject"), subject);
+    // A word longer than a line is left whole rather than broken.
+    content.subject = std::string(120, 'x');
+    const std::string mail = ComposeMail(content, SomeTime());
+    EXPECT_NE(mail.find("\r\nSubject:\r\n " + std::string(120, 'x') + "\r\n"), std::string::npos);
+    EXPECT_EQ(UnfoldedHeader(mail, "Subject"), std::string(120, 'x'));
 }
 
 TEST(MimeMessage, DateIsInEnglishWithTheZoneOffset) {

@@ -63,6 +63,23 @@ TEST(EntryReply, AFailedSendLeavesTheAdAsItWasAndSaysWhy) {
     }
 }
 
+// A contact stored by an older version, or offered by a lookup, may hold a list a page wrote;
+// the reply goes to one checked address or nowhere.
+TEST(EntryReply, AContactThatIsNotOneAddressIsNotWrittenTo) {
+    for (const char* contact : {"sale@x.test, victim1@y.test; victim2@z.test", "sale@x.test\r\nBcc: v@y.test",
+                                "me@x.test> NOTIFY=SUCCESS ORCPT=rfc822"}) {
+        auto message = std::make_shared<TFakeReplyMessage>();
+        IEntry ad = MakeAd(contact);
+        EXPECT_EQ(ad->Reply(message, true, 1).state, TReplyOutcome::NoAddress) << contact;
+        EXPECT_EQ(message->sends, 0) << contact;
+        EXPECT_FALSE(ad->GetReplied());
+    }
+    TLookupGuard guard([](const TEntry&) { return std::string("sale@x.test; victim@y.test"); });
+    auto message = std::make_shared<TFakeReplyMessage>();
+    EXPECT_EQ(MakeAd("")->Reply(message, true, 1).state, TReplyOutcome::NoAddress);
+    EXPECT_EQ(message->sends, 0);
+}
+
 TEST(EntryReply, AnAdWithoutAddressIsNotAnsweredAndIsLookedUpOnce) {
     int lookups = 0;
     TLookupGuard guard([&lookups](const TEntry&) {

@@ -22,6 +22,27 @@ TEST(PostingScrapersTest, EmailBySource) {
     EXPECT_EQ(GetEntryEmail(TPostingSource::NoEntry, "no address here @ all"), "");
 }
 
+// The page is written by a stranger: a reply link that names several addresses would copy
+// the user's reply to all of them from the user's own mailbox.
+TEST(PostingScrapersTest, AReplyAddressIsOneCheckedAddressOrNone) {
+    const auto replyTo = [](const std::string& aLinkText) {
+        return "<div>Reply to: <a href=\"mailto:x\">" + aLinkText + "</a></div>";
+    };
+    struct TCase {
+        std::string linkText;
+        const char* address;
+    } cases[] = {
+        {"sale-abc12-2741000001@craigslist.org", "sale-abc12-2741000001@craigslist.org"},
+        {" sale@x.test ", "sale@x.test"},
+        {"sale@x.test, victim1@y.test; victim2@z.test", ""},
+        {"sale@x.test victim1@y.test", ""},
+        {"Seller &lt;sale@x.test&gt;", ""},
+        {"sale@x.test>\r\nRCPT TO:<victim@y.test", ""},
+        {"me@x.test> NOTIFY=SUCCESS ORCPT=rfc822;x@y", ""},
+    };
+    for (const TCase& c : cases) EXPECT_EQ(GetEntryEmail(TPostingSource::Craigslist, replyTo(c.linkText)), c.address) << c.linkText;
+}
+
 TEST(PostingScrapersTest, DescriptionIsTheUserBodyDecoded) {
     const std::string page = Posting();
     std::string description = GetEntryDescription(TPostingSource::Craigslist, page);

@@ -482,6 +482,12 @@ class Handler(BaseHTTPRequestHandler):
             status, page = BLOCK_PAGES[fault["block"]]
             self.send_page(status, "text/html", page)
             return
+        if fault and fault.get("location"):
+            self.send_response(fault.get("status") or 302)
+            self.send_header("Location", fault["location"])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
         if fault and fault.get("status"):
             self.send_plain(fault["status"], "text/html", b"<html><body>simulated error</body></html>\n")
             return
@@ -536,7 +542,8 @@ class Handler(BaseHTTPRequestHandler):
         elif path == "/__sim/fault":
             self.server.faults.add({"match": arg("match"), "status": int(arg("status", "0")),
                                     "delay_ms": int(arg("delay_ms", "0")), "reset": arg("reset") == "1",
-                                    "truncate": arg("truncate") == "1", "times": int(arg("times", "1"))})
+                                    "truncate": arg("truncate") == "1", "times": int(arg("times", "1")),
+                                    "location": arg("location")})
             self.send_page(200, "text/plain", b"ok\n")
         elif path == "/__sim/block":
             # Until /__sim/clear, every URL containing TEXT gets a refusal, a challenge or a
@@ -649,13 +656,13 @@ class Server(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, address, gen, log, tls_context=None):
+    def __init__(self, address, gen, log, faults, tls_context=None):
         super().__init__(address, Handler)
         self.gen = gen
         self.log = log
         self.lock = threading.Lock()
         self.connections = 0
-        self.faults = Faults()
+        self.faults = faults
         self.tls = tls_context is not None
         if tls_context:
             self.socket = tls_context.wrap_socket(self.socket, server_side=True)
@@ -677,13 +684,15 @@ def main():
     gen = Generator(args.seed, today)
     # Latin-1 keeps every byte of a request body as it came.
     log = open(args.log, "a", encoding="latin-1", errors="replace") if args.log else None
-    servers = [Server((args.bind, args.port), gen, log)]
+    # Faults set on either port apply to both, like the vendor's values.
+    faults = Faults()
+    servers = [Server((args.bind, args.port), gen, log, faults)]
     print("listening %d" % servers[0].server_address[1], flush=True)
     if args.tls_port is not None:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.minimum_version = ssl.TLSVersion.TLSv1_2
         context.load_cert_chain(args.cert, args.key)
-        servers.append(Server((args.bind, args.tls_port), gen, log, context))
+        servers.append(Server((args.bind, args.tls_port), gen, log, faults, context))
         print("tls %d" % servers[1].server_address[1], flush=True)
     for extra in servers[1:]:
         threading.Thread(target=extra.serve_forever, daemon=True).start()

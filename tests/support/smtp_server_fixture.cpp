@@ -36,8 +36,8 @@ std::vector<std::string> ServerArgv(const TSmtpTestServer::TOptions& aOptions, i
     return argv;
 }
 
-// The account editor takes ports up to 31999 only, below the range the system hands out
-// for port 0; so the server gets a free one picked from below it.
+// A free port picked below the range the system hands out for port 0, so that no other
+// peer asking for port 0 meanwhile is given it.
 int FreeEditablePort(const std::string& aHost) {
     std::mt19937 random{std::random_device{}()};
     std::uniform_int_distribution<int> ports(20000, 31999);

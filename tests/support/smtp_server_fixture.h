@@ -33,7 +33,7 @@ public:
 
     TSmtpTestServer();
     explicit TSmtpTestServer(const TOptions& aOptions);
-    // Below 32000, so that the account editor takes it.
+    // Below 32000, outside the range the system hands out for port 0.
     int Port() const { return fPort; }
     const std::string& Host() const { return fHost; }
     // The next accepted message; raises when none comes within aTimeoutMs.

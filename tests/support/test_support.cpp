@@ -133,7 +133,7 @@ ProcessResult RunProcess(const std::vector<std::string>& aArgv,
 }
 
 ProcessResult RunCli(const std::filesystem::path& aProfile, const std::vector<std::string>& aArgs,
-                     const std::map<std::string, std::string>& aEnv) {
+                     const std::map<std::string, std::string>& aEnv, const std::string& aStdin) {
     std::vector<std::string> argv{TRAWLIX_CLI_PATH};
     argv.insert(argv.end(), aArgs.begin(), aArgs.end());
     std::map<std::string, std::string> env{
@@ -144,7 +144,7 @@ ProcessResult RunCli(const std::filesystem::path& aProfile, const std::vector<st
     };
     std::filesystem::create_directories(aProfile / "run");
     for (const auto& [k, v] : aEnv) env[k] = v;
-    return RunProcess(argv, env);
+    return RunProcess(argv, env, aStdin);
 }
 
 }  // namespace trawlix::test

@@ -45,6 +45,6 @@ ProcessResult RunProcess(const std::vector<std::string>& aArgv,
 
 // Runs trawlix-cli with data and settings kept in the given folder.
 ProcessResult RunCli(const std::filesystem::path& aProfile, const std::vector<std::string>& aArgs,
-                     const std::map<std::string, std::string>& aEnv = {});
+                     const std::map<std::string, std::string>& aEnv = {}, const std::string& aStdin = {});
 
 }  // namespace trawlix::test

@@ -12,6 +12,9 @@
 #include <memory>
 
 #include "mail/email_accounts.h"
+#include "mail/email_message_with_accounts.h"
+#include "model/search.h"
+#include "model/searches.h"
 #include "support/smtp_server_fixture.h"
 #include "support/test_support.h"
 #include "ui/form_email_account.h"
@@ -56,7 +59,7 @@ private slots:
         } cases[] = {
             {"", "25", "alice", "You have to supply a valid SMTP host"},
             {"me@smtp.example.org", "25", "alice", "You have to supply a valid SMTP host"},
-            {"smtp.example.org", "40000", "alice", "40000 is not a valid port value"},
+            {"smtp.example.org", "65536", "alice", "65536 is not a valid port value"},
             {"smtp.example.org", "x25", "alice", "x25 is not a valid port value"},
             {"smtp.example.org", "25", "   ", "You have to supply an account."},
         };
@@ -197,8 +200,24 @@ private slots:
             QCOMPARE(list->topLevelItem(1)->checkState(0), Qt::Checked);
             QCOMPARE(EmailAccountIDOfItem(*list->topLevelItem(1)), 2);
 
+            // An account an automatic reply still uses stays, as in the compose window and the
+            // command line; once the reply is off it goes.
+            auto search = std::make_unique<TSearch>();
+            search->SetName("Lamps");
+            auto reply = std::make_shared<TEmailMessageWithAccounts>();
+            reply->AddAccount(run.session->GetEmailAccounts()->GetAccountByID(2));
+            search->GetAlert().SetAutoReplyMessage(reply);
+            TSearch& lamps = *search;
+            run.session->GetMySearches()->AddSearch(std::move(search));
             list->setCurrentItem(list->topLevelItem(1));
             QVERIFY(window->miDeleteAccount->isEnabled());
+            window->miDeleteAccount->trigger();
+            QCOMPARE(list->topLevelItemCount(), 2);
+            QCOMPARE(run.session->GetEmailAccounts()->Count(), 2);
+            QVERIFY(!run.dialogs.warnings.empty());
+            QVERIFY2(run.dialogs.warnings.back().find("\"Lamps\"") != std::string::npos,
+                     run.dialogs.warnings.back().c_str());
+            lamps.GetAlert().SetAutoReplyMessage(nullptr);
             window->miDeleteAccount->trigger();
             QCOMPARE(list->topLevelItemCount(), 1);
             list->setCurrentItem(list->topLevelItem(0));
