@@ -29,6 +29,11 @@ TNotifyOutcome NotifySiteProblem(TSearch& aSearch, const std::string& aSiteName,
     TNotifyOutcome outcome;
     const TAlert& alert = aSearch.GetAlert();
     if (!alert.GetEnabled()) return outcome;
+    // Held like a digest: the change stays untold and goes out after the quiet hours.
+    if (aContext.quietHours.Contains(aContext.now ? aContext.now() : LocalNow())) {
+        outcome.held = true;
+        return outcome;
+    }
     outcome.considered = true;
     TAlertNotification notice = SiteNotice(aSearch.GetName(), aSiteName, aProblem);
     const bool wantSMS = !aContext.userPhone.empty() && alert.GetSendToSMS() && aContext.canSendSMS &&
