@@ -271,6 +271,9 @@ public:
     void NotStarted(const TSearch& aSearch) {
         Event("not_started", aSearch, "could not start: it needs some locations and categories", {});
     }
+    void StillRunning(const TSearch& aSearch) {
+        Event("still_running", aSearch, "is still running: its next turn comes after this run ends", {});
+    }
     void Finished(const TSearch& aSearch, int aNew) {
         Event("finished", aSearch, "finished with " + std::to_string(aNew) + " new",
               JsonObject().Add("new", aNew));
@@ -323,15 +326,16 @@ struct TWatchedRun {
 // with the run environment, which a run still ending after the watcher has gone may use.
 struct TDigestOutcomes {
     std::mutex mutex;
-    std::map<const TSearch*, TNotifyOutcome> outcomes;
+    // A run may send more than one digest (one asked for while it still ran): each is told.
+    std::map<const TSearch*, std::vector<TNotifyOutcome>> outcomes;
 
-    std::optional<TNotifyOutcome> Take(const TSearch* aSearch) {
+    std::vector<TNotifyOutcome> Take(const TSearch* aSearch) {
         std::lock_guard lock(mutex);
         auto it = outcomes.find(aSearch);
-        if (it == outcomes.end()) return std::nullopt;
-        TNotifyOutcome outcome = std::move(it->second);
+        if (it == outcomes.end()) return {};
+        std::vector<TNotifyOutcome> taken = std::move(it->second);
         outcomes.erase(it);
-        return outcome;
+        return taken;
     }
 };
 
@@ -398,7 +402,7 @@ private:
         environment->notifyForNewResults = [session, outcomes = fOutcomes](TSearch& aSearch) {
             TNotifyOutcome outcome = session->SendDigest(aSearch);
             std::lock_guard lock(outcomes->mutex);
-            if (!outcome.statusText.empty()) outcomes->outcomes[&aSearch] = std::move(outcome);
+            if (!outcome.statusText.empty()) outcomes->outcomes[&aSearch].push_back(std::move(outcome));
         };
         fPreviousEnvironment = SetSearchRunEnvironment(environment);
     }
@@ -427,6 +431,10 @@ private:
     }
 
     bool Start(TSearch& aSearch) {
+        if (aSearch.GetSearching()) {
+            fLog.StillRunning(aSearch);
+            return false;
+        }
         TWatchedRun& run = Run(aSearch);
         run.started = false;
         aSearch.Search(nullptr, false);
@@ -438,7 +446,7 @@ private:
         TWatchedRun& run = Run(aSearch);
         run.stopped = true;
         fLog.Finished(aSearch, run.newResults);
-        if (auto outcome = fOutcomes->Take(&aSearch)) fLog.Notification(aSearch, *outcome);
+        for (const TNotifyOutcome& outcome : fOutcomes->Take(&aSearch)) fLog.Notification(aSearch, outcome);
         ReportSites(aSearch);
         try {
             fSearches.SaveSearch(aSearch);
@@ -456,7 +464,7 @@ private:
             const TNotifyOutcome outcome = SendSiteNotice(fSession, aSearch, report);
             if (!outcome.statusText.empty()) fLog.Notification(aSearch, outcome);
             // A notice that did not go out is tried again after the next run.
-            if (!outcome.failed) MarkSiteChangeTold(aSearch, report);
+            if (!outcome.failed && !outcome.held) MarkSiteChangeTold(aSearch, report);
         }
     }
 
