@@ -71,9 +71,15 @@ TDigestResult ToDigestResult(const TEntry& aEntry, const TNotifyContext& aContex
 
 bool DailyTurnUsedOrEarly(const TSearch& aSearch, const TAlert& aAlert, double aNow) {
     if (aAlert.GetHowOften() != hoDaily) return false;
-    if (std::floor(aSearch.GetNotificationsWereSentAt()) == std::floor(aNow)) return true;
     const double sendAt = aAlert.GetSendAt();
-    return sendAt - std::floor(sendAt) > aNow - std::floor(aNow);
+    const double todaysTurn = std::floor(aNow) + (sendAt - std::floor(sendAt));
+    const double lastSent = aSearch.GetNotificationsWereSentAt();
+    if (lastSent <= 0) return aNow < todaysTurn;  // never sent: today's time is the first turn
+    // The latest turn that has come: today's once its time passed, else yesterday's. A turn
+    // that fell inside quiet hours (or while the program was not running) is taken at the
+    // first chance after it, not skipped.
+    const double latestTurn = aNow >= todaysTurn ? todaysTurn : todaysTurn - 1;
+    return lastSent >= latestTurn;
 }
 
 // Quiet hours: the results keep their marks, so the first digest after them tells these

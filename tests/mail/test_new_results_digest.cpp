@@ -227,6 +227,25 @@ TEST_F(DigestTest, DailyDigestWaitsForItsTimeAndGoesOncePerDay) {
     EXPECT_EQ(fTransport->sent[1].count, 1) << "the 18:30 result waited for the next day";
 }
 
+TEST_F(DigestTest, ADailyTurnInsideQuietHoursGoesOutWhenTheyEnd) {
+    TAlert& alert = fSearch.GetAlert();
+    alert.SetHowOften(hoDaily);
+    alert.SetSendAt(At(23, 0));
+    fContext.quietHours = TQuietHours::Parse("22:00-07:00");
+    fSearch.SetNotificationsWereSentAt(At(7, 0, kDay - 1));  // yesterday's held turn
+    AddMarked(2);
+    fNow = At(23, 0);
+    EXPECT_TRUE(Notify().held);
+    fNow = At(7, 0, kDay + 1);
+    EXPECT_TRUE(Notify().emailSent);
+    ASSERT_EQ(fTransport->sent.size(), 1u);
+    EXPECT_EQ(fTransport->sent[0].count, 2);
+    fNow = At(12, 0, kDay + 1);
+    AddMarked(1, "Noon ");
+    Notify();
+    EXPECT_EQ(fTransport->sent.size(), 1u) << "one digest per daily turn";
+}
+
 TEST_F(DigestTest, DailyTurnUsedEvenWhenNothingWasFound) {
     TAlert& alert = fSearch.GetAlert();
     alert.SetHowOften(hoDaily);
