@@ -100,7 +100,7 @@ TWebhookRequest PlainWebhook(TWebhookFormat aFormat, const std::string& aTitle, 
             return {"text/plain; charset=utf-8", aTitle, aText};
         case TWebhookFormat::Discord:
             return {"application/json", {},
-                    "{\"content\": " + JsonString(aText.substr(0, cDiscordContentLimit)) + "}"};
+                    "{\"content\": " + JsonString(Utf8Prefix(aText, cDiscordContentLimit)) + "}"};
         case TWebhookFormat::Slack:
         default:
             return {"application/json", {}, "{\"text\": " + JsonString(aText) + "}"};
