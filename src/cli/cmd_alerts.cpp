@@ -17,6 +17,7 @@
 #include "cli/json_writer.h"
 #include "cli/search_arg.h"
 #include "cli/site_problem_output.h"
+#include "engine/http_client.h"
 #include "engine/synchronizator.h"
 #include "engine/text_functions.h"
 #include "mail/new_results_digest.h"
@@ -486,6 +487,9 @@ private:
 
     int StopEverything(THeadlessMainLoop& aLoop) {
         fScheduler.Close();
+        // A signal stops work in flight: a hanging page or web hook ends now; a digest cut
+        // short keeps its marks for the next start.
+        AbortAllTransfers();
         for (const auto& search : fSearches.GetAllSearches())
             if (search->GetSearching()) search->StopSearch();
         aLoop.RunUntil([this] { return RunningCount() == 0; }, std::chrono::seconds(30));
