@@ -254,19 +254,24 @@ std::string DigestSMSText(const std::string& aSearchName, const TDigest& aDigest
     return text;
 }
 
-std::string NotificationKinds(bool aSMS, bool aEmail) {
+std::string NotificationKinds(bool aSMS, bool aEmail, bool aWebhook) {
+    if (aWebhook) return "Web hook";
     if (aSMS && aEmail) return "SMS & Email";
     return aSMS ? "SMS" : "Email";
 }
 
-std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow) {
-    std::string time, date;
-    TimeAndDate(aNow, time, date);
-    return "Notifications (" + NotificationKinds(aSMS, aEmail) + ") were sent at " + time + " on " + date;
+bool SendsToWebhook(const TNotifyContext& aContext) {
+    return aContext.transport && aContext.transport->GetName() == "webhook";
 }
 
-std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason) {
-    return "Notifications (" + NotificationKinds(aSMS, aEmail) + ") could not be sent: " + aReason;
+std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow, bool aWebhook) {
+    std::string time, date;
+    TimeAndDate(aNow, time, date);
+    return "Notifications (" + NotificationKinds(aSMS, aEmail, aWebhook) + ") were sent at " + time + " on " + date;
+}
+
+std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason, bool aWebhook) {
+    return "Notifications (" + NotificationKinds(aSMS, aEmail, aWebhook) + ") could not be sent: " + aReason;
 }
 
 namespace {
@@ -276,8 +281,7 @@ namespace {
 std::vector<TDigestSend> PartsToSend(TSearch& aSearch, const TDigest& aWhole, bool aSMS, bool aEmail,
                                      const TNotifyContext& aContext) {
     const int limit = aSearch.GetAlert().GetMessageLength();
-    const bool hook = aContext.transport && aContext.transport->GetName() == "webhook";
-    if (hook) return {{aSMS, true, aWhole, {}}};
+    if (SendsToWebhook(aContext)) return {{aSMS, true, aWhole, {}}};
     std::vector<TDigestSend> sends;
     for (TDigestPart part : {TDigestPart::SMS, TDigestPart::Email}) {
         const bool sms = part == TDigestPart::SMS;
@@ -360,7 +364,7 @@ TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, con
         return outcome;
     }
     const TWantedParts wanted = WantedParts(alert, aSMS, aEMail, aContext);
-    const bool hook = aContext.transport && aContext.transport->GetName() == "webhook";
+    const bool hook = SendsToWebhook(aContext);
     const bool anyPart = wanted.sms || wanted.email || hook;
     std::string error;
     std::vector<TDigestSend> sends;
@@ -400,14 +404,14 @@ TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, con
                                (!aContext.transport && wanted.sms);
         const bool emailFailed = !wanted.nobodyProblem.empty() || !PartError(sends, TDigestPart::Email).empty() ||
                                  (!aContext.transport && (wanted.email || hook));
-        outcome.statusText = NotificationsFailedText(smsFailed, emailFailed, error);
+        outcome.statusText = NotificationsFailedText(smsFailed, emailFailed, error, hook && !sends.empty());
         if (smsWent && !hook) outcome.statusText += "; the SMS was sent";
         if (emailWent && !hook) outcome.statusText += "; the e-mail was sent";
         return outcome;
     }
     outcome.smsSent = wanted.sms;
     outcome.emailSent = wanted.email || hook;
-    outcome.statusText = NotificationsSentText(wanted.sms, wanted.email || hook, now);
+    outcome.statusText = NotificationsSentText(wanted.sms, wanted.email || hook, now, hook);
     if (!wanted.smsProblem.empty()) outcome.statusText += "; the SMS could not be sent: " + wanted.smsProblem;
     return outcome;
 }

@@ -79,11 +79,14 @@ std::string DigestEmailHTML(const std::string& aSearchName, const TDigest& aDige
 std::string DigestSMSText(const std::string& aSearchName, const TDigest& aDigest, bool aIncludeResults,
                           const std::function<std::string(const TEntry&)>& aEntryEmail);
 // "SMS", "Email" or "SMS & Email".
-std::string NotificationKinds(bool aSMS, bool aEmail);
+// "Web hook" when the notification went to a web hook, which stands for both.
+std::string NotificationKinds(bool aSMS, bool aEmail, bool aWebhook = false);
 // "Notifications (SMS & Email) were sent at 18:05 on 12/10/2026".
-std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow);
+std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow, bool aWebhook = false);
 // "Notifications (Email) could not be sent: <reason>".
-std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason);
+std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason, bool aWebhook = false);
+// Whether the context's transport is a web hook.
+bool SendsToWebhook(const TNotifyContext& aContext);
 
 // The digest of an automatic run: what its alert asks for, through the context's
 // transport. Called with the search's lock held; the lock is let go while the transport

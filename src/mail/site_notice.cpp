@@ -39,7 +39,9 @@ TNotifyOutcome NotifySiteProblem(TSearch& aSearch, const std::string& aSiteName,
     const bool wantSMS = !aContext.userPhone.empty() && alert.GetSendToSMS() && aContext.canSendSMS &&
                          !aContext.smsAddress.empty();
     const bool wantEmail = !alert.GetEmail().empty() && alert.GetSendToEmail();
-    if (!wantSMS && !wantEmail) return outcome;
+    // A web hook tells whatever the alert's boxes say, as it does for digests.
+    const bool hook = SendsToWebhook(aContext);
+    if (!wantSMS && !wantEmail && !hook) return outcome;
     if (wantSMS) notice.smsTo = aContext.smsAddress;
     if (wantEmail) notice.emailTo = alert.GetEmail();
     try {
@@ -50,13 +52,13 @@ TNotifyOutcome NotifySiteProblem(TSearch& aSearch, const std::string& aSiteName,
     } catch (const std::exception& e) {
         outcome.failed = true;
         outcome.error = e.what();
-        outcome.statusText = NotificationsFailedText(wantSMS, wantEmail, e.what());
+        outcome.statusText = NotificationsFailedText(wantSMS, wantEmail, e.what(), hook);
         return outcome;
     }
     outcome.smsSent = wantSMS;
-    outcome.emailSent = wantEmail;
+    outcome.emailSent = wantEmail || hook;
     outcome.statusText = notice.noticeTitle + ": " +
-                         NotificationsSentText(wantSMS, wantEmail, aContext.now ? aContext.now() : LocalNow());
+                         NotificationsSentText(wantSMS, wantEmail, aContext.now ? aContext.now() : LocalNow(), hook);
     return outcome;
 }
 

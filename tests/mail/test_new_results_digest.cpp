@@ -456,6 +456,14 @@ TEST_F(DigestTest, ResultsAreNeverUsedUpWithoutATelling) {
     EXPECT_FALSE(outcome.failed);
     EXPECT_EQ(fTransport->sent.size(), 1u);
     EXPECT_EQ(MarkedCount(), 0);
+    EXPECT_TRUE(outcome.statusText.starts_with("Notifications (Web hook) were sent at ")) << outcome.statusText;
+    fTransport->failWith = "HTTP 500";
+    AddMarked(1, "h");
+    outcome = Notify();
+    EXPECT_EQ(outcome.statusText, "Notifications (Web hook) could not be sent: HTTP 500");
+    fTransport->failWith.clear();
+    outcome = Notify();
+    EXPECT_EQ(MarkedCount(), 0);
 
     // E-mail ticked without an address: nothing can go, nothing is used up.
     fTransport->name = "vendor";
