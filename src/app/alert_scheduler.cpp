@@ -26,6 +26,15 @@ double TAlertScheduler::DueTime(const TSearch& aSearch) {
     return lastSearchedAt + alert.GetIntervalMinutes() / cMinutesPerDay;
 }
 
+long long TAlertScheduler::ToSecond(double aDayNumber) { return std::llround(aDayNumber * 86400.0); }
+
+long long TAlertScheduler::DueSecond(const TSearch& aSearch) {
+    const TAlert& alert = aSearch.GetAlert();
+    const double lastSearchedAt = alert.GetLastSearchedAt();
+    if (lastSearchedAt == 0) return -1;
+    return ToSecond(lastSearchedAt) + 60LL * alert.GetIntervalMinutes();
+}
+
 bool TAlertScheduler::AnyEnabled() const {
     if (!fHooks.searches) return false;
     const auto searches = fHooks.searches();
@@ -44,13 +53,15 @@ int TAlertScheduler::Tick() {
     if (fExitting) return 0;
     const double now = fHooks.now();
     SendHeldDigestsAfterQuietHours(now);
-    if (!fAutoSearchQueue.empty() || !fHooks.searches) return 0;
+    if (!fHooks.searches) return 0;
     int queued = 0;
     for (TSearch* search : fHooks.searches()) {
         if (!search->GetAlert().GetEnabled()) continue;
-        const double due = DueTime(*search);
+        // A run still going is not due again: its end is the next thing to wait for.
+        if (Queued(search) || search->GetSearching()) continue;
+        const long long due = DueSecond(*search);
         // A search never run automatically is due "a day ago", whatever the clock says.
-        if (due >= 0 && now < due) continue;
+        if (due >= 0 && ToSecond(now) < due) continue;
         // Every site it searches is backing off: the run would have nothing to fetch.
         if (EverySiteBacksOff(*search, now)) continue;
         fAutoSearchQueue.push_back(search);
@@ -76,6 +87,10 @@ void TAlertScheduler::Poll() {
 bool TAlertScheduler::InList(const TSearch* aSearch) const {
     const auto searches = fHooks.searches();
     return std::find(searches.begin(), searches.end(), aSearch) != searches.end();
+}
+
+bool TAlertScheduler::Queued(const TSearch* aSearch) const {
+    return std::find(fAutoSearchQueue.begin(), fAutoSearchQueue.end(), aSearch) != fAutoSearchQueue.end();
 }
 
 TSearch* TAlertScheduler::TakeNextQueued() {

@@ -17,7 +17,9 @@ class TSearch;
 // cStaggerMs through its one OnAutoSearch chain. Main thread only.
 class TAlertScheduler {
 public:
-    static constexpr int cCheckIntervalMs = 30000;
+    // Short enough that a search re-runs within a few seconds of its due time, whatever
+    // its place in the queue; a check is only a walk over the alerts.
+    static constexpr int cCheckIntervalMs = 5000;
     static constexpr int cStaggerMs = 10000;
 
     struct THooks {
@@ -37,8 +39,9 @@ public:
     explicit TAlertScheduler(THooks aHooks);
 
     // The check: first, when quiet hours ended since the last check, the held digests are
-    // sent. Then, with an empty queue, queues every search whose alert is enabled and due,
-    // in list order, and starts the chain when it is not running. Answers how many were queued.
+    // sent. Then queues, in list order, every search whose alert is enabled and due that
+    // is neither queued nor running, and starts the chain when it is not running. Answers
+    // how many were queued.
     int Tick();
     // Runs OnAutoSearch when the chain's next pass is due.
     void Poll();
@@ -61,9 +64,14 @@ public:
     // When aSearch is due: its last automatic start plus its interval, or a day ago when
     // it has not run automatically since the program started.
     static double DueTime(const TSearch& aSearch);
+    // The same in whole seconds since the day-number epoch, -1 when never run: the clock's
+    // seconds compared with a day fraction in floating point would miss by a rounding.
+    static long long DueSecond(const TSearch& aSearch);
+    static long long ToSecond(double aDayNumber);
 
 private:
     bool InList(const TSearch* aSearch) const;
+    bool Queued(const TSearch* aSearch) const;
     void SendHeldDigestsAfterQuietHours(double aNow);
     TSearch* TakeNextQueued();
 

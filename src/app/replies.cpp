@@ -25,9 +25,10 @@ std::string NoAddressReason() { return "the ad shows no reply address"; }
 }  // namespace
 
 TReplyReport ReplyToEntries(const TEntryList& aEntries, const IEmailMessageWithAccounts& aMessage,
-                            const TReplyProgress& aOnProgress) {
+                            const TReplyProgress& aOnProgress, const std::function<bool()>& aStopped) {
     TReplyReport report;
     for (size_t i = 0; i < aEntries.size(); ++i) {
+        if (aStopped && aStopped()) break;
         const IEntry& entry = aEntries[i];
         TReplyOutcome outcome;
         try {

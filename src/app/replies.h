@@ -44,8 +44,9 @@ using TReplyProgress =
 
 // Replies to each ad in turn as a reply by hand does: each send is waited for, with
 // priority 1. An error raised for one ad counts as its failure; the next ad is taken.
+// Once aStopped says so (a signal), no further ad is taken; what was sent stays recorded.
 TReplyReport ReplyToEntries(const TEntryList& aEntries, const IEmailMessageWithAccounts& aMessage,
-                            const TReplyProgress& aOnProgress = {});
+                            const TReplyProgress& aOnProgress = {}, const std::function<bool()>& aStopped = {});
 // "The message was sent to N ads." with, when some failed, how many and the first reasons,
 // and where the history is.
 std::string ReplyReportText(const TReplyReport& aReport);

@@ -223,10 +223,16 @@ std::shared_ptr<TSearchRunEnvironment> TSession::MakeRunEnvironment() const {
 }
 
 TNotifyContext TSession::MakeNotifyContext() const {
-    return trawlix::MakeNotifyContext(*FSettings, FGSMNetworks.get(), fEmailAccounts.get());
+    TNotifyContext context = trawlix::MakeNotifyContext(*FSettings, FGSMNetworks.get(), fEmailAccounts.get());
+    if (!fOptions.readOnly)
+        context.saveSearch = [this](TSearch& aSearch) {
+            if (FMySearches) FMySearches->SaveSearch(aSearch);
+        };
+    return context;
 }
 
 TNotifyOutcome TSession::SendDigest(TSearch& aSearch) const {
+    QueueUnansweredReplies(aSearch);
     TNotifyOutcome outcome = NotifyForNewResults(aSearch, true, true, MakeNotifyContext());
     if (!outcome.statusText.empty() && !outcome.held) RecordNotificationResult(*FSettings, !outcome.failed, outcome.error);
     return outcome;
@@ -269,9 +275,14 @@ std::string LookUpReplyAddress(const TEntry& aEntry) {
 
 void TSession::InstallReplies() {
     TEmailReplyHistory* history = fReplyHistory.get();
-    SetOnMailSent([history](const TSentMail& aMail) {
+    SetOnMailSent([this, history](const TSentMail& aMail) {
         history->Add(aMail.from, aMail.dest, LocalNowWithMilliseconds(), aMail.subject, aMail.body, aMail.adURL);
+        // A mail that answers no ad is stored now; a reply once its ad is marked.
+        if (aMail.adURL.empty()) StoreAcceptedReply();
     });
+    SetEntryRepliedListener([this](const TEntry&) { StoreAcceptedReply(); });
+    fAutoReplyThread->SetAnsweredBefore(
+        [history](const TEntry& aEntry) { return history->HasReplyTo(aEntry.GetLink()); });
     TSettings* settings = FSettings.get();
     SetEmailAccountsUsageLimitSource([settings] { return settings->GetEmailAccountsUsageLimit(); });
     SetEntryEmailLookup(LookUpReplyAddress);
@@ -293,6 +304,7 @@ void TSession::InstallReplies() {
 
 void TSession::UninstallReplies() {
     SetOnMailSent({});
+    SetEntryRepliedListener({});
     SetEmailAccountsUsageLimitSource({});
     SetEntryEmailLookup({});
     SetAlertReplyMessageLoader({});
@@ -309,17 +321,24 @@ void TSession::LoadReplies() {
 }
 
 void TSession::WaitForQueuedReplies() {
-    // Automatic replies still queued go out before the accounts stop, within a bound. A
-    // reply being handed over still counts, so an idle session leaves at once.
-    const auto giveUpAt = std::chrono::steady_clock::now() + cQueuedRepliesWait;
-    const auto busy = [this] {
-        if (fAutoReplyThread->UnfinishedCount() > 0) return true;
-        for (const auto& account : fEmailAccounts->GetAccounts())
-            if (account->UnfinishedCount() > 0) return true;
-        return false;
+    // A reply being handed over (its address looked up) still counts, so an idle session
+    // leaves at once. However many are queued they all go: only a signal, or no progress
+    // for a long while, ends the wait early.
+    const auto unfinished = [this] {
+        int count = fAutoReplyThread->UnfinishedCount();
+        if (fEmailAccounts)
+            for (const auto& account : fEmailAccounts->GetAccounts()) count += account->UnfinishedCount();
+        return count;
     };
-    while (busy() && std::chrono::steady_clock::now() < giveUpAt)
+    int last = unfinished();
+    auto lastProgress = std::chrono::steady_clock::now();
+    while (last > 0 && platform::TTerminationSignals::Received() == 0 &&
+           std::chrono::steady_clock::now() - lastProgress < cQueuedRepliesStall) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const int now = unfinished();
+        if (now != last) lastProgress = std::chrono::steady_clock::now();
+        last = now;
+    }
 }
 
 void TSession::SaveReplyHistory() {
@@ -327,11 +346,32 @@ void TSession::SaveReplyHistory() {
     if (!fOptions.readOnly && fReplyHistory->Changed()) fReplyHistory->Save(*fObjectStorage, FCurrentUser->ID);
 }
 
+void TSession::StoreAcceptedReply() {
+    if (fOptions.readOnly || !FMySearches || !FCurrentUser) return;
+    try {
+        FMySearches->RunUnderSaveLock([this] {
+            SaveReplyHistory();
+            FMySearches->SaveChangedSearches();
+        });
+    } catch (const std::exception&) {
+        // Kept in memory: the background saver and the end of the session try again.
+    }
+}
+
 void TSession::QueueAutomaticReply(TSearch& aSearch, const IEntry& aEntry) const {
     const TAlert& alert = aSearch.GetAlert();
     if (!alert.GetEnabled() || !alert.GetAutoReply()) return;
     auto message = std::dynamic_pointer_cast<TEmailMessageWithAccounts>(alert.GetAutoReplyMessage());
-    if (message) fAutoReplyThread->Add(aEntry, message);
+    if (!message) return;
+    // Stored with the search until it went out, so a reply cut short is sent by a later run.
+    aEntry->SetAwaitingAutoReply(true);
+    fAutoReplyThread->Add(aEntry, message);
+}
+
+void TSession::QueueUnansweredReplies(TSearch& aSearch) const {
+    if (aSearch.GetCalledFromUser()) return;
+    for (const IEntry& entry : aSearch.GetSearchResults())
+        if (entry->GetAwaitingAutoReply() && !entry->GetReplied()) QueueAutomaticReply(aSearch, entry);
 }
 
 void TSession::RefreshZIPCodeObject(TSearch& aSearch) const {
@@ -642,7 +682,10 @@ void TSession::AutoSaveStep() {
 std::string TSession::GetExitSaveError() const { return Locked(fStateLock, fExitSaveError); }
 
 void TSession::FinishSession(bool aShowProgress) {
-    // The exit never waits for the network: every transfer under way ends now.
+    // Automatic replies already queued go out first, address look-ups included: their ads
+    // are no longer new, so no later run would queue them again.
+    WaitForQueuedReplies();
+    // Beyond them the exit never waits for the network: every transfer under way ends now.
     AbortAllTransfers();
     // The exit save below stores everything; no background save may overlap it.
     StopAutoSave();

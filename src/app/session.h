@@ -186,9 +186,15 @@ private:
     void UninstallReplies();
     void LoadReplies();
     void SaveReplyHistory();
+    // Waits until every queued automatic reply went out or failed; gives up only when a
+    // signal asks the program to end or no reply finished for cQueuedRepliesStall.
     void WaitForQueuedReplies();
-    static constexpr std::chrono::seconds cQueuedRepliesWait{30};
+    static constexpr std::chrono::seconds cQueuedRepliesStall{60};
     void QueueAutomaticReply(TSearch& aSearch, const IEntry& aEntry) const;
+    // Queues again the automatic replies of aSearch that did not go out in an earlier run.
+    void QueueUnansweredReplies(TSearch& aSearch) const;
+    // A reply the server accepted: its history row and replied mark are committed now.
+    void StoreAcceptedReply();
     void StartAutoSave();
     void StopAutoSave();
     friend class TAutoSaveThread;

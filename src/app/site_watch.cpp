@@ -49,7 +49,7 @@ void TellSiteChangesInBackground(const TSession& aSession, TSearch& aSearch) {
         for (const TSiteProblemReport& report : reports) {
             const TNotifyOutcome outcome = SendSiteNotice(aSession, aSearch, report);
             TellStatus(outcome);
-            if (!outcome.failed) MarkSiteChangeTold(aSearch, report);
+            if (!outcome.failed && !outcome.held) MarkSiteChangeTold(aSearch, report);
         }
     });
 }

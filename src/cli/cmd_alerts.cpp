@@ -18,6 +18,7 @@
 #include "cli/search_arg.h"
 #include "cli/site_problem_output.h"
 #include "engine/email_address.h"
+#include "engine/http_client.h"
 #include "engine/synchronizator.h"
 #include "engine/text_functions.h"
 #include "mail/new_results_digest.h"
@@ -267,6 +268,9 @@ public:
     void NotStarted(const TSearch& aSearch) {
         Event("not_started", aSearch, "could not start: it needs some locations and categories", {});
     }
+    void StillRunning(const TSearch& aSearch) {
+        Event("still_running", aSearch, "is still running: its next turn comes after this run ends", {});
+    }
     void Finished(const TSearch& aSearch, int aNew) {
         Event("finished", aSearch, "finished with " + std::to_string(aNew) + " new",
               JsonObject().Add("new", aNew));
@@ -319,15 +323,16 @@ struct TWatchedRun {
 // with the run environment, which a run still ending after the watcher has gone may use.
 struct TDigestOutcomes {
     std::mutex mutex;
-    std::map<const TSearch*, TNotifyOutcome> outcomes;
+    // A run may send more than one digest (one asked for while it still ran): each is told.
+    std::map<const TSearch*, std::vector<TNotifyOutcome>> outcomes;
 
-    std::optional<TNotifyOutcome> Take(const TSearch* aSearch) {
+    std::vector<TNotifyOutcome> Take(const TSearch* aSearch) {
         std::lock_guard lock(mutex);
         auto it = outcomes.find(aSearch);
-        if (it == outcomes.end()) return std::nullopt;
-        TNotifyOutcome outcome = std::move(it->second);
+        if (it == outcomes.end()) return {};
+        std::vector<TNotifyOutcome> taken = std::move(it->second);
         outcomes.erase(it);
-        return outcome;
+        return taken;
     }
 };
 
@@ -394,7 +399,7 @@ private:
         environment->notifyForNewResults = [session, outcomes = fOutcomes](TSearch& aSearch) {
             TNotifyOutcome outcome = session->SendDigest(aSearch);
             std::lock_guard lock(outcomes->mutex);
-            if (!outcome.statusText.empty()) outcomes->outcomes[&aSearch] = std::move(outcome);
+            if (!outcome.statusText.empty()) outcomes->outcomes[&aSearch].push_back(std::move(outcome));
         };
         fPreviousEnvironment = SetSearchRunEnvironment(environment);
     }
@@ -423,6 +428,10 @@ private:
     }
 
     bool Start(TSearch& aSearch) {
+        if (aSearch.GetSearching()) {
+            fLog.StillRunning(aSearch);
+            return false;
+        }
         TWatchedRun& run = Run(aSearch);
         run.started = false;
         aSearch.Search(nullptr, false);
@@ -434,7 +443,7 @@ private:
         TWatchedRun& run = Run(aSearch);
         run.stopped = true;
         fLog.Finished(aSearch, run.newResults);
-        if (auto outcome = fOutcomes->Take(&aSearch)) fLog.Notification(aSearch, *outcome);
+        for (const TNotifyOutcome& outcome : fOutcomes->Take(&aSearch)) fLog.Notification(aSearch, outcome);
         ReportSites(aSearch);
         try {
             fSearches.SaveSearch(aSearch);
@@ -452,7 +461,7 @@ private:
             const TNotifyOutcome outcome = SendSiteNotice(fSession, aSearch, report);
             if (!outcome.statusText.empty()) fLog.Notification(aSearch, outcome);
             // A notice that did not go out is tried again after the next run.
-            if (!outcome.failed) MarkSiteChangeTold(aSearch, report);
+            if (!outcome.failed && !outcome.held) MarkSiteChangeTold(aSearch, report);
         }
     }
 
@@ -474,6 +483,9 @@ private:
 
     int StopEverything(THeadlessMainLoop& aLoop) {
         fScheduler.Close();
+        // A signal stops work in flight: a hanging page or web hook ends now; a digest cut
+        // short keeps its marks for the next start.
+        AbortAllTransfers();
         for (const auto& search : fSearches.GetAllSearches())
             if (search->GetSearching()) search->StopSearch();
         aLoop.RunUntil([this] { return RunningCount() == 0; }, std::chrono::seconds(30));

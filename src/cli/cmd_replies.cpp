@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/platform.h"
 #include "app/replies.h"
 #include "app/session.h"
 #include "cli/cli_command.h"
@@ -96,7 +97,7 @@ int Reply(CommandContext& aContext) {
         aContext.out << ReplyLogLine(aEntry, aOutcome) << "\n";
         aContext.out.flush();
         if (!aOutcome.WasSent()) aContext.err << ReplyLogLine(aEntry, aOutcome) << "\n";
-    });
+    }, [] { return platform::TTerminationSignals::Received() != 0; });
     // The replied marks are stored with the search.
     search.MarkModified();
     aContext.out << ReplyReportText(report) << "\n";

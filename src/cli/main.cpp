@@ -46,6 +46,10 @@ int RunWithSession(const Command& aCommand, CommandContext& aContext, bool aRead
     TStdErrNotifier notifier;
     auto session = std::make_unique<TSession>(TSession::TOptions::ForThisUser(aReadOnly), notifier);
     SetSession(session.get());
+    // What failed in the background (an automatic reply, a digest) is printed, not lost.
+    session->OnNotificationStatus = [&aContext](const std::string& aText, bool aFailed) {
+        if (aFailed) aContext.err << aText << "\n" << std::flush;
+    };
     session->InitSession();
     session->WaitUntilIdle();
     aContext.session = session.get();

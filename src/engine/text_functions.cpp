@@ -402,10 +402,50 @@ std::string EscapeHTML(const std::string& aText) {
     return result;
 }
 
+size_t ValidUtf8SequenceAt(std::string_view aText, size_t aPos) {
+    const auto byteAt = [&](size_t i) { return static_cast<unsigned char>(aText[i]); };
+    const unsigned char lead = byteAt(aPos);
+    if (lead < 0x80) return 1;
+    size_t length = 0;
+    uint32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2, code = lead & 0x1F;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, code = lead & 0x0F;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, code = lead & 0x07;
+    else return 0;
+    if (aPos + length > aText.size()) return 0;
+    for (size_t i = 1; i < length; ++i) {
+        if ((byteAt(aPos + i) & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (byteAt(aPos + i) & 0x3F);
+    }
+    // Overlong forms, surrogates and code points past U+10FFFF are not characters.
+    static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
+    return length;
+}
+
+std::string Utf8Prefix(const std::string& aText, size_t aMaxBytes) {
+    if (aText.size() <= aMaxBytes) return aText;
+    size_t end = aMaxBytes;
+    // Back to the start of the character the limit falls in.
+    while (end > 0 && (static_cast<unsigned char>(aText[end]) & 0xC0) == 0x80) --end;
+    return aText.substr(0, end);
+}
+
 std::string JsonString(const std::string& aText) {
     std::string out = "\"";
-    for (const char c : aText) {
+    for (size_t i = 0; i < aText.size(); ++i) {
+        const char c = aText[i];
         const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80) {
+            const size_t length = ValidUtf8SequenceAt(aText, i);
+            if (length == 0) {
+                out += "\xEF\xBF\xBD";  // U+FFFD
+            } else {
+                out.append(aText, i, length);
+                i += length - 1;
+            }
+            continue;
+        }
         switch (c) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;

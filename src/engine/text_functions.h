@@ -57,8 +57,14 @@ void AppendUtf8(std::string& aOut, uint32_t aCode);
 std::string UnEscapeHTML(std::string_view aText);
 std::string UnEscapeXML(const std::string& aText);
 std::string EscapeHTML(const std::string& aText);
-// Quotes and escapes a text for a JSON document (UTF-8 passes as it is).
+// Quotes and escapes a text for a JSON document; valid UTF-8 passes as it is, and bytes
+// that are not (a search name typed in another charset) become U+FFFD, so the document
+// stays valid.
 std::string JsonString(const std::string& aText);
+// The length of the valid UTF-8 sequence at aPos, 0 when the bytes there are not one.
+size_t ValidUtf8SequenceAt(std::string_view aText, size_t aPos);
+// At most aMaxBytes of aText, cut before a character rather than inside one.
+std::string Utf8Prefix(const std::string& aText, size_t aMaxBytes);
 // Percent-encodes every byte except A-Z a-z 0-9 "-" "." "_" (UTF-8 bytes one by one).
 std::string URLEncode(const std::string& aText);
 // Removes the first "&" + aParam... up to the next "&" (a prefix match on the name).

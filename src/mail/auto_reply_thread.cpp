@@ -14,6 +14,8 @@ void TAutoReplyThread::Add(const IEntry& aEntry, const IEmailMessageWithAccounts
     if (!aEntry || !aMessage) return;
     {
         TCLock lock(fThreadCriticalSection);
+        for (const TEntryReply& queued : fReplyQueue)
+            if (queued.fEntry == aEntry) return;
         fReplyQueue.push_back({aEntry, aMessage});
     }
     Wake();
@@ -37,6 +39,11 @@ void TAutoReplyThread::SetOnEntryReplied(TOnEntryReplied aHandler) {
 void TAutoReplyThread::SetOnReplyFailed(TOnReplyFailed aHandler) {
     TCLock lock(fThreadCriticalSection);
     fOnReplyFailed = std::move(aHandler);
+}
+
+void TAutoReplyThread::SetAnsweredBefore(std::function<bool(const TEntry& aEntry)> aCheck) {
+    TCLock lock(fThreadCriticalSection);
+    fAnsweredBefore = std::move(aCheck);
 }
 
 bool TAutoReplyThread::TakeNext(TEntryReply& aReply) {
@@ -67,7 +74,17 @@ void TAutoReplyThread::Execute() {
 
 void TAutoReplyThread::Answer(const TEntryReply& aReply) {
     // Replied already, by hand or by an earlier run: never answered twice.
-    if (aReply.fEntry->GetReplied()) return;
+    if (aReply.fEntry->GetRepliedStored()) {
+        aReply.fEntry->SetAwaitingAutoReply(false);
+        return;
+    }
+    if (aReply.fEntry->GetReplied()) return;  // a reply to it is on its way
+    const auto answeredBefore = Locked(fThreadCriticalSection, fAnsweredBefore);
+    if (answeredBefore && answeredBefore(*aReply.fEntry)) {
+        aReply.fEntry->SetReplied(true);
+        aReply.fEntry->SetAwaitingAutoReply(false);
+        return;
+    }
     TOnReplyFailed onFailed = Locked(fThreadCriticalSection, fOnReplyFailed);
     IEntry entry = aReply.fEntry;
     auto onSent = [entry, onFailed](const TReplyOutcome& aOutcome) {

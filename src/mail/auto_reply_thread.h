@@ -19,7 +19,7 @@ struct TEntryReply {
 
 // Answers the new results of automatic runs, one queued reply after another, without
 // waiting for the sends: several accounts then send in parallel. An entry already replied
-// when its turn comes is skipped.
+// when its turn comes is skipped, and an entry queued twice is answered once.
 class TAutoReplyThread : public TcThread {
 public:
     using TOnEntryReplied = std::function<void(const TEntryReply& aReply)>;
@@ -39,6 +39,9 @@ public:
     // Called on this thread after each reply handed to an account.
     void SetOnEntryReplied(TOnEntryReplied aHandler);
     void SetOnReplyFailed(TOnReplyFailed aHandler);
+    // Says whether an ad was answered already (a mail of an earlier run, stored before the
+    // program was killed); such an ad is marked replied and not answered again.
+    void SetAnsweredBefore(std::function<bool(const TEntry& aEntry)> aCheck);
 
 protected:
     void Execute() override;
@@ -54,6 +57,7 @@ private:
     bool fAnswering = false;  // a reply was taken and is not yet handed over
     TOnEntryReplied fOnEntryReplied;
     TOnReplyFailed fOnReplyFailed;
+    std::function<bool(const TEntry& aEntry)> fAnsweredBefore;
 };
 
 }  // namespace trawlix

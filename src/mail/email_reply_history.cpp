@@ -19,7 +19,9 @@ bool TEmailReplyHistory::Remove(std::uint64_t aSerial) {
     auto item = std::find_if(fHistory.begin(), fHistory.end(),
                              [aSerial](const TEmailReplyHistoryItem& aItem) { return aItem.fSerial == aSerial; });
     if (item == fHistory.end()) return false;
+    if (static_cast<std::size_t>(item - fHistory.begin()) < fStoredCount) fRewrite = true;
     fHistory.erase(item);
+    fStoredCount = std::min(fStoredCount, fHistory.size());
     fChanged = true;
     return true;
 }
@@ -53,6 +55,7 @@ void TEmailReplyHistory::Load(TObjectsStorage& aObjectsStorage, int aUserID) {
                             UnEscapeSQL(table.FieldAsString("source")), UnEscapeSQL(table.FieldAsString("dest")),
                             UnEscapeSQL(table.FieldAsString("msg_subject")), UnEscapeSQL(table.FieldAsString("msg_body")),
                             UnEscapeSQL(table.FieldAsString("ad_url"))});
+    fStoredCount = fHistory.size();
     fChanged = false;
 }
 
@@ -61,20 +64,37 @@ bool TEmailReplyHistory::Save(TObjectsStorage& aObjectsStorage, int aUserID) con
     try {
         TStorageTransaction transaction(aObjectsStorage);
         TSQLiteDB& db = aObjectsStorage.SQLLiteDB();
-        db.ExecSQL("delete from email_reply_history where user_id = ?", {aUserID});
+        // Each accepted mail is stored as it goes out: appending keeps that cheap however
+        // long the history grows.
+        std::size_t first = fStoredCount;
+        if (fRewrite) {
+            db.ExecSQL("delete from email_reply_history where user_id = ?", {aUserID});
+            first = 0;
+        }
         // The texts are bound, not spliced into the statement; they are stored escaped as
         // the table always kept them.
-        for (const auto& item : fHistory)
+        for (std::size_t i = first; i < fHistory.size(); ++i) {
+            const auto& item = fHistory[i];
             db.ExecSQL("insert into email_reply_history (user_id, timestamp, source, dest, msg_subject, msg_body, "
                        "ad_url) values (?, ?, ?, ?, ?, ?, ?)",
                        {aUserID, item.fTimeStamp, EscapeSQL(item.fFrom), EscapeSQL(item.fDest),
                         EscapeSQL(item.fMsgSubject), EscapeSQL(item.fMsgBody), EscapeSQL(item.fAdURL)});
+        }
         transaction.Commit();
     } catch (const std::exception&) {
         return false;  // rolled back: the rows stored before stay as they were
     }
+    fStoredCount = fHistory.size();
+    fRewrite = false;
     fChanged = false;
     return true;
+}
+
+bool TEmailReplyHistory::HasReplyTo(const std::string& aAdURL) const {
+    if (aAdURL.empty()) return false;
+    TCLock lock(fCriticalSection);
+    return std::any_of(fHistory.begin(), fHistory.end(),
+                       [&](const TEmailReplyHistoryItem& aItem) { return aItem.fAdURL == aAdURL; });
 }
 
 bool TEmailReplyHistory::Changed() const {

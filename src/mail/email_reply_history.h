@@ -38,14 +38,21 @@ public:
 
     // Appends the user's stored rows, newest first. Raises when the table cannot be read.
     void Load(TObjectsStorage& aObjectsStorage, int aUserID);
-    // Rewrites the user's rows in one transaction; false (rows left as they were) on error.
+    // Stores what changed in one transaction: the rows added since the last save, or, after
+    // a removal, all of the user's rows again. False (rows left as they were) on error.
     bool Save(TObjectsStorage& aObjectsStorage, int aUserID) const;
     bool Changed() const;
+    // True when a mail answering the ad at aAdURL was sent (stored or in this run).
+    bool HasReplyTo(const std::string& aAdURL) const;
 
 private:
     std::vector<TEmailReplyHistoryItem> fHistory;
     std::uint64_t fNextSerial = 1;
     mutable bool fChanged = false;
+    // The first items of fHistory that the table holds; all of them must be written again
+    // when one was removed.
+    mutable std::size_t fStoredCount = 0;
+    mutable bool fRewrite = false;
 };
 
 }  // namespace trawlix

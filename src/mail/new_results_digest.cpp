@@ -1,6 +1,8 @@
 #include "mail/new_results_digest.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "engine/critical_section.h"
@@ -61,14 +63,21 @@ TDigestResult ToDigestResult(const TEntry& aEntry, const TNotifyContext& aContex
     result.price = aEntry.GetPrice();
     result.location = aEntry.GetLocationString();
     result.email = aContext.entryEmail ? aContext.entryEmail(aEntry) : DefaultEntryEmail(aEntry);
+    if (aEntry.GetPriceDropped()) result.priceWas = aEntry.GetPriceWas();
     return result;
 }
 
 bool DailyTurnUsedOrEarly(const TSearch& aSearch, const TAlert& aAlert, double aNow) {
     if (aAlert.GetHowOften() != hoDaily) return false;
-    if (std::floor(aSearch.GetNotificationsWereSentAt()) == std::floor(aNow)) return true;
     const double sendAt = aAlert.GetSendAt();
-    return sendAt - std::floor(sendAt) > aNow - std::floor(aNow);
+    const double todaysTurn = std::floor(aNow) + (sendAt - std::floor(sendAt));
+    const double lastSent = aSearch.GetNotificationsWereSentAt();
+    if (lastSent <= 0) return aNow < todaysTurn;  // never sent: today's time is the first turn
+    // The latest turn that has come: today's once its time passed, else yesterday's. A turn
+    // that fell inside quiet hours (or while the program was not running) is taken at the
+    // first chance after it, not skipped.
+    const double latestTurn = aNow >= todaysTurn ? todaysTurn : todaysTurn - 1;
+    return lastSent >= latestTurn;
 }
 
 // Quiet hours: the results keep their marks, so the first digest after them tells these
@@ -77,57 +86,102 @@ TNotifyOutcome HeldOutcome(TSearch& aSearch, const TQuietHours& aQuietHours) {
     TNotifyOutcome outcome;
     if (aSearch.GetCalledFromUser()) return outcome;
     const TDigest digest = BuildDigest(aSearch, 0);
-    RestoreDigestMarks(digest);
-    if (digest.count == 0) return outcome;
+    if (digest.count == 0 && digest.priceDrops.empty()) return outcome;
     outcome.held = true;
     outcome.count = digest.count;
     outcome.statusText = "Notifications are held until the quiet hours end at " + aQuietHours.EndText();
     return outcome;
 }
 
-// Sends the digest's parts with the search unlocked; the error text, empty when it went out.
-std::string SendDigest(TSearch& aSearch, const TDigest& aDigest, bool aSMS, bool aEmail, const TNotifyContext& aContext) {
+// Stores the search with its lock let go; a failure is left to the next save.
+void SaveUnlocked(TSearch& aSearch, const TNotifyContext& aContext) {
+    if (!aContext.saveSearch) return;
+    TSearchUnlocked unlocked(aSearch.GetCriticalSection());
+    try {
+        aContext.saveSearch(aSearch);
+    } catch (const std::exception&) {
+        // The background saver tries again; the send does not wait for it.
+    }
+}
+
+// One part of a digest to send: the SMS, the e-mail, or (a web hook) both at once.
+struct TDigestSend {
+    bool sms = false;
+    bool email = false;
+    TDigest digest;
+    std::string error;  // after the send: empty when it went out
+};
+
+TAlertNotification NotificationFor(TSearch& aSearch, const TDigestSend& aSend, const std::string& aID,
+                                   const TNotifyContext& aContext) {
     const TAlert& alert = aSearch.GetAlert();
     const std::string name = aSearch.GetName();
     TAlertNotification notification;
     notification.searchName = name;
-    notification.count = aDigest.count;
-    for (const IEntry& entry : aDigest.listed) notification.results.push_back(ToDigestResult(*entry, aContext));
-    if (aSMS) {
+    notification.count = aSend.digest.count;
+    notification.digestId = aID;
+    for (const IEntry& entry : aSend.digest.listed) notification.results.push_back(ToDigestResult(*entry, aContext));
+    for (const IEntry& entry : aSend.digest.priceDrops)
+        notification.priceDrops.push_back(ToDigestResult(*entry, aContext));
+    TDigest digest = aSend.digest;
+    digest.id = aID;
+    if (aSend.sms) {
         notification.smsTo = aContext.smsAddress;
-        notification.smsText = DigestSMSText(name, aDigest, alert.GetIncludeResults(), aContext.entryEmail);
+        notification.smsText = DigestSMSText(name, digest, alert.GetIncludeResults(), aContext.entryEmail);
     }
-    if (aEmail) {
+    if (aSend.email) {
         notification.emailTo = alert.GetEmail();
         notification.emailSubject = "New results available for " + name;
-        notification.emailHTML = DigestEmailHTML(name, aDigest);
+        notification.emailHTML = DigestEmailHTML(name, digest);
     }
+    return notification;
+}
+
+// Sends each part with the search unlocked; each keeps its own error.
+void SendParts(TSearch& aSearch, std::vector<TDigestSend>& aSends, const std::string& aID,
+               const TNotifyContext& aContext) {
+    std::vector<TAlertNotification> notifications;
+    for (const TDigestSend& send : aSends) notifications.push_back(NotificationFor(aSearch, send, aID, aContext));
     TSearchUnlocked unlocked(aSearch.GetCriticalSection());
-    try {
-        aContext.transport->SendAlert(notification);
-    } catch (const std::exception& e) {
-        return e.what();
+    for (std::size_t i = 0; i < aSends.size(); ++i) {
+        try {
+            aContext.transport->SendAlert(notifications[i]);
+        } catch (const std::exception& e) {
+            aSends[i].error = e.what();
+        }
     }
+}
+
+std::vector<std::string> LinksOf(const std::vector<IEntry>& aEntries) {
+    std::vector<std::string> links;
+    for (const IEntry& entry : aEntries) links.push_back(entry->GetLink());
+    return links;
+}
+
+// What an alert that can reach nobody says instead of using its results up.
+std::string NobodyToTellReason(const TAlert& aAlert) {
+    if (aAlert.GetSendToEmail() && Trim(aAlert.GetEmail()).empty()) return "the alert has no e-mail address";
     return {};
 }
 
 }  // namespace
 
-TDigest BuildDigest(TSearch& aSearch, int aLimit) {
+TDigest BuildDigest(TSearch& aSearch, int aLimit, const std::function<bool(const TEntry&)>& aSkip) {
     TDigest digest;
     const TFilter& filter = aSearch.GetFilter();
     for (const IEntry& entry : aSearch.GetSearchResults()) {
         if (!entry->GetIncludeInEmailDigest()) continue;
         if (entry->IsFolded()) {
             // Marked before it was folded (a digest that failed): its first result speaks for it.
-            entry->SetIncludeInEmailDigest(false);
             digest.unmarked.push_back(entry);
             continue;
         }
         if (!filter.EntryPasses(*entry, true)) continue;
-        entry->SetIncludeInEmailDigest(false);
         digest.unmarked.push_back(entry);
-        if (entry->GetPriceDropped() && !entry->GetNew()) {
+        if (aSkip && aSkip(*entry)) continue;
+        digest.counted.push_back(entry);
+        // A drop is told with both prices, even on a result not told of before.
+        if (entry->GetPriceDropped()) {
             digest.priceDrops.push_back(entry);
             digest.priceDropLines += PriceDropLine(*entry);
             continue;
@@ -141,8 +195,28 @@ TDigest BuildDigest(TSearch& aSearch, int aLimit) {
     return digest;
 }
 
+void ClearDigestMarks(const TDigest& aDigest) {
+    for (const IEntry& entry : aDigest.unmarked) entry->SetIncludeInEmailDigest(false);
+}
+
 void RestoreDigestMarks(const TDigest& aDigest) {
     for (const IEntry& entry : aDigest.unmarked) entry->SetIncludeInEmailDigest(true);
+}
+
+std::string DigestID(int aSearchID, const std::vector<IEntry>& aEntries) {
+    std::vector<std::string> links = LinksOf(aEntries);
+    std::sort(links.begin(), links.end());
+    // FNV-1a: stable across runs and builds, unlike std::hash.
+    std::uint64_t hash = 14695981039346656037ull;
+    const auto add = [&hash](const std::string& aText) {
+        for (unsigned char c : aText) hash = (hash ^ c) * 1099511628211ull;
+        hash = (hash ^ '\n') * 1099511628211ull;
+    };
+    add(std::to_string(aSearchID));
+    for (const std::string& link : links) add(link);
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
 }
 
 namespace {
@@ -159,36 +233,114 @@ std::string DigestEmailHTML(const std::string& aSearchName, const TDigest& aDige
            "</b>.</p>\r\n<p>Listing 1 - " + std::to_string(aDigest.listed.size()) + " of " +
            std::to_string(aDigest.count) + ".</p>\r\n" + aDigest.lines + PriceDropsSection(aDigest) +
            "\r\n<p>Thanks, <br/> the Trawlix team!</p>\r\n"
-           "<p>This is an automatically generated email. Please do not reply!</p>";
+           "<p>This is an automatically generated email. Please do not reply!</p>" +
+           (aDigest.id.empty() ? std::string() : "\r\n<p>Digest " + aDigest.id + "</p>");
 }
 
 std::string DigestSMSText(const std::string& aSearchName, const TDigest& aDigest, bool aIncludeResults,
                           const std::function<std::string(const TEntry&)>& aEntryEmail) {
-    if (!aIncludeResults) return "New results available for:" + EscapeHTML(aSearchName);
-    std::string text;
+    // The id goes first: a carrier that cuts a long SMS keeps it.
+    const std::string id = aDigest.id.empty() ? std::string() : "#" + aDigest.id + "\n";
+    if (!aIncludeResults) return id + "New results available for:" + EscapeHTML(aSearchName);
+    std::string text = id;
     for (const IEntry& entry : aDigest.listed) {
         const std::string email = aEntryEmail ? aEntryEmail(*entry) : DefaultEntryEmail(*entry);
         if (!email.empty()) text += email + ":";
         text += entry->GetName() + "\n";
-        if (text.size() > cSMSTextLimit) break;
+        if (text.size() > cSMSTextLimit + id.size()) break;
     }
     return text;
 }
 
-std::string NotificationKinds(bool aSMS, bool aEmail) {
+std::string NotificationKinds(bool aSMS, bool aEmail, bool aWebhook) {
+    if (aWebhook) return "Web hook";
     if (aSMS && aEmail) return "SMS & Email";
     return aSMS ? "SMS" : "Email";
 }
 
-std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow) {
-    std::string time, date;
-    TimeAndDate(aNow, time, date);
-    return "Notifications (" + NotificationKinds(aSMS, aEmail) + ") were sent at " + time + " on " + date;
+bool SendsToWebhook(const TNotifyContext& aContext) {
+    return aContext.transport && aContext.transport->GetName() == "webhook";
 }
 
-std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason) {
-    return "Notifications (" + NotificationKinds(aSMS, aEmail) + ") could not be sent: " + aReason;
+std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow, bool aWebhook) {
+    std::string time, date;
+    TimeAndDate(aNow, time, date);
+    return "Notifications (" + NotificationKinds(aSMS, aEmail, aWebhook) + ") were sent at " + time + " on " + date;
 }
+
+std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason, bool aWebhook) {
+    return "Notifications (" + NotificationKinds(aSMS, aEmail, aWebhook) + ") could not be sent: " + aReason;
+}
+
+namespace {
+
+// The parts the alert asks for, each with the results that part has not told yet; a web
+// hook stands for both parts, so it gets the whole digest once.
+std::vector<TDigestSend> PartsToSend(TSearch& aSearch, const TDigest& aWhole, bool aSMS, bool aEmail,
+                                     const TNotifyContext& aContext) {
+    const int limit = aSearch.GetAlert().GetMessageLength();
+    if (SendsToWebhook(aContext)) return {{aSMS, true, aWhole, {}}};
+    std::vector<TDigestSend> sends;
+    for (TDigestPart part : {TDigestPart::SMS, TDigestPart::Email}) {
+        const bool sms = part == TDigestPart::SMS;
+        if (!(sms ? aSMS : aEmail)) continue;
+        TDigest digest = BuildDigest(aSearch, limit, [&](const TEntry& aEntry) {
+            return aSearch.GetDigestToldBy(part, aEntry.GetLink());
+        });
+        if (digest.count > 0 || !digest.priceDrops.empty()) sends.push_back({sms, !sms, std::move(digest), {}});
+    }
+    return sends;
+}
+
+// Notes what went out: everything, or the parts that did while another failed.
+void NoteSent(TSearch& aSearch, const TDigest& aWhole, const std::vector<TDigestSend>& aSends, bool aAllSent) {
+    if (aAllSent) {
+        ClearDigestMarks(aWhole);
+        aSearch.ForgetDigestTold(LinksOf(aWhole.unmarked));
+        return;
+    }
+    for (const TDigestSend& send : aSends) {
+        if (!send.error.empty()) continue;
+        if (send.sms) aSearch.SetDigestToldBy(TDigestPart::SMS, LinksOf(send.digest.counted));
+        if (send.email) aSearch.SetDigestToldBy(TDigestPart::Email, LinksOf(send.digest.counted));
+    }
+}
+
+// The alert's parts: which it asks for, and why one it asks for cannot go.
+struct TWantedParts {
+    bool sms = false;
+    bool email = false;
+    std::string smsProblem;
+    std::string nobodyProblem;  // asked for a part that has nowhere to go
+};
+
+TWantedParts WantedParts(const TAlert& aAlert, bool aSMS, bool aEMail, const TNotifyContext& aContext) {
+    TWantedParts parts;
+    parts.sms = aSMS && !aContext.userPhone.empty() && aAlert.GetSendToSMS() && aContext.canSendSMS;
+    parts.email = aEMail && !aAlert.GetEmail().empty() && aAlert.GetSendToEmail();
+    // An SMS without a gateway address (a carrier not in the list) is not sent; the reason
+    // is told, and the e-mail still goes.
+    if (parts.sms && aContext.smsAddress.empty()) {
+        parts.smsProblem = aContext.smsAddressError.empty() ? "no e-mail-to-SMS address" : aContext.smsAddressError;
+        parts.sms = false;
+    }
+    if (aEMail && !parts.email) parts.nobodyProblem = NobodyToTellReason(aAlert);
+    return parts;
+}
+
+// Why the send carrying aPart failed; empty when it went out or had nothing to tell.
+std::string PartError(const std::vector<TDigestSend>& aSends, TDigestPart aPart) {
+    for (const TDigestSend& send : aSends)
+        if (!send.error.empty() && (aPart == TDigestPart::SMS ? send.sms : send.email)) return send.error;
+    return {};
+}
+
+bool Carries(const std::vector<TDigestSend>& aSends, TDigestPart aPart) {
+    return std::any_of(aSends.begin(), aSends.end(),
+                       [aPart](const TDigestSend& aSend) { return aPart == TDigestPart::SMS ? aSend.sms : aSend.email; });
+}
+
+}  // namespace
 
 TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, const TNotifyContext& aContext) {
     TNotifyOutcome outcome;
@@ -201,44 +353,64 @@ TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, con
     const double previousTurn = aSearch.GetNotificationsWereSentAt();
     aSearch.SetNotificationsWereSentAt(now);
 
-    TDigest digest;
-    if (!aSearch.GetCalledFromUser()) digest = BuildDigest(aSearch, alert.GetMessageLength());
-    outcome.count = digest.count;
-    outcome.listed = static_cast<int>(digest.listed.size());
-    if (digest.count == 0 && digest.priceDrops.empty()) return outcome;
-
-    bool wantSMS = aSMS && !aContext.userPhone.empty() && alert.GetSendToSMS() && aContext.canSendSMS;
-    const bool wantEmail = aEMail && !alert.GetEmail().empty() && alert.GetSendToEmail();
-    // An SMS without a gateway address (a carrier not in the list) is not sent; the reason
-    // is told, and the e-mail still goes.
-    std::string smsProblem;
-    if (wantSMS && aContext.smsAddress.empty()) {
-        smsProblem = aContext.smsAddressError.empty() ? "no e-mail-to-SMS address" : aContext.smsAddressError;
-        wantSMS = false;
-    }
-    // Nobody to tell: the results are reported all the same (their marks are gone).
-    if (!wantSMS && !wantEmail && smsProblem.empty()) return outcome;
-    std::string error;
-    if (!wantSMS && !wantEmail)
-        error = smsProblem;
-    else if (!aContext.transport)
-        error = aContext.transportError.empty() ? "no notification transport" : aContext.transportError;
-    else
-        error = SendDigest(aSearch, digest, wantSMS, wantEmail, aContext);
-    if (!error.empty()) {
-        // Nothing is lost: the results stay marked and the day's turn is not used up, so
-        // the next run tells them again.
-        RestoreDigestMarks(digest);
-        aSearch.SetNotificationsWereSentAt(previousTurn);
-        outcome.failed = true;
-        outcome.error = error;
-        outcome.statusText = NotificationsFailedText(wantSMS || !smsProblem.empty(), wantEmail, error);
+    TDigest whole;
+    if (!aSearch.GetCalledFromUser()) whole = BuildDigest(aSearch, alert.GetMessageLength());
+    outcome.count = whole.count;
+    outcome.listed = static_cast<int>(whole.listed.size());
+    if (whole.count == 0 && whole.priceDrops.empty()) {
+        ClearDigestMarks(whole);  // folded results only: told with their first result
         return outcome;
     }
-    outcome.smsSent = wantSMS;
-    outcome.emailSent = wantEmail;
-    outcome.statusText = NotificationsSentText(wantSMS, wantEmail, now);
-    if (!smsProblem.empty()) outcome.statusText += "; the SMS could not be sent: " + smsProblem;
+    const TWantedParts wanted = WantedParts(alert, aSMS, aEMail, aContext);
+    const bool hook = SendsToWebhook(aContext);
+    const bool anyPart = wanted.sms || wanted.email || hook;
+    std::string error;
+    std::vector<TDigestSend> sends;
+    if (!anyPart && wanted.smsProblem.empty() && wanted.nobodyProblem.empty()) {
+        // The alert tells no one: said so, and the results are not kept for a digest that
+        // cannot come.
+        ClearDigestMarks(whole);
+        outcome.statusText = "Notifications are off for this alert (neither e-mail nor SMS): " +
+                             std::to_string(whole.count + static_cast<int>(whole.priceDrops.size())) +
+                             " new results were not sent";
+        return outcome;
+    }
+    if (!anyPart)
+        error = wanted.smsProblem.empty() ? wanted.nobodyProblem : wanted.smsProblem;
+    else if (!aContext.transport)
+        error = aContext.transportError.empty() ? "no notification transport" : aContext.transportError;
+    else {
+        const std::string id = DigestID(aSearch.GetID(), whole.counted);
+        sends = PartsToSend(aSearch, whole, wanted.sms, wanted.email, aContext);
+        // What the run found is stored before anything is told of it.
+        SaveUnlocked(aSearch, aContext);
+        SendParts(aSearch, sends, id, aContext);
+        error = PartError(sends, TDigestPart::Email);
+        if (error.empty()) error = PartError(sends, TDigestPart::SMS);
+    }
+    NoteSent(aSearch, whole, sends, error.empty());
+    if (!error.empty()) aSearch.SetNotificationsWereSentAt(previousTurn);
+    if (anyPart && aContext.transport) SaveUnlocked(aSearch, aContext);
+    const bool smsWent = Carries(sends, TDigestPart::SMS) && PartError(sends, TDigestPart::SMS).empty();
+    const bool emailWent = Carries(sends, TDigestPart::Email) && PartError(sends, TDigestPart::Email).empty();
+    if (!error.empty()) {
+        // Nothing is lost: the results stay marked and the day's turn is not used up, so
+        // the next run tells them again, through the parts that failed.
+        outcome.failed = true;
+        outcome.error = error;
+        const bool smsFailed = !wanted.smsProblem.empty() || !PartError(sends, TDigestPart::SMS).empty() ||
+                               (!aContext.transport && wanted.sms);
+        const bool emailFailed = !wanted.nobodyProblem.empty() || !PartError(sends, TDigestPart::Email).empty() ||
+                                 (!aContext.transport && (wanted.email || hook));
+        outcome.statusText = NotificationsFailedText(smsFailed, emailFailed, error, hook && !sends.empty());
+        if (smsWent && !hook) outcome.statusText += "; the SMS was sent";
+        if (emailWent && !hook) outcome.statusText += "; the e-mail was sent";
+        return outcome;
+    }
+    outcome.smsSent = wanted.sms;
+    outcome.emailSent = wanted.email || hook;
+    outcome.statusText = NotificationsSentText(wanted.sms, wanted.email || hook, now, hook);
+    if (!wanted.smsProblem.empty()) outcome.statusText += "; the SMS could not be sent: " + wanted.smsProblem;
     return outcome;
 }
 

@@ -29,6 +29,9 @@ struct TNotifyContext {
     // The advertiser's address of a result, when known; empty for none. Without it the
     // result's contact is used when it is an address.
     std::function<std::string(const TEntry& aEntry)> entryEmail;
+    // Stores the search (its results and marks) as it is; called with its lock let go,
+    // before a digest is sent and after. Raises when it could not; the digest goes on.
+    std::function<void(TSearch& aSearch)> saveSearch;
 };
 
 // What one NotifyForNewResults did.
@@ -47,21 +50,28 @@ struct TNotifyOutcome {
 };
 
 // The digest of the results marked by automatic runs that pass the search's filter, at
-// most aLimit listed (all when aLimit < 1); every counted result loses its mark. A result
-// seen before whose price dropped is listed apart, under "Price drops"; a result folded
-// under another is told of once, with that one.
+// most aLimit listed (all when aLimit < 1). The marks stay until the digest went out
+// (ClearDigestMarks). A result whose price dropped is listed apart, under "Price drops",
+// with both prices; a result folded under another is told of once, with that one. Results
+// aSkip names (told already by the part being built) are neither counted nor listed.
 struct TDigest {
     int count = 0;
     std::vector<IEntry> listed;
-    std::vector<IEntry> unmarked;  // every result whose mark was cleared, listed or not
+    std::vector<IEntry> unmarked;  // every result whose mark goes once the digest went out
+    std::vector<IEntry> counted;   // the results it tells: counted ones and price drops
     std::string lines;             // one "<div><a href=...>name</a></div>" line per listed result
     std::vector<IEntry> priceDrops;
     std::string priceDropLines;    // one "<div><a href=...>name</a>: was 1200, now 950</div>" line each
+    std::string id;                // the same for the same results, whenever sent
 };
 // The caller holds the search's lock.
-TDigest BuildDigest(TSearch& aSearch, int aLimit);
-// Gives the marks back (a digest that could not be sent).
+TDigest BuildDigest(TSearch& aSearch, int aLimit, const std::function<bool(const TEntry&)>& aSkip = {});
+// The digest went out: its results lose their marks.
+void ClearDigestMarks(const TDigest& aDigest);
+// Gives the marks back (older callers that cleared them).
 void RestoreDigestMarks(const TDigest& aDigest);
+// A short id made from the search and the links the digest tells.
+std::string DigestID(int aSearchID, const std::vector<IEntry>& aEntries);
 
 std::string DigestEmailHTML(const std::string& aSearchName, const TDigest& aDigest);
 // The SMS: the listed results with their advertisers' addresses, cut after the line that
@@ -69,15 +79,20 @@ std::string DigestEmailHTML(const std::string& aSearchName, const TDigest& aDige
 std::string DigestSMSText(const std::string& aSearchName, const TDigest& aDigest, bool aIncludeResults,
                           const std::function<std::string(const TEntry&)>& aEntryEmail);
 // "SMS", "Email" or "SMS & Email".
-std::string NotificationKinds(bool aSMS, bool aEmail);
+// "Web hook" when the notification went to a web hook, which stands for both.
+std::string NotificationKinds(bool aSMS, bool aEmail, bool aWebhook = false);
 // "Notifications (SMS & Email) were sent at 18:05 on 12/10/2026".
-std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow);
+std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow, bool aWebhook = false);
 // "Notifications (Email) could not be sent: <reason>".
-std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason);
+std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason, bool aWebhook = false);
+// Whether the context's transport is a web hook.
+bool SendsToWebhook(const TNotifyContext& aContext);
 
 // The digest of an automatic run: what its alert asks for, through the context's
 // transport. Called with the search's lock held; the lock is let go while the transport
-// sends. A failed send keeps the results' marks and the day's turn for the next digest.
+// sends. The search is stored before the send and after it; each part (SMS, e-mail) keeps
+// its own outcome: a part that went out is not sent again for the same results, and a
+// failed part keeps the results' marks and the day's turn for the next digest.
 TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, const TNotifyContext& aContext);
 
 }  // namespace trawlix

@@ -20,6 +20,7 @@ struct TDigestResult {
     double price = -1;  // -1 when the ad gave none
     std::string location;
     std::string email;  // the advertiser's address when the ad shows one
+    double priceWas = -1;  // the price before it dropped; -1 for a new result
 };
 
 // Everything one digest says, in the forms each transport needs. A part with an empty
@@ -28,6 +29,10 @@ struct TAlertNotification {
     std::string searchName;
     int count = 0;                        // new results counted
     std::vector<TDigestResult> results;   // the ones listed
+    std::vector<TDigestResult> priceDrops;  // results seen before whose price dropped
+    // Names the digest: the same results told again carry the same id, so a receiver can
+    // drop a repeat (a digest sent again after the program was killed before it noted it).
+    std::string digestId;
     std::string emailTo;
     std::string emailSubject;             // "New results available for <name>"
     std::string emailHTML;

@@ -52,14 +52,40 @@ std::string DigestTitle(const TAlertNotification& aNotification) {
     return "New results available for " + aNotification.searchName;
 }
 
-// The digest as plain text: a heading line, then each listed result with its link.
+std::string PlainPrice(double aPrice) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", aPrice);
+    return text;
+}
+
+// The digest as plain text: a heading line (with the digest's id, so that a cut body keeps
+// it), then each listed result with its link, then the price drops with both prices.
 std::string DigestPlainText(const TAlertNotification& aNotification) {
     std::string text = DigestTitle(aNotification) + ": " + std::to_string(aNotification.count) + " new";
     if (static_cast<int>(aNotification.results.size()) < aNotification.count)
         text += ", " + std::to_string(aNotification.results.size()) + " listed";
+    if (!aNotification.priceDrops.empty())
+        text += ", " + std::to_string(aNotification.priceDrops.size()) + " price drops";
+    if (!aNotification.digestId.empty()) text += " (digest " + aNotification.digestId + ")";
     text += "\n";
     for (const TDigestResult& result : aNotification.results) text += result.title + " " + result.link + "\n";
+    for (const TDigestResult& result : aNotification.priceDrops)
+        text += result.title + " " + result.link + " was " + PlainPrice(result.priceWas) + ", now " +
+                PlainPrice(result.price) + "\n";
     return text;
+}
+
+std::string JsonResult(const TDigestResult& aResult) {
+    std::string json = "{\"title\": " + JsonString(aResult.title) + ", \"link\": " + JsonString(aResult.link) +
+                       ", \"price\": " + JsonPrice(aResult.price);
+    if (aResult.priceWas >= 0) json += ", \"price_was\": " + JsonPrice(aResult.priceWas);
+    return json + ", \"location\": " + JsonString(aResult.location) + "}";
+}
+
+std::string JsonResults(const std::vector<TDigestResult>& aResults) {
+    std::string json = "[";
+    for (std::size_t i = 0; i < aResults.size(); ++i) json += (i > 0 ? ", " : "") + JsonResult(aResults[i]);
+    return json + "]";
 }
 
 std::string TestText(TTestMessageKind aKind) {
@@ -74,7 +100,7 @@ TWebhookRequest PlainWebhook(TWebhookFormat aFormat, const std::string& aTitle, 
             return {"text/plain; charset=utf-8", aTitle, aText};
         case TWebhookFormat::Discord:
             return {"application/json", {},
-                    "{\"content\": " + JsonString(aText.substr(0, cDiscordContentLimit)) + "}"};
+                    "{\"content\": " + JsonString(Utf8Prefix(aText, cDiscordContentLimit)) + "}"};
         case TWebhookFormat::Slack:
         default:
             return {"application/json", {}, "{\"text\": " + JsonString(aText) + "}"};
@@ -178,14 +204,11 @@ TWebhookRequest BuildWebhookAlert(TWebhookFormat aFormat, const TAlertNotificati
     if (aFormat != TWebhookFormat::Json)
         return PlainWebhook(aFormat, DigestTitle(aNotification), DigestPlainText(aNotification));
     std::string body = "{\"search\": " + JsonString(aNotification.searchName) +
-                       ", \"count\": " + std::to_string(aNotification.count) + ", \"results\": [";
-    for (std::size_t i = 0; i < aNotification.results.size(); ++i) {
-        const TDigestResult& result = aNotification.results[i];
-        if (i > 0) body += ", ";
-        body += "{\"title\": " + JsonString(result.title) + ", \"link\": " + JsonString(result.link) +
-                ", \"price\": " + JsonPrice(result.price) + ", \"location\": " + JsonString(result.location) + "}";
-    }
-    return {"application/json", {}, body + "]}"};
+                       ", \"count\": " + std::to_string(aNotification.count) +
+                       ", \"results\": " + JsonResults(aNotification.results);
+    if (!aNotification.priceDrops.empty()) body += ", \"price_drops\": " + JsonResults(aNotification.priceDrops);
+    if (!aNotification.digestId.empty()) body += ", \"digest_id\": " + JsonString(aNotification.digestId);
+    return {"application/json", {}, body + "}"};
 }
 
 TWebhookRequest BuildWebhookTest(TWebhookFormat aFormat, TTestMessageKind aKind) {

@@ -29,12 +29,19 @@ TNotifyOutcome NotifySiteProblem(TSearch& aSearch, const std::string& aSiteName,
     TNotifyOutcome outcome;
     const TAlert& alert = aSearch.GetAlert();
     if (!alert.GetEnabled()) return outcome;
+    // Held like a digest: the change stays untold and goes out after the quiet hours.
+    if (aContext.quietHours.Contains(aContext.now ? aContext.now() : LocalNow())) {
+        outcome.held = true;
+        return outcome;
+    }
     outcome.considered = true;
     TAlertNotification notice = SiteNotice(aSearch.GetName(), aSiteName, aProblem);
     const bool wantSMS = !aContext.userPhone.empty() && alert.GetSendToSMS() && aContext.canSendSMS &&
                          !aContext.smsAddress.empty();
     const bool wantEmail = !alert.GetEmail().empty() && alert.GetSendToEmail();
-    if (!wantSMS && !wantEmail) return outcome;
+    // A web hook tells whatever the alert's boxes say, as it does for digests.
+    const bool hook = SendsToWebhook(aContext);
+    if (!wantSMS && !wantEmail && !hook) return outcome;
     if (wantSMS) notice.smsTo = aContext.smsAddress;
     if (wantEmail) notice.emailTo = alert.GetEmail();
     try {
@@ -45,13 +52,13 @@ TNotifyOutcome NotifySiteProblem(TSearch& aSearch, const std::string& aSiteName,
     } catch (const std::exception& e) {
         outcome.failed = true;
         outcome.error = e.what();
-        outcome.statusText = NotificationsFailedText(wantSMS, wantEmail, e.what());
+        outcome.statusText = NotificationsFailedText(wantSMS, wantEmail, e.what(), hook);
         return outcome;
     }
     outcome.smsSent = wantSMS;
-    outcome.emailSent = wantEmail;
+    outcome.emailSent = wantEmail || hook;
     outcome.statusText = notice.noticeTitle + ": " +
-                         NotificationsSentText(wantSMS, wantEmail, aContext.now ? aContext.now() : LocalNow());
+                         NotificationsSentText(wantSMS, wantEmail, aContext.now ? aContext.now() : LocalNow(), hook);
     return outcome;
 }
 

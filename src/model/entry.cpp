@@ -148,6 +148,8 @@ TEntryColumns::TEntryColumns(const TSQLiteQuery& aTable)
       fResizedImage(aTable.FieldIndex("resized_image")),
       fPriceWas(aTable.FieldIndex("price_was")),
       fDuplicateOf(aTable.FieldIndex("duplicate_of")),
+      fContact(aTable.FieldIndex("contact")),
+      fNoContact(aTable.FieldIndex("no_contact")),
       fRowID(aTable.FieldIndex("rowid")) {}
 
 TEntry::TEntry(const TSQLiteQuery& aTable) : TEntry(aTable, TEntryColumns(aTable)) {}
@@ -177,6 +179,8 @@ void TEntry::LoadFromRow(const TRow& aTable, const TEntryColumns& aColumns) {
     const std::string_view priceWas = StoredRaw(aTable, aColumns.fPriceWas);
     fPriceWas = priceWas.empty() ? -1 : StorageTextToFloat(std::string(priceWas));
     fDuplicateOf = StoredText(aTable, aColumns.fDuplicateOf);  // rarely set: no temporary worth avoiding
+    fContact = StoredText(aTable, aColumns.fContact);
+    fNoContact = StoredBool(aTable, aColumns.fNoContact);
     if (aColumns.fRowID >= 0) fRowID = aTable.FieldAsInteger(aColumns.fRowID);
     SetDateParts();
     ComputeCraigsID();
@@ -206,6 +210,8 @@ void TEntry::LoadFromObject(TObjectsStorage& aStorage, int aObjectID) {
     SetPictures(aStorage.GetObjectPropBlob(aObjectID, "original_image"),
                 aStorage.GetObjectPropBlob(aObjectID, "resized_image"));
     if (aStorage.ObjectPropExists(aObjectID, "price_was")) fPriceWas = aStorage.GetObjectPropFloat(aObjectID, "price_was");
+    fContact = aStorage.GetObjectPropText(aObjectID, "contact");
+    fNoContact = aStorage.GetObjectPropBool(aObjectID, "no_contact");
     SetDateParts();
     ComputeCraigsID();
 }
@@ -309,18 +315,20 @@ void TEntry::Assign(const TEntry& aEntry) {
     fDuplicateOf = aEntry.fDuplicateOf;
     // The source's locked fields are read under its lock, then written under ours.
     TCompactText contact, imageUrl;
-    bool replied = false;
+    bool replied = false, noContact = false;
     std::unique_ptr<TPictures> pictures;
     {
         TCLock lock(aEntry.GetCriticalSection());
         contact = aEntry.fContact;
         replied = aEntry.fReplied;
+        noContact = aEntry.fNoContact;
         imageUrl = aEntry.fImageUrl;
         if (aEntry.fPictures) pictures = std::make_unique<TPictures>(*aEntry.fPictures);
     }
     TCLock lock(GetCriticalSection());
     fContact = std::move(contact);
     fReplied = replied;
+    fNoContact = noContact;
     fImageUrl = std::move(imageUrl);
     fPictures = std::move(pictures);
     MarkChanged();
@@ -345,6 +353,8 @@ void TEntry::SaveToDB(TObjectsStorage& aStorage, int aObjectID) const {
     aStorage.SetObjectProp(aObjectID, "original_image", fPictures ? fPictures->fOriginal : TBlob());
     aStorage.SetObjectProp(aObjectID, "resized_image", fPictures ? fPictures->fResized : TBlob());
     if (fPriceWas >= 0) aStorage.SetObjectProp(aObjectID, "price_was", fPriceWas);
+    aStorage.SetObjectProp(aObjectID, "contact", fContact.Str());
+    aStorage.SetObjectProp(aObjectID, "no_contact", fNoContact);
 }
 
 void TEntry::SaveToDBEntries(TObjectsStorage& aStorage, int aSearchID, const std::string& aType) const {
@@ -383,14 +393,32 @@ std::string TEntry::GetContact() const {
 
 void TEntry::SetContact(const std::string& aValue) {
     TCLock lock(GetCriticalSection());
-    fContact = aValue;
+    SetStored(fContact, TCompactText(aValue));
 }
 
 bool TEntry::GetNoContact() const { return Locked(GetCriticalSection(), fNoContact); }
 
-void TEntry::SetNoContact(bool aValue) { SetLocked(GetCriticalSection(), fNoContact, aValue); }
+void TEntry::SetNoContact(bool aValue) {
+    TCLock lock(GetCriticalSection());
+    SetStored(fNoContact, aValue);
+}
 
-bool TEntry::GetReplied() const { return Locked(GetCriticalSection(), fReplied); }
+bool TEntry::GetReplied() const {
+    TCLock lock(GetCriticalSection());
+    return fReplied || fReplying;
+}
+
+bool TEntry::GetAwaitingAutoReply() const { return Locked(GetCriticalSection(), fAwaitingAutoReply); }
+
+void TEntry::SetAwaitingAutoReply(bool aValue) {
+    TCLock lock(GetCriticalSection());
+    if (fAwaitingAutoReply == aValue) return;
+    fAwaitingAutoReply = aValue;
+    // Not a column of the row: only the epoch moves, so that the search stores its list.
+    sChangeEpoch.fetch_add(1, std::memory_order_acq_rel);
+}
+
+bool TEntry::GetRepliedStored() const { return Locked(GetCriticalSection(), fReplied); }
 
 void TEntry::SetReplied(bool aValue) {
     TCLock lock(GetCriticalSection());
@@ -469,7 +497,9 @@ std::string TFavourite::GetNote() const {
 
 void TFavourite::SetNote(const std::string& aValue) {
     TCLock lock(GetCriticalSection());
+    if (fNote == aValue) return;
     fNote = aValue;
+    MarkChanged();
 }
 
 // --- TEntriesWriter --------------------------------------------------------------------
@@ -483,8 +513,9 @@ namespace {
 
 constexpr const char* cInsertEntrySQL =
     "insert into entries (search_id, type, site, date_str, name, price, location, category, link, has_image, "
-    "visited, new, location_id, description, replied, image_url, original_image, resized_image, price_was, duplicate_of) "
-    "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20)";
+    "visited, new, location_id, description, replied, image_url, original_image, resized_image, price_was, duplicate_of, "
+    "contact, no_contact) "
+    "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22)";
 
 // The same parameter numbers as the insert, so that one binding serves both; the row's id
 // stands far behind them, clear of any column added later.
@@ -493,7 +524,7 @@ constexpr const char* cUpdateEntrySQL =
     "update entries set search_id = ?1, type = ?2, site = ?3, date_str = ?4, name = ?5, price = ?6, "
     "location = ?7, category = ?8, link = ?9, has_image = ?10, visited = ?11, new = ?12, location_id = ?13, "
     "description = ?14, replied = ?15, image_url = ?16, original_image = ?17, resized_image = ?18, "
-    "price_was = ?19, duplicate_of = ?20 where rowid = ?100";
+    "price_was = ?19, duplicate_of = ?20, contact = ?21, no_contact = ?22 where rowid = ?100";
 
 void Check(sqlite3* aDB, int aCode) {
     if (aCode != SQLITE_OK && aCode != SQLITE_DONE && aCode != SQLITE_ROW)
@@ -563,6 +594,8 @@ void TEntriesWriter::BindColumns(sqlite3_stmt* aStmt, const TEntry& aEntry, int 
     BindBlob(db, stmt, 18, aEntry.fPictures ? aEntry.fPictures->fResized : noPicture);
     BindText(db, stmt, 19, aEntry.fPriceWas >= 0 ? FloatToStorageText(aEntry.fPriceWas) : std::string());
     BindText(db, stmt, 20, EscapeSQL(aEntry.fDuplicateOf.Str()));
+    BindText(db, stmt, 21, EscapeSQL(aEntry.fContact.Str()));
+    BindText(db, stmt, 22, BoolToStorageText(aEntry.fNoContact));
 }
 
 void TEntriesWriter::Run(sqlite3_stmt* aStmt) {

@@ -74,6 +74,11 @@ struct TReplyOutcome {
 using TEntryEmailLookup = std::function<std::string(const TEntry& aEntry)>;
 void SetEntryEmailLookup(TEntryEmailLookup aLookup);
 
+// Hears, on the sending thread, of each reply the mail server accepted, once the entry is
+// marked replied: the session stores the mark at once, so a restart never answers twice.
+using TEntryRepliedListener = std::function<void(const TEntry& aEntry)>;
+void SetEntryRepliedListener(TEntryRepliedListener aListener);
+
 // The "type" column values of the entries table.
 inline constexpr const char* cEntryTypeSearchResult = "search_result";
 inline constexpr const char* cEntryTypeDeletedResult = "deleted_result";
@@ -152,6 +157,9 @@ public:
     void SetNew(bool aValue) { SetStored(fNew, aValue); }
     void SetIncludeInEmailDigest(bool aValue) { fIncludeInEmailDigest = aValue; }
     void SetChecked(bool aValue) { fChecked = aValue; }
+    // Queued for an automatic reply that has not gone out yet; the search stores the list.
+    bool GetAwaitingAutoReply() const;
+    void SetAwaitingAutoReply(bool aValue);
 
     // The ad's number taken from the first run of digits in the link; 1 when there is none.
     std::int64_t GetCraigsID();
@@ -163,7 +171,10 @@ public:
     void SetContact(const std::string& aValue);
     bool GetNoContact() const;
     void SetNoContact(bool aValue);
+    // Replied, or a reply to it is on its way: either way no second one starts.
     bool GetReplied() const;
+    // Only a reply the mail server accepted: what the row stores.
+    bool GetRepliedStored() const;
     void SetReplied(bool aValue);
     std::string GetImageUrl() const;
     void SetImageUrl(const std::string& aValue);
@@ -184,8 +195,15 @@ public:
     // How often a stored field changed since the entry was made; a save remembers the count
     // it wrote, so a change made while the row is written still counts as unsaved.
     std::uint32_t GetChangeCount() const { return fChangeCount.load(std::memory_order_acquire); }
+    // Counts every change of every entry: a search whose results changed under it (a reply
+    // accepted on a sending thread) learns from it that it has something to save.
+    static std::uint64_t GetChangeEpoch() { return sChangeEpoch.load(std::memory_order_acquire); }
 
 protected:
+    void MarkChanged() {
+        fChangeCount.fetch_add(1, std::memory_order_acq_rel);
+        sChangeEpoch.fetch_add(1, std::memory_order_acq_rel);
+    }
     void LoadFromObject(TObjectsStorage& aStorage, int aObjectID);
     template <class TRow>
     void LoadFromRow(const TRow& aRow, const TEntryColumns& aColumns);
@@ -194,7 +212,8 @@ protected:
 private:
     void SetDateParts();
     void ComputeCraigsID();
-    void MarkChanged() { fChangeCount.fetch_add(1, std::memory_order_acq_rel); }
+    // The end of a reply handed to an account: accepted marks the entry replied for good.
+    void ReplyEnded(bool aAccepted, bool aWasReplied);
     // Sets a field that the entries row stores; a different value marks the entry changed.
     template <class T>
     void SetStored(T& aField, const T& aValue) {
@@ -241,9 +260,12 @@ private:
     bool fLocationLooked = false;
     bool fChecked = false;
     bool fReplied = false;
+    bool fReplying = false;  // handed to an account, not accepted yet: never stored
+    bool fAwaitingAutoReply = false;
     bool fImageDownloading = false;
 
     std::atomic<std::uint32_t> fChangeCount{0};
+    static inline std::atomic<std::uint64_t> sChangeEpoch{0};
     // The change count the entries row holds, and the row (0: none yet). Only the saver of
     // the owning search touches these, one save at a time.
     std::uint32_t fSavedChangeCount = 0;
@@ -279,6 +301,7 @@ struct TEntryColumns {
 
     int fSite, fDateStr, fName, fPrice, fLocation, fCategory, fLink, fHasImage, fVisited, fNew, fLocationID;
     int fDescription, fReplied, fImageUrl, fOriginalImage, fResizedImage, fPriceWas, fDuplicateOf;
+    int fContact, fNoContact;
     int fRowID;  // "rowid", when the query selects it
 };
 

@@ -24,6 +24,16 @@ TEntryEmailLookup CurrentLookup() {
     return Lookup();
 }
 
+TEntryRepliedListener& RepliedListener() {
+    static TEntryRepliedListener listener;
+    return listener;
+}
+
+TEntryRepliedListener CurrentRepliedListener() {
+    std::lock_guard<std::mutex> lock(LookupMutex());
+    return RepliedListener();
+}
+
 constexpr const char* cSendDropped = "The mail was dropped before it was sent.";
 
 }  // namespace
@@ -31,6 +41,28 @@ constexpr const char* cSendDropped = "The mail was dropped before it was sent.";
 void SetEntryEmailLookup(TEntryEmailLookup aLookup) {
     std::lock_guard<std::mutex> lock(LookupMutex());
     Lookup() = std::move(aLookup);
+}
+
+void SetEntryRepliedListener(TEntryRepliedListener aListener) {
+    std::lock_guard<std::mutex> lock(LookupMutex());
+    RepliedListener() = std::move(aListener);
+}
+
+void TEntry::ReplyEnded(bool aAccepted, bool aWasReplied) {
+    {
+        TCLock lock(GetCriticalSection());
+        fReplying = false;
+        SetStored(fReplied, aAccepted || aWasReplied);
+    }
+    if (aAccepted) SetAwaitingAutoReply(false);
+    if (!aAccepted) return;
+    if (const TEntryRepliedListener listener = CurrentRepliedListener()) {
+        try {
+            listener(*this);
+        } catch (...) {
+            // The mark stays in memory and goes with the next save.
+        }
+    }
 }
 
 TReplyOutcome TEntry::Reply(const IEntryReplyMessagePtr& aMessage, bool aWaitToSend, int aPriority,
@@ -46,28 +78,31 @@ TReplyOutcome TEntry::Reply(const IEntryReplyMessagePtr& aMessage, bool aWaitToS
             return {TReplyOutcome::Failed, e.what()};
         }
         TCLock lock(GetCriticalSection());
-        fContact = contact;
-        fNoContact = contact.empty();
+        SetStored(fContact, TCompactText(contact));
+        SetStored(fNoContact, contact.empty());
     }
     // A contact stored by an older version may hold anything a page offered: only one plain
     // address is written to.
     const std::string contact = SingleEmailAddress(GetContact());
-    if (contact.empty()) return {TReplyOutcome::NoAddress, ""};
+    if (contact.empty()) {
+        // Nothing to wait for: an ad without address is never answered.
+        SetAwaitingAutoReply(false);
+        return {TReplyOutcome::NoAddress, ""};
+    }
 
-    // Marked before the hand-over so that no other reply takes the ad meanwhile; a failure
-    // puts the earlier mark back.
+    // Taken before the hand-over so that no other reply takes the ad meanwhile; only the
+    // server's acceptance makes it a stored mark, so a kill before it loses no reply.
     bool wasReplied = false;
     {
         TCLock lock(GetCriticalSection());
         wasReplied = fReplied;
-        fReplied = true;
+        fReplying = true;
     }
     std::weak_ptr<TEntry> weakSelf = weak_from_this();
     auto result = std::make_shared<std::promise<TReplyOutcome>>();
     std::future<TReplyOutcome> future = result->get_future();
     auto onResult = [weakSelf, wasReplied, result, onSent = std::move(aOnSent)](bool aSent, const std::string& aError) {
-        if (!aSent)
-            if (auto self = weakSelf.lock()) self->SetReplied(wasReplied);
+        if (auto self = weakSelf.lock()) self->ReplyEnded(aSent, wasReplied);
         const TReplyOutcome outcome =
             aSent ? TReplyOutcome{TReplyOutcome::Sent, ""} : TReplyOutcome{TReplyOutcome::Failed, aError};
         if (onSent) onSent(outcome);
@@ -76,7 +111,7 @@ TReplyOutcome TEntry::Reply(const IEntryReplyMessagePtr& aMessage, bool aWaitToS
     try {
         aMessage->SendTo(contact, aPriority, GetLink(), GetName(), onResult);
     } catch (const std::exception& e) {
-        SetReplied(wasReplied);
+        ReplyEnded(false, wasReplied);
         return {TReplyOutcome::Failed, e.what()};
     }
     if (!aWaitToSend) return {TReplyOutcome::Queued, ""};
@@ -84,7 +119,7 @@ TReplyOutcome TEntry::Reply(const IEntryReplyMessagePtr& aMessage, bool aWaitToS
         return future.get();
     } catch (const std::future_error&) {
         // The account went away with the mail still queued.
-        SetReplied(wasReplied);
+        ReplyEnded(false, wasReplied);
         return {TReplyOutcome::Failed, cSendDropped};
     }
 }

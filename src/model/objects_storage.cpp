@@ -211,7 +211,7 @@ void TObjectsStorage::ApplyUpgradeSteps() {
         db.ExecSQL("ALTER TABLE entries ADD COLUMN description TEXT;");
     }
     // Added beside the version steps, so that files of this version made before them gain them too.
-    for (const char* column : {"price_was", "duplicate_of"})
+    for (const char* column : {"price_was", "duplicate_of", "contact", "no_contact"})
         if (!db.GetTable(std::string("select * from entries limit 0"), {}).FieldExists(column))
             db.ExecSQL(std::string("ALTER TABLE entries ADD COLUMN ") + column + " TEXT;");
     const int version = VersionNumber(

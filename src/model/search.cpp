@@ -268,6 +268,27 @@ bool TSearch::GetShowPreview() const { return Locked(fCriticalSection, FShowPrev
 void TSearch::SetShowPreview(bool aValue) { SetStored(FShowPreview, aValue); }
 float TSearch::GetPreviewHeightRatio() const { return Locked(fCriticalSection, FPreviewHeightRatio); }
 void TSearch::SetPreviewHeightRatio(float aValue) { SetStored(FPreviewHeightRatio, aValue); }
+std::unordered_set<std::string>& TSearch::DigestTold(TDigestPart aPart) {
+    return aPart == TDigestPart::SMS ? fDigestSMSTold : fDigestEmailTold;
+}
+
+bool TSearch::GetDigestToldBy(TDigestPart aPart, const std::string& aLink) const {
+    return const_cast<TSearch*>(this)->DigestTold(aPart).count(aLink) > 0;
+}
+
+void TSearch::SetDigestToldBy(TDigestPart aPart, const std::vector<std::string>& aLinks) {
+    if (aLinks.empty()) return;
+    DigestTold(aPart).insert(aLinks.begin(), aLinks.end());
+    ++fChangeCount;
+}
+
+void TSearch::ForgetDigestTold(const std::vector<std::string>& aLinks) {
+    bool changed = false;
+    for (const std::string& link : aLinks)
+        for (TDigestPart part : {TDigestPart::SMS, TDigestPart::Email}) changed = DigestTold(part).erase(link) > 0 || changed;
+    if (changed) ++fChangeCount;
+}
+
 double TSearch::GetNotificationsWereSentAt() const { return Locked(fCriticalSection, fNotificationsWereSentAt); }
 void TSearch::SetNotificationsWereSentAt(double aValue) {
     SetStored(fNotificationsWereSentAt, aValue);
@@ -284,7 +305,10 @@ bool TSearch::NewResultsAvailableFromLastSearch() const {
 int TSearch::GetSearchProcessID() const { return Locked(fCriticalSection, fSearchProcessID); }
 bool TSearch::GetModified() const {
     TCLock lock(fCriticalSection);
-    return fChangeCount != fSavedChangeCount;
+    // An entry changed by another thread (a reply accepted, a contact looked up) does not
+    // touch its search: any entry change since the last save makes the search worth a look,
+    // and the save writes only the rows that changed.
+    return fChangeCount != fSavedChangeCount || TEntry::GetChangeEpoch() != fSavedEntryEpoch;
 }
 void TSearch::MarkModified() {
     TCLock lock(fCriticalSection);
@@ -295,6 +319,7 @@ void TSearch::MarkSaved(int aChangeCount) {
     TCLock lock(fCriticalSection);
     // A slower save of an older state must not hide a newer one that was already stored.
     fSavedChangeCount = std::max(fSavedChangeCount, aChangeCount);
+    fSavedEntryEpoch = std::max(fSavedEntryEpoch, fWrittenEntryEpoch);
 }
 void TSearch::SetSearchProcessID(int aValue) { SetLocked(fCriticalSection, fSearchProcessID, aValue); }
 bool TSearch::GetCalledFromUser() const { return Locked(fCriticalSection, fCalledFromUser); }

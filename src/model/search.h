@@ -33,6 +33,14 @@ class TDuplicateIndex;
 
 // The search prop that keeps the links of the results waiting for the next digest.
 inline constexpr const char* cDigestMarksProp = "digest_links";
+// The marked results one part of a digest (SMS, e-mail) already told while another part
+// failed: that part is not sent again for them.
+inline constexpr const char* cDigestSMSToldProp = "digest_sms_told";
+inline constexpr const char* cDigestEmailToldProp = "digest_email_told";
+// The new results whose automatic reply has not gone out yet (failed, or the program ended first).
+inline constexpr const char* cAutoReplyMarksProp = "auto_reply_links";
+
+enum class TDigestPart { SMS, Email };
 
 // The local user's id, carried by every search it owns.
 inline constexpr int cLocalUserID = -1;
@@ -238,6 +246,11 @@ public:
     void SetShowPreview(bool aValue);
     float GetPreviewHeightRatio() const;
     void SetPreviewHeightRatio(float aValue);
+    // Whether aPart of the pending digest already told the result at aLink; the caller holds
+    // the search's lock. Told links are forgotten once the whole digest went out.
+    bool GetDigestToldBy(TDigestPart aPart, const std::string& aLink) const;
+    void SetDigestToldBy(TDigestPart aPart, const std::vector<std::string>& aLinks);
+    void ForgetDigestTold(const std::vector<std::string>& aLinks);
     double GetNotificationsWereSentAt() const;
     void SetNotificationsWereSentAt(double aValue);
 
@@ -318,6 +331,8 @@ private:
     std::unique_ptr<TPlaceWrapperList> fExpandedLocations2;
     int fInsertAtIndex = 0;
     std::unordered_set<std::string> fLinksFoundThisRun;
+    std::unordered_set<std::string> fDigestSMSTold;
+    std::unordered_set<std::string> fDigestEmailTold;
     bool fStopAsked = false;
     std::atomic<int> fStoppedCallsQueued{0};  // end-of-run calls waiting on the main thread
 
@@ -337,6 +352,7 @@ private:
     void LookUpZIPCode(const TSearchLookups& aLookups);
     void WriteDigestMarks(TObjectsStorage& aStorage);
     void ReadDigestMarks(TObjectsStorage& aStorage);
+    std::unordered_set<std::string>& DigestTold(TDigestPart aPart);
     void ConvertOlderOptions();
 
     void SavePlaceList(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
@@ -398,6 +414,9 @@ private:
     // A new search starts changed; reading one from the storage marks it saved.
     int fChangeCount = 1;
     int fSavedChangeCount = 0;
+    // The entries' change epoch as the last save found it, and as the save under way did.
+    std::uint64_t fSavedEntryEpoch = 0;
+    std::uint64_t fWrittenEntryEpoch = 0;
 
     int fSearchProcessID = 0;
     bool fSearching = false;

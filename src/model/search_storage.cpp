@@ -36,6 +36,7 @@ std::unique_ptr<TSearch> TSearch::CreateFromDB(TObjectsStorage& aStorage, int aD
     auto search = std::make_unique<TSearch>();
     search->ReadFromDB(aStorage, aDBObjectID, aLookups);
     search->fSavedChangeCount = search->fChangeCount;
+    search->fSavedEntryEpoch = TEntry::GetChangeEpoch();
     return search;
 }
 
@@ -117,23 +118,51 @@ void TSearch::ReadFromDB(TObjectsStorage& aStorage, int aDBObjectID, const TSear
     LookUpZIPCode(aLookups);
 }
 
-// The results waiting for the next digest, one link a line: a digest that could not be sent
-// before the program ended still goes out after the next start.
+namespace {
+
+std::string JoinLines(const std::vector<std::string>& aLines) {
+    std::string text;
+    for (const std::string& line : aLines) text += line + "\n";
+    return text;
+}
+
+std::vector<std::string> SplitLines(const std::string& aText) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; start < aText.size(); start = end + 1) {
+        end = aText.find('\n', start);
+        if (end == std::string::npos) end = aText.size();
+        if (end > start) lines.push_back(aText.substr(start, end - start));
+    }
+    return lines;
+}
+
+}  // namespace
+
+// The results waiting for the next digest and for their automatic reply, one link a line:
+// a digest or a reply that could not go out before the program ended still goes out after
+// the next start.
 void TSearch::WriteDigestMarks(TObjectsStorage& aStorage) {
-    std::string links;
-    for (const IEntry& entry : fSearchResults)
-        if (entry->GetIncludeInEmailDigest()) links += entry->GetLink() + "\n";
-    aStorage.SetObjectProp(fID, cDigestMarksProp, links);
+    std::vector<std::string> digest, replies;
+    for (const IEntry& entry : fSearchResults) {
+        if (entry->GetIncludeInEmailDigest()) digest.push_back(entry->GetLink());
+        if (entry->GetAwaitingAutoReply()) replies.push_back(entry->GetLink());
+    }
+    aStorage.SetObjectProp(fID, cDigestMarksProp, JoinLines(digest));
+    aStorage.SetObjectProp(fID, cAutoReplyMarksProp, JoinLines(replies));
+    for (TDigestPart part : {TDigestPart::SMS, TDigestPart::Email})
+        aStorage.SetObjectProp(fID, part == TDigestPart::SMS ? cDigestSMSToldProp : cDigestEmailToldProp,
+                               JoinLines({DigestTold(part).begin(), DigestTold(part).end()}));
 }
 
 void TSearch::ReadDigestMarks(TObjectsStorage& aStorage) {
-    const std::string links = aStorage.GetObjectPropText(fID, cDigestMarksProp);
-    for (std::size_t start = 0, end; start < links.size(); start = end + 1) {
-        end = links.find('\n', start);
-        if (end == std::string::npos) end = links.size();
-        if (IEntry entry = GetResultByLink(fSearchResults, links.substr(start, end - start)))
-            entry->SetIncludeInEmailDigest(true);
-    }
+    for (const std::string& link : SplitLines(aStorage.GetObjectPropText(fID, cDigestMarksProp)))
+        if (IEntry entry = GetResultByLink(fSearchResults, link)) entry->SetIncludeInEmailDigest(true);
+    for (const std::string& link : SplitLines(aStorage.GetObjectPropText(fID, cAutoReplyMarksProp)))
+        if (IEntry entry = GetResultByLink(fSearchResults, link)) entry->SetAwaitingAutoReply(true);
+    for (TDigestPart part : {TDigestPart::SMS, TDigestPart::Email})
+        for (const std::string& link : SplitLines(aStorage.GetObjectPropText(
+                 fID, part == TDigestPart::SMS ? cDigestSMSToldProp : cDigestEmailToldProp)))
+            DigestTold(part).insert(link);
 }
 
 void TSearch::ReadPlacesFromDB(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,
@@ -275,6 +304,8 @@ TSearch::TListsToSave TSearch::WriteDefinition(TObjectsStorage& aStorage) {
     lists.searchID = fID;
     lists.newObject = newObject;
     lists.changeCount = fChangeCount;
+    // Read before the rows are written: a change made while they are still counts as unsaved.
+    fWrittenEntryEpoch = TEntry::GetChangeEpoch();
     lists.favourites.assign(fFavourites.begin(), fFavourites.end());
     lists.results.assign(fSearchResults.begin(), fSearchResults.end());
     lists.deleted.assign(fDeletedResults.begin(), fDeletedResults.end());

@@ -149,6 +149,11 @@ int TSearches::SaveChangedSearches() {
     return saved;
 }
 
+void TSearches::RunUnderSaveLock(const std::function<void()>& aWork) {
+    TCLock saveLock(fSaveLock);
+    aWork();
+}
+
 bool TSearches::AnyModified() const { return !ModifiedSearches().empty(); }
 
 std::unique_ptr<TSearch> TSearches::DeleteSearch(TSearch* aSearch) {

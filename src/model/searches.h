@@ -51,6 +51,9 @@ public:
     // ESearchSaveError for the first search that could not be stored; the ones after it
     // wait for the next step. Answers how many were stored.
     int SaveChangedSearches();
+    // Runs aWork under the lock every save of the searches takes: another writer of the
+    // same file (the reply history) then never joins or splits a save's transaction.
+    void RunUnderSaveLock(const std::function<void()>& aWork);
     bool AnyModified() const;
     // Deletes the stored search and hands it back to the caller, who frees it. Raises
     // ESearchSaveError, leaving the search in the list, when the storage refused.

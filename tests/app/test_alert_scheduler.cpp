@@ -116,6 +116,28 @@ TEST_F(SchedulerTest, OneChainWhateverTheTicks) {
         EXPECT_GE((fStarts[i].at - fStarts[i - 1].at) / kSecond, 10 - 0.01) << "start " << i;
 }
 
+TEST_F(SchedulerTest, OneMinuteSearchesReRunWithinSecondsOfTheirDueTime) {
+    for (int i = 0; i < 3; ++i) Enable(i, 1);
+    fScheduler.Tick();
+    fScheduler.Poll();
+    // Five minutes of the owner's checks; the clock adds up seconds as a day fraction.
+    for (int check = 0; check < 60; ++check) {
+        RunFor(TAlertScheduler::cCheckIntervalMs / 1000);
+        fScheduler.Tick();
+    }
+    for (const auto& search : fSearches) {
+        std::vector<double> starts;
+        for (const TStart& start : fStarts)
+            if (start.search == search.get()) starts.push_back(start.at);
+        ASSERT_GE(starts.size(), 4u) << search->GetName();
+        for (size_t i = 1; i < starts.size(); ++i) {
+            const double gap = (starts[i] - starts[i - 1]) / kSecond;
+            EXPECT_GE(gap, 60 - 0.01) << search->GetName() << " run " << i;
+            EXPECT_LE(gap, 60 + 6) << search->GetName() << " run " << i;
+        }
+    }
+}
+
 TEST_F(SchedulerTest, PausedSearchesAreDroppedAndQueuedAgainLater) {
     Enable(0);
     fScheduler.SetSearchingPaused(true);

@@ -19,7 +19,7 @@ TEST_F(CliAlerts, WatchOnceSendsOneDigestOfExactlyTheNewAdsAndThenNothing) {
     auto first = Cli({"watch", "--once"});
     EXPECT_NE(first.out.find("Lamps: started\n"), std::string::npos) << first.out;
     EXPECT_NE(first.out.find("Lamps: finished with 3 new\n"), std::string::npos) << first.out;
-    EXPECT_NE(first.out.find("Lamps: Notifications (Email) were sent at "), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("Lamps: Notifications (Web hook) were sent at "), std::string::npos) << first.out;
     const auto digests = PostsTo(fSim, "/hook/trawlix");
     ASSERT_EQ(digests.size(), 1u);
     EXPECT_EQ(digests[0].Header("content-type"), "application/json");

@@ -98,3 +98,33 @@ TEST_F(CliReplies, AutomaticRunsAnswerNewAdsOnceAndTheAccountCannotBeDeleted) {
     Cli({"auto-reply", "Lamps", "--off"});
     Cli({"delete-account", "2"});
 }
+
+// The end of a run waits for every queued automatic reply, address look-ups included: the
+// ads are no longer new afterwards, so a reply dropped there would never be sent.
+TEST_F(CliReplies, AnAutomaticRunEndsOnlyWhenEveryQueuedReplyWentOut) {
+    Cli({"add-search", "--name", "Many", "--keywords", "lamp count100", "--location", "10011", "--category", "24",
+         "--sites", "craigslist", "--pages", "1"});
+    Cli({"alert", "Many", "--enable", "--interval", "1"});
+    Cli({"auto-reply", "Many", "--subject", "Auto", "--body", "Hello", "--accounts", "1,2"});
+    Cli({"run", "Many", "--auto"});
+    const auto answered = DistinctAdLinks(Cli({"history"}).out);
+    EXPECT_EQ(answered.size(), 100u);
+    for (int i = 0; i < 100; ++i) ASSERT_TRUE(fSmtp.MailArrives(5000)) << "mail " << i;
+    EXPECT_FALSE(fSmtp.MailArrives(1000)) << "each ad answered once";
+}
+
+// A reply that could not go out is printed and kept: a later automatic run sends it.
+TEST_F(CliReplies, AFailedAutomaticReplyIsPrintedAndSentByALaterRun) {
+    Cli({"add-account", "--host", "127.0.0.1", "--port", "1", "--user", "dead@mine.example", "--password", ""});
+    Cli({"alert", "Lamps", "--enable", "--interval", "1"});
+    Cli({"auto-reply", "Lamps", "--subject", "Auto", "--body", "Hello", "--accounts", "3"});
+    const auto failed = Cli({"run", "Lamps", "--auto"});
+    EXPECT_NE(failed.err.find("The automatic reply to "), std::string::npos) << failed.err;
+    EXPECT_NE(failed.err.find(" was not sent: "), std::string::npos) << failed.err;
+    EXPECT_EQ(Cli({"history"}).out, "");
+
+    Cli({"auto-reply", "Lamps", "--subject", "Auto", "--body", "Hello", "--accounts", "1"});
+    Cli({"run", "Lamps", "--auto"});
+    EXPECT_EQ(DistinctAdLinks(Cli({"history"}).out).size(), 3u) << "the ads found before are answered now";
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(fSmtp.MailArrives(5000)) << "mail " << i;
+}

@@ -98,7 +98,7 @@ TEST_F(CliSiteProblems, WatchTellsOnceWhenTheSiteTurnsBadAndOnceWhenItWorksAgain
     ASSERT_EQ(posts.size(), 1u) << bad.out;
     EXPECT_NE(posts[0].body.find(R"("notice": "A problem with Craigslist for Lamps")"), std::string::npos)
         << posts[0].body;
-    EXPECT_NE(bad.out.find("Lamps: A problem with Craigslist for Lamps: Notifications (Email) were sent at "),
+    EXPECT_NE(bad.out.find("Lamps: A problem with Craigslist for Lamps: Notifications (Web hook) were sent at "),
               std::string::npos)
         << bad.out;
 

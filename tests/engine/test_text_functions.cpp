@@ -101,6 +101,26 @@ TEST(TextFunctionsTest, JsonStringEscapesQuotesBackslashesAndControlsAndKeepsUtf
     EXPECT_EQ(JsonString("café €"), "\"café €\"");
 }
 
+// Bytes that are not UTF-8 (a Windows-1252 search name, a cut character) never make a
+// JSON document invalid; cuts fall between characters.
+TEST(TextFunctionsTest, JsonStringReplacesInvalidUtf8AndPrefixesCutBetweenCharacters) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"caf\xE9", "\"caf" + fffd + "\""},                  // Windows-1252 e acute
+        {"\xE2\x82", "\"" + fffd + fffd + "\""},             // a cut euro sign
+        {"\xC0\xAF", "\"" + fffd + fffd + "\""},             // overlong "/"
+        {"\xED\xA0\x80", "\"" + fffd + fffd + fffd + "\""},  // a surrogate
+        {"\xF4\x90\x80\x80", "\"" + fffd + fffd + fffd + fffd + "\""},  // past U+10FFFF
+        {"\xF0\x9F\x9A\xB2 ok", "\"\xF0\x9F\x9A\xB2 ok\""},  // a bicycle emoji stays
+    };
+    for (const auto& c : cases) EXPECT_EQ(JsonString(c.in), c.out) << c.in;
+    EXPECT_EQ(Utf8Prefix("ab\xE2\x82\xAC", 4), "ab");
+    EXPECT_EQ(Utf8Prefix("ab\xE2\x82\xAC", 5), "ab\xE2\x82\xAC");
+    EXPECT_EQ(Utf8Prefix("abc", 2), "ab");
+}
+
 TEST(TextFunctionsTest, URLEncodeKeepsUnreservedAndEncodesUtf8Bytes) {
     EXPECT_EQ(URLEncode("AZaz09-._"), "AZaz09-._");
     EXPECT_EQ(URLEncode("red bike"), "red%20bike");

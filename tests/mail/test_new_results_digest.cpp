@@ -4,6 +4,7 @@
 
 #include "engine/clock.h"
 #include "mail/new_results_digest.h"
+#include "mail/notification_transports.h"
 #include "mail/site_notice.h"
 #include "model/filter.h"
 #include "model/search.h"
@@ -14,15 +15,27 @@ namespace {
 
 class TRecordingTransport : public INotificationTransport {
 public:
-    std::string GetName() const override { return "recording"; }
+    std::string GetName() const override { return name; }
     void SendAlert(const TAlertNotification& aNotification) override {
+        attempts.push_back(aNotification);
+        if (onSend) onSend(aNotification);
         if (!failWith.empty()) throw ENotificationError(failWith);
+        if (!failEmailWith.empty() && !aNotification.emailTo.empty()) throw ENotificationError(failEmailWith);
         sent.push_back(aNotification);
     }
     void SendTest(TTestMessageKind, const std::string&) override {}
+    int SentSMS() const {
+        int count = 0;
+        for (const auto& notification : sent) count += notification.smsTo.empty() ? 0 : 1;
+        return count;
+    }
 
+    std::string name = "recording";
     std::vector<TAlertNotification> sent;
+    std::vector<TAlertNotification> attempts;
+    std::function<void(const TAlertNotification&)> onSend;
     std::string failWith;
+    std::string failEmailWith;
 };
 
 const double kDay = EncodeDate(2026, 12, 10);
@@ -167,7 +180,8 @@ TEST_F(DigestTest, WholeEmailTextForTwoResults) {
               "<div><a href=\"http://sfbay.craigslist.org/M1.html\">Mini &lt;Cooper&gt; 1</a></div>\r\n"
               "<div><a href=\"http://sfbay.craigslist.org/M2.html\">Mini &lt;Cooper&gt; 2</a></div>\r\n"
               "\r\n<p>Thanks, <br/> the Trawlix team!</p>\r\n"
-              "<p>This is an automatically generated email. Please do not reply!</p>");
+              "<p>This is an automatically generated email. Please do not reply!</p>\r\n"
+              "<p>Digest " + fTransport->sent[0].digestId + "</p>");
 }
 
 TEST_F(DigestTest, AResultFailingTheFilterIsNeitherCountedNorUnmarked) {
@@ -213,6 +227,25 @@ TEST_F(DigestTest, DailyDigestWaitsForItsTimeAndGoesOncePerDay) {
     EXPECT_EQ(fTransport->sent[1].count, 1) << "the 18:30 result waited for the next day";
 }
 
+TEST_F(DigestTest, ADailyTurnInsideQuietHoursGoesOutWhenTheyEnd) {
+    TAlert& alert = fSearch.GetAlert();
+    alert.SetHowOften(hoDaily);
+    alert.SetSendAt(At(23, 0));
+    fContext.quietHours = TQuietHours::Parse("22:00-07:00");
+    fSearch.SetNotificationsWereSentAt(At(7, 0, kDay - 1));  // yesterday's held turn
+    AddMarked(2);
+    fNow = At(23, 0);
+    EXPECT_TRUE(Notify().held);
+    fNow = At(7, 0, kDay + 1);
+    EXPECT_TRUE(Notify().emailSent);
+    ASSERT_EQ(fTransport->sent.size(), 1u);
+    EXPECT_EQ(fTransport->sent[0].count, 2);
+    fNow = At(12, 0, kDay + 1);
+    AddMarked(1, "Noon ");
+    Notify();
+    EXPECT_EQ(fTransport->sent.size(), 1u) << "one digest per daily turn";
+}
+
 TEST_F(DigestTest, DailyTurnUsedEvenWhenNothingWasFound) {
     TAlert& alert = fSearch.GetAlert();
     alert.SetHowOften(hoDaily);
@@ -234,7 +267,8 @@ TEST_F(DigestTest, SMSTexts) {
     Notify();
     ASSERT_EQ(fTransport->sent.size(), 1u);
     EXPECT_EQ(fTransport->sent[0].smsTo, "5551234567@sms.example.com");
-    EXPECT_EQ(fTransport->sent[0].smsText, "New results available for:Cars &amp; Trucks");
+    EXPECT_EQ(fTransport->sent[0].smsText,
+              "#" + fTransport->sent[0].digestId + "\nNew results available for:Cars &amp; Trucks");
     EXPECT_TRUE(fTransport->sent[0].emailTo.empty());
 
     // With the results: the advertiser's address first when known; the text stops after
@@ -250,7 +284,8 @@ TEST_F(DigestTest, SMSTexts) {
     Notify();
     ASSERT_EQ(fTransport->sent.size(), 2u);
     const std::string line = longName + "\n";
-    EXPECT_EQ(fTransport->sent[1].smsText, "seller@example.org:" + line + line + line);
+    EXPECT_EQ(fTransport->sent[1].smsText,
+              "#" + fTransport->sent[1].digestId + "\nseller@example.org:" + line + line + line);
 }
 
 TEST_F(DigestTest, StatusTextNamesWhatWasSentAndWhen) {
@@ -336,3 +371,141 @@ TEST_F(DigestTest, OnlyAPriceDropStillSendsADigest) {
     ASSERT_EQ(fTransport->sent.size(), 1u);
     EXPECT_NE(fTransport->sent[0].emailHTML.find("was 101, now 50"), std::string::npos);
 }
+
+namespace {
+
+// A kill during the send must find the marks stored; a kill after it must find the results
+// stored: the search is saved before the send with its marks, and after it without them.
+TEST_F(DigestTest, MarksGoOnlyAfterTheSendAndTheSearchIsStoredAroundIt) {
+    std::vector<int> markedAtSave;
+    int markedAtSend = -1;
+    fContext.saveSearch = [&](TSearch&) { markedAtSave.push_back(MarkedCount()); };
+    fTransport->onSend = [&](const TAlertNotification&) { markedAtSend = MarkedCount(); };
+    AddMarked(2);
+    EXPECT_TRUE(Notify().emailSent);
+    EXPECT_EQ(markedAtSend, 2) << "a save during the send stores the marks";
+    EXPECT_EQ(markedAtSave, (std::vector<int>{2, 0}));
+
+    markedAtSave.clear();
+    AddMarked(1, "Late ");
+    fTransport->failWith = "HTTP 503";
+    EXPECT_TRUE(Notify().failed);
+    EXPECT_EQ(markedAtSave, (std::vector<int>{1, 1})) << "a failed send keeps the marks, stored";
+}
+
+TEST_F(DigestTest, ADigestSentAgainCarriesTheSameIDInEveryBody) {
+    fSearch.GetAlert().SetSendToSMS(true);
+    AddMarked(2);
+    fTransport->failWith = "timed out";
+    Notify();
+    fTransport->failWith.clear();
+    fNow = At(12, 5);
+    Notify();
+    ASSERT_EQ(fTransport->attempts.size(), 4u) << "SMS and e-mail failed, then both went out";
+    const std::string id = fTransport->attempts[0].digestId;
+    ASSERT_EQ(id.size(), 16u);
+    for (const TAlertNotification& attempt : fTransport->attempts) EXPECT_EQ(attempt.digestId, id);
+    const TAlertNotification& email = fTransport->sent.back();
+    EXPECT_NE(email.emailHTML.find(id), std::string::npos) << email.emailHTML;
+    EXPECT_NE(fTransport->sent.front().smsText.find(id), std::string::npos) << fTransport->sent.front().smsText;
+    for (TWebhookFormat format : {TWebhookFormat::Ntfy, TWebhookFormat::Discord, TWebhookFormat::Slack,
+                                  TWebhookFormat::Json})
+        EXPECT_NE(BuildWebhookAlert(format, email).body.find(id), std::string::npos) << static_cast<int>(format);
+
+    AddMarked(1, "Other ");
+    Notify();
+    EXPECT_NE(fTransport->sent.back().digestId, id) << "other results make another digest";
+}
+
+TEST_F(DigestTest, APartThatWentOutIsNotSentAgainWhenTheOtherFailed) {
+    fSearch.GetAlert().SetSendToSMS(true);
+    fTransport->failEmailWith = "550 recipient refused";
+    AddMarked(3);
+    TNotifyOutcome outcome = Notify();
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_EQ(outcome.statusText, "Notifications (Email) could not be sent: 550 recipient refused; the SMS was sent");
+    EXPECT_EQ(fTransport->SentSMS(), 1);
+    EXPECT_EQ(MarkedCount(), 3);
+
+    fNow = At(12, 10);
+    Notify();
+    EXPECT_EQ(fTransport->SentSMS(), 1) << "the SMS of these results is not sent again";
+
+    AddMarked(1, "Fresh ");
+    fNow = At(12, 20);
+    Notify();
+    ASSERT_EQ(fTransport->SentSMS(), 2);
+    EXPECT_EQ(fTransport->sent.back().count, 1) << "the second SMS tells only the new result";
+
+    fTransport->failEmailWith.clear();
+    fNow = At(12, 30);
+    outcome = Notify();
+    EXPECT_FALSE(outcome.failed);
+    EXPECT_EQ(fTransport->SentSMS(), 2);
+    EXPECT_EQ(fTransport->sent.back().count, 4) << "the e-mail tells everything it has not told";
+    EXPECT_EQ(MarkedCount(), 0);
+}
+
+TEST_F(DigestTest, ResultsAreNeverUsedUpWithoutATelling) {
+    TAlert& alert = fSearch.GetAlert();
+    // A web hook tells whatever the alert's boxes say.
+    fTransport->name = "webhook";
+    alert.SetSendToEmail(false);
+    AddMarked(2);
+    TNotifyOutcome outcome = Notify();
+    EXPECT_FALSE(outcome.failed);
+    EXPECT_EQ(fTransport->sent.size(), 1u);
+    EXPECT_EQ(MarkedCount(), 0);
+    EXPECT_TRUE(outcome.statusText.starts_with("Notifications (Web hook) were sent at ")) << outcome.statusText;
+    fTransport->failWith = "HTTP 500";
+    AddMarked(1, "h");
+    outcome = Notify();
+    EXPECT_EQ(outcome.statusText, "Notifications (Web hook) could not be sent: HTTP 500");
+    fTransport->failWith.clear();
+    outcome = Notify();
+    EXPECT_EQ(MarkedCount(), 0);
+
+    // E-mail ticked without an address: nothing can go, nothing is used up.
+    fTransport->name = "vendor";
+    alert.SetSendToEmail(true);
+    alert.SetEmail("");
+    AddMarked(1, "b");
+    outcome = Notify();
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_NE(outcome.statusText.find("no e-mail address"), std::string::npos) << outcome.statusText;
+    EXPECT_EQ(MarkedCount(), 1);
+
+    // Nothing ticked: said in words.
+    alert.SetSendToEmail(false);
+    outcome = Notify();
+    EXPECT_NE(outcome.statusText.find("Notifications are off for this alert"), std::string::npos);
+}
+
+TEST_F(DigestTest, APriceDropOfAResultStillNewReachesEveryTransportWithBothPrices) {
+    AddMarked(1);
+    {
+        TCLock lock(fSearch.GetCriticalSection());
+        fSearch.GetSearchResults()[0]->DropPrice(80);  // still flagged new
+    }
+    Notify();
+    ASSERT_EQ(fTransport->sent.size(), 1u);
+    const TAlertNotification& sent = fTransport->sent[0];
+    EXPECT_NE(sent.emailHTML.find("was 101, now 80"), std::string::npos) << sent.emailHTML;
+    ASSERT_EQ(sent.priceDrops.size(), 1u);
+    EXPECT_EQ(sent.priceDrops[0].priceWas, 101);
+    const std::string json = BuildWebhookAlert(TWebhookFormat::Json, sent).body;
+    EXPECT_NE(json.find("\"price_drops\": [{"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"price_was\": 101.00"), std::string::npos) << json;
+    EXPECT_NE(BuildWebhookAlert(TWebhookFormat::Ntfy, sent).body.find("was 101.00, now 80.00"), std::string::npos);
+}
+
+TEST_F(DigestTest, SiteNoticesWaitForTheEndOfQuietHours) {
+    fContext.quietHours = TQuietHours::Parse("22:00-07:00");
+    fNow = At(23, 30);
+    const TNotifyOutcome outcome = NotifySiteProblem(fSearch, "Craigslist", "Craigslist answered 403", fContext);
+    EXPECT_TRUE(outcome.held);
+    EXPECT_FALSE(outcome.failed);
+    EXPECT_TRUE(fTransport->sent.empty());
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <map>
+#include <mutex>
 #include <thread>
 
 #include "mail/auto_reply_thread.h"
@@ -159,6 +160,69 @@ TEST(Replies, TheHistorySurvivesARestartNewestFirstWithQuotesIntact) {
     EXPECT_EQ(items[2].fMsgSubject, "It's \"old\"");
     EXPECT_EQ(items[2].fMsgBody, "body '1'");
     EXPECT_DOUBLE_EQ(items[0].fTimeStamp, 46001.5);
+}
+
+// A reply counts once the server accepted it: only then is the ad marked for good, and the
+// session hears of it (with the history row already there) to store both at once. An ad
+// the history shows answered, by a run killed before it stored the mark, is not answered again.
+TEST(Replies, AnAcceptedReplyIsMarkedAndToldAtOnceAndNeverSentTwice) {
+    TSmtpTestServer server;
+    THistoryHook hook;
+    std::mutex mutex;
+    std::vector<std::pair<bool, size_t>> told;  // the stored mark and the history size when told
+    SetEntryRepliedListener([&](const TEntry& aEntry) {
+        std::lock_guard lock(mutex);
+        told.emplace_back(aEntry.GetRepliedStored(), hook.history.Count());
+    });
+    auto message = Message({AccountOn(server, "me@mine.example", 1)}, false);
+    IEntry refused = Ad(6, "reject-me@ads.example");
+    refused->SetAwaitingAutoReply(true);
+    EXPECT_EQ(refused->Reply(message, true, 1).state, TReplyOutcome::Failed);
+    EXPECT_FALSE(refused->GetRepliedStored());
+    EXPECT_TRUE(refused->GetAwaitingAutoReply()) << "kept for the next run";
+    IEntry accepted = Ad(7, "buyer@ads.example");
+    accepted->SetAwaitingAutoReply(true);
+    EXPECT_TRUE(accepted->Reply(message, true, 1).WasSent());
+    EXPECT_FALSE(accepted->GetAwaitingAutoReply());
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(told, (std::vector<std::pair<bool, size_t>>{{true, 1}}));
+    }
+    server.NextMail();
+
+    IEntry answeredBefore = Ad(8, "again@ads.example");
+    answeredBefore->SetAwaitingAutoReply(true);
+    TAutoReplyThread thread;
+    thread.SetAnsweredBefore([](const TEntry& aEntry) { return aEntry.GetLink() == Ad(8, "")->GetLink(); });
+    thread.Add(answeredBefore, message);
+    for (int i = 0; i < 100 && thread.UnfinishedCount() > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(server.MailArrives(700));
+    EXPECT_TRUE(answeredBefore->GetRepliedStored());
+    EXPECT_FALSE(answeredBefore->GetAwaitingAutoReply());
+    SetEntryRepliedListener({});
+}
+
+// Each accepted mail is stored as it goes: a save appends the new rows and leaves the
+// stored ones alone; after a removal it writes the user's rows again.
+TEST(Replies, TheHistoryAppendsNewRowsAndRewritesOnlyAfterARemoval) {
+    test::TempDir dir;
+    const std::string file = (dir / "object_storage.cur").string();
+    std::filesystem::copy_file(test::InstallationDatabase(), file);
+    TObjectsStorage storage(file);
+    auto& db = storage.SQLLiteDB();
+    TEmailReplyHistory history;
+    history.Add("me@x", "a@y", 46000.25, "one", "", "https://a");
+    ASSERT_TRUE(history.Save(storage, -1));
+    const auto firstRow = db.GetTableValue("select min(id) from email_reply_history");
+    history.Add("me@x", "b@y", 46000.5, "two", "", "https://b");
+    ASSERT_TRUE(history.Save(storage, -1));
+    EXPECT_EQ(db.GetTableValue("select count(*) from email_reply_history"), 2);
+    EXPECT_EQ(db.GetTableValue("select min(id) from email_reply_history"), firstRow) << "the first row was kept";
+    EXPECT_TRUE(history.HasReplyTo("https://b"));
+    EXPECT_FALSE(history.HasReplyTo("https://c"));
+    ASSERT_TRUE(history.Remove(history.GetHistory()[0].fSerial));
+    ASSERT_TRUE(history.Save(storage, -1));
+    EXPECT_EQ(db.GetTableString("select group_concat(msg_subject) from email_reply_history"), "two");
 }
 
 TEST(Replies, AStoredReplyMessageKeepsTheAccountsThatRemain) {

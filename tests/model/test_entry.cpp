@@ -115,7 +115,7 @@ TEST(Entry, AssignCopiesTheAdButNotTheTickOrTransientFlags) {
     EXPECT_EQ(copy.GetCraigsID(), 4821);
     EXPECT_FALSE(copy.GetChecked());
     EXPECT_FALSE(copy.GetIncludeInEmailDigest());
-    EXPECT_FALSE(copy.GetNoContact());
+    EXPECT_TRUE(copy.GetNoContact()) << "stored with the row: the address was looked for";
     EXPECT_FALSE(copy.GetImageDownloading());
     EXPECT_DOUBLE_EQ(copy.GetLocalDateTime(), 0);
 
@@ -176,12 +176,15 @@ TEST_F(EntryStorageTest, RowRoundTripKeepsEveryStoredField) {
     entry->SetResizedImage({0xFF, 0xD8, 0x01});
     entry->DropPrice(entry->GetPrice() - 10);
     entry->SetDuplicateOf("https://boston.craigslist.org/bik/1.html");
+    entry->SetNoContact(true);
     IEntry loaded = SaveAndReadRow(*entry);
     ASSERT_TRUE(loaded);
     trawlix::test::ExpectSameStoredFields(*entry, *loaded);
     EXPECT_EQ(loaded->GetCraigsID(), 4821);
-    // Not part of the row.
-    EXPECT_EQ(loaded->GetContact(), "");
+    // The looked-up address and whether it was looked for are kept, so a restart neither
+    // forgets an address nor downloads the ad's page again.
+    EXPECT_EQ(loaded->GetContact(), "seller@example.org");
+    EXPECT_TRUE(loaded->GetNoContact());
 }
 
 TEST_F(EntryStorageTest, ApostrophesAndQuotesSurviveTheRowAndAreStoredEscaped) {

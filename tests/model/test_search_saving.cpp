@@ -164,6 +164,71 @@ TEST_F(SearchSavingTest, SaveMySearchesWritesOnlyWhatChangedAndSaysWhyItFailed) 
     EXPECT_EQ(StoredResults(two.GetID()), 1);
 }
 
+// A reply that answers at once, as an account does once the server accepted the mail.
+class TAcceptingMessage : public IEntryReplyMessage {
+public:
+    void SendTo(const std::string&, int, const std::string&, const std::string&,
+                std::function<void(bool, const std::string&)> aOnResult) override {
+        aOnResult(true, "");
+    }
+};
+
+// Fields the user or a send changes on one result, without its search hearing of it, are
+// stored by the next save of changed searches and read back after a restart.
+TEST_F(SearchSavingTest, EveryEntryFieldChangedOnItsOwnIsStored) {
+    const struct {
+        const char* what;
+        std::function<void(TEntry&)> change;
+        std::function<bool(const TEntry&)> readBack;
+    } cases[] = {
+        {"visited", [](TEntry& e) { e.SetVisited(true); }, [](const TEntry& e) { return e.GetVisited(); }},
+        {"contact", [](TEntry& e) { e.SetContact("seller@example.com"); },
+         [](const TEntry& e) { return e.GetContact() == "seller@example.com"; }},
+        {"no contact", [](TEntry& e) { e.SetNoContact(true); }, [](const TEntry& e) { return e.GetNoContact(); }},
+        {"replied by a reply",
+         [](TEntry& e) {
+             e.SetContact("a@example.com");
+             ASSERT_EQ(e.Reply(std::make_shared<TAcceptingMessage>(), true, 1).state, TReplyOutcome::Sent);
+         },
+         [](const TEntry& e) { return e.GetRepliedStored(); }},
+        {"favourite note",
+         [](TEntry& e) {
+             auto* favourite = dynamic_cast<TFavourite*>(&e);
+             ASSERT_NE(favourite, nullptr);
+             favourite->SetNote("call after six");
+         },
+         [](const TEntry& e) {
+             auto* favourite = dynamic_cast<const TFavourite*>(&e);
+             return favourite && favourite->GetNote() == "call after six";
+         }},
+    };
+    int id = 0;
+    {
+        auto searches = Load();
+        TSearch& search = searches->AddSearch(std::make_unique<TSearch>());
+        search.SetName("Bikes");
+        for (int i = 1; i <= 4; ++i) search.AddSearchResult(Result(i));
+        search.AddFavourite(std::make_shared<TFavourite>(*Result(5), ""));
+        searches->SaveChangedSearches();
+        ASSERT_FALSE(search.GetModified());
+        id = search.GetID();
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            TEntry& entry = i < 4 ? *search.GetSearchResults()[i] : *search.GetFavourites()[0];
+            cases[i].change(entry);
+            EXPECT_TRUE(search.GetModified()) << cases[i].what;
+            EXPECT_EQ(searches->SaveChangedSearches(), 1) << cases[i].what;
+        }
+    }
+    ReopenStorage();
+    auto stored = TSearch::CreateFromDB(Storage(), id, Lookups());
+    ASSERT_EQ(stored->GetSearchResults().size(), 4u);
+    ASSERT_EQ(stored->GetFavourites().size(), 1u);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const TEntry& entry = i < 4 ? *stored->GetSearchResults()[i] : *stored->GetFavourites()[0];
+        EXPECT_TRUE(cases[i].readBack(entry)) << cases[i].what;
+    }
+}
+
 // The background saver stores searches while the main thread adds results, adds searches
 // and deletes them; every search ends up stored as it is in memory.
 TEST_F(SearchSavingTest, ChangedSearchesAreSavedBesideTheThreadThatEditsThem) {

@@ -40,7 +40,8 @@ CARS_PAGE = 250    # Cars.com results per page (offset rn)
 AT_PAGE = 100      # Autotrader results per page (pager.offset)
 
 # Paths that steer the simulator; they stay out of the request log.
-CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear", "/__sim/prop", "/__sim/block", "/__sim/pricecut")
+CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear", "/__sim/prop", "/__sim/block", "/__sim/pricecut",
+                "/__sim/grow")
 
 # What a site that turns a visitor away answers instead of its page (/__sim/block).
 BLOCK_PAGES = {
@@ -66,6 +67,9 @@ class Generator:
         # Percent taken off every priced ad from now on (/__sim/pricecut): the second run of
         # a test sees the same ads cheaper.
         self.price_cut = 0
+        # Ads added since the start to every query holding a word (/__sim/grow): new ads
+        # appearing while a watcher runs. They come after the ads already there.
+        self.grown = {}
 
     def rng(self, *parts):
         key = "|".join([str(self.seed)] + [str(p) for p in parts])
@@ -75,7 +79,7 @@ class Generator:
         for word in words:
             m = re.fullmatch(r"count(\d+)", word)
             if m:
-                return int(m.group(1))
+                return int(m.group(1)) + sum(self.grown.get(w, 0) for w in words)
         return 20 + self.rng(site, query_key, "total").randrange(231)
 
     def ad(self, site, query_key, index):
@@ -561,6 +565,10 @@ class Handler(BaseHTTPRequestHandler):
         elif path == "/__sim/pricecut":
             self.server.gen.price_cut = int(arg("percent", "0"))
             self.send_page(200, "text/plain", b"ok\n")
+        elif path == "/__sim/grow":
+            word = arg("word")
+            self.server.gen.grown[word] = self.server.gen.grown.get(word, 0) + int(arg("by", "1"))
+            self.send_page(200, "text/plain", ("%d\n" % self.server.gen.grown[word]).encode())
         elif path == "/__sim/clear":
             self.server.faults.clear()
             self.server.gen.price_cut = 0
