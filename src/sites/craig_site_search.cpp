@@ -1,7 +1,12 @@
 #include "sites/craig_site_search.h"
 
 #include "engine/download.h"
+#include "run/search_run_environment.h"
+#include "sites/craig_areas.h"
+#include "sites/craig_json_search.h"
+#include "sites/craig_search_page.h"
 #include "engine/text_functions.h"
+#include <algorithm>
 #include "model/place_selection.h"
 #include "model/property_container.h"
 #include "model/search.h"
@@ -30,7 +35,10 @@ std::string QueryText(const std::string& aKeywords) {
 TCraigSiteSearch::TCraigSiteSearch(TSearch* aParentSearch) : TSiteSearchRun(ssCraigslist, aParentSearch) {}
 
 std::unique_ptr<TBaseResultsParser> TCraigSiteSearch::CreateResultsParser() {
-    return std::make_unique<TCraigSiteResultsParser>();
+    auto parser = std::make_unique<TCraigSiteResultsParser>();
+    fContext = std::make_shared<TCraigAnswerContext>();
+    parser->SetContext(fContext);
+    return parser;
 }
 
 std::vector<std::string> TCraigSiteSearch::MakeSearchLinks(TBaseSearchThread& aThread) {
@@ -43,11 +51,19 @@ std::vector<std::string> TCraigSiteSearch::MakeSearchLinks(TBaseSearchThread& aT
     }
     std::vector<std::string> links;
     std::string previous;
+    {
+        std::lock_guard lock(fTodayMutex);
+        fTodayRequests.clear();
+    }
     ForEachPlaceAndCategory(aThread, pages, [&](const TPlace& aPlace, const TPlace& aCategory, int aPlaceIndex,
                                                 int aCategoryIndex, int aPage) {
         const std::string url = MakeSearchLink(aPlace, aCategory, aPage);
         if (url.empty() || url == previous) return;
         previous = url;
+        if (auto today = MakeTodayRequest(aPlace, aCategory, aPage)) {
+            std::lock_guard lock(fTodayMutex);
+            fTodayRequests[url] = std::move(*today);
+        }
         links.push_back(url + " " + std::to_string(aPlaceIndex) + " " + std::to_string(aCategoryIndex) + " " +
                         std::to_string(aPage));
     });
@@ -141,6 +157,105 @@ std::string TCraigSiteSearch::NeighbourhoodParams(const TPlace& aLocation) {
     return params;
 }
 
+namespace {
+
+// "sfbay" of "http://sfbay.craigslist.org/eby/".
+std::string HostLabel(const std::string& aLink) {
+    const size_t scheme = aLink.find("://");
+    const size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    const size_t dot = aLink.find('.', start);
+    return dot == std::string::npos ? std::string() : LowerCase(aLink.substr(start, dot - start));
+}
+
+std::string Trimmed(std::string aText, char aMark) {
+    while (!aText.empty() && aText.back() == aMark) aText.pop_back();
+    while (!aText.empty() && aText.front() == aMark) aText.erase(0, 1);
+    return aText;
+}
+
+}  // namespace
+
+std::optional<TCraigTodayRequest> TCraigSiteSearch::MakeTodayRequest(const TPlace& aLocation, const TPlace& aCategory,
+                                                                     int aPageToDisplay) {
+    TSearch& search = *GetParentSearch();
+    const TCraigSitePlace& category = aCategory.GetCraigSitePlace();
+    // Personals were closed in 2018: only a server of the old pages still has them.
+    if (category.GetDisabled() || MainCategoryName(aCategory) == "personals") return std::nullopt;
+    const TPlace& city = IsNeighbourhood(aLocation) ? *aLocation.GetParent() : aLocation;
+    const std::string base = city.GetCraigSitePlace().GetLink();
+    if (base.find("http") == std::string::npos) return std::nullopt;
+    TCraigTodayRequest request;
+    request.host = HostLabel(base);
+    const std::string lastSegment = ReadFromRight(base, 2, "/");
+    if (lastSegment.find('.') == std::string::npos) request.subArea = LowerCase(lastSegment);
+    request.category = Trimmed(category.GetLink(), '/');
+    if (request.host.empty() || request.category.empty()) return std::nullopt;
+    request.page = aPageToDisplay;
+    if (!search.GetOnlyCatListings()) request.keywords = TCraigKeywordQuery::FromKeywords(ReplaceAll(search.GetKeywords(), "\r\n", " "));
+    std::string params;
+    if (search.GetOnlySearchTitles()) params += "&srchType=T";
+    if (search.GetHasImage()) params += "&hasPic=1";
+    params += TodayOptions(aCategory);
+    if (!search.GetZIPCode().empty() && search.GetDistance() > 0)
+        params += "&postal=" + URLEncode(search.GetZIPCode()) + "&search_distance=" + std::to_string(search.GetDistance());
+    request.params = params;
+    if (IsNeighbourhood(aLocation)) {
+        TPlaceList checked;
+        GetCheckedNeighbourhoods(city, checked);
+        if (checked.size() < city.GetChildren().size())
+            for (const TPlace* neighbourhood : checked) request.neighbourhoods.push_back(LowerCase(neighbourhood->ToString()));
+    }
+    return request;
+}
+
+// The search's options under today's parameter names; an unset price (a 0 that is the whole
+// value) goes out as no limit, a price of 0.5 as 0.5.
+std::string TCraigSiteSearch::TodayOptions(const TPlace& aCategory) const {
+    const TPropertyContainer& options = GetParentSearch()->GetPropertyContainer();
+    auto raw = [&](const std::string& aName) {
+        const TProp* prop = options.GetPropByName(aName);
+        const std::string value = prop ? Trim(prop->GetRawValue()) : std::string();
+        return value == "0" ? std::string() : value;
+    };
+    auto yes = [&](const std::string& aName) {
+        const TProp* prop = options.GetPropByName(aName);
+        return prop && prop->AsBoolean();
+    };
+    auto price = [&](std::string& aParams) {
+        if (const std::string low = raw("price_min"); !low.empty()) aParams += "&min_price=" + URLEncode(low);
+        if (const std::string high = raw("price_max"); !high.empty()) aParams += "&max_price=" + URLEncode(high);
+    };
+    const std::string group = MainCategoryName(aCategory);
+    std::string params;
+    if (group == "housing") {
+        const TProp* bedrooms = options.GetPropByName("bedrooms");
+        std::string count = bedrooms ? bedrooms->AsString() : "0+";
+        count.erase(std::remove_if(count.begin(), count.end(), [](char c) { return c < '0' || c > '9'; }), count.end());
+        if (!count.empty() && count != "0") params += "&min_bedrooms=" + count;
+        price(params);
+        if (yes("cats")) params += "&pets_cat=1";
+        if (yes("dogs")) params += "&pets_dog=1";
+    } else if (group == "for sale") {
+        price(params);
+    } else if (group == "jobs") {
+        const std::pair<const char*, const char*> jobOptions[] = {{"telecommute", "&is_telecommuting=1"},
+                                                                  {"contract", "&employment_type=3"},
+                                                                  {"internship", "&is_internship=1"},
+                                                                  {"part_time", "&employment_type=2"},
+                                                                  {"non_profit", "&is_nonprofit=1"}};
+        std::string jobParams;
+        int set = 0;
+        for (const auto& [name, param] : jobOptions)
+            if (yes(name)) {
+                jobParams += param;
+                ++set;
+            }
+        // All five set is no filter, as with the old pages.
+        if (set < 5) params += jobParams;
+    }
+    return params;
+}
+
 void TCraigSiteSearch::GetCheckedNeighbourhoods(const TPlace& aPlace, TPlaceList& aList) {
     aList.clear();
     const TPlaceWrapperList& selected = GetParentSearch()->GetSearchLocations();
@@ -158,6 +273,85 @@ ICHTTPClient TCraigSiteSearch::GetDownloader() {
 
 std::string TCraigSiteSearch::GetLinkWithoutPage(const std::string& aSourceLink) {
     return RemoveURLParam(aSourceLink, "s");
+}
+
+namespace {
+
+bool LooksLikeClassicPage(const std::string& aHtml) {
+    return aHtml.find("class=\"row\"") != std::string::npos || aHtml.find("Displaying") != std::string::npos ||
+           aHtml.find("Nothing found for that search") != std::string::npos;
+}
+
+// A refusal says more than a transfer that failed otherwise.
+void KeepRefusal(const TDownloadFailure& aFailure, TDownloadFailure& aRefusal) {
+    if (IsRefusalStatus(aFailure.httpStatus) && !IsRefusalStatus(aRefusal.httpStatus)) aRefusal = aFailure;
+}
+
+}  // namespace
+
+// The JSON search, then the search page; an empty text when neither gave an answer the
+// program reads (aRefusal then holds a refusal either met, fContext->problem what was wrong).
+std::string TCraigSiteSearch::TryTodayRoutes(const TCraigTodayRequest& aRequest, TDownloadFailure& aRefusal) {
+    const std::string domain = GetSearchRunEnvironment()->craigslistDomain();
+    const ICHTTPClient client = GetSiteDownloader(ssCraigslist);
+    std::string areasProblem;
+    const auto areas = LoadCraigAreas(GetDownloadScratchFolder(), domain, client, areasProblem);
+    const TCraigArea* area = areas ? areas->FindByHost(aRequest.host) : nullptr;
+    if (area && (aRequest.subArea.empty() || TCraigAreas::HasSubArea(*area, aRequest.subArea))) {
+        TDownloadFailure failure;
+        std::string answer = DownloadFile(CraigJsonSearchURL(aRequest, area->areaId, domain), client, failure);
+        KeepRefusal(failure, aRefusal);
+        if (!answer.empty()) {
+            const std::string problem = ReadCraigJsonSearch(answer).problem;
+            if (problem.empty()) {
+                fContext->route = "json";
+                return answer;
+            }
+            fContext->problem = problem;
+        }
+    }
+    TDownloadFailure failure;
+    std::string page = DownloadFile(CraigSearchPageURL(aRequest, domain), client, failure);
+    KeepRefusal(failure, aRefusal);
+    if (page.empty()) return {};
+    if (HasCraigStaticList(page) || LooksLikeClassicPage(page)) {
+        fContext->route = HasCraigStaticList(page) ? "page" : "classic";
+        fContext->problem.clear();
+        return page;
+    }
+    if (fContext->problem.empty()) fContext->problem = "the search page holds no result list";
+    return {};
+}
+
+std::string TCraigSiteSearch::DownloadPage(const std::string& aURL, const std::string&, TDownloadFailure& aFailure) {
+    if (!fContext) fContext = std::make_shared<TCraigAnswerContext>();
+    fContext->route = "classic";
+    fContext->problem.clear();
+    fContext->domain = GetSearchRunEnvironment()->craigslistDomain();
+    {
+        std::lock_guard lock(fTodayMutex);
+        const auto found = fTodayRequests.find(aURL);
+        fContext->hasRequest = found != fTodayRequests.end();
+        if (fContext->hasRequest) fContext->request = found->second;
+    }
+    TDownloadFailure refusal;
+    if (fContext->hasRequest) {
+        std::string answer = TryTodayRoutes(fContext->request, refusal);
+        if (!answer.empty()) return answer;
+    }
+    // The link as the old pages had it, for a server that still speaks them.
+    fContext->hasRequest = false;
+    std::string page = TSiteSearchRun::DownloadPage(aURL, aURL, aFailure);
+    if (page.empty() && IsRefusalStatus(refusal.httpStatus)) aFailure = refusal;
+    return page;
+}
+
+void TCraigSiteSearch::PageParsed(int aAdsFound, bool aBlockPage) {
+    if (!fContext) return;
+    SetAnswerFormat(fContext->route);
+    for (int i = 0; i < fContext->itemsSkipped; ++i) AddItemSkipped();
+    // Today's routes gave answers of an unknown shape, and the old page no ads either.
+    if (aAdsFound == 0 && !aBlockPage && !fContext->problem.empty()) AddUnreadablePage(fContext->problem);
 }
 
 // --- reporting ads --------------------------------------------------------------------------
