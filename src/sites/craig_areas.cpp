@@ -62,6 +62,26 @@ bool TCraigAreas::HasSubArea(const TCraigArea& aArea, std::string_view aAbbrevia
     return false;
 }
 
+std::string FetchFromCraigslist(const std::string& aUrl, const ICHTTPClient& aClient, TDownloadFailure& aFailure) {
+    aFailure = {};
+    if (!aClient) {
+        aFailure.text = "Could not download " + aUrl;
+        return {};
+    }
+    try {
+        std::string body;
+        aClient->Get(aUrl, body);
+        return body;
+    } catch (const EHttpTooLarge& e) {
+        aFailure = {e.what(), true, 0};
+    } catch (const EHttpStatus& e) {
+        aFailure = {e.what(), false, e.GetStatus()};
+    } catch (const std::exception& e) {
+        aFailure.text = e.what();
+    }
+    return {};
+}
+
 namespace {
 
 struct TKeptAreas {
@@ -126,7 +146,7 @@ std::shared_ptr<const TCraigAreas> LoadCraigAreas(const std::string& aFolder, co
     if (!file.empty() && IsYoung(file)) areas = ReadFile(file);
     if (!areas) {
         TDownloadFailure failure;
-        const std::string text = DownloadFile("https://reference." + aDomain + "/Areas", aClient, failure);
+        const std::string text = FetchFromCraigslist("https://reference." + aDomain + "/Areas", aClient, failure);
         auto fetched = std::make_shared<TCraigAreas>();
         std::string problem;
         if (!text.empty() && TCraigAreas::Read(text, *fetched, problem)) {

@@ -9,6 +9,13 @@
 
 namespace trawlix {
 
+struct TDownloadFailure;
+
+// The answer of today's Craigslist at aUrl through aClient alone: the system's transfer,
+// which DownloadFile falls back on, would bypass the client's browser identity and cookies.
+// Empty on any failure, aFailure saying why.
+std::string FetchFromCraigslist(const std::string& aUrl, const ICHTTPClient& aClient, TDownloadFailure& aFailure);
+
 // One area of Craigslist's reference list.
 struct TCraigArea {
     long areaId = 0;

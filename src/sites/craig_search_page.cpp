@@ -59,6 +59,7 @@ double PagePrice(std::string_view aText) {
 void ReadList(std::string_view aHtml, size_t aListStart, TCraigSearchPage& aPage) {
     const size_t listEnd = std::min(aHtml.find("</ol>", aListStart), aHtml.size());
     size_t pos = aListStart;
+    size_t position = 0;
     while (true) {
         const size_t classAt = aHtml.find(cItemClass, pos);
         if (classAt == std::string_view::npos || classAt >= listEnd) break;
@@ -66,12 +67,14 @@ void ReadList(std::string_view aHtml, size_t aListStart, TCraigSearchPage& aPage
         size_t itemEnd = aHtml.find("</li>", classAt);
         if (itemEnd == std::string_view::npos || itemEnd > listEnd) itemEnd = listEnd;
         pos = itemEnd;
+        const size_t itemPosition = position++;
         if (itemStart == std::string_view::npos) {
             ++aPage.itemsSkipped;
             continue;
         }
         const std::string_view item = aHtml.substr(itemStart, itemEnd - itemStart);
         TCraigPageAd ad;
+        ad.position = itemPosition;
         ad.title = CleanAdTitle(AttributeOf(item, 0, "title"));
         if (ad.title.empty()) ad.title = DivText(item, "title");
         const size_t anchor = item.find("<a ");
@@ -94,8 +97,8 @@ void ReadLdItem(simdjson::dom::element aItem, TCraigPageAd& aAd) {
         std::string_view one;
         if (images.get_string().get(one) == simdjson::SUCCESS) {
             aAd.pictures.emplace_back(one);
-        } else if (images.is_array()) {
-            for (simdjson::dom::element image : images.get_array().value_unsafe())
+        } else if (simdjson::dom::array list; images.get_array().get(list) == simdjson::SUCCESS) {
+            for (simdjson::dom::element image : list)
                 if (image.get_string().get(one) == simdjson::SUCCESS) aAd.pictures.emplace_back(one);
         }
     }
@@ -139,15 +142,13 @@ void JoinLd(std::string_view aHtml, TCraigSearchPage& aPage) {
     const bool read = end != std::string_view::npos &&
                       parser.parse(aHtml.data() + start + 1, end - start - 1)["itemListElement"].get_array().get(list) ==
                           simdjson::SUCCESS;
-    size_t index = 0;
     for (TCraigPageAd& ad : aPage.ads) {
         simdjson::dom::element item;
         std::string_view name;
-        const bool matched = read && list.at(index).get(item) == simdjson::SUCCESS &&
+        const bool matched = read && list.at(ad.position).get(item) == simdjson::SUCCESS &&
                              item["item"].get(item) == simdjson::SUCCESS &&
                              item["name"].get_string().get(name) == simdjson::SUCCESS &&
                              CleanAdTitle(UnEscapeHTML(name)) == ad.title;
-        ++index;
         if (matched)
             ReadLdItem(item, ad);
         else

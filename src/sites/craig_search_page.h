@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,7 @@ struct TCraigPageAd {
     bool hasGeo = false;
     double latitude = 0;
     double longitude = 0;
+    size_t position = 0;  // in the page's list, entries left out included
 };
 
 struct TCraigSearchPage {

@@ -203,7 +203,7 @@ std::optional<TCraigTodayRequest> TCraigSiteSearch::MakeTodayRequest(const TPlac
         TPlaceList checked;
         GetCheckedNeighbourhoods(city, checked);
         if (checked.size() < city.GetChildren().size())
-            for (const TPlace* neighbourhood : checked) request.neighbourhoods.push_back(LowerCase(neighbourhood->ToString()));
+            for (const TPlace* neighbourhood : checked) request.neighbourhoods.push_back(LowerCase(neighbourhood->GetName()));
     }
     return request;
 }
@@ -282,9 +282,10 @@ bool LooksLikeClassicPage(const std::string& aHtml) {
            aHtml.find("Nothing found for that search") != std::string::npos;
 }
 
-// A refusal says more than a transfer that failed otherwise.
+// A refusal, or an answer past the size limit, says more than a transfer that failed otherwise.
 void KeepRefusal(const TDownloadFailure& aFailure, TDownloadFailure& aRefusal) {
     if (IsRefusalStatus(aFailure.httpStatus) && !IsRefusalStatus(aRefusal.httpStatus)) aRefusal = aFailure;
+    if (aFailure.tooLarge && aRefusal.text.empty()) aRefusal = aFailure;
 }
 
 }  // namespace
@@ -299,7 +300,7 @@ std::string TCraigSiteSearch::TryTodayRoutes(const TCraigTodayRequest& aRequest,
     const TCraigArea* area = areas ? areas->FindByHost(aRequest.host) : nullptr;
     if (area && (aRequest.subArea.empty() || TCraigAreas::HasSubArea(*area, aRequest.subArea))) {
         TDownloadFailure failure;
-        std::string answer = DownloadFile(CraigJsonSearchURL(aRequest, area->areaId, domain), client, failure);
+        std::string answer = FetchFromCraigslist(CraigJsonSearchURL(aRequest, area->areaId, domain), client, failure);
         KeepRefusal(failure, aRefusal);
         if (!answer.empty()) {
             const std::string problem = ReadCraigJsonSearch(answer).problem;
@@ -311,7 +312,7 @@ std::string TCraigSiteSearch::TryTodayRoutes(const TCraigTodayRequest& aRequest,
         }
     }
     TDownloadFailure failure;
-    std::string page = DownloadFile(CraigSearchPageURL(aRequest, domain), client, failure);
+    std::string page = FetchFromCraigslist(CraigSearchPageURL(aRequest, domain), client, failure);
     KeepRefusal(failure, aRefusal);
     if (page.empty()) return {};
     if (HasCraigStaticList(page) || LooksLikeClassicPage(page)) {
@@ -342,7 +343,8 @@ std::string TCraigSiteSearch::DownloadPage(const std::string& aURL, const std::s
     // The link as the old pages had it, for a server that still speaks them.
     fContext->hasRequest = false;
     std::string page = TSiteSearchRun::DownloadPage(aURL, aURL, aFailure);
-    if (page.empty() && IsRefusalStatus(refusal.httpStatus)) aFailure = refusal;
+    if (page.empty() && !IsRefusalStatus(aFailure.httpStatus) && (IsRefusalStatus(refusal.httpStatus) || refusal.tooLarge))
+        aFailure = refusal;
     return page;
 }
 

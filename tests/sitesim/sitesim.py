@@ -40,7 +40,8 @@ CARS_PAGE = 250    # Cars.com results per page (offset rn)
 AT_PAGE = 100      # Autotrader results per page (pager.offset)
 
 # Paths that steer the simulator; they stay out of the request log.
-CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear", "/__sim/prop", "/__sim/block", "/__sim/pricecut")
+CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear", "/__sim/prop", "/__sim/block", "/__sim/pricecut",
+                "/__sim/craigslist")
 
 # What a site that turns a visitor away answers instead of its page (/__sim/block).
 BLOCK_PAGES = {
