@@ -11,6 +11,8 @@
 #include "model/place_selection.h"
 #include "run/search_run_fixture.h"
 #include "sites/craig_areas.h"
+#include "sites/craig_posting_page.h"
+#include "sites/posting_scrapers.h"
 #include "sites/craig_results_parser.h"
 #include "sites/craig_search_page.h"
 #include "sites/craig_site_search.h"
@@ -209,6 +211,43 @@ TEST(CraigAreas, AKeptListServesThirtyDaysThenAnOlderCopyWhenNoneCanBeFetched) {
     fs::remove(file);
     EXPECT_FALSE(LoadCraigAreas(folder.Path().string(), "craigslist.org", nullptr, problem));
     ForgetCraigAreas();
+}
+
+}  // namespace
+}  // namespace trawlix
+
+namespace trawlix {
+namespace {
+
+TEST(CraigPostingPage, TodaysAdPageGivesTextAttributesPicturesTimesAndMap) {
+    const TCraigPosting posting = ReadCraigPosting(Fixture("posting_today.html"));
+    ASSERT_TRUE(posting.isToday);
+    EXPECT_FALSE(posting.gone);
+    EXPECT_EQ(posting.title, "Solid oak desk & chair") << "the title of the page, not of its JSON-LD";
+    EXPECT_EQ(posting.description, "Solid oak desk & chair.\nPick up in oakland only.") << "without the QR code line";
+    EXPECT_EQ(posting.attributes, (std::vector<std::string>{"condition: good", "make / manufacturer: oakworks"}));
+    EXPECT_EQ(posting.pictures.size(), 2u);
+    EXPECT_EQ(posting.price, 150);
+    EXPECT_EQ(posting.posted, "2025-12-10T10:15:00-0800");
+    EXPECT_EQ(posting.updated, "2025-12-11T08:00:00-0800");
+    EXPECT_TRUE(posting.hasGeo);
+    EXPECT_DOUBLE_EQ(posting.latitude, 37.81);
+    EXPECT_TRUE(posting.replyBehindCaptcha);
+}
+
+TEST(CraigPostingPage, RemovedAdsAndTheScrapersOnTodaysPage) {
+    for (const char* notice : {"This posting has been deleted by its author.", "This posting has expired.",
+                               "This posting has been flagged for removal."}) {
+        const std::string page = std::string("<html><body><section id=\"postingbody\">") + notice + "</section></body></html>";
+        EXPECT_TRUE(ReadCraigPosting(page).gone) << notice;
+    }
+    const std::string page = Fixture("posting_today.html");
+    EXPECT_EQ(GetEntryEmail(TPostingSource::Craigslist, page), "") << "the page carries no address";
+    EXPECT_EQ(GetEntryImageURLs(TPostingSource::Craigslist, page),
+              "https://images.craigslist.org/00a0a_one_600x450.jpg\thttps://images.craigslist.org/00b0b_two_600x450.jpg");
+    EXPECT_EQ(GetEntryDescription(TPostingSource::Craigslist, page),
+              "Solid oak desk & chair.\nPick up in oakland only.\ncondition: good\nmake / manufacturer: oakworks");
+    EXPECT_FALSE(ReadCraigPosting("<html><div id=\"userbody\">old</div></html>").isToday);
 }
 
 }  // namespace
