@@ -398,7 +398,8 @@ def cl_today_ad(gen, host, cat, index):
 
 def cl_today_filter(params):
     arg = lambda name: params.get(name, [""])[0]
-    words = query_words(params, "query")
+    # The words that steer the simulator match no title; countN caps the answer at N ads.
+    words = [w for w in query_words(params, "query") if not re.fullmatch(r"count\d+|nothingfound|fewlocal|crosspost", w)]
     def passes(ad):
         title = ad["title"].lower()
         if any(w not in title for w in words):
@@ -421,7 +422,12 @@ def cl_today_filter(params):
 def cl_today_ads(gen, host, cat, params, sub=""):
     passes = cl_today_filter(params)
     ads = [cl_today_ad(gen, host, cat, i) for i in range(CL_TODAY_POOL)]
-    return [ad for ad in ads if passes(ad) and (not sub or ad["sub"] == sub)]
+    found = [ad for ad in ads if passes(ad)]
+    for word in query_words(params, "query"):
+        m = re.fullmatch(r"count(\d+)", word)
+        if m:
+            found = found[:int(m.group(1))]
+    return [ad for ad in found if not sub or ad["sub"] == sub]
 
 
 def cl_today_link(ad):
