@@ -3,6 +3,7 @@
 #include <simdjson.h>
 
 #include <cctype>
+#include <charconv>
 #include <ctime>
 
 #include "engine/clock.h"
@@ -20,15 +21,21 @@ constexpr std::int64_t cPicturesTag = 4;
 constexpr std::int64_t cSlugTag = 6;
 constexpr std::int64_t cPriceTextTag = 10;
 
-// What the items refer to.
+// One entry of the decode table's locations list, checked once for the whole answer.
+struct TArea {
+    std::string_view host;
+    std::string_view subArea;
+    bool valid = false;
+};
+
+// What the items refer to, resolved once per answer: an index an item names is then a
+// look-up, not a walk through the document.
 struct TDecode {
     std::int64_t minPostingId = 0;
     std::int64_t minPostedDate = 0;
-    array locations;
-    array locationDescriptions;
-    array neighborhoods;
-    bool hasDescriptions = false;
-    bool hasNeighborhoods = false;
+    std::vector<TArea> areas;
+    std::vector<std::string_view> descriptions;
+    std::vector<std::string_view> neighborhoods;
 };
 
 bool ReadInteger(element aElement, std::int64_t& aValue) {
@@ -52,15 +59,34 @@ bool ReadNumber(element aElement, double& aValue) {
     return aElement.get_double().get(aValue) == simdjson::SUCCESS;
 }
 
-// The string at aIndex of aList; empty when aList has none there.
-bool StringAt(array aList, std::int64_t aIndex, std::string& aText) {
-    if (aIndex < 0) return false;
-    element item;
-    if (aList.at(static_cast<size_t>(aIndex)).get(item) != simdjson::SUCCESS) return false;
-    std::string_view text;
-    if (item.get_string().get(text) != simdjson::SUCCESS) return false;
-    aText.assign(text);
+bool IsHostText(std::string_view aText, bool aDashAllowed) {
+    for (char c : aText)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && !(aDashAllowed && c == '-')) return false;
     return true;
+}
+
+TArea ReadAreaEntry(element aEntry) {
+    TArea area;
+    array triple;
+    if (aEntry.get_array().get(triple) != simdjson::SUCCESS) return area;
+    element value;
+    if (triple.at(1).get(value) != simdjson::SUCCESS || value.get_string().get(area.host) != simdjson::SUCCESS ||
+        area.host.empty() || !IsHostText(area.host, true))
+        return area;
+    if (triple.at(2).get(value) == simdjson::SUCCESS && value.get_string().get(area.subArea) != simdjson::SUCCESS)
+        area.subArea = {};
+    area.valid = IsHostText(area.subArea, false);
+    return area;
+}
+
+// The strings of a list; an entry that is not one stays empty.
+void ReadStrings(object aDecode, const char* aName, std::vector<std::string_view>& aStrings) {
+    array list;
+    if (aDecode[aName].get_array().get(list) != simdjson::SUCCESS) return;
+    for (element item : list) {
+        std::string_view text;
+        aStrings.push_back(item.get_string().get(text) == simdjson::SUCCESS ? text : std::string_view());
+    }
 }
 
 std::string ReadDecode(element aDecode, TDecode& aTable) {
@@ -71,42 +97,38 @@ std::string ReadDecode(element aDecode, TDecode& aTable) {
         return "its decode table has no minPostingId number";
     if (decode["minPostedDate"].get(value) != simdjson::SUCCESS || !ReadInteger(value, aTable.minPostedDate))
         return "its decode table has no minPostedDate number";
-    if (decode["locations"].get_array().get(aTable.locations) != simdjson::SUCCESS)
+    array locations;
+    if (decode["locations"].get_array().get(locations) != simdjson::SUCCESS)
         return "its decode table has no locations list";
-    aTable.hasDescriptions = decode["locationDescriptions"].get_array().get(aTable.locationDescriptions) ==
-                             simdjson::SUCCESS;
-    aTable.hasNeighborhoods = decode["neighborhoods"].get_array().get(aTable.neighborhoods) == simdjson::SUCCESS;
+    for (element entry : locations) aTable.areas.push_back(ReadAreaEntry(entry));
+    ReadStrings(decode, "locationDescriptions", aTable.descriptions);
+    ReadStrings(decode, "neighborhoods", aTable.neighborhoods);
     return {};
 }
 
 // Reads "AREA:LOCATION[:HOOD]~LAT~LON"; false when it is not of that form.
 bool ReadLocationText(std::string_view aText, std::int64_t aIndexes[3], double& aLatitude, double& aLongitude,
                       bool& aHasGeo) {
-    size_t pos = 0;
+    const char* pos = aText.data();
+    const char* const end = aText.data() + aText.size();
     int count = 0;
     while (count < 3) {
-        size_t digitsEnd = pos;
-        while (digitsEnd < aText.size() && std::isdigit(static_cast<unsigned char>(aText[digitsEnd]))) ++digitsEnd;
-        if (digitsEnd == pos || digitsEnd - pos > 9) return false;
-        aIndexes[count++] = std::stoll(std::string(aText.substr(pos, digitsEnd - pos)));
-        pos = digitsEnd;
-        if (pos >= aText.size() || aText[pos] != ':') break;
+        std::int64_t index = 0;
+        const auto [next, error] = std::from_chars(pos, end, index);
+        if (error != std::errc() || next == pos || next - pos > 9 || *pos == '-' || *pos == '+') return false;
+        aIndexes[count++] = index;
+        pos = next;
+        if (pos == end || *pos != ':') break;
         ++pos;
     }
     if (count < 2) return false;
-    if (pos == aText.size()) {
-        aHasGeo = false;
-        return true;
-    }
-    if (aText[pos] != '~') return false;
-    const std::string geo(aText.substr(pos + 1));
-    const size_t tilde = geo.find('~');
-    if (tilde == std::string::npos) return false;
-    char* end = nullptr;
-    aLatitude = std::strtod(geo.c_str(), &end);
-    if (end != geo.c_str() + tilde) return false;
-    aLongitude = std::strtod(geo.c_str() + tilde + 1, &end);
-    if (end != geo.c_str() + geo.size() || tilde + 1 == geo.size()) return false;
+    aHasGeo = false;
+    if (pos == end) return true;
+    if (*pos != '~') return false;
+    auto [afterLatitude, latitudeError] = std::from_chars(pos + 1, end, aLatitude);
+    if (latitudeError != std::errc() || afterLatitude == end || *afterLatitude != '~') return false;
+    auto [afterLongitude, longitudeError] = std::from_chars(afterLatitude + 1, end, aLongitude);
+    if (longitudeError != std::errc() || afterLongitude != end) return false;
     aHasGeo = aLatitude >= -90 && aLatitude <= 90 && aLongitude >= -180 && aLongitude <= 180;
     return true;
 }
@@ -115,36 +137,26 @@ bool LooksLikeLocationText(std::string_view aText) {
     return !aText.empty() && std::isdigit(static_cast<unsigned char>(aText[0])) && aText.find(':') != aText.npos;
 }
 
-// Host and sub-area of an entry [areaId, host, subarea] of the locations list.
-bool ReadArea(array aLocations, std::int64_t aIndex, TCraigJsonAd& aAd) {
-    if (aIndex < 0) return false;
-    element entry;
-    if (aLocations.at(static_cast<size_t>(aIndex)).get(entry) != simdjson::SUCCESS) return false;
-    array triple;
-    if (entry.get_array().get(triple) != simdjson::SUCCESS) return false;
-    if (!StringAt(triple, 1, aAd.host) || aAd.host.empty()) return false;
-    for (char c : aAd.host)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') return false;
-    aAd.subArea.clear();
-    StringAt(triple, 2, aAd.subArea);
-    for (char c : aAd.subArea)
-        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
-    return true;
+// The entry at aIndex of aList; empty when it has none there.
+std::string_view EntryAt(const std::vector<std::string_view>& aList, std::int64_t aIndex) {
+    return aIndex >= 0 && static_cast<size_t>(aIndex) < aList.size() ? aList[static_cast<size_t>(aIndex)]
+                                                                      : std::string_view();
 }
 
 bool ReadLocation(std::string_view aText, const TDecode& aTable, TCraigJsonAd& aAd) {
     std::int64_t indexes[3] = {-1, -1, -1};
     if (!ReadLocationText(aText, indexes, aAd.latitude, aAd.longitude, aAd.hasGeo)) return false;
-    if (!ReadArea(aTable.locations, indexes[0], aAd)) return false;
+    if (indexes[0] < 0 || static_cast<size_t>(indexes[0]) >= aTable.areas.size()) return false;
+    const TArea& area = aTable.areas[static_cast<size_t>(indexes[0])];
+    if (!area.valid) return false;
+    aAd.host.assign(area.host);
+    aAd.subArea.assign(area.subArea);
     aAd.locationIndex = static_cast<int>(indexes[1]);
     aAd.hoodIndex = static_cast<int>(indexes[2]);
     // The neighbourhood says more than the area's description; either may be missing.
-    std::string place;
-    if (aTable.hasNeighborhoods && StringAt(aTable.neighborhoods, indexes[2], place) && !place.empty()) {
-        aAd.place = CleanAdTitle(place);
-    } else if (aTable.hasDescriptions && StringAt(aTable.locationDescriptions, indexes[1], place)) {
-        aAd.place = CleanAdTitle(place);
-    }
+    std::string_view place = EntryAt(aTable.neighborhoods, indexes[2]);
+    if (place.empty()) place = EntryAt(aTable.descriptions, indexes[1]);
+    if (!place.empty()) aAd.place = CleanAdTitle(place);
     return true;
 }
 
@@ -322,6 +334,7 @@ TCraigJsonSearchAnswer ReadCraigJsonSearch(std::string_view aJson) {
         answer.problem = "the search answer has no item list";
         return answer;
     }
+    answer.ads.reserve(list.size());
     for (element item : list) {
         TCraigJsonAd ad;
         if (ReadItem(item, table, ad))
@@ -337,25 +350,63 @@ TCraigJsonSearchAnswer ReadCraigJsonSearch(std::string_view aJson) {
 }
 
 std::string CraigPictureURL(std::string_view aPictureId, bool aPreview) {
+    static constexpr std::string_view cBase = "https://images.craigslist.org/";
     const size_t colon = aPictureId.find(':');
     const std::string_view name = colon == std::string_view::npos ? aPictureId : aPictureId.substr(colon + 1);
     if (name.empty()) return {};
-    return "https://images.craigslist.org/" + std::string(name) + (aPreview ? "_600x450.jpg" : "_300x300.jpg");
+    const std::string_view size = aPreview ? "_600x450.jpg" : "_300x300.jpg";
+    std::string url;
+    url.reserve(cBase.size() + name.size() + size.size());
+    url.append(cBase).append(name).append(size);
+    return url;
 }
 
 std::string CraigAdAddress(const TCraigJsonAd& aAd, std::string_view aCategory, std::string_view aDomain) {
-    std::string address = "https://" + aAd.host + "." + std::string(aDomain) + "/";
-    if (!aAd.subArea.empty()) address += aAd.subArea + "/";
-    address += std::string(aCategory) + "/d/" + aAd.slug + "/" + std::to_string(aAd.postingId) + ".html";
+    char id[24];
+    const auto [idEnd, error] = std::to_chars(id, id + sizeof id, aAd.postingId);
+    const std::string_view idText(id, error == std::errc() ? static_cast<size_t>(idEnd - id) : 0);
+    std::string address;
+    address.reserve(32 + aAd.host.size() + aDomain.size() + aAd.subArea.size() + aCategory.size() + aAd.slug.size());
+    address.append("https://").append(aAd.host).append(1, '.').append(aDomain).append(1, '/');
+    if (!aAd.subArea.empty()) address.append(aAd.subArea).append(1, '/');
+    address.append(aCategory).append("/d/").append(aAd.slug).append(1, '/').append(idText).append(".html");
     return address;
 }
+
+namespace {
+
+// localtime_r for each of 360 ads costs more than reading them: the local time of a quarter
+// of an hour (every time zone's changes fall on one) is kept and the seconds within added.
+bool LocalTime(std::int64_t aUnixTime, std::tm& aLocal) {
+    constexpr std::int64_t cBlock = 900;
+    thread_local std::int64_t keptBlock = -1;
+    thread_local std::tm keptStart{};
+    const std::int64_t block = aUnixTime - ((aUnixTime % cBlock) + cBlock) % cBlock;
+    if (block != keptBlock) {
+        const std::time_t start = static_cast<std::time_t>(block);
+        if (!localtime_r(&start, &keptStart)) return false;
+        keptBlock = block;
+    }
+    const int secondOfDay = keptStart.tm_hour * 3600 + keptStart.tm_min * 60 + keptStart.tm_sec +
+                            static_cast<int>(aUnixTime - block);
+    if (secondOfDay >= 86400) {
+        const std::time_t time = static_cast<std::time_t>(aUnixTime);
+        return localtime_r(&time, &aLocal) != nullptr;
+    }
+    aLocal = keptStart;
+    aLocal.tm_hour = secondOfDay / 3600;
+    aLocal.tm_min = secondOfDay / 60 % 60;
+    aLocal.tm_sec = secondOfDay % 60;
+    return true;
+}
+
+}  // namespace
 
 void SetPostedTime(TParsedResult& aResult, std::int64_t aUnixTime) {
     static const char* const cMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const std::time_t time = static_cast<std::time_t>(aUnixTime);
     std::tm local{};
-    if (!localtime_r(&time, &local)) return;
+    if (!LocalTime(aUnixTime, local)) return;
     aResult.date = std::string(cMonths[local.tm_mon]) + " " + std::to_string(local.tm_mday);
     aResult.localDateTime = EncodeDate(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
                                        static_cast<unsigned>(local.tm_mday)) +

@@ -232,9 +232,12 @@ int TCraigSiteResultsParser::ParseJsonSearch() {
     const TCraigAnswerContext& context = *fContext;
     const std::string category = context.hasRequest ? context.request.category : "sss";
     int count = 0;
+    TParsedResult result;  // kept from ad to ad: its strings keep their room
     for (const TCraigJsonAd& ad : answer.ads) {
         if (context.hasRequest && !context.request.AdPasses(ad.title, ad.subArea, ad.place)) continue;
-        TParsedResult result;
+        result.pictures.clear();
+        result.date.clear();
+        result.localDateTime = 0;
         result.name = ad.title;
         result.link = CraigAdAddress(ad, category, context.domain);
         result.price = ad.price;
@@ -245,7 +248,7 @@ int TCraigSiteResultsParser::ParseJsonSearch() {
         result.longitude = ad.longitude;
         for (const std::string& id : ad.pictureIds) result.pictures.push_back(CraigPictureURL(id, true));
         result.hasImage = !ad.pictureIds.empty();
-        if (result.hasImage) result.imageUrl = CraigPictureURL(ad.pictureIds.front(), false);
+        result.imageUrl = result.hasImage ? CraigPictureURL(ad.pictureIds.front(), false) : std::string();
         ReportResult(result);
         ++count;
     }

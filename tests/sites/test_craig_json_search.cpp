@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
+
+#include "engine/clock.h"
 
 namespace trawlix {
 namespace {
@@ -157,6 +160,30 @@ TEST(CraigJsonSearch, JsonIsToldFromPages) {
     EXPECT_TRUE(LooksLikeJson("  \n{\"data\":1}"));
     EXPECT_FALSE(LooksLikeJson("<html>{"));
     EXPECT_FALSE(LooksLikeJson(""));
+}
+
+}  // namespace
+}  // namespace trawlix
+
+namespace trawlix {
+namespace {
+
+// Posted times read through the kept quarter hour agree with the C library at every second
+// around midnight, the quarter hours and a change of summer time.
+TEST(CraigJsonSearch, PostedTimesAgreeWithTheLocalClockEverywhere) {
+    for (const std::int64_t start : {1765400000LL, 1765407600LL - 5, 1774746000LL - 3600, 1761440400LL - 3600}) {
+        for (std::int64_t t = start; t < start + 7300; t += 7) {
+            TParsedResult result;
+            SetPostedTime(result, t);
+            const std::time_t time = static_cast<std::time_t>(t);
+            std::tm local{};
+            localtime_r(&time, &local);
+            const double expected = EncodeDate(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
+                                               static_cast<unsigned>(local.tm_mday)) +
+                                    (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
+            ASSERT_DOUBLE_EQ(result.localDateTime, expected) << t;
+        }
+    }
 }
 
 }  // namespace
