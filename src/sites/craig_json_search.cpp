@@ -59,9 +59,14 @@ bool ReadNumber(element aElement, double& aValue) {
     return aElement.get_double().get(aValue) == simdjson::SUCCESS;
 }
 
+// ASCII only, whatever the locale says.
+bool IsAsciiAlnum(char aChar) {
+    return (aChar >= '0' && aChar <= '9') || (aChar >= 'a' && aChar <= 'z') || (aChar >= 'A' && aChar <= 'Z');
+}
+
 bool IsHostText(std::string_view aText, bool aDashAllowed) {
     for (char c : aText)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && !(aDashAllowed && c == '-')) return false;
+        if (!IsAsciiAlnum(c) && !(aDashAllowed && c == '-')) return false;
     return true;
 }
 
@@ -160,10 +165,18 @@ bool ReadLocation(std::string_view aText, const TDecode& aTable, TCraigJsonAd& a
     return true;
 }
 
+// "3:00a0a_abcDEF_0CI0qt": nothing that would leave the picture's address.
+bool IsPictureId(std::string_view aText) {
+    if (aText.empty()) return false;
+    for (char c : aText)
+        if (!IsAsciiAlnum(c) && c != ':' && c != '_' && c != '-' && c != '.') return false;
+    return true;
+}
+
 bool ValidSlug(std::string_view aSlug) {
     if (aSlug.empty() || aSlug.size() > 200) return false;
     for (char c : aSlug)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') return false;
+        if (!IsAsciiAlnum(c) && c != '-' && c != '_') return false;
     return true;
 }
 
@@ -172,6 +185,7 @@ bool ReadTaggedList(array aList, TCraigJsonAd& aAd, std::string& aPriceText) {
     std::int64_t tag = 0;
     element first;
     if (aList.at(0).get(first) != simdjson::SUCCESS || !ReadInteger(first, tag)) return false;
+    if (tag == cPicturesTag) aAd.pictureIds.reserve(aList.size());
     bool isTag = true;
     for (element value : aList) {
         if (isTag) {
@@ -184,7 +198,7 @@ bool ReadTaggedList(array aList, TCraigJsonAd& aAd, std::string& aPriceText) {
             continue;
         }
         if (tag == cPicturesTag) {
-            if (text.empty() || text.find_first_of("/?#\"<> ") != text.npos) return false;
+            if (!IsPictureId(text)) return false;
             aAd.pictureIds.emplace_back(text);
         } else if (tag == cSlugTag) {
             if (!ValidSlug(text)) return false;
@@ -272,7 +286,20 @@ bool LooksLikeJson(std::string_view aText) {
     return false;
 }
 
+// Whether aTitle is already clean: no control characters, no blank at either end, no two in a row.
+static bool IsCleanTitle(std::string_view aTitle) {
+    if (aTitle.empty()) return true;
+    if (aTitle.front() == ' ' || aTitle.back() == ' ') return false;
+    char previous = 'x';
+    for (char c : aTitle) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || (c == ' ' && previous == ' ')) return false;
+        previous = c;
+    }
+    return true;
+}
+
 std::string CleanAdTitle(std::string_view aTitle) {
+    if (IsCleanTitle(aTitle)) return std::string(aTitle);
     std::string text;
     text.reserve(aTitle.size());
     bool blank = true;  // drops leading blanks

@@ -1,17 +1,19 @@
 #include "sites/craig_site_search.h"
 
-#include "engine/download.h"
-#include "run/search_run_environment.h"
-#include "sites/craig_areas.h"
-#include "sites/craig_json_search.h"
-#include "sites/craig_search_page.h"
-#include "engine/text_functions.h"
 #include <algorithm>
+#include <array>
+
+#include "engine/download.h"
+#include "engine/text_functions.h"
 #include "model/place_selection.h"
 #include "model/property_container.h"
 #include "model/search.h"
+#include "run/search_run_environment.h"
 #include "run/search_thread.h"
+#include "sites/craig_areas.h"
+#include "sites/craig_json_search.h"
 #include "sites/craig_results_parser.h"
+#include "sites/craig_search_page.h"
 #include "sites/feed_site_search.h"
 
 namespace trawlix {
@@ -22,6 +24,21 @@ constexpr int cNeighbourhoodType = 4;
 
 bool IsNeighbourhood(const TPlace& aPlace) {
     return aPlace.GetCraigSitePlace().GetPlaceType() == cNeighbourhoodType && aPlace.GetParent();
+}
+
+// The five job options, each with its parameter.
+using TJobOptions = std::array<std::pair<const char*, const char*>, 5>;
+
+// The parameters of the job options that are set; none when all five are, which is no filter.
+std::string JobParams(const TPropertyContainer& aOptions, const TJobOptions& aTable) {
+    std::string params;
+    int set = 0;
+    for (const auto& [name, param] : aTable)
+        if (const TProp* prop = aOptions.GetPropByName(name); prop && prop->AsBoolean()) {
+            params += param;
+            ++set;
+        }
+    return set < static_cast<int>(aTable.size()) ? params : std::string();
 }
 
 // Keywords as the query parameter: spaces as "+", a lone "+" when there are none.
@@ -128,19 +145,11 @@ std::string TCraigSiteSearch::CategoryOptions(const TPlace& aCategory) const {
     } else if (group == "for sale") {
         params += "&minAsk=" + raw("price_min") + "&maxAsk=" + raw("price_max");
     } else if (group == "jobs") {
-        const std::pair<const char*, const char*> jobOptions[] = {{"telecommute", "&addOne=telecommuting"},
-                                                                  {"contract", "&addTwo=contract"},
-                                                                  {"internship", "&addThree=internship"},
-                                                                  {"part_time", "&addFour=part-time"},
-                                                                  {"non_profit", "&addFive=non-profit"}};
-        std::string jobParams;
-        int set = 0;
-        for (const auto& [name, param] : jobOptions)
-            if (yes(name)) {
-                jobParams += param;
-                ++set;
-            }
-        if (set < 5) params += jobParams;
+        params += JobParams(options, {{{"telecommute", "&addOne=telecommuting"},
+                                       {"contract", "&addTwo=contract"},
+                                       {"internship", "&addThree=internship"},
+                                       {"part_time", "&addFour=part-time"},
+                                       {"non_profit", "&addFive=non-profit"}}});
     }
     return params;
 }
@@ -238,20 +247,11 @@ std::string TCraigSiteSearch::TodayOptions(const TPlace& aCategory) const {
     } else if (group == "for sale") {
         price(params);
     } else if (group == "jobs") {
-        const std::pair<const char*, const char*> jobOptions[] = {{"telecommute", "&is_telecommuting=1"},
-                                                                  {"contract", "&employment_type=3"},
-                                                                  {"internship", "&is_internship=1"},
-                                                                  {"part_time", "&employment_type=2"},
-                                                                  {"non_profit", "&is_nonprofit=1"}};
-        std::string jobParams;
-        int set = 0;
-        for (const auto& [name, param] : jobOptions)
-            if (yes(name)) {
-                jobParams += param;
-                ++set;
-            }
-        // All five set is no filter, as with the old pages.
-        if (set < 5) params += jobParams;
+        params += JobParams(options, {{{"telecommute", "&is_telecommuting=1"},
+                                       {"contract", "&employment_type=3"},
+                                       {"internship", "&is_internship=1"},
+                                       {"part_time", "&employment_type=2"},
+                                       {"non_profit", "&is_nonprofit=1"}}});
     }
     return params;
 }
