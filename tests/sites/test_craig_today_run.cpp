@@ -183,6 +183,21 @@ TEST_F(CraigTodayRunTest, ChangedOrBlockedAnswersAreSiteProblemsWithWords) {
     }
 }
 
+TEST_F(CraigTodayRunTest, ACutOffJsonAnswerFallsBackOnTheSearchPage) {
+    auto whole = MakeCraigSearch({fTrees.Place(13)}, {fTrees.Category(10)}, "bike");
+    whole->SetPagesCount(1);
+    const auto fromJson = Run(*whole);
+    ASSERT_FALSE(fromJson.empty());
+    fSim.AddFault("sapi.craigslist.org", 0, 0, false, true, 5);
+    auto cut = MakeCraigSearch({fTrees.Place(13)}, {fTrees.Category(10)}, "bike");
+    cut->SetPagesCount(1);
+    const auto fromPage = Run(*cut);
+    EXPECT_EQ(SiteSearchRun(*cut, ssCraigslist)->GetAnswerFormat(), "page");
+    EXPECT_EQ(SiteSearchRun(*cut, ssCraigslist)->GetLastRunProblem(), "");
+    ASSERT_EQ(fromPage.size(), fromJson.size());
+    for (const auto& [link, entry] : fromJson) EXPECT_EQ(fromPage.count(link), 1u) << link;
+}
+
 TEST_F(CraigTodayRunTest, TheOldPagesStillServeTheSameSearch) {
     Era("classic");
     auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "count30");
