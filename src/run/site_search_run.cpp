@@ -118,11 +118,12 @@ void TSiteSearchRun::SetAnswerFormat(const std::string& aFormat) {
 
 std::string TSiteSearchRun::GetAnswerFormat() const { return Locked(fCriticalSection, fCounts.format); }
 
-std::string TSiteSearchRun::DownloadPage(const std::string& aURL, const std::string&, TDownloadFailure& aFailure) {
+std::string TSiteSearchRun::DownloadPage(const std::string& aURL, const std::string&, TBaseResultsParser&,
+                                         TDownloadFailure& aFailure) {
     return DownloadFile(aURL, GetDownloader(), aFailure);
 }
 
-void TSiteSearchRun::PageParsed(int, bool) {}
+void TSiteSearchRun::PageParsed(TBaseResultsParser&, int, bool) {}
 
 TSiteRunCounts TSiteSearchRun::GetRunCounts() const { return Locked(fCriticalSection, fCounts); }
 

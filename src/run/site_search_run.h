@@ -44,13 +44,14 @@ public:
     virtual std::string GetLinkWithoutPage(const std::string& aSourceLink);
     virtual std::string RemoveRandomParam(const std::string& aSourceLink);
     virtual void CheckForNewResults() {}
-    // The page of aURL, aSearchLink being the whole link line it came from. A site that
-    // answers in several formats tries them in turn here; the others download aURL.
+    // The page of aURL, aSearchLink being the whole link line it came from, for aParser (the
+    // calling thread's). A site that answers in several formats tries them in turn here and
+    // tells its parser which one answered; the others download aURL.
     virtual std::string DownloadPage(const std::string& aURL, const std::string& aSearchLink,
-                                     TDownloadFailure& aFailure);
-    // Told after each downloaded page was parsed: the ads it gave, whether it looked like a
+                                     TBaseResultsParser& aParser, TDownloadFailure& aFailure);
+    // Told after aParser parsed a downloaded page: the ads it gave, whether it looked like a
     // captcha or "blocked" page.
-    virtual void PageParsed(int aAdsFound, bool aBlockPage);
+    virtual void PageParsed(TBaseResultsParser& aParser, int aAdsFound, bool aBlockPage);
 
     // Starts this site's thread; true once it runs.
     bool Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchErrorEvent aOnError);

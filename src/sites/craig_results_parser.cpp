@@ -26,7 +26,7 @@ TCraigSiteResultsParser::TCraigSiteResultsParser()
 
 int TCraigSiteResultsParser::Parse() {
     if (fHTML.empty()) return 0;
-    fContext->itemsSkipped = 0;
+    fContext.itemsSkipped = 0;
     try {
         // The format is read from the answer itself, whatever was asked for.
         if (LooksLikeJson(fHTML)) return ParseJsonSearch();
@@ -227,9 +227,9 @@ int TCraigSiteResultsParser::ParseQueryListings() {
 
 int TCraigSiteResultsParser::ParseJsonSearch() {
     const TCraigJsonSearchAnswer answer = ReadCraigJsonSearch(fHTML);
-    fContext->itemsSkipped = answer.itemsSkipped;
+    fContext.itemsSkipped = answer.itemsSkipped;
     if (!answer.problem.empty()) return 0;
-    const TCraigAnswerContext& context = *fContext;
+    const TCraigAnswerContext& context = fContext;
     const std::string category = context.hasRequest ? context.request.category : "sss";
     int count = 0;
     TParsedResult result;  // kept from ad to ad: its strings keep their room
@@ -260,8 +260,8 @@ int TCraigSiteResultsParser::ParseJsonSearch() {
 
 int TCraigSiteResultsParser::ParseSearchPage() {
     const TCraigSearchPage page = ReadCraigSearchPage(fHTML);
-    fContext->itemsSkipped = page.itemsSkipped;
-    const TCraigAnswerContext& context = *fContext;
+    fContext.itemsSkipped = page.itemsSkipped;
+    const TCraigAnswerContext& context = fContext;
     int count = 0;
     for (const TCraigPageAd& ad : page.ads) {
         // The sub-area is in the page's address: the site chose its ads already.

@@ -35,7 +35,8 @@ public:
     // Today's answers: the JSON search and the search page's static list.
     int ParseJsonSearch();
     int ParseSearchPage();
-    void SetContext(std::shared_ptr<TCraigAnswerContext> aContext) { fContext = std::move(aContext); }
+    // What the adapter tells this parser about the answer in hand, and hears back.
+    TCraigAnswerContext& GetContext() { return fContext; }
     std::string ExtractImageUrl(std::string_view aEntryHtml);
 
     const std::string& GetImageBaseURL() const { return fImageBaseURL; }
@@ -51,7 +52,7 @@ private:
     TCRegEx fRegExDisplaying;
     std::string fImageBaseURL = kDefaultImageBaseURL;
     std::string fTitleHtml;
-    std::shared_ptr<TCraigAnswerContext> fContext = std::make_shared<TCraigAnswerContext>();
+    TCraigAnswerContext fContext;
 };
 
 // The price text of a Craigslist title ("" when it shows none), read by ReadPrice.

@@ -52,10 +52,7 @@ std::string QueryText(const std::string& aKeywords) {
 TCraigSiteSearch::TCraigSiteSearch(TSearch* aParentSearch) : TSiteSearchRun(ssCraigslist, aParentSearch) {}
 
 std::unique_ptr<TBaseResultsParser> TCraigSiteSearch::CreateResultsParser() {
-    auto parser = std::make_unique<TCraigSiteResultsParser>();
-    fContext = std::make_shared<TCraigAnswerContext>();
-    parser->SetContext(fContext);
-    return parser;
+    return std::make_unique<TCraigSiteResultsParser>();
 }
 
 std::vector<std::string> TCraigSiteSearch::MakeSearchLinks(TBaseSearchThread& aThread) {
@@ -288,72 +285,82 @@ void KeepRefusal(const TDownloadFailure& aFailure, TDownloadFailure& aRefusal) {
     if (aFailure.tooLarge && aRefusal.text.empty()) aRefusal = aFailure;
 }
 
+// The parser's side of the answers: a parser of another kind (never given to this adapter)
+// gets a context of its own that nobody reads.
+TCraigAnswerContext& ContextOf(TBaseResultsParser& aParser) {
+    if (auto* craig = dynamic_cast<TCraigSiteResultsParser*>(&aParser)) return craig->GetContext();
+    thread_local TCraigAnswerContext unused;
+    return unused;
+}
+
 }  // namespace
 
 // The JSON search, then the search page; an empty text when neither gave an answer the
-// program reads (aRefusal then holds a refusal either met, fContext->problem what was wrong).
-std::string TCraigSiteSearch::TryTodayRoutes(const TCraigTodayRequest& aRequest, TDownloadFailure& aRefusal) {
-    const std::string domain = GetSearchRunEnvironment()->craigslistDomain();
+// program reads (aRefusal then holds a refusal either met, aContext.problem what was wrong).
+std::string TCraigSiteSearch::TryTodayRoutes(TCraigAnswerContext& aContext, TDownloadFailure& aRefusal) {
+    const TCraigTodayRequest& request = aContext.request;
+    const std::string& domain = aContext.domain;
     const ICHTTPClient client = GetSiteDownloader(ssCraigslist);
     std::string areasProblem;
     const auto areas = LoadCraigAreas(GetDownloadScratchFolder(), domain, client, areasProblem);
-    const TCraigArea* area = areas ? areas->FindByHost(aRequest.host) : nullptr;
-    if (area && (aRequest.subArea.empty() || TCraigAreas::HasSubArea(*area, aRequest.subArea))) {
+    const TCraigArea* area = areas ? areas->FindByHost(request.host) : nullptr;
+    if (area && (request.subArea.empty() || TCraigAreas::HasSubArea(*area, request.subArea))) {
         TDownloadFailure failure;
-        std::string answer = FetchFromCraigslist(CraigJsonSearchURL(aRequest, area->areaId, domain), client, failure);
+        std::string answer = FetchFromCraigslist(CraigJsonSearchURL(request, area->areaId, domain), client, failure);
         KeepRefusal(failure, aRefusal);
         if (!answer.empty()) {
             const std::string problem = ReadCraigJsonSearch(answer).problem;
             if (problem.empty()) {
-                fContext->route = "json";
+                aContext.route = "json";
                 return answer;
             }
-            fContext->problem = problem;
+            aContext.problem = problem;
         }
     }
     TDownloadFailure failure;
-    std::string page = FetchFromCraigslist(CraigSearchPageURL(aRequest, domain), client, failure);
+    std::string page = FetchFromCraigslist(CraigSearchPageURL(request, domain), client, failure);
     KeepRefusal(failure, aRefusal);
     if (page.empty()) return {};
     if (HasCraigStaticList(page) || LooksLikeClassicPage(page)) {
-        fContext->route = HasCraigStaticList(page) ? "page" : "classic";
-        fContext->problem.clear();
+        aContext.route = HasCraigStaticList(page) ? "page" : "classic";
+        aContext.problem.clear();
         return page;
     }
-    if (fContext->problem.empty()) fContext->problem = "the search page holds no result list";
+    if (aContext.problem.empty()) aContext.problem = "the search page holds no result list";
     return {};
 }
 
-std::string TCraigSiteSearch::DownloadPage(const std::string& aURL, const std::string&, TDownloadFailure& aFailure) {
-    if (!fContext) fContext = std::make_shared<TCraigAnswerContext>();
-    fContext->route = "classic";
-    fContext->problem.clear();
-    fContext->domain = GetSearchRunEnvironment()->craigslistDomain();
+std::string TCraigSiteSearch::DownloadPage(const std::string& aURL, const std::string&, TBaseResultsParser& aParser,
+                                           TDownloadFailure& aFailure) {
+    TCraigAnswerContext& context = ContextOf(aParser);
+    context.route = "classic";
+    context.problem.clear();
+    context.domain = GetSearchRunEnvironment()->craigslistDomain();
     {
         std::lock_guard lock(fTodayMutex);
         const auto found = fTodayRequests.find(aURL);
-        fContext->hasRequest = found != fTodayRequests.end();
-        if (fContext->hasRequest) fContext->request = found->second;
+        context.hasRequest = found != fTodayRequests.end();
+        if (context.hasRequest) context.request = found->second;
     }
     TDownloadFailure refusal;
-    if (fContext->hasRequest) {
-        std::string answer = TryTodayRoutes(fContext->request, refusal);
+    if (context.hasRequest) {
+        std::string answer = TryTodayRoutes(context, refusal);
         if (!answer.empty()) return answer;
     }
     // The link as the old pages had it, for a server that still speaks them.
-    fContext->hasRequest = false;
-    std::string page = TSiteSearchRun::DownloadPage(aURL, aURL, aFailure);
+    context.hasRequest = false;
+    std::string page = TSiteSearchRun::DownloadPage(aURL, aURL, aParser, aFailure);
     if (page.empty() && !IsRefusalStatus(aFailure.httpStatus) && (IsRefusalStatus(refusal.httpStatus) || refusal.tooLarge))
         aFailure = refusal;
     return page;
 }
 
-void TCraigSiteSearch::PageParsed(int aAdsFound, bool aBlockPage) {
-    if (!fContext) return;
-    SetAnswerFormat(fContext->route);
-    for (int i = 0; i < fContext->itemsSkipped; ++i) AddItemSkipped();
+void TCraigSiteSearch::PageParsed(TBaseResultsParser& aParser, int aAdsFound, bool aBlockPage) {
+    const TCraigAnswerContext& context = ContextOf(aParser);
+    SetAnswerFormat(context.route);
+    for (int i = 0; i < context.itemsSkipped; ++i) AddItemSkipped();
     // Today's routes gave answers of an unknown shape, and the old page no ads either.
-    if (aAdsFound == 0 && !aBlockPage && !fContext->problem.empty()) AddUnreadablePage(fContext->problem);
+    if (aAdsFound == 0 && !aBlockPage && !context.problem.empty()) AddUnreadablePage(context.problem);
 }
 
 // --- reporting ads --------------------------------------------------------------------------

@@ -30,9 +30,9 @@ public:
     std::vector<std::string> MakeSearchLinks(TBaseSearchThread& aThread) override;
     ICHTTPClient GetDownloader() override;
     std::string GetLinkWithoutPage(const std::string& aSourceLink) override;
-    std::string DownloadPage(const std::string& aURL, const std::string& aSearchLink,
+    std::string DownloadPage(const std::string& aURL, const std::string& aSearchLink, TBaseResultsParser& aParser,
                              TDownloadFailure& aFailure) override;
-    void PageParsed(int aAdsFound, bool aBlockPage) override;
+    void PageParsed(TBaseResultsParser& aParser, int aAdsFound, bool aBlockPage) override;
 
     // The query URL for one place, category and page; empty when they give none.
     // Call with the search's lock held.
@@ -48,11 +48,10 @@ private:
     std::string CategoryOptions(const TPlace& aCategory) const;
     std::string TodayOptions(const TPlace& aCategory) const;
     std::string NeighbourhoodParams(const TPlace& aLocation);
-    std::string TryTodayRoutes(const TCraigTodayRequest& aRequest, TDownloadFailure& aRefusal);
+    std::string TryTodayRoutes(TCraigAnswerContext& aContext, TDownloadFailure& aRefusal);
 
     std::mutex fTodayMutex;
     std::map<std::string, TCraigTodayRequest> fTodayRequests;  // by the link's URL
-    std::shared_ptr<TCraigAnswerContext> fContext;
 };
 
 // Why an ad is reported to Craigslist; the values are the site's flag codes.

@@ -125,7 +125,9 @@ TEST_F(CraigTodayRunTest, TheJsonSearchGivesExactlyTheMatchingAdsAndThePageRoute
         EXPECT_TRUE(entry->GetHasImage());
         EXPECT_EQ(entry->GetImageUrl().rfind("https://images.craigslist.org/", 0), 0u) << entry->GetImageUrl();
         // The JSON search gives the posted time; the search page has none.
-        if (fromJson.count(link)) EXPECT_GT(entry->GetLocalDateTime(), 45000) << "the posted time is kept";
+        if (fromJson.count(link)) {
+            EXPECT_GT(entry->GetLocalDateTime(), 45000) << "the posted time is kept";
+        }
         EXPECT_NE(entry->GetName().find("red"), std::string::npos);
     }
     EXPECT_EQ(SiteSearchRun(*search, ssCraigslist)->GetAnswerFormat(), "json");
