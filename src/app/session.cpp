@@ -34,6 +34,7 @@
 #include "model/zip_codes.h"
 #include "run/image_downloader.h"
 #include "run/search_run_environment.h"
+#include "sites/craig_posting_page.h"
 #include "sites/posting_scrapers.h"
 #include "sites/site_search_factory.h"
 
@@ -268,7 +269,10 @@ std::string LookUpReplyAddress(const TEntry& aEntry) {
     TDownloadFailure failure;
     const std::string page = DownloadFile(aEntry.GetLink(), GetSiteDownloader(ssCraigslist), failure);
     if (page.empty()) throw std::runtime_error(failure.text.empty() ? "The ad's page could not be read" : failure.text);
-    return GetEntryEmail(TPostingSource::Craigslist, page);
+    std::string address = GetEntryEmail(TPostingSource::Craigslist, page);
+    // Today's site gives the address only to a person who answered its captcha.
+    if (address.empty() && ReadCraigPosting(page).isToday) throw std::runtime_error(cCraigReplyBehindCaptcha);
+    return address;
 }
 
 }  // namespace

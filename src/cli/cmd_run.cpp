@@ -120,6 +120,18 @@ struct THandlersReset {
     }
 };
 
+// One site's part of a run: which kind of answer served it ("json", "page" or "classic";
+// the sites with one format only always read the classic one) and how many pages it read.
+std::string SiteFormatJson(const TSiteSearchRun& aSite) {
+    std::string format = aSite.GetAnswerFormat();
+    if (format.empty() && aSite.GetPagesFetched() > 0) format = "classic";
+    return JsonObject()
+        .Add("site", cSiteSearchStr[aSite.GetSite()])
+        .Add("format", format)
+        .Add("pages_fetched", aSite.GetPagesFetched())
+        .Str();
+}
+
 int RunSearch(CommandContext& aContext) {
     ArgParser args(aContext.args);
     const bool automatic = args.Flag("--auto");
@@ -174,10 +186,12 @@ int RunSearch(CommandContext& aContext) {
     // What the run found is stored before it is reported as done.
     SessionSearches(aContext).SaveSearch(search);
     int pages = 0, skipped = 0;
+    std::string sites;
     for (const auto& part : search.GetSiteSearches())
         if (const TSiteSearchRun* siteSearch = SiteSearchRun(part.get()); siteSearch && siteSearch->GetDoSearch()) {
             pages += siteSearch->GetPagesFetched();
             skipped += siteSearch->GetItemsSkipped();
+            sites += (sites.empty() ? "" : ",") + SiteFormatJson(*siteSearch);
         }
     std::lock_guard lock(outputMutex);
     progress.EndBar();
@@ -190,6 +204,7 @@ int RunSearch(CommandContext& aContext) {
                             .Add("new_results", newOnes)
                             .Add("stopped", stopAsked)
                             .Add("ads_without_link", skipped)
+                            .AddRaw("sites", "[" + sites + "]")
                             .Str()
                      << "\n";
     else {

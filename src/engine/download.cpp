@@ -152,6 +152,8 @@ void SetDownloadScratchFolder(const std::string& aDataFolder) {
     Scratch().folder = aDataFolder;
 }
 
+std::string GetDownloadScratchFolder() { return ScratchFolder(); }
+
 bool IsRefusalStatus(long aStatus) { return aStatus == 403 || aStatus == 429 || aStatus == 503; }
 
 std::string DownloadFile(const std::string& aUrl, const ICHTTPClient& aDownloader) {

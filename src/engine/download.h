@@ -9,6 +9,8 @@ namespace trawlix {
 // Where the fall-back download keeps its files (the data folder): one private
 // "urlmon_temp-XXXXXX.cur" per transfer, removed when the transfer ends.
 void SetDownloadScratchFolder(const std::string& aDataFolder);
+// The data folder given above; empty when none was given.
+std::string GetDownloadScratchFolder();
 
 // The page at aUrl as UTF-8 text, or an empty string on any failure; never raises.
 // Tries aDownloader first (when given), then a plain transfer that follows the

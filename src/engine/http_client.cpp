@@ -300,6 +300,19 @@ long TCHttpClient::Post(const std::string& aURL, const std::string& aContentType
     return status;
 }
 
+void TCHttpClient::ActAsBrowser() {
+    TCLock lock(fCriticalSection);
+    CURL* handle = fHTTPClient->handle.get();
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, cBrowserUserAgent);
+    curl_slist* headers = fHTTPClient->headers.release();
+    headers = curl_slist_append(headers, "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
+    headers = curl_slist_append(headers, "Accept-Language: en-US,en;q=0.5");
+    fHTTPClient->headers.reset(headers);
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+    // An empty file name starts libcurl's cookie engine without reading any file.
+    curl_easy_setopt(handle, CURLOPT_COOKIEFILE, "");
+}
+
 // ---- the shared clients ------------------------------------------------------------
 
 namespace {
@@ -323,6 +336,8 @@ void CreateSiteDownloaders(TProxySettings& aProxySettings) {
     clients.vendor = std::make_shared<TCHttpClient>(aProxySettings, false);
     for (int site = 0; site < cSiteSearchCount; ++site)
         clients.sites[site] = std::make_shared<TCHttpClient>(aProxySettings, site == ssCraigslist);
+    // Today's Craigslist serves browsers only, and keeps its visitor by the cookie it sets.
+    clients.sites[ssCraigslist]->ActAsBrowser();
 }
 
 void ReleaseSiteDownloaders() {

@@ -60,6 +60,10 @@ bool TransfersAborted();
 inline constexpr const char* cHttpUserAgent =
     "Mozilla/5.0 (Windows; U; Windows NT 6.1; en-US; rv:1.9.2.13) Gecko/20101203 Firefox/3.6.13";
 
+// A current browser's identity, for sites that turn away anything else (today's Craigslist).
+inline constexpr const char* cBrowserUserAgent =
+    "Mozilla/5.0 (X11; Linux x86_64; rv:128.0) Gecko/20100101 Firefox/128.0";
+
 // Names a CA bundle file that replaces the system store (tests use their own CA).
 inline constexpr const char* cCABundleVariable = "TRAWLIX_CA_BUNDLE";
 
@@ -89,6 +93,10 @@ public:
     // answers the status.
     long Post(const std::string& aURL, const std::string& aContentType, const std::string& aBody,
               const std::vector<std::string>& aHeaders = {});
+    // From now on the requests go out as a current browser's (its identity, Accept and
+    // Accept-Language), and the cookies the sites set are kept and sent back for as long as
+    // the client lives.
+    void ActAsBrowser();
 
 private:
     struct TEngine;

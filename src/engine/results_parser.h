@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/regex.h"
 
@@ -19,6 +20,12 @@ struct TParsedResult {
     std::string description;
     std::string contact;
     std::string imageUrl;
+    // What today's answers add: the place the site names, its coordinates, every picture.
+    std::string place;
+    bool hasGeo = false;
+    double latitude = 0;
+    double longitude = 0;
+    std::vector<std::string> pictures;
 };
 
 using TOnResultParsed = std::function<void(const TParsedResult&)>;

@@ -146,7 +146,7 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
     if (aOmit.linksWithPage.count(linkWithPageNoRandom)) return;
 
     TDownloadFailure failure;
-    std::string html = DownloadFile(linkWithPage, fSearch->GetDownloader(), failure);
+    std::string html = fSearch->DownloadPage(linkWithPage, aLink, *fResultsParser, failure);
     // A stop ends a transfer under way at once; one asked for after the page arrived still
     // lets that page be parsed.
     if (Terminated()) fStopRequested = true;
@@ -169,6 +169,7 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
     const int found = fResultsParser->Parse();
     fSearch->AddAdsParsed(found);
     if (found == 0 && looksLikeBlockPage) fSearch->AddBlockPage();
+    fSearch->PageParsed(*fResultsParser, found, looksLikeBlockPage);
     if (found == 0 && fOnError && looksLikeProxyPage)
         ReportError("Could not open URL: \"" + LinkBeforeQuery(linkWithPage) + "\". \r\n" +
                     "Check if any proxy servers are properly configured.");

@@ -42,6 +42,10 @@ TSiteProblem FindSiteProblem(const std::string& aSiteName, const TSiteRunCounts&
     if (aCounts.blockPages > 0)
         return {aSiteName + " answered a captcha or \"blocked\" page" + OnPages(aCounts.blockPages, pages) + cBlockingTail,
                 true};
+    if (aCounts.unreadablePages > 0)
+        return {aSiteName + " gave " + std::to_string(aCounts.unreadablePages) + " of " + std::to_string(pages) +
+                    (pages == 1 ? " page" : " pages") + " the program cannot read: " + aCounts.unreadableWhy,
+                false};
     if (aHadAdsBefore && aCounts.pagesFetched > 0 && aCounts.adsParsed == 0)
         return {aSiteName + " gave no ads on any of its " + std::to_string(aCounts.pagesFetched) +
                     " pages, though it gave results for this search before: the site may have changed its pages",

@@ -17,6 +17,9 @@ struct TSiteRunCounts {
     int adsParsed = 0;
     int blockPages = 0;               // captcha or "blocked" pages with no ads on them
     std::map<long, int> refusals;     // pages answered 403, 429 or 503, by status
+    int unreadablePages = 0;          // answers of a shape the site's adapter does not know
+    std::string unreadableWhy;        // what was wrong with the last of them
+    std::string format;               // the kind of answer that served the last page read
 };
 
 // A site's problem in one run; an empty text when it had none.

@@ -3,6 +3,7 @@
 #include "run/site_search_run.h"
 
 #include "engine/clock.h"
+#include "engine/download.h"
 #include "engine/results_parser.h"
 #include "model/place_selection.h"
 #include "model/places.h"
@@ -104,6 +105,25 @@ void TSiteSearchRun::AddAdsParsed(int aCount) {
     TCLock lock(fCriticalSection);
     fCounts.adsParsed += aCount;
 }
+
+void TSiteSearchRun::AddUnreadablePage(const std::string& aWhy) {
+    TCLock lock(fCriticalSection);
+    ++fCounts.unreadablePages;
+    fCounts.unreadableWhy = aWhy;
+}
+
+void TSiteSearchRun::SetAnswerFormat(const std::string& aFormat) {
+    SetLocked(fCriticalSection, fCounts.format, aFormat);
+}
+
+std::string TSiteSearchRun::GetAnswerFormat() const { return Locked(fCriticalSection, fCounts.format); }
+
+std::string TSiteSearchRun::DownloadPage(const std::string& aURL, const std::string&, TBaseResultsParser&,
+                                         TDownloadFailure& aFailure) {
+    return DownloadFile(aURL, GetDownloader(), aFailure);
+}
+
+void TSiteSearchRun::PageParsed(TBaseResultsParser&, int, bool) {}
 
 TSiteRunCounts TSiteSearchRun::GetRunCounts() const { return Locked(fCriticalSection, fCounts); }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/download.h"
 #include "engine/http_client.h"
 #include "model/base_site_search.h"
 #include "run/site_problem.h"
@@ -43,6 +44,14 @@ public:
     virtual std::string GetLinkWithoutPage(const std::string& aSourceLink);
     virtual std::string RemoveRandomParam(const std::string& aSourceLink);
     virtual void CheckForNewResults() {}
+    // The page of aURL, aSearchLink being the whole link line it came from, for aParser (the
+    // calling thread's). A site that answers in several formats tries them in turn here and
+    // tells its parser which one answered; the others download aURL.
+    virtual std::string DownloadPage(const std::string& aURL, const std::string& aSearchLink,
+                                     TBaseResultsParser& aParser, TDownloadFailure& aFailure);
+    // Told after aParser parsed a downloaded page: the ads it gave, whether it looked like a
+    // captcha or "blocked" page.
+    virtual void PageParsed(TBaseResultsParser& aParser, int aAdsFound, bool aBlockPage);
 
     // Starts this site's thread; true once it runs.
     bool Search(TSiteSearchProgressEvent aOnProgress, TSiteSearchErrorEvent aOnError);
@@ -68,6 +77,11 @@ public:
     // A captcha or "blocked" page.
     void AddBlockPage();
     void AddAdsParsed(int aCount);
+    // An answer of a shape the adapter does not know, and what was wrong with it.
+    void AddUnreadablePage(const std::string& aWhy);
+    // The kind of answer that served the site's last page ("json", "page", "classic").
+    void SetAnswerFormat(const std::string& aFormat);
+    std::string GetAnswerFormat() const;
     TSiteRunCounts GetRunCounts() const;
     // The problem the last finished run of this site met in this process; empty when it
     // met none, was stopped, or the site has not run.

@@ -6,6 +6,8 @@
 
 #include "engine/pattern_scan.h"
 #include "engine/text_functions.h"
+#include "sites/craig_json_search.h"
+#include "sites/craig_search_page.h"
 
 namespace trawlix {
 
@@ -24,7 +26,11 @@ TCraigSiteResultsParser::TCraigSiteResultsParser()
 
 int TCraigSiteResultsParser::Parse() {
     if (fHTML.empty()) return 0;
+    fContext.itemsSkipped = 0;
     try {
+        // The format is read from the answer itself, whatever was asked for.
+        if (LooksLikeJson(fHTML)) return ParseJsonSearch();
+        if (HasCraigStaticList(fHTML)) return ParseSearchPage();
         return fOnlyCatListings ? ParseCatListings() : ParseQueryListings();
     } catch (const std::exception&) {
         return 0;
@@ -216,6 +222,65 @@ int TCraigSiteResultsParser::ParseQueryListings() {
                  fRegExQueryListings.SubExpressionView(0));
         ++count;
     }
+    return count;
+}
+
+int TCraigSiteResultsParser::ParseJsonSearch() {
+    const TCraigJsonSearchAnswer answer = ReadCraigJsonSearch(fHTML);
+    fContext.itemsSkipped = answer.itemsSkipped;
+    if (!answer.problem.empty()) return 0;
+    const TCraigAnswerContext& context = fContext;
+    const std::string category = context.hasRequest ? context.request.category : "sss";
+    int count = 0;
+    TParsedResult result;  // kept from ad to ad: its strings keep their room
+    for (const TCraigJsonAd& ad : answer.ads) {
+        if (context.hasRequest && !context.request.AdPasses(ad.title, ad.subArea, ad.place)) continue;
+        result.pictures.clear();
+        result.date.clear();
+        result.localDateTime = 0;
+        result.name = ad.title;
+        result.link = CraigAdAddress(ad, category, context.domain);
+        result.price = ad.price;
+        SetPostedTime(result, ad.postedUnixTime);
+        result.place = ad.place;
+        result.hasGeo = ad.hasGeo;
+        result.latitude = ad.latitude;
+        result.longitude = ad.longitude;
+        for (const std::string& id : ad.pictureIds) result.pictures.push_back(CraigPictureURL(id, true));
+        result.hasImage = !ad.pictureIds.empty();
+        result.imageUrl = result.hasImage ? CraigPictureURL(ad.pictureIds.front(), false) : std::string();
+        ReportResult(result);
+        ++count;
+    }
+    // The total says whether further batches hold anything.
+    if (context.hasRequest && answer.totalResultCount <= static_cast<std::int64_t>(context.request.page) * cCraigBatchSize)
+        fSearchLinkPagesOverflow = true;
+    return count;
+}
+
+int TCraigSiteResultsParser::ParseSearchPage() {
+    const TCraigSearchPage page = ReadCraigSearchPage(fHTML);
+    fContext.itemsSkipped = page.itemsSkipped;
+    const TCraigAnswerContext& context = fContext;
+    int count = 0;
+    for (const TCraigPageAd& ad : page.ads) {
+        // The sub-area is in the page's address: the site chose its ads already.
+        if (context.hasRequest && !context.request.AdPasses(ad.title, context.request.subArea, ad.place)) continue;
+        TParsedResult result;
+        result.name = ad.title;
+        result.link = ad.link;
+        result.price = ad.price;
+        result.place = ad.place;
+        result.hasGeo = ad.hasGeo;
+        result.latitude = ad.latitude;
+        result.longitude = ad.longitude;
+        result.pictures = ad.pictures;
+        result.hasImage = !ad.pictures.empty();
+        if (result.hasImage) result.imageUrl = ad.pictures.front();
+        ReportResult(result);
+        ++count;
+    }
+    if (page.ads.empty() && context.hasRequest && context.request.page > 1) fSearchLinkPagesOverflow = true;
     return count;
 }
 

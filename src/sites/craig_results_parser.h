@@ -1,12 +1,24 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "engine/regex.h"
 #include "engine/results_parser.h"
+#include "sites/craig_today_query.h"
 
 namespace trawlix {
+
+// What the Craigslist adapter tells its parser about the answer in hand, and hears back.
+struct TCraigAnswerContext {
+    std::string route = "classic";  // the request that gave the answer: "json", "page", "classic"
+    bool hasRequest = false;        // today's request below applies
+    TCraigTodayRequest request;
+    std::string domain = "craigslist.org";
+    std::string problem;            // why today's routes gave no answer the program reads
+    int itemsSkipped = 0;           // items of the last answer left out for their shape
+};
 
 // Reads Craigslist's HTML listings: category listing pages (ads under day headings) when
 // the search is set to category listings only, query result pages otherwise.
@@ -20,6 +32,11 @@ public:
     int Parse() override;
     int ParseCatListings();
     int ParseQueryListings();
+    // Today's answers: the JSON search and the search page's static list.
+    int ParseJsonSearch();
+    int ParseSearchPage();
+    // What the adapter tells this parser about the answer in hand, and hears back.
+    TCraigAnswerContext& GetContext() { return fContext; }
     std::string ExtractImageUrl(std::string_view aEntryHtml);
 
     const std::string& GetImageBaseURL() const { return fImageBaseURL; }
@@ -35,6 +52,7 @@ private:
     TCRegEx fRegExDisplaying;
     std::string fImageBaseURL = kDefaultImageBaseURL;
     std::string fTitleHtml;
+    TCraigAnswerContext fContext;
 };
 
 // The price text of a Craigslist title ("" when it shows none), read by ReadPrice.

@@ -5,6 +5,7 @@
 #include "engine/email_address.h"
 #include "engine/regex.h"
 #include "engine/text_functions.h"
+#include "sites/craig_posting_page.h"
 
 namespace trawlix {
 
@@ -53,6 +54,12 @@ std::string GetEntryEmail(TPostingSource aSource, const std::string& aEntryText)
 
 std::string GetEntryDescription(TPostingSource aSource, const std::string& aEntryText) {
     if (aSource != TPostingSource::Craigslist) return aEntryText;
+    // Today's ad page: its body and attributes, as text.
+    if (const TCraigPosting posting = ReadCraigPosting(aEntryText); posting.isToday && !posting.description.empty()) {
+        std::string text = posting.description;
+        for (const std::string& attribute : posting.attributes) text += "\n" + attribute;
+        return text;
+    }
     TCRegEx& regEx = UserBodyRegEx();
     try {
         regEx.SetSubject(aEntryText);
@@ -66,6 +73,10 @@ std::string GetEntryDescription(TPostingSource aSource, const std::string& aEntr
 std::string GetEntryImageURLs(TPostingSource aSource, const std::string& aEntryText) {
     if (aSource != TPostingSource::Craigslist) return {};
     std::string urls;
+    if (const TCraigPosting posting = ReadCraigPosting(aEntryText); !posting.pictures.empty()) {
+        for (const std::string& picture : posting.pictures) urls += (urls.empty() ? "" : "\t") + picture;
+        return urls;
+    }
     TCRegEx& regEx = ImageRegEx();
     try {
         regEx.SetSubject(aEntryText);

@@ -373,3 +373,30 @@ TEST(SiteDownloadersTest, SevenSharedClients) {
 
 }  // namespace
 }  // namespace trawlix
+
+namespace trawlix {
+namespace {
+
+TEST_F(HttpClientTest, ABrowserLikeClientSendsABrowsersHeadersAndKeepsTheSitesCookie) {
+    TCHttpClient client(fSettings, true);
+    client.ActAsBrowser();
+    std::string body;
+    client.Get(fSim.Url("/__sim/setcookie?cookie=cl_b%3D4%7Cabc"), body);
+    client.Get(fSim.Url("/__sim/bytes?n=2"), body);
+    const auto requests = fSim.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    for (const auto& request : requests) {
+        EXPECT_EQ(request.Header("User-Agent"), cBrowserUserAgent);
+        EXPECT_NE(request.Header("Accept").find("text/html"), std::string::npos);
+        EXPECT_NE(request.Header("Accept-Language").find("en-US"), std::string::npos);
+    }
+    EXPECT_EQ(requests[0].Header("Cookie"), "") << "no cookie before the site set one";
+    EXPECT_EQ(requests[1].Header("Cookie"), "cl_b=4|abc");
+
+    TCHttpClient plain(fSettings, false);
+    plain.Get(fSim.Url("/__sim/bytes?n=2"), body);
+    EXPECT_EQ(fSim.Requests().back().Header("Cookie"), "") << "another client keeps no cookie of this one";
+}
+
+}  // namespace
+}  // namespace trawlix

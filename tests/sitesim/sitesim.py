@@ -41,7 +41,7 @@ AT_PAGE = 100      # Autotrader results per page (pager.offset)
 
 # Paths that steer the simulator; they stay out of the request log.
 CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear", "/__sim/prop", "/__sim/block", "/__sim/pricecut",
-                "/__sim/grow")
+                "/__sim/grow", "/__sim/craigslist")
 
 # What a site that turns a visitor away answers instead of its page (/__sim/block).
 BLOCK_PAGES = {
@@ -353,7 +353,220 @@ def picture(path):
             chunk(b"IDAT", zlib.compress(b"".join(rows))) + chunk(b"IEND", b""))
 
 
-def site_page(gen, host, path, params):
+# ---- Craigslist as it is today ---------------------------------------------------------
+# The JSON search of sapi.craigslist.org, the reference areas, the search page with its
+# static list and JSON-LD, and the ad pages. An area and category hold a fixed pool of ads;
+# a query gives those of the pool that match it, in the pool's order, so the JSON search and
+# the search page give the same ads for the same query.
+
+CL_TODAY_POOL = 500
+CL_TODAY_EPOCH = 1765000000  # the oldest posting of the pool, Unix seconds
+AREAS = None
+
+
+def cl_areas():
+    global AREAS
+    if AREAS is None:
+        with open(os.path.join(FIXTURES, "craigslist_areas.json"), encoding="utf-8") as f:
+            AREAS = json.load(f)
+    return AREAS
+
+
+def cl_area_by_id(area_id):
+    return next((a for a in cl_areas() if a["AreaID"] == area_id), None)
+
+
+def cl_area_by_host(host):
+    return next((a for a in cl_areas() if a["Hostname"] == host), None)
+
+
+def cl_today_ad(gen, host, cat, index):
+    ad = gen.ad("craigslist-today", (host, cat), index)
+    r = gen.rng("craigslist-today-extra", host, cat, index)
+    area = cl_area_by_host(host) or {"Latitude": 40.0, "Longitude": -100.0, "SubAreas": []}
+    subs = [s["Abbreviation"] for s in area.get("SubAreas") or []]
+    ad["id"] = 7800000000 + sum(map(ord, host)) * 10000 + index * 7
+    ad["posted"] = CL_TODAY_EPOCH + index * 600
+    ad["sub"] = r.choice(subs) if subs else ""
+    ad["lat"] = round(area["Latitude"] + (r.random() - 0.5) / 5, 4)
+    ad["lon"] = round(area["Longitude"] + (r.random() - 0.5) / 5, 4)
+    ad["miles"] = r.randrange(0, 60)  # from any postal code asked for
+    ad["pictures"] = ["3:%05x_%s_0CI0qt" % (r.randrange(16 ** 5), "".join(r.choice("abcdefXYZ") for _ in range(6)))
+                      for _ in range(r.randrange(1, 4))] if ad["pic"] else []
+    ad["slug"] = re.sub(r"[^a-z0-9]+", "-", ("%s %s" % (ad["place"], ad["title"])).lower()).strip("-")
+    ad["cat"] = cat
+    ad["host"] = host
+    return ad
+
+
+def cl_today_filter(params):
+    arg = lambda name: params.get(name, [""])[0]
+    # The words that steer the simulator match no title; countN caps the answer at N ads.
+    words = [w for w in query_words(params, "query") if not re.fullmatch(r"count\d+|nothingfound|fewlocal|crosspost", w)]
+    def passes(ad):
+        title = ad["title"].lower()
+        if any(w not in title for w in words):
+            return False
+        low, high = arg("min_price"), arg("max_price")
+        if (low or high) and ad["price"] is None:
+            return False
+        if low and ad["price"] < float(low):
+            return False
+        if high and ad["price"] > float(high):
+            return False
+        if arg("hasPic") == "1" and not ad["pic"]:
+            return False
+        if arg("postal") and arg("search_distance") and ad["miles"] > float(arg("search_distance")):
+            return False
+        return True
+    return passes
+
+
+def cl_today_ads(gen, host, cat, params, sub=""):
+    passes = cl_today_filter(params)
+    ads = [cl_today_ad(gen, host, cat, i) for i in range(CL_TODAY_POOL)]
+    found = [ad for ad in ads if passes(ad)]
+    for word in query_words(params, "query"):
+        m = re.fullmatch(r"count(\d+)", word)
+        if m:
+            found = found[:int(m.group(1))]
+    return [ad for ad in found if not sub or ad["sub"] == sub]
+
+
+def cl_today_link(ad):
+    sub = ad["sub"] + "/" if ad["sub"] else ""
+    return "https://%s.craigslist.org/%s%s/d/%s/%d.html" % (ad["host"], sub, ad["cat"], ad["slug"], ad["id"])
+
+
+def cl_today_expected(ad):
+    return {"title": ad["title"], "link": cl_today_link(ad), "posted": ad["posted"],
+            "price": float(ad["price"]) if ad["price"] is not None else -1.0, "place": ad["place"],
+            "latitude": ad["lat"], "longitude": ad["lon"],
+            "pictures": ["https://images.craigslist.org/%s_600x450.jpg" % p.split(":", 1)[1] for p in ad["pictures"]]}
+
+
+def craigslist_json_search(gen, params):
+    arg = lambda name: params.get(name, [""])[0]
+    try:
+        area_id, offset, count = [int(x) for x in arg("batch").split("-")[:3]]
+    except ValueError:
+        return json.dumps({"errors": ["bad batch"]}), {"ads": []}
+    area = cl_area_by_id(area_id)
+    cat = arg("searchPath").split("/")[0] or "sss"
+    if area is None:
+        return json.dumps({"data": {"decode": 0, "items": [], "totalResultCount": 0}}), {"ads": []}
+    host = area["Hostname"]
+    ads = cl_today_ads(gen, host, cat, params)
+    shown = ads[offset:offset + min(count, 360)]
+    if not shown:
+        return json.dumps({"data": {"decode": 0, "totalResultCount": len(ads)}}), {"ads": [], "total": len(ads)}
+    subs = sorted({ad["sub"] for ad in shown})
+    locations = [[area_id, host, sub] for sub in subs]
+    places = sorted({ad["place"] for ad in shown})
+    min_id = min(ad["id"] for ad in shown)
+    min_date = min(ad["posted"] for ad in shown)
+    items = []
+    for ad in shown:
+        item = [ad["id"] - min_id, ad["posted"] - min_date, 68, ad["price"] if ad["price"] is not None else -1,
+                "%d:%d~%s~%s" % (subs.index(ad["sub"]), places.index(ad["place"]), ad["lat"], ad["lon"]),
+                "thumb%d" % ad["id"], [13, "uuid-%d" % ad["id"]]]
+        if ad["pictures"]:
+            item.append([4] + ad["pictures"])
+        item.append([6, ad["slug"]])
+        if ad["price"] is not None:
+            item.append([10, "$%d" % ad["price"]])
+        item.append(ad["title"])
+        items.append(item)
+    body = {"data": {"decode": {"minPostingId": min_id, "minPostedDate": min_date, "locations": locations,
+                                "locationDescriptions": places, "neighborhoods": []},
+                     "items": items, "totalResultCount": len(ads)}}
+    return json.dumps(body), {"ads": [cl_today_expected(ad) for ad in shown], "total": len(ads)}
+
+
+def craigslist_search_page(gen, host, path, params):
+    parts = [p for p in path.split("/") if p]  # search, [sub], cat
+    sub, cat = (parts[1], parts[2]) if len(parts) >= 3 else ("", parts[1] if len(parts) > 1 else "sss")
+    offset = int(params.get("s", ["0"])[0] or 0)
+    ads = cl_today_ads(gen, host, cat, params, sub)[offset:offset + 360]
+    rows, ld = [], []
+    for ad in ads:
+        price = '<div class="price">$%d</div>' % ad["price"] if ad["price"] is not None else ""
+        rows.append('<li class="cl-static-search-result" title="%s">\n<a href="%s">\n<div class="title">%s</div>\n'
+                    '<div class="details">%s<div class="location">\n%s\n</div></div></a></li>' % (
+                        html.escape(ad["title"]), cl_today_link(ad), html.escape(ad["title"]), price,
+                        html.escape(ad["place"])))
+        offer = {"@type": "Offer", "priceCurrency": "USD",
+                 "availableAtOrFrom": {"@type": "Place", "address": {"@type": "PostalAddress",
+                                                                    "addressLocality": ad["place"],
+                                                                    "addressRegion": "CA", "postalCode": ""},
+                                       "geo": {"@type": "GeoCoordinates", "latitude": ad["lat"],
+                                               "longitude": ad["lon"]}}}
+        if ad["price"] is not None:
+            offer["price"] = "%d.00" % ad["price"]
+        ld.append({"@type": "ListItem", "position": str(len(ld)), "item": {
+            "@type": "Product", "name": ad["title"], "offers": offer,
+            "image": ["https://images.craigslist.org/%s_600x450.jpg" % p.split(":", 1)[1] for p in ad["pictures"]]}})
+    ld_text = json.dumps({"@context": "https://schema.org", "@type": "ItemList", "itemListElement": ld})
+    body = ('<!DOCTYPE html><html><head><title>%s for sale - craigslist</title>\n'
+            '<script type="application/ld+json" id="ld_searchpage_results" >\n%s\n</script>\n'
+            '<script src="/static/search.js"></script></head><body>\n<div class="cl-content">\n'
+            '<ol class="cl-static-search-results">\n<li class="cl-static-hub-links">see also</li>\n%s\n</ol>\n'
+            '</div></body></html>\n') % (cat, ld_text.replace("</", "<\\/"), "\n".join(rows))
+    return body, {"ads": [cl_today_expected(ad) for ad in ads]}
+
+
+def craigslist_today_posting(gen, host, path):
+    posting = int(re.search(r"(\d+)\.html$", path).group(1))
+    r = gen.rng("posting-today", host, posting)
+    title = "%s %s" % (r.choice(ADJECTIVES), r.choice(THINGS))
+    price = r.randrange(5, 999)
+    images = ["https://images.craigslist.org/%05x_abc_0CI0qt_600x450.jpg" % r.randrange(16 ** 5) for _ in range(2)]
+    text = "Great condition &amp; barely used. Pick up in %s only." % r.choice(PLACES)
+    ld = {"@context": "https://schema.org", "@type": "Product", "name": title, "description": html.unescape(text),
+          "image": images, "offers": {"@type": "Offer", "price": "%d.00" % price, "priceCurrency": "USD",
+                                      "availableAtOrFrom": {"address": {"addressLocality": "oakland"},
+                                                            "geo": {"latitude": 37.8, "longitude": -122.27}}}}
+    body = ('<html><head><title>%s - craigslist</title>\n'
+            '<script type="application/ld+json" id="ld_posting_data" >\n%s\n</script></head><body>\n'
+            '<h1 class="postingtitle"><span id="titletextonly">%s</span> <span class="price">$%d</span></h1>\n'
+            '<button class="reply-button" data-href="/reply/sfo/bik/%d">reply</button>\n'
+            '<div id="map" data-latitude="37.8" data-longitude="-122.27"></div>\n'
+            '<p class="attrgroup"><span>condition: <b>good</b></span></p>\n'
+            '<section id="postingbody"><div class="print-information print-qrcode-container">'
+            '<p class="print-qrcode-label">QR Code Link to This Post</p></div>\n%s\n</section>\n'
+            '<p class="postinginfo reveal">posted: <time class="date timeago" datetime="2025-12-10T10:15:00-0800">'
+            '2025-12-10 10:15</time></p>\n</body></html>\n') % (
+        html.escape(title), json.dumps(ld), html.escape(title), price, posting, text)
+    return body, {"title": title, "price": float(price), "images": images, "description": html.unescape(text),
+                  "email": ""}
+
+
+RSS_BLOCKED = (b"<html><head><title>blocked</title></head><body><h1>Your request has been blocked.</h1>"
+               b"<p>If you believe this is in error please contact us.</p></body></html>\n")
+
+
+def craigslist_today(gen, host, path, params):
+    """(body, content type, expected) of today's site, or None."""
+    html_type = "text/html; charset=utf-8"
+    if host.startswith("reference."):
+        if path == "/Areas":
+            with open(os.path.join(FIXTURES, "craigslist_areas.json"), encoding="utf-8") as f:
+                return f.read(), "application/json", {}
+        return None
+    if host.startswith("sapi.") and path == "/web/v8/postings/search/full":
+        body, expected = craigslist_json_search(gen, params)
+        return body, "application/json", expected
+    city = host.split(".")[0]
+    if path.startswith("/search/"):
+        body, expected = craigslist_search_page(gen, city, path, params)
+        return body, html_type, expected
+    if re.search(r"/\d+\.html$", path):
+        body, expected = craigslist_today_posting(gen, city, path)
+        return body, html_type, expected
+    return None
+
+
+def site_page(gen, host, path, params, era="classic"):
     """(body, content type, expected) for a site URL, or None when no site has it."""
     host = host.lower().split(":")[0]
     name = fixture_name(params)
@@ -371,6 +584,8 @@ def site_page(gen, host, path, params):
         return None
     html_type, rss_type = "text/html; charset=utf-8", "application/rss+xml; charset=utf-8"
     typed = lambda page, ctype: (page[0], ctype, page[1])
+    if "craigslist" in host and era == "today":
+        return craigslist_today(gen, host, path, params)
     if "craigslist" in host:
         if path.startswith("/search/"):
             return typed(craigslist_query(gen, host, path, params), html_type)
@@ -441,6 +656,10 @@ class Handler(BaseHTTPRequestHandler):
             self.conn_id = self.server.connections
 
     def target(self):
+        tunnel = getattr(self, "tunnel_host", None)
+        if tunnel:
+            parts = urlsplit(self.path)
+            return "https", self.headers.get("Host", tunnel), parts.path or "/", parts.query, True
         if self.path.startswith("http://") or self.path.startswith("https://"):
             parts = urlsplit(self.path)
             return parts.scheme, parts.netloc, parts.path or "/", parts.query, True
@@ -466,7 +685,31 @@ class Handler(BaseHTTPRequestHandler):
         self.handle_request(self.rfile.read(length))
 
     def do_CONNECT(self):
-        self.send_plain(501, "text/plain", b"CONNECT is not simulated\n")
+        host = self.path.split(":")[0].lower()
+        # Today's Craigslist is reached over https: its hosts are tunnelled to a TLS endpoint
+        # with a certificate for *.craigslist.org (fixtures/tls/sites-ca.pem signs it).
+        if self.server.era != "today" or not host.endswith("craigslist.org"):
+            self.send_plain(501, "text/plain", b"CONNECT is not simulated\n")
+            return
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.wfile.flush()
+        try:
+            tls = self.server.sites_tls.wrap_socket(self.connection, server_side=True)
+        except (ssl.SSLError, OSError):
+            self.close_connection = True
+            return
+        self.connection = tls
+        self.rfile = tls.makefile("rb", -1)
+        self.wfile = tls.makefile("wb", 0)
+        self.tunnel_host = host
+        self.close_connection = False
+        while not self.close_connection:
+            try:
+                self.handle_one_request()
+            except (ssl.SSLError, OSError):
+                break
+        self.close_connection = True
 
     def handle_request(self, request_body):
         scheme, host, path, query, proxied = self.target()
@@ -498,6 +741,9 @@ class Handler(BaseHTTPRequestHandler):
         if path.startswith("/__sim/"):
             self.control(path, params, request_body)
             return
+        if "craigslist" in host.lower() and self.server.era == "today" and self.craigslist_turns_away(scheme, host, path,
+                                                                                                     query, params):
+            return
         if self.command == "POST" and (path == "/send_mail.php" or path.startswith("/hook")):
             # The vendor's mail service and the web hooks: the request log keeps each body.
             self.send_plain(200, "text/plain", b"OK\n")
@@ -508,12 +754,27 @@ class Handler(BaseHTTPRequestHandler):
         if path in VENDOR_SERVICES:
             self.send_page(200, "text/plain", VENDOR_SERVICES[path](params).encode("utf-8"))
             return
-        result = site_page(self.server.gen, host, path, params)
+        result = site_page(self.server.gen, host, path, params, era=self.server.era)
         if result is None:
             self.send_plain(404, "text/html", b"<html><body>Not Found</body></html>\n")
             return
         body, ctype, _ = result
         self.send_page(200, ctype, body.encode("utf-8"), truncate=bool(fault and fault.get("truncate")))
+
+    def craigslist_turns_away(self, scheme, host, path, query, params):
+        """Today's site: http goes to https, RSS is blocked, bare clients are refused."""
+        if scheme == "http" and not re.search(r"\.(jpe?g|png|gif)$", path.lower()):
+            self.send_response(301)
+            self.send_header("Location", "https://%s%s%s" % (host, path, "?" + query if query else ""))
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return True
+        agent = self.headers.get("User-Agent", "")
+        browser = agent.startswith("Mozilla/5.0") and "Firefox/3" not in agent and self.headers.get("Accept-Language")
+        if params.get("format") == ["rss"] or not browser:
+            self.send_page(403, "text/html", RSS_BLOCKED)
+            return True
+        return False
 
     def control(self, path, params, request_body):
         arg = lambda name, default="": params.get(name, [default])[0]
@@ -540,7 +801,7 @@ class Handler(BaseHTTPRequestHandler):
             # Exact bytes (hex) with an exact Content-Type, for charset handling.
             self.send_page(200, arg("type", "text/html"), bytes.fromhex(arg("hex")))
         elif path == "/__sim/expected":
-            result = site_page(self.server.gen, *split_url(arg("url")))
+            result = site_page(self.server.gen, *split_url(arg("url")), era=self.server.era)
             expected = result[2] if result else None
             self.send_page(200 if result else 404, "application/json", json.dumps(expected).encode())
         elif path == "/__sim/fault":
@@ -569,6 +830,18 @@ class Handler(BaseHTTPRequestHandler):
             word = arg("word")
             self.server.gen.grown[word] = self.server.gen.grown.get(word, 0) + int(arg("by", "1"))
             self.send_page(200, "text/plain", ("%d\n" % self.server.gen.grown[word]).encode())
+        elif path == "/__sim/setcookie":
+            # A cookie the client is to keep: /__sim/setcookie?cookie=NAME%3DVALUE
+            body = b"ok\n"
+            self.send_response(200)
+            self.send_header("Set-Cookie", arg("cookie", "sim=1") + "; path=/")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        elif path == "/__sim/craigslist":
+            # Which Craigslist the simulator speaks: "today" or "classic" (the old pages).
+            self.server.era = arg("era", "classic")
+            self.send_page(200, "text/plain", b"ok\n")
         elif path == "/__sim/clear":
             self.server.faults.clear()
             self.server.gen.price_cut = 0
@@ -619,6 +892,8 @@ class Handler(BaseHTTPRequestHandler):
             body, encoding = zlib.compress(body), "deflate"
         self.send_response(status)
         self.send_header("Content-Type", ctype)
+        if getattr(self, "tunnel_host", None) and not self.headers.get("Cookie"):
+            self.send_header("Set-Cookie", "cl_b=4|sim%d; path=/; domain=.craigslist.org" % self.conn_id)
         if encoding:
             self.send_header("Content-Encoding", encoding)
         self.send_header("Content-Length", str(len(body)))
@@ -672,6 +947,10 @@ class Server(ThreadingHTTPServer):
         self.connections = 0
         self.faults = faults
         self.tls = tls_context is not None
+        self.era = "classic"
+        self.sites_tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        self.sites_tls.minimum_version = ssl.TLSVersion.TLSv1_2
+        self.sites_tls.load_cert_chain(os.path.join(FIXTURES, "tls", "sites.pem"), os.path.join(FIXTURES, "tls", "sites.key"))
         if tls_context:
             self.socket = tls_context.wrap_socket(self.socket, server_side=True)
 
@@ -686,6 +965,8 @@ def main():
     parser.add_argument("--tls-port", type=int, help="also serve HTTPS on this port (0 picks one)")
     parser.add_argument("--cert", default=os.path.join(FIXTURES, "tls", "server.pem"))
     parser.add_argument("--key", default=os.path.join(FIXTURES, "tls", "server.key"))
+    parser.add_argument("--craigslist", choices=["classic", "today"], default="classic",
+                        help="speak Craigslist's old pages or today's site")
     args = parser.parse_args()
 
     today = datetime.date.fromisoformat(args.today) if args.today else datetime.date.today()
@@ -695,6 +976,7 @@ def main():
     # Faults set on either port apply to both, like the vendor's values.
     faults = Faults()
     servers = [Server((args.bind, args.port), gen, log, faults)]
+    servers[0].era = args.craigslist
     print("listening %d" % servers[0].server_address[1], flush=True)
     if args.tls_port is not None:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
