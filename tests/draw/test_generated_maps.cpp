@@ -83,6 +83,11 @@ TEST(GeneratedMaps, EveryRegionHasItsLinesAndItsRangesHoldItsPixels) {
             EXPECT_EQ(item->Hint, area->GetName());
             EXPECT_FALSE(item->Ranges.empty()) << item->Hint;
         }
+        // Every area of the state has its region: results there count on the state's map.
+        std::set<int> drawn;
+        for (const auto& item : map.GetColorMap().GetItems()) drawn.insert(item->LocationID);
+        for (const TPlace* area : state->GetChildren())
+            EXPECT_TRUE(drawn.count(area->GetID())) << area->GetName() << " has no region";
         const MapCheck check = CheckPixels(map);
         EXPECT_EQ(check.regions, map.GetColorMap().Count());
         EXPECT_TRUE(check.colorsWithoutLines.empty());
