@@ -1,12 +1,15 @@
 // The small windows and widgets: the edit with a suggestion, the pattern dialog, the
 // splash, the busy window and the orientation chooser.
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <QElapsedTimer>
 
+#include "ui/balloon_hint.h"
 #include "ui/ext_edit.h"
 #include "ui/form_first_run.h"
 #include "ui/info_window.h"
@@ -54,6 +57,18 @@ private slots:
         QCOMPARE(dialog.BuildKeywordsFromPattern(), std::string("bike \"mountain bike\" (red | blue) -kids -used"));
         dialog.SetPattern({"", "", "", "only", "", ""});
         QCOMPARE(dialog.BuildKeywordsFromPattern(), std::string("only"));
+    }
+
+    // A balloon pointing at a control at the screen's edge stays whole on the screen.
+    void aBalloonAtTheScreensEdgeStaysOnTheScreen() {
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        for (const QPoint& at : {available.topLeft() + QPoint(2, 2), available.topRight() + QPoint(-2, 2),
+                                 available.center()}) {
+            TBalloonHint balloon("Set up alerts for your searches here, and be told of new results.");
+            balloon.ShowAt(at);
+            QVERIFY2(available.contains(balloon.frameGeometry()),
+                     qPrintable(QString("%1,%2 %3x%4").arg(balloon.x()).arg(balloon.y()).arg(balloon.width()).arg(balloon.height())));
+        }
     }
 
     void theSplashClosesOnEscapeOrAClick() {
