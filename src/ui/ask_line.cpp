@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QInputDialog>
+#include <QLineEdit>
 
 #include <algorithm>
 
@@ -13,6 +14,7 @@ namespace {
 // The frame's buttons and icon beside the title, as the common desktops draw them.
 constexpr int cTitleBarExtras = 160;
 constexpr int cLeastWidth = 340;
+constexpr int cDialogMargins = 24;
 
 }  // namespace
 
@@ -28,7 +30,8 @@ std::optional<std::string> AskLine(QWidget* aParent, const std::string& aCaption
     dialog.setWindowTitle(QString::fromStdString(aCaption));
     dialog.setLabelText(QString::fromStdString(aPrompt));
     dialog.setTextValue(QString::fromStdString(aText));
-    dialog.setMinimumWidth(AskLineWidth(dialog.windowTitle()));
+    // The dialog's layout sets its least size from its contents: the line is made as wide.
+    if (auto* line = dialog.findChild<QLineEdit*>()) line->setMinimumWidth(AskLineWidth(dialog.windowTitle()) - cDialogMargins);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.textValue().toStdString();
 }
