@@ -181,7 +181,6 @@ private slots:
         QTreeWidgetItem* massachusetts = tree.ItemOfPlace(fPlaces->GetPlaceByID(cMassachusetts));
         tree.ToggleSelectedStateIndex(massachusetts, true, nullptr, false);
         QTimer::singleShot(0, picker.Form(), [&] {
-            TMap& map = *picker.Form()->CurrentMap();
             QTest::mouseClick(picker.Form()->pbMap, Qt::LeftButton, {}, PointOn(*picker.Form(), cCalifornia));
             QTest::mouseClick(picker.Form()->pbMap, Qt::LeftButton, {}, PointOn(*picker.Form(), cMassachusetts));
             picker.Form()->actOK->trigger();
