@@ -314,6 +314,24 @@ def nearest_area(point, areas):
     return min(areas, key=lambda a: ((a.x - x) ** 2 + (a.y - y) ** 2, a.place.id))
 
 
+def give_every_area_a_county(regions):
+    """An area whose counties all lie nearer to other areas (inland empire, santa maria) would
+    have no region, and its results no place on the map: it takes the county nearest to its
+    own point from an area that keeps at least one."""
+    for region in regions:
+        if region.parts:
+            continue
+        candidates = [(owner, shape) for owner in regions if len(owner.parts) > 1 for shape in owner.parts]
+        if not candidates:
+            continue
+        def distance(candidate):
+            x, y = centroid(candidate[1])
+            return (x - region.x) ** 2 + (y - region.y) ** 2
+        owner, shape = min(candidates, key=distance)
+        owner.parts.remove(shape)
+        region.parts.append(shape)
+
+
 def build(shapes_file, places_file, out_dir):
     with open(shapes_file, encoding="utf-8") as f:
         topology = json.load(f)
@@ -361,6 +379,7 @@ def write_state_map(path, state, county_shapes, state_shapes, name):
         regions.append(region)
     for shape in county_shapes:
         nearest_area(centroid(shape), regions).parts.append(shape)
+    give_every_area_a_county(regions)
     drawn = [r for r in regions if r.parts]
     fit = Fit(bounds([ring for shape in county_shapes for ring in shape]), STATE_MARGIN)
     neighbours = [ring for other, rings in sorted(state_shapes.items()) if other != name for ring in rings]
@@ -374,17 +393,16 @@ def main():
     parser.add_argument("--shapes", default=os.path.join(ROOT, "data", "sources", "counties-albers-10m.json"))
     parser.add_argument("--places", default=os.path.join(ROOT, "data", "Places.cur"))
     parser.add_argument("--out", required=True)
-    parser.add_argument("--verbose", action="store_true", help="name the areas that got no county")
     args = parser.parse_args()
     try:
         report = build(args.shapes, args.places, args.out)
     except (OSError, ValueError, KeyError, ET.ParseError) as error:
         print(f"make_maps: {error}", file=sys.stderr)
         return 1
-    if args.verbose:
-        for line in report:
-            print(line)
-    return 0
+    # An area without a region would count its results nowhere on its state's map.
+    for line in report:
+        print(f"make_maps: {line}", file=sys.stderr)
+    return 1 if report else 0
 
 
 if __name__ == "__main__":

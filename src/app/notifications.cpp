@@ -4,8 +4,10 @@
 #include <cctype>
 
 #include "app/settings.h"
+#include "engine/email_address.h"
 #include "engine/text_functions.h"
 #include "mail/email_accounts.h"
+#include "mail/mime_message.h"
 #include "mail/notification_transports.h"
 #include "model/gsm_networks.h"
 
@@ -51,6 +53,27 @@ INotificationTransportPtr MakeNotificationTransport(TSettings& aSettings, const 
     IEmailAccount account = aAccounts ? aAccounts->GetAccountByID(id) : nullptr;
     if (!account) throw ENotificationError("The e-mail account " + std::to_string(id) + " does not exist");
     return std::make_shared<TSmtpNotificationTransport>(account);
+}
+
+INotificationTransportPtr MakeMailTransport(TSettings& aSettings, const TEmailAccounts* aAccounts) {
+    if (aSettings.GetNotificationTransport() != cTransportWebhook) return MakeNotificationTransport(aSettings, aAccounts);
+    // A web hook reaches the user's own service, never the address typed.
+    const auto accounts = aAccounts ? aAccounts->GetAccounts() : TEmailAccounts::TAccountList();
+    if (accounts.empty())
+        throw ENotificationError(
+            "No e-mail route: notifications go to a web hook, and no e-mail account is set up. Add one in "
+            "\"Tools\" -> \"Email Accounts\", or choose an e-mail route in \"Tools\" -> \"Notification settings\".");
+    return std::make_shared<TSmtpNotificationTransport>(accounts.front());
+}
+
+std::string MailAddressProblem(const std::string& aAddress) {
+    // The same reader that every address reaching SMTP goes through.
+    try {
+        if (ParseMailboxList(aAddress).empty()) return "No e-mail address is given.";
+    } catch (const EEmailAddress& e) {
+        return std::string(e.what()) + ".";
+    }
+    return {};
 }
 
 std::string GetEmailToSMSAddress(const TSettings& aSettings, const TGSMNetworks* aNetworks) {

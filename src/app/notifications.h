@@ -28,6 +28,15 @@ INotificationTransportPtr MakeNotificationTransport(TSettings& aSettings, const 
 // The phone's digits, "@" and the carrier's gateway domain (the other network's when that
 // is chosen). Raises ENotificationError when the phone has no digits or no carrier is
 // known for GSMNetworkID.
+// The e-mail route for a mail to an address the user typed (forwarding ads): the chosen
+// transport when it sends e-mail, else, with a web hook chosen, the user's first e-mail
+// account. Raises ENotificationError saying what to set when there is none.
+INotificationTransportPtr MakeMailTransport(TSettings& aSettings, const TEmailAccounts* aAccounts);
+
+// Why aAddress cannot take a mail ("\"x\" is not an e-mail address."), or empty when every
+// recipient in it (commas or semicolons between them) has the form name@domain.
+std::string MailAddressProblem(const std::string& aAddress);
+
 std::string GetEmailToSMSAddress(const TSettings& aSettings, const TGSMNetworks* aNetworks);
 
 // The QuietHours setting; none when it is empty or malformed.

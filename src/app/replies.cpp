@@ -102,7 +102,7 @@ std::string ForwardSubject(const std::string& aSearchName) { return "Search resu
 void ForwardEntries(TSession& aSession, const TEntryList& aEntries, const std::string& aSearchName,
                     const std::string& aTo) {
     if (Trim(aTo).empty()) throw std::runtime_error(cForwardBlankAddress);
-    ParseMailboxList(aTo);  // a typed address list that is not one raises before anything goes out
+    if (const std::string problem = MailAddressProblem(aTo); !problem.empty()) throw std::runtime_error(problem);
     if (aEntries.empty()) throw std::runtime_error(cForwardNoSelectedResults);
     TAlertNotification mail;
     mail.searchName = aSearchName;
@@ -111,7 +111,7 @@ void ForwardEntries(TSession& aSession, const TEntryList& aEntries, const std::s
     mail.emailTo = aTo;
     mail.emailSubject = ForwardSubject(aSearchName);
     mail.emailHTML = ForwardHTML(aEntries);
-    MakeNotificationTransport(aSession.GetSettings(), aSession.GetEmailAccounts())->SendAlert(mail);
+    MakeMailTransport(aSession.GetSettings(), aSession.GetEmailAccounts())->SendAlert(mail);
 }
 
 std::vector<std::string> SearchesAutoReplyingWith(TSearches& aSearches, int aAccountID) {

@@ -59,9 +59,9 @@ TEntryList CheckedEntries(TSearch& aSearch);
 // True when one of them was replied before.
 bool AnyReplied(const TEntryList& aEntries);
 
-// "Forward to EMail": the ads as a list of links to aTo (as typed), through the
-// notification transport the settings choose, as UTF-8 HTML. Raises std::runtime_error
-// with the text for the user: a blank address, no ads, a transport that failed.
+// "Forward to EMail": the ads as a list of links to aTo (as typed, checked), through the
+// e-mail route of MakeMailTransport, as UTF-8 HTML. Raises std::runtime_error with the text
+// for the user: a blank or malformed address, no ads, no e-mail route, a transport that failed.
 void ForwardEntries(TSession& aSession, const TEntryList& aEntries, const std::string& aSearchName,
                     const std::string& aTo);
 // The forwarded mail's HTML (links and escaped titles).

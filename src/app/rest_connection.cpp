@@ -15,6 +15,16 @@ int RandomParameter() {
     return std::uniform_int_distribution<int>(0, 9999)(generator);
 }
 
+// A failure's text as a message may show it: the address's query holds the user's
+// passwords, address and phone, so only the part before it is named.
+std::string WithoutQueryOf(const std::string& aText, const std::string& aAddress) {
+    const std::string shown = aAddress.substr(0, aAddress.find('?'));
+    std::string text = aText;
+    for (size_t at = text.find(aAddress); at != std::string::npos; at = text.find(aAddress, at + shown.size()))
+        text.replace(at, aAddress.size(), shown);
+    return text;
+}
+
 }  // namespace
 
 std::string BuildRESTAddress(const std::string& aTemplate, const std::vector<std::string>& aParams, int aRandom) {
@@ -50,7 +60,14 @@ TRESTConnection::TRESTConnection(TFetch aFetch) : fFetch(std::move(aFetch)) {}
 
 std::string TRESTConnection::GetRESTResponce(const std::string& aTemplate, const std::vector<std::string>& aParams) {
     TCLock lock(fCriticalSection);
-    return fFetch(BuildRESTAddress(aTemplate, aParams, RandomParameter()));
+    const std::string address = BuildRESTAddress(aTemplate, aParams, RandomParameter());
+    try {
+        return fFetch(address);
+    } catch (const EHttpStatus& e) {
+        throw EHttpStatus(WithoutQueryOf(e.what(), address), e.GetStatus());
+    } catch (const EHttpError& e) {
+        throw EHttpError(WithoutQueryOf(e.what(), address));
+    }
 }
 
 }  // namespace trawlix

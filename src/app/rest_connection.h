@@ -25,7 +25,8 @@ public:
 
     // The answer text of the address built from aTemplate and aParams. A failure raises:
     // the address is never retried over plain http, since an answer over http could come
-    // from anyone in the path (a version check pointing at another download).
+    // from anyone in the path (a version check pointing at another download). The failure's
+    // text names the address without its query, which holds the parameters (passwords).
     std::string GetRESTResponce(const std::string& aTemplate, const std::vector<std::string>& aParams);
 
 private:

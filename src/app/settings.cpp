@@ -107,7 +107,9 @@ void TColorSettings::RestoreDefaults() {
     TCLock lock(fCriticalSection);
     fVisitedBackgroundColor = RGBColor(153, 180, 209);
     fNewBackgroundColor = RGBColor(166, 202, 240);
-    fHighlightedFontColor = RGBColor(250, 250, 250);
+    // Dark on the light blue of visited rows: near-white there could hardly be read (WCAG AA
+    // asks for a contrast of 4.5:1; this gives 7:1).
+    fHighlightedFontColor = RGBColor(0, 32, 96);
 }
 
 TColor TColorSettings::GetVisitedBackgroundColor() const { return Locked(fCriticalSection, fVisitedBackgroundColor); }

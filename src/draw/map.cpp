@@ -4,6 +4,7 @@
 #include <QPalette>
 #include <QPolygon>
 #include <algorithm>
+#include <cmath>
 
 #include "model/map_regions.h"
 #include "model/places.h"
@@ -188,20 +189,61 @@ void TMap::SetResults(const TEntryList& aResults) {
         // Cleared first: a count that shrank or went to nothing must not leave digits behind.
         fResultsLayer.fill(Qt::transparent);
         QPainter painter(&fResultsLayer);
+        fLabelRects.clear();
+        // The smallest regions first: their counts keep their places, the larger ones have
+        // room to move aside.
+        std::vector<int> order;
         for (int index = 0; index < fColorMap.Count(); ++index) {
             const TColorMapItem& item = *fColorMap.GetItems()[index];
-            if (fCounts[index] > 0 && !item.Ranges.empty() && fRegions->HasPlace(index))
-                DrawCount(painter, item, fCounts[index]);
+            if (fCounts[index] > 0 && !item.Ranges.empty() && fRegions->HasPlace(index)) order.push_back(index);
         }
+        const auto extent = [this](int aIndex) {
+            const TRange& range = fColorMap.GetItems()[aIndex]->Ranges.front();
+            return static_cast<long>(range.Right - range.Left + 1) * (range.Bottom - range.Top + 1);
+        };
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return extent(a) < extent(b); });
+        for (int index : order) DrawCount(painter, *fColorMap.GetItems()[index], fCounts[index], fLabelRects);
     }
     Paint();
 }
 
-void TMap::DrawCount(QPainter& aPainter, const TColorMapItem& aItem, int aCount) const {
+namespace {
+
+// The least move of aBox (none first, then farther and farther round it) that keeps it off
+// every box in aTaken and inside aBounds; none when there is no such place near.
+QPoint FreeShift(const QRect& aBox, const std::vector<QRect>& aTaken, const QRect& aBounds) {
+    const auto fits = [&](const QPoint& aShift) {
+        const QRect moved = aBox.translated(aShift);
+        if (!aBounds.contains(moved)) return false;
+        return std::none_of(aTaken.begin(), aTaken.end(), [&](const QRect& aOther) { return aOther.intersects(moved); });
+    };
+    if (fits({0, 0})) return {0, 0};
+    constexpr int cStep = 3;
+    constexpr int cFarthest = 150;
+    constexpr int cDirections = 16;
+    for (int distance = cStep; distance <= cFarthest; distance += cStep)
+        for (int direction = 0; direction < cDirections; ++direction) {
+            const double angle = 2 * M_PI * direction / cDirections;
+            const QPoint shift(static_cast<int>(std::lround(distance * std::sin(angle))),
+                               static_cast<int>(std::lround(distance * std::cos(angle))));
+            if (fits(shift)) return shift;
+        }
+    return {0, 0};
+}
+
+}  // namespace
+
+void TMap::DrawCount(QPainter& aPainter, const TColorMapItem& aItem, int aCount, std::vector<QRect>& aTaken) const {
     const TRange& first = aItem.Ranges.front();
-    const QPoint at(first.Left + (first.Right - first.Left) / 2, first.Top + (first.Bottom - first.Top) / 2);
+    QPoint at(first.Left + (first.Right - first.Left) / 2, first.Top + (first.Bottom - first.Top) / 2);
     const QString text = " " + QString::number(aCount) + " ";
-    const QRect placed(at, QSize(aPainter.fontMetrics().horizontalAdvance(text), aPainter.fontMetrics().height()));
+    const QSize textSize(aPainter.fontMetrics().horizontalAdvance(text), aPainter.fontMetrics().height());
+    QRect box(at, textSize);
+    if (!fFlagBitmap.isNull()) box = box.united(QRect(at - QPoint(0, fFlagBitmap.height()), fFlagBitmap.size()));
+    const QPoint shift = FreeShift(box, aTaken, fResultsLayer.rect());
+    at += shift;
+    aTaken.push_back(box.translated(shift));
+    const QRect placed(at, textSize);
     aPainter.fillRect(placed, QGuiApplication::palette().color(QPalette::ToolTipBase));
     aPainter.setPen(QGuiApplication::palette().color(QPalette::ToolTipText));
     aPainter.drawText(placed, Qt::AlignLeft | Qt::AlignTop, text);

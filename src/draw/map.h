@@ -80,6 +80,9 @@ public:
     TColorMapItem* GetLatestSelectedItem() const { return fLatestSelected; }
     // The counts drawn by the last SetResults, one per colour-table item.
     const std::vector<int>& GetCounts() const { return fCounts; }
+    // Where the last SetResults drew each count with its flag; no two overlap where the map
+    // leaves room (small neighbouring states: New England).
+    const std::vector<QRect>& GetLabelRects() const { return fLabelRects; }
     QSize GetSize() const { return fVisibleLayer.size(); }
 
     void SetFlagBitmap(const QImage& aFlag) { fFlagBitmap = aFlag; }
@@ -94,7 +97,8 @@ private:
     void PaintRegion(QImage& aLayer, const TColorMapItem& aItem, QRgb aPaint) const;
     void PaintSelection();
     void DeselectAll();
-    void DrawCount(QPainter& aPainter, const TColorMapItem& aItem, int aCount) const;
+    // Draws the count at the region's centre, or moved off the labels in aTaken; adds its box.
+    void DrawCount(QPainter& aPainter, const TColorMapItem& aItem, int aCount, std::vector<QRect>& aTaken) const;
     void Paint();
     void CursorChanged(Qt::CursorShape aCursor);
     void Hint(const std::string& aText);
@@ -116,6 +120,7 @@ private:
     std::vector<TColorMapItem*> fSelectedItems;
     TColorMapItem* fLatestSelected = nullptr;
     std::vector<int> fCounts;
+    std::vector<QRect> fLabelRects;
     QImage fFlagBitmap;
 };
 

@@ -173,15 +173,19 @@ std::string DownloadFile(const std::string& aUrl, const ICHTTPClient& aDownloade
                 throw;  // the fall-back would only fetch the same oversized answer again
             } catch (const EHttpStatus& e) {
                 aFailure.httpStatus = e.GetStatus();
-                if (IsRefusalStatus(e.GetStatus())) {
-                    aFailure.text = e.what();
-                    return {};
-                }
+                aFailure.text = e.what();
+                if (IsRefusalStatus(e.GetStatus())) return {};
+            } catch (const std::exception& e) {
+                // The client failed; the system's transfer gets its chance below. Its reason
+                // stays the page's, should the fall-back fail without one of its own.
+                aFailure.text = e.what();
             } catch (...) {
-                // The client failed; the system's transfer gets its chance below.
+                aFailure.text = "Could not download " + aUrl;
             }
         }
-        return FallbackDownload(aUrl);
+        std::string body = FallbackDownload(aUrl);
+        if (!body.empty()) aFailure = {};
+        return body;
     } catch (const EHttpTooLarge& e) {
         aFailure = {e.what(), true, aFailure.httpStatus};
     } catch (const EHttpStatus& e) {

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <mutex>
 
 #include "engine/http_engine.h"
+#include "engine/proxy_bypass.h"
 #include "engine/text_functions.h"
 
 namespace trawlix {
@@ -197,6 +199,44 @@ TCHttpClient::TCHttpClient(TProxySettings& aProxySettings, bool aDeflate)
 
 TCHttpClient::~TCHttpClient() = default;
 
+namespace {
+
+// This machine's own addresses, in libcurl's no-proxy syntax: "localhost" covers its sub-domains.
+constexpr const char* cLoopbackHosts = "localhost,127.0.0.0/8,::1";
+
+bool IsLoopbackHost(const std::string& aHost) {
+    const std::string host = LowerCase(aHost);
+    const std::string suffix = ".localhost";
+    return host == "localhost" || host == "::1" || host == "[::1]" || host.rfind("127.", 0) == 0 ||
+           (host.size() > suffix.size() && host.compare(host.size() - suffix.size(), suffix.size(), suffix) == 0);
+}
+
+std::string HostOf(const std::string& aURL) {
+    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), &curl_url_cleanup);
+    char* host = nullptr;
+    if (!url || curl_url_set(url.get(), CURLUPART_URL, aURL.c_str(), 0) != CURLUE_OK ||
+        curl_url_get(url.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK)
+        return {};
+    std::string result = host;
+    curl_free(host);
+    return result;
+}
+
+std::atomic<bool> gLoopbackBypassesProxy{true};
+
+// aURL, followed by the proxy when the request to it goes through one: a failure there may
+// be the proxy's, not the server's.
+std::string NameWithProxy(const TProxySettings& aProxySettings, const std::string& aURL) {
+    if (!aProxySettings.GetEnabled() || aProxySettings.GetHost().empty()) return aURL;
+    if (LoopbackBypassesProxy() && IsLoopbackHost(HostOf(aURL))) return aURL;
+    return aURL + " through the proxy " + aProxySettings.GetHost() + ":" + std::to_string(aProxySettings.GetPort());
+}
+
+}  // namespace
+
+bool LoopbackBypassesProxy() { return gLoopbackBypassesProxy; }
+void SetLoopbackBypassesProxy(bool aValue) { gLoopbackBypassesProxy = aValue; }
+
 void TCHttpClient::ApplyProxySettings() {
     CURL* handle = fHTTPClient->handle.get();
     // Read once, field by field, as the settings are now.
@@ -208,6 +248,9 @@ void TCHttpClient::ApplyProxySettings() {
     }
     std::string host = fProxySettings.GetHost();
     long port = fProxySettings.GetPort();
+    // Checked by libcurl for every request, redirects included. An empty list also keeps the
+    // environment's no_proxy out, as the rest of the environment's proxy settings.
+    curl_easy_setopt(handle, CURLOPT_NOPROXY, LoopbackBypassesProxy() ? cLoopbackHosts : "");
     std::string username = fProxySettings.GetUsername();
     std::string password = fProxySettings.GetPassword();
     curl_easy_setopt(handle, CURLOPT_PROXY, host.c_str());
@@ -245,7 +288,7 @@ std::string TCHttpClient::Perform(const std::string& aURL, std::vector<std::uint
     CURLcode code = curl_easy_perform(handle);
     if (code != CURLE_OK) {
         RaiseSinkFailure(sink, code, aURL, aWhat);
-        RaiseTransferFailure(handle, code, fHTTPClient->errorBuffer, aURL);
+        RaiseTransferFailure(handle, code, fHTTPClient->errorBuffer, NameWithProxy(fProxySettings, aURL));
     }
     const char* contentType = nullptr;
     curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType);
@@ -293,10 +336,10 @@ long TCHttpClient::Post(const std::string& aURL, const std::string& aContentType
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, fHTTPClient->headers.get());
     if (code != CURLE_OK) {
         RaiseSinkFailure(sink, code, aURL, "answer");
-        throw EHttpError(DescribeFailure(handle, code, fHTTPClient->errorBuffer, aURL));
+        throw EHttpError(DescribeFailure(handle, code, fHTTPClient->errorBuffer, NameWithProxy(fProxySettings, aURL)));
     }
     if (status < 200 || status > 299)
-        throw EHttpError("The server answered HTTP " + std::to_string(status) + " to " + aURL);
+        throw EHttpError("The server answered HTTP " + std::to_string(status) + " to " + NameWithProxy(fProxySettings, aURL));
     return status;
 }
 

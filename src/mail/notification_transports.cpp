@@ -13,7 +13,7 @@ namespace trawlix {
 const char* const cTestEmailHTML =
     "<html><head></head><body><p>This is a test notifications email that you have requested. </p><p>The mail "
     "has arrived successfully and you can receive notifications. </p><p>You can set up each search individually "
-    "from the \"blue exclamation mark\" button. </p><p>This is an automatically generated email. Please do not "
+    "from \"Tools\" -> \"Manage alerts\". </p><p>This is an automatically generated email. Please do not "
     "answer!<p><p><br/>Thanks, <br/> the Trawlix team!</p></body></html>";
 
 namespace {

@@ -1,6 +1,7 @@
 #include "model/timeline_bars.h"
 
 #include <array>
+#include <cstdlib>
 
 #include "engine/clock.h"
 #include "engine/text_functions.h"
@@ -11,12 +12,13 @@ namespace {
 
 using namespace std::chrono;
 
-// Two years of month-and-day cells: the year before today's, then today's. A year of cells
-// is 12 × 31, days the calendar lacks included, so that a cell's index follows date order.
+// Three years of month-and-day cells: the year before today's, today's and the next. A year
+// of cells is 12 × 31, days the calendar lacks included, so that a cell's index follows date
+// order.
 constexpr int cDaysPerMonthCells = 31;
 constexpr int cCellsPerYear = 12 * cDaysPerMonthCells;
+constexpr int cYears = 3;
 constexpr int cLastYear = 0;
-constexpr int cThisYear = 1;
 
 struct TDayCell {
     int fYearIndex;
@@ -42,12 +44,28 @@ bool DayExistsInSomeYear(int aMonth, int aDay) {
     return IsValidDate(2000, static_cast<unsigned>(aMonth), static_cast<unsigned>(aDay));
 }
 
-// The year a yearless date belongs to: this year up to today, last year after it.
+// Days from aToday to aMonth/aDay in aYear; 29 February of a year without one counts as 1 March.
+long long DaysFromToday(int aYear, unsigned aMonth, unsigned aDay, year_month_day aToday) {
+    year_month_day date{year(aYear), month(aMonth), day(aDay)};
+    const sys_days at = date.ok() ? sys_days(date) : sys_days(year_month_day_last{year(aYear), month_day_last{February}}) + days(1);
+    return (at - sys_days(aToday)).count();
+}
+
+// The year a yearless date belongs to: of last year, this year and the next, the one that
+// puts it nearest to today. A site west of the computer dates its ads a day later in the
+// evening: that day is tomorrow, not a year ago. Of two as near, the earlier.
 int YearIndexOf(unsigned aMonth, unsigned aDay, year_month_day aToday) {
-    const unsigned todayMonth = static_cast<unsigned>(aToday.month());
-    const unsigned todayDay = static_cast<unsigned>(aToday.day());
-    const bool afterToday = aMonth > todayMonth || (aMonth == todayMonth && aDay > todayDay);
-    return afterToday ? cLastYear : cThisYear;
+    int best = cLastYear;
+    long long bestDistance = -1;
+    for (int index = 0; index < cYears; ++index) {
+        const long long distance =
+            std::llabs(DaysFromToday(static_cast<int>(aToday.year()) - 1 + index, aMonth, aDay, aToday));
+        if (bestDistance < 0 || distance < bestDistance) {
+            best = index;
+            bestDistance = distance;
+        }
+    }
+    return best;
 }
 
 std::string DayLabel(unsigned aMonth, unsigned aDay) {
@@ -57,7 +75,7 @@ std::string DayLabel(unsigned aMonth, unsigned aDay) {
 }  // namespace
 
 TTimelineBars CountResultsPerDay(const TEntryList& aResults, year_month_day aToday) {
-    std::array<int, 2 * cCellsPerYear> counts{};
+    std::array<int, cYears * cCellsPerYear> counts{};
     for (const IEntry& entry : aResults) {
         if (!entry || entry->GetDate().empty()) continue;
         const int month = entry->GetMonth();
@@ -77,7 +95,7 @@ TTimelineBars CountResultsPerDay(const TEntryList& aResults, year_month_day aTod
     const int thisYear = static_cast<int>(aToday.year());
     for (int index = first; index <= last; ++index) {
         const TDayCell cell = CellOf(index);
-        const int yearNumber = thisYear - (cell.fYearIndex == cLastYear ? 1 : 0);
+        const int yearNumber = thisYear - 1 + cell.fYearIndex;
         // A result dated 29 February in a year without one is shown rather than lost.
         const bool shown = IsValidDate(yearNumber, cell.fMonth, cell.fDay) ||
                            (IsFebruary29(cell.fMonth, cell.fDay) && counts[index] > 0);

@@ -19,8 +19,9 @@ using TTimelineBars = std::vector<TTimelineBar>;
 
 // Counts the results per calendar day, one bar per day in date order from the first day
 // with results to the last, days without results as zero bars in between.
-// Result dates carry a month and a day but no year: a month and day later than aToday's
-// belong to the year before, so that the days around a new year stay in their order.
+// Result dates carry a month and a day but no year: each is placed in the year (last, this or
+// next) that puts it nearest to aToday, so that the days around a new year stay in their order
+// and a site's "tomorrow" (a site west of the computer, in the evening) is not a year ago.
 // Results without a date, and dates the calendar never has (April 31), are not counted.
 // 29 February gets a bar in a leap year, and in any year when results fall on it.
 TTimelineBars CountResultsPerDay(const TEntryList& aResults, std::chrono::year_month_day aToday);

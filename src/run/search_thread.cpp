@@ -125,10 +125,10 @@ void TBaseSearchThread::Execute() {
     } catch (const std::exception& e) {
         // A page that breaks the parser or the merge, or links that cannot be made, end this
         // site's run; the search still hears that the site is done, and the user why.
-        fSearch->AddPageFailed();
+        fSearch->AddPageFailed(e.what());
         if (!Terminated() && !fStopRequested) ReportError(e.what());
     } catch (...) {
-        fSearch->AddPageFailed();
+        fSearch->AddPageFailed("Unknown error");
         if (!Terminated() && !fStopRequested) ReportError("Unknown error");
     }
     Finish();
@@ -151,7 +151,7 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
     // lets that page be parsed.
     if (Terminated()) fStopRequested = true;
     if (html.empty()) {
-        fSearch->AddPageFailed();
+        fSearch->AddPageFailed(failure.text);
         if (IsRefusalStatus(failure.httpStatus)) fSearch->AddPageRefused(failure.httpStatus);
         if (!fOnError || fStopRequested) return;
         // An oversized page is not an unreachable one: the user always hears of it.

@@ -1,6 +1,7 @@
 #include "run/site_problem.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "engine/text_functions.h"
 #include "model/search.h"
@@ -27,7 +28,55 @@ std::string OnPages(int aCount, int aTotal) {
 
 constexpr const char* cBlockingTail = ": the site may be blocking this address";
 
+// The end of an address in a message: a blank, a quote or a closing bracket.
+size_t AddressEnd(const std::string& aText, size_t aStart) {
+    const size_t end = aText.find_first_of(" \t\r\n\"'<>)", aStart);
+    return end == std::string::npos ? aText.size() : end;
+}
+
+// Every "after 12 ms" left out, wherever it stands.
+std::string WithoutDurations(std::string aText) {
+    for (size_t at = aText.find(" after "); at != std::string::npos; at = aText.find(" after ", at + 1)) {
+        size_t digits = at + 7;
+        while (digits < aText.size() && std::isdigit(static_cast<unsigned char>(aText[digits]))) ++digits;
+        if (digits > at + 7 && aText.compare(digits, 3, " ms") == 0) aText.erase(at, digits + 3 - at);
+    }
+    return aText;
+}
+
+std::string SiteFailureLine(const std::string& aSiteName, const TSiteRunCounts& aCounts) {
+    const int pages = aCounts.pagesFetched + aCounts.pagesFailed;
+    std::string line = aSiteName + ": " + std::to_string(aCounts.pagesFailed) + " of " + std::to_string(pages) +
+                       (pages == 1 ? " page failed" : " pages failed");
+    const auto commonest = std::max_element(aCounts.failureReasons.begin(), aCounts.failureReasons.end(),
+                                            [](const auto& a, const auto& b) { return a.second < b.second; });
+    if (commonest != aCounts.failureReasons.end()) line += ", most often: " + commonest->first;
+    return line;
+}
+
 }  // namespace
+
+std::string PageFailureReason(const std::string& aFailureText) {
+    std::string text = aFailureText;
+    for (const char* scheme : {"http://", "https://"})
+        for (size_t at = text.find(scheme); at != std::string::npos; at = text.find(scheme, at + 1))
+            text.replace(at, AddressEnd(text, at) - at, "the page");
+    text = Trim(WithoutDurations(text));
+    return text.empty() ? std::string("no reason given") : text;
+}
+
+std::string RunFailureSummary(const TSearch& aSearch) {
+    std::string summary;
+    const auto add = [&summary](const std::string& aLine) { summary += (summary.empty() ? "" : "\n") + aLine; };
+    for (const auto& part : aSearch.GetSiteSearches()) {
+        const TSiteSearchRun* siteSearch = SiteSearchRun(part.get());
+        if (!siteSearch) continue;
+        const TSiteRunCounts counts = siteSearch->GetRunCounts();
+        if (counts.pagesFailed > 0) add(SiteFailureLine(cSiteSearchStr[siteSearch->GetSite()], counts));
+        if (const std::string problem = siteSearch->GetLastRunProblem(); !problem.empty()) add(problem);
+    }
+    return summary;
+}
 
 TSiteProblem FindSiteProblem(const std::string& aSiteName, const TSiteRunCounts& aCounts, bool aHadAdsBefore) {
     const int pages = aCounts.pagesFetched + aCounts.pagesFailed;

@@ -20,7 +20,17 @@ struct TSiteRunCounts {
     int unreadablePages = 0;          // answers of a shape the site's adapter does not know
     std::string unreadableWhy;        // what was wrong with the last of them
     std::string format;               // the kind of answer that served the last page read
+    std::map<std::string, int> failureReasons;  // failed pages by PageFailureReason
 };
+
+// Why a page failed, in words that several pages share: the page's address (its query may
+// hold anything the user typed) becomes "the page", and a varying duration is left out.
+std::string PageFailureReason(const std::string& aFailureText);
+
+// What the user sees in the tab after a run in which pages failed or a site met a problem,
+// one line a site: "Craigslist: 3 of 3 pages failed, most often: <reason>", then the
+// site's problem. Empty after a run without either. Call after the run ended.
+std::string RunFailureSummary(const TSearch& aSearch);
 
 // A site's problem in one run; an empty text when it had none.
 struct TSiteProblem {

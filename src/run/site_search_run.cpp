@@ -86,9 +86,11 @@ void TSiteSearchRun::AddPageFetched() {
 
 int TSiteSearchRun::GetPagesFailed() const { return Locked(fCriticalSection, fCounts.pagesFailed); }
 
-void TSiteSearchRun::AddPageFailed() {
+void TSiteSearchRun::AddPageFailed(const std::string& aReason) {
+    const std::string reason = PageFailureReason(aReason);
     TCLock lock(fCriticalSection);
     ++fCounts.pagesFailed;
+    ++fCounts.failureReasons[reason];
 }
 
 void TSiteSearchRun::AddPageRefused(long aStatus) {

@@ -68,7 +68,8 @@ public:
     // Pages of the current or last run that could not be downloaded, or that ended the
     // site's run with an error.
     int GetPagesFailed() const;
-    void AddPageFailed();
+    // aReason: the failure's text, counted by PageFailureReason.
+    void AddPageFailed(const std::string& aReason);
     // Ads of the current or last run left out because their page gave them no link.
     int GetItemsSkipped() const;
     void AddItemSkipped();

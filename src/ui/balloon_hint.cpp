@@ -1,11 +1,15 @@
 #include "ui/balloon_hint.h"
 
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace trawlix {
 
@@ -43,7 +47,15 @@ TBalloonHint::TBalloonHint(const QString& aText, const QString& aTitle, QWidget*
 void TBalloonHint::ShowAt(const QPoint& aScreenPoint) {
     fTip = aScreenPoint;
     adjustSize();
-    move(aScreenPoint.x() - width() / 2, aScreenPoint.y() - height());
+    QRect where(aScreenPoint.x() - width() / 2, aScreenPoint.y() - height(), width(), height());
+    // A control at the screen's edge (the toolbar at its top) would put part of the balloon
+    // off the screen: it is moved in, whole, even if its stem then points a little aside.
+    if (const QScreen* screen = QGuiApplication::screenAt(aScreenPoint)) {
+        const QRect available = screen->availableGeometry();
+        where.moveLeft(std::clamp(where.left(), available.left(), std::max(available.left(), available.right() - width() + 1)));
+        where.moveTop(std::clamp(where.top(), available.top(), std::max(available.top(), available.bottom() - height() + 1)));
+    }
+    move(where.topLeft());
     show();
     raise();
 }

@@ -23,6 +23,7 @@
 #include "model/search.h"
 #include "model/zip_codes.h"
 #include "ui/criteria_panel_parts.h"
+#include "ui/date_range.h"
 #include "ui/ext_edit.h"
 #include "ui/map_location_picker.h"
 #include "ui/keyword_patterns_dialog.h"
@@ -184,6 +185,10 @@ void TCriteriaPanel::FillCategoryMarks(TSearch& aSearch) {
 
 void TCriteriaPanel::FillDates(const TSearch& aSearch) {
     ShowDates(fDates, aSearch);
+}
+
+bool TCriteriaPanel::SwapReversedDates() {
+    return trawlix::SwapReversedDates(*fDates.fromChecked, *fDates.from, *fDates.toChecked, *fDates.to);
 }
 
 // --- copying the panel into the search -------------------------------------------------

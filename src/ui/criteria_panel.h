@@ -92,6 +92,8 @@ public:
     bool HasSelectedLocationsAndCategories(const TSearch* aSearch, bool& aLocations, bool& aCategories);
     bool HasSelectedLocationsAndCategories(const TSearch* aSearch);
     bool HasSelectedSites() const;
+    // Swaps a ticked From date on a later day than the ticked To date; true when it did.
+    bool SwapReversedDates();
     // Pads and looks the ZIP code up; with aValidate an unknown code is reported.
     void RefreshCurrentSearchZIPCodeObject(TSearch* aSearch, bool aValidate, const std::string* aZIPCode = nullptr);
     void ClearAllFields();

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
+#include <QLocale>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -325,16 +326,20 @@ void TCriteriaPanel::BuildMiscPanel() {
     fDates.lastDays->setObjectName("edtLastDays");
     for (QDateTimeEdit* picker : {fDates.from, fDates.to}) {
         picker->setCalendarPopup(true);
-        picker->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        // The day is what the range is about: with the time too the picker was wider than
+        // the panel, and cut.
+        picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+        picker->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     }
-    grid->addWidget(fDates.fromChecked, 0, 0);
-    grid->addWidget(fDates.from, 0, 1, 1, 2);
-    grid->addWidget(fDates.toChecked, 1, 0);
-    grid->addWidget(fDates.to, 1, 1, 1, 2);
-    grid->addWidget(new QLabel("- OR -", dates), 2, 0, 1, 3, Qt::AlignHCenter);
-    grid->addWidget(fDates.lastDaysChecked, 3, 0);
-    grid->addWidget(fDates.lastDays, 3, 1);
-    grid->addWidget(new QLabel("day(s)", dates), 3, 2);
+    // Each picker under its box, across the panel: beside it the picker was cut.
+    grid->addWidget(fDates.fromChecked, 0, 0, 1, 3);
+    grid->addWidget(fDates.from, 1, 0, 1, 3);
+    grid->addWidget(fDates.toChecked, 2, 0, 1, 3);
+    grid->addWidget(fDates.to, 3, 0, 1, 3);
+    grid->addWidget(new QLabel("- OR -", dates), 4, 0, 1, 3, Qt::AlignHCenter);
+    grid->addWidget(fDates.lastDaysChecked, 5, 0);
+    grid->addWidget(fDates.lastDays, 5, 1);
+    grid->addWidget(new QLabel("day(s)", dates), 5, 2);
     layout->addWidget(dates);
 
     connect(sbtnClearAllFields, &QPushButton::clicked, this, &TCriteriaPanel::ClearAllFields);
@@ -366,7 +371,7 @@ void TCriteriaPanel::BuildFooter(QVBoxLayout* aLayout) {
     cbClearResults->setObjectName("cbClearResults");
     cbMapPreviewOnFinish = new QCheckBox("Show map on finish", pnlLeftPanelFooter);
     cbMapPreviewOnFinish->setObjectName("cbMapPreviewOnFinish");
-    btnWizzard = new QPushButton("Wizzard", pnlLeftPanelFooter);
+    btnWizzard = new QPushButton("Wizard", pnlLeftPanelFooter);
     btnWizzard->setObjectName("btnWizzard");
     connect(btnWizzard, &QPushButton::clicked, this, [this] {
         if (OnWizardClicked) OnWizardClicked();

@@ -24,6 +24,7 @@
 #include "model/alert.h"
 #include "model/search.h"
 #include "model/searches.h"
+#include "ui/ask_line.h"
 #include "ui/notification_tests.h"
 #include "ui/qt_text.h"
 #include "ui/user_dialogs.h"
@@ -33,6 +34,8 @@ namespace trawlix {
 namespace {
 
 constexpr int cSearchRole = Qt::UserRole;
+// A long search name would widen the window past the screen.
+constexpr int cAlertCaptionPixels = 260;
 constexpr const char* cNoRowCaption = "Choose an alert to edit";
 constexpr const char* cNoReplyMessage = "no message set";
 constexpr const char* cAutoReplyQuestion =
@@ -55,14 +58,6 @@ double WithTimeOfDay(double aDateTime, const QTime& aTime) {
     return std::floor(aDateTime) + aTime.msecsSinceStartOfDay() / 86400000.0;
 }
 
-std::optional<std::string> AskWithInputBox(QWidget* aParent, const std::string& aCaption, const std::string& aPrompt,
-                                           const std::string& aText) {
-    bool accepted = false;
-    const QString answer = QInputDialog::getText(aParent, Q(aCaption), Q(aPrompt), QLineEdit::Normal, Q(aText), &accepted);
-    if (!accepted) return std::nullopt;
-    return answer.toStdString();
-}
-
 }  // namespace
 
 TformAlerts::TformAlerts(TSession& aSession, IUserDialogs& aDialogs, TNotificationTests& aTests, QWidget* aParent)
@@ -71,7 +66,7 @@ TformAlerts::TformAlerts(TSession& aSession, IUserDialogs& aDialogs, TNotificati
     setWindowTitle("Manage alerts");
     BuildControls();
     AskText = [this](const std::string& aCaption, const std::string& aPrompt, const std::string& aText) {
-        return AskWithInputBox(this, aCaption, aPrompt, aText);
+        return AskLine(this, aCaption, aPrompt, aText);
     };
 }
 
@@ -118,6 +113,11 @@ QWidget* TformAlerts::BuildEditGroup() {
     lblChangeEmail->setObjectName("lblChangeEmail");
     lblChangeEmail->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     cbSendToSMS = new QCheckBox("SMS", gbEditAlert);
+    lblAlertMissing = new QLabel(gbEditAlert);
+    lblAlertMissing->setObjectName("lblAlertMissing");
+    lblAlertMissing->setWordWrap(true);
+    lblAlertMissing->setStyleSheet("QLabel { color: #a31515; }");
+    lblAlertMissing->hide();
     rbInstantly = new QRadioButton("Instantly", gbEditAlert);
     rbAtSpecificTime = new QRadioButton("At specific time", gbEditAlert);
     dtpWhenToSend = new QTimeEdit(gbEditAlert);
@@ -166,6 +166,7 @@ QWidget* TformAlerts::BuildEditGroup() {
     layout->addLayout(interval);
     layout->addLayout(email);
     layout->addWidget(cbSendToSMS);
+    layout->addWidget(lblAlertMissing);
     layout->addWidget(cbIncludeResults);
     layout->addLayout(when);
     layout->addWidget(rgMessageLength);
@@ -181,6 +182,12 @@ QWidget* TformAlerts::BuildEditGroup() {
     };
     writeFlag(cbIncludeResults, &TAlert::SetIncludeResults);
     writeFlag(cbSendToEmail, &TAlert::SetSendToEmail);
+    // Ticked by the user with no address to send to: the address is asked for, or the box
+    // goes off again, since a digest without an address would use up its results unsent.
+    connect(cbSendToEmail, &QCheckBox::clicked, this, [this](bool aChecked) {
+        TAlert* alert = SelectedAlert();
+        if (aChecked && alert && !EnsureEmailAddress(*alert)) cbSendToEmail->setChecked(false);
+    });
     writeFlag(cbSendToSMS, &TAlert::SetSendToSMS);
     writeFlag(cbEnableAutoReply, &TAlert::SetAutoReply);
     connect(rbInstantly, &QRadioButton::toggled, this, &TformAlerts::rbHowOftenClick);
@@ -230,6 +237,7 @@ void TformAlerts::FillList(TSearch* aSearch) {
             auto* item = new QTreeWidgetItem(lvAlerts);
             const std::string name = search->GetName();
             item->setText(0, Q(name.empty() ? "(Untitled)" : name));
+            item->setToolTip(0, item->text(0));
             item->setData(0, cSearchRole, QVariant::fromValue(static_cast<void*>(search.get())));
             RefreshRowImage(*item);
             if (search.get() == aSearch) toSelect = item;
@@ -272,7 +280,8 @@ void TformAlerts::OnRowChanged() {
 
 void TformAlerts::ShowAlert(const TAlert& aAlert, const QString& aRowCaption) {
     fShowing = true;
-    gbEditAlert->setTitle("Edit alert \"" + aRowCaption + "\"");
+    gbEditAlert->setTitle("Edit alert \"" + CaptionOf(aRowCaption, cAlertCaptionPixels) + "\"");
+    gbEditAlert->setToolTip(aRowCaption);
     cbEnabled->setChecked(aAlert.GetEnabled());
     cbIncludeResults->setChecked(aAlert.GetIncludeResults());
     cbSendToEmail->setChecked(aAlert.GetSendToEmail());
@@ -307,6 +316,27 @@ void TformAlerts::RefreshEmailCaption() {
         cbSendToEmail->setText("EMail");
 }
 
+void TformAlerts::RefreshMissing() {
+    const TAlert* alert = SelectedAlert();
+    std::string missing;
+    if (alert && alert->GetEnabled() && alert->GetSendToEmail() && Trim(alert->GetEmail()).empty())
+        missing = cAlertEmailMissing;
+    if (alert && alert->GetEnabled() && alert->GetSendToSMS()) {
+        try {
+            GetEmailToSMSAddress(fSession.GetSettings(), fSession.GetGSMNetworks());
+        } catch (const ENotificationError& e) {
+            missing += (missing.empty() ? "" : "\n") + std::string("SMS is ticked but cannot be sent: ") + e.what();
+        }
+    }
+    lblAlertMissing->setText(Q(missing));
+    lblAlertMissing->setVisible(!missing.empty());
+}
+
+bool TformAlerts::EnsureEmailAddress(TAlert& aAlert) {
+    if (Trim(aAlert.GetEmail()).empty()) lblChangeEmailClick();
+    return !Trim(aAlert.GetEmail()).empty();
+}
+
 void TformAlerts::UpdateEnabledStates() {
     const bool hasAlert = SelectedAlert() != nullptr;
     const bool enabled = hasAlert && cbEnabled->isChecked();
@@ -318,11 +348,18 @@ void TformAlerts::UpdateEnabledStates() {
     dtpWhenToSend->setEnabled(enabled && rbAtSpecificTime->isChecked());
     // Editing the reply needs the message window; without it the button stays off.
     btnSetAutoReply->setEnabled(enabled && cbEnableAutoReply->isChecked() && EditAutoReplyMessage != nullptr);
+    RefreshMissing();
 }
 
 void TformAlerts::cbEnabledClick(bool aChecked) {
     TAlert* alert = SelectedAlert();
     if (!alert) return;
+    // An alert that would mail its results to no address is not switched on.
+    if (aChecked && alert->GetSendToEmail() && !EnsureEmailAddress(*alert)) {
+        cbEnabled->setChecked(false);
+        fDialogs.Warning(std::string(cAlertEmailMissing) + cAlertStaysOff);
+        return;
+    }
     alert->SetEnabled(aChecked);
     if (QTreeWidgetItem* item = SelectedItem()) RefreshRowImage(*item);
     if (!aChecked) lblCurrentAutoReplyMessage->setText(cNoReplyMessage);  // switching off drops the reply
@@ -371,8 +408,13 @@ void TformAlerts::lblChangeEmailClick() {
     if (Trim(proposed).empty()) proposed = fSession.GetSettings().GetUserEMail();
     const auto answer = AskText("Change email for this search", "Enter new email", proposed);
     if (!answer || Trim(*answer).empty()) return;
+    if (const std::string problem = MailAddressProblem(*answer); !problem.empty()) {
+        fDialogs.Warning(problem);
+        return;
+    }
     alert->SetEmail(Trim(*answer));
     RefreshEmailCaption();
+    RefreshMissing();
 }
 
 void TformAlerts::btnGlobalSettingsClick() {

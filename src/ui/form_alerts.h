@@ -19,6 +19,10 @@ class QTreeWidgetItem;
 
 namespace trawlix {
 
+inline constexpr const char* cAlertEmailMissing =
+    "EMail is ticked but this alert has no address to send to: click \"change\" to give one.";
+inline constexpr const char* cAlertStaysOff = " The alert stays off until then.";
+
 class IUserDialogs;
 class TAlert;
 class TNotificationTests;
@@ -58,6 +62,8 @@ public:
     QCheckBox* cbSendToEmail;
     QLabel* lblChangeEmail;
     QCheckBox* cbSendToSMS;
+    // What a switched-on alert lacks to send anything: an address for EMail, a phone for SMS.
+    QLabel* lblAlertMissing;
     QRadioButton* rbInstantly;
     QRadioButton* rbAtSpecificTime;
     QTimeEdit* dtpWhenToSend;
@@ -83,6 +89,9 @@ private:
     void ShowNoAlert();
     void UpdateEnabledStates();
     void RefreshEmailCaption();
+    void RefreshMissing();
+    // Asks for the alert's address when it has none; false when the user gave none.
+    bool EnsureEmailAddress(TAlert& aAlert);
     void RefreshRowImage(QTreeWidgetItem& aItem);
     TAlert* SelectedAlert() const;
     QTreeWidgetItem* SelectedItem() const;

@@ -1,6 +1,9 @@
 #include "ui/form_email_accounts.h"
 
 #include <QAction>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QToolButton>
 #include <QHeaderView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -63,9 +66,24 @@ TformEmailAccounts::TformEmailAccounts(TAccountsSource aEmailAccounts, TAccountD
     connect(miDeleteAccount, &QAction::triggered, this, &TformEmailAccounts::DeleteAccount);
     connect(lvEmailAccounts, &QTreeWidget::itemDoubleClicked, this, [this] { EditAccount(); });
     connect(lvEmailAccounts, &QTreeWidget::itemSelectionChanged, this, &TformEmailAccounts::UpdateMenuItems);
+    // The same actions as buttons: a right click is not where users look for them.
+    auto* buttons = new QHBoxLayout;
+    for (QAction* action : {miAddAccount, miEditAccount, miDeleteAccount}) {
+        auto* button = new QToolButton(this);
+        button->setDefaultAction(action);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setObjectName("btn" + action->text().remove(' '));
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    auto* close = new QPushButton("Close", this);
+    close->setObjectName("btnClose");
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lvEmailAccounts);
-    resize(360, 240);
+    layout->addLayout(buttons);
+    resize(420, 260);
 
     AccountEditor = [this](TEmailAccount& aEmailAccount) {
         TformEmailAccount editor(fDialogs, fUserEmail, this);

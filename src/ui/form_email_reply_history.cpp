@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateTimeEdit>
+#include <QLabel>
 #include <QDesktopServices>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,6 +20,7 @@
 #include <cmath>
 
 #include "mail/email_reply_history.h"
+#include "ui/date_range.h"
 #include "ui/criteria_panel.h"
 #include "ui/qt_text.h"
 
@@ -56,10 +58,12 @@ TformEmailReplyHistory::TformEmailReplyHistory(TEmailReplyHistory& aHistory, QWi
         picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     }
     btnFilter = new QPushButton("Apply filter", filter);
+    lblFilterNote = new QLabel(filter);
+    lblFilterNote->setObjectName("lblFilterNote");
     auto* filterLayout = new QHBoxLayout(filter);
     for (QWidget* control : std::initializer_list<QWidget*>{cbFromDate, dtpFromDate, cbToDate, dtpToDate, btnFilter})
         filterLayout->addWidget(control);
-    filterLayout->addStretch(1);
+    filterLayout->addWidget(lblFilterNote, 1);
     connect(btnFilter, &QPushButton::clicked, this, &TformEmailReplyHistory::FillListView);
 
     auto* messages = new QGroupBox("Messages", this);
@@ -115,6 +119,7 @@ void TformEmailReplyHistory::Prepare() {
 void TformEmailReplyHistory::FillListView() {
     memoBody->clear();
     lvHistory->clear();
+    lblFilterNote->setText(SwapReversedDates(*cbFromDate, *dtpFromDate, *cbToDate, *dtpToDate) ? cDatesSwapped : "");
     // From the start of the From day to the end of the To day.
     const double from = std::floor(DateTimeToDays(dtpFromDate->dateTime()));
     const double to = std::floor(DateTimeToDays(dtpToDate->dateTime())) + 1;

@@ -8,6 +8,7 @@
 class QAction;
 class QCheckBox;
 class QDateTimeEdit;
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
@@ -36,6 +37,8 @@ public:
     QCheckBox* cbToDate;
     QDateTimeEdit* dtpToDate;
     QPushButton* btnFilter;
+    // Says when the filter swapped a From date after the To date.
+    QLabel* lblFilterNote;
     QTreeWidget* lvHistory;
     QPlainTextEdit* memoBody;
     QAction* actOpenInWebBrowser;

@@ -26,6 +26,7 @@
 #include "model/categories.h"
 #include "model/searches.h"
 #include "model/version.h"
+#include "ui/ask_line.h"
 #include "ui/alerts_controller.h"
 #include "ui/balloon_hint.h"
 #include "ui/criteria_panel.h"
@@ -135,6 +136,7 @@ TformMain::TformMain(TSession* aSession, IUserDialogs& aDialogs, QWidget* aParen
         return TformFirstRun::Execute(aCurrent, aFirstRun, this);
     };
     OpenAddress = [](const QString& aAddress) { return QDesktopServices::openUrl(QUrl(aAddress)); };
+    TrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     fVendor->OpenAddress = [this](const QString& aAddress) { return OpenAddress && OpenAddress(aAddress); };
     fVendor->ShowNews = [this](const std::filesystem::path& aPage) { ShowNewsTab(aPage); };
     resize(1200, 800);
@@ -154,7 +156,7 @@ void TformMain::CreateActions() {
     actNewTab = MakeAction(this, "actNewTab", "New search", "Open a new search", QKeySequence("Ctrl+T"), "new_search");
     actCloseTab = MakeAction(this, "actCloseTab", "Close search", "Close the search", QKeySequence("Ctrl+W"), "close_search");
     actClone = MakeAction(this, "actClone", "Clone search", "Clone search", {}, "clone_search");
-    actWizzard = MakeAction(this, "actWizzard", "Wizzard", "Search wizard", {}, "wizard");
+    actWizzard = MakeAction(this, "actWizzard", "Wizard", "Search wizard", {}, "wizard");
     actSearch = MakeAction(this, "actSearch", "Start search", "", QKeySequence("Ctrl+S"), "start_search");
     actSearch->setData(0);
     actSaveMySearches = MakeAction(this, "actSaveMySearches", "Save My Searches", "Saves all the searches manually",
@@ -266,7 +268,7 @@ void TformMain::UpdateSearchMenuItems() {
         TSearch* search = TabSearch(tab);
         if (!search) continue;
         const QString name = QString::fromStdString(search->GetName()).trimmed();
-        QAction* item = miSearches->addAction(name.isEmpty() ? cUntitled : name);
+        QAction* item = miSearches->addAction(CaptionOf(name.isEmpty() ? cUntitled : name, cMenuCaptionPixels));
         connect(item, &QAction::triggered, this, [this, search] {
             for (int index = 0; index < tcTabs->count(); ++index)
                 if (TabSearch(index) == search) SelectTab(index);
@@ -343,6 +345,13 @@ void TformMain::CreateCentralArea() {
     lblResultsCount = new QLabel("Results (0 found) ", gbResults);
     lblResultsCount->setObjectName("lblResultsCount");
     resultsLayout->addWidget(lblResultsCount);
+    lblRunFailures = new QLabel(gbResults);
+    lblRunFailures->setObjectName("lblRunFailures");
+    lblRunFailures->setWordWrap(true);
+    lblRunFailures->setTextFormat(Qt::PlainText);
+    lblRunFailures->setStyleSheet("QLabel { color: #7a1f00; background: #fff4e5; padding: 3px; }");
+    lblRunFailures->hide();
+    resultsLayout->addWidget(lblRunFailures);
     lvResults = new QTableView(gbResults);
     lvResults->setObjectName("lvResults");
     fResultsModel = std::make_unique<TResultsModel>();
@@ -521,6 +530,8 @@ void TformMain::LoginSuccess(const TOptions& aOptions) {
         sbFilter->OnFilterResized();
     });
     fVendor->OfferCrashReports();
+    // A first start (no search kept) leads to a first search once the window is up.
+    if (!hadTabs) QTimer::singleShot(0, this, [this] { GuideToFirstSearch(); });
 }
 
 // --- idle rules ----------------------------------------------------------------------

@@ -106,6 +106,8 @@ public:
     std::function<TOrientation(TOrientation aCurrent, bool aFirstRun)> OrientationChooser;
     // Opens an address in the default browser; false when none opened.
     std::function<bool(const QString& aAddress)> OpenAddress;
+    // Whether the desktop shows a tray to come back from; tests answer it.
+    std::function<bool()> TrayAvailable;
     // "Reply by EMail" and "Forward to EMail"; null without a session.
     TResultsReplies* Replies() const { return fReplies.get(); }
     // The update check, problem report, news, error window and crash reports.
@@ -158,6 +160,8 @@ public:
     QAction* EmailReplyHistory1;
     QTabBar* tcTabs;
     QLabel* lblResultsCount;
+    // What went wrong in the shown search's last run: failed pages and site problems.
+    QLabel* lblRunFailures;
     QWidget* gbResults;
     QSplitter* splitterPreview;
     QTabWidget* pcPreview;
@@ -186,6 +190,8 @@ private:
     // After a run: its site problems on the site boxes, the status bar and the tray; the
     // notices of sites that turned bad or work again.
     void ShowSiteProblems(TSearch& aSearch);
+    // Shows or hides lblRunFailures for aSearch's last run, whatever "Show errors" says.
+    void ShowRunFailures(const TSearch& aSearch);
     // Replies, forwards, the compose window and the reply history (form_main_replies.cpp).
     void CreateReplies();
     // The automatic replies no longer call into this window.
@@ -211,6 +217,9 @@ private:
     // The search wizard on aSearch, or on a new search (given a tab) when none.
     void RunSearchWizard(TSearch* aSearch);
     void ExecutePostSearchWizardActions(TSearch& aSearch);
+    // On the first start's empty search: the wizard when the user wants it, else the hint at
+    // the places to choose.
+    void GuideToFirstSearch();
     void CloseTab(bool aAsk);
     static bool SearchHoldsData(const TSearch& aSearch);
     int TabIndexOf(const TSearch* aSearch) const;

@@ -1,9 +1,11 @@
 #include "ui/form_main.h"
 
 #include <QAction>
+#include <QLabel>
 
 #include "app/site_watch.h"
 #include "model/search.h"
+#include "run/site_problem.h"
 #include "ui/alerts_controller.h"
 #include "ui/criteria_panel.h"
 #include "ui/form_main_parts.h"
@@ -50,6 +52,12 @@ void TformMain::ShowSiteProblems(TSearch& aSearch) {
     if (text.empty()) return;
     ShowStatusBarMessage(text);
     ShowTrayBalloon(QString::fromStdString(text), QSystemTrayIcon::Warning, cTrayBalloonMs);
+}
+
+void TformMain::ShowRunFailures(const TSearch& aSearch) {
+    const std::string summary = aSearch.GetSearching() ? std::string() : RunFailureSummary(aSearch);
+    lblRunFailures->setText(QString::fromStdString(summary));
+    lblRunFailures->setVisible(!summary.empty());
 }
 
 void TformMain::ShowNotificationStatus(const std::string& aText, bool aFailed) {

@@ -42,10 +42,13 @@ constexpr const char* cNoSites =
     "settings\")";
 constexpr const char* cSaveManually =
     "Searches are saved automatically when closing the program. Are you sure you want to save them manually now?";
+// The widest a search's name is shown on its tab and in the Searches menu.
+constexpr int cTabCaptionPixels = 220;
+constexpr int cMenuCaptionPixels = 420;
 constexpr const char* cNewResultsBalloon = "There are new results available.";
 constexpr const char* cNewResultsMessage =
     "There are new results available for one or more of your searches.\r\n\r\nYou can disable this message from "
-    "\"Tools\" -> \"Preferences\" -> \"General\".";
+    "\"Tools\" -> \"Preferences\" -> \"Alerts\".";
 constexpr const char* cMinimizedBalloon =
     "Trawlix was minimized to tray.\r\nDouble-click the binocular icon to bring it back to front.";
 

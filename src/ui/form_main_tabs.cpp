@@ -17,7 +17,9 @@
 #include "engine/threads.h"
 #include "model/searches.h"
 #include "ui/alerts_controller.h"
+#include "ui/ask_line.h"
 #include "ui/criteria_panel.h"
+#include "ui/date_range.h"
 #include "ui/filter_bar.h"
 #include "ui/form_main_parts.h"
 #include "ui/map_preview.h"
@@ -83,7 +85,9 @@ void TformMain::AddTab(TSearch& aSearch) {
     aSearch.OnSearchStarted = [](TSearch&) {};
     if (tcTabs->count() > 1) OnTabChanging();
     const QString name = QString::fromStdString(aSearch.GetName()).trimmed();
-    const int index = tcTabs->addTab(Picture("tab_idle"), name.isEmpty() ? cUntitled : name);
+    const QString caption = name.isEmpty() ? cUntitled : name;
+    const int index = tcTabs->addTab(Picture("tab_idle"), CaptionOf(caption, cTabCaptionPixels));
+    tcTabs->setTabToolTip(index, caption);
     tcTabs->setTabData(index, QVariant::fromValue(reinterpret_cast<quintptr>(&aSearch)));
     fTabFrames.push_back(0);
     if (EnterCriticalSectionProcessMessages(fTabsCriticalSection)) {
@@ -156,13 +160,17 @@ void TformMain::FillControls(TSearch& aSearch) {
     pnlLeft->SetSearchCaption(actSearch->text());
     sbFilter->SetSearch(&aSearch);
     pbSearching->setVisible(running);
+    ShowRunFailures(aSearch);
     ShowEmptySearchHint(false);
     UpdateActions();  // the enabled states follow the new tab at once, not at the next idle tick
 }
 
 void TformMain::UpdateCurrentTabCaption(const QString& aCaption) {
     const int index = tcTabs->currentIndex();
-    if (index >= 0 && !IsNewsTab(index) && tcTabs->tabText(index) != aCaption) tcTabs->setTabText(index, aCaption);
+    if (index < 0 || IsNewsTab(index)) return;
+    const QString caption = CaptionOf(aCaption, cTabCaptionPixels);
+    if (tcTabs->tabText(index) != caption) tcTabs->setTabText(index, caption);
+    tcTabs->setTabToolTip(index, aCaption);
 }
 
 void TformMain::RealignSearches() {
@@ -309,6 +317,7 @@ void TformMain::StartStopSearch() {
         !fDialogs.Confirm(kPhraseWithOrWarning))
         return;
     pnlLeft->RefreshCurrentSearchZIPCodeObject(search, true);
+    if (pnlLeft->SwapReversedDates()) fDialogs.Information(cDatesSwapped);
     if (pnlLeft->ClearResultsBeforeSearch()) {
         try {
             search->FillOldResults(true);
@@ -327,6 +336,7 @@ void TformMain::StartStopSearch() {
     pnlLeft->SetSearchCaption(actSearch->text());
     pbSearching->setValue(0);
     pbSearching->show();
+    ShowRunFailures(*search);
     ShowStartTip();
 }
 
@@ -351,6 +361,7 @@ void TformMain::OnSearchStopped(TSearch& aSender) {
         // What the run found is stored now rather than at the saver's next turn.
         if (fSession) fSession->SaveSoon();
         if (sender != CurrentSearch()) return;
+        ShowRunFailures(*sender);
         try {
             fViewHelper->RebuildViewList(*sender);
         } catch (...) {

@@ -66,6 +66,8 @@ void TformMain::changeEvent(QEvent* aEvent) {
     QMainWindow::changeEvent(aEvent);
     if (aEvent->type() != QEvent::WindowStateChange || !isMinimized()) return;
     if (!fSession || !fSession->GetSettings().GetMinimizeToTray()) return;
+    // Without a tray a hidden window could not be brought back: it stays minimised normally.
+    if (!TrayAvailable || !TrayAvailable()) return;
     // Hidden once the state change is over, unless the window was brought back in between.
     QTimer::singleShot(0, this, [this] {
         if (isMinimized() && fSession->GetSettings().GetMinimizeToTray()) hide();

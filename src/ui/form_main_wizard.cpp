@@ -27,6 +27,15 @@ void TformMain::NewSearchFromUser() {
     else NewTab();
 }
 
+void TformMain::GuideToFirstSearch() {
+    TSearch* search = CurrentSearch();
+    if (!fSession || !search || fExitting) return;
+    if (fSession->GetSettings().GetShowSearchWizzard())
+        RunSearchWizard(search);
+    else
+        ShowEmptySearchHint(true);
+}
+
 void TformMain::RunSearchWizard(TSearch* aSearch) {
     if (!fSession || !fSession->GetMySearches()) return;
     TSettings& settings = fSession->GetSettings();

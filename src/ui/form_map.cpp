@@ -10,6 +10,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/platform.h"
 #include "ui/view_list_lock.h"
 
@@ -19,6 +21,10 @@ namespace {
 
 constexpr int cMapWidth = 600;
 constexpr int cMapHeight = 357;
+// The least the box takes: half the map's own size, so that the map's tab never makes the
+// main window taller than a small screen.
+constexpr int cLeastMapWidth = cMapWidth / 2;
+constexpr int cLeastMapHeight = cMapHeight / 2;
 constexpr int cIdleRefreshMs = 1000;
 
 }  // namespace
@@ -26,8 +32,30 @@ constexpr int cIdleRefreshMs = 1000;
 TMapPaintBox::TMapPaintBox(QWidget* aParent) : QWidget(aParent) {
     setObjectName("pbMap");
     setMouseTracking(true);
-    setMinimumSize(cMapWidth, cMapHeight);
+    setMinimumSize(cLeastMapWidth, cLeastMapHeight);
 }
+
+QSize TMapPaintBox::sizeHint() const { return {cMapWidth, cMapHeight}; }
+
+QSize TMapPaintBox::MapSize() const {
+    const QSize size = fMap ? fMap->GetSize() : QSize();
+    return size.isEmpty() ? QSize(cMapWidth, cMapHeight) : size;
+}
+
+double TMapPaintBox::Scale() const {
+    const QSize map = MapSize();
+    return std::min(width() / static_cast<double>(map.width()), height() / static_cast<double>(map.height()));
+}
+
+QPointF TMapPaintBox::Offset() const {
+    const QSize map = MapSize();
+    const double scale = Scale();
+    return {(width() - map.width() * scale) / 2, (height() - map.height() * scale) / 2};
+}
+
+QPointF TMapPaintBox::ToMap(const QPointF& aPoint) const { return (aPoint - Offset()) / Scale(); }
+
+QPoint TMapPaintBox::FromMap(const QPoint& aPoint) const { return (QPointF(aPoint) * Scale() + Offset()).toPoint(); }
 
 void TMapPaintBox::SetMap(TMap* aMap) {
     fMap = aMap;
@@ -37,16 +65,22 @@ void TMapPaintBox::SetMap(TMap* aMap) {
 void TMapPaintBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
-    if (fMap) fMap->Render(painter);
+    if (!fMap) return;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.translate(Offset());
+    painter.scale(Scale(), Scale());
+    fMap->Render(painter);
 }
 
 void TMapPaintBox::mouseMoveEvent(QMouseEvent* aEvent) {
-    if (fMap) fMap->OnMouseMove(aEvent->position().toPoint().x(), aEvent->position().toPoint().y());
+    const QPoint at = ToMap(aEvent->position()).toPoint();
+    if (fMap) fMap->OnMouseMove(at.x(), at.y());
 }
 
 void TMapPaintBox::mousePressEvent(QMouseEvent* aEvent) {
     if (!fMap || aEvent->button() != Qt::LeftButton) return;
-    fMap->OnMouseMove(aEvent->position().toPoint().x(), aEvent->position().toPoint().y());
+    const QPoint at = ToMap(aEvent->position()).toPoint();
+    fMap->OnMouseMove(at.x(), at.y());
     fMap->ToggleSelect();
 }
 
@@ -141,7 +175,9 @@ bool TformMap::Execute(TMapMode aMode, TSearch* aSearch, QWidget* aParent) {
         return true;
     }
     setParent(fOwner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    adjustSize();
+    // The map's own size to start with (adjustSize would keep to two thirds of a small
+    // screen); the map grows and shrinks with the window after that.
+    resize(sizeHint());
     return exec() == QDialog::Accepted;
 }
 

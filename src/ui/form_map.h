@@ -27,6 +27,11 @@ class TMapPaintBox : public QWidget {
 public:
     explicit TMapPaintBox(QWidget* aParent);
     void SetMap(TMap* aMap);
+    // The map is drawn as large as the box allows, keeping its shape, centred: a point of
+    // the box on the map's own pixels and back.
+    QPointF ToMap(const QPointF& aPoint) const;
+    QPoint FromMap(const QPoint& aPoint) const;
+    QSize sizeHint() const override;
 
 signals:
     void DoubleClicked();
@@ -38,6 +43,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* aEvent) override;
 
 private:
+    QSize MapSize() const;
+    double Scale() const;
+    QPointF Offset() const;
+
     TMap* fMap = nullptr;
 };
 

@@ -23,6 +23,7 @@
 #include "engine/threads.h"
 #include "mail/email_accounts.h"
 #include "model/gsm_networks.h"
+#include "ui/ask_line.h"
 #include "ui/notification_tests.h"
 #include "ui/qt_text.h"
 #include "ui/user_dialogs.h"
@@ -37,14 +38,6 @@ constexpr const char* cInvalidPhone = "Your phone number is invalid!";
 constexpr const char* cNoCarrier = "Please select a network carrier!";
 constexpr const char* cProfileUpdateFailed = "Could not update your profile: ";
 const char* const cWebhookFormats[] = {"ntfy", "discord", "slack", "json"};
-
-std::optional<std::string> AskWithInputBox(QWidget* aParent, const std::string& aCaption, const std::string& aPrompt,
-                                           const std::string& aText) {
-    bool accepted = false;
-    const QString answer = QInputDialog::getText(aParent, Q(aCaption), Q(aPrompt), QLineEdit::Normal, Q(aText), &accepted);
-    if (!accepted) return std::nullopt;
-    return S(answer);
-}
 
 // An address a webhook can be posted to.
 bool IsWebhookAddress(const std::string& aURL) {
@@ -97,7 +90,7 @@ TformNotificationSettings::TformNotificationSettings(TSession& aSession, IUserDi
     layout->addStretch(1);
 
     AskText = [this](const std::string& aCaption, const std::string& aPrompt, const std::string& aText) {
-        return AskWithInputBox(this, aCaption, aPrompt, aText);
+        return AskLine(this, aCaption, aPrompt, aText);
     };
     TimerUpdateControls.setInterval(cUpdateControlsMs);
     connect(&TimerUpdateControls, &QTimer::timeout, this, &TformNotificationSettings::UpdateControls);

@@ -40,7 +40,7 @@ const QColor cWizardColour(176, 210, 255);
 constexpr int cWidth = 779;
 constexpr int cHeight = 498;
 constexpr int cMaxRange = 10000;
-constexpr const char* cExitQuestion = "Exit wizzard? Any changes will not be saved.";
+constexpr const char* cExitQuestion = "Exit wizard? Any changes will not be saved.";
 constexpr const char* cNoLocations = "There are no locations selected.";
 constexpr const char* cNoCategories = "There are no categories selected.";
 constexpr const char* cNoSearchChosen = "No search is chosen.";
@@ -304,7 +304,7 @@ QWidget* TformSearchWizard::BuildOptionsPage() {
     afterLayout->addWidget(cbSetupAlerts);
     afterLayout->addWidget(cbStartSearch);
     cbClearOldResults = Named(new QCheckBox("&Clear old results when starting the search", page), "cbClearOldResults");
-    cbShowSearchWizzard = Named(new QCheckBox("Show &wizzard when a search is created", page), "cbShowSearchWizzard");
+    cbShowSearchWizzard = Named(new QCheckBox("Show &wizard when a search is created", page), "cbShowSearchWizzard");
 
     layout->addLayout(pagesRow);
     layout->addWidget(dates);
@@ -359,6 +359,8 @@ bool TformSearchWizard::Execute(TSearch* aSearch, bool aShowWizardSetting) {
     }
     fFillSearchKeywordPatterns = false;
     ShowPage(tpKeywords);
+    // The wizard is kept between runs: the last run's place search would hide most places.
+    edtSearchLocations->clear();
     FillControls(*fSearch);
     cbShowSearchWizzard->setChecked(aShowWizardSetting);
     edtCaption->setFocus();

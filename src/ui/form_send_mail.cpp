@@ -136,7 +136,7 @@ QWidget* TformSendMail::BuildMessageGroup() {
 
     auto* icon = new QLabel(group);
     icon->setPixmap(RepliedIcon().pixmap(16, 16));
-    auto* hint = new QLabel("Ads that have received the message \nwill be listed with this \"envelope\" icon.", group);
+    auto* hint = new QLabel("Ads that have received the message \nwill be listed with this \"reply arrow\" icon.", group);
     btnOK = new QPushButton("OK", group);
     btnCancel = new QPushButton("Cancel", group);
     btnOK->setDefault(true);  // Escape acts as Cancel (QDialog's own key)

@@ -45,7 +45,7 @@ TformGeneralSettings::TformGeneralSettings(TSettings& aSettings, IUserDialogs& a
     cbShowUnreachableURLErrors =
         MakeCheckBox(this, "cbShowUnreachableURLErrors", "Show &errors for unreachable search URLs");
     cbShowSearchWizzard =
-        MakeCheckBox(this, "cbShowSearchWizzard", "Show search &wizzard when a new search is created");
+        MakeCheckBox(this, "cbShowSearchWizzard", "Show search &wizard when a new search is created");
     fProxy = new TformProxy(aSettings, aDialogs, this);
     ShowProxy = [this] { fProxy->Execute(); };
     connect(btnProxySettings, &QPushButton::clicked, this, [this] { ShowProxy(); });

@@ -6,6 +6,7 @@
 #include <QChart>
 #include <QCheckBox>
 #include <QGraphicsItem>
+#include <QGraphicsLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRubberBand>
@@ -259,7 +260,13 @@ void TformTimeline::BuildControls() {
     Button2->setToolTip("Zoom out");
     Button2->setIcon(QIcon(":/pictures/zoom_out.svg"));
     Button2->setIconSize(QSize(22, 22));
-    Button2->setGeometry(4, cb3DView->geometry().bottom() + 4, 28, 28);
+    // Both on one row above the chart's title and plot, where they cover no axis label.
+    const int rowHeight = std::max(cb3DView->height(), 28);
+    cb3DView->move(4, 4 + (rowHeight - cb3DView->height()) / 2);
+    Button2->setGeometry(cb3DView->geometry().right() + 8, 4, 28, 28);
+    QMargins margins = chartTimeline->margins();
+    margins.setTop(std::max(margins.top(), 4 + rowHeight + 2));
+    chartTimeline->setMargins(margins);
     connect(Button2, &QToolButton::clicked, this, &TformTimeline::ZoomOut);
 }
 
@@ -367,6 +374,9 @@ void TformTimeline::UpdateValueAxis() {
     if (top <= fAxisY->max() && top > fAxisY->max() / 2) return;
     fAxisY->setRange(0, top);
     fAxisY->applyNiceNumbers();
+    // The axis keeps the width its old labels needed until the chart is laid out again, and
+    // cuts wider numbers to "...": the layout is redone for the new labels.
+    chartTimeline->layout()->invalidate();
 }
 
 std::pair<int, int> TformTimeline::VisibleBars() const {

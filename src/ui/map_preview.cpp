@@ -7,6 +7,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "model/search.h"
 #include "ui/form_map.h"
 
 namespace trawlix {
@@ -49,7 +50,11 @@ void TMapPreview::ShowMap() {
 }
 
 void TMapPreview::SearchFinished(TSearch& aSearch, bool aShowMapOnFinish) {
-    if (!aShowMapOnFinish || &aSearch != fContext.currentSearch() || !fForm->isHidden()) return;
+    // Only after a run the user started: an alert's run would put the modal map over whatever
+    // the user is doing.
+    if (!aShowMapOnFinish || !aSearch.GetCalledFromUser() || &aSearch != fContext.currentSearch() ||
+        !fForm->isHidden())
+        return;
     ShowMap();
 }
 

@@ -21,6 +21,11 @@ constexpr const char* cToParam = "to_email";
 
 }  // namespace
 
+std::string TestWebhookSentText(const std::string& aURL) {
+    // The query of a hook's address often holds its access key.
+    return "The test message was posted to the web hook " + aURL.substr(0, aURL.find('?')) + ".\r\nThanks!";
+}
+
 int TransportAccountID(const std::string& aName) {
     const std::string prefix = cTransportSmtpPrefix;
     if (aName.rfind(prefix, 0) != 0) return 0;
@@ -68,7 +73,7 @@ void TNotificationTests::Send(QWidget* aParent, TTestMessageKind aKind, const st
     try {
         transport = MakeTransport(aChoice);
     } catch (const std::exception& e) {  // a transport that cannot be made fails like a send
-        Finished(aKind, aTo, e.what(), record, aOnFinished);
+        Finished(aKind, aTo, aChoice, e.what(), record, aOnFinished);
         return;
     }
     fInProgress = true;
@@ -82,15 +87,16 @@ void TNotificationTests::Send(QWidget* aParent, TTestMessageKind aKind, const st
     thread->SetExecuteMethod(
         [transport, aKind](TNameValueList& aParams) { transport->SendTest(aKind, aParams.GetValue(cToParam)); });
     std::weak_ptr<bool> alive = fAlive;
-    thread->SetOnFinishedMethod([this, alive, thread, aKind, aTo, record, aOnFinished = std::move(aOnFinished)] {
+    thread->SetOnFinishedMethod([this, alive, thread, aKind, aTo, aChoice, record, aOnFinished = std::move(aOnFinished)] {
         if (alive.expired()) return;
-        Finished(aKind, aTo, thread->GetParams().GetValue(TSimpleThread::cExceptionParam), record, aOnFinished);
+        Finished(aKind, aTo, aChoice, thread->GetParams().GetValue(TSimpleThread::cExceptionParam), record,
+                 aOnFinished);
     });
     TcThread::Launch(std::move(owned));
 }
 
-void TNotificationTests::Finished(TTestMessageKind aKind, const std::string& aTo, const std::string& aError,
-                                  bool aRecord, const TFinished& aOnFinished) {
+void TNotificationTests::Finished(TTestMessageKind aKind, const std::string& aTo, const TTransportChoice& aChoice,
+                                  const std::string& aError, bool aRecord, const TFinished& aOnFinished) {
     fInProgress = false;
     if (fProgress) {
         fProgress->Finish();
@@ -98,8 +104,11 @@ void TNotificationTests::Finished(TTestMessageKind aKind, const std::string& aTo
     }
     if (aRecord) RecordNotificationResult(fSession.GetSettings(), aError.empty(), aError);
     const bool email = aKind == TTestMessageKind::Email;
+    const bool webhook = aChoice.name == cTransportWebhook;
     if (!aError.empty())
-        fDialogs.Warning((email ? cTestEmailFailedText : cTestSMSFailedText) + aError);
+        fDialogs.Warning((webhook ? cTestWebhookFailedText : email ? cTestEmailFailedText : cTestSMSFailedText) + aError);
+    else if (webhook)
+        fDialogs.Information(TestWebhookSentText(aChoice.webhookURL));
     else
         fDialogs.Information(email ? TestEmailSentText(aTo) : TestSMSSentText(aTo));
     if (aOnFinished) aOnFinished();

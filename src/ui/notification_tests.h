@@ -18,6 +18,12 @@ class IUserDialogs;
 class TSession;
 
 // The choice of how notifications leave, as the settings store it.
+// A web hook is no mail box: what a test through one says.
+inline constexpr const char* cTestWebhookFailedText =
+    "The test message did NOT reach the web hook. \r\nThe following error occurred: \r\n";
+// "The test message was posted to the web hook <address without its query>."
+std::string TestWebhookSentText(const std::string& aURL);
+
 struct TTransportChoice {
     std::string name;  // "vendor", "smtp:<account id>" or "webhook"
     std::string webhookURL;
@@ -57,8 +63,8 @@ public:
 
 private:
     INotificationTransportPtr MakeTransport(const TTransportChoice& aChoice) const;
-    void Finished(TTestMessageKind aKind, const std::string& aTo, const std::string& aError, bool aRecord,
-                  const TFinished& aOnFinished);
+    void Finished(TTestMessageKind aKind, const std::string& aTo, const TTransportChoice& aChoice,
+                  const std::string& aError, bool aRecord, const TFinished& aOnFinished);
 
     TSession& fSession;
     IUserDialogs& fDialogs;

@@ -74,11 +74,10 @@ TResultsList::TResultsList(const TResultsListContext& aContext) : fContext(aCont
     ShowExportDialog = [](TformExport& aDialog) { return aDialog.exec() == QDialog::Accepted; };
     AskExportFileName = [this] {
         // The dialog opens in the user's documents folder, not wherever the program was started.
-        return QFileDialog::getSaveFileName(fContext.window, "Export",
-                                            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+        return QFileDialog::getSaveFileName(fContext.window, "Export", ProposedExportFile(),
                                             "CSV files (*.csv);;All files (*)");
     };
-    OpenFile = [](const QString& aFile) { QDesktopServices::openUrl(QUrl::fromLocalFile(aFile)); };
+    OpenFile = [](const QString& aFile) { return QDesktopServices::openUrl(QUrl::fromLocalFile(aFile)); };
     OpenAddress = [](const std::string& aAddress) {
         QDesktopServices::openUrl(QUrl(QString::fromStdString(aAddress)));
     };

@@ -118,7 +118,11 @@ public:
     // What the user is asked or shown outside the message boxes; tests answer these.
     std::function<bool(TformExport& aDialog)> ShowExportDialog;
     std::function<QString()> AskExportFileName;
-    std::function<void(const QString& aFile)> OpenFile;
+    // What the save dialog proposes: the search's name as a file in the user's documents
+    // folder, not the folder itself (which the dialog would offer as the file's name).
+    QString ProposedExportFile() const;
+    // Opens the file with the desktop's program for it; false when none did.
+    std::function<bool(const QString& aFile)> OpenFile;
     std::function<void(const std::string& aAddress)> OpenAddress;
     std::function<void()> ShowVisibleColumnsDialog;
     // Another part of the window wants to know the selected entry (null when none).

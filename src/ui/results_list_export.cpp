@@ -1,7 +1,10 @@
 #include "ui/results_list.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
 
 #include "app/session.h"
 #include "model/filter.h"
@@ -78,7 +81,21 @@ void TResultsList::ExportEntries(TSearch& aSearch, const TEntryList* aEntries) {
     fContext.info->Finish();
     QApplication::restoreOverrideCursor();
     if (report.pagesNotRead > 0) fContext.dialogs->Warning(ExportPagesNotReadText(report.pagesNotRead));
-    if (fContext.dialogs->Confirm(cExportedQuestion) && OpenFile) OpenFile(fileName);
+    if (!fContext.dialogs->Confirm(cExportedQuestion) || !OpenFile) return;
+    if (!OpenFile(fileName))
+        fContext.dialogs->Warning("No program on this computer opens the file " + QDir::toNativeSeparators(fileName).toStdString() +
+                                  ".\r\nIt was saved there: open it from a spreadsheet program or the file manager.");
+}
+
+QString TResultsList::ProposedExportFile() const {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const TSearch* search = CurrentSearch();
+    QString name = search ? QString::fromStdString(search->GetName()).trimmed() : QString();
+    // Characters a file name cannot hold, or that the desktop's file managers refuse.
+    static const QRegularExpression cNotInFileNames(R"([/\\:*?"<>|\x00-\x1f])");
+    name.replace(cNotInFileNames, "_");
+    if (name.isEmpty() || name.startsWith('.') || name == "(Untitled)") name = "results";
+    return QDir(folder).filePath(name + ".csv");
 }
 
 }  // namespace trawlix

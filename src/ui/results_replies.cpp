@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 
+#include "app/notifications.h"
 #include "app/replies.h"
 #include "app/session.h"
 #include "app/settings.h"
@@ -15,6 +16,7 @@
 #include "mail/email_message_with_accounts.h"
 #include "model/entry.h"
 #include "model/search.h"
+#include "ui/ask_line.h"
 #include "ui/info_window.h"
 #include "ui/qt_text.h"
 #include "ui/user_dialogs.h"
@@ -39,10 +41,7 @@ TResultsReplies::TResultsReplies(TContext aContext, QAction& aReply, QAction& aF
     connect(&aReply, &QAction::triggered, this, &TResultsReplies::Reply);
     connect(&aForward, &QAction::triggered, this, &TResultsReplies::Forward);
     AskText = [this](const std::string& aCaption, const std::string& aPrompt, const std::string& aText) {
-        bool accepted = false;
-        const QString answer =
-            QInputDialog::getText(fContext.window, Q(aCaption), Q(aPrompt), QLineEdit::Normal, Q(aText), &accepted);
-        return accepted ? std::optional<std::string>(answer.toStdString()) : std::nullopt;
+        return AskLine(fContext.window, aCaption, aPrompt, aText);
     };
 }
 
@@ -113,6 +112,10 @@ void TResultsReplies::Forward() {
     if (!address) return;
     if (Trim(*address).empty()) {
         fContext.dialogs->Warning(cForwardBlankAddress);
+        return;
+    }
+    if (const std::string problem = MailAddressProblem(*address); !problem.empty()) {
+        fContext.dialogs->Warning(problem + "\r\n" + cForwardBlankAddress);
         return;
     }
     StartBusy();

@@ -68,6 +68,42 @@ TEST_F(NotificationSettingsTest, TheSettingsNameTheTransport) {
     }
 }
 
+// A mail to a typed address never goes to the web hook, which would ignore the address.
+TEST_F(NotificationSettingsTest, MailToATypedAddressTakesAnEmailRoute) {
+    EXPECT_EQ(MakeMailTransport(fSettings, &fAccounts)->GetName(), "vendor");
+    fSettings.SetNotificationTransport("webhook");
+    fSettings.SetNotificationWebhookURL("https://ntfy.example.org/trawlix");
+    try {
+        MakeMailTransport(fSettings, &fAccounts);
+        ADD_FAILURE() << "a web hook is no e-mail route";
+    } catch (const ENotificationError& e) {
+        EXPECT_NE(std::string(e.what()).find("No e-mail route"), std::string::npos) << e.what();
+    }
+    auto first = std::make_shared<TEmailAccount>();
+    fAccounts.Add(first);
+    fAccounts.Add(std::make_shared<TEmailAccount>());
+    EXPECT_EQ(MakeMailTransport(fSettings, &fAccounts)->GetName(), "smtp:" + std::to_string(first->GetID()));
+}
+
+TEST(MailAddressTest, OnlyWellFormedAddressesPass) {
+    struct TCase {
+        const char* address;
+        bool good;
+    };
+    const TCase cases[] = {{"buyer@example.org", true},
+                           {" Buyer <buyer@example.org> ", true},
+                           {"a@example.org; b@example.net", true},
+                           {"not an email", false},
+                           {"", false},
+                           {"@example.org", false},
+                           {"buyer@", false},
+                           {"a@b@example.org", false},
+                           {"buyer @example.org", false},
+                           {"a@example.org, nobody", false}};
+    for (const TCase& c : cases) EXPECT_EQ(MailAddressProblem(c.address).empty(), c.good) << c.address;
+    EXPECT_EQ(MailAddressProblem("not an email"), "\"not an email\" is not an e-mail address.");
+}
+
 TEST_F(NotificationSettingsTest, TheSMSAddressIsThePhonesDigitsAtTheCarriersDomain) {
     fSettings.SetUserPhone("+1 (555) 123-4567");
     fSettings.SetGSMNetworkID(4);

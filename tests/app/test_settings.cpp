@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include "app/settings.h"
@@ -48,7 +50,7 @@ TEST(Settings, FirstStartGivesDefaultsAndFirstSaveWritesEveryValue) {
     EXPECT_EQ(written.ReadInteger("GSMNetworkID"), -1);
     EXPECT_EQ(written.ReadInteger("MsgBoxNewResults"), 1);
     EXPECT_EQ(written.ReadString("ColorSettings"),
-              "VisitedBackgroundColor=$00D1B499\r\nNewBackgroundColor=clSkyBlue\r\nHighlightedFontColor=$00FAFAFA\r\n");
+              "VisitedBackgroundColor=$00D1B499\r\nNewBackgroundColor=clSkyBlue\r\nHighlightedFontColor=$00602000\r\n");
     EXPECT_EQ(written.ReadString("ProxySettings"),
               "enabled=False\r\nhost=\r\nport=0\r\nusername=\r\npassword=\r\nsocks=False\r\nsocks_version=v4\r\n");
 }
@@ -173,7 +175,33 @@ TEST(ColorSettings, TextsRoundTripAndDefaultsComeBack) {
     EXPECT_EQ(colors.GetVisitedBackgroundColor(), RGBColor(153, 180, 209));  // untouched
     colors.RestoreDefaults();
     EXPECT_EQ(colors.GetNewBackgroundColor(), RGBColor(166, 202, 240));
-    EXPECT_EQ(colors.GetHighlightedFontColor(), RGBColor(250, 250, 250));
+    EXPECT_EQ(colors.GetHighlightedFontColor(), RGBColor(0, 32, 96));
+}
+
+namespace {
+
+// WCAG 2's relative luminance of a 0x00BBGGRR colour, and the contrast of two.
+double Luminance(TColor aColor) {
+    const auto channel = [](unsigned aValue) {
+        const double v = aValue / 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(aColor & 0xFF) + 0.7152 * channel(aColor >> 8 & 0xFF) + 0.0722 * channel(aColor >> 16 & 0xFF);
+}
+
+double Contrast(TColor aOne, TColor aOther) {
+    const double one = Luminance(aOne), other = Luminance(aOther);
+    return (std::max(one, other) + 0.05) / (std::min(one, other) + 0.05);
+}
+
+}  // namespace
+
+// Visited rows draw their text in the highlighted font colour on their own background: the
+// defaults are readable (WCAG AA: 4.5:1 for ordinary text).
+TEST(Settings, DefaultVisitedRowsMeetTheContrastOfWcagAA) {
+    const TColorSettings colors;
+    EXPECT_GE(Contrast(colors.GetVisitedBackgroundColor(), colors.GetHighlightedFontColor()), 4.5);
+    EXPECT_NEAR(Contrast(RGBColor(255, 255, 255), RGBColor(0, 0, 0)), 21.0, 1e-9);
 }
 
 TEST(SettingsFile, MultiLineTextsAndKindsRoundTrip) {

@@ -17,6 +17,7 @@
 #include "app/vendor_services.h"
 #include "engine/http_client.h"
 #include "model/sqlite_db.h"
+#include "support/sitesim_fixture.h"
 #include "support/test_support.h"
 
 using namespace trawlix;
@@ -64,6 +65,23 @@ TEST(RESTConnection, AFailedRequestIsRaisedAndNeverRetriedOverPlainHttp) {
     ASSERT_EQ(vendor.asked.size(), 1u);
     EXPECT_EQ(vendor.asked[0].rfind("https://vendor.example/services/prop.php?action=get_value&name=PELVANE_VERSION&random=", 0), 0u)
         << vendor.asked[0];
+}
+
+// The user's passwords travel in the query: a failure names the service, never the query.
+TEST(RESTConnection, AFailureNeverShowsTheQuery) {
+    TProxySettings noProxy;
+    TRESTConnection connection(std::make_shared<TCHttpClient>(noProxy, false));
+    TCSUser user;
+    user.Pass = "old-secret";
+    const std::string host = "127.0.0.1:" + std::to_string(test::FreeLoopbackPort());  // nobody listens
+    try {
+        UpdateUserProfile(connection, host, user, "new-secret");
+        ADD_FAILURE() << "nobody answers";
+    } catch (const EHttpError& e) {
+        const std::string text = e.what();
+        EXPECT_NE(text.find("https://" + host + "/services/user.php"), std::string::npos) << text;
+        for (const char* hidden : {"?", "secret", "pass"}) EXPECT_EQ(text.find(hidden), std::string::npos) << text;
+    }
 }
 
 TEST(UpdateCheck, VersionsCompareAsDecimalNumbers) {

@@ -46,6 +46,28 @@ MapCheck CheckPixels(const TMap& aMap) {
 
 }  // namespace
 
+// A result in every state: no two counts (with their flags) cover each other, also among the
+// small states of New England, and each stays on the map.
+TEST(GeneratedMaps, CountsOfNeighbouringStatesDoNotCoverEachOther) {
+    TPlaces places(std::string(TRAWLIX_SOURCE_DATA_DIR) + "/Places.cur");
+    TMap usa(mmResults, &places);
+    usa.SetFlagBitmap(GreenFlagPicture());
+    usa.LoadFromFile(kMapsFolder / cStartMapFile);
+    TEntryList results;
+    for (const auto& item : usa.GetColorMap().GetItems())
+        for (int copies = 0; copies < 120; ++copies)  // three-digit counts, as wide as they come
+            results.push_back(std::make_shared<TEntry>(ssCraigslist, "", "ad", "http://a/", 0.0, "", "", false,
+                                                       item->LocationID, 0.0, "", "", ""));
+    usa.SetResults(results);
+    const std::vector<QRect>& labels = usa.GetLabelRects();
+    ASSERT_EQ(labels.size(), 51u);
+    for (size_t one = 0; one < labels.size(); ++one) {
+        EXPECT_TRUE(QRect(QPoint(0, 0), usa.GetSize()).contains(labels[one])) << one;
+        for (size_t other = one + 1; other < labels.size(); ++other)
+            EXPECT_FALSE(labels[one].intersects(labels[other])) << one << " and " << other;
+    }
+}
+
 TEST(GeneratedMaps, EveryRegionHasItsLinesAndItsRangesHoldItsPixels) {
     TPlaces places(std::string(TRAWLIX_SOURCE_DATA_DIR) + "/Places.cur");
     TMap usa(mmResults, &places);
@@ -83,6 +105,11 @@ TEST(GeneratedMaps, EveryRegionHasItsLinesAndItsRangesHoldItsPixels) {
             EXPECT_EQ(item->Hint, area->GetName());
             EXPECT_FALSE(item->Ranges.empty()) << item->Hint;
         }
+        // Every area of the state has its region: results there count on the state's map.
+        std::set<int> drawn;
+        for (const auto& item : map.GetColorMap().GetItems()) drawn.insert(item->LocationID);
+        for (const TPlace* area : state->GetChildren())
+            EXPECT_TRUE(drawn.count(area->GetID())) << area->GetName() << " has no region";
         const MapCheck check = CheckPixels(map);
         EXPECT_EQ(check.regions, map.GetColorMap().Count());
         EXPECT_TRUE(check.colorsWithoutLines.empty());

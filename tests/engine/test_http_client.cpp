@@ -1,4 +1,5 @@
 #include "engine/http_client.h"
+#include "engine/proxy_bypass.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,10 @@ protected:
         fSettings.SetPort(aPort);
         fSettings.SetUsername(aUser);
         fSettings.SetPassword(aPassword);
+        // The proxies here are checked against the simulator, which listens on this machine.
+        SetLoopbackBypassesProxy(false);
     }
+    void TearDown() override { SetLoopbackBypassesProxy(true); }
 
     void UseSocks(int aPort, const std::string& aVersion, const std::string& aUser = {},
                   const std::string& aPassword = {}) {
@@ -185,6 +189,59 @@ TEST_F(HttpClientTest, ProgramClientIgnoresTheProxyEnvironment) {
     std::string body;
     client.Get(fSim.Url("/__sim/bytes?n=2"), body);
     EXPECT_EQ(body, "xx");
+}
+
+// A web hook or service on this machine is reached directly: a proxy elsewhere cannot reach
+// it, and its failure would be blamed on the receiver.
+TEST_F(HttpClientTest, LoopbackHostsGoAroundTheProxy) {
+    UseHttpProxy(test::FreeLoopbackPort());  // a proxy that is down
+    SetLoopbackBypassesProxy(true);
+    TCHttpClient client(fSettings, false);
+    const std::string port = std::to_string(fSim.Port());
+    for (const std::string host : {"127.0.0.1", "localhost", "LocalHost"}) {
+        std::string body;
+        EXPECT_NO_THROW(client.Get("http://" + host + ":" + port + "/__sim/bytes?n=2", body)) << host;
+        EXPECT_EQ(body, "xx") << host;
+        EXPECT_EQ(client.Post("http://" + host + ":" + port + "/hook/x", "application/json", "{}"), 200) << host;
+    }
+    std::string body;
+    try {
+        client.Get(cCraigslistQuery, body);
+        ADD_FAILURE() << "a site goes through the proxy, which is down";
+    } catch (const EHttpError& error) {
+        EXPECT_NE(std::string(error.what()).find("through the proxy 127.0.0.1:" + std::to_string(fSettings.GetPort())),
+                  std::string::npos)
+            << error.what();
+    }
+}
+
+// The answer may be the proxy's: the failure names it beside the address.
+TEST_F(HttpClientTest, FailuresThroughTheProxyNameIt) {
+    UseHttpProxy(fSim.Port());
+    SetLoopbackBypassesProxy(true);
+    TCHttpClient client(fSettings, false);
+    const std::string proxy = "through the proxy 127.0.0.1:" + std::to_string(fSim.Port());
+    std::string body;
+    try {
+        client.Get("http://hooks.example.test/__sim/status?code=502", body);
+        ADD_FAILURE() << "502 raises";
+    } catch (const EHttpStatus& error) {
+        EXPECT_EQ(error.GetStatus(), 502);
+        EXPECT_NE(std::string(error.what()).find(proxy), std::string::npos) << error.what();
+    }
+    try {
+        client.Post("http://hooks.example.test/__sim/status?code=404", "application/json", "{}");
+        ADD_FAILURE() << "404 raises";
+    } catch (const EHttpError& error) {
+        EXPECT_NE(std::string(error.what()).find(proxy), std::string::npos) << error.what();
+    }
+    fSettings.SetEnabled(false);
+    try {
+        client.Get(fSim.Url("/__sim/status?code=404"), body);
+        ADD_FAILURE() << "404 raises";
+    } catch (const EHttpError& error) {
+        EXPECT_EQ(std::string(error.what()).find("proxy"), std::string::npos) << "no proxy: " << error.what();
+    }
 }
 
 TEST_F(HttpClientTest, FailuresRaise) {

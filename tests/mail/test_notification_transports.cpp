@@ -69,11 +69,11 @@ TEST_F(VendorTransportTest, FourRequestKindsGoOutByteForByte) {
         "auth=tirzep&to=you@example.org&subject=Notifications Test Email"
         "&content=Content-type: text/html; charset=utf-8" +
             from +
-            "&message=PGh0bWw%2BPGhlYWQ%2BPC9oZWFkPjxib2R5PjxwPlRoaXMgaXMgYSB0ZXN0IG5vdGlmaWNhdGlvbnMgZW1haWwgdGhhdCB5b3Ug"
-            "aGF2ZSByZXF1ZXN0ZWQuIDwvcD48cD5UaGUgbWFpbCBoYXMgYXJyaXZlZCBzdWNjZXNzZnVsbHkgYW5kIHlvdSBjYW4gcmVjZWl2ZSBub3Rp"
-            "ZmljYXRpb25zLiA8L3A%2BPHA%2BWW91IGNhbiBzZXQgdXAgZWFjaCBzZWFyY2ggaW5kaXZpZHVhbGx5IGZyb20gdGhlICJibHVlIGV4Y2xh"
-            "bWF0aW9uIG1hcmsiIGJ1dHRvbi4gPC9wPjxwPlRoaXMgaXMgYW4gYXV0b21hdGljYWxseSBnZW5lcmF0ZWQgZW1haWwuIFBsZWFzZSBkbyBu"
-            "b3QgYW5zd2VyITxwPjxwPjxici8%2BVGhhbmtzLCA8YnIvPiB0aGUgVHJhd2xpeCB0ZWFtITwvcD48L2JvZHk%2BPC9odG1sPg%3D%3D",
+            "&message=PGh0bWw%2BPGhlYWQ%2BPC9oZWFkPjxib2R5PjxwPlRoaXMgaXMgYSB0ZXN0IG5vdGlmaWNhdGlvbnMgZW1haWwgdGhhdCB5b3UgaGF2ZSBy"
+            "ZXF1ZXN0ZWQuIDwvcD48cD5UaGUgbWFpbCBoYXMgYXJyaXZlZCBzdWNjZXNzZnVsbHkgYW5kIHlvdSBjYW4gcmVjZWl2ZSBub3RpZmljYXRp"
+            "b25zLiA8L3A%2BPHA%2BWW91IGNhbiBzZXQgdXAgZWFjaCBzZWFyY2ggaW5kaXZpZHVhbGx5IGZyb20gIlRvb2xzIiAtPiAiTWFuYWdlIGFs"
+            "ZXJ0cyIuIDwvcD48cD5UaGlzIGlzIGFuIGF1dG9tYXRpY2FsbHkgZ2VuZXJhdGVkIGVtYWlsLiBQbGVhc2UgZG8gbm90IGFuc3dlciE8cD48"
+            "cD48YnIvPlRoYW5rcywgPGJyLz4gdGhlIFRyYXdsaXggdGVhbSE8L3A%2BPC9ib2R5PjwvaHRtbD4%3D",
         // test SMS: the subject encoded, the fixed text as is
         "auth=tirzep&to=5550001111@sms.example.com&subject=Test%20message" + from +
             "&message=This is a test notifications email that you have requested.",

@@ -44,8 +44,14 @@ INSTANTIATE_TEST_SUITE_P(
                   2027y / January / 4,
                   {"Jan 3", "Dec 29", "Jan 1", "Dec 31"},
                   {{"Dec-29", 1}, {"Dec-30", 0}, {"Dec-31", 1}, {"Jan-1", 1}, {"Jan-2", 0}, {"Jan-3", 1}}},
-        // Today's own date is this year's; the day after it is last year's.
+        // Today's own date is this year's, and so is the day after it: a site west of the
+        // computer dates its ads a day later in the evening.
         TBarsCase{"TodayIsThisYear", 2026y / May / 10, {"May 10", "May 9"}, {{"May-9", 1}, {"May-10", 1}}},
+        TBarsCase{"TomorrowIsThisYear", 2026y / May / 10, {"May 11", "May 10"}, {{"May-10", 1}, {"May-11", 1}}},
+        TBarsCase{"NewYearsEveSeenOnNewYearsDayIsLastYears", 2027y / January / 1, {"Dec 31", "Jan 1"},
+                  {{"Dec-31", 1}, {"Jan-1", 1}}},
+        TBarsCase{"NewYearsDaySeenOnNewYearsEveIsNextYears", 2026y / December / 31, {"Jan 1", "Dec 31"},
+                  {{"Dec-31", 1}, {"Jan-1", 1}}},
         TBarsCase{"NoDateNotCounted", 2026y / June / 15, {"", "Jun 3", ""}, {{"Jun-3", 1}}},
         TBarsCase{"DayTheCalendarLacksNotCounted", 2026y / June / 15, {"Apr 31", "Jun 3"}, {{"Jun-3", 1}}},
         TBarsCase{"LeapYearHasFebruary29",
@@ -64,15 +70,16 @@ TEST(TimelineBars, MissingEntriesAreSkipped) {
     EXPECT_EQ(CountResultsPerDay(results, 2026y / July / 10), (TTimelineBars{{"Jul-4", 1}}));
 }
 
-// A chart that spans the whole year back from today: every day once, in order.
-TEST(TimelineBars, AYearBackFromTodayHasEveryDayOnce) {
-    const TEntryList results{Dated("Jul 11"), Dated("Jul 10")};
+// The widest chart: half a year back and half a year ahead of today, every day once, in
+// order. 9 January 2026 is 182 days back, 8 January 2027 182 days ahead.
+TEST(TimelineBars, HalfAYearEachWayHasEveryDayOnce) {
+    const TEntryList results{Dated("Jan 8"), Dated("Jan 9")};
     const TTimelineBars bars = CountResultsPerDay(results, 2026y / July / 10);
     ASSERT_EQ(bars.size(), 365u);
-    EXPECT_EQ(bars.front(), (TTimelineBar{"Jul-11", 1}));
-    EXPECT_EQ(bars.back(), (TTimelineBar{"Jul-10", 1}));
-    EXPECT_EQ(bars[173].fLabel, "Dec-31");
-    EXPECT_EQ(bars[174].fLabel, "Jan-1");
+    EXPECT_EQ(bars.front(), (TTimelineBar{"Jan-9", 1}));
+    EXPECT_EQ(bars.back(), (TTimelineBar{"Jan-8", 1}));
+    EXPECT_EQ(bars[356].fLabel, "Dec-31");
+    EXPECT_EQ(bars[357].fLabel, "Jan-1");
 }
 
 }  // namespace

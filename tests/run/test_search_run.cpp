@@ -16,6 +16,7 @@
 #include "model/filter.h"
 #include "run/search_run_fixture.h"
 #include "run/search_thread.h"
+#include "run/site_problem.h"
 #include "support/sitesim_test.h"
 #include "support/test_support.h"
 
@@ -388,6 +389,26 @@ TEST_F(SearchRunTest, UnreachablePagesAreReportedOnlyWhenAskedFor) {
         else
             EXPECT_TRUE(log.errors.empty());
     }
+}
+
+// A run whose pages all failed is not a run with no news: the summary says how many failed
+// and why, whether or not each unreachable page is reported, and names no address.
+TEST_F(SearchRunTest, FailedPagesAreSummedUpWithTheirCommonestReason) {
+    const std::string page = "oakland.craigslist.org/search/bik?query=count5";
+    fEnvironment.showUnreachable = false;
+    fSim.AddFault(page, 500, 0, false, false, 4);  // the client, then the fall-back transfer, twice
+    auto search = MakeCraigSearch({fTrees.Place(12)}, {fTrees.Category(10)}, "count5");
+    search->SetPagesCount(1);
+    TRunLog log;
+    Run(*search, true, log);
+    EXPECT_TRUE(log.errors.empty());
+    const std::string summary = RunFailureSummary(*search);
+    EXPECT_EQ(summary.rfind("Craigslist: 1 of 1 page failed, most often: HTTP error 500", 0), 0u) << summary;
+    EXPECT_EQ(summary.find("craigslist.org"), std::string::npos) << summary;
+
+    fSim.ClearFaults();
+    Run(*search, true, log);
+    EXPECT_EQ(RunFailureSummary(*search), "") << "a whole run leaves nothing to say";
 }
 
 TEST_F(SearchRunTest, AProxyPageWithNoResultsSaysToCheckTheProxy) {

@@ -22,6 +22,25 @@ TSiteRunCounts Counts(int aFetched, int aFailed, int aAds, int aBlockPages = 0, 
 
 }  // namespace
 
+TEST(SiteProblem, PageFailureReasonsNameNoAddressAndNoDuration) {
+    struct TCase {
+        const char* text;
+        const char* reason;
+    };
+    const TCase cases[] = {
+        {"HTTP error 500 from http://sfbay.craigslist.org/search/sss?query=lamp&s=100",
+         "HTTP error 500 from the page"},
+        {"Could not download https://a.example/x?q=1 through the proxy 127.0.0.1:1: Failed to connect to "
+         "127.0.0.1 port 1 after 3 ms: Couldn't connect to server",
+         "Could not download the page through the proxy 127.0.0.1:1: Failed to connect to 127.0.0.1 port 1: "
+         "Couldn't connect to server"},
+        {"Could not open URL: \"http://x.example/a?b\".", "Could not open URL: \"the page\"."},
+        {"after 5 minutes", "after 5 minutes"},
+        {"", "no reason given"},
+    };
+    for (const TCase& c : cases) EXPECT_EQ(PageFailureReason(c.text), c.reason) << c.text;
+}
+
 TEST(SiteProblem, EachKindOfTroubleIsNamedAndOrdinaryRunsAreNot) {
     struct TCase {
         const char* what;

@@ -155,7 +155,8 @@ private slots:
             TformAlerts& window = alerts.window;
             QCOMPARE(window.windowTitle(), QString("Manage alerts"));
             QCOMPARE(window.lvAlerts->topLevelItemCount(), 1);
-            QCOMPARE(window.gbEditAlert->title(), QString("Edit alert \"Cars & Trucks\""));
+            // "&" is shown as itself, not as the mark of a shortcut.
+            QCOMPARE(window.gbEditAlert->title(), QString("Edit alert \"Cars && Trucks\""));
             QVERIFY(!window.seInterval->isEnabled());  // everything waits for "Enable alert"
 
             run.dialogs.confirmAnswer = false;  // no test message now
@@ -173,13 +174,18 @@ private slots:
             QVERIFY(window.dtpWhenToSend->isEnabled());
             window.dtpWhenToSend->setTime(QTime(18, 0));
             Click(window.rbUpTo50);
-            Click(window.cbSendToEmail);
-            // The search was made before the user gave an address: its alert has none yet,
-            // and changing it offers the user's own.
+            // The search was made before the user gave an address: its alert has none yet, so
+            // ticking EMail asks for one, offering the user's own.
             QCOMPARE(window.cbSendToEmail->text(), QString("EMail"));
             alerts.input.answers = {"  alerts@example.org "};
-            QTest::mouseClick(window.lblChangeEmail, Qt::LeftButton, {}, QPoint(5, window.lblChangeEmail->height() / 2));
+            Click(window.cbSendToEmail);
             QCOMPARE(alerts.input.proposed, std::vector<std::string>{"me@example.org"});
+            QCOMPARE(window.cbSendToEmail->text(), QString("EMail (alerts@example.org)"));
+            QVERIFY(!window.lblAlertMissing->isVisible());
+            // "change" refuses what is not an address and keeps the one there is.
+            alerts.input.answers = {"not an email"};
+            QTest::mouseClick(window.lblChangeEmail, Qt::LeftButton, {}, QPoint(5, window.lblChangeEmail->height() / 2));
+            QCOMPARE(run.dialogs.warnings, std::vector<std::string>{"\"not an email\" is not an e-mail address."});
             QCOMPARE(window.cbSendToEmail->text(), QString("EMail (alerts@example.org)"));
             QVERIFY(FirstSearch(run).GetModified());
             QVERIFY(run.ExitAndWait());
@@ -195,6 +201,65 @@ private slots:
         QVERIFY(alert.GetSendToEmail());
         QCOMPARE(alert.GetEmail(), std::string("alerts@example.org"));
         QVERIFY(run.session->GetMySearches()->HasEnabledAlerts());
+    }
+
+    // An alert with EMail ticked and no address would use up its results with nothing sent:
+    // the window asks for the address, refuses to switch it on without one, and names what
+    // is missing on an alert that is already on.
+    void anAlertThatWouldMailNoAddressIsRefusedOrNamed() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        CloseVendorHost(*run.session);
+        run.dialogs.confirmAnswer = false;  // no test message
+        TAlert& alert = FirstSearch(run).GetAlert();
+        alert.SetEmail("");
+        alert.SetSendToEmail(true);
+        TAlertsWindowRun alerts(run);
+        alerts.Show(&FirstSearch(run));
+        TformAlerts& window = alerts.window;
+        QVERIFY(!window.lblAlertMissing->isVisible());  // off: nothing goes out anyway
+
+        Click(window.cbEnabled);  // the address is asked for, and not given
+        QCOMPARE(alerts.input.proposed.size(), size_t(1));
+        QVERIFY(!alert.GetEnabled());
+        QVERIFY(!window.cbEnabled->isChecked());
+        QCOMPARE(run.dialogs.warnings,
+                 std::vector<std::string>{std::string(cAlertEmailMissing) + " The alert stays off until then."});
+
+        // Switched on before this window refused it (an older profile): the window names it.
+        alert.SetEnabled(true);
+        window.Prepare(&FirstSearch(run));
+        QVERIFY(window.lblAlertMissing->isVisible());
+        QCOMPARE(window.lblAlertMissing->text(), QString(cAlertEmailMissing));
+        alerts.input.answers = {"alerts@example.org"};
+        QTest::mouseClick(window.lblChangeEmail, Qt::LeftButton, {}, QPoint(5, window.lblChangeEmail->height() / 2));
+        QCOMPARE(alert.GetEmail(), std::string("alerts@example.org"));
+        QVERIFY(!window.lblAlertMissing->isVisible());
+
+        // Ticking EMail again on an alert without an address: given none, the box goes off.
+        Click(window.cbSendToEmail);
+        QVERIFY(!alert.GetSendToEmail());
+        alert.SetEmail("");
+        Click(window.cbSendToEmail);
+        QVERIFY(!window.cbSendToEmail->isChecked());
+        QVERIFY(!alert.GetSendToEmail());
+    }
+
+    // A long search name neither widens the window past the screen nor is lost: it is cut
+    // in the title and whole in its tooltip.
+    void aLongSearchNameKeepsTheWindowNarrow() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        CloseVendorHost(*run.session);
+        const std::string name = "Antique oak lamps & brass candle holders " + std::string(200, 'x');
+        FirstSearch(run).SetName(name);
+        TAlertsWindowRun alerts(run);
+        alerts.Show(&FirstSearch(run));
+        QVERIFY2(alerts.window.width() <= 1000, qPrintable(QString::number(alerts.window.width())));
+        QVERIFY2(alerts.window.minimumSizeHint().width() <= 1000,
+                 qPrintable(QString::number(alerts.window.minimumSizeHint().width())));
+        QVERIFY(alerts.window.gbEditAlert->title().contains(QChar(0x2026)));
+        QCOMPARE(alerts.window.gbEditAlert->toolTip(), QString::fromStdString(name));
     }
 
     void switchingAnAlertOffDisablesItsControlsAndNoRowLeavesNothingToEdit() {
@@ -332,20 +397,22 @@ private slots:
         QCOMPARE(settings.input.proposed.back(), std::string("me@example.org"));
         QTRY_VERIFY_WITH_TIMEOUT(!settings.controller.Tests().InProgress(), 30000);
         QCOMPARE(run.dialogs.warnings.size(), size_t(1));
-        const std::string failed = cTestEmailFailedText;
-        QVERIFY(run.dialogs.warnings[0].rfind(failed, 0) == 0);
+        // A web hook is no mail box: the box says the hook was not reached.
+        const std::string failed = cTestWebhookFailedText;
+        QVERIFY2(run.dialogs.warnings[0].rfind(failed, 0) == 0, run.dialogs.warnings[0].c_str());
         QVERIFY2(run.dialogs.warnings[0].size() > failed.size() + 3, run.dialogs.warnings[0].c_str());  // the reason
 
-        // A web hook that answers: the box names the address the user confirmed.
+        // A web hook that answers: the box names the hook, without its address's query.
         TLoopbackReceiver receiver;
         page.edtWebhookURL->clear();
-        QTest::keyClicks(page.edtWebhookURL, receiver.URL());
+        QTest::keyClicks(page.edtWebhookURL, receiver.URL() + "?key=s3cret");
         settings.input.answers = {"other@example.org"};
         run.dialogs.Clear();
         Click(page.btnSendTestEmail);
         QTRY_VERIFY_WITH_TIMEOUT(!settings.controller.Tests().InProgress(), 30000);
         QCOMPARE(run.dialogs.informations.size(), size_t(1));
-        QCOMPARE(run.dialogs.informations[0], TestEmailSentText("other@example.org"));
+        QCOMPARE(run.dialogs.informations[0],
+                 "The test message was posted to the web hook " + receiver.URL().toStdString() + ".\r\nThanks!");
         QCOMPARE(receiver.bodies.size(), size_t(1));
         // The choice was not stored yet: the stored transport has still sent nothing.
         QVERIFY(!settings.controller.Tests().TransportEverWorked());
@@ -434,7 +501,7 @@ private slots:
         Click(window.cbEnabled);
         QCOMPARE(run.dialogs.confirmations.size(), size_t(1));
         QTRY_VERIFY_WITH_TIMEOUT(!alerts.controller.Tests().InProgress(), 30000);
-        QCOMPARE(run.dialogs.informations.back(), TestEmailSentText("me@example.org"));
+        QCOMPARE(run.dialogs.informations.back(), TestWebhookSentText(receiver.URL().toStdString()));
         QCOMPARE(receiver.bodies.size(), size_t(1));
         QVERIFY(window.lblTransport->text().contains("was sent successfully"));
 

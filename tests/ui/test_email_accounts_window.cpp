@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -188,7 +189,13 @@ private slots:
             QTreeWidget* list = window->lvEmailAccounts;
             QVERIFY(!window->miEditAccount->isEnabled());
             QVERIFY(!window->miDeleteAccount->isEnabled());
-            window->miAddAccount->trigger();
+            // The window's own buttons, not only its right-click menu, do the same.
+            auto* addButton = window->findChild<QToolButton*>("btnAddaccount");
+            auto* deleteButton = window->findChild<QToolButton*>("btnDeleteaccount");
+            QVERIFY(addButton && addButton->isVisible() && addButton->isEnabled());
+            QVERIFY(deleteButton && !deleteButton->isEnabled());
+            QTest::mouseClick(addButton, Qt::LeftButton);
+            QCOMPARE(list->topLevelItemCount(), 1);
             nextUser = "bob";
             window->miAddAccount->trigger();
             answer = false;

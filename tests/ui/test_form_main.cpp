@@ -23,6 +23,8 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QTest>
+#include <QTreeWidget>
+#include <QStackedWidget>
 
 #include <cstdlib>
 #include <memory>
@@ -42,6 +44,7 @@
 #include "ui/selection_tree.h"
 #include "ui/thumbnails_and_preview.h"
 #include "ui/ext_edit.h"
+#include "ui/form_settings.h"
 #include "ui/whisper_splitter.h"
 #include "ui/form_main.h"
 #include "ui/qt_main_thread_binding.h"
@@ -446,6 +449,32 @@ private slots:
         QVERIFY(run.ExitAndWait());
     }
 
+    // A long name with "&" in it: the tab and the Searches menu show the "&" itself (not a
+    // shortcut's underline) and cut the name, whose whole text is the tab's tooltip; neither
+    // grows wider than the screen.
+    void longNamesAreCutAndAmpersandsShownOnTabsAndInTheMenu() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        const QString name = "Cars & Trucks near the bay " + QString(300, 'x');
+        run.window->findChild<QLineEdit*>("edtSearchName")->setText(name);
+        QTabBar* tabs = run.window->tcTabs;
+        QTRY_VERIFY(tabs->tabText(0).startsWith("Cars && Trucks"));
+        QVERIFY(tabs->tabText(0).endsWith(QChar(0x2026)));
+        QCOMPARE(tabs->tabToolTip(0), name);
+        QVERIFY2(tabs->tabRect(0).width() < 400, qPrintable(QString::number(tabs->tabRect(0).width())));
+
+        QMenu* searches = run.window->miSearches;
+        searches->popup(run.window->mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(searches));
+        QAction* item = searches->actions().back();
+        QVERIFY2(item->text().startsWith("Cars && Trucks"), qPrintable(item->text()));
+        QVERIFY2(searches->width() < 700, qPrintable(QString::number(searches->width())));
+        searches->hide();
+        QVERIFY(run.ExitAndWait());
+    }
+
     void helpAndContactShowTheAddressWhenNoBrowserOpens() {
         test::TempDir profile;
         test::TRun run(profile.Path());
@@ -525,8 +554,20 @@ private slots:
         first->SetNewResultsAvailable({true, 1});
         const std::string message =
             "There are new results available for one or more of your searches.\r\n\r\nYou can disable this message "
-            "from \"Tools\" -> \"Preferences\" -> \"General\".";
+            "from \"Tools\" -> \"Preferences\" -> \"Alerts\".";
         QTRY_COMPARE(run.dialogs.informations, std::vector<std::string>{message});
+        // The page the message names holds the option.
+        TformSettings& preferences = run.window->PreferencesWindow();
+        QTreeWidgetItem* named = nullptr;
+        for (int page = 0; page < preferences.tvSettings->topLevelItemCount(); ++page)
+            if (preferences.tvSettings->topLevelItem(page)->text(0) == "Alerts")
+                named = preferences.tvSettings->topLevelItem(page);
+        QVERIFY(named);
+        const int index = preferences.tvSettings->indexOfTopLevelItem(named);
+        QCheckBox* option = nullptr;
+        for (QCheckBox* box : preferences.pnlMain->widget(index)->findChildren<QCheckBox*>())
+            if (box->text() == "Show message box when there are new results") option = box;
+        QVERIFY(option);
         QTest::qWait(200);  // the signal stays on: no second message
         QCOMPARE(run.dialogs.informations.size(), size_t(1));
         run.window->actPreviousSearch->trigger();
@@ -593,7 +634,8 @@ private slots:
             QWidget* disabled = run.window->findChild<QToolBar*>("ToolBar")->widgetForAction(run.window->actHelp);
             QVERIFY(disabled && !disabled->isEnabled());
             run.window->ShowFastBaloonHint(disabled, "at a disabled button", 0, 0, 9000);
-            QVERIFY(!run.window->FastBaloonHint());
+            // (The first start's hint at the places to choose may be showing.)
+            QVERIFY(!run.window->FastBaloonHint() || run.window->FastBaloonHint()->Text() != "at a disabled button");
             run.window->actHelp->setEnabled(true);
             // Whichever tip the draw picks, each shows once and then never again.
             QStringList shown;
@@ -860,6 +902,7 @@ private slots:
         const QString minimized =
             "Trawlix was minimized to tray.\r\nDouble-click the binocular icon to bring it back to front.";
         run.session->GetSettings().SetMinimizeToTray(true);
+        run.window->TrayAvailable = [] { return true; };
         run.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
         QMenu* trayMenu = run.window->TrayIcon->contextMenu();
@@ -890,6 +933,23 @@ private slots:
         QTest::qWait(50);
         QVERIFY(run.window->isVisible());
         QTRY_VERIFY(!run.window->pmTrayHideShow->isVisible());
+        QVERIFY(run.ExitAndWait());
+    }
+
+    // A desktop without a tray has no way back from a hidden window: "Minimize to tray" then
+    // minimises as usual.
+    void withoutATrayMinimizingKeepsTheWindowOnTheTaskBar() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.session->GetSettings().SetMinimizeToTray(true);
+        run.window->TrayAvailable = [] { return false; };
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        run.window->showMinimized();
+        QTRY_VERIFY(run.window->isMinimized());
+        QCoreApplication::processEvents();  // where the hiding would have been done
+        QVERIFY(run.window->isVisible());
+        QCOMPARE(run.window->TrayBalloonText(), QString());
         QVERIFY(run.ExitAndWait());
     }
 

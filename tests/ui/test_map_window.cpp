@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QHeaderView>
 #include <QMenuBar>
+#include <QTableView>
 #include <QTabWidget>
 #include <QPushButton>
 #include <QTest>
@@ -49,17 +51,34 @@ int CountOf(const TMap& aMap, int aLocationID) {
     return -1;
 }
 
-// A point of the region that the region picture gives to it.
+bool IsRegionAt(const TMap& aMap, const TColorMapItem& aItem, int aX, int aY) {
+    const QImage& picture = aMap.GetAlphaLayer();
+    if (!picture.valid(aX, aY)) return false;
+    const QRgb pixel = picture.pixel(aX, aY);
+    return RegionColor(qRed(pixel), qGreen(pixel), qBlue(pixel)) == aItem.Color;
+}
+
+// A point of the region that the region picture gives to it, with the region all around it:
+// the map may be drawn scaled, and a point at its edge could fall on the neighbour.
 QPoint PointIn(const TMap& aMap, int aLocationID) {
     const TColorMapItem* item = ItemOf(aMap, aLocationID);
     if (!item) return {};
     const TRange& range = item->Ranges.front();
-    for (int y = range.Top; y <= range.Bottom; ++y)
-        for (int x = range.Left; x <= range.Right; ++x) {
-            const QRgb pixel = aMap.GetAlphaLayer().pixel(x, y);
-            if (RegionColor(qRed(pixel), qGreen(pixel), qBlue(pixel)) == item->Color) return {x, y};
-        }
+    for (int margin : {3, 0})
+        for (int y = range.Top; y <= range.Bottom; ++y)
+            for (int x = range.Left; x <= range.Right; ++x) {
+                bool inside = true;
+                for (int dy = -margin; dy <= margin && inside; ++dy)
+                    for (int dx = -margin; dx <= margin && inside; ++dx)
+                        inside = IsRegionAt(aMap, *item, x + dx, y + dy);
+                if (inside) return {x, y};
+            }
     return {};
+}
+
+// Where a region's point lies on the window's map box, which draws the map scaled to fit.
+QPoint PointOn(TformMap& aForm, int aLocationID) {
+    return aForm.pbMap->FromMap(PointIn(*aForm.CurrentMap(), aLocationID));
 }
 
 }  // namespace
@@ -97,7 +116,7 @@ private slots:
         QCOMPARE(form.RefreshResults(), 6);
         QVERIFY(!form.actZoomOut->isEnabled());
 
-        const QPoint california = PointIn(*usa, cCalifornia);
+        const QPoint california = PointOn(form, cCalifornia);
         QTest::mouseMove(form.pbMap, california);
         QTRY_VERIFY(form.lblHint->isVisible());
         QCOMPARE(form.lblHint->text(), QString(" California "));
@@ -135,15 +154,15 @@ private slots:
             QCOMPARE(form.windowTitle(), QString("Select locations by map"));
             QCOMPARE(form.pbMap->size(), QSize(600, 357));
             QVERIFY(!form.actZoomIn->isEnabled());
-            const QPoint california = PointIn(*form.CurrentMap(), cCalifornia);
+            const QPoint california = PointOn(form, cCalifornia);
             QTest::mouseClick(form.pbMap, Qt::LeftButton, {}, california);
             QVERIFY(form.actZoomIn->isEnabled());
             QCOMPARE(form.SelectedLocationIDs(), std::vector<int>{cCalifornia});
             form.actZoomIn->trigger();
             QTRY_COMPARE(form.CurrentMap()->GetFileName().filename().string(), std::string("california.cur"));
             QVERIFY(form.SelectedLocationIDs().empty());
-            QTest::mouseClick(form.pbMap, Qt::LeftButton, {}, PointIn(*form.CurrentMap(), cSFBayArea));
-            QTest::mouseClick(form.pbMap, Qt::LeftButton, {}, PointIn(*form.CurrentMap(), 1007));  // los angeles
+            QTest::mouseClick(form.pbMap, Qt::LeftButton, {}, PointOn(form, cSFBayArea));
+            QTest::mouseClick(form.pbMap, Qt::LeftButton, {}, PointOn(form, 1007));  // los angeles
             QVERIFY(!form.actZoomIn->isEnabled());  // areas have no map below them
             form.actOK->trigger();
         });
@@ -163,9 +182,8 @@ private slots:
         QTreeWidgetItem* massachusetts = tree.ItemOfPlace(fPlaces->GetPlaceByID(cMassachusetts));
         tree.ToggleSelectedStateIndex(massachusetts, true, nullptr, false);
         QTimer::singleShot(0, picker.Form(), [&] {
-            TMap& map = *picker.Form()->CurrentMap();
-            QTest::mouseClick(picker.Form()->pbMap, Qt::LeftButton, {}, PointIn(map, cCalifornia));
-            QTest::mouseClick(picker.Form()->pbMap, Qt::LeftButton, {}, PointIn(map, cMassachusetts));
+            QTest::mouseClick(picker.Form()->pbMap, Qt::LeftButton, {}, PointOn(*picker.Form(), cCalifornia));
+            QTest::mouseClick(picker.Form()->pbMap, Qt::LeftButton, {}, PointOn(*picker.Form(), cMassachusetts));
             picker.Form()->actOK->trigger();
         });
         picker.btnSelectOnMap->click();
@@ -177,7 +195,7 @@ private slots:
 
         // Closed without OK: nothing changes.
         QTimer::singleShot(0, picker.Form(), [&] {
-            QTest::mouseClick(picker.Form()->pbMap, Qt::LeftButton, {}, PointIn(*picker.Form()->CurrentMap(), 110));
+            QTest::mouseClick(picker.Form()->pbMap, Qt::LeftButton, {}, PointOn(*picker.Form(), 110));
             picker.Form()->actClose->trigger();
         });
         picker.btnSelectOnMap->click();
@@ -207,10 +225,13 @@ private slots:
         run.window->pcPreview->setCurrentWidget(preview.tsMapPreview);
         QVERIFY(form.IsEmbedded());
         QVERIFY(form.isVisible());
-        // Below the results, the pane is high enough for the whole map.
+        // Below the results, the whole map is shown, drawn to the pane's size (the pane no
+        // longer has to be as high as the map's own pixels).
         QCOMPARE(run.window->Orientation(), orPortrait);
-        QTRY_VERIFY2(form.pbMap->height() >= 357 && form.pbMap->height() <= 361,
-                         qPrintable(QString::number(form.pbMap->height())));
+        QTRY_VERIFY2(form.pbMap->height() >= 357 / 2, qPrintable(QString::number(form.pbMap->height())));
+        const QSize mapSize = form.CurrentMap()->GetSize();
+        QVERIFY(form.pbMap->rect().contains(form.pbMap->FromMap(QPoint(0, 0))));
+        QVERIFY(form.pbMap->rect().contains(form.pbMap->FromMap(QPoint(mapSize.width() - 1, mapSize.height() - 1))));
         QCOMPARE(CountOf(*form.CurrentMap(), cCalifornia), 3);
         QCOMPARE(CountOf(*form.CurrentMap(), cMassachusetts), 1);
 
@@ -219,7 +240,7 @@ private slots:
         run.window->ResultsList()->RebuildViewList();
         QTRY_COMPARE(CountOf(*form.CurrentMap(), cMassachusetts), 2);
 
-        const QPoint california = PointIn(*form.CurrentMap(), cCalifornia);
+        const QPoint california = PointOn(form, cCalifornia);
         QTest::mouseMove(form.pbMap, california);
         QTest::mouseDClick(form.pbMap, Qt::LeftButton, {}, california);
         QTRY_COMPARE(form.CurrentMap()->GetFileName().filename().string(), std::string("california.cur"));
@@ -238,6 +259,57 @@ private slots:
         run.window->actMap->trigger();
         QVERIFY(shown);
         QVERIFY(run.window->pcPreview->currentWidget() != preview.tsMapPreview);
+        QVERIFY(run.ExitAndWait());
+    }
+
+    // "Show map on finish" opens the map window after a run the user started, never after an
+    // alert's run, which would put the modal window over whatever the user is doing.
+    void theMapShowsOnFinishOnlyAfterARunTheUserStarted() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        TSearch* search = run.window->CurrentSearch();
+        QVERIFY(search);
+        search->AddSearchResult(EntryAt(cSFBayArea, 1));
+        run.window->ResultsList()->RebuildViewList();
+        TMapPreview& preview = *run.window->MapPreview();
+        TformMap& form = *preview.Form();
+        for (bool calledFromUser : {false, true}) {
+            search->SetCalledFromUser(calledFromUser);
+            bool shown = false;
+            QTimer::singleShot(0, &form, [&] {
+                shown = form.isVisible();
+                if (shown) QTest::keyClick(&form, Qt::Key_Escape);
+            });
+            preview.SearchFinished(*search, true);
+            QCoreApplication::processEvents();  // the check above runs here when no modal window ran it
+            QCOMPARE(shown, calledFromUser);
+            QVERIFY(!form.isVisible());
+        }
+        QVERIFY(run.ExitAndWait());
+    }
+
+    // The map's tab on a small screen: the window keeps its height (the status bar stays on
+    // the screen) and the results list keeps several rows; the map is drawn smaller.
+    void theMapTabFitsASmallScreen() {
+        test::TempDir profile;
+        test::TRun::chosenOrientation = orPortrait;
+        test::TRun run(profile.Path());
+        test::TRun::chosenOrientation.reset();
+        run.window->resize(1024, 700);
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        TMapPreview& preview = *run.window->MapPreview();
+        run.window->pcPreview->setCurrentWidget(preview.tsMapPreview);
+        QTRY_VERIFY(preview.Form()->isVisible());
+        QCoreApplication::processEvents();
+        QVERIFY2(run.window->minimumSizeHint().height() <= 700,
+                 qPrintable(QString::number(run.window->minimumSizeHint().height())));
+        QCOMPARE(run.window->height(), 700);
+        const int rowHeight = run.window->lvResults->verticalHeader()->defaultSectionSize();
+        QVERIFY2(run.window->lvResults->viewport()->height() >= 3 * rowHeight,
+                 qPrintable(QString::number(run.window->lvResults->viewport()->height())));
         QVERIFY(run.ExitAndWait());
     }
 

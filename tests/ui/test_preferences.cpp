@@ -229,10 +229,10 @@ private slots:
         QCOMPARE(repaints, 1);
         QCOMPARE(SwatchOf(*window.Colors, window.Colors->pnlVisitedBackgroundColor), QColor(153, 180, 209));
         QCOMPARE(SwatchOf(*window.Colors, window.Colors->pnlNewBackgroundColor), QColor(166, 202, 240));
-        QCOMPARE(SwatchOf(*window.Colors, window.Colors->pnlHighlightedBackgroundColor), QColor(250, 250, 250));
+        QCOMPARE(SwatchOf(*window.Colors, window.Colors->pnlHighlightedBackgroundColor), QColor(0, 32, 96));
         QTest::mouseClick(window.btnClose, Qt::LeftButton);
         QCOMPARE(colors.GetVisitedBackgroundColor(), RGBColor(153, 180, 209));
-        QCOMPARE(colors.GetHighlightedFontColor(), RGBColor(250, 250, 250));
+        QCOMPARE(colors.GetHighlightedFontColor(), RGBColor(0, 32, 96));
         window.OnSettingsChanged = repaint;
     }
 

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,8 +26,10 @@
 #include "mail/saved_messages.h"
 #include "model/alert.h"
 #include "results_test_support.h"
+#include "support/sitesim_fixture.h"
 #include "support/smtp_server_fixture.h"
 #include "ui/alerts_controller.h"
+#include "ui/date_range.h"
 #include "ui/form_alerts.h"
 #include "ui/form_email_reply_history.h"
 #include "ui/form_send_mail.h"
@@ -152,6 +155,19 @@ private slots:
                               aHistory.lvHistory->visualItemRect(aHistory.lvHistory->topLevelItem(0)).center());
             QCOMPARE(aHistory.memoBody->toPlainText(), QString("Hello, is it still there?"));
             QVERIFY(aHistory.actOpenInWebBrowser->isEnabled());
+            // A From date after the To date is swapped, and the filter says so.
+            const QDate today = QDate::currentDate();
+            aHistory.cbFromDate->setChecked(true);
+            aHistory.cbToDate->setChecked(true);
+            aHistory.dtpFromDate->setDate(today.addDays(2));
+            aHistory.dtpToDate->setDate(today.addDays(-1));
+            QTest::mouseClick(aHistory.btnFilter, Qt::LeftButton);
+            QCOMPARE(aHistory.dtpFromDate->date(), today.addDays(-1));
+            QCOMPARE(aHistory.dtpToDate->date(), today.addDays(2));
+            QCOMPARE(aHistory.lblFilterNote->text(), QString(cDatesSwapped));
+            QCOMPARE(RowTexts(aHistory.lvHistory, 4).size(), size_t(3));
+            QTest::mouseClick(aHistory.btnFilter, Qt::LeftButton);
+            QVERIFY(aHistory.lblFilterNote->text().isEmpty());
             QTest::keyClick(&aHistory, Qt::Key_Escape);
         });
         window.run.window->EmailReplyHistory1->trigger();
@@ -220,6 +236,44 @@ private slots:
         QCOMPARE(mail["rcpt_tos"], std::string("buyer@example.org"));
         QVERIFY(mail["body"].find(window.Entry("Blue bike")->GetLink()) != std::string::npos);
         QVERIFY(mail["body"].find(window.Entry("Red bike")->GetLink()) == std::string::npos);
+
+        // Something that is not an address is refused before anything goes out.
+        answer = "not an email";
+        const size_t sent = window.run.dialogs.informations.size();
+        window.list().actSelectionSendToEmail->trigger();
+        QVERIFY2(window.run.dialogs.warnings.back().rfind("\"not an email\" is not an e-mail address.", 0) == 0,
+                 window.run.dialogs.warnings.back().c_str());
+        QCOMPARE(window.run.dialogs.informations.size(), sent);
+    }
+
+    // With the notifications going to a web hook, forwarding still mails the address typed,
+    // through the user's e-mail account; without one it says what is missing. The hook gets nothing.
+    void forwardingWithAWebHookMailsThroughAnAccountOrSaysItCannot() {
+        test::TSiteSimulator hook;
+        test::TSmtpTestServer server;
+        test::TResultsWindow window({{"Red bike"}, {"Blue bike"}});
+        TSession& session = *window.run.session;
+        session.GetSettings().SetNotificationTransport("webhook");
+        session.GetSettings().SetNotificationWebhookURL(hook.Url("/hook/alerts"));
+        window.ClickMark(window.RowOf("Blue bike"));
+        window.run.window->Replies()->AskText = [](const std::string&, const std::string&, const std::string&) {
+            return std::optional<std::string>("buyer@example.org");
+        };
+        window.list().actSelectionSendToEmail->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.run.dialogs.warnings.empty(), 30000);
+        QVERIFY2(window.run.dialogs.warnings.back().find("No e-mail route") != std::string::npos,
+                 window.run.dialogs.warnings.back().c_str());
+        QVERIFY(window.run.dialogs.informations.empty());
+
+        AddAccount(session, "me@example.org", server.Port());
+        window.list().actSelectionSendToEmail->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.run.dialogs.informations.empty(), 30000);
+        QVERIFY2(window.run.dialogs.informations.back().rfind("The message was sent to: buyer@example.org", 0) == 0,
+                 window.run.dialogs.informations.back().c_str());
+        const auto mail = server.NextMail();
+        QCOMPARE(mail["rcpt_tos"], std::string("buyer@example.org"));
+        QVERIFY(mail["body"].find(window.Entry("Blue bike")->GetLink()) != std::string::npos);
+        QVERIFY(hook.Requests().empty());
     }
 
     // The compose window refuses an incomplete message, keeps the saved messages and the

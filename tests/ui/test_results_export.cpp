@@ -2,6 +2,8 @@
 // the export dialog's rules, and the visible-columns dialog with the columns it hides.
 #include <QCheckBox>
 #include <QPushButton>
+#include <QDir>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <filesystem>
@@ -40,7 +42,10 @@ struct TExportWindow : TResultsWindow {
             return dialogAnswer;
         };
         list().AskExportFileName = [this] { return QString::fromStdString(fileName); };
-        list().OpenFile = [this](const QString& aFile) { opened.push_back(aFile.toStdString()); };
+        list().OpenFile = [this](const QString& aFile) {
+            opened.push_back(aFile.toStdString());
+            return programOpens;
+        };
     }
     std::string Exported() const { return test::ReadFile(fileName + ".csv"); }
 
@@ -48,6 +53,7 @@ struct TExportWindow : TResultsWindow {
     bool dialogAnswer = true;
     int dialogsShown = 0;
     std::vector<std::string> opened;
+    bool programOpens = true;  // whether the desktop has a program for the file
 };
 
 }  // namespace
@@ -67,6 +73,30 @@ private slots:
         window.run.dialogs.confirmAnswer = true;
         window.list().actExportToExcel->trigger();
         QCOMPARE(window.opened, std::vector<std::string>{window.fileName + ".csv"});
+        QVERIFY(window.run.dialogs.warnings.empty());
+
+        // Yes with no program for CSV files on the desktop: the user hears where the file is.
+        window.programOpens = false;
+        window.list().actExportToExcel->trigger();
+        QCOMPARE(window.opened.size(), size_t(2));
+        QCOMPARE(window.run.dialogs.warnings.size(), size_t(1));
+        QVERIFY2(window.run.dialogs.warnings[0].rfind("No program on this computer opens the file " + window.fileName + ".csv",
+                                                      0) == 0,
+                 window.run.dialogs.warnings[0].c_str());
+    }
+
+    // The save dialog proposes a file named after the search in the documents folder, never
+    // the folder's own name as the file's.
+    void theSaveDialogProposesAFileNamedAfterTheSearch() {
+        TExportWindow window(ExportAds());
+        TSearch* search = window.run.window->CurrentSearch();
+        const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        const std::pair<std::string, QString> cases[] = {
+            {"Bikes & lamps", "Bikes & lamps.csv"}, {"a/b: c?", "a_b_ c_.csv"}, {"  ", "results.csv"}};
+        for (const auto& [name, file] : cases) {
+            search->SetName(name);
+            QCOMPARE(window.list().ProposedExportFile(), documents.filePath(file));
+        }
     }
 
     void onlyNewResultsAndAnEmptyExportKeepTheHeader() {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDateTimeEdit>
 #include <QMenu>
 #include <QTableView>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include "support/sitesim_fixture.h"
 #include "support/test_support.h"
 #include "ui/criteria_panel.h"
+#include "ui/date_range.h"
 #include "ui/results_model.h"
 #include "criteria_controls.h"
 #include "ui_test_support.h"
@@ -236,6 +238,65 @@ private slots:
         QVERIFY(QTest::qWaitFor([search] { return !search->GetSearching(); }, 30000));
         QTRY_VERIFY(ui.cbSearchIn[ssCraigslist]->toolTip().isEmpty());
         QVERIFY(ui.cbSearchIn[ssCraigslist]->icon().isNull());
+        QVERIFY(run.ExitAndWait());
+    }
+
+    // A run whose every page failed (the proxy is down) is not a run with no news: the tab
+    // says how many pages failed and why, also with the unreachable pages' errors off.
+    void aRunWithFailedPagesEndsWithASummaryInTheTab() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.session->GetSettings().SetShowUnreachableURLErrors(false);
+        run.RouteThroughSimulator(test::FreeLoopbackPort());  // nobody listens there
+        PrepareSearch(run, "count5 lamp");
+        QVERIFY(!run.window->lblRunFailures->isVisible());
+        RunToTheEnd(run);
+        QTRY_VERIFY(run.window->lblRunFailures->isVisible());
+        const QString summary = run.window->lblRunFailures->text();
+        QVERIFY2(QRegularExpression("^Craigslist: (\\d+) of \\1 pages? failed, most often: .*proxy 127\\.0\\.0\\.1:")
+                     .match(summary)
+                     .hasMatch(),
+                 qPrintable(summary));
+        QVERIFY2(!summary.contains("craigslist.org") && !summary.contains('?'), qPrintable(summary));
+
+        // Another tab shows its own run's account: none yet.
+        run.window->actNewTab->trigger();
+        QVERIFY(!run.window->lblRunFailures->isVisible());
+        run.window->actPreviousSearch->trigger();
+        QVERIFY(run.window->lblRunFailures->isVisible());
+
+        // A whole run clears it.
+        run.RouteThroughSimulator(fSim->Port());
+        RunToTheEnd(run);
+        QTRY_VERIFY(!run.window->lblRunFailures->isVisible());
+        QVERIFY(run.ExitAndWait());
+    }
+
+    // A From date after the To date would find nothing, silently: the two are swapped, and
+    // the user is told.
+    void aFromDateAfterTheToDateIsSwappedAndSaidSo() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.RouteThroughSimulator(fSim->Port());
+        PrepareSearch(run, "count5 lamp");
+        const test::TCriteriaControls ui(run.window->Criteria());
+        const QDate today = QDate::currentDate();
+        // The pickers are shown whole in the panel.
+        ui.cpMisc->SetOpen(true);
+        QTRY_VERIFY(ui.dtpFromDate->isVisible());
+        for (QDateTimeEdit* picker : {ui.dtpFromDate, ui.dtpToDate})
+            QVERIFY2(picker->width() >= picker->minimumSizeHint().width(),
+                     qPrintable(QString("%1 < %2").arg(picker->width()).arg(picker->minimumSizeHint().width())));
+        ui.cbFromDate->click();
+        ui.cbToDate->click();
+        ui.dtpFromDate->setDate(today);
+        ui.dtpToDate->setDate(today.addDays(-3));
+        RunToTheEnd(run);
+        QCOMPARE(run.dialogs.informations, std::vector<std::string>{cDatesSwapped});
+        QCOMPARE(ui.dtpFromDate->date(), today.addDays(-3));
+        QCOMPARE(ui.dtpToDate->date(), today);
+        TSearch* search = run.window->CurrentSearch();
+        QVERIFY(search->GetDateFrom() < search->GetDateTo());
         QVERIFY(run.ExitAndWait());
     }
 

@@ -4,15 +4,18 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <functional>
 
 #include "app/settings.h"
+#include "app/settings_file.h"
 #include "model/search.h"
 #include "support/test_support.h"
 #include "ui/criteria_panel.h"
@@ -123,6 +126,38 @@ class TestSearchWizard : public QObject {
     Q_OBJECT
 
 private slots:
+    // The first start (nothing kept yet) leads to a first search: with "Show search wizard"
+    // on, the wizard opens on the new empty search; cancelled, the empty search stays.
+    void theFirstStartOpensTheWizardOnTheEmptySearch() {
+        test::TempDir profile;
+        {
+            std::filesystem::create_directories(profile.Path() / "config");
+            TSettingsFile settings(profile.Path() / "config" / "settings.conf");
+            settings.WriteBool("ShowSearchWizzard", true);
+            settings.Save();
+        }
+        bool shown = false;
+        test::TRun run(profile.Path());
+        QTimer::singleShot(0, [&] {
+            auto* wizard = run.window->findChild<TformSearchWizard*>();
+            shown = wizard && wizard->isVisible();
+            if (shown) wizard->reject();
+        });
+        QTRY_VERIFY(shown);
+        QCOMPARE(run.SearchNames().size(), size_t(1));
+
+        // The wizard is kept; what was typed into its place search is not.
+        for (const char* typed : {"oak", ""}) {
+            InWizard(run, [&] { run.window->actWizzard->trigger(); }, [&](TWizardControls& ui) {
+                auto* placeSearch = ui.Find<QLineEdit>("edtSearchLocations");
+                QCOMPARE(placeSearch->text(), QString());
+                placeSearch->setText(typed);
+            });
+        }
+        QVERIFY(run.window->CurrentSearch());
+        QVERIFY(run.ExitAndWait());
+    }
+
     void theWizardMakesTheSearchThePanelMakes() {
         TShownWindow shown;
         test::TRun& run = shown.run;

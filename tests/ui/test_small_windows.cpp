@@ -1,12 +1,19 @@
 // The small windows and widgets: the edit with a suggestion, the pattern dialog, the
 // splash, the busy window and the orientation chooser.
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QInputDialog>
 #include <QLineEdit>
+#include <QScreen>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <QElapsedTimer>
 
+#include "ui/ask_line.h"
+#include "ui/balloon_hint.h"
 #include "ui/ext_edit.h"
 #include "ui/form_first_run.h"
 #include "ui/info_window.h"
@@ -55,6 +62,37 @@ private slots:
         QCOMPARE(dialog.BuildKeywordsFromPattern(), std::string("bike \"mountain bike\" (red | blue) -kids -used"));
         dialog.SetPattern({"", "", "", "only", "", ""});
         QCOMPARE(dialog.BuildKeywordsFromPattern(), std::string("only"));
+    }
+
+    // A one-line question is wide enough for its whole title ("Send t… Email" was cut), and
+    // answers what was typed, or nothing when cancelled.
+    void aOneLineQuestionShowsItsWholeTitle() {
+        for (bool accept : {true, false}) {
+            int width = 0;
+            QTimer::singleShot(0, [&] {
+                auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                width = dialog->width();
+                dialog->setTextValue("me@example.org");
+                accept ? dialog->accept() : dialog->reject();
+            });
+            const auto answer = AskLine(nullptr, "Send test Email", "Email address", "");
+            const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+            QVERIFY2(width >= metrics.horizontalAdvance("Send test Email") + 120, qPrintable(QString::number(width)));
+            QCOMPARE(answer, accept ? std::optional<std::string>("me@example.org") : std::nullopt);
+        }
+    }
+
+    // A balloon pointing at a control at the screen's edge stays whole on the screen.
+    void aBalloonAtTheScreensEdgeStaysOnTheScreen() {
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        for (const QPoint& at : {available.topLeft() + QPoint(2, 2), available.topRight() + QPoint(-2, 2),
+                                 available.center()}) {
+            TBalloonHint balloon("Set up alerts for your searches here, and be told of new results.");
+            balloon.ShowAt(at);
+            QVERIFY2(available.contains(balloon.frameGeometry()),
+                     qPrintable(QString("%1,%2 %3x%4").arg(balloon.x()).arg(balloon.y()).arg(balloon.width()).arg(balloon.height())));
+        }
     }
 
     void theSplashClosesOnEscapeOrAClick() {

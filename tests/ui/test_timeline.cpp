@@ -6,6 +6,9 @@
 #include <QBarSet>
 #include <QChart>
 #include <QCheckBox>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QGraphicsView>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -44,6 +47,18 @@ int BarX(TformTimeline& aForm, int aBar) {
 
 QBarCategoryAxis* XAxis(TformTimeline& aForm) {
     return qobject_cast<QBarCategoryAxis*>(aForm.chartTimeline->axes(Qt::Horizontal).value(0));
+}
+
+// The texts the chart shows (axis labels, title), with where each sits in the view.
+std::vector<std::pair<QString, QRect>> ChartTexts(TformTimeline& aForm) {
+    std::vector<std::pair<QString, QRect>> texts;
+    for (QGraphicsItem* item : aForm.viewTimeline->scene()->items()) {
+        auto* text = qgraphicsitem_cast<QGraphicsTextItem*>(item);
+        if (!text || !text->isVisible() || text->toPlainText().isEmpty()) continue;
+        const QRect inView = aForm.viewTimeline->mapFromScene(text->sceneBoundingRect()).boundingRect();
+        texts.push_back({text->toPlainText(), inView});
+    }
+    return texts;
 }
 
 void Drag(QWidget* aView, int aFromX, int aToX, int aY) {
@@ -122,6 +137,30 @@ private slots:
         QTest::mouseClick(form->Button2, Qt::LeftButton);
         QVERIFY(!form->IsZoomed());
         QCOMPARE(form->VisibleBars(), std::make_pair(0, 30));
+    }
+
+    // Counts that grow from one to hundreds: the value axis's labels are whole numbers, never
+    // cut to "...", and neither the perspective box nor the zoom-out button covers one.
+    void theValueAxisReadsInFullAndTheControlsCoverNoLabel() {
+        auto form = ShownForm();
+        QVERIFY(form);
+        form->SetBars({{"Jun-1", 1}});
+        QCoreApplication::processEvents();
+        form->SetBars({{"Jun-1", 1}, {"Jun-2", 480}, {"Jun-3", 1250}});
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        int numbers = 0;
+        for (const auto& [text, where] : ChartTexts(*form)) {
+            QVERIFY2(!text.contains(QChar(0x2026)) && !text.contains("..."), qPrintable(text));
+            bool isNumber = false;
+            text.toInt(&isNumber);
+            if (!isNumber) continue;
+            ++numbers;
+            for (QWidget* control : std::initializer_list<QWidget*>{form->cb3DView, form->Button2})
+                QVERIFY2(!control->geometry().intersects(where),
+                         qPrintable(QString("%1 covers the label %2").arg(control->objectName(), text)));
+        }
+        QVERIFY2(numbers >= 3, qPrintable(QString::number(numbers)));
     }
 
     void aClickShowsHalfTheDaysAroundIt() {
