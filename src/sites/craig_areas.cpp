@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 bool TCraigAreas::Read(std::string_view aJson, TCraigAreas& aAreas, std::string& aProblem) {
     simdjson::dom::parser parser;
     simdjson::dom::array list;
-    if (parser.parse(aJson.data(), aJson.size()).get_array().get(list) != simdjson::SUCCESS) {
+    if (parser.parse(aJson.empty() ? "" : aJson.data(), aJson.size()).get_array().get(list) != simdjson::SUCCESS) {
         aProblem = "the areas list is not a JSON array";
         return false;
     }

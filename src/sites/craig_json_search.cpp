@@ -322,7 +322,7 @@ TCraigJsonSearchAnswer ReadCraigJsonSearch(std::string_view aJson) {
     // One parser per thread keeps its buffers from answer to answer.
     thread_local simdjson::dom::parser parser;
     element root;
-    if (const auto error = parser.parse(aJson.data(), aJson.size()).get(root); error != simdjson::SUCCESS) {
+    if (const auto error = parser.parse(aJson.empty() ? "" : aJson.data(), aJson.size()).get(root); error != simdjson::SUCCESS) {
         answer.problem = std::string("the search answer is not valid JSON (") + simdjson::error_message(error) + ")";
         return answer;
     }

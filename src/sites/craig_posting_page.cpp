@@ -71,7 +71,8 @@ std::string Attribute(std::string_view aHtml, std::string_view aName) {
 void ReadLd(std::string_view aJson, TCraigPosting& aPosting) {
     simdjson::dom::parser parser;
     simdjson::dom::element root;
-    if (parser.parse(aJson.data(), aJson.size()).get(root) != simdjson::SUCCESS) return;
+    // An empty view may hold no pointer at all, and the parser copies from it.
+    if (parser.parse(aJson.empty() ? "" : aJson.data(), aJson.size()).get(root) != simdjson::SUCCESS) return;
     std::string_view text;
     if (root["name"].get_string().get(text) == simdjson::SUCCESS) aPosting.title = CleanAdTitle(text);
     if (root["description"].get_string().get(text) == simdjson::SUCCESS) aPosting.description = std::string(text);

@@ -182,6 +182,9 @@ bool LockIsHeld(const fs::path& aDataFolder) {
 // The report goes to the folder of --data-dir, says who sent the signal, and is listed while
 // another program (the window) holds the data folder.
 TEST_F(CliVendor, ACrashGoesToTheDataDirFolderAndIsListedWhileTheWindowRuns) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer owns the fatal signals";
+#endif
     const fs::path data = fProfile / "other-data";
     trawlix::test::TChildProcess watcher({TRAWLIX_CLI_PATH, "--data-dir", data.string(), "--config-dir",
                                           (fProfile / "config").string(), "watch"},
