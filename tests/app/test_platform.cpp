@@ -24,10 +24,10 @@ TEST(InstalledDataFolderTest, FoundBesideTheProgramWhereverTheInstallWasPut) {
 
 TEST(InstalledDataFolderTest, BuildTreeUsesTheSourceData) {
     TempDir build;
-    EXPECT_EQ(platform::InstalledDataFolderBeside(build.Path()), fs::path(TRAWLIX_SOURCE_DATA_DIR));
+    EXPECT_EQ(platform::InstalledDataFolderBeside(build.Path()), trawlix::test::SourceDataDir());
     // A "share" folder beside a build tree without our files in it is not an installation.
     fs::create_directories(build / "share/other");
-    EXPECT_EQ(platform::InstalledDataFolderBeside(build / "bin"), fs::path(TRAWLIX_SOURCE_DATA_DIR));
+    EXPECT_EQ(platform::InstalledDataFolderBeside(build / "bin"), trawlix::test::SourceDataDir());
 }
 
 TEST(CopyMissingInstalledFilesTest, CopiesTheProgramsDataOnlyAndKeepsTheUsers) {

@@ -53,7 +53,7 @@ protected:
         options.dataFolder = fProfile / "data/";
         options.settingsFile = fProfile / "config/settings.conf";
         options.autostartFile = fProfile / "autostart/trawlix.desktop";
-        options.installedFiles = TRAWLIX_SOURCE_DATA_DIR;
+        options.installedFiles = trawlix::test::SourceDataDir();
         options.executablePath = "/usr/bin/trawlix";
         return options;
     }
@@ -75,7 +75,7 @@ protected:
     }
 
     static std::string InstalledDatabase() {
-        return ReadFile(fs::path(TRAWLIX_SOURCE_DATA_DIR) / "object_storage.cur");
+        return ReadFile(trawlix::test::SourceDataDir() / "object_storage.cur");
     }
 
     TempDir fProfile;
@@ -125,7 +125,7 @@ TEST_F(SessionTest, FirstStartCreatesTheDataFolderAndUpgradesTheDatabase) {
 
 TEST_F(SessionTest, ExistingFilesInTheDataFolderAreNeverOverwritten) {
     fs::create_directories(fProfile / "data");
-    fs::copy_file(fs::path(TRAWLIX_SOURCE_DATA_DIR) / "Places.cur", Data("Places.cur"));
+    fs::copy_file(trawlix::test::SourceDataDir() / "Places.cur", Data("Places.cur"));
     WriteFile(Data("my-notes.txt"), "mine");
     auto before = fs::last_write_time(Data("Places.cur"));
     RunSession();
@@ -144,7 +144,7 @@ TEST_F(SessionTest, BrokenDatabaseIsMovedAsideAndTheBackupUsed) {
     MakeDataFolderWith("this is not a database, just some text long enough to look like one", "");
     // The backup holds a search the user saved before the damage.
     {
-        fs::copy_file(fs::path(TRAWLIX_SOURCE_DATA_DIR) / "object_storage.cur", Data("object_storage.tmp"));
+        fs::copy_file(trawlix::test::SourceDataDir() / "object_storage.cur", Data("object_storage.tmp"));
         TObjectsStorage backup(Data("object_storage.tmp").string());
         backup.AddObject("marker", -1, "from the backup", true);
     }

@@ -25,7 +25,7 @@ std::vector<std::string> CliArgv(const std::filesystem::path& aProfile, const st
                                   "TRAWLIX_CONFIG_DIR=" + (aProfile / "config").string(),
                                   "XDG_RUNTIME_DIR=" + (aProfile / "run").string(),
                                   "XDG_CONFIG_HOME=" + (aProfile / "xdg-config").string(),
-                                  TRAWLIX_CLI_PATH};
+                                  trawlix::test::CliPath()};
     argv.insert(argv.end(), aArgs.begin(), aArgs.end());
     return argv;
 }

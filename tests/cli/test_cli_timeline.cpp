@@ -79,7 +79,7 @@ TEST_F(CliTimeline, RenderWritesAPicture) {
     // that draw nothing still work.
     const auto alone = fProfile / "bin" / "trawlix-cli";
     std::filesystem::create_directories(alone.parent_path());
-    std::filesystem::copy_file(TRAWLIX_CLI_PATH, alone);
+    std::filesystem::copy_file(trawlix::test::CliPath(), alone);
     const std::map<std::string, std::string> env{{"TRAWLIX_DATA_DIR", (fProfile / "data").string()},
                                                  {"TRAWLIX_CONFIG_DIR", (fProfile / "config").string()},
                                                  {"XDG_RUNTIME_DIR", (fProfile / "run").string()}};

@@ -186,7 +186,7 @@ TEST_F(CliVendor, ACrashGoesToTheDataDirFolderAndIsListedWhileTheWindowRuns) {
     GTEST_SKIP() << "the address sanitizer owns the fatal signals";
 #endif
     const fs::path data = fProfile / "other-data";
-    trawlix::test::TChildProcess watcher({TRAWLIX_CLI_PATH, "--data-dir", data.string(), "--config-dir",
+    trawlix::test::TChildProcess watcher({trawlix::test::CliPath(), "--data-dir", data.string(), "--config-dir",
                                           (fProfile / "config").string(), "watch"},
                                          fProfile / "watch.log", false);
     for (int i = 0; i < 200 && !LockIsHeld(data); ++i) ::usleep(50 * 1000);

@@ -7,6 +7,7 @@
 
 #include "draw/map.h"
 #include "model/places.h"
+#include "support/test_support.h"
 
 using namespace trawlix;
 
@@ -49,7 +50,7 @@ MapCheck CheckPixels(const TMap& aMap) {
 // A result in every state: no two counts (with their flags) cover each other, also among the
 // small states of New England, and each stays on the map.
 TEST(GeneratedMaps, CountsOfNeighbouringStatesDoNotCoverEachOther) {
-    TPlaces places(std::string(TRAWLIX_SOURCE_DATA_DIR) + "/Places.cur");
+    TPlaces places(trawlix::test::SourceDataDir().string() + "/Places.cur");
     TMap usa(mmResults, &places);
     usa.SetFlagBitmap(GreenFlagPicture());
     usa.LoadFromFile(kMapsFolder / cStartMapFile);
@@ -69,7 +70,7 @@ TEST(GeneratedMaps, CountsOfNeighbouringStatesDoNotCoverEachOther) {
 }
 
 TEST(GeneratedMaps, EveryRegionHasItsLinesAndItsRangesHoldItsPixels) {
-    TPlaces places(std::string(TRAWLIX_SOURCE_DATA_DIR) + "/Places.cur");
+    TPlaces places(trawlix::test::SourceDataDir().string() + "/Places.cur");
     TMap usa(mmResults, &places);
     usa.LoadFromFile(kMapsFolder / cStartMapFile);
     EXPECT_EQ(usa.GetSize(), QSize(600, 357));

@@ -25,7 +25,7 @@ IEntry MakeEntry(const std::string& aName = "2007 Honda Civic", const std::strin
 class EntryStorageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::copy_file(fs::path(TRAWLIX_SOURCE_DATA_DIR) / "object_storage.cur", fDir / "object_storage.cur");
+        fs::copy_file(trawlix::test::SourceDataDir() / "object_storage.cur", fDir / "object_storage.cur");
         fStorage = std::make_unique<TObjectsStorage>((fDir / "object_storage.cur").string());
     }
 

@@ -244,7 +244,7 @@ TEST(FilterXML, RememberedQueriesAreReadFromTheOlderFile) {
 class FilterStorageTest : public FilterTest {
 protected:
     void SetUp() override {
-        fs::copy_file(fs::path(TRAWLIX_SOURCE_DATA_DIR) / "object_storage.cur", fDir / "object_storage.cur");
+        fs::copy_file(trawlix::test::SourceDataDir() / "object_storage.cur", fDir / "object_storage.cur");
         fStorage = std::make_unique<TObjectsStorage>((fDir / "object_storage.cur").string());
         fSearchID = fStorage->AddObject("search", -1, "", true);
     }

@@ -302,7 +302,7 @@ TEST(PropertyContainer, OlderSearchOptionsBecomeProperties) {
 class PropertyStorageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::copy_file(fs::path(TRAWLIX_SOURCE_DATA_DIR) / "object_storage.cur", fDir / "object_storage.cur");
+        fs::copy_file(trawlix::test::SourceDataDir() / "object_storage.cur", fDir / "object_storage.cur");
         fStorage = std::make_unique<TObjectsStorage>((fDir / "object_storage.cur").string());
         fSearchID = fStorage->AddObject("search", -1, "", true);
     }

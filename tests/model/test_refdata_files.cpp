@@ -13,7 +13,7 @@ using namespace trawlix;
 
 namespace {
 
-const std::filesystem::path cDataDir = TRAWLIX_SOURCE_DATA_DIR;
+const std::filesystem::path cDataDir = trawlix::test::SourceDataDir();
 const char* const cFiles[] = {"Places.cur", "Categories.cur", "cats-bckpg.cur", "ZIPCodes.cur", "GSMNetworks.cur"};
 
 std::string DataFile(const std::string& aName) { return (cDataDir / aName).string(); }

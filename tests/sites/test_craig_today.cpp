@@ -27,7 +27,7 @@ using test::MakeCraigSearch;
 using test::SetOption;
 
 std::string Fixture(const std::string& aName) {
-    std::ifstream in(fs::path(TRAWLIX_TESTS_DIR) / "sites" / "fixtures" / "craigslist" / aName, std::ios::binary);
+    std::ifstream in(trawlix::test::TestsDir() / "sites" / "fixtures" / "craigslist" / aName, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -184,7 +184,7 @@ TEST(CraigAreas, FoundByHostNameAndSubAreasByAbbreviation) {
 }
 
 TEST(CraigAreas, TheFullReferenceListNamesEveryArea) {
-    std::ifstream in(fs::path(TRAWLIX_TESTS_DIR) / "sitesim" / "fixtures" / "craigslist_areas.json");
+    std::ifstream in(trawlix::test::TestsDir() / "sitesim" / "fixtures" / "craigslist_areas.json");
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     TCraigAreas areas;
     std::string problem;

@@ -17,6 +17,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/test_support.h"
+
 namespace trawlix::test {
 
 namespace fs = std::filesystem;
@@ -283,10 +285,10 @@ std::string TSimRequest::Header(const std::string& aName) const {
     return it == headers.end() ? std::string() : it->second;
 }
 
-fs::path TSiteSimulator::ScriptPath() { return fs::path(TRAWLIX_TESTS_DIR) / "sitesim" / "sitesim.py"; }
+fs::path TSiteSimulator::ScriptPath() { return trawlix::test::TestsDir() / "sitesim" / "sitesim.py"; }
 
 fs::path TSiteSimulator::CACertificate() {
-    return fs::path(TRAWLIX_TESTS_DIR) / "sitesim" / "fixtures" / "tls" / "ca.pem";
+    return trawlix::test::TestsDir() / "sitesim" / "fixtures" / "tls" / "ca.pem";
 }
 
 namespace {

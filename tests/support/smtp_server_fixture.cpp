@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "support/test_support.h"
+
 namespace trawlix::test {
 
 namespace fs = std::filesystem;
@@ -17,12 +19,12 @@ namespace {
 
 constexpr int cSmtpStartTimeoutMs = 15000;
 
-fs::path TlsFixture(const std::string& aName) { return fs::path(TRAWLIX_TESTS_DIR) / "sitesim" / "fixtures" / "tls" / aName; }
+fs::path TlsFixture(const std::string& aName) { return trawlix::test::TestsDir() / "sitesim" / "fixtures" / "tls" / aName; }
 
 std::vector<std::string> ServerArgv(const TSmtpTestServer::TOptions& aOptions, int aPort) {
     // The server needs the system's Python with the Debian aiosmtpd package.
     std::vector<std::string> argv = {"/usr/bin/python3", "-u",
-                                     (fs::path(TRAWLIX_TESTS_DIR) / "support" / "smtp_server.py").string(),
+                                     (trawlix::test::TestsDir() / "support" / "smtp_server.py").string(),
                                      "--host", aOptions.host, "--port", std::to_string(aPort)};
     if (aOptions.starttls)
         argv.insert(argv.end(), {"--starttls", "--cert", TlsFixture("server.pem").string(), "--key",

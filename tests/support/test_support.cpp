@@ -54,8 +54,6 @@ void WriteFile(const std::filesystem::path& aPath, const std::string& aContent) 
     out << aContent;
 }
 
-std::filesystem::path TestsDir() { return TRAWLIX_TESTS_DIR; }
-
 namespace {
 void DrainPipes(int aOut, int aErr, int aIn, const std::string& aStdin, ProcessResult& aResult) {
     size_t written = 0;
@@ -134,7 +132,7 @@ ProcessResult RunProcess(const std::vector<std::string>& aArgv,
 
 ProcessResult RunCli(const std::filesystem::path& aProfile, const std::vector<std::string>& aArgs,
                      const std::map<std::string, std::string>& aEnv, const std::string& aStdin) {
-    std::vector<std::string> argv{TRAWLIX_CLI_PATH};
+    std::vector<std::string> argv{CliPath()};
     argv.insert(argv.end(), aArgs.begin(), aArgs.end());
     std::map<std::string, std::string> env{
         {"TRAWLIX_DATA_DIR", (aProfile / "data").string()},

@@ -29,8 +29,14 @@ void WriteFile(const std::filesystem::path& aPath, const std::string& aContent);
 // connection may be open on it): the file still opens, but rows of that table are lost.
 void CorruptTablePage(const std::filesystem::path& aDatabase, const std::string& aTable);
 
+// Where this build keeps what the tests use (tests/support/build_paths.cpp). Only that
+// file knows the build's folders, so every other test file compiles the same in any clone.
 // Folder of the test sources (fixtures live beside the tests).
 std::filesystem::path TestsDir();
+// The source tree's data folder (reference files, the empty database).
+std::filesystem::path SourceDataDir();
+// The command-line program of this build.
+std::string CliPath();
 
 struct ProcessResult {
     int exitCode = -1;

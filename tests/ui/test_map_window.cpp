@@ -90,7 +90,7 @@ private:
     std::unique_ptr<TPlaces> fPlaces;
 
 private slots:
-    void initTestCase() { fPlaces = TPlaces::CreateFromFile(std::string(TRAWLIX_SOURCE_DATA_DIR) + "/Places.cur"); }
+    void initTestCase() { fPlaces = TPlaces::CreateFromFile(trawlix::test::SourceDataDir().string() + "/Places.cur"); }
 
     void theEmbeddedMapCountsPerStateAndGoesIntoAState() {
         TSearch search;

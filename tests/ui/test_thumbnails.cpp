@@ -146,7 +146,7 @@ private slots:
 
         // Kept with the results: the stored row gives the same pictures back.
         test::TempDir dir;
-        fs::copy_file(fs::path(TRAWLIX_SOURCE_DATA_DIR) / "object_storage.cur", dir / "db.cur");
+        fs::copy_file(trawlix::test::SourceDataDir() / "object_storage.cur", dir / "db.cur");
         TObjectsStorage storage((dir / "db.cur").string());
         entry->SaveToDBEntries(storage, 7, cEntryTypeSearchResult);
         TSQLiteQuery row = storage.SQLLiteDB().GetTable("select * from entries where search_id = ?", {7});
