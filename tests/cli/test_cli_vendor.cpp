@@ -189,8 +189,10 @@ TEST_F(CliVendor, ACrashGoesToTheDataDirFolderAndIsListedWhileTheWindowRuns) {
     trawlix::test::TChildProcess watcher({trawlix::test::CliPath(), "--data-dir", data.string(), "--config-dir",
                                           (fProfile / "config").string(), "watch"},
                                          fProfile / "watch.log", false);
-    for (int i = 0; i < 200 && !LockIsHeld(data); ++i) ::usleep(50 * 1000);
-    ASSERT_TRUE(LockIsHeld(data)) << watcher.LogText();
+    // Killed once it holds the folder and has made its database, as a running window has.
+    const auto started = [&] { return LockIsHeld(data) && fs::exists(data / "object_storage.cur"); };
+    for (int i = 0; i < 200 && !started(); ++i) ::usleep(50 * 1000);
+    ASSERT_TRUE(started()) << watcher.LogText();
     ASSERT_EQ(::kill(watcher.Pid(), SIGSEGV), 0);
     for (int i = 0; i < 200 && LockIsHeld(data); ++i) ::usleep(50 * 1000);
     ASSERT_FALSE(LockIsHeld(data));
