@@ -37,6 +37,16 @@ bool TakePlaceAndPictures(TEntry& aKnown, const TEntry& aFound) {
     return aKnown.GetChangeCount() != before;
 }
 
+// Whether aOne stands before aOther in the list; a fold is rare enough for a walk through it.
+template <class TList>
+bool FoundBefore(const TList& aList, const IEntry& aOne, const IEntry& aOther) {
+    for (const IEntry& entry : aList) {
+        if (entry == aOne) return true;
+        if (entry == aOther) return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool TSearch::FoldWhenDetailsAgree(const IEntry& aEntry) {
@@ -49,7 +59,8 @@ bool TSearch::FoldWhenDetailsAgree(const IEntry& aEntry) {
     // The ad posted first stays in the list; without both times the one found first does.
     const double entryTime = aEntry->GetLocalDateTime();
     const double otherTime = other->GetLocalDateTime();
-    const bool entryFirst = entryTime > 0 && otherTime > 0 && entryTime < otherTime;
+    const bool entryFirst =
+        entryTime > 0 && otherTime > 0 ? entryTime < otherTime : FoundBefore(fSearchResults, aEntry, other);
     const IEntry& later = entryFirst ? other : aEntry;
     const IEntry& original = entryFirst ? aEntry : other;
     // A result that others are folded under stays one: moving them is more than a picture proves.

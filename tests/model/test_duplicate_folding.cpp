@@ -105,6 +105,15 @@ TEST(DuplicateFolding, ASearchFoldsTheLaterAdOnceItsPictureLooksLikeAnEarlierOne
     EXPECT_FALSE(other->IsFolded());
     EXPECT_GT(search.GetChangeCount(), changes);
     EXPECT_FALSE(search.FoldWhenDetailsAgree(later)) << "folded once";
+
+    // Without posting times the result found first stays, whichever picture came last.
+    TSearch untimed;
+    const IEntry found = AdWithPicture("boston/3", "http://img/y1.jpg", hash, 0);
+    const IEntry foundAfter = AdWithPicture("worcester/3", "http://img/y2.jpg", hash, 0);
+    untimed.AddSearchResult(found);
+    untimed.AddSearchResult(foundAfter);
+    EXPECT_TRUE(untimed.FoldWhenDetailsAgree(found));
+    EXPECT_EQ(foundAfter->GetDuplicateOf(), "boston/3");
 }
 
 TEST(DuplicateFolding, TheIndexFindsTheFirstCurrentOriginalAndUnfolds) {
