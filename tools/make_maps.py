@@ -7,7 +7,10 @@ the visible picture (8-bit BMP), the region picture (8-bit BMP, one colour per r
 the property text (CRLF lines naming each region colour's place, rectangles, name and
 sub-map). The output depends only on the inputs: rebuilding gives the same bytes.
 
-Usage: make_maps.py [--shapes FILE] [--places FILE] --out DIR
+Land of the countries around (Mexico) is drawn as land around the regions, not as sea: the
+US shapes end at the border, so Mexico's coarse outline is drawn under them.
+
+Usage: make_maps.py [--shapes FILE] [--places FILE] [--foreign FILE] --out DIR
 """
 
 import argparse
@@ -133,6 +136,13 @@ class ConicEqualArea:
         return self.dx + x * self.k, self.dy - y * self.k
 
 
+# The boxes of the Alaska and Hawaii insets in the shapes' view (left, top, right, bottom).
+INSET_BOXES = [
+    (487.5 - 0.425 * 1300, 305 + 0.120 * 1300, 487.5 - 0.214 * 1300, 305 + 0.234 * 1300),
+    (487.5 - 0.214 * 1300, 305 + 0.166 * 1300, 487.5 - 0.115 * 1300, 305 + 0.234 * 1300),
+]
+
+
 def albers_usa(state_name):
     k, tx, ty = 1300, 487.5, 305
     if state_name == "alaska":
@@ -248,10 +258,16 @@ def borders_of(picture):
     return differs.point(lambda v: 255 if v else 0)
 
 
-def draw_visible(regions_picture, neighbours, county_lines, fit):
+def draw_visible(regions_picture, neighbours, county_lines, fit, foreign, insets):
     visible = Image.new("P", (WIDTH, HEIGHT), WATER)
     visible.putpalette([c for colour in VISIBLE_PALETTE for c in colour])
     draw = ImageDraw.Draw(visible)
+    # Under everything: the outline's edge inside the United States is drawn over by them.
+    for ring in foreign:
+        draw.polygon(fit.points(ring), fill=NEIGHBOUR, outline=BORDER)
+    # Alaska and Hawaii are drawn where Mexico would lie: their boxes stay sea.
+    for left, top, right, bottom in insets:
+        draw.rectangle(fit.points([(left, top), (right, bottom)]), fill=WATER)
     for ring in neighbours:
         draw.polygon(fit.points(ring), fill=NEIGHBOUR, outline=BORDER)
     visible.paste(LAND, mask=regions_picture.point(lambda v: 255 if v else 0))
@@ -291,7 +307,7 @@ def property_text(regions, ranges, parent_map):
     return "".join(line + "\r\n" for line in lines).encode("utf-8")
 
 
-def write_map(path, regions, fit, neighbours, county_lines, parent_map):
+def write_map(path, regions, fit, neighbours, county_lines, parent_map, foreign, insets=()):
     if len(regions) > 254:
         raise ValueError(f"{path}: {len(regions)} regions do not fit an 8-bit picture")
     picture = draw_regions(regions, fit)
@@ -299,7 +315,7 @@ def write_map(path, regions, fit, neighbours, county_lines, parent_map):
     for index, region in enumerate(regions):
         rings = [ring for rings in region.parts for ring in rings]
         ranges.append(region_ranges(picture, index + 1, rings, fit))
-    visible = draw_visible(picture, neighbours, county_lines, fit)
+    visible = draw_visible(picture, neighbours, county_lines, fit, foreign, insets)
     with open(path, "wb") as out:
         out.write(bmp_bytes(visible))
         out.write(region_bmp(picture, len(regions)))
@@ -332,7 +348,23 @@ def give_every_area_a_county(regions):
         region.parts.append(shape)
 
 
-def build(shapes_file, places_file, out_dir):
+def read_foreign_land(outline_file):
+    """The outline's ring, projected as the lower 48 states' shapes are."""
+    project = albers_usa("")
+    ring = []
+    with open(outline_file, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("#") or line.startswith("lon\t") or not line.strip():
+                continue
+            lon, lat = (float(v) for v in line.split("\t")[:2])
+            ring.append(project(lon, lat))
+    if len(ring) < 3:
+        raise ValueError(f"{outline_file}: an outline needs three points at least")
+    return [ring]
+
+
+def build(shapes_file, places_file, out_dir, foreign_file):
+    foreign = read_foreign_land(foreign_file)
     with open(shapes_file, encoding="utf-8") as f:
         topology = json.load(f)
     arcs = decode_arcs(topology)
@@ -362,15 +394,15 @@ def build(shapes_file, places_file, out_dir):
         usa_regions.append(region)
         if sub_map:
             empty = write_state_map(os.path.join(out_dir, sub_map), state, counties[name],
-                                    state_shapes, name)
+                                    state_shapes, name, foreign)
             report.extend(f"{name}: {r.hint} has no county" for r in empty)
     all_rings = [ring for rings in state_shapes.values() for ring in rings]
     fit = Fit(bounds(all_rings), USA_MARGIN)
-    write_map(os.path.join(out_dir, USA_FILE), usa_regions, fit, [], [], "")
+    write_map(os.path.join(out_dir, USA_FILE), usa_regions, fit, [], [], "", foreign, INSET_BOXES)
     return report
 
 
-def write_state_map(path, state, county_shapes, state_shapes, name):
+def write_state_map(path, state, county_shapes, state_shapes, name, foreign):
     project = albers_usa(name)
     regions = []
     for area in state.areas:
@@ -384,7 +416,9 @@ def write_state_map(path, state, county_shapes, state_shapes, name):
     fit = Fit(bounds([ring for shape in county_shapes for ring in shape]), STATE_MARGIN)
     neighbours = [ring for other, rings in sorted(state_shapes.items()) if other != name for ring in rings]
     county_lines = [ring for shape in county_shapes for ring in shape]
-    write_map(path, drawn, fit, neighbours, county_lines, USA_FILE)
+    # Alaska's and Hawaii's pictures are insets: the land around them is not Mexico.
+    around = foreign if name not in ("alaska", "hawaii") else []
+    write_map(path, drawn, fit, neighbours, county_lines, USA_FILE, around)
     return [Region(r.place, r.hint) for r in regions if not r.parts]
 
 
@@ -392,10 +426,11 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--shapes", default=os.path.join(ROOT, "data", "sources", "counties-albers-10m.json"))
     parser.add_argument("--places", default=os.path.join(ROOT, "data", "Places.cur"))
+    parser.add_argument("--foreign", default=os.path.join(ROOT, "data", "sources", "mexico_outline.tsv"))
     parser.add_argument("--out", required=True)
     args = parser.parse_args()
     try:
-        report = build(args.shapes, args.places, args.out)
+        report = build(args.shapes, args.places, args.out, args.foreign)
     except (OSError, ValueError, KeyError, ET.ParseError) as error:
         print(f"make_maps: {error}", file=sys.stderr)
         return 1

@@ -56,7 +56,8 @@ std::string ResultJson(const TParsedResult& aResult) {
         .Add("local_date_time", aResult.localDateTime)
         .Add("description", aResult.description)
         .Add("contact", aResult.contact)
-        .Add("image_url", aResult.imageUrl);
+        .Add("image_url", aResult.imageUrl)
+        .AddPlaceAndPictures(aResult.place, aResult.hasGeo, aResult.latitude, aResult.longitude, aResult.pictures);
     return object.Str();
 }
 

@@ -46,4 +46,22 @@ JsonObject& JsonObject::AddRaw(const std::string& aKey, const std::string& aJson
     return *this;
 }
 
+JsonObject& JsonObject::Add(const std::string& aKey, const std::vector<std::string>& aTexts) {
+    Key(aKey);
+    fBody += '[';
+    for (size_t i = 0; i < aTexts.size(); ++i) fBody += (i ? "," : "") + JsonString(aTexts[i]);
+    fBody += ']';
+    return *this;
+}
+
+JsonObject& JsonObject::AddPlaceAndPictures(const std::string& aPlace, bool aHasGeo, double aLatitude,
+                                            double aLongitude, const std::vector<std::string>& aPictures) {
+    Add("place", aPlace);
+    if (aHasGeo)
+        Add("latitude", aLatitude).Add("longitude", aLongitude);
+    else
+        AddRaw("latitude", "null").AddRaw("longitude", "null");
+    return Add("pictures", aPictures);
+}
+
 }  // namespace trawlix::cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/text_functions.h"  // JsonString
 
@@ -16,6 +17,10 @@ public:
     JsonObject& Add(const std::string& aKey, double aValue);
     JsonObject& Add(const std::string& aKey, bool aValue);
     JsonObject& AddRaw(const std::string& aKey, const std::string& aJson);
+    JsonObject& Add(const std::string& aKey, const std::vector<std::string>& aTexts);
+    // "place", "latitude", "longitude" (null without coordinates) and "pictures" of an ad.
+    JsonObject& AddPlaceAndPictures(const std::string& aPlace, bool aHasGeo, double aLatitude, double aLongitude,
+                                    const std::vector<std::string>& aPictures);
     std::string Str() const { return "{" + fBody + "}"; }
 
 private:

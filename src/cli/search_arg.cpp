@@ -56,7 +56,9 @@ JsonObject ResultJson(const TEntry& aEntry) {
         .Add("description", aEntry.GetDescription())
         .Add("contact", aEntry.GetContact())
         .Add("image_url", aEntry.GetImageUrl())
-        .Add("duplicate_of", aEntry.GetDuplicateOf());
+        .Add("duplicate_of", aEntry.GetDuplicateOf())
+        .AddPlaceAndPictures(aEntry.GetPlace(), aEntry.GetHasGeo(), aEntry.GetLatitude(), aEntry.GetLongitude(),
+                             aEntry.GetPictureUrls());
     if (aEntry.GetPriceDropped())
         json.Add("price_was", aEntry.GetPriceWas());
     else

@@ -1,6 +1,7 @@
 #include "model/duplicate_folding.h"
 
 #include <atomic>
+#include <bit>
 #include <cctype>
 #include <cmath>
 
@@ -48,12 +49,17 @@ bool WithinAWeek(const TEntry& aLeft, const TEntry& aRight) {
 
 // Where neither a picture nor a description can be compared, a title and a real price
 // must do; a title alone ("Free couch", no price) is too common to call two ads one.
+// A picture posted again is a new upload with a new name: where both pictures were
+// downloaded, their content decides.
 bool DetailsAgree(const TEntry& aLeft, const TEntry& aRight) {
     bool compared = false;
     const std::string leftPicture = aLeft.GetImageUrl();
     const std::string rightPicture = aRight.GetImageUrl();
     if (!leftPicture.empty() && !rightPicture.empty()) {
         if (PictureName(leftPicture) == PictureName(rightPicture)) return true;
+        const std::uint64_t leftHash = aLeft.GetPictureHash();
+        const std::uint64_t rightHash = aRight.GetPictureHash();
+        if (leftHash != 0 && rightHash != 0 && PicturesLookAlike(leftHash, rightHash)) return true;
         compared = true;
     }
     const std::string& leftText = aLeft.GetDescription();
@@ -66,6 +72,10 @@ bool DetailsAgree(const TEntry& aLeft, const TEntry& aRight) {
 }
 
 }  // namespace
+
+bool PicturesLookAlike(std::uint64_t aLeftHash, std::uint64_t aRightHash) {
+    return std::popcount(aLeftHash ^ aRightHash) <= cLookAlikeBits;
+}
 
 void SetFoldDuplicates(bool aFold) { gFoldDuplicates = aFold; }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -50,8 +51,15 @@ private:
 };
 
 // Same ad: equal normalised titles and prices, posted within a week of each other, and
-// where both carry a first picture or a description, one of those matches; with neither to
-// compare, the price must be a real one (above 0).
+// where both carry a first picture or a description, one of those matches (a picture by its
+// file name, or by its content where both were downloaded); with neither to compare, the
+// price must be a real one (above 0).
 bool SameAd(const TEntry& aLeft, const TEntry& aRight);
+
+// Two pictures' 64-bit difference hashes differ in at most this many bits when they show the
+// same thing: scaling, recompression and a changed frame move a few bits, another scene
+// about half of them.
+inline constexpr int cLookAlikeBits = 10;
+bool PicturesLookAlike(std::uint64_t aLeftHash, std::uint64_t aRightHash);
 
 }  // namespace trawlix

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 #include <pugixml.hpp>
@@ -90,6 +91,31 @@ TBlob StoredBlob(const TRow& aTable, int aColumn) {
     return aColumn < 0 || aTable.FieldIsNull(aColumn) ? TBlob() : aTable.FieldAsBlob(aColumn);
 }
 
+// Coordinates are stored as text, empty for an ad without them.
+std::string GeoText(bool aHasGeo, double aValue) { return aHasGeo ? FloatToStorageText(aValue) : std::string(); }
+
+bool ParseGeo(std::string_view aLatitude, std::string_view aLongitude, double& aLatitudeValue,
+              double& aLongitudeValue) {
+    if (aLatitude.empty() || aLongitude.empty()) return false;
+    aLatitudeValue = StorageTextToFloat(std::string(aLatitude));
+    aLongitudeValue = StorageTextToFloat(std::string(aLongitude));
+    return aLatitudeValue >= -90 && aLatitudeValue <= 90 && aLongitudeValue >= -180 && aLongitudeValue <= 180;
+}
+
+// The hash as sixteen hex digits; empty for none.
+std::string HashText(std::uint64_t aHash) {
+    if (aHash == 0) return {};
+    char text[17];
+    const auto [end, error] = std::to_chars(text, text + 16, aHash, 16);
+    return error == std::errc() ? std::string(text, end) : std::string();
+}
+
+std::uint64_t ParseHash(std::string_view aText) {
+    std::uint64_t hash = 0;
+    const auto [end, error] = std::from_chars(aText.data(), aText.data() + aText.size(), hash, 16);
+    return error == std::errc() && end == aText.data() + aText.size() ? hash : 0;
+}
+
 TSiteSearchEnum StoredSite(std::string_view aText) {
     std::int64_t site = 0;
     if (!ParseInt64(aText, site))
@@ -150,6 +176,11 @@ TEntryColumns::TEntryColumns(const TSQLiteQuery& aTable)
       fDuplicateOf(aTable.FieldIndex("duplicate_of")),
       fContact(aTable.FieldIndex("contact")),
       fNoContact(aTable.FieldIndex("no_contact")),
+      fPlace(aTable.FieldIndex("place")),
+      fLatitude(aTable.FieldIndex("latitude")),
+      fLongitude(aTable.FieldIndex("longitude")),
+      fPictures(aTable.FieldIndex("pictures")),
+      fPictureHash(aTable.FieldIndex("picture_hash")),
       fRowID(aTable.FieldIndex("rowid")) {}
 
 TEntry::TEntry(const TSQLiteQuery& aTable) : TEntry(aTable, TEntryColumns(aTable)) {}
@@ -181,6 +212,11 @@ void TEntry::LoadFromRow(const TRow& aTable, const TEntryColumns& aColumns) {
     fDuplicateOf = StoredText(aTable, aColumns.fDuplicateOf);  // rarely set: no temporary worth avoiding
     fContact = StoredText(aTable, aColumns.fContact);
     fNoContact = StoredBool(aTable, aColumns.fNoContact);
+    SetPlaceString(StoredSharedText(aTable, aColumns.fPlace));
+    fHasGeo = ParseGeo(StoredRaw(aTable, aColumns.fLatitude), StoredRaw(aTable, aColumns.fLongitude), fLatitude,
+                       fLongitude);
+    fPictureUrls = StoredText(aTable, aColumns.fPictures);
+    fPictureHash = ParseHash(StoredRaw(aTable, aColumns.fPictureHash));
     if (aColumns.fRowID >= 0) fRowID = aTable.FieldAsInteger(aColumns.fRowID);
     SetDateParts();
     ComputeCraigsID();
@@ -212,6 +248,11 @@ void TEntry::LoadFromObject(TObjectsStorage& aStorage, int aObjectID) {
     if (aStorage.ObjectPropExists(aObjectID, "price_was")) fPriceWas = aStorage.GetObjectPropFloat(aObjectID, "price_was");
     fContact = aStorage.GetObjectPropText(aObjectID, "contact");
     fNoContact = aStorage.GetObjectPropBool(aObjectID, "no_contact");
+    SetPlaceString(aStorage.GetObjectPropText(aObjectID, "place"));
+    fHasGeo = ParseGeo(aStorage.GetObjectPropText(aObjectID, "latitude"),
+                       aStorage.GetObjectPropText(aObjectID, "longitude"), fLatitude, fLongitude);
+    fPictureUrls = aStorage.GetObjectPropText(aObjectID, "pictures");
+    fPictureHash = ParseHash(aStorage.GetObjectPropText(aObjectID, "picture_hash"));
     SetDateParts();
     ComputeCraigsID();
 }
@@ -313,8 +354,13 @@ void TEntry::Assign(const TEntry& aEntry) {
     fDescription = aEntry.fDescription;
     fPriceWas = aEntry.fPriceWas;
     fDuplicateOf = aEntry.fDuplicateOf;
+    fPlace = aEntry.fPlace;
+    fHasGeo = aEntry.fHasGeo;
+    fLatitude = aEntry.fLatitude;
+    fLongitude = aEntry.fLongitude;
     // The source's locked fields are read under its lock, then written under ours.
-    TCompactText contact, imageUrl;
+    TCompactText contact, imageUrl, pictureUrls;
+    std::uint64_t pictureHash = 0;
     bool replied = false, noContact = false;
     std::unique_ptr<TPictures> pictures;
     {
@@ -323,6 +369,8 @@ void TEntry::Assign(const TEntry& aEntry) {
         replied = aEntry.fReplied;
         noContact = aEntry.fNoContact;
         imageUrl = aEntry.fImageUrl;
+        pictureUrls = aEntry.fPictureUrls;
+        pictureHash = aEntry.fPictureHash;
         if (aEntry.fPictures) pictures = std::make_unique<TPictures>(*aEntry.fPictures);
     }
     TCLock lock(GetCriticalSection());
@@ -330,6 +378,8 @@ void TEntry::Assign(const TEntry& aEntry) {
     fReplied = replied;
     fNoContact = noContact;
     fImageUrl = std::move(imageUrl);
+    fPictureUrls = std::move(pictureUrls);
+    fPictureHash = pictureHash;
     fPictures = std::move(pictures);
     MarkChanged();
 }
@@ -355,6 +405,11 @@ void TEntry::SaveToDB(TObjectsStorage& aStorage, int aObjectID) const {
     if (fPriceWas >= 0) aStorage.SetObjectProp(aObjectID, "price_was", fPriceWas);
     aStorage.SetObjectProp(aObjectID, "contact", fContact.Str());
     aStorage.SetObjectProp(aObjectID, "no_contact", fNoContact);
+    aStorage.SetObjectProp(aObjectID, "place", *fPlace);
+    aStorage.SetObjectProp(aObjectID, "latitude", GeoText(fHasGeo, fLatitude));
+    aStorage.SetObjectProp(aObjectID, "longitude", GeoText(fHasGeo, fLongitude));
+    aStorage.SetObjectProp(aObjectID, "pictures", fPictureUrls.Str());
+    aStorage.SetObjectProp(aObjectID, "picture_hash", HashText(fPictureHash));
 }
 
 void TEntry::SaveToDBEntries(TObjectsStorage& aStorage, int aSearchID, const std::string& aType) const {
@@ -372,6 +427,23 @@ TCCriticalSection& TEntry::GetCriticalSection() const {
 void TEntry::SetLocationString(std::string_view aText) { fLocationString = &SharedText(aText); }
 
 void TEntry::SetCategoryString(std::string_view aText) { fCategoryString = &SharedText(aText); }
+
+void TEntry::SetPlaceString(std::string_view aText) { fPlace = &SharedText(aText); }
+
+void TEntry::SetPlace(const std::string& aValue) {
+    if (*fPlace == aValue) return;
+    SetPlaceString(aValue);
+    MarkChanged();
+}
+
+void TEntry::SetGeo(double aLatitude, double aLongitude) {
+    const bool valid = aLatitude >= -90 && aLatitude <= 90 && aLongitude >= -180 && aLongitude <= 180;
+    if (valid == fHasGeo && (!valid || (aLatitude == fLatitude && aLongitude == fLongitude))) return;
+    fHasGeo = valid;
+    fLatitude = valid ? aLatitude : 0;
+    fLongitude = valid ? aLongitude : 0;
+    MarkChanged();
+}
 
 TEntry::TPictures& TEntry::Pictures() {
     if (!fPictures) fPictures = std::make_unique<TPictures>();
@@ -471,6 +543,40 @@ bool TEntry::GetImageDownloading() const { return Locked(GetCriticalSection(), f
 
 void TEntry::SetImageDownloading(bool aValue) { SetLocked(GetCriticalSection(), fImageDownloading, aValue); }
 
+std::vector<std::string> TEntry::GetPictureUrls() const {
+    std::string urls;
+    {
+        TCLock lock(GetCriticalSection());
+        urls = fPictureUrls.Str();
+    }
+    std::vector<std::string> list;
+    for (size_t start = 0; start < urls.size();) {
+        const size_t end = std::min(urls.find('\t', start), urls.size());
+        if (end > start) list.push_back(urls.substr(start, end - start));
+        start = end + 1;
+    }
+    return list;
+}
+
+void TEntry::SetPictureUrls(const std::vector<std::string>& aUrls) {
+    std::string urls;
+    for (const std::string& url : aUrls) {
+        // A TAB would split one address in two when read back.
+        if (url.empty() || url.find('\t') != std::string::npos) continue;
+        if (!urls.empty()) urls += '\t';
+        urls += url;
+    }
+    TCLock lock(GetCriticalSection());
+    SetStored(fPictureUrls, TCompactText(urls));
+}
+
+std::uint64_t TEntry::GetPictureHash() const { return Locked(GetCriticalSection(), fPictureHash); }
+
+void TEntry::SetPictureHash(std::uint64_t aHash) {
+    TCLock lock(GetCriticalSection());
+    SetStored(fPictureHash, aHash);
+}
+
 // --- TFavourite ------------------------------------------------------------------------
 
 TFavourite::TFavourite(const TEntry& aEntry, const std::string& aNote) : fNote(aNote) { Assign(aEntry); }
@@ -514,8 +620,9 @@ namespace {
 constexpr const char* cInsertEntrySQL =
     "insert into entries (search_id, type, site, date_str, name, price, location, category, link, has_image, "
     "visited, new, location_id, description, replied, image_url, original_image, resized_image, price_was, duplicate_of, "
-    "contact, no_contact) "
-    "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22)";
+    "contact, no_contact, place, latitude, longitude, pictures, picture_hash) "
+    "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22, "
+    "?23, ?24, ?25, ?26, ?27)";
 
 // The same parameter numbers as the insert, so that one binding serves both; the row's id
 // stands far behind them, clear of any column added later.
@@ -524,7 +631,8 @@ constexpr const char* cUpdateEntrySQL =
     "update entries set search_id = ?1, type = ?2, site = ?3, date_str = ?4, name = ?5, price = ?6, "
     "location = ?7, category = ?8, link = ?9, has_image = ?10, visited = ?11, new = ?12, location_id = ?13, "
     "description = ?14, replied = ?15, image_url = ?16, original_image = ?17, resized_image = ?18, "
-    "price_was = ?19, duplicate_of = ?20, contact = ?21, no_contact = ?22 where rowid = ?100";
+    "price_was = ?19, duplicate_of = ?20, contact = ?21, no_contact = ?22, place = ?23, latitude = ?24, longitude = ?25, pictures = ?26, "
+    "picture_hash = ?27 where rowid = ?100";
 
 void Check(sqlite3* aDB, int aCode) {
     if (aCode != SQLITE_OK && aCode != SQLITE_DONE && aCode != SQLITE_ROW)
@@ -596,6 +704,11 @@ void TEntriesWriter::BindColumns(sqlite3_stmt* aStmt, const TEntry& aEntry, int 
     BindText(db, stmt, 20, EscapeSQL(aEntry.fDuplicateOf.Str()));
     BindText(db, stmt, 21, EscapeSQL(aEntry.fContact.Str()));
     BindText(db, stmt, 22, BoolToStorageText(aEntry.fNoContact));
+    BindText(db, stmt, 23, EscapeSQL(*aEntry.fPlace));
+    BindText(db, stmt, 24, GeoText(aEntry.fHasGeo, aEntry.fLatitude));
+    BindText(db, stmt, 25, GeoText(aEntry.fHasGeo, aEntry.fLongitude));
+    BindText(db, stmt, 26, EscapeSQL(aEntry.fPictureUrls.Str()));
+    BindText(db, stmt, 27, HashText(aEntry.fPictureHash));
 }
 
 void TEntriesWriter::Run(sqlite3_stmt* aStmt) {

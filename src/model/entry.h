@@ -148,6 +148,15 @@ public:
     std::string GetDuplicateOf() const { return fDuplicateOf.Str(); }
     bool IsFolded() const { return !fDuplicateOf.empty(); }
 
+    // What today's answers add: the place the site names, its coordinates, every picture.
+    const std::string& GetPlace() const { return *fPlace; }
+    bool GetHasGeo() const { return fHasGeo; }
+    double GetLatitude() const { return fLatitude; }
+    double GetLongitude() const { return fLongitude; }
+    void SetPlace(const std::string& aValue);
+    // Coordinates outside the globe's are none.
+    void SetGeo(double aLatitude, double aLongitude);
+
     void SetDescription(const std::string& aValue) { SetStored(fDescription, aValue); }
     void SetName(const std::string& aValue) { SetStored(fName, aValue); }
     // A lower price: the current one becomes the price it was.
@@ -187,6 +196,13 @@ public:
     bool HasResizedImage() const;
     bool GetImageDownloading() const;
     void SetImageDownloading(bool aValue);
+    // Every picture address of the ad, the first one first; the thumbnail is one of them.
+    std::vector<std::string> GetPictureUrls() const;
+    void SetPictureUrls(const std::vector<std::string>& aUrls);
+    // A perceptual hash of the downloaded thumbnail (0: none yet): the same picture uploaded
+    // twice has two names but nearly the same hash.
+    std::uint64_t GetPictureHash() const;
+    void SetPictureHash(std::uint64_t aHash);
 
     // Entries share a few locks, chosen by address: a lock each would cost more than the
     // rest of a typical entry, and the lock is only ever held to read or write fields.
@@ -231,28 +247,35 @@ private:
     void SetPictures(TBlob aOriginal, TBlob aResized);
     void SetLocationString(std::string_view aText);
     void SetCategoryString(std::string_view aText);
+    void SetPlaceString(std::string_view aText);
 
     // The fields are ordered to leave no gaps: a search may hold a million entries.
     std::string fDate;
     std::string fName;
     std::string fLink;
     std::string fDescription;
+    const std::string* fPlace = &SharedText({});  // neighbourhoods repeat too
     const std::string* fLocationString = &SharedText({});  // shared with every entry of the same place
     const std::string* fCategoryString = &SharedText({});  // and of the same category
     TCompactText fContact;
     TCompactText fImageUrl;
     TCompactText fDuplicateOf;
+    TCompactText fPictureUrls;  // TAB between addresses
     std::unique_ptr<TPictures> fPictures;
     const TPlace* fLocation = nullptr;
     double fPrice = -1;
     double fLocalDateTime = 0;
     double fPriceWas = -1;
+    double fLatitude = 0;
+    double fLongitude = 0;
+    std::uint64_t fPictureHash = 0;
     std::int64_t fCraigsID = -1;
     TSiteSearchEnum fFromSite = ssCraigslist;
     int fLocationID = 0;
     std::int8_t fMonth = 0;
     std::int8_t fDay = 0;
     bool fHasImage = false;
+    bool fHasGeo = false;
     bool fNoContact = false;
     bool fVisited = false;
     bool fNew = true;
@@ -302,6 +325,7 @@ struct TEntryColumns {
     int fSite, fDateStr, fName, fPrice, fLocation, fCategory, fLink, fHasImage, fVisited, fNew, fLocationID;
     int fDescription, fReplied, fImageUrl, fOriginalImage, fResizedImage, fPriceWas, fDuplicateOf;
     int fContact, fNoContact;
+    int fPlace, fLatitude, fLongitude, fPictures, fPictureHash;
     int fRowID;  // "rowid", when the query selects it
 };
 

@@ -211,7 +211,8 @@ void TObjectsStorage::ApplyUpgradeSteps() {
         db.ExecSQL("ALTER TABLE entries ADD COLUMN description TEXT;");
     }
     // Added beside the version steps, so that files of this version made before them gain them too.
-    for (const char* column : {"price_was", "duplicate_of", "contact", "no_contact"})
+    for (const char* column : {"price_was", "duplicate_of", "contact", "no_contact", "place", "latitude", "longitude",
+                               "pictures", "picture_hash"})
         if (!db.GetTable(std::string("select * from entries limit 0"), {}).FieldExists(column))
             db.ExecSQL(std::string("ALTER TABLE entries ADD COLUMN ") + column + " TEXT;");
     const int version = VersionNumber(

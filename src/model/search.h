@@ -227,6 +227,13 @@ public:
     std::vector<IEntry> GetAlsoIn(const TEntry& aEntry) const;
     // Makes the results folded under aEntry results of their own again; how many there were.
     int UnfoldResult(const TEntry& aEntry);
+    // aEntry learned more of itself (its picture's hash, its page's text): folds it with a
+    // result of the same ad that now agrees with it (the later posted one under the other).
+    // Whether it folded.
+    bool FoldWhenDetailsAgree(const IEntry& aEntry);
+    // What the ad's own page shows now (title, text, a lower price, place and pictures) goes
+    // into the result, as when a run finds it again; then it may fold. Whether it folded.
+    bool TakeAdPageDetails(const IEntry& aKnown, const TEntry& aFromPage);
     IFavorite GetFavoriteByLink(const std::string& aLink) const;
     bool FavoriteExists(const std::string& aLink) const;
     TFilter& GetFilter() const { return *fFilter; }

@@ -24,8 +24,63 @@ bool TSearch::FoldIfSameAdKnown(const IEntry& aEntry) {
     return true;
 }
 
+namespace {
+
+// What the site says of the ad's place and pictures now; an answer that gives none (an older
+// format) leaves what was stored.
+bool TakePlaceAndPictures(TEntry& aKnown, const TEntry& aFound) {
+    const std::uint32_t before = aKnown.GetChangeCount();
+    if (!aFound.GetPlace().empty()) aKnown.SetPlace(aFound.GetPlace());
+    if (aFound.GetHasGeo()) aKnown.SetGeo(aFound.GetLatitude(), aFound.GetLongitude());
+    if (const std::vector<std::string> pictures = aFound.GetPictureUrls(); !pictures.empty())
+        aKnown.SetPictureUrls(pictures);
+    return aKnown.GetChangeCount() != before;
+}
+
+// Whether aOne stands before aOther in the list; a fold is rare enough for a walk through it.
+template <class TList>
+bool FoundBefore(const TList& aList, const IEntry& aOne, const IEntry& aOther) {
+    for (const IEntry& entry : aList) {
+        if (entry == aOne) return true;
+        if (entry == aOther) return false;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool TSearch::FoldWhenDetailsAgree(const IEntry& aEntry) {
+    TCLock lock(fCriticalSection);
+    if (!GetFoldDuplicates() || !aEntry || aEntry->IsFolded()) return false;
+    if (fSearchResults.FindByLink(aEntry->GetLink()) != aEntry) return false;
+    TDuplicateIndex& index = DuplicateIndex();
+    const IEntry other = index.FindOriginal(*aEntry);
+    if (!other) return false;
+    // The ad posted first stays in the list; without both times the one found first does.
+    const double entryTime = aEntry->GetLocalDateTime();
+    const double otherTime = other->GetLocalDateTime();
+    const bool entryFirst =
+        entryTime > 0 && otherTime > 0 ? entryTime < otherTime : FoundBefore(fSearchResults, aEntry, other);
+    const IEntry& later = entryFirst ? other : aEntry;
+    const IEntry& original = entryFirst ? aEntry : other;
+    // A result that others are folded under stays one: moving them is more than a picture proves.
+    if (!index.FoldedUnder(later->GetLink()).empty()) return false;
+    index.Fold(later, original);
+    ++fChangeCount;
+    return true;
+}
+
+bool TSearch::TakeAdPageDetails(const IEntry& aKnown, const TEntry& aFromPage) {
+    {
+        TCLock lock(fCriticalSection);
+        if (!aKnown || fSearchResults.FindByLink(aKnown->GetLink()) != aKnown) return false;
+        UpdateSeenAgain(aKnown, aFromPage);
+    }
+    return FoldWhenDetailsAgree(aKnown);
+}
+
 bool TSearch::UpdateSeenAgain(const IEntry& aKnown, const TEntry& aFound) {
-    bool changed = false;
+    bool changed = TakePlaceAndPictures(*aKnown, aFound);
     if (!aFound.GetName().empty() && aFound.GetName() != aKnown->GetName()) {
         aKnown->SetName(aFound.GetName());
         changed = true;

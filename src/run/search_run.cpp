@@ -176,6 +176,9 @@ void TSearch::ProcessResult(TSiteSearchEnum aFromSite, const TParsedResult& aRes
     auto entry = std::make_shared<TEntry>(aFromSite, aResult.date, aResult.name, link, aResult.price, locationText,
                                           categoryText, aResult.hasImage, locationID, aResult.localDateTime,
                                           aResult.description, aResult.contact, aResult.imageUrl);
+    entry->SetPlace(aResult.place);
+    if (aResult.hasGeo) entry->SetGeo(aResult.latitude, aResult.longitude);
+    entry->SetPictureUrls(aResult.pictures);
     if (!InDateWindow(*entry, environment->now ? environment->now() : LocalNow())) return;
     // Category listings carry no keywords to the site: the user's filter stands in for them.
     if (fOnlyCatListings && !fFilter->EntryPasses(*entry, true)) return;

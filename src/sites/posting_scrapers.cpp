@@ -41,6 +41,17 @@ std::string FirstMatch(TCRegEx& aRegEx, const std::string& aText, int aGroup) {
 }
 }  // namespace
 
+namespace {
+
+// The body, then each attribute on a line of its own.
+std::string TextWithAttributes(const TCraigPosting& aPosting) {
+    std::string text = aPosting.description;
+    for (const std::string& attribute : aPosting.attributes) text += "\n" + attribute;
+    return text;
+}
+
+}  // namespace
+
 std::string GetEntryEmail(TPostingSource aSource, const std::string& aEntryText) {
     // A stranger writes the page: what it offers as the reply address is taken only when it
     // is one plain address, never a list that would copy the reply to others.
@@ -55,11 +66,8 @@ std::string GetEntryEmail(TPostingSource aSource, const std::string& aEntryText)
 std::string GetEntryDescription(TPostingSource aSource, const std::string& aEntryText) {
     if (aSource != TPostingSource::Craigslist) return aEntryText;
     // Today's ad page: its body and attributes, as text.
-    if (const TCraigPosting posting = ReadCraigPosting(aEntryText); posting.isToday && !posting.description.empty()) {
-        std::string text = posting.description;
-        for (const std::string& attribute : posting.attributes) text += "\n" + attribute;
-        return text;
-    }
+    if (const TCraigPosting posting = ReadCraigPosting(aEntryText); posting.isToday && !posting.description.empty())
+        return TextWithAttributes(posting);
     TCRegEx& regEx = UserBodyRegEx();
     try {
         regEx.SetSubject(aEntryText);
@@ -102,6 +110,19 @@ std::string DownloadPostingPage(const std::string& aLink, const TPageDownload& a
 std::string GetEntryEmailFromLink(TPostingSource aSource, const std::string& aLink, const TPageDownload& aDownload) {
     if (aSource != TPostingSource::Craigslist) return {};
     return GetEntryEmail(aSource, DownloadPostingPage(aLink, aDownload));
+}
+
+IEntry ReadPostingDetails(const TEntry& aFound, const std::string& aPage) {
+    if (aFound.GetFromSite() != ssCraigslist) return nullptr;
+    const TCraigPosting posting = ReadCraigPosting(aPage);
+    if (!posting.isToday || posting.gone) return nullptr;
+    auto details = std::make_shared<TEntry>(ssCraigslist, aFound.GetDate(), posting.title, aFound.GetLink(),
+                                            posting.price, aFound.GetLocationString(), aFound.GetCategoryString(),
+                                            !posting.pictures.empty(), aFound.GetLocationID(),
+                                            aFound.GetLocalDateTime(), TextWithAttributes(posting), "", "");
+    if (posting.hasGeo) details->SetGeo(posting.latitude, posting.longitude);
+    details->SetPictureUrls(posting.pictures);
+    return details;
 }
 
 TPostingFields ReadPostingFields(const IEntry& aEntry, const std::string& aPage) {

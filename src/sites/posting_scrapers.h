@@ -28,6 +28,11 @@ std::string DownloadPostingPage(const std::string& aLink, const TPageDownload& a
 // its posting page is downloaded and read.
 std::string GetEntryEmailFromLink(TPostingSource aSource, const std::string& aLink, const TPageDownload& aDownload);
 
+// The ad as today's Craigslist ad page shows it now: title, text with its attributes, price,
+// coordinates and every picture, to be taken into the result aFound (TSearch::TakeAdPageDetails).
+// Null when the page is not one of today's ad pages, or the ad was removed.
+IEntry ReadPostingDetails(const TEntry& aFound, const std::string& aPage);
+
 // The export's page columns of an ad: read as a Craigslist posting for a Craigslist ad.
 TPostingFields ReadPostingFields(const IEntry& aEntry, const std::string& aPage);
 

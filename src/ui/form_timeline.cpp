@@ -36,6 +36,18 @@ constexpr double cDepthPerBarWidth = 0.8;
 constexpr double cEyeRotationDegrees = 10.0;
 constexpr double cRise = 0.6;
 
+// About this many steps from 0 to the top of the value axis.
+constexpr double cValueTicks = 4;
+
+// The step of 1, 2 or 5 times a power of ten at or above aRough; never below 1.
+double WholeTickStep(double aRough) {
+    if (aRough <= 1) return 1;
+    const double power = std::pow(10, std::floor(std::log10(aRough)));
+    for (const double multiple : {1.0, 2.0, 5.0})
+        if (multiple * power >= aRough) return multiple * power;
+    return 10 * power;
+}
+
 // The chart's zoom cursor: a magnifier whose glass centre is the hot spot.
 QCursor ZoomCursor() {
     QPixmap picture(22, 22);
@@ -224,6 +236,11 @@ void TformTimeline::BuildChart() {
     fAxisX->setLabelsAngle(-90);
     fAxisY = new QValueAxis;
     fAxisY->setLabelFormat("%d");
+    // Ticks at whole steps from 0: a count has no fractions, and "%d" would print the ticks
+    // of 0 to 1 (0.25, 0.5, ...) as "0" three times.
+    fAxisY->setTickType(QValueAxis::TicksDynamic);
+    fAxisY->setTickAnchor(0);
+    fAxisY->setTickInterval(1);
     fAxisY->setRange(0, 1);
     chartTimeline->addAxis(fAxisX, Qt::AlignBottom);
     chartTimeline->addAxis(fAxisY, Qt::AlignLeft);
@@ -372,8 +389,9 @@ void TformTimeline::UpdateValueAxis() {
     // is passed on: each one lays the whole chart out again.
     const double top = std::max(highest * 1.1, 1.0);
     if (top <= fAxisY->max() && top > fAxisY->max() / 2) return;
-    fAxisY->setRange(0, top);
-    fAxisY->applyNiceNumbers();
+    const double step = WholeTickStep(top / cValueTicks);
+    fAxisY->setTickInterval(step);
+    fAxisY->setRange(0, std::ceil(top / step) * step);
     // The axis keeps the width its old labels needed until the chart is laid out again, and
     // cuts wider numbers to "...": the layout is redone for the new labels.
     chartTimeline->layout()->invalidate();

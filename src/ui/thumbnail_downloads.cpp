@@ -14,6 +14,7 @@ struct TThumbnailDownloadState {
     mutable std::mutex mutex;
     std::set<std::string> unavailable;
     std::function<void()> repaint;  // main thread only; cleared when the grid goes
+    std::function<void(const IEntry&)> landed;  // the same
 
     void MarkUnavailable(const std::string& aImageUrl) {
         std::lock_guard lock(mutex);
@@ -51,28 +52,43 @@ void OnEntryImageDownloaded(const std::shared_ptr<TThumbnailDownloadState>& aSta
     } catch (...) {
         // A picture that cannot be read is treated like one that did not come.
     }
-    if (images.Usable()) {
+    const bool usable = images.Usable();
+    if (usable) {
         entry->SetOriginalImage(std::move(images.original));
         entry->SetResizedImage(std::move(images.resized));
+        entry->SetPictureHash(images.hash);
     } else {
         aState->MarkUnavailable(aJob.GetImageUrl());
     }
     entry->SetImageDownloading(false);
     Synch().SynchronizeNonBlocking(
-        [aState](const std::string&) {
+        [aState, entry, usable](const std::string&) {
             if (aState->repaint) aState->repaint();
+            if (usable && aState->landed) aState->landed(entry);
         },
         "");
 }
 
 }  // namespace
 
-TThumbnailDownloads::TThumbnailDownloads(TImageDownloader& aDownloader, std::function<void()> aRepaint)
+TThumbnailDownloads::TThumbnailDownloads(TImageDownloader& aDownloader, std::function<void()> aRepaint,
+                                         std::function<void(const IEntry&)> aLanded)
     : fDownloader(aDownloader), fState(std::make_shared<TThumbnailDownloadState>()) {
     fState->repaint = std::move(aRepaint);
+    fState->landed = std::move(aLanded);
 }
 
-TThumbnailDownloads::~TThumbnailDownloads() { fState->repaint = nullptr; }
+TThumbnailDownloads::~TThumbnailDownloads() {
+    fState->repaint = nullptr;
+    fState->landed = nullptr;
+}
+
+std::string TThumbnailDownloads::NextPicture(const TEntry& aEntry) const {
+    if (const std::string url = aEntry.GetImageUrl(); !url.empty() && !IsUnavailable(url)) return url;
+    for (const std::string& url : aEntry.GetPictureUrls())
+        if (!IsUnavailable(url)) return url;
+    return {};
+}
 
 bool TThumbnailDownloads::IsUnavailable(const std::string& aImageUrl) const {
     std::lock_guard lock(fState->mutex);
@@ -81,8 +97,8 @@ bool TThumbnailDownloads::IsUnavailable(const std::string& aImageUrl) const {
 
 void TThumbnailDownloads::Request(const IEntry& aEntry) {
     if (!aEntry || aEntry->GetImageDownloading() || aEntry->HasResizedImage()) return;
-    const std::string url = aEntry->GetImageUrl();
-    if (url.empty() || IsUnavailable(url)) return;
+    const std::string url = NextPicture(*aEntry);
+    if (url.empty()) return;
     aEntry->SetImageDownloading(true);
     auto state = fState;
     fDownloader.AddJob(std::make_unique<TThumbnailJob>(url, aEntry,

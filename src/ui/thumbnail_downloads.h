@@ -16,18 +16,23 @@ class TImageDownloader;
 // for again in this run: its cell shows the no-image picture instead of loading forever.
 class TThumbnailDownloads {
 public:
-    // aRepaint runs on the main thread after a picture has landed.
-    TThumbnailDownloads(TImageDownloader& aDownloader, std::function<void()> aRepaint);
+    // aRepaint runs on the main thread after a picture has landed, then aLanded with the
+    // entry whose picture (and its hash) it now holds.
+    TThumbnailDownloads(TImageDownloader& aDownloader, std::function<void()> aRepaint,
+                        std::function<void(const IEntry&)> aLanded = {});
     // Jobs still queued may finish later; they then neither touch this object nor repaint.
     ~TThumbnailDownloads();
     TThumbnailDownloads(const TThumbnailDownloads&) = delete;
     TThumbnailDownloads& operator=(const TThumbnailDownloads&) = delete;
 
-    // Asks for the entry's picture, ahead of the earlier requests; nothing when it is
+    // Asks for the entry's picture (NextPicture), ahead of the earlier requests; nothing when it is
     // already on its way, already here or known to be unusable.
     void Request(const IEntry& aEntry);
     // The picture at this address turned out unusable in this run.
     bool IsUnavailable(const std::string& aImageUrl) const;
+    // The picture to ask for: the thumbnail, else the ad's next picture, passing over those
+    // found unusable; empty when none is left.
+    std::string NextPicture(const TEntry& aEntry) const;
 
 private:
     TImageDownloader& fDownloader;

@@ -186,7 +186,7 @@ void TThumbnailView::PaintPicture(QPainter& aPainter, const QRect& aCell, const 
     QPixmap picture;
     if (aEntry->HasResizedImage()) {
         picture = ThumbnailPixmap(aEntry->GetResizedImage());
-    } else if (!aEntry->GetImageUrl().empty() && !(fDownloads && fDownloads->IsUnavailable(aEntry->GetImageUrl()))) {
+    } else if (fDownloads ? !fDownloads->NextPicture(*aEntry).empty() : !aEntry->GetImageUrl().empty()) {
         PaintLoading(aPainter, aCell, aEntry);
         return;
     }

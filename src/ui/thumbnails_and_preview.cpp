@@ -14,6 +14,7 @@
 #include "app/settings.h"
 #include "model/search.h"
 #include "run/image_downloader.h"
+#include "sites/posting_scrapers.h"
 #include "ui/results_list.h"
 #include "ui/results_model.h"
 #include "ui/thumbnail_downloads.h"
@@ -66,9 +67,12 @@ void TThumbnailsAndPreview::CreateGrid(QVBoxLayout& aResultsLayout) {
                                       [this] { return CanPaint(); }});
     if (fContext.session) {
         QPointer<QWidget> grid = rkvThumbnailedResults->viewport();
-        fDownloads = std::make_unique<TThumbnailDownloads>(fContext.session->GetImageDownloader(), [grid] {
-            if (grid) grid->update();
-        });
+        fDownloads = std::make_unique<TThumbnailDownloads>(
+            fContext.session->GetImageDownloader(),
+            [grid] {
+                if (grid) grid->update();
+            },
+            [this](const IEntry& aEntry) { FoldByPicture(aEntry); });
         rkvThumbnailedResults->SetDownloads(fDownloads.get());
     }
     // The grid takes the list's place: beside it in whatever holds it (the splitter with the notes).
@@ -125,9 +129,25 @@ void TThumbnailsAndPreview::CreatePreview() {
         fContext.list->viewport()->update();
         rkvThumbnailedResults->viewport()->update();
     };
+    wbPreview->OnAdPage = [this](const IEntry& aEntry, const std::string& aPage) { TakeAdPage(aEntry, aPage); };
     fContext.resultsList->OnEntrySelected = [this](const IEntry& aEntry) {
         if (!(fContext.exiting && fContext.exiting())) wbPreview->ShowEntry(aEntry);
     };
+}
+
+// A cross-posted ad's pictures are separate uploads: only their content shows it is one ad.
+void TThumbnailsAndPreview::FoldByPicture(const IEntry& aEntry) {
+    if (fContext.exiting && fContext.exiting()) return;
+    TSearch* search = fContext.currentSearch ? fContext.currentSearch() : nullptr;
+    if (search && search->FoldWhenDetailsAgree(aEntry)) fContext.resultsList->RebuildViewList();
+}
+
+// Today's ad page tells more than the search's answer: the whole text, every picture, a
+// lower price.
+void TThumbnailsAndPreview::TakeAdPage(const IEntry& aEntry, const std::string& aPage) {
+    TSearch* search = fContext.currentSearch ? fContext.currentSearch() : nullptr;
+    const IEntry details = search ? ReadPostingDetails(*aEntry, aPage) : nullptr;
+    if (details && search->TakeAdPageDetails(aEntry, *details)) fContext.resultsList->RebuildViewList();
 }
 
 void TThumbnailsAndPreview::ResetForTab() {

@@ -4,6 +4,9 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+
+#include "model/entry.h"
 
 class QCheckBox;
 class QTabWidget;
@@ -57,6 +60,8 @@ private:
     void CreatePreview();
     void MirrorGridSelection();
     bool CanPaint() const;
+    void FoldByPicture(const IEntry& aEntry);
+    void TakeAdPage(const IEntry& aEntry, const std::string& aPage);
 
     TThumbnailsAndPreviewContext fContext;
     std::unique_ptr<TThumbnailDownloads> fDownloads;

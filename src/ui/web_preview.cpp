@@ -180,8 +180,8 @@ void TWebPreview::OnLoadFinished(bool aOk) {
     const IEntry entry = SelectedEntry ? SelectedEntry() : nullptr;
     if (aOk && entry && fCurrentPreviewURL != cBlankPreviewURL && address.toString() != cBlankPreviewURL) {
         entry->SetVisited(true);
-        if (entry->GetContact().empty())
-            TakeContactFromPage(entry);
+        if (entry->GetContact().empty() || OnAdPage)
+            ReadShownPage(entry);
         else if (OnEntryUpdated)
             OnEntryUpdated(entry);
         // Named by the ad's own address, so that the next selection of the ad finds it.
@@ -191,16 +191,18 @@ void TWebPreview::OnLoadFinished(bool aOk) {
     emit DocumentCompleted(address);
 }
 
-void TWebPreview::TakeContactFromPage(const IEntry& aEntry) {
+void TWebPreview::ReadShownPage(const IEntry& aEntry) {
     QPointer<TWebPreview> self(this);
     const TPostingSource source = aEntry->GetFromSite() == ssCraigslist ? TPostingSource::Craigslist
                                                                          : TPostingSource::OtherSite;
     fPage->toHtml([self, aEntry, source](const QString& aHtml) {
         if (!self) return;
+        const std::string page = aHtml.toStdString();
         try {
-            if (aEntry->GetContact().empty()) aEntry->SetContact(GetEntryEmail(source, aHtml.toStdString()));
+            if (aEntry->GetContact().empty()) aEntry->SetContact(GetEntryEmail(source, page));
+            if (self->OnAdPage) self->OnAdPage(aEntry, page);
         } catch (...) {
-            // A page the scraper cannot read leaves the contact as it was.
+            // A page the scrapers cannot read leaves the result as it was.
         }
         if (self->OnEntryUpdated) self->OnEntryUpdated(aEntry);
     });

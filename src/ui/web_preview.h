@@ -46,6 +46,8 @@ public:
     std::function<bool()> Exiting;
     // The loaded page gave the entry its contact (or marked it visited): show it again.
     std::function<void(const IEntry& aEntry)> OnEntryUpdated;
+    // The ad's page, loaded and shown: what it tells of the ad goes into the result.
+    std::function<void(const IEntry& aEntry, const std::string& aPage)> OnAdPage;
     // Opens an address in the user's default browser.
     std::function<void(const QUrl& aAddress)> OpenExternally;
 
@@ -75,7 +77,7 @@ private:
     void Navigate(const std::string& aAddress);
     std::string SelectedLink() const;
     void OnLoadFinished(bool aOk);
-    void TakeContactFromPage(const IEntry& aEntry);
+    void ReadShownPage(const IEntry& aEntry);
     void ArchivePage(const std::string& aAddress);
     void NoteLoadActivity();
 

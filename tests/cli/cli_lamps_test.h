@@ -17,7 +17,7 @@ namespace trawlix::test {
 // The Craigslist ad links in aText, sorted; a link named twice stays twice.
 inline std::vector<std::string> AdLinks(const std::string& aText) {
     std::vector<std::string> links;
-    const std::regex link(R"re(http://[a-z]+\.craigslist\.org/[^"\t\n]+\.html)re");
+    const std::regex link(R"re(https?://[a-z]+\.craigslist\.org/[^"\t\n]+\.html)re");
     for (auto it = std::sregex_iterator(aText.begin(), aText.end(), link); it != std::sregex_iterator(); ++it)
         links.push_back(it->str());
     std::sort(links.begin(), links.end());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <regex>
 #include <sstream>
 
@@ -134,4 +135,30 @@ TEST_F(CliReplies, AFailedAutomaticReplyIsPrintedAndSentByALaterRun) {
     Cli({"run", "Lamps", "--auto"});
     EXPECT_EQ(DistinctAdLinks(Cli({"history"}).out).size(), 3u) << "the ads found before are answered now";
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(fSmtp.MailArrives(5000)) << "mail " << i;
+}
+
+// Today's ad pages show the reply address only after a captcha: a reply says so for each ad,
+// sends nothing and fails, and is not taken for an ad without an address.
+TEST_F(CliReplies, RepliesToTodaysAdsSayTheAddressIsBehindACaptcha) {
+    trawlix::test::RawHttpGet(fSim.Port(), "/__sim/craigslist?era=today");
+    const std::map<std::string, std::string> env = {
+        {"TRAWLIX_CA_BUNDLE", (trawlix::test::TSiteSimulator::ScriptPath().parent_path() / "fixtures" / "tls" / "sites-ca.pem").string()}};
+    ASSERT_EQ(trawlix::test::RunCli(fProfile.Path(), {"run", "Lamps"}, env).exitCode, 0);
+    const auto links = DistinctAdLinks(Cli({"results", "Lamps"}).out);
+    ASSERT_FALSE(links.empty());
+    // What the JSON search gave is kept with the results.
+    const std::string stored = Cli({"results", "Lamps", "--json"}).out;
+    EXPECT_TRUE(std::regex_search(
+        stored, std::regex(R"("place":"[^"]+","latitude":-?[0-9.]+,"longitude":-?[0-9.]+,"pictures":\[)")))
+        << stored;
+    std::vector<std::string> args{"reply", "Lamps"};
+    args.insert(args.end(), links.begin(), links.end());
+    for (const char* option : {"--subject", "Still there?", "--body", "Hi", "--accounts", "1"}) args.push_back(option);
+    const auto reply = trawlix::test::RunCli(fProfile.Path(), args, env);
+    EXPECT_EQ(reply.exitCode, 1) << reply.out;
+    for (const auto& link : links)
+        EXPECT_NE(reply.out.find(link + "\tnot sent: Craigslist shows this ad's reply address only after a captcha"),
+                  std::string::npos)
+            << reply.out;
+    EXPECT_EQ(Cli({"history"}).out, "");
 }

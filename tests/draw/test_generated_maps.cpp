@@ -2,6 +2,7 @@
 // its lines, and its ranges hold all of its pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -45,7 +46,55 @@ MapCheck CheckPixels(const TMap& aMap) {
     return check;
 }
 
+// The sea's colour in the visible pictures.
+const QRgb kWater = qRgb(178, 214, 230);
+
+// For each column in the left part of the named region (aFrom to aTo of its width), whether
+// the pixel a little below its lowest pixel is drawn as sea.
+std::vector<bool> SeaBelowRegion(const TMap& aMap, const std::string& aHint, double aFrom, double aTo) {
+    const QImage& regions = aMap.GetAlphaLayer();
+    const QImage visible = aMap.GetVisibleLayer().convertToFormat(QImage::Format_RGB32);
+    std::map<int, int> lowest;  // column -> lowest row of the region
+    for (int y = 0; y < regions.height(); ++y)
+        for (int x = 0; x < regions.width(); ++x) {
+            const QRgb pixel = regions.pixel(x, y);
+            const TColorMapItem* item =
+                aMap.GetColorMap().GetItemByColor(RegionColor(qRed(pixel), qGreen(pixel), qBlue(pixel)));
+            if (item && item->Hint == aHint) lowest[x] = y;
+        }
+    std::vector<bool> sea;
+    if (lowest.empty()) return sea;
+    const int left = lowest.begin()->first;
+    const int width = lowest.rbegin()->first - left;
+    for (const auto& [x, y] : lowest)
+        if (x >= left + aFrom * width && x <= left + aTo * width && y + 3 < visible.height())
+            sea.push_back((visible.pixel(x, y + 3) & 0xFFFFFF) == (kWater & 0xFFFFFF));
+    return sea;
+}
+
 }  // namespace
+
+// Mexico is land: south of the Rio Grande lies no sea, on the map of the states and on Texas's.
+// The Gulf coast stays sea.
+TEST(GeneratedMaps, MexicoIsDrawnAsLandAndTheGulfAsSea) {
+    TPlaces places(trawlix::test::SourceDataDir().string() + "/Places.cur");
+    struct TCase {
+        std::string file;
+        std::string region;
+    } cases[] = {{cStartMapFile, "Texas"}, {"texas.cur", "el paso, TX"}, {"texas.cur", "laredo, TX"}};
+    for (const auto& c : cases) {
+        TMap map(mmResults, &places);
+        map.LoadFromFile(kMapsFolder / c.file);
+        const std::vector<bool> sea = SeaBelowRegion(map, c.region, 0.05, 0.45);
+        ASSERT_GT(sea.size(), 3u) << c.file << ": " << c.region;
+        EXPECT_EQ(std::count(sea.begin(), sea.end(), true), 0) << c.file << ": sea south of " << c.region;
+    }
+    TMap texas(mmResults, &places);
+    texas.LoadFromFile(kMapsFolder / "texas.cur");
+    const QImage visible = texas.GetVisibleLayer().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(visible.pixel(visible.width() - 1, visible.height() - 1) & 0xFFFFFF, kWater & 0xFFFFFF)
+        << "the Gulf of Mexico";
+}
 
 // A result in every state: no two counts (with their flags) cover each other, also among the
 // small states of New England, and each stays on the map.

@@ -26,6 +26,12 @@ inline void ExpectSameStoredFields(const TEntry& aExpected, const TEntry& aActua
     EXPECT_EQ(aExpected.GetResizedImage(), aActual.GetResizedImage());
     EXPECT_DOUBLE_EQ(aExpected.GetPriceWas(), aActual.GetPriceWas());
     EXPECT_EQ(aExpected.GetDuplicateOf(), aActual.GetDuplicateOf());
+    EXPECT_EQ(aExpected.GetPlace(), aActual.GetPlace());
+    EXPECT_EQ(aExpected.GetHasGeo(), aActual.GetHasGeo());
+    EXPECT_DOUBLE_EQ(aExpected.GetLatitude(), aActual.GetLatitude());
+    EXPECT_DOUBLE_EQ(aExpected.GetLongitude(), aActual.GetLongitude());
+    EXPECT_EQ(aExpected.GetPictureUrls(), aActual.GetPictureUrls());
+    EXPECT_EQ(aExpected.GetPictureHash(), aActual.GetPictureHash());
     EXPECT_EQ(aExpected.GetMonth(), aActual.GetMonth());
     EXPECT_EQ(aExpected.GetDay(), aActual.GetDay());
 }

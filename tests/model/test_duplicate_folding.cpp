@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "model/duplicate_folding.h"
+#include "model/search.h"
 
 namespace trawlix {
 namespace {
@@ -56,6 +57,63 @@ TEST(DuplicateFolding, SameAdNeedsTitlePriceAWeekAndAgreeingDetails) {
     EXPECT_FALSE(SameAd(*Ad("a", "Sofa", 50, kMonday, "Blue"), *Ad("b", "sofa", 50, kMonday, "Red")));
     EXPECT_FALSE(SameAd(*Ad("a", "Free couch", -1), *Ad("b", "free couch", -1)))
         << "a title alone, without a price or a detail, is too common";
+}
+
+IEntry AdWithPicture(const std::string& aLink, const std::string& aPicture, std::uint64_t aHash,
+                     double aPosted = kMonday) {
+    IEntry ad = Ad(aLink, "Oak Table", 120, aPosted, "", aPicture);
+    ad->SetPictureHash(aHash);
+    return ad;
+}
+
+TEST(DuplicateFolding, PicturesOfOtherNamesAreComparedByTheirHashesWhenBothWereDownloaded) {
+    const std::uint64_t hash = 0xF0F0'3C3C'AAAA'0FF0ull;
+    const IEntry first = AdWithPicture("a/1", "http://img.a/1/upload1_600.jpg", hash);
+    struct TCase {
+        std::uint64_t otherHash;
+        bool same;
+        const char* why;
+    } cases[] = {
+        {hash, true, "the same picture uploaded again"},
+        {hash ^ 0x0101'0001'0000'0101ull, true, "recompressed: a few bits moved"},
+        {hash ^ 0xFFFF'0000'0000'0000ull, false, "another picture"},
+        {0, false, "the second picture not downloaded: the names decide, as before"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SameAd(*first, *AdWithPicture("b/1", "http://img.b/9/upload2_600.jpg", c.otherHash)), c.same)
+            << c.why;
+    EXPECT_TRUE(PicturesLookAlike(hash, hash ^ ((1ull << cLookAlikeBits) - 1)));
+    EXPECT_FALSE(PicturesLookAlike(hash, hash ^ ((1ull << (cLookAlikeBits + 1)) - 1)));
+}
+
+TEST(DuplicateFolding, ASearchFoldsTheLaterAdOnceItsPictureLooksLikeAnEarlierOnes) {
+    TSearch search;
+    const std::uint64_t hash = 0x1234'5678'9ABC'DEF0ull;
+    const IEntry earlier = AdWithPicture("boston/1", "http://img/x1.jpg", 0, kMonday);
+    const IEntry later = AdWithPicture("worcester/1", "http://img/x2.jpg", 0, kMonday + 1);
+    const IEntry other = Ad("boston/2", "Oak Table", 120, kMonday, "", "http://img/x3.jpg");
+    for (const IEntry& entry : {later, earlier, other}) search.AddSearchResult(entry);
+    EXPECT_FALSE(search.FoldWhenDetailsAgree(later)) << "no hash yet";
+    later->SetPictureHash(hash);
+    EXPECT_FALSE(search.FoldWhenDetailsAgree(later)) << "the other picture is not downloaded yet";
+    other->SetPictureHash(~hash);
+    earlier->SetPictureHash(hash ^ 3);
+    const auto changes = search.GetChangeCount();
+    EXPECT_TRUE(search.FoldWhenDetailsAgree(earlier));
+    EXPECT_EQ(later->GetDuplicateOf(), "boston/1") << "the ad posted later folds, whichever picture came last";
+    EXPECT_FALSE(earlier->IsFolded());
+    EXPECT_FALSE(other->IsFolded());
+    EXPECT_GT(search.GetChangeCount(), changes);
+    EXPECT_FALSE(search.FoldWhenDetailsAgree(later)) << "folded once";
+
+    // Without posting times the result found first stays, whichever picture came last.
+    TSearch untimed;
+    const IEntry found = AdWithPicture("boston/3", "http://img/y1.jpg", hash, 0);
+    const IEntry foundAfter = AdWithPicture("worcester/3", "http://img/y2.jpg", hash, 0);
+    untimed.AddSearchResult(found);
+    untimed.AddSearchResult(foundAfter);
+    EXPECT_TRUE(untimed.FoldWhenDetailsAgree(found));
+    EXPECT_EQ(foundAfter->GetDuplicateOf(), "boston/3");
 }
 
 TEST(DuplicateFolding, TheIndexFindsTheFirstCurrentOriginalAndUnfolds) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <pugixml.hpp>
 #include <thread>
 
@@ -177,6 +178,11 @@ TEST_F(EntryStorageTest, RowRoundTripKeepsEveryStoredField) {
     entry->DropPrice(entry->GetPrice() - 10);
     entry->SetDuplicateOf("https://boston.craigslist.org/bik/1.html");
     entry->SetNoContact(true);
+    entry->SetPlace("SOMA / south beach");
+    entry->SetGeo(37.7793, -122.4193);
+    entry->SetPictureUrls({"https://images.craigslist.org/00a0a_abc_600x450.jpg",
+                           "https://images.craigslist.org/00b0b_def_600x450.jpg"});
+    entry->SetPictureHash(0xF0E1D2C3B4A59687ull);
     IEntry loaded = SaveAndReadRow(*entry);
     ASSERT_TRUE(loaded);
     trawlix::test::ExpectSameStoredFields(*entry, *loaded);
@@ -282,11 +288,52 @@ TEST(EntryOlderLayout, RowsWithoutTheLaterColumnsReadWithEmptyValues) {
     EXPECT_FALSE(entry.HasOriginalImage());
     EXPECT_TRUE(entry.GetHasImage());
     EXPECT_EQ(entry.GetLocationID(), 12);
+    EXPECT_EQ(entry.GetPlace(), "");
+    EXPECT_FALSE(entry.GetHasGeo());
+    EXPECT_TRUE(entry.GetPictureUrls().empty());
+    EXPECT_EQ(entry.GetPictureHash(), 0u);
+}
+
+TEST(Entry, PlaceCoordinatesPicturesAndHashMarkTheRowChangedOnlyWhenTheyChange) {
+    const std::vector<std::string> pictures = {"https://img.example.org/1.jpg", "https://img.example.org/2.jpg"};
+    struct TCase {
+        const char* what;
+        std::function<void(TEntry&)> set;
+    } cases[] = {
+        {"place", [](TEntry& aEntry) { aEntry.SetPlace("mission district"); }},
+        {"coordinates", [](TEntry& aEntry) { aEntry.SetGeo(37.76, -122.42); }},
+        {"pictures", [&](TEntry& aEntry) { aEntry.SetPictureUrls(pictures); }},
+        {"hash", [](TEntry& aEntry) { aEntry.SetPictureHash(0x1234); }},
+    };
+    for (const auto& c : cases) {
+        TEntry entry;
+        const auto before = entry.GetChangeCount();
+        c.set(entry);
+        EXPECT_EQ(entry.GetChangeCount(), before + 1) << c.what;
+        c.set(entry);
+        EXPECT_EQ(entry.GetChangeCount(), before + 1) << c.what << " set again to the same value";
+    }
+}
+
+TEST(Entry, CoordinatesOffTheGlobeAndEmptyOrSplitPictureAddressesAreLeftOut) {
+    TEntry entry;
+    entry.SetGeo(95, 10);
+    EXPECT_FALSE(entry.GetHasGeo());
+    entry.SetGeo(-33.87, 151.21);
+    EXPECT_TRUE(entry.GetHasGeo());
+    entry.SetGeo(0, 200);
+    EXPECT_FALSE(entry.GetHasGeo()) << "coordinates found wrong replace the earlier ones";
+    entry.SetPictureUrls({"", "https://img.example.org/a.jpg", "https://img.example.org/b\t.jpg"});
+    EXPECT_EQ(entry.GetPictureUrls(), std::vector<std::string>{"https://img.example.org/a.jpg"});
 }
 
 TEST_F(EntryStorageTest, FavouriteObjectRoundTripKeepsItsNoteAndPictures) {
     IEntry entry = MakeEntry("It's \"great\"");
     entry->SetOriginalImage({0xFF, 0xD8, 9});
+    entry->SetPlace("back bay");
+    entry->SetGeo(42.35, -71.08);
+    entry->SetPictureUrls({"https://img.example.org/1.jpg", "https://img.example.org/2.jpg"});
+    entry->SetPictureHash(42);
     TFavourite favourite(*entry, "call after 6 o'clock");
     TStorageTransaction transaction(*fStorage);
     const int id = fStorage->AddObject("fav", 1, "", true);

@@ -130,3 +130,40 @@ TEST(MapRegions, CountsTheRegionsPlaceAndEveryPlaceBelowIt) {
     EXPECT_EQ(regions.Count(results), (std::vector<int>{4, 1, 0, 3, 0}));
     EXPECT_EQ(regions.Count({}), (std::vector<int>{0, 0, 0, 0, 0}));
 }
+
+// A state's map of three areas: an ad the site placed by its coordinates counts in the area
+// nearest to it, when it belongs on the map and lies near enough to an area.
+TEST(MapRegions, AnAdWithCoordinatesCountsInTheNearestAreaOfItsMap) {
+    TPlaces places;
+    places.LoadFromText(
+        "<places><place id=\"1\" parent_id=\"0\" name=\"united states\">"
+        "<place id=\"104\" parent_id=\"1\" name=\"california\">"
+        "<place id=\"200\" parent_id=\"104\" name=\"SF bay area\" lat=\"37.77\" long=\"-122.42\"/>"
+        "<place id=\"201\" parent_id=\"104\" name=\"santa cruz\" lat=\"36.97\" long=\"-122.03\"/>"
+        "<place id=\"202\" parent_id=\"104\" name=\"monterey\" lat=\"36.60\" long=\"-121.89\"/></place>"
+        "<place id=\"105\" parent_id=\"1\" name=\"oregon\">"
+        "<place id=\"300\" parent_id=\"105\" name=\"portland\" lat=\"45.52\" long=\"-122.68\"/></place>"
+        "</place></places>",
+        "places.xml");
+    TColorMap colorMap;
+    ParseProperties("id(1,0,0)=200\r\nid(2,0,0)=201\r\nid(3,0,0)=202\r\n", colorMap);
+    TMapRegions regions(colorMap, places);
+    struct TCase {
+        int locationID;
+        bool hasGeo;
+        double latitude, longitude;
+        std::vector<int> counts;
+        const char* why;
+    } cases[] = {
+        {200, true, 36.98, -122.00, {0, 1, 0}, "found by the bay's search, posted in santa cruz"},
+        {200, true, 36.62, -121.85, {0, 0, 1}, "posted in monterey"},
+        {200, false, 0, 0, {1, 0, 0}, "no coordinates: its search's place"},
+        {200, true, 34.05, -118.24, {1, 0, 0}, "no area of the map near it"},
+        {300, true, 36.98, -122.00, {0, 0, 0}, "a result of another state's search stays off this map"},
+    };
+    for (const auto& c : cases) {
+        IEntry entry = EntryAt(c.locationID);
+        if (c.hasGeo) entry->SetGeo(c.latitude, c.longitude);
+        EXPECT_EQ(regions.Count({entry}), c.counts) << c.why;
+    }
+}

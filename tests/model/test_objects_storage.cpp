@@ -48,7 +48,7 @@ const std::set<std::string> kUpgradedEntryColumns = {
     "search_id", "type",     "site",        "date_str", "name",      "price",          "location",
     "category",  "link",     "has_image",   "visited",  "new",       "location_id",    "description",
     "replied",   "image_url", "original_image", "resized_image", "price_was", "duplicate_of",
-    "contact",   "no_contact"};
+    "contact",   "no_contact", "place",      "latitude",      "longitude", "pictures",       "picture_hash"};
 
 // A storage on a fresh copy of the installation's empty database.
 class ObjectsStorageTest : public ::testing::Test {
@@ -215,7 +215,9 @@ INSTANTIATE_TEST_SUITE_P(
                         "INSERT INTO global_props (name, value) VALUES ('version', '8,00');",
                     kUpgradedEntryColumns, true, {"8,00", "8.53"}},
         UpgradeCase{"Current", std::string(kGlobalProps) + "INSERT INTO global_props (name, value) VALUES ('version', '8.53');",
-                    With(kBaseEntryColumns, {"description", "price_was", "duplicate_of", "contact", "no_contact"}), false,
+                    With(kBaseEntryColumns, {"description", "price_was", "duplicate_of", "contact", "no_contact", "place",
+                                               "latitude", "longitude", "pictures", "picture_hash"}),
+                    false,
                     {"8.53"}},
         UpgradeCase{"VersionNotANumber",
                     std::string(kGlobalProps) + "INSERT INTO global_props (name, value) VALUES ('version', 'beta');",

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "engine/clock.h"
+#include "engine/http_client.h"
+#include "sites/craig_results_parser.h"
 
 namespace trawlix {
 namespace {
@@ -146,6 +148,42 @@ TEST(CraigJsonSearch, AFullBatchOf360Items) {
     const auto answer = ReadCraigJsonSearch(Answer(items));
     ASSERT_EQ(answer.ads.size(), 360u);
     EXPECT_EQ(answer.ads.back().postingId, 7800000359);
+}
+
+// An answer as large as a page may be: every ad reported whole, none left out, no problem.
+TEST(CraigJsonSearch, AnAnswerAsLargeAsAPageMayBeIsReadWhole) {
+    const std::size_t limit = GetTransferLimits().pageBytes;
+    std::string pictures;
+    for (int i = 0; i < 24; ++i) pictures += R"(,"3:00a0a_)" + std::to_string(100000 + i) + R"(_0CI0qt")";
+    const std::string title(90, 'x');
+    std::string items;
+    int count = 0;
+    for (;; ++count) {
+        std::string item = "[" + std::to_string(count) + ",60,68," + std::to_string(count % 5000) +
+                           R"(,"1:1~37.7~-122.4",[4)" + pictures + R"(],[6,"ad-)" + std::to_string(count) +
+                           R"("],[10,"$1"],")" + title + R"("])";
+        if (Answer("").size() + items.size() + item.size() + 1 > limit) break;
+        items += (count ? "," : "") + item;
+    }
+    const std::string json = Answer(items);
+    ASSERT_LE(json.size(), limit);
+    ASSERT_GT(json.size(), limit - 1024) << "the answer fills the page limit";
+
+    TCraigSiteResultsParser parser;
+    parser.SetHTML(json);
+    int reported = 0;
+    TParsedResult last;
+    parser.SetOnResultParsed([&](const TParsedResult& aResult) {
+        ++reported;
+        last = aResult;
+    });
+    EXPECT_EQ(parser.Parse(), count);
+    EXPECT_EQ(reported, count);
+    EXPECT_EQ(parser.GetContext().itemsSkipped, 0);
+    EXPECT_EQ(last.name, title);
+    EXPECT_EQ(last.pictures.size(), 24u);
+    EXPECT_EQ(last.link, "https://sfbay.craigslist.org/sss/d/ad-" + std::to_string(count - 1) + "/" +
+                             std::to_string(7800000000 + count - 1) + ".html");
 }
 
 TEST(CraigJsonSearch, PostedTimeAsTheResultsKeepIt) {

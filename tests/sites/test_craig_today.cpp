@@ -9,6 +9,7 @@
 
 #include "engine/text_functions.h"
 #include "model/place_selection.h"
+#include "model/search.h"
 #include "run/search_run_fixture.h"
 #include "sites/craig_areas.h"
 #include "sites/craig_posting_page.h"
@@ -248,6 +249,48 @@ TEST(CraigPostingPage, RemovedAdsAndTheScrapersOnTodaysPage) {
     EXPECT_EQ(GetEntryDescription(TPostingSource::Craigslist, page),
               "Solid oak desk & chair.\nPick up in oakland only.\ncondition: good\nmake / manufacturer: oakworks");
     EXPECT_FALSE(ReadCraigPosting("<html><div id=\"userbody\">old</div></html>").isToday);
+}
+
+// The ad's page shown in the preview: its text, pictures and coordinates go into the result,
+// its lower price is a price drop, and with its text the same ad posted elsewhere folds.
+TEST(CraigPostingPage, TheShownPageFeedsTheResultItsPriceDropAndItsFolding) {
+    const auto ad = [](const std::string& aLink, double aPrice, double aPosted, const std::string& aText) {
+        return std::make_shared<TEntry>(ssCraigslist, "Dec 10", "Solid oak desk & chair", aLink, aPrice, "", "",
+                                        false, 0, aPosted, aText, "", "");
+    };
+    const IEntry elsewhere = ad("https://sfbay.craigslist.org/eby/fua/d/desk/1.html", 150, 46000,
+                                "Solid oak desk & chair. Pick up in oakland only. condition: good "
+                                "make / manufacturer: oakworks");
+    const IEntry shown = ad("https://oakland.craigslist.org/fua/d/desk/2.html", 180, 46001, "");
+    TSearch search;
+    search.AddSearchResult(elsewhere);
+    search.AddSearchResult(shown);
+    const std::string page = Fixture("posting_today.html");
+    const IEntry details = ReadPostingDetails(*shown, page);
+    ASSERT_TRUE(details);
+    const auto changes = shown->GetChangeCount();
+    EXPECT_TRUE(search.TakeAdPageDetails(shown, *details)) << "same title, price and text: one ad";
+    EXPECT_GT(shown->GetChangeCount(), changes);
+    EXPECT_EQ(shown->GetPrice(), 150);
+    EXPECT_EQ(shown->GetPriceWas(), 180);
+    EXPECT_EQ(shown->GetDescription(), GetEntryDescription(TPostingSource::Craigslist, page));
+    EXPECT_EQ(shown->GetPictureUrls().size(), 2u);
+    EXPECT_TRUE(shown->GetHasGeo());
+    EXPECT_EQ(shown->GetDuplicateOf(), elsewhere->GetLink()) << "posted later, it folds under the first";
+
+    struct TCase {
+        std::string page;
+        TSiteSearchEnum site;
+        const char* why;
+    } none[] = {
+        {"<html><div id=\"userbody\">old</div></html>", ssCraigslist, "not one of today's pages"},
+        {"<section id=\"postingbody\">This posting has expired.</section>", ssCraigslist, "a removed ad"},
+        {page, ssEBay, "another site's ad"},
+    };
+    for (const auto& c : none) {
+        const TEntry other(c.site, "", "x", "https://example.org/3.html", 1, "", "", false, 0, 0, "", "", "");
+        EXPECT_FALSE(ReadPostingDetails(other, c.page)) << c.why;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "engine/http_client.h"
 #include "engine/http_test_env.h"
+#include "model/objects_storage.h"
 #include "run/search_run_fixture.h"
 #include "run/site_search_run.h"
 #include "sites/craig_areas.h"
@@ -29,7 +31,20 @@ struct TSimAd {
     std::string title;
     double price = -1;
     long long posted = 0;
+    std::string place;
+    double latitude = 0;
+    double longitude = 0;
+    std::vector<std::string> pictures;
 };
+
+// The strings of a JSON list that starts at aText's beginning ("[\"a\", \"b\"]").
+std::vector<std::string> StringsOfList(const std::string& aText) {
+    std::vector<std::string> strings;
+    const size_t end = aText.find(']');
+    for (size_t at = aText.find('"'); at < end; at = aText.find('"', aText.find('"', at + 1) + 1))
+        strings.push_back(aText.substr(at + 1, aText.find('"', at + 1) - at - 1));
+    return strings;
+}
 
 // The "link" of each ad in the simulator's JSON expectation, with title, price and posted time.
 std::map<std::string, TSimAd> AdsOfExpectation(const std::string& aJson) {
@@ -44,6 +59,12 @@ std::map<std::string, TSimAd> AdsOfExpectation(const std::string& aJson) {
         ad.title = title.substr(1, title.find('"', 1) - 1);
         ad.posted = std::stoll(field(at, "posted"));
         ad.price = std::stod(field(at, "price"));
+        const std::string place = field(at, "place");
+        ad.place = place.substr(1, place.find('"', 1) - 1);
+        ad.latitude = std::stod(field(at, "latitude"));
+        ad.longitude = std::stod(field(at, "longitude"));
+        const size_t picturesAt = aJson.find("\"pictures\": ", at);
+        ad.pictures = StringsOfList(aJson.substr(picturesAt + 12, aJson.find(']', picturesAt) - picturesAt - 11));
         const size_t linkAt = aJson.find("\"link\": \"", at) + 9;
         ads[aJson.substr(linkAt, aJson.find('"', linkAt) - linkAt)] = ad;
     }
@@ -148,6 +169,42 @@ TEST_F(CraigTodayRunTest, TheJsonSearchGivesExactlyTheMatchingAdsAndThePageRoute
     for (const auto& [link, entry] : fromPages) EXPECT_EQ(entry->GetPrice(), expected.at(link).price) << link;
     EXPECT_EQ(SiteSearchRun(*again, ssCraigslist)->GetAnswerFormat(), "page");
     EXPECT_EQ(SiteSearchRun(*again, ssCraigslist)->GetLastRunProblem(), "") << "the page route served: no problem";
+}
+
+TEST_F(CraigTodayRunTest, PlacesCoordinatesAndPicturesAreKeptThroughASaveAndAReopen) {
+    auto search = CitiesSearch();
+    const auto results = Run(*search);
+    const auto fromJson = ExpectedFromRequests("sapi.craigslist.org");
+    int checked = 0;
+    for (const auto& [link, ad] : fromJson) {
+        if (!results.count(link)) continue;  // another sub-area's ad of the area's batch
+        ++checked;
+        const IEntry& entry = results.at(link);
+        EXPECT_EQ(entry->GetPlace(), ad.place) << link;
+        EXPECT_TRUE(entry->GetHasGeo()) << link;
+        EXPECT_DOUBLE_EQ(entry->GetLatitude(), ad.latitude) << link;
+        EXPECT_DOUBLE_EQ(entry->GetLongitude(), ad.longitude) << link;
+        EXPECT_EQ(entry->GetPictureUrls(), ad.pictures) << link;
+        EXPECT_FALSE(ad.pictures.empty()) << "the search asks for ads with pictures";
+    }
+    ASSERT_GT(checked, 5);
+
+    const std::filesystem::path file = fData.Path() / "object_storage.cur";
+    std::filesystem::copy_file(test::SourceDataDir() / "object_storage.cur", file);
+    auto storage = std::make_unique<TObjectsStorage>(file.string());
+    search->SaveToDB(*storage);
+    const int id = search->GetID();
+    storage = std::make_unique<TObjectsStorage>(file.string());
+    const auto loaded = TSearch::CreateFromDB(*storage, id, {&fTrees.places, &fTrees.categories});
+    ASSERT_EQ(loaded->GetSearchResults().size(), results.size());
+    for (const IEntry& back : loaded->GetSearchResults()) {
+        const IEntry& entry = results.at(back->GetLink());
+        EXPECT_EQ(back->GetPlace(), entry->GetPlace());
+        EXPECT_EQ(back->GetHasGeo(), entry->GetHasGeo());
+        EXPECT_DOUBLE_EQ(back->GetLatitude(), entry->GetLatitude());
+        EXPECT_DOUBLE_EQ(back->GetLongitude(), entry->GetLongitude());
+        EXPECT_EQ(back->GetPictureUrls(), entry->GetPictureUrls());
+    }
 }
 
 TEST_F(CraigTodayRunTest, RequestsGoOutAsABrowsersOverHttpsAndKeepTheSitesCookie) {

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QLinearGradient>
 #include <QLabel>
 #include <QPainter>
 #include <QStringListModel>
@@ -11,6 +12,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,7 +22,9 @@
 #include "engine/http_test_env.h"
 #include "engine/proxy_settings.h"
 #include "engine/synchronizator.h"
+#include "model/duplicate_folding.h"
 #include "model/objects_storage.h"
+#include "model/search.h"
 #include "run/image_downloader.h"
 #include "run/picture_server.h"
 #include "support/test_support.h"
@@ -63,6 +67,22 @@ QImage Stripes(int aWidth, int aHeight) {
     return image;
 }
 
+// A picture with shapes as large as the hash sees them: light from the left, a dark block,
+// a light round.
+QImage Scene() {
+    QImage image(300, 200, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient light(0, 0, 300, 0);
+    light.setColorAt(0, QColor(30, 40, 60));
+    light.setColorAt(1, QColor(230, 220, 200));
+    painter.fillRect(image.rect(), light);
+    painter.fillRect(180, 20, 80, 70, QColor(20, 20, 20));
+    painter.setBrush(QColor(250, 250, 240));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(30, 110, 90, 70);
+    return image;
+}
+
 QImage Decoded(const TBlob& aBlob) {
     QImage image;
     image.loadFromData(aBlob.data(), int(aBlob.size()), "JPEG");
@@ -89,9 +109,13 @@ class TestThumbnails : public QObject {
         std::vector<IEntry> entries;
         std::vector<int> paintOrder;  // the index of each cell the first time it was painted
         int repaints = 0;
+        std::function<void(const IEntry&)> onLanded;
         QStringListModel model;
         TThumbnailView view;
-        TThumbnailDownloads downloads{downloader, [this] { ++repaints; }};
+        TThumbnailDownloads downloads{downloader, [this] { ++repaints; },
+                                      [this](const IEntry& aEntry) {
+                                          if (onLanded) onLanded(aEntry);
+                                      }};
 
         TGrid() {
             view.setModel(&model);
@@ -390,6 +414,70 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(QRect(form.lvResults->mapTo(&form, QPoint(0, 0)), form.lvResults->size()), listPlace);
     }
+    // The thumbnail missing and the ad's first picture of one colour: its next picture is shown.
+    void anUnusableThumbnailGivesWayToTheAdsNextPicture() {
+        TGrid grid;
+        grid.server.Serve("/blank", Encoded(Solid(200, 120, QColor(20, 30, 200)), "JPEG"));
+        grid.server.Serve("/pic", Encoded(Stripes(300, 200), "JPEG"));
+        IEntry entry = Entry("bike", grid.server.Url("/missing"));
+        entry->SetPictureUrls({grid.server.Url("/blank"), grid.server.Url("/pic")});
+        grid.Show({entry});
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                grid.view.grab();  // each paint of the loading cell asks for the next picture
+                return entry->HasResizedImage();
+            },
+            cWaitMs));
+        QCOMPARE(Decoded(entry->GetResizedImage()).size(), QSize(125, 83));
+        QVERIFY(entry->GetPictureHash() != 0);
+        QCOMPARE(grid.server.Requests().size(), size_t(3));
+    }
+
+    // The same picture scaled, recompressed or slightly cropped keeps nearly its hash; another
+    // picture does not.
+    void thePictureHashKnowsAPictureAgain() {
+        const QImage picture = Scene();
+        const struct {
+            const char* what;
+            QImage other;
+            bool alike;
+        } cases[] = {
+            {"scaled", picture.scaled(120, 80, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), true},
+            {"recompressed", Decoded(EncodeJpeg(picture)), true},
+            {"a frame cut off", picture.copy(4, 3, 292, 194), true},
+            {"mirrored", picture.mirrored(true, false), false},
+            {"another picture", Stripes(300, 200), false},
+            {"turned", picture.transformed(QTransform().rotate(90)), false},
+        };
+        const std::uint64_t hash = PictureHash(picture);
+        QVERIFY(hash != 0);
+        for (const auto& c : cases)
+            QVERIFY2(PicturesLookAlike(hash, PictureHash(c.other)) == c.alike, c.what);
+        QCOMPARE(PictureHash(QImage()), std::uint64_t(0));
+    }
+
+    // An ad posted in two cities uploads its picture twice, under two names: once both pictures
+    // are here, the later ad folds under the first.
+    void crossPostedAdsWithTheSamePictureFoldOnceBothPicturesAreHere() {
+        TGrid grid;
+        grid.server.Serve("/one.jpg", Encoded(Scene(), "JPEG"));
+        grid.server.Serve("/two.png", Encoded(Scene().scaled(600, 400), "PNG"), "image/png");
+        IEntry first = Entry("oak-table", grid.server.Url("/one.jpg"));
+        IEntry second = std::make_shared<TEntry>(ssCraigslist, "Dec 10", "oak-table",
+                                                 "https://other.craigslist.org/oak-table.html", 10.0, "", "", true, 0,
+                                                 0.0, "", "", grid.server.Url("/two.png"));
+        TSearch search;
+        search.AddSearchResult(first);
+        search.AddSearchResult(second);
+        int folds = 0;
+        grid.onLanded = [&](const IEntry& aEntry) { folds += search.FoldWhenDetailsAgree(aEntry) ? 1 : 0; };
+        grid.Show({first, second});
+        QVERIFY(QTest::qWaitFor([&] { return folds == 1; }, cWaitMs));
+        QVERIFY(first->GetPictureHash() != 0 && second->GetPictureHash() != 0);
+        QCOMPARE(second->GetDuplicateOf(), first->GetLink());
+        QVERIFY(!first->IsFolded());
+    }
+
     void aCellClickedInTheGridIsTheSelectedResult() {
         test::TResultsWindow window({{"sofa"}, {"table"}, {"lamp"}});
         TThumbnailsAndPreview& views = *window.run.window->ThumbnailsAndPreview();

@@ -1,5 +1,8 @@
 // The timeline window: bars from a result list, zoom by dragging and back out, the
 // perspective view; and in the main window, the "Timeline Preview" tab following a run.
+#include <algorithm>
+#include <cmath>
+
 #include <QAction>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -14,6 +17,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
+#include <QValueAxis>
 
 #include "app/settings.h"
 #include "engine/proxy_settings.h"
@@ -161,6 +165,67 @@ private slots:
                          qPrintable(QString("%1 covers the label %2").arg(control->objectName(), text)));
         }
         QVERIFY2(numbers >= 3, qPrintable(QString::number(numbers)));
+    }
+
+    // Counts growing run by run, in the sizes the window takes: the value axis shows exactly
+    // its ticks, in full, while "Perspective View" was never touched (the box once had to be
+    // toggled before the labels read right); the top label stays clear of the zoom-out button
+    // and of the box.
+    void theValueAxisIsRightBeforeThePerspectiveViewIsToggled_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("hiddenWhileCounting");
+        QTest::newRow("wide") << QSize(900, 400) << false;
+        QTest::newRow("the preview tab at 1024 by 700") << QSize(600, 260) << false;
+        QTest::newRow("narrow") << QSize(420, 220) << false;
+        QTest::newRow("counted behind another tab") << QSize(600, 260) << true;
+    }
+    void theValueAxisIsRightBeforeThePerspectiveViewIsToggled() {
+        QFETCH(QSize, size);
+        QFETCH(bool, hiddenWhileCounting);
+        auto form = ShownForm();
+        QVERIFY(form);
+        form->resize(size);
+        const std::vector<TTimelineBars> runs = {
+            {{"Jun-1", 1}}, {{"Jun-1", 1}, {"Jun-2", 9}}, {{"Jun-1", 1}, {"Jun-2", 98}, {"Jun-3", 7}},
+            {{"Jun-1", 1}, {"Jun-2", 480}, {"Jun-3", 1250}}, {{"Jun-1", 1}, {"Jun-2", 480}, {"Jun-3", 12500}}};
+        auto* axis = qobject_cast<QValueAxis*>(form->chartTimeline->axes(Qt::Vertical).value(0));
+        QVERIFY(axis);
+        for (const TTimelineBars& bars : runs) {
+            if (hiddenWhileCounting) form->hide();
+            form->SetBars(bars);
+            QCoreApplication::processEvents();
+            if (hiddenWhileCounting) {
+                form->show();
+                QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+            }
+            QVERIFY(!form->cb3DView->isChecked());
+            // Whole steps from 0 to the top, each label once.
+            QCOMPARE(axis->min(), 0.0);
+            const double step = axis->tickInterval();
+            QVERIFY(step >= 1 && step == std::floor(step));
+            QStringList expected;
+            for (double tick = 0; tick <= axis->max() + step / 2; tick += step)
+                expected << QString::number(qRound64(tick));
+            QVERIFY2(expected.size() >= 2 && expected.size() <= 8, qPrintable(expected.join(' ')));
+            QCOMPARE(axis->max(), expected.last().toDouble());
+            QStringList shown;
+            QRect top;
+            for (const auto& [text, where] : ChartTexts(*form)) {
+                QVERIFY2(!text.contains(QChar(0x2026)) && !text.contains("..."), qPrintable(text));
+                bool isNumber = false;
+                text.toLongLong(&isNumber);
+                if (!isNumber) continue;
+                shown << text;
+                if (text == expected.last()) top = where;
+            }
+            std::sort(shown.begin(), shown.end(), [](const QString& a, const QString& b) {
+                return a.toLongLong() < b.toLongLong();
+            });
+            QCOMPARE(shown, expected);
+            QVERIFY2(top.isValid(), qPrintable(expected.last()));
+            QVERIFY2(!form->Button2->geometry().intersects(top), qPrintable("the zoom-out button covers " + expected.last()));
+            QVERIFY2(!form->cb3DView->geometry().intersects(top), qPrintable("the box covers " + expected.last()));
+        }
     }
 
     void aClickShowsHalfTheDaysAroundIt() {
