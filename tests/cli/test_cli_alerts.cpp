@@ -64,7 +64,7 @@ TEST_F(CliAlerts, ProfileAndAlertShowAndChangeWithTheirJsonKeys) {
     EXPECT_EQ(Cli({"alert", "Lamps", "--json"}).out,
               "{\"enabled\":true,\"interval\":45,\"email\":\"\",\"send_email\":false,\"send_sms\":true,"
               "\"include_results\":true,\"how_often\":\"daily\",\"send_at\":\"18:30\",\"message_length\":50,"
-              "\"auto_reply\":false,\"auto_reply_subject\":\"\"}\n");
+              "\"auto_reply\":false,\"auto_reply_subject\":\"\",\"interval_seconds\":2700}\n");
 
     struct TCase {
         std::vector<std::string> args;
