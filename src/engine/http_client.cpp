@@ -357,9 +357,46 @@ TSitePolling CurrentPolling() {
     return gPolling;
 }
 
+[[noreturn]] void RaiseShared(const TPollCache::TFailure& aFailure) {
+    using TKind = TPollCache::TFailure::TKind;
+    if (aFailure.kind == TKind::Status) throw EHttpStatus(aFailure.what, aFailure.status);
+    if (aFailure.kind == TKind::TooLarge) throw EHttpTooLarge(aFailure.what);
+    throw EHttpError(aFailure.what);
+}
+
+bool StoppedNow(const std::string& aURL) {
+    try {
+        RefuseWhenStopped(aURL);
+        return false;
+    } catch (const EHttpError&) {
+        return true;
+    }
+}
+
+// The searches asking for a page that failed a moment ago hear the same failure.
+void StoreSharedFailure(TPollCache& aCache, const std::string& aURL) {
+    using TKind = TPollCache::TFailure::TKind;
+    TPollCache::TFailure failure;
+    failure.failedAt = std::chrono::steady_clock::now();
+    try {
+        throw;
+    } catch (const EHttpStatus& e) {
+        failure = {TKind::Status, e.what(), e.GetStatus(), failure.failedAt};
+    } catch (const EHttpTooLarge& e) {
+        failure = {TKind::TooLarge, e.what(), 0, failure.failedAt};
+    } catch (const EHttpError& e) {
+        failure = {TKind::Transfer, e.what(), 0, failure.failedAt};
+    } catch (...) {
+        return;
+    }
+    aCache.StoreFailure(aURL, std::move(failure));
+}
+
 bool ServeFresh(TPollCache& aCache, const std::string& aURL, std::vector<std::uint8_t>& aBody,
                 std::string& aContentType) {
-    auto fresh = aCache.Fresh(aURL, std::chrono::steady_clock::now());
+    const auto now = std::chrono::steady_clock::now();
+    if (auto failure = aCache.FreshFailure(aURL, now)) RaiseShared(*failure);
+    auto fresh = aCache.Fresh(aURL, now);
     if (!fresh) return false;
     aCache.CountServed();
     aBody = std::move(fresh->body);
@@ -385,7 +422,10 @@ std::string TCHttpClient::PerformPolled(const std::string& aURL, std::vector<std
     std::string contentType;
     if (ServeFresh(cache, aURL, aBody, contentType)) return contentType;
     // Another search asking for the same page meanwhile gets this answer instead of a turn.
-    const auto served = [&] { return cache.Fresh(aURL, std::chrono::steady_clock::now()).has_value(); };
+    const auto served = [&] {
+        const auto now = std::chrono::steady_clock::now();
+        return cache.Fresh(aURL, now).has_value() || cache.FreshFailure(aURL, now).has_value();
+    };
     const auto ticket = polling.budget->Acquire(HostOf(aURL), served, [&] { RefuseWhenStopped(aURL); });
     if (!ticket && ServeFresh(cache, aURL, aBody, contentType)) return contentType;
     const auto last = cache.Last(aURL);
@@ -394,7 +434,13 @@ std::string TCHttpClient::PerformPolled(const std::string& aURL, std::vector<std
         conditional.ifNoneMatch = last->etag;
         conditional.ifModifiedSince = last->lastModified;
     }
-    contentType = Perform(aURL, aBody, limit, "page", &conditional);
+    try {
+        contentType = Perform(aURL, aBody, limit, "page", &conditional);
+    } catch (const EHttpError&) {
+        // A transfer ended by a stop says nothing about the page.
+        if (!StoppedNow(aURL)) StoreSharedFailure(cache, aURL);
+        throw;
+    }
     const auto now = std::chrono::steady_clock::now();
     if (conditional.status == 304 && last) {
         cache.Confirm(aURL, now);

@@ -12,6 +12,20 @@ std::optional<TPollCache::TAnswer> TPollCache::Fresh(const std::string& aURL, TT
     return it->second.answer;
 }
 
+std::optional<TPollCache::TFailure> TPollCache::FreshFailure(const std::string& aURL, TTime aNow) const {
+    std::lock_guard lock(fMutex);
+    auto it = fEntries.find(aURL);
+    if (it == fEntries.end() || !it->second.failure) return std::nullopt;
+    const TFailure& failure = *it->second.failure;
+    if (failure.failedAt < it->second.answer.fetchedAt || aNow - failure.failedAt > fShareWindow) return std::nullopt;
+    return failure;
+}
+
+void TPollCache::StoreFailure(const std::string& aURL, TFailure aFailure) {
+    std::lock_guard lock(fMutex);
+    fEntries[aURL].failure = std::move(aFailure);
+}
+
 std::optional<TPollCache::TAnswer> TPollCache::Last(const std::string& aURL) const {
     std::lock_guard lock(fMutex);
     auto it = fEntries.find(aURL);

@@ -27,10 +27,23 @@ public:
         TTime fetchedAt{};
     };
 
+    // A request that failed, told alike to every search asking meanwhile: the site is not
+    // asked again within the share window.
+    struct TFailure {
+        enum class TKind { Transfer, Status, TooLarge } kind = TKind::Transfer;
+        std::string what;
+        long status = 0;
+        TTime failedAt{};
+    };
+
     explicit TPollCache(std::chrono::milliseconds aShareWindow);
 
     // The answer to aURL when it was fetched within the share window before aNow.
     std::optional<TAnswer> Fresh(const std::string& aURL, TTime aNow) const;
+    // The failure of the last request for aURL when it came within the share window and
+    // after the last answer.
+    std::optional<TFailure> FreshFailure(const std::string& aURL, TTime aNow) const;
+    void StoreFailure(const std::string& aURL, TFailure aFailure);
     // The last answer to aURL, however old.
     std::optional<TAnswer> Last(const std::string& aURL) const;
     void Store(const std::string& aURL, TAnswer aAnswer);
@@ -53,6 +66,7 @@ public:
 private:
     struct TEntry {
         TAnswer answer;
+        std::optional<TFailure> failure;
         std::set<std::string> askers;
     };
 
