@@ -393,7 +393,10 @@ public:
             if (TClock::now() >= nextCheck && !(fOnce && fTicked)) Tick();
             if (fRunEnded.exchange(false) && fScheduler.QueueLength() > 0) fScheduler.OnAutoSearch();
             fScheduler.Poll();
-            if (fOnce && fTicked && fScheduler.QueueLength() == 0 && RunningCount() == 0) return 0;
+            if (fOnce && fTicked && fScheduler.QueueLength() == 0 && RunningCount() == 0) {
+                ReportPolling();
+                return 0;
+            }
             nextCheck = std::min(nextCheck, TClock::now() + UntilNextDue());
             loop->ServeOnce(WakeTime(nextCheck));
         }
