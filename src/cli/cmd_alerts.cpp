@@ -390,7 +390,10 @@ public:
         auto nextCheck = TClock::now();
         while (true) {
             if (Interrupted()) return StopEverything(*loop);
-            if (TClock::now() >= nextCheck && !(fOnce && fTicked)) Tick();
+            if (TClock::now() >= nextCheck && !(fOnce && fTicked)) {
+                Tick();
+                nextCheck = TClock::now() + UntilNextDue();
+            }
             if (fRunEnded.exchange(false) && fScheduler.QueueLength() > 0) fScheduler.OnAutoSearch();
             fScheduler.Poll();
             if (fOnce && fTicked && fScheduler.QueueLength() == 0 && RunningCount() == 0) {
