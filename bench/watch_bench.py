@@ -265,8 +265,10 @@ def main():
     parser.add_argument("--long", action="store_true", help="the full figures (about an hour)")
     parser.add_argument("--only", choices=["latency", "idle"])
     parser.add_argument("--seed", type=int, default=11)
+    parser.add_argument("--queries-per-host", type=int, default=1,
+                        help="distinct queries among each host's searches of the latency run")
     args = parser.parse_args()
-    args.searches, args.queries_per_host = 20, 1
+    args.searches = 20
     args.latency_seconds = 600 if args.long else 150
     args.idle_searches, args.idle_distinct = (1000, 200) if args.long else (100, 20)
     args.idle_seconds = 600 if args.long else 120
