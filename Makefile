@@ -51,6 +51,7 @@ bench: deps
 	cmake -S . -B $(RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTRAWLIX_BUILD_BENCH=ON
 	cmake --build $(RELEASE_DIR)
 	for b in $(RELEASE_DIR)/bench_*; do echo "== $$b"; $$b; done
+	echo "== bench/watch_bench.py"; python3 bench/watch_bench.py --cli $(RELEASE_DIR)/trawlix-cli
 
 # libFuzzer targets (clang), with the core library instrumented too.
 fuzz: deps

@@ -11,7 +11,7 @@ namespace trawlix {
 namespace {
 
 constexpr double cMillisecondsPerDay = 86400000.0;
-constexpr double cMinutesPerDay = 1440.0;
+constexpr double cSecondsPerDay = 86400.0;
 
 }  // namespace
 
@@ -23,7 +23,7 @@ double TAlertScheduler::DueTime(const TSearch& aSearch) {
     const TAlert& alert = aSearch.GetAlert();
     const double lastSearchedAt = alert.GetLastSearchedAt();
     if (lastSearchedAt == 0) return -1;  // never run automatically: due at the first tick
-    return lastSearchedAt + alert.GetIntervalMinutes() / cMinutesPerDay;
+    return lastSearchedAt + alert.GetIntervalSeconds() / cSecondsPerDay;
 }
 
 long long TAlertScheduler::ToSecond(double aDayNumber) { return std::llround(aDayNumber * 86400.0); }
@@ -32,7 +32,7 @@ long long TAlertScheduler::DueSecond(const TSearch& aSearch) {
     const TAlert& alert = aSearch.GetAlert();
     const double lastSearchedAt = alert.GetLastSearchedAt();
     if (lastSearchedAt == 0) return -1;
-    return ToSecond(lastSearchedAt) + 60LL * alert.GetIntervalMinutes();
+    return ToSecond(lastSearchedAt) + alert.GetIntervalSeconds();
 }
 
 bool TAlertScheduler::AnyEnabled() const {
@@ -74,6 +74,20 @@ int TAlertScheduler::Tick() {
     return queued;
 }
 
+long long TAlertScheduler::MillisecondsUntilNextDue(long long aLongest) const {
+    if (fExitting || !fHooks.searches) return aLongest;
+    const double now = fHooks.now();
+    long long soonest = aLongest;
+    for (TSearch* search : fHooks.searches()) {
+        if (!search->GetAlert().GetEnabled() || Queued(search) || search->GetSearching()) continue;
+        const long long due = DueSecond(*search);
+        long long wait = due < 0 ? 0 : (due - ToSecond(now)) * 1000;
+        if (wait <= 0 && EverySiteBacksOff(*search, now)) wait = cCheckIntervalMs;
+        soonest = std::min(soonest, std::max(wait, 0LL));
+    }
+    return soonest;
+}
+
 long long TAlertScheduler::MillisecondsUntilAutoSearch() const {
     if (!fChainRunning || fExitting) return -1;
     const double left = (fNextPassAt - fHooks.now()) * cMillisecondsPerDay;
@@ -106,10 +120,15 @@ TSearch* TAlertScheduler::TakeNextQueued() {
 void TAlertScheduler::OnAutoSearch() {
     // A search that could not start lets the next one go at once (a pass with no delay).
     while (!fExitting) {
+        if (!fAutoSearchQueue.empty() && fHooks.mayStartAnother && !fHooks.mayStartAnother()) {
+            // Full: the owner calls again when a run ends; the fallback pass is far off.
+            fNextPassAt = fHooks.now() + cCheckIntervalMs / cMillisecondsPerDay;
+            return;
+        }
         TSearch* search = TakeNextQueued();
         if (!search) break;
         const double now = fHooks.now();
-        fNextPassAt = now + cStaggerMs / cMillisecondsPerDay;
+        fNextPassAt = now + fHooks.staggerMs / cMillisecondsPerDay;
         fChainRunning = true;
         if (fSearchingPaused) return;
         if (fHooks.refreshZIPCode) fHooks.refreshZIPCode(*search);

@@ -34,6 +34,12 @@ public:
         std::function<bool(double aNow)> inQuietHours;
         // Quiet hours have just ended: the digests they held go out together.
         std::function<void()> sendHeldDigests;
+        // The pause between two automatic starts. The headless watcher paces the sites by
+        // its per-host budget instead and starts what is due at once.
+        int staggerMs = cStaggerMs;
+        // Whether another search may start now; may be empty (always). A pass that may not
+        // start one keeps the queue until the owner calls OnAutoSearch again.
+        std::function<bool()> mayStartAnother;
     };
 
     explicit TAlertScheduler(THooks aHooks);
@@ -47,6 +53,10 @@ public:
     void Poll();
     // Milliseconds until the chain's next pass (0 when due); -1 when the chain is idle.
     long long MillisecondsUntilAutoSearch() const;
+    // Milliseconds until the next enabled search that is neither queued nor running falls
+    // due (0 when one is due), at most aLongest; a due search whose sites all back off
+    // counts as due again cCheckIntervalMs later. An idle owner sleeps that long.
+    long long MillisecondsUntilNextDue(long long aLongest) const;
     // One pass of the chain: starts the first queued search still in the list and sets the
     // next pass cStaggerMs later; when a search does not start, the next queued one is
     // tried at once. A pass that finds the queue empty ends the chain until a tick queues more.

@@ -237,4 +237,6 @@ int TTerminationSignals::ReadFd() const { return gSignalPipe[0]; }
 
 int TTerminationSignals::Received() { return gReceivedSignal.load(); }
 
+int TTerminationSignals::WatchedReadFd() { return gSignalPipe[0]; }
+
 }  // namespace trawlix::platform

@@ -74,6 +74,8 @@ public:
     int ReadFd() const;
     // The signal that came, 0 while none did.
     static int Received();
+    // ReadFd of the instance watching now, -1 while none does.
+    static int WatchedReadFd();
 };
 
 // The current call stack, symbolised as far as the binary allows.

@@ -248,7 +248,7 @@ const std::vector<TSettingInfo>& TSettings::KnownValues() {
         {"ColumnSettings", K::String}, {"ProxySettings", K::String},
         {"CriteriaSplitterBalloonHintShown", K::Integer}, {"AlertsBalloonHintShown", K::Integer},
         {"CriteriaHidden", K::Integer}, {"ResultsAsThumbnails", K::Integer},
-        {"EmailAccountsUsageLimit", K::Integer},
+        {"EmailAccountsUsageLimit", K::Integer}, {"RequestsPerMinutePerHost", K::Integer},
         {"FoldDuplicates", K::Integer},
         {"CraigslistDomain", K::String}, {"OodleDomain", K::String}, {"EBayClassifiedsDomain", K::String},
         {"CarsComDomain", K::String}, {"AutotraderDomain", K::String}, {"VendorHost", K::String},
@@ -329,7 +329,8 @@ void ReadStringValue(const TSettingsFile& aSettingsFile, const char* aName, std:
     X("GSMNetworkID", fGSMNetworkID) X("CriteriaPanelWidth", fCriteriaPanelWidth)                    \
     X("PreviewPanelHeight", fPreviewPanelHeight) X("PreviewPanelWidth", fPreviewPanelWidth)          \
     X("CriteriaSplitterBalloonHintShown", fCriteriaSplitterBalloonHintShown)                         \
-    X("AlertsBalloonHintShown", fAlertsBalloonHintShown) X("EmailAccountsUsageLimit", fEmailAccountsUsageLimit)
+    X("AlertsBalloonHintShown", fAlertsBalloonHintShown) X("EmailAccountsUsageLimit", fEmailAccountsUsageLimit) \
+    X("RequestsPerMinutePerHost", fRequestsPerMinutePerHost)
 #define TRAWLIX_STRING_FIELDS(X)                                                                         \
     X("AlternativeGSMNetwork", fAlternativeGSMNetwork) X("CraigslistDomain", fCraigslistDomain)          \
     X("OodleDomain", fOodleDomain) X("EBayClassifiedsDomain", fEBayClassifiedsDomain)                    \

@@ -134,6 +134,8 @@ public:
     TRAWLIX_SETTING(bool, CriteriaHidden)
     TRAWLIX_SETTING(bool, ResultsAsThumbnails)
     TRAWLIX_SETTING(int, EmailAccountsUsageLimit)
+    // The most page requests a watcher sends one host in a minute.
+    TRAWLIX_SETTING(int, RequestsPerMinutePerHost)
     TRAWLIX_SETTING(std::string, CraigslistDomain)
     TRAWLIX_SETTING(std::string, OodleDomain)
     TRAWLIX_SETTING(std::string, EBayClassifiedsDomain)
@@ -218,6 +220,7 @@ private:
     bool fCriteriaHidden = false;
     bool fResultsAsThumbnails = false;
     int fEmailAccountsUsageLimit = 0;
+    int fRequestsPerMinutePerHost = 6;
     std::string fCraigslistDomain = "craigslist.org";
     std::string fOodleDomain = "oodle.com";
     std::string fEBayClassifiedsDomain = "ebayclassifieds.com";

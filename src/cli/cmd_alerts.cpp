@@ -13,9 +13,12 @@
 #include "app/session.h"
 #include "app/settings.h"
 #include "app/site_watch.h"
+#include "app/watch_polling.h"
+#include "app/watcher_figures.h"
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
 #include "cli/search_arg.h"
+#include "cli/signal_wake.h"
 #include "cli/site_problem_output.h"
 #include "engine/email_address.h"
 #include "engine/http_client.h"
@@ -96,10 +99,26 @@ bool ParseYesNo(const std::string& aOption, const std::string& aText) {
     throw UsageError(aOption + " takes yes or no, not \"" + aText + "\"");
 }
 
+// "MIN" in minutes (1 to 10000), or "SECs" in seconds (15s and up, to the same longest).
+int ParseInterval(const std::string& aText) {
+    const bool seconds = !aText.empty() && aText.back() == 's';
+    int value = 0;
+    try {
+        value = ParseInt(seconds ? aText.substr(0, aText.size() - 1) : aText, "--interval");
+    } catch (const std::exception&) {
+        value = 0;
+    }
+    const int longest = cMaxAlertInterval * 60;
+    const int total = seconds ? value : (value > cMaxAlertInterval ? longest + 1 : value * 60);
+    if (value <= 0 || total < (seconds ? cMinAlertIntervalSeconds : cMinAlertInterval * 60) || total > longest)
+        throw UsageError("--interval takes minutes from 1 to 10000, or seconds from 15s, not \"" + aText + "\"");
+    return total;
+}
+
 // The options of `alert`, checked before anything changes.
 struct TAlertChanges {
     std::optional<bool> enabled;
-    std::optional<int> interval;
+    std::optional<int> intervalSeconds;
     std::optional<std::string> email;
     std::optional<bool> sendEmail, sendSMS, includeResults;
     std::optional<THowOften> howOften;
@@ -107,7 +126,7 @@ struct TAlertChanges {
     std::optional<int> messageLength;
 
     bool Any() const {
-        return enabled || interval || email || sendEmail || sendSMS || includeResults || howOften || sendAtTime ||
+        return enabled || intervalSeconds || email || sendEmail || sendSMS || includeResults || howOften || sendAtTime ||
                messageLength;
     }
 };
@@ -123,17 +142,7 @@ TAlertChanges ReadAlertChanges(ArgParser& aArgs) {
     const bool enable = aArgs.Flag("--enable"), disable = aArgs.Flag("--disable");
     if (enable && disable) throw UsageError("--enable and --disable exclude each other");
     if (enable || disable) changes.enabled = enable;
-    if (auto interval = aArgs.Value("--interval")) {
-        int minutes = 0;
-        try {
-            minutes = ParseInt(*interval, "--interval");
-        } catch (const std::exception&) {
-            minutes = 0;
-        }
-        if (minutes < cMinAlertInterval || minutes > cMaxAlertInterval)
-            throw UsageError("--interval takes minutes from 1 to 10000, not \"" + *interval + "\"");
-        changes.interval = minutes;
-    }
+    if (auto interval = aArgs.Value("--interval")) changes.intervalSeconds = ParseInterval(*interval);
     if (auto email = aArgs.Value("--email")) {
         if (!Trim(*email).empty() && !IsValidEmailAddress(Trim(*email)))
             throw UsageError("--email needs an e-mail address (name@host), not \"" + *email + "\"");
@@ -157,7 +166,7 @@ TAlertChanges ReadAlertChanges(ArgParser& aArgs) {
 }
 
 void ApplyAlertChanges(TAlert& aAlert, const TAlertChanges& aChanges) {
-    if (aChanges.interval) aAlert.SetIntervalMinutes(*aChanges.interval);
+    if (aChanges.intervalSeconds) aAlert.SetIntervalSeconds(*aChanges.intervalSeconds);
     if (aChanges.email) aAlert.SetEmail(*aChanges.email);
     if (aChanges.sendEmail) aAlert.SetSendToEmail(*aChanges.sendEmail);
     if (aChanges.sendSMS) aAlert.SetSendToSMS(*aChanges.sendSMS);
@@ -170,6 +179,11 @@ void ApplyAlertChanges(TAlert& aAlert, const TAlertChanges& aChanges) {
     }
     if (aChanges.messageLength) aAlert.SetMessageLength(*aChanges.messageLength);
     if (aChanges.enabled) aAlert.SetEnabled(*aChanges.enabled);
+}
+
+std::string IntervalText(int aSeconds) {
+    if (aSeconds % 60 != 0) return std::to_string(aSeconds) + " seconds";
+    return std::to_string(aSeconds / 60) + " minutes";
 }
 
 void PrintAlert(CommandContext& aContext, const TAlert& aAlert, bool aJson) {
@@ -188,13 +202,14 @@ void PrintAlert(CommandContext& aContext, const TAlert& aAlert, bool aJson) {
                             .Add("message_length", aAlert.GetMessageLength())
                             .Add("auto_reply", aAlert.GetAutoReply())
                             .Add("auto_reply_subject", message ? message->GetSubject() : std::string())
+                            .Add("interval_seconds", aAlert.GetIntervalSeconds())
                             .Str()
                      << "\n";
         return;
     }
     const auto yesNo = [](bool aValue) { return aValue ? "yes" : "no"; };
     aContext.out << "enabled:         " << yesNo(aAlert.GetEnabled()) << "\n"
-                 << "interval:        " << aAlert.GetIntervalMinutes() << " minutes\n"
+                 << "interval:        " << IntervalText(aAlert.GetIntervalSeconds()) << "\n"
                  << "email:           " << aAlert.GetEmail() << "\n"
                  << "send email:      " << yesNo(aAlert.GetSendToEmail()) << "\n"
                  << "send sms:        " << yesNo(aAlert.GetSendToSMS()) << "\n"
@@ -282,6 +297,17 @@ public:
         const char* event = aOutcome.held ? "notification_held" : aOutcome.failed ? "notification_failed" : "notification_sent";
         Event(event, aSearch, aOutcome.statusText, extra);
     }
+    // The page requests per host since the last tick, and what the budget has left.
+    void Requests(const std::vector<TWatchPolling::THostTick>& aHosts, int aBudget) {
+        if (!fJson) return;
+        std::string hosts;
+        for (const auto& host : aHosts)
+            hosts += (hosts.empty() ? "" : ",") +
+                     JsonObject().Add("host", host.host).Add("requests", host.requests).Add("budget_left", host.left).Str();
+        std::lock_guard lock(fMutex);
+        fOut << JsonObject().Add("event", "tick").Add("budget", aBudget).AddRaw("hosts", "[" + hosts + "]").Str() << "\n"
+             << std::flush;
+    }
     void Note(const std::string& aText) {
         std::lock_guard lock(fMutex);
         if (fJson)
@@ -355,25 +381,92 @@ public:
         auto* loop = dynamic_cast<THeadlessMainLoop*>(GetMainThreadBinding());
         if (!loop) throw CommandError("No main loop to run the searches on.");
         InstallDigestHook();
+        fPolling = std::make_unique<TWatchPolling>(fSession.GetSettings().GetRequestsPerMinutePerHost());
         for (const auto& search : fSearches.GetAllSearches()) Follow(*search);
         if (!fSearches.HasEnabledAlerts()) fLog.Note("No search has an alert switched on.");
-        auto nextTick = std::chrono::steady_clock::now();
+        // Between due times the watcher sleeps: only a run's end, a signal or the next due
+        // time wakes it.
+        TSignalWake signalWake([loop] { loop->Wake(); });
+        auto nextCheck = TClock::now();
         while (true) {
             if (Interrupted()) return StopEverything(*loop);
-            if (!fOnce && std::chrono::steady_clock::now() >= nextTick) {
-                fScheduler.Tick();
-                nextTick += std::chrono::milliseconds(TAlertScheduler::cCheckIntervalMs);
-            } else if (fOnce && !fTicked) {
-                fScheduler.Tick();
-                fTicked = true;
+            if (TClock::now() >= nextCheck && !(fOnce && fTicked)) {
+                Tick();
+                nextCheck = TClock::now() + UntilNextDue();
             }
+            if (fRunEnded.exchange(false) && fScheduler.QueueLength() > 0) fScheduler.OnAutoSearch();
             fScheduler.Poll();
-            if (fOnce && fScheduler.QueueLength() == 0 && RunningCount() == 0) return 0;
-            loop->RunUntil([this] { return Interrupted(); }, std::chrono::milliseconds(200));
+            if (fOnce && fTicked && fScheduler.QueueLength() == 0 && RunningCount() == 0) {
+                ReportPolling();
+                return 0;
+            }
+            nextCheck = std::min(nextCheck, TClock::now() + UntilNextDue());
+            loop->ServeOnce(WakeTime(nextCheck));
         }
     }
 
 private:
+    using TClock = std::chrono::steady_clock;
+    // The longest sleep: quiet hours ending are noticed within it.
+    static constexpr long long cLongestSleepMs = 60000;
+    // Runs at once; the per-host budget paces the sites, this the threads.
+    static constexpr int cMostRunning = 16;
+
+    std::chrono::milliseconds UntilNextDue() const {
+        return std::chrono::milliseconds(fScheduler.MillisecondsUntilNextDue(cLongestSleepMs));
+    }
+
+    TClock::time_point WakeTime(TClock::time_point aNextCheck) const {
+        const auto now = TClock::now();
+        // A single pass waits only for its runs, whose ends wake the loop.
+        auto until = fOnce ? now + std::chrono::milliseconds(cLongestSleepMs) : aNextCheck;
+        const long long pass = fScheduler.MillisecondsUntilAutoSearch();
+        if (pass >= 0) until = std::min(until, now + std::chrono::milliseconds(pass));
+        return until;
+    }
+
+    void Tick() {
+        fScheduler.Tick();
+        fTicked = true;
+        ReportPolling();
+    }
+
+    // What the last tick's runs asked of each host, the searches the budget cannot serve at
+    // their intervals (told once each), and the figures `info` shows.
+    void ReportPolling() {
+        const auto hosts = fPolling->TakeTick();
+        if (hosts.empty()) return;
+        const int budget = fPolling->RequestsPerMinutePerHost();
+        fLog.Requests(hosts, budget);
+        std::map<std::string, int> intervals;
+        for (const auto& search : fSearches.GetAllSearches())
+            if (search->GetAlert().GetEnabled()) intervals[search->GetName()] = search->GetAlert().GetIntervalSeconds();
+        for (const auto& shortfall : fPolling->NewShortfalls(intervals)) fLog.Note(ShortfallText(shortfall, budget));
+        SaveFigures(static_cast<int>(intervals.size()));
+    }
+
+    void SaveFigures(int aSearchesWatched) {
+        TWatcherFigures figures;
+        figures.searchesWatched = aSearchesWatched;
+        figures.requestsPerMinutePerHost = fPolling->RequestsPerMinutePerHost();
+        figures.minutesWatched = std::chrono::duration<double>(TClock::now() - fStartedAt).count() / 60.0;
+        for (const auto& [host, total] : fPolling->TotalRequests())
+            figures.requestsPerMinute[host] = total / std::max(figures.minutesWatched, 1.0);
+        {
+            std::lock_guard lock(fMutex);
+            figures.medianDelaySeconds = fDelays.MedianSeconds();
+            figures.delaysCounted = fDelays.Count();
+        }
+        figures.updatedAt = std::chrono::duration_cast<std::chrono::seconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count();
+        try {
+            figures.Save(TWatcherFigures::File(fSession.GetDataFolder()));
+        } catch (const std::exception& e) {
+            fLog.Note(std::string("The watcher's figures could not be saved: ") + e.what());
+        }
+    }
+
     static bool Interrupted() { return platform::TTerminationSignals::Received() != 0; }
 
     TAlertScheduler::THooks MakeHooks() {
@@ -388,6 +481,8 @@ private:
         hooks.now = LocalNow;
         hooks.inQuietHours = [this](double aNow) { return InQuietHours(fSession, aNow); };
         hooks.sendHeldDigests = [this] { SendHeldDigests(); };
+        hooks.staggerMs = 0;
+        hooks.mayStartAnother = [this] { return RunningCount() < cMostRunning; };
         return hooks;
     }
 
@@ -395,6 +490,7 @@ private:
     // the run's end, so the lines of one search come in order.
     void InstallDigestHook() {
         auto environment = std::make_shared<TSearchRunEnvironment>(*GetSearchRunEnvironment());
+        environment->stopPagingAtKnownAd = true;
         TSession* session = &fSession;
         environment->notifyForNewResults = [session, outcomes = fOutcomes](TSearch& aSearch) {
             TNotifyOutcome outcome = session->SendDigest(aSearch);
@@ -417,7 +513,10 @@ private:
             fLog.Started(aSender);
         };
         aSearch.OnResultKept = [this](TSearch& aSender, const IEntry& aEntry) {
-            if (aEntry->GetNew()) ++Run(aSender).newResults;
+            if (!aEntry->GetNew()) return;
+            ++Run(aSender).newResults;
+            std::lock_guard lock(fMutex);
+            fDelays.Found(aSender.GetName(), TClock::now());
         };
         aSearch.OnSearchStopped = [this](TSearch& aSender) { Stopped(aSender); };
     }
@@ -442,8 +541,14 @@ private:
     void Stopped(TSearch& aSearch) {
         TWatchedRun& run = Run(aSearch);
         run.stopped = true;
+        fRunEnded = true;
         fLog.Finished(aSearch, run.newResults);
-        for (const TNotifyOutcome& outcome : fOutcomes->Take(&aSearch)) fLog.Notification(aSearch, outcome);
+        for (const TNotifyOutcome& outcome : fOutcomes->Take(&aSearch)) {
+            fLog.Notification(aSearch, outcome);
+            if (outcome.failed || outcome.held) continue;
+            std::lock_guard lock(fMutex);
+            fDelays.Sent(aSearch.GetName(), TClock::now());
+        }
         ReportSites(aSearch);
         try {
             fSearches.SaveSearch(aSearch);
@@ -504,6 +609,10 @@ private:
     std::shared_ptr<TDigestOutcomes> fOutcomes = std::make_shared<TDigestOutcomes>();
     TAlertScheduler fScheduler;
     std::shared_ptr<const TSearchRunEnvironment> fPreviousEnvironment;
+    std::unique_ptr<TWatchPolling> fPolling;
+    std::atomic<bool> fRunEnded{false};
+    TDigestDelays fDelays;  // under fMutex
+    TClock::time_point fStartedAt = TClock::now();
 };
 
 int RunWatch(CommandContext& aContext) {
@@ -517,7 +626,7 @@ int RunWatch(CommandContext& aContext) {
 
 CommandRegistrar gProfile({"profile", "profile [--email ADDR] [--phone TEXT] [--json]", false, true, RunProfile});
 CommandRegistrar gAlert({"alert",
-                         "alert SEARCH [--enable|--disable] [--interval MIN] [--email ADDR] [--send-email yes|no] "
+                         "alert SEARCH [--enable|--disable] [--interval MIN|SECs] [--email ADDR] [--send-email yes|no] "
                          "[--send-sms yes|no] [--include-results yes|no] [--how-often instantly|daily] "
                          "[--send-at HH:MM] [--message-length 20|50|0] [--json]",
                          false, true, RunAlert});

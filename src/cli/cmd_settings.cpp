@@ -7,6 +7,7 @@
 #include "app/notifications.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "app/watcher_figures.h"
 #include "cli/cli_command.h"
 #include "cli/json_writer.h"
 #include "cli/password_option.h"
@@ -33,6 +34,30 @@ long long SearchCount(const TSession& aSession) {
     return searches ? static_cast<long long>(searches->GetAllSearches().size()) : 0;
 }
 
+// What the last watcher told of itself (it may still be running).
+std::string WatcherJson(const TWatcherFigures& aFigures) {
+    JsonObject hosts;
+    for (const auto& [host, rate] : aFigures.requestsPerMinute) hosts.Add(host, rate);
+    return JsonObject()
+        .Add("searches_watched", aFigures.searchesWatched)
+        .Add("budget_per_host_per_minute", aFigures.requestsPerMinutePerHost)
+        .Add("minutes_watched", aFigures.minutesWatched)
+        .AddRaw("requests_per_minute", hosts.Str())
+        .Add("median_delay_seconds", aFigures.medianDelaySeconds)
+        .Add("delays_counted", aFigures.delaysCounted)
+        .Add("updated_at", aFigures.updatedAt)
+        .Str();
+}
+
+void PrintWatcher(std::ostream& aOut, const TWatcherFigures& aFigures) {
+    aOut << "watcher:      " << aFigures.searchesWatched << " searches, budget " << aFigures.requestsPerMinutePerHost
+         << " requests a minute per host\n";
+    for (const auto& [host, rate] : aFigures.requestsPerMinute)
+        aOut << "  " << host << ": " << rate << " requests a minute\n";
+    if (aFigures.medianDelaySeconds >= 0)
+        aOut << "  found to digest sent: median " << aFigures.medianDelaySeconds << " s\n";
+}
+
 int Info(CommandContext& aContext) {
     ArgParser args(aContext.args);
     bool json = args.Flag("--json");
@@ -51,6 +76,8 @@ int Info(CommandContext& aContext) {
         .Add("zip_codes", CountOf(session.GetZIPCodes()))
         .Add("carriers", CountOf(session.GetGSMNetworks()))
         .Add("searches", SearchCount(session));
+    const auto watcher = TWatcherFigures::Load(TWatcherFigures::File(session.GetDataFolder()));
+    if (watcher) info.AddRaw("watcher", WatcherJson(*watcher));
     if (json) {
         aContext.out << info.Str() << "\n";
         return 0;
@@ -66,6 +93,7 @@ int Info(CommandContext& aContext) {
                  << "ZIP codes:    " << CountOf(session.GetZIPCodes()) << "\n"
                  << "carriers:     " << CountOf(session.GetGSMNetworks()) << "\n"
                  << "searches:     " << SearchCount(session) << "\n";
+    if (watcher) PrintWatcher(aContext.out, *watcher);
     return 0;
 }
 

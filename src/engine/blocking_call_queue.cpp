@@ -68,7 +68,16 @@ int TBlockingCallQueue::PendingCount() const {
 
 void TBlockingCallQueue::WaitForCalls(std::chrono::steady_clock::time_point aUntil) {
     std::unique_lock lock(fMutex);
-    fChanged.wait_until(lock, aUntil, [this] { return !fPending.empty() || fEndRequested; });
+    fChanged.wait_until(lock, aUntil, [this] { return !fPending.empty() || fEndRequested || fWoken; });
+    fWoken = false;
+}
+
+void TBlockingCallQueue::Wake() {
+    {
+        std::lock_guard lock(fMutex);
+        fWoken = true;
+    }
+    fChanged.notify_all();
 }
 
 void TBlockingCallQueue::RequestEnd() {

@@ -31,8 +31,11 @@ public:
     // every one of them has left, and refuses later calls.
     void Close();
     int PendingCount() const;
-    // Sleeps until a call is queued, the end is asked for, or aUntil.
+    // Sleeps until a call is queued, the end is asked for, a Wake, or aUntil. A Wake that
+    // came since the last wait ends the next one at once.
     void WaitForCalls(std::chrono::steady_clock::time_point aUntil);
+    // Any thread: ends the current or next WaitForCalls.
+    void Wake();
 
     void RequestEnd();
     bool EndRequested() const;
@@ -46,6 +49,7 @@ private:
     int fWaiters = 0;
     bool fClosed = false;
     bool fEndRequested = false;
+    bool fWoken = false;
 };
 
 }  // namespace trawlix

@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <mutex>
 
+#include "engine/host_budget.h"
 #include "engine/http_engine.h"
+#include "engine/poll_cache.h"
 #include "engine/proxy_bypass.h"
 #include "engine/text_functions.h"
 
@@ -271,8 +273,37 @@ void TCHttpClient::ApplyProxySettings() {
     }
 }
 
+// The validators a conditional request sends, and what the answer said.
+struct TCHttpClient::TConditional {
+    std::string ifNoneMatch;
+    std::string ifModifiedSince;
+    long status = 0;
+    std::string etag;
+    std::string lastModified;
+};
+
+namespace {
+
+std::string AnswerHeader(CURL* aHandle, const char* aName) {
+    curl_header* header = nullptr;
+    if (curl_easy_header(aHandle, aName, 0, CURLH_HEADER, -1, &header) != CURLHE_OK || !header) return {};
+    return header->value ? header->value : "";
+}
+
+// The client's own headers with the validators of aConditional added.
+THeaderList ConditionalHeaders(const curl_slist* aOwn, const std::string& aIfNoneMatch,
+                               const std::string& aIfModifiedSince) {
+    curl_slist* list = nullptr;
+    for (const curl_slist* item = aOwn; item; item = item->next) list = curl_slist_append(list, item->data);
+    if (!aIfNoneMatch.empty()) list = curl_slist_append(list, ("If-None-Match: " + aIfNoneMatch).c_str());
+    if (!aIfModifiedSince.empty()) list = curl_slist_append(list, ("If-Modified-Since: " + aIfModifiedSince).c_str());
+    return THeaderList(list);
+}
+
+}  // namespace
+
 std::string TCHttpClient::Perform(const std::string& aURL, std::vector<std::uint8_t>& aBody, std::size_t aLimit,
-                                  const char* aWhat) {
+                                  const char* aWhat, TConditional* aConditional) {
     TCLock lock(fCriticalSection);
     RefuseWhenStopped(aURL);
     CURL* handle = fHTTPClient->handle.get();
@@ -285,7 +316,21 @@ std::string TCHttpClient::Perform(const std::string& aURL, std::vector<std::uint
     fHTTPClient->errorBuffer[0] = '\0';
     SetTransferAddress(handle, aURL);
     UseBodySink(handle, sink);
+    THeaderList conditionalHeaders;
+    if (aConditional) {
+        conditionalHeaders = ConditionalHeaders(fHTTPClient->headers.get(), aConditional->ifNoneMatch,
+                                                aConditional->ifModifiedSince);
+        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, conditionalHeaders.get());
+    }
     CURLcode code = curl_easy_perform(handle);
+    if (aConditional) {
+        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, fHTTPClient->headers.get());
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &aConditional->status);
+        if (code == CURLE_OK) {
+            aConditional->etag = AnswerHeader(handle, "ETag");
+            aConditional->lastModified = AnswerHeader(handle, "Last-Modified");
+        }
+    }
     if (code != CURLE_OK) {
         RaiseSinkFailure(sink, code, aURL, aWhat);
         RaiseTransferFailure(handle, code, fHTTPClient->errorBuffer, NameWithProxy(fProxySettings, aURL));
@@ -296,9 +341,120 @@ std::string TCHttpClient::Perform(const std::string& aURL, std::vector<std::uint
     return contentType ? contentType : "";
 }
 
+namespace {
+
+struct TSitePolling {
+    std::shared_ptr<THostBudget> budget;
+    std::shared_ptr<TPollCache> cache;
+};
+
+std::mutex gPollingMutex;
+TSitePolling gPolling;
+thread_local std::string tRequestOwner;
+
+TSitePolling CurrentPolling() {
+    std::lock_guard lock(gPollingMutex);
+    return gPolling;
+}
+
+[[noreturn]] void RaiseShared(const TPollCache::TFailure& aFailure) {
+    using TKind = TPollCache::TFailure::TKind;
+    if (aFailure.kind == TKind::Status) throw EHttpStatus(aFailure.what, aFailure.status);
+    if (aFailure.kind == TKind::TooLarge) throw EHttpTooLarge(aFailure.what);
+    throw EHttpError(aFailure.what);
+}
+
+bool StoppedNow(const std::string& aURL) {
+    try {
+        RefuseWhenStopped(aURL);
+        return false;
+    } catch (const EHttpError&) {
+        return true;
+    }
+}
+
+// The searches asking for a page that failed a moment ago hear the same failure.
+void StoreSharedFailure(TPollCache& aCache, const std::string& aURL) {
+    using TKind = TPollCache::TFailure::TKind;
+    TPollCache::TFailure failure;
+    failure.failedAt = std::chrono::steady_clock::now();
+    try {
+        throw;
+    } catch (const EHttpStatus& e) {
+        failure = {TKind::Status, e.what(), e.GetStatus(), failure.failedAt};
+    } catch (const EHttpTooLarge& e) {
+        failure = {TKind::TooLarge, e.what(), 0, failure.failedAt};
+    } catch (const EHttpError& e) {
+        failure = {TKind::Transfer, e.what(), 0, failure.failedAt};
+    } catch (...) {
+        return;
+    }
+    aCache.StoreFailure(aURL, std::move(failure));
+}
+
+bool ServeFresh(TPollCache& aCache, const std::string& aURL, std::vector<std::uint8_t>& aBody,
+                std::string& aContentType) {
+    const auto now = std::chrono::steady_clock::now();
+    if (auto failure = aCache.FreshFailure(aURL, now)) RaiseShared(*failure);
+    auto fresh = aCache.Fresh(aURL, now);
+    if (!fresh) return false;
+    aCache.CountServed();
+    aBody = std::move(fresh->body);
+    aContentType = std::move(fresh->contentType);
+    return true;
+}
+
+}  // namespace
+
+void SetSitePolling(std::shared_ptr<THostBudget> aBudget, std::shared_ptr<TPollCache> aCache) {
+    std::lock_guard lock(gPollingMutex);
+    gPolling = {std::move(aBudget), std::move(aCache)};
+}
+
+void SetRequestOwner(const std::string& aOwner) { tRequestOwner = aOwner; }
+
+std::string TCHttpClient::PerformPolled(const std::string& aURL, std::vector<std::uint8_t>& aBody) {
+    const TSitePolling polling = CurrentPolling();
+    const std::size_t limit = GetTransferLimits().pageBytes;
+    if (!polling.budget || !polling.cache) return Perform(aURL, aBody, limit, "page");
+    TPollCache& cache = *polling.cache;
+    cache.NoteAsker(aURL, tRequestOwner);
+    std::string contentType;
+    if (ServeFresh(cache, aURL, aBody, contentType)) return contentType;
+    // Another search asking for the same page meanwhile gets this answer instead of a turn.
+    const auto served = [&] {
+        const auto now = std::chrono::steady_clock::now();
+        return cache.Fresh(aURL, now).has_value() || cache.FreshFailure(aURL, now).has_value();
+    };
+    const auto ticket = polling.budget->Acquire(HostOf(aURL), served, [&] { RefuseWhenStopped(aURL); });
+    if (!ticket && ServeFresh(cache, aURL, aBody, contentType)) return contentType;
+    const auto last = cache.Last(aURL);
+    TConditional conditional;
+    if (last) {
+        conditional.ifNoneMatch = last->etag;
+        conditional.ifModifiedSince = last->lastModified;
+    }
+    try {
+        contentType = Perform(aURL, aBody, limit, "page", &conditional);
+    } catch (const EHttpError&) {
+        // A transfer ended by a stop says nothing about the page.
+        if (!StoppedNow(aURL)) StoreSharedFailure(cache, aURL);
+        throw;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (conditional.status == 304 && last) {
+        cache.Confirm(aURL, now);
+        cache.CountNotModified();
+        aBody = last->body;
+        return last->contentType;
+    }
+    cache.Store(aURL, {aBody, contentType, conditional.etag, conditional.lastModified, now});
+    return contentType;
+}
+
 void TCHttpClient::Get(const std::string& aURL, std::string& aBody) {
     std::vector<std::uint8_t> bytes;
-    std::string contentType = Perform(aURL, bytes, GetTransferLimits().pageBytes, "page");
+    const std::string contentType = PerformPolled(aURL, bytes);
     aBody = DecodeHttpBody(bytes, contentType);
 }
 

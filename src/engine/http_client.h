@@ -78,6 +78,17 @@ void EnsureHttpEngine();
 
 // The GET client. One request at a time per client; the proxy settings are read
 // afresh for every request, so a change applies to the next one.
+class THostBudget;
+class TPollCache;
+
+// A watcher's way of polling: every page request of the site clients waits for its host's
+// turn in aBudget, and aCache serves one fetched answer to every search that asks for the
+// same address meanwhile, and makes later requests conditional. Both empty: requests go
+// out at once, as a search run by hand wants.
+void SetSitePolling(std::shared_ptr<THostBudget> aBudget, std::shared_ptr<TPollCache> aCache);
+// Names the search the calling thread fetches pages for (kept with the polled addresses).
+void SetRequestOwner(const std::string& aOwner);
+
 class TCHttpClient {
 public:
     TCHttpClient(TProxySettings& aProxySettings, bool aDeflate);
@@ -100,9 +111,11 @@ public:
 
 private:
     struct TEngine;
+    struct TConditional;
 
     std::string Perform(const std::string& aURL, std::vector<std::uint8_t>& aBody, std::size_t aLimit,
-                        const char* aWhat);
+                        const char* aWhat, TConditional* aConditional = nullptr);
+    std::string PerformPolled(const std::string& aURL, std::vector<std::uint8_t>& aBody);
     void ApplyProxySettings();
 
     TCCriticalSection fCriticalSection{"TCHttpClient CS"};

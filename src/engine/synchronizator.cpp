@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <limits>
 #include <stdexcept>
 
 namespace trawlix {
@@ -90,6 +91,8 @@ void TSynchronizator::SynchronizeNonBlocking(const std::string& aName, TSyncProc
         fQueue.push_front(std::move(call));
     else
         fQueue.push_back(std::move(call));
+    // A main loop asleep until the next call it knew of must see this one.
+    if (IMainThreadBinding* binding = GetMainThreadBinding()) binding->Wake();
 }
 
 bool TSynchronizator::ExistsInQueue(const std::string& aName, bool aSearchFromBack) {
@@ -102,6 +105,18 @@ bool TSynchronizator::ExistsInQueue(const std::string& aName, bool aSearchFromBa
 int TSynchronizator::GetQueueCount() {
     TCLock lock(fLock);
     return static_cast<int>(fQueue.size());
+}
+
+long long TSynchronizator::MillisecondsUntilNextCall() {
+    TCLock lock(fLock);
+    if (fQueue.empty()) return -1;
+    const std::uint64_t now = fClock ? fClock() : SteadyMilliseconds();
+    std::uint64_t soonest = std::numeric_limits<std::uint64_t>::max();
+    for (const TSyncObject& call : fQueue) {
+        if (call.IsDue(now)) return 0;
+        soonest = std::min(soonest, call.TickCount + call.AfterMiliseconds - now);
+    }
+    return static_cast<long long>(soonest);
 }
 
 bool TSynchronizator::TakeFirstDue(std::uint64_t aNow, TSyncObject& aCall) {
@@ -185,6 +200,26 @@ void THeadlessMainLoop::TickIfDue() {
 bool THeadlessMainLoop::IsTerminating() const { return fCalls.EndRequested(); }
 
 void THeadlessMainLoop::Terminate() { fCalls.RequestEnd(); }
+
+void THeadlessMainLoop::Wake() { fCalls.Wake(); }
+
+std::chrono::steady_clock::time_point THeadlessMainLoop::NextCallTime(
+    std::chrono::steady_clock::time_point aUntil) const {
+    const long long untilCall = TSynchronizator::GetInstance().MillisecondsUntilNextCall();
+    if (untilCall < 0) return aUntil;
+    // One queued call runs per tick: a due call waits only for the tick's end.
+    const auto callTime = untilCall == 0 ? fLastTick + cTickInterval
+                                         : std::chrono::steady_clock::now() + std::chrono::milliseconds(untilCall);
+    return std::min(callTime, aUntil);
+}
+
+void THeadlessMainLoop::ServeOnce(std::chrono::steady_clock::time_point aUntil) {
+    CheckMainThread("ServeOnce");
+    ProcessMessages();
+    if (IsTerminating()) return;
+    fCalls.WaitForCalls(NextCallTime(aUntil));
+    ProcessMessages();
+}
 
 void THeadlessMainLoop::Run() {
     RunUntil([] { return false; });

@@ -31,6 +31,9 @@ public:
     virtual bool IsTerminating() const = 0;
     // Asks the main loop to end.
     virtual void Terminate() = 0;
+    // Something for the main thread was queued, or an event its owner waits for came: a
+    // main loop that sleeps between calls looks again. Any thread; must not block.
+    virtual void Wake() {}
 };
 
 // Installs the binding used by TSynchronizator and EnterCriticalSectionProcessMessages;
@@ -87,6 +90,9 @@ public:
     // aSearchFromBack only picks the scan direction.
     bool ExistsInQueue(const std::string& aName, bool aSearchFromBack);
     int GetQueueCount();
+    // Milliseconds until the first queued call is due: 0 when one is due now, -1 when the
+    // queue is empty. A main loop sleeps that long instead of ticking for nothing.
+    long long MillisecondsUntilNextCall();
 
     // The main thread's tick: runs the first due call, if any. Its exceptions are dropped.
     void OnTimer();
@@ -128,6 +134,12 @@ public:
     void ProcessMessages() override;
     bool IsTerminating() const override;
     void Terminate() override;
+    void Wake() override;
+
+    // Serves what is waiting, then sleeps until the next queued call is due, a call or a
+    // Wake comes, Terminate, or aUntil, and serves what came. A watcher idles on this:
+    // nothing wakes it but work and its own deadline.
+    void ServeOnce(std::chrono::steady_clock::time_point aUntil);
 
     // Serves calls until Terminate.
     void Run();
@@ -141,6 +153,7 @@ public:
 private:
     void CheckMainThread(const char* aWhat) const;
     void TickIfDue();
+    std::chrono::steady_clock::time_point NextCallTime(std::chrono::steady_clock::time_point aUntil) const;
 
     std::thread::id fMainThread;
     TBlockingCallQueue fCalls;

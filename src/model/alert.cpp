@@ -1,5 +1,6 @@
 #include "model/alert.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include <pugixml.hpp>
@@ -100,7 +101,22 @@ void TAlert::SetSendAt(double aValue) { SetStored(fSendAt, aValue); }
 int TAlert::GetMessageLength() const { return Locked(fCriticalSection, fMessageLength); }
 void TAlert::SetMessageLength(int aValue) { SetStored(fMessageLength, aValue); }
 int TAlert::GetIntervalMinutes() const { return Locked(fCriticalSection, fIntervalMinutes); }
-void TAlert::SetIntervalMinutes(int aValue) { SetStored(fIntervalMinutes, aValue); }
+void TAlert::SetIntervalMinutes(int aValue) { SetIntervalSeconds(aValue * 60); }
+int TAlert::GetIntervalSeconds() const {
+    TCLock lock(fCriticalSection);
+    return fIntervalSeconds > 0 ? fIntervalSeconds : fIntervalMinutes * 60;
+}
+void TAlert::SetIntervalSeconds(int aValue) {
+    const int minutes = std::max(1, (aValue + 59) / 60);
+    const int seconds = aValue % 60 == 0 ? 0 : aValue;
+    {
+        TCLock lock(fCriticalSection);
+        if (fIntervalMinutes == minutes && fIntervalSeconds == seconds) return;
+        fIntervalMinutes = minutes;
+        fIntervalSeconds = seconds;
+    }
+    Changed();
+}
 double TAlert::GetLastSearchedAt() const { return Locked(fCriticalSection, fLastSearchedAt); }
 // Not stored: the search does not count as changed.
 void TAlert::SetLastSearchedAt(double aValue) { SetLocked(fCriticalSection, fLastSearchedAt, aValue); }
@@ -134,6 +150,7 @@ void TAlert::FromDB(TObjectsStorage& aStorage, int aParentObjID) {
     fSendAt = aStorage.GetObjectPropFloat(id, "send_at");
     fMessageLength = aStorage.GetObjectPropInt(id, "msg_length", 0);
     fIntervalMinutes = aStorage.GetObjectPropInt(id, "interval", 15);
+    fIntervalSeconds = std::max(0, aStorage.GetObjectPropInt(id, "interval_seconds", 0));
     fAutoReply = aStorage.GetObjectPropBool(id, "auto_reply");
     fAutoReplyMessage.reset();
     fKeepStoredReplyMessage = false;
@@ -159,6 +176,7 @@ void TAlert::SaveToDB(TObjectsStorage& aStorage, int aParentObjID) const {
     aStorage.SetObjectProp(id, "send_at", fSendAt);
     aStorage.SetObjectProp(id, "msg_length", fMessageLength);
     aStorage.SetObjectProp(id, "interval", fIntervalMinutes);
+    aStorage.SetObjectProp(id, "interval_seconds", fIntervalSeconds);
     aStorage.SetObjectProp(id, "auto_reply", fAutoReply);
     if (fKeepStoredReplyMessage) return;
     aStorage.DeleteObjects(cAutoReplyMessageType, id, true);

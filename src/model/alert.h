@@ -40,6 +40,9 @@ inline constexpr const char* cAlertType = "alert";
 inline constexpr const char* cAutoReplyMessageType = "auto_reply_message";
 inline constexpr int cMinAlertInterval = 1;
 inline constexpr int cMaxAlertInterval = 10000;
+// The shortest interval in seconds: below it a watcher would only ask again for the page
+// it has just read.
+inline constexpr int cMinAlertIntervalSeconds = 15;
 
 // A search's alert: whether the search is re-run by itself and how often, and whether and
 // how its user hears of what those runs found. Every property takes the alert's lock.
@@ -69,8 +72,13 @@ public:
     // The most results a digest lists; 0 lists them all.
     int GetMessageLength() const;
     void SetMessageLength(int aValue);
+    // Whole minutes; an interval below a minute, or between minutes, counts as the
+    // minutes it reaches into (what older versions read).
     int GetIntervalMinutes() const;
     void SetIntervalMinutes(int aValue);
+    // The interval as the scheduler uses it.
+    int GetIntervalSeconds() const;
+    void SetIntervalSeconds(int aValue);
     // Start of the last automatic run; 0 when there was none since the program started.
     double GetLastSearchedAt() const;
     void SetLastSearchedAt(double aValue);
@@ -107,6 +115,8 @@ private:
     double fSendAt = 0;
     int fMessageLength = 0;
     int fIntervalMinutes = 15;
+    // 0 while the interval is whole minutes.
+    int fIntervalSeconds = 0;
     double fLastSearchedAt = 0;
     bool fAutoReply = false;
     IAlertReplyMessagePtr fAutoReplyMessage;

@@ -40,6 +40,9 @@ struct TSearchRunEnvironment {
     std::function<void(TSearch& aSearch)> notifyForNewResults;
     // Automatic replies to a result kept by an unattended run.
     std::function<void(TSearch& aSearch, const IEntry& aEntry)> queueAutomaticReply;
+    // A watcher's poll: the pages come newest first, so once a page holds an ad the search
+    // already knows, the further pages of that link hold only known ads too.
+    bool stopPagingAtKnownAd = false;
 };
 
 // The installed environment, or a default one when none is installed.

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "engine/download.h"
+#include "engine/http_client.h"
 #include "engine/regex.h"
 #include "engine/synchronizator.h"
 #include "engine/text_functions.h"
@@ -105,6 +106,7 @@ TBaseSearchThread::~TBaseSearchThread() { TerminateAndWait(); }
 void TBaseSearchThread::Execute() {
     TOmitSets omit;
     try {
+        SetRequestOwner(fSearch->GetParentSearch()->GetName());
         fSearchLinks = fSearch->MakeSearchLinks(*this);
         {
             TSearch& search = *fSearch->GetParentSearch();
@@ -166,6 +168,7 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
     const bool looksLikeBlockPage = LooksLikeBlockPage(html);
     fResultsParser->SetHTML(std::move(html));
     fResultsParser->SetSearchLinkPagesOverflow(false);
+    fMetKnownAd = false;
     const int found = fResultsParser->Parse();
     fSearch->AddAdsParsed(found);
     if (found == 0 && looksLikeBlockPage) fSearch->AddBlockPage();
@@ -176,6 +179,17 @@ void TBaseSearchThread::ProcessLink(const std::string& aLink, TOmitSets& aOmit) 
     aOmit.linksWithPage.insert(linkWithPageNoRandom);
     if (fSearchMultiplePages && fResultsParser->GetSearchLinkPagesOverflow())
         aOmit.linksWithoutPage.insert(linkWithoutPage);
+    if (fSearchMultiplePages && fMetKnownAd && GetSearchRunEnvironment()->stopPagingAtKnownAd)
+        aOmit.linksWithoutPage.insert(linkWithoutPage);
+}
+
+bool TBaseSearchThread::KnownResult(const std::string& aLink) const {
+    const TSearch& search = *fSearch->GetParentSearch();
+    TCLock lock(search.GetCriticalSection());
+    // An ad this run found first is new, not known: another place may list it as well.
+    const IEntry current = TSearch::GetResultByLink(search.GetSearchResults(), aLink);
+    if (current) return !current->GetNew();
+    return TSearch::GetResultByLink(search.GetDeletedResults(), aLink) != nullptr;
 }
 
 void TBaseSearchThread::OnResultParsed(const TParsedResult& aResult) {
@@ -187,6 +201,8 @@ void TBaseSearchThread::OnResultParsed(const TParsedResult& aResult) {
     TParsedResult result = aResult;
     result.link = FullResultLink(aResult.link, fSrchLink, GetSearchRunEnvironment()->craigslistDomain(),
                                  fSearch->GetSite() == ssCraigslist);
+    if (!fMetKnownAd && GetSearchRunEnvironment()->stopPagingAtKnownAd && KnownResult(result.link))
+        fMetKnownAd = true;
     fSearch->GetParentSearch()->ProcessResult(fSearch->GetSite(), result, SearchLinkNumber(fSrchLink, 1),
                                               SearchLinkNumber(fSrchLink, 2));
 }

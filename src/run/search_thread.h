@@ -31,6 +31,8 @@ public:
 
     // The parser's callback: one ad of the page in hand.
     void OnResultParsed(const TParsedResult& aResult);
+    // Whether the search had an ad at aLink before this run.
+    bool KnownResult(const std::string& aLink) const;
 
 protected:
     void Execute() override;
@@ -52,6 +54,7 @@ private:
     int fPagesCount = 0;
     TSiteSearchProgressEvent fOnProgress;
     TSiteSearchErrorEvent fOnError;
+    bool fMetKnownAd = false;  // the page in hand holds an ad the search already had
     bool fStopRequested = false;  // a terminated download ends the loop after its page
 };
 

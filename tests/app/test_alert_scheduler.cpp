@@ -206,3 +206,48 @@ TEST(SchedulerQuietHours, HeldDigestsGoOutOnceWhenTheQuietHoursEndAcrossMidnight
     }
     EXPECT_EQ(flushes, 1) << "one flush when the quiet hours end, not one per tick";
 }
+
+TEST_F(SchedulerTest, IntervalsInSecondsAreDueToTheSecond) {
+    Enable(0);
+    fSearches[0]->GetAlert().SetIntervalSeconds(15);
+    fSearches[0]->GetAlert().SetLastSearchedAt(kTen);
+    fNow = kTen + 14 * kSecond;
+    EXPECT_EQ(fScheduler.Tick(), 0);
+    fNow = kTen + 15 * kSecond;
+    EXPECT_EQ(fScheduler.Tick(), 1);
+}
+
+TEST_F(SchedulerTest, TheOwnerLearnsHowLongItMaySleepUntilTheNextDueSearch) {
+    constexpr long long kLongest = 60000;
+    EXPECT_EQ(fScheduler.MillisecondsUntilNextDue(kLongest), kLongest) << "nothing enabled";
+    Enable(0);
+    fSearches[0]->GetAlert().SetIntervalSeconds(15);
+    EXPECT_EQ(fScheduler.MillisecondsUntilNextDue(kLongest), 0) << "never run: due at once";
+    fSearches[0]->GetAlert().SetLastSearchedAt(kTen);
+    fNow = kTen + 5 * kSecond;
+    EXPECT_EQ(fScheduler.MillisecondsUntilNextDue(kLongest), 10000);
+    Enable(1);
+    fSearches[1]->GetAlert().SetIntervalSeconds(60);
+    fSearches[1]->GetAlert().SetLastSearchedAt(kTen);
+    EXPECT_EQ(fScheduler.MillisecondsUntilNextDue(kLongest), 10000) << "the sooner of the two";
+    fNow = kTen + 15 * kSecond;
+    ASSERT_EQ(fScheduler.Tick(), 1);
+    EXPECT_EQ(fScheduler.MillisecondsUntilNextDue(kLongest), 45000) << "a queued search waits for its start, not a tick";
+}
+
+TEST_F(SchedulerTest, WithoutStaggerQueuedSearchesStartAtOnceAsFarAsTheOwnerAllows) {
+    std::size_t allowed = 2;
+    TAlertScheduler::THooks hooks = Hooks();
+    hooks.staggerMs = 0;
+    hooks.mayStartAnother = [&] { return fStarts.size() < allowed; };
+    TAlertScheduler scheduler(hooks);
+    for (int i = 0; i < 3; ++i) Enable(i);
+    EXPECT_EQ(scheduler.Tick(), 3);
+    for (int poll = 0; poll < 5; ++poll) scheduler.Poll();
+    EXPECT_EQ(fStarts.size(), 2u) << "the third waits for a run to end";
+    EXPECT_EQ(scheduler.QueueLength(), 1u);
+    allowed = 3;
+    scheduler.OnAutoSearch();
+    ASSERT_EQ(fStarts.size(), 3u);
+    EXPECT_EQ(fStarts[2].at, kTen) << "no stagger: the same moment";
+}

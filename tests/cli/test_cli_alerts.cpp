@@ -34,6 +34,11 @@ TEST_F(CliAlerts, WatchOnceSendsOneDigestOfExactlyTheNewAdsAndThenNothing) {
         << second.out;
     EXPECT_NE(second.out.find(R"(,"new":0})"), std::string::npos) << second.out;
     EXPECT_TRUE(PostsTo(fSim, "/hook").empty()) << "nothing new, nothing sent";
+    // The pass's requests per host and the budget left, and the figures `info` shows.
+    EXPECT_NE(second.out.find(R"({"event":"tick","budget":6,"hosts":[{"host":")"), std::string::npos) << second.out;
+    const auto info = Cli({"info", "--json"});
+    EXPECT_NE(info.out.find(R"("watcher":{"searches_watched":1,"budget_per_host_per_minute":6,)"), std::string::npos)
+        << info.out;
     EXPECT_FALSE(PostsTo(fSim, "craigslist.org").empty() && fSim.Requests().empty()) << "the search did run again";
 }
 
@@ -64,7 +69,7 @@ TEST_F(CliAlerts, ProfileAndAlertShowAndChangeWithTheirJsonKeys) {
     EXPECT_EQ(Cli({"alert", "Lamps", "--json"}).out,
               "{\"enabled\":true,\"interval\":45,\"email\":\"\",\"send_email\":false,\"send_sms\":true,"
               "\"include_results\":true,\"how_often\":\"daily\",\"send_at\":\"18:30\",\"message_length\":50,"
-              "\"auto_reply\":false,\"auto_reply_subject\":\"\"}\n");
+              "\"auto_reply\":false,\"auto_reply_subject\":\"\",\"interval_seconds\":2700}\n");
 
     struct TCase {
         std::vector<std::string> args;
@@ -72,6 +77,9 @@ TEST_F(CliAlerts, ProfileAndAlertShowAndChangeWithTheirJsonKeys) {
     };
     const TCase bad[] = {{{"alert", "Lamps", "--interval", "0"}, "--interval"},
                          {{"alert", "Lamps", "--interval", "10001"}, "--interval"},
+                         {{"alert", "Lamps", "--interval", "14s"}, "--interval"},
+                         {{"alert", "Lamps", "--interval", "600001s"}, "--interval"},
+                         {{"alert", "Lamps", "--interval", "s"}, "--interval"},
                          {{"alert", "Lamps", "--message-length", "30"}, "--message-length"},
                          {{"alert", "Lamps", "--send-at", "24:00"}, "--send-at"},
                          {{"alert", "Lamps", "--send-at", "7:5"}, "--send-at"},
@@ -86,6 +94,9 @@ TEST_F(CliAlerts, ProfileAndAlertShowAndChangeWithTheirJsonKeys) {
     }
     EXPECT_NE(Cli({"alert", "Lamps", "--json"}).out.find("\"interval\":45"), std::string::npos)
         << "a refused change changes nothing";
+    EXPECT_NE(Cli({"alert", "Lamps", "--interval", "15s", "--json"}).out.find("\"interval_seconds\":15}"),
+              std::string::npos);
+    EXPECT_NE(Cli({"alert", "Lamps"}).out.find("interval:        15 seconds\n"), std::string::npos);
 }
 
 TEST_F(CliAlerts, NotifyTestUsesTheTransportAndSaysWhereItWent) {

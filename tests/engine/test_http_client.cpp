@@ -8,6 +8,8 @@
 #include <thread>
 
 #include "engine/download.h"
+#include "engine/host_budget.h"
+#include "engine/poll_cache.h"
 #include "engine/http_test_env.h"
 #include "engine/text_functions.h"
 #include "support/sitesim_test.h"
@@ -453,6 +455,72 @@ TEST_F(HttpClientTest, ABrowserLikeClientSendsABrowsersHeadersAndKeepsTheSitesCo
     TCHttpClient plain(fSettings, false);
     plain.Get(fSim.Url("/__sim/bytes?n=2"), body);
     EXPECT_EQ(fSim.Requests().back().Header("Cookie"), "") << "another client keeps no cookie of this one";
+}
+
+
+// A watcher's polling installed for one test: a budget generous enough that no request
+// waits for its turn, and the cache with the share window given.
+class PolledHttpClientTest : public HttpClientTest {
+protected:
+    std::shared_ptr<TPollCache> fCache;
+
+    void Poll(std::chrono::milliseconds aShareWindow) {
+        fCache = std::make_shared<TPollCache>(aShareWindow);
+        SetSitePolling(std::make_shared<THostBudget>(60000), fCache);
+    }
+    void TearDown() override {
+        SetSitePolling(nullptr, nullptr);
+        HttpClientTest::TearDown();
+    }
+    std::string Page() const { return fSim.Url("/__sim/raw?hex=3c703e6c616d703c2f703e"); }
+};
+
+TEST_F(PolledHttpClientTest, SearchesAskingForOnePageMeanwhileShareOneRequest) {
+    Poll(std::chrono::minutes(1));
+    TCHttpClient client(fSettings, false);
+    std::string first, second;
+    client.Get(Page(), first);
+    client.Get(Page(), second);
+    EXPECT_EQ(second, "<p>lamp</p>");
+    EXPECT_EQ(fSim.Requests().size(), 1u);
+    EXPECT_EQ(fCache->Figures().served, 1);
+}
+
+TEST_F(PolledHttpClientTest, ALaterPollAsksConditionallyAndAnUnchangedPageComesFromTheCache) {
+    Poll(std::chrono::milliseconds(0));
+    TCHttpClient client(fSettings, false);
+    std::string first, second;
+    client.Get(Page(), first);
+    EXPECT_EQ(fSim.Requests().back().Header("If-None-Match"), "");
+    client.Get(Page(), second);
+    ASSERT_EQ(fSim.Requests().size(), 2u);
+    EXPECT_NE(fSim.Requests().back().Header("If-None-Match"), "");
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(fCache->Figures().notModified, 1);
+}
+
+TEST_F(PolledHttpClientTest, AFailedPollIsToldAlikeToTheSearchesAskingMeanwhile) {
+    Poll(std::chrono::minutes(1));
+    TCHttpClient client(fSettings, false);
+    std::string body;
+    for (int search = 0; search < 2; ++search) {
+        try {
+            client.Get(fSim.Url("/__sim/status?code=503"), body);
+            ADD_FAILURE() << "a 503 answer raises";
+        } catch (const EHttpStatus& e) {
+            EXPECT_EQ(e.GetStatus(), 503);
+        }
+    }
+    EXPECT_EQ(fSim.Requests().size(), 1u);
+}
+
+TEST_F(PolledHttpClientTest, WithoutPollingEveryRequestGoesOut) {
+    TCHttpClient client(fSettings, false);
+    std::string body;
+    client.Get(Page(), body);
+    client.Get(Page(), body);
+    EXPECT_EQ(fSim.Requests().size(), 2u);
+    EXPECT_EQ(fSim.Requests().back().Header("If-None-Match"), "");
 }
 
 }  // namespace

@@ -199,6 +199,17 @@ TEST_F(SynchronizatorQueueTest, FreeingTheInstanceDropsWaitingCalls) {
     EXPECT_TRUE(fRan.empty());
 }
 
+TEST_F(SynchronizatorQueueTest, TellsHowLongUntilTheNextCallIsDue) {
+    EXPECT_EQ(Synch().MillisecondsUntilNextCall(), -1);
+    Synch().SynchronizeNonBlocking(Record("later"), "", 300);
+    Synch().SynchronizeNonBlocking(Record("sooner"), "", 120);
+    EXPECT_EQ(Synch().MillisecondsUntilNextCall(), 120);
+    fNow += 100;
+    EXPECT_EQ(Synch().MillisecondsUntilNextCall(), 20);
+    Synch().SynchronizeNonBlocking(Record("now"), "");
+    EXPECT_EQ(Synch().MillisecondsUntilNextCall(), 0);
+}
+
 // --- blocking calls and the headless main loop --------------------------------------------------
 
 class MainLoopTest : public ::testing::Test {
@@ -434,6 +445,41 @@ TEST_F(MainLoopTest, FailureWhileServingCallsEndsTheWaitWithoutTheLock) {
     release = true;
     worker.join();
     SetMainThreadBinding(&fLoop);
+}
+
+
+// An idle watcher sleeps in ServeOnce: what ends the sleep is work, a Wake, or its deadline,
+// never a tick of its own. The deadlines here are far off: a loop that missed the event
+// would sleep until them, and the check after it would fail.
+TEST_F(MainLoopTest, ServeOnceSleepsUntilAWakeFromAnotherThread) {
+    const auto deadline = std::chrono::steady_clock::now() + cGenerous;
+    std::thread waker([this] {
+        std::this_thread::sleep_for(50ms);
+        fLoop.Wake();
+    });
+    fLoop.ServeOnce(deadline);
+    waker.join();
+    EXPECT_LT(std::chrono::steady_clock::now(), deadline);
+}
+
+TEST_F(MainLoopTest, ServeOnceRunsACallQueuedWhileItSlept) {
+    const auto deadline = std::chrono::steady_clock::now() + cGenerous;
+    std::atomic<bool> ran{false};
+    std::thread worker([&] {
+        std::this_thread::sleep_for(50ms);
+        Synch().SynchronizeNonBlocking([&](const std::string&) { ran = true; }, "");
+    });
+    while (!ran && std::chrono::steady_clock::now() < deadline) fLoop.ServeOnce(deadline);
+    worker.join();
+    EXPECT_TRUE(ran);
+    EXPECT_LT(std::chrono::steady_clock::now(), deadline);
+}
+
+TEST_F(MainLoopTest, AWakeBeforeServeOnceIsNotLost) {
+    const auto deadline = std::chrono::steady_clock::now() + cGenerous;
+    fLoop.Wake();
+    fLoop.ServeOnce(deadline);
+    EXPECT_LT(std::chrono::steady_clock::now(), deadline);
 }
 
 }  // namespace

@@ -93,6 +93,26 @@ TEST_F(AlertTest, AChangedAlertMarksItsSearchChangedButTheLastRunTimeDoesNot) {
     EXPECT_TRUE(search.GetModified());
 }
 
+TEST_F(AlertTest, IntervalsBelowAMinuteAreStoredBesideTheMinutesOlderVersionsRead) {
+    const struct {
+        int seconds;
+        int storedMinutes;
+        int storedSeconds;
+    } cases[] = {{15, 1, 15}, {90, 2, 90}, {120, 2, 0}, {3600, 60, 0}};
+    for (const auto& c : cases) {
+        TSearch search;
+        search.SaveToDB(Storage());
+        search.GetAlert().SetIntervalSeconds(c.seconds);
+        EXPECT_TRUE(search.GetModified()) << c.seconds;
+        auto loaded = SaveAndReload(search);
+        const int id = AlertObject(search.GetID());
+        EXPECT_EQ(Storage().GetObjectPropInt(id, "interval", -1), c.storedMinutes) << c.seconds;
+        EXPECT_EQ(Storage().GetObjectPropInt(id, "interval_seconds", -1), c.storedSeconds) << c.seconds;
+        EXPECT_EQ(loaded->GetAlert().GetIntervalSeconds(), c.seconds);
+        EXPECT_EQ(loaded->GetAlert().GetIntervalMinutes(), c.storedMinutes);
+    }
+}
+
 TEST_F(AlertTest, StoredBelowTheSearchWithTheStoredNamesAndReadBack) {
     TReplyLoader loader;
     TSearch search;

@@ -884,6 +884,13 @@ class Handler(BaseHTTPRequestHandler):
         self.wfile.write(body)
 
     def send_page(self, status, ctype, body, truncate=False):
+        # Answers are validated as sites do: an unchanged page is "304 Not Modified".
+        etag = '"%s"' % hashlib.sha1(body).hexdigest()[:16]
+        if status == 200 and not truncate and self.headers.get("If-None-Match") == etag:
+            self.send_response(304)
+            self.send_header("ETag", etag)
+            self.end_headers()
+            return
         accepted = self.headers.get("Accept-Encoding", "").lower()
         encoding = None
         if "gzip" in accepted:
@@ -896,6 +903,8 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Set-Cookie", "cl_b=4|sim%d; path=/; domain=.craigslist.org" % self.conn_id)
         if encoding:
             self.send_header("Content-Encoding", encoding)
+        if status == 200:
+            self.send_header("ETag", etag)
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         if truncate:
