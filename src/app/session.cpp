@@ -428,6 +428,8 @@ void TSession::OpenStorage() {
         if (const auto* sqlite = dynamic_cast<const ESQLiteError*>(&e); sqlite && sqlite->IsBusy())
             throw std::runtime_error(std::string(kDatabaseInUseMessage) + " (" + current.string() +
                                      "). Close that program and try again.");
+        if (const auto* sqlite = dynamic_cast<const ESQLiteError*>(&e); sqlite && sqlite->NeedsRollbackByWriter())
+            throw std::runtime_error(std::string(kUnfinishedSaveMessage) + " (" + current.string() + ").");
         if (fOptions.readOnly) throw;
         RestoreStorageFromBackup();
     }
@@ -442,7 +444,8 @@ std::unique_ptr<TObjectsStorage> TSession::OpenStorageWaitingWhileBusy(const fs:
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
         const int timeout = static_cast<int>(std::clamp<milliseconds::rep>(left.count(), 0, TSQLiteDB::cDefaultBusyTimeoutMs));
         try {
-            return std::make_unique<TObjectsStorage>(aFile.string(), timeout);
+            return std::make_unique<TObjectsStorage>(
+                aFile.string(), timeout, fOptions.readOnly ? TSQLiteDB::TAccess::ReadOnly : TSQLiteDB::TAccess::ReadWrite);
         } catch (const ESQLiteError& e) {
             if (!e.IsBusy() || steady_clock::now() >= deadline) throw;
         }

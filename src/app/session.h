@@ -55,6 +55,9 @@ inline constexpr const char* kBrokenDatabaseMessage =
     "The file that stores your search information appears to be broken. Trying to reload from the latest backup.";
 inline constexpr const char* kNoBackupMessage = "No backup was found. Please reinstall the program to fix the broken files.";
 inline constexpr const char* kDatabaseInUseMessage = "The database is in use by another program";
+// A reader cannot undo a save that a killed program left half done; the next writer does.
+inline constexpr const char* kUnfinishedSaveMessage =
+    "The last save to the database was cut short and is undone by the next start of Trawlix or its watcher";
 inline constexpr const char* kInitializationErrorMessage = "Error occurred during program initialization.";
 // Shown once when saving in the background starts failing; saving is tried again meanwhile.
 inline constexpr const char* kAutoSaveFailedMessage =
@@ -146,7 +149,10 @@ public:
     std::string GetPropertyValue(const std::string& aPropName) const;
     const std::filesystem::path& GetDataFolder() const { return fDataFolder; }
     const std::filesystem::path& GetProgramsFolder() const { return fProgramsFolder; }
-    std::filesystem::path GetDatabaseFile() const { return fDataFolder / "object_storage.cur"; }
+    std::filesystem::path GetDatabaseFile() const { return DatabaseFileIn(fDataFolder); }
+    static std::filesystem::path DatabaseFileIn(const std::filesystem::path& aDataFolder) {
+        return aDataFolder / "object_storage.cur";
+    }
     IUserNotifier& GetNotifier() const { return fNotifier; }
     // What runs and site adapters read of this session: its places, Backpage categories,
     // host settings and state. The session installs it when it is made.
