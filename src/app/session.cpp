@@ -239,6 +239,17 @@ TNotifyOutcome TSession::SendDigest(TSearch& aSearch) const {
     return outcome;
 }
 
+TPreparedDigest TSession::PrepareDigest(TSearch& aSearch, const TNotifyContext& aContext) const {
+    QueueUnansweredReplies(aSearch);
+    return trawlix::PrepareDigest(aSearch, true, true, aContext);
+}
+
+TNotifyOutcome TSession::NoteDigestSent(TSearch* aSearch, const TPreparedDigest& aDigest) const {
+    TNotifyOutcome outcome = trawlix::NoteDigestSent(aSearch, aDigest, MakeNotifyContext());
+    if (!outcome.statusText.empty() && !outcome.held) RecordNotificationResult(*FSettings, !outcome.failed, outcome.error);
+    return outcome;
+}
+
 void TSession::NotifyForNewResultsOf(TSearch& aSearch) const {
     const TNotifyOutcome outcome = SendDigest(aSearch);
     if (outcome.statusText.empty()) return;

@@ -34,6 +34,7 @@ class TRESTConnection;
 struct TSearchRunEnvironment;
 struct TNotifyContext;
 struct TNotifyOutcome;
+struct TPreparedDigest;
 
 // The local user the program always works as.
 struct TCSUser {
@@ -162,6 +163,11 @@ public:
     // The digest of an automatic run of aSearch, with its lock held; the outcome is
     // recorded in the settings (whether the transport works).
     TNotifyOutcome SendDigest(TSearch& aSearch) const;
+    // SendDigest in steps, for a window that sends on a thread of its own: prepared with the
+    // search's lock held; noted (on the search when it is still open, else aSearch is null)
+    // and recorded on the main thread.
+    TPreparedDigest PrepareDigest(TSearch& aSearch, const TNotifyContext& aContext) const;
+    TNotifyOutcome NoteDigestSent(TSearch* aSearch, const TPreparedDigest& aDigest) const;
     // SendDigest, then its status told through OnNotificationStatus on the main thread.
     void NotifyForNewResultsOf(TSearch& aSearch) const;
     // Looks the search's stored ZIP code up again, as an automatic run does before it starts.
