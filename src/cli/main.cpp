@@ -137,6 +137,9 @@ int Run(std::vector<std::string> aArgs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Times and dates in what the user reads are in the user's formats; numbers stay as
+    // the C locale writes them.
+    std::setlocale(LC_TIME, "");
     try {
         // The data folder of --data-dir receives the crash reports: the options come first.
         std::vector<std::string> args = ApplyGlobalOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -8,6 +8,7 @@
 #include "engine/critical_section.h"
 #include "engine/email_address.h"
 #include "engine/text_functions.h"
+#include "engine/time_and_date_text.h"
 #include "model/filter.h"
 #include "model/objects_storage.h"
 #include "model/search.h"
@@ -41,20 +42,6 @@ std::string PriceDropLine(const TEntry& aEntry) {
 }
 
 std::string DefaultEntryEmail(const TEntry& aEntry) { return SingleEmailAddress(aEntry.GetContact()); }
-
-void TimeAndDate(double aNow, std::string& aTime, std::string& aDate) {
-    int year = 0;
-    unsigned month = 0, day = 0;
-    DecodeDate(aNow, year, month, day);
-    const double dayFraction = aNow - std::floor(aNow);
-    const int minutes = static_cast<int>(std::floor(dayFraction * 1440.0 + 1e-6));
-    char text[32];
-    std::snprintf(text, sizeof text, "%d:%02d %s", (minutes / 60 + 11) % 12 + 1, minutes % 60,
-                  minutes < 720 ? "AM" : "PM");
-    aTime = text;
-    std::snprintf(text, sizeof text, "%u/%u/%d", month, day, year);
-    aDate = text;
-}
 
 TDigestResult ToDigestResult(const TEntry& aEntry, const TNotifyContext& aContext) {
     TDigestResult result;
@@ -240,9 +227,9 @@ bool SendsToWebhook(const TNotifyContext& aContext) {
 }
 
 std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow, bool aWebhook) {
-    std::string time, date;
-    TimeAndDate(aNow, time, date);
-    return "Notifications (" + NotificationKinds(aSMS, aEmail, aWebhook) + ") were sent at " + time + " on " + date;
+    const TTimeAndDateText when = UserTimeAndDate(aNow);
+    return "Notifications (" + NotificationKinds(aSMS, aEmail, aWebhook) + ") were sent at " + when.time + " on " +
+           when.date;
 }
 
 std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason, bool aWebhook) {

@@ -81,7 +81,8 @@ std::string DigestSMSText(const std::string& aSearchName, const TDigest& aDigest
 // "SMS", "Email" or "SMS & Email".
 // "Web hook" when the notification went to a web hook, which stands for both.
 std::string NotificationKinds(bool aSMS, bool aEmail, bool aWebhook = false);
-// "Notifications (SMS & Email) were sent at 18:05 on 12/10/2026".
+// "Notifications (SMS & Email) were sent at 18:05 on 10.12.2026", in the user's formats
+// (UserTimeAndDate).
 std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow, bool aWebhook = false);
 // "Notifications (Email) could not be sent: <reason>".
 std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason, bool aWebhook = false);
