@@ -74,7 +74,8 @@ def cli_manual(cli, version, date):
              "on the same data folder and settings: each command starts the session as the "
              "desktop program does, does its work and stores what changed. While the desktop "
              "program (or another command) runs on the same data folder, commands that change "
-             'data answer "Trawlix is running. Close it first.".'),
+             'data answer "Trawlix is running. Close it first."; commands that only read take no '
+             "lock and never change the data, and watch waits until the data folder is free."),
         ".SH OPTIONS",
         ".TP", ".BI \\-\\-data\\-dir \" DIR\"", "Use DIR as the data folder (overrides TRAWLIX_DATA_DIR).",
         ".TP", ".BI \\-\\-config\\-dir \" DIR\"", "Keep the settings in DIR (overrides TRAWLIX_CONFIG_DIR).",

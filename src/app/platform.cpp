@@ -3,6 +3,7 @@
 #include <execinfo.h>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -122,32 +123,50 @@ void CopyMissingInstalledFiles(const std::filesystem::path& aInstalled, const st
     }
 }
 
-TInstanceLock::TInstanceLock(const std::filesystem::path& aLockFile) {
-    const auto fail = [&](const std::string& aReason) {
-        fError = "Cannot lock the data folder " + aLockFile.parent_path().string() + ": " + aReason;
-    };
+TInstanceLock::TInstanceLock(const std::filesystem::path& aLockFile) : fFolder(aLockFile.parent_path()) {
     std::error_code ec;
     std::filesystem::create_directories(aLockFile.parent_path(), ec);
     if (ec) {
-        fail(ec.message());
+        Fail(ec.message());
         return;
     }
-    int fd = ::open(aLockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        fail(std::strerror(errno));
+    fFd = ::open(aLockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fFd < 0) {
+        Fail(std::strerror(errno));
         return;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        if (error != EWOULDBLOCK) fail(std::strerror(error));
-        return;
-    }
-    fFd = fd;
+    if (const int error = TryLock(); error != 0 && error != EWOULDBLOCK) Fail(std::strerror(error));
+}
+
+void TInstanceLock::Fail(const std::string& aReason) {
+    fError = "Cannot lock the data folder " + fFolder.string() + ": " + aReason;
 }
 
 TInstanceLock::~TInstanceLock() {
     if (fFd >= 0) ::close(fFd);  // closing releases the lock
+}
+
+int TInstanceLock::TryLock() {
+    if (::flock(fFd, LOCK_EX | LOCK_NB) != 0) return errno;
+    fHeld = true;
+    return 0;
+}
+
+bool TInstanceLock::WaitUntilAcquired(int aStopFd) {
+    // Polled rather than a blocking flock: the signal handlers restart blocking calls, and a
+    // `systemctl stop` must end the wait at once.
+    constexpr int cRetryMs = 250;
+    while (fFd >= 0 && !fHeld) {
+        const int error = TryLock();
+        if (error != 0 && error != EWOULDBLOCK && error != EINTR) {
+            Fail(std::strerror(error));
+            return false;
+        }
+        if (fHeld) break;
+        pollfd stop{aStopFd, POLLIN, 0};
+        if (::poll(&stop, aStopFd >= 0 ? 1 : 0, cRetryMs) > 0) return false;
+    }
+    return fHeld;
 }
 
 std::filesystem::path InstanceLockFile() { return DataFolder() / "Trawlix.lock"; }

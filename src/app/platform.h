@@ -41,13 +41,21 @@ public:
     TInstanceLock(const TInstanceLock&) = delete;
     TInstanceLock& operator=(const TInstanceLock&) = delete;
     // False when another process holds the lock, or when it could not be taken at all.
-    bool Acquired() const { return fFd >= 0; }
+    bool Acquired() const { return fHeld; }
+    // Waits while another process holds the lock. False when aStopFd became readable first
+    // (a termination signal) or the lock cannot be taken at all (see Error).
+    bool WaitUntilAcquired(int aStopFd);
     // Why the lock could not be taken ("Cannot lock the data folder <path>: <reason>"); empty
     // when it was taken or another process holds it.
     const std::string& Error() const { return fError; }
 
 private:
+    int TryLock();  // 0 once held, else the errno of the attempt
+    void Fail(const std::string& aReason);
+
+    std::filesystem::path fFolder;
     int fFd = -1;
+    bool fHeld = false;
     std::string fError;
 };
 

@@ -239,6 +239,17 @@ TNotifyOutcome TSession::SendDigest(TSearch& aSearch) const {
     return outcome;
 }
 
+TPreparedDigest TSession::PrepareDigest(TSearch& aSearch, const TNotifyContext& aContext) const {
+    QueueUnansweredReplies(aSearch);
+    return trawlix::PrepareDigest(aSearch, true, true, aContext);
+}
+
+TNotifyOutcome TSession::NoteDigestSent(TSearch* aSearch, const TPreparedDigest& aDigest) const {
+    TNotifyOutcome outcome = trawlix::NoteDigestSent(aSearch, aDigest, MakeNotifyContext());
+    if (!outcome.statusText.empty() && !outcome.held) RecordNotificationResult(*FSettings, !outcome.failed, outcome.error);
+    return outcome;
+}
+
 void TSession::NotifyForNewResultsOf(TSearch& aSearch) const {
     const TNotifyOutcome outcome = SendDigest(aSearch);
     if (outcome.statusText.empty()) return;
@@ -428,6 +439,8 @@ void TSession::OpenStorage() {
         if (const auto* sqlite = dynamic_cast<const ESQLiteError*>(&e); sqlite && sqlite->IsBusy())
             throw std::runtime_error(std::string(kDatabaseInUseMessage) + " (" + current.string() +
                                      "). Close that program and try again.");
+        if (const auto* sqlite = dynamic_cast<const ESQLiteError*>(&e); sqlite && sqlite->NeedsRollbackByWriter())
+            throw std::runtime_error(std::string(kUnfinishedSaveMessage) + " (" + current.string() + ").");
         if (fOptions.readOnly) throw;
         RestoreStorageFromBackup();
     }
@@ -442,7 +455,8 @@ std::unique_ptr<TObjectsStorage> TSession::OpenStorageWaitingWhileBusy(const fs:
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
         const int timeout = static_cast<int>(std::clamp<milliseconds::rep>(left.count(), 0, TSQLiteDB::cDefaultBusyTimeoutMs));
         try {
-            return std::make_unique<TObjectsStorage>(aFile.string(), timeout);
+            return std::make_unique<TObjectsStorage>(
+                aFile.string(), timeout, fOptions.readOnly ? TSQLiteDB::TAccess::ReadOnly : TSQLiteDB::TAccess::ReadWrite);
         } catch (const ESQLiteError& e) {
             if (!e.IsBusy() || steady_clock::now() >= deadline) throw;
         }

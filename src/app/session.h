@@ -34,6 +34,7 @@ class TRESTConnection;
 struct TSearchRunEnvironment;
 struct TNotifyContext;
 struct TNotifyOutcome;
+struct TPreparedDigest;
 
 // The local user the program always works as.
 struct TCSUser {
@@ -55,6 +56,9 @@ inline constexpr const char* kBrokenDatabaseMessage =
     "The file that stores your search information appears to be broken. Trying to reload from the latest backup.";
 inline constexpr const char* kNoBackupMessage = "No backup was found. Please reinstall the program to fix the broken files.";
 inline constexpr const char* kDatabaseInUseMessage = "The database is in use by another program";
+// A reader cannot undo a save that a killed program left half done; the next writer does.
+inline constexpr const char* kUnfinishedSaveMessage =
+    "The last save to the database was cut short and is undone by the next start of Trawlix or its watcher";
 inline constexpr const char* kInitializationErrorMessage = "Error occurred during program initialization.";
 // Shown once when saving in the background starts failing; saving is tried again meanwhile.
 inline constexpr const char* kAutoSaveFailedMessage =
@@ -146,7 +150,10 @@ public:
     std::string GetPropertyValue(const std::string& aPropName) const;
     const std::filesystem::path& GetDataFolder() const { return fDataFolder; }
     const std::filesystem::path& GetProgramsFolder() const { return fProgramsFolder; }
-    std::filesystem::path GetDatabaseFile() const { return fDataFolder / "object_storage.cur"; }
+    std::filesystem::path GetDatabaseFile() const { return DatabaseFileIn(fDataFolder); }
+    static std::filesystem::path DatabaseFileIn(const std::filesystem::path& aDataFolder) {
+        return aDataFolder / "object_storage.cur";
+    }
     IUserNotifier& GetNotifier() const { return fNotifier; }
     // What runs and site adapters read of this session: its places, Backpage categories,
     // host settings and state. The session installs it when it is made.
@@ -156,6 +163,11 @@ public:
     // The digest of an automatic run of aSearch, with its lock held; the outcome is
     // recorded in the settings (whether the transport works).
     TNotifyOutcome SendDigest(TSearch& aSearch) const;
+    // SendDigest in steps, for a window that sends on a thread of its own: prepared with the
+    // search's lock held; noted (on the search when it is still open, else aSearch is null)
+    // and recorded on the main thread.
+    TPreparedDigest PrepareDigest(TSearch& aSearch, const TNotifyContext& aContext) const;
+    TNotifyOutcome NoteDigestSent(TSearch* aSearch, const TPreparedDigest& aDigest) const;
     // SendDigest, then its status told through OnNotificationStatus on the main thread.
     void NotifyForNewResultsOf(TSearch& aSearch) const;
     // Looks the search's stored ZIP code up again, as an automatic run does before it starts.

@@ -29,6 +29,17 @@ std::vector<const Command*> AllCommands() {
     return result;
 }
 
+bool AlwaysReadsOnly(const std::vector<std::string>&) { return true; }
+
+TReadsOnly ReadsOnlyWithout(std::vector<std::string> aChangingOptions) {
+    return [options = std::move(aChangingOptions)](const std::vector<std::string>& aArgs) {
+        // A value that happens to look like one of the options only costs the lock.
+        return std::none_of(aArgs.begin(), aArgs.end(), [&options](const std::string& aArg) {
+            return std::find(options.begin(), options.end(), aArg) != options.end();
+        });
+    };
+}
+
 bool ArgParser::Flag(const std::string& aName) {
     auto it = std::find(fArgs.begin(), fArgs.end(), aName);
     if (it == fArgs.end()) return false;

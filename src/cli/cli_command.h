@@ -32,13 +32,25 @@ struct CommandContext {
     TSession* session = nullptr;  // the started session (null for commands that need none)
 };
 
+// Whether a call of a command, given its arguments, only reads. Such a call takes no lock on
+// the data folder and opens the data for reading only, so it never keeps the watcher or the
+// desktop program from starting. Empty: the call may write.
+using TReadsOnly = std::function<bool(const std::vector<std::string>& aArgs)>;
+
 struct Command {
     std::string name;
     std::string usage;         // one line, without the program name
     bool changesData = false;  // refused while the desktop program runs
     bool needsSession = true;  // runs the session's start-up and shut-down around it
     std::function<int(CommandContext&)> run;
+    TReadsOnly readsOnly = {};
+    bool waitsForLock = false;  // waits while another program holds the data folder instead of leaving
 };
+
+// For commands that never write, whatever their arguments.
+bool AlwaysReadsOnly(const std::vector<std::string>& aArgs);
+// For commands that write only when given one of aChangingOptions.
+TReadsOnly ReadsOnlyWithout(std::vector<std::string> aChangingOptions);
 
 void RegisterCommand(Command aCommand);
 const Command* FindCommand(const std::string& aName);

@@ -131,7 +131,7 @@ int TestAccount(CommandContext& aContext) {
     return 0;
 }
 
-CommandRegistrar gAccounts({"accounts", "accounts [--json]", false, true, ListAccounts});
+CommandRegistrar gAccounts({"accounts", "accounts [--json]", false, true, ListAccounts, AlwaysReadsOnly});
 CommandRegistrar gAddAccount({"add-account",
                               std::string("add-account --host H --port N --user U [") + cPasswordOptions + "] [--ssl]",
                               true, true, AddAccount});

@@ -624,13 +624,16 @@ int RunWatch(CommandContext& aContext) {
     return watcher.Run();
 }
 
-CommandRegistrar gProfile({"profile", "profile [--email ADDR] [--phone TEXT] [--json]", false, true, RunProfile});
+CommandRegistrar gProfile({"profile", "profile [--email ADDR] [--phone TEXT] [--json]", false, true, RunProfile,
+                           ReadsOnlyWithout({"--email", "--phone"})});
 CommandRegistrar gAlert({"alert",
                          "alert SEARCH [--enable|--disable] [--interval MIN|SECs] [--email ADDR] [--send-email yes|no] "
                          "[--send-sms yes|no] [--include-results yes|no] [--how-often instantly|daily] "
                          "[--send-at HH:MM] [--message-length 20|50|0] [--json]",
-                         false, true, RunAlert});
-CommandRegistrar gWatch({"watch", "watch [--once] [--json]", true, true, RunWatch});
+                         false, true, RunAlert,
+                         ReadsOnlyWithout({"--enable", "--disable", "--interval", "--email", "--send-email", "--send-sms",
+                                           "--include-results", "--how-often", "--send-at", "--message-length"})});
+CommandRegistrar gWatch({"watch", "watch [--once] [--json]", true, true, RunWatch, {}, true});
 CommandRegistrar gNotifyTest({"notify-test", "notify-test --email ADDR | --sms ADDR", false, true, RunNotifyTest});
 
 }  // namespace

@@ -75,7 +75,8 @@ int Map(CommandContext& aContext) {
     return 0;
 }
 
-CommandRegistrar gMap({"map", "map SEARCH [--map FILE] [--json] [--render FILE.png]", false, true, Map});
+CommandRegistrar gMap({"map", "map SEARCH [--map FILE] [--json] [--render FILE.png]", false, true, Map,
+                       AlwaysReadsOnly});
 
 }  // namespace
 

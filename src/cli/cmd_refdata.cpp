@@ -176,10 +176,13 @@ int RunCarriers(CommandContext& aContext) {
     return 0;
 }
 
-const CommandRegistrar cPlacesCommand({"places", "places [--search TEXT] [--json]", false, true, RunPlaces});
-const CommandRegistrar cCategoriesCommand({"categories", "categories [--json]", false, true, RunCategories});
-const CommandRegistrar cZipCommand({"zip", "zip CODE [--json]", false, true, RunZip});
-const CommandRegistrar cCarriersCommand({"carriers", "carriers [--json]", false, true, RunCarriers});
+const CommandRegistrar cPlacesCommand({"places", "places [--search TEXT] [--json]", false, true, RunPlaces,
+                                          AlwaysReadsOnly});
+const CommandRegistrar cCategoriesCommand({"categories", "categories [--json]", false, true, RunCategories,
+                                              AlwaysReadsOnly});
+const CommandRegistrar cZipCommand({"zip", "zip CODE [--json]", false, true, RunZip, AlwaysReadsOnly});
+const CommandRegistrar cCarriersCommand({"carriers", "carriers [--json]", false, true, RunCarriers,
+                                            AlwaysReadsOnly});
 
 }  // namespace
 

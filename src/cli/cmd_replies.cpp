@@ -233,8 +233,8 @@ CommandRegistrar gAutoReply({"auto-reply",
                              std::string("auto-reply SEARCH (") + cMessageOptions + " --accounts ID[,ID...] | --off)",
                              true, true, AutoReply});
 CommandRegistrar gForward({"forward", "forward SEARCH LINK... --to ADDR", false, true, Forward});
-CommandRegistrar gHistory({"history", "history [--json] [--limit N]", false, true, History});
-CommandRegistrar gMessages({"messages", "messages [--json]", false, true, Messages});
+CommandRegistrar gHistory({"history", "history [--json] [--limit N]", false, true, History, AlwaysReadsOnly});
+CommandRegistrar gMessages({"messages", "messages [--json]", false, true, Messages, AlwaysReadsOnly});
 CommandRegistrar gAddMessage({"add-message", std::string("add-message ") + cMessageOptions, true, true, AddMessage});
 CommandRegistrar gDeleteMessage({"delete-message", "delete-message N", true, true, DeleteMessage});
 

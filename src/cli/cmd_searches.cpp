@@ -538,14 +538,15 @@ const std::string cSearchOptionsUsage =
     "[--[no-]has-image] [--[no-]raw-category] [--last-days N | --from YYYY-MM-DD --to YYYY-MM-DD] "
     "[--keep-old-results yes|no] [--clear-old-results yes|no] [--option NAME=VALUE]...";
 
-CommandRegistrar gSearches({"searches", "searches [--json]", false, true, ListSearches});
+CommandRegistrar gSearches({"searches", "searches [--json]", false, true, ListSearches, AlwaysReadsOnly});
 CommandRegistrar gAddSearch({"add-search", "add-search --name NAME " + cSearchOptionsUsage, true, true, AddSearch});
-CommandRegistrar gShowSearch({"show-search", "show-search SEARCH [--json]", false, true, ShowSearch});
+CommandRegistrar gShowSearch({"show-search", "show-search SEARCH [--json]", false, true, ShowSearch, AlwaysReadsOnly});
 CommandRegistrar gSetSearch({"set-search", "set-search SEARCH [--name NAME] " + cSearchOptionsUsage, true, true,
                              SetSearch});
 CommandRegistrar gDeleteSearch({"delete-search", "delete-search SEARCH", true, true, DeleteSearch});
 CommandRegistrar gCloneSearch({"clone-search", "clone-search SEARCH", true, true, CloneSearch});
-CommandRegistrar gResults({"results", "results SEARCH [--deleted | --favourites] [--json]", false, true, Results});
+CommandRegistrar gResults({"results", "results SEARCH [--deleted | --favourites] [--json]", false, true, Results,
+                           AlwaysReadsOnly});
 CommandRegistrar gFilter({"filter", "filter SEARCH add|remove|list [--field N|NAME] [--not] [TEXT]", true, true,
                           Filter});
 

@@ -206,12 +206,14 @@ int Proxy(CommandContext& aContext) {
     return 0;
 }
 
-CommandRegistrar info({"info", "info [--json]", false, true, Info});
-CommandRegistrar config({"config", "config [NAME [VALUE]]", false, true, Config});
+CommandRegistrar info({"info", "info [--json]", false, true, Info, AlwaysReadsOnly});
+CommandRegistrar config({"config", "config [NAME [VALUE]]", false, true, Config,
+                          [](const std::vector<std::string>& aArgs) { return aArgs.size() < 2; }});
 CommandRegistrar proxy({"proxy",
                         std::string("proxy [--enable|--disable] [--host H] [--port N] [--user U] [") +
                             cPasswordOptions + "] [--socks v4|v5|off]",
-                        false, true, Proxy});
+                        false, true, Proxy,
+                        [](const std::vector<std::string>& aArgs) { return aArgs.empty(); }});
 
 }  // namespace
 

@@ -49,7 +49,8 @@ int Timeline(CommandContext& aContext) {
     return 0;
 }
 
-CommandRegistrar gTimeline({"timeline", "timeline SEARCH [--json] [--render FILE.png]", false, true, Timeline});
+CommandRegistrar gTimeline({"timeline", "timeline SEARCH [--json] [--render FILE.png]", false, true, Timeline,
+                            AlwaysReadsOnly});
 
 }  // namespace
 

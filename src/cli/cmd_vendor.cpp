@@ -119,7 +119,7 @@ const CommandRegistrar registerProblemReport({"problem-report", "problem-report 
 // The reports are files of their own beside the data: listing, sending and deleting them
 // works while the window runs.
 const CommandRegistrar registerCrashReports({"crash-reports", "crash-reports [--send N [--note TEXT] | --delete N]", false,
-                                             true, CrashReports});
+                                             true, CrashReports, ReadsOnlyWithout({"--send", "--delete"})});
 
 }  // namespace
 

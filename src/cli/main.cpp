@@ -1,7 +1,9 @@
 // trawlix-cli: the headless companion of the desktop program. It runs the same session
 // start-up and shut-down around each command, so data and settings are written as a
 // normal run writes them.
+#include <clocale>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -19,6 +21,7 @@ using namespace trawlix;
 using namespace trawlix::cli;
 
 constexpr const char* kRunningMessage = "Trawlix is running. Close it first.";
+constexpr const char* kWaitingMessage = "Trawlix is running: waiting until it is closed.";
 
 void PrintUsage(std::ostream& aOut) {
     aOut << "usage: trawlix-cli [--data-dir DIR] [--config-dir DIR] COMMAND [ARGS]\n\ncommands:\n";
@@ -37,14 +40,24 @@ std::vector<std::string> ApplyGlobalOptions(std::vector<std::string> aArgs) {
     return aArgs;
 }
 
-int RunWithSession(const Command& aCommand, CommandContext& aContext, bool aReadOnly) {
+// A data folder whose database a reader cannot open (damaged, or a save cut short): the
+// command starts again as one that may write, which repairs it under the lock.
+struct EReaderCannotOpen {};
+
+int RunWithSession(const Command& aCommand, CommandContext& aContext, bool aReadOnly, bool aOnlyReading = false) {
     THeadlessMainLoop mainLoop;
     SetMainThreadBinding(&mainLoop);
     struct TBindingReset {
         ~TBindingReset() { SetMainThreadBinding(nullptr); }
     } bindingReset;
     TStdErrNotifier notifier;
-    auto session = std::make_unique<TSession>(TSession::TOptions::ForThisUser(aReadOnly), notifier);
+    std::unique_ptr<TSession> session;
+    try {
+        session = std::make_unique<TSession>(TSession::TOptions::ForThisUser(aReadOnly), notifier);
+    } catch (const std::exception&) {
+        if (aOnlyReading) throw EReaderCannotOpen{};
+        throw;
+    }
     SetSession(session.get());
     // What failed in the background (an automatic reply, a digest) is printed, not lost.
     session->OnNotificationStatus = [&aContext](const std::string& aText, bool aFailed) {
@@ -72,6 +85,13 @@ int RunWithSession(const Command& aCommand, CommandContext& aContext, bool aRead
     return code;
 }
 
+// A call that only reads leaves the lock to the programs that write. A data folder not set up
+// yet is set up by the first command under the lock, whatever it is.
+bool ReadsOnly(const Command& aCommand, const std::vector<std::string>& aArgs) {
+    return aCommand.readsOnly && aCommand.readsOnly(aArgs) &&
+           std::filesystem::exists(TSession::DatabaseFileIn(platform::DataFolder()));
+}
+
 int Run(std::vector<std::string> aArgs) {
     if (aArgs.empty()) throw UsageError("no command given");
     if (aArgs[0] == "help" || aArgs[0] == "--help") {
@@ -86,7 +106,18 @@ int Run(std::vector<std::string> aArgs) {
         // From here on a signal ends the command as its own end would: searches stopped,
         // saved, the lock released.
         platform::TTerminationSignals signals;
+        if (ReadsOnly(*command, context.args)) {
+            try {
+                return RunWithSession(*command, context, true, true);
+            } catch (const EReaderCannotOpen&) {
+            }
+        }
         platform::TInstanceLock instance(platform::InstanceLockFile());
+        if (!instance.Acquired() && instance.Error().empty() && command->waitsForLock) {
+            std::cerr << kWaitingMessage << "\n" << std::flush;
+            // A signal while waiting ends the command before it began: nothing to stop or save.
+            if (!instance.WaitUntilAcquired(signals.ReadFd()) && instance.Error().empty()) return 0;
+        }
         if (!instance.Error().empty()) {
             std::cerr << instance.Error() << "\n";
             return 1;
@@ -106,6 +137,9 @@ int Run(std::vector<std::string> aArgs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Times and dates in what the user reads are in the user's formats; numbers stay as
+    // the C locale writes them.
+    std::setlocale(LC_TIME, "");
     try {
         // The data folder of --data-dir receives the crash reports: the options come first.
         std::vector<std::string> args = ApplyGlobalOptions(std::vector<std::string>(argv + 1, argv + argc));

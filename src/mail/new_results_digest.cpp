@@ -8,6 +8,7 @@
 #include "engine/critical_section.h"
 #include "engine/email_address.h"
 #include "engine/text_functions.h"
+#include "engine/time_and_date_text.h"
 #include "model/filter.h"
 #include "model/objects_storage.h"
 #include "model/search.h"
@@ -41,20 +42,6 @@ std::string PriceDropLine(const TEntry& aEntry) {
 }
 
 std::string DefaultEntryEmail(const TEntry& aEntry) { return SingleEmailAddress(aEntry.GetContact()); }
-
-void TimeAndDate(double aNow, std::string& aTime, std::string& aDate) {
-    int year = 0;
-    unsigned month = 0, day = 0;
-    DecodeDate(aNow, year, month, day);
-    const double dayFraction = aNow - std::floor(aNow);
-    const int minutes = static_cast<int>(std::floor(dayFraction * 1440.0 + 1e-6));
-    char text[32];
-    std::snprintf(text, sizeof text, "%d:%02d %s", (minutes / 60 + 11) % 12 + 1, minutes % 60,
-                  minutes < 720 ? "AM" : "PM");
-    aTime = text;
-    std::snprintf(text, sizeof text, "%u/%u/%d", month, day, year);
-    aDate = text;
-}
 
 TDigestResult ToDigestResult(const TEntry& aEntry, const TNotifyContext& aContext) {
     TDigestResult result;
@@ -104,14 +91,6 @@ void SaveUnlocked(TSearch& aSearch, const TNotifyContext& aContext) {
     }
 }
 
-// One part of a digest to send: the SMS, the e-mail, or (a web hook) both at once.
-struct TDigestSend {
-    bool sms = false;
-    bool email = false;
-    TDigest digest;
-    std::string error;  // after the send: empty when it went out
-};
-
 TAlertNotification NotificationFor(TSearch& aSearch, const TDigestSend& aSend, const std::string& aID,
                                    const TNotifyContext& aContext) {
     const TAlert& alert = aSearch.GetAlert();
@@ -135,21 +114,6 @@ TAlertNotification NotificationFor(TSearch& aSearch, const TDigestSend& aSend, c
         notification.emailHTML = DigestEmailHTML(name, digest);
     }
     return notification;
-}
-
-// Sends each part with the search unlocked; each keeps its own error.
-void SendParts(TSearch& aSearch, std::vector<TDigestSend>& aSends, const std::string& aID,
-               const TNotifyContext& aContext) {
-    std::vector<TAlertNotification> notifications;
-    for (const TDigestSend& send : aSends) notifications.push_back(NotificationFor(aSearch, send, aID, aContext));
-    TSearchUnlocked unlocked(aSearch.GetCriticalSection());
-    for (std::size_t i = 0; i < aSends.size(); ++i) {
-        try {
-            aContext.transport->SendAlert(notifications[i]);
-        } catch (const std::exception& e) {
-            aSends[i].error = e.what();
-        }
-    }
 }
 
 std::vector<std::string> LinksOf(const std::vector<IEntry>& aEntries) {
@@ -263,9 +227,9 @@ bool SendsToWebhook(const TNotifyContext& aContext) {
 }
 
 std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow, bool aWebhook) {
-    std::string time, date;
-    TimeAndDate(aNow, time, date);
-    return "Notifications (" + NotificationKinds(aSMS, aEmail, aWebhook) + ") were sent at " + time + " on " + date;
+    const TTimeAndDateText when = UserTimeAndDate(aNow);
+    return "Notifications (" + NotificationKinds(aSMS, aEmail, aWebhook) + ") were sent at " + when.time + " on " +
+           when.date;
 }
 
 std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason, bool aWebhook) {
@@ -306,14 +270,6 @@ void NoteSent(TSearch& aSearch, const TDigest& aWhole, const std::vector<TDigest
     }
 }
 
-// The alert's parts: which it asks for, and why one it asks for cannot go.
-struct TWantedParts {
-    bool sms = false;
-    bool email = false;
-    std::string smsProblem;
-    std::string nobodyProblem;  // asked for a part that has nowhere to go
-};
-
 TWantedParts WantedParts(const TAlert& aAlert, bool aSMS, bool aEMail, const TNotifyContext& aContext) {
     TWantedParts parts;
     parts.sms = aSMS && !aContext.userPhone.empty() && aAlert.GetSendToSMS() && aContext.canSendSMS;
@@ -342,55 +298,80 @@ bool Carries(const std::vector<TDigestSend>& aSends, TDigestPart aPart) {
 
 }  // namespace
 
-TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, const TNotifyContext& aContext) {
-    TNotifyOutcome outcome;
+TPreparedDigest PrepareDigest(TSearch& aSearch, bool aSMS, bool aEMail, const TNotifyContext& aContext) {
+    TPreparedDigest prepared;
+    TNotifyOutcome& outcome = prepared.outcome;
     const TAlert& alert = aSearch.GetAlert();
-    if (!alert.GetEnabled()) return outcome;
+    if (!alert.GetEnabled()) return prepared;
     const double now = aContext.now ? aContext.now() : LocalNow();
-    if (aContext.quietHours.Contains(now)) return HeldOutcome(aSearch, aContext.quietHours);
-    if (DailyTurnUsedOrEarly(aSearch, alert, now)) return outcome;
+    prepared.now = now;
+    if (aContext.quietHours.Contains(now)) {
+        outcome = HeldOutcome(aSearch, aContext.quietHours);
+        return prepared;
+    }
+    if (DailyTurnUsedOrEarly(aSearch, alert, now)) return prepared;
     outcome.considered = true;
-    const double previousTurn = aSearch.GetNotificationsWereSentAt();
+    prepared.previousTurn = aSearch.GetNotificationsWereSentAt();
     aSearch.SetNotificationsWereSentAt(now);
 
-    TDigest whole;
+    TDigest& whole = prepared.whole;
     if (!aSearch.GetCalledFromUser()) whole = BuildDigest(aSearch, alert.GetMessageLength());
     outcome.count = whole.count;
     outcome.listed = static_cast<int>(whole.listed.size());
     if (whole.count == 0 && whole.priceDrops.empty()) {
         ClearDigestMarks(whole);  // folded results only: told with their first result
-        return outcome;
+        return prepared;
     }
-    const TWantedParts wanted = WantedParts(alert, aSMS, aEMail, aContext);
-    const bool hook = SendsToWebhook(aContext);
-    const bool anyPart = wanted.sms || wanted.email || hook;
-    std::string error;
-    std::vector<TDigestSend> sends;
-    if (!anyPart && wanted.smsProblem.empty() && wanted.nobodyProblem.empty()) {
+    const TWantedParts& wanted = prepared.wanted = WantedParts(alert, aSMS, aEMail, aContext);
+    prepared.hook = SendsToWebhook(aContext);
+    if (!prepared.AnyPart() && wanted.smsProblem.empty() && wanted.nobodyProblem.empty()) {
         // The alert tells no one: said so, and the results are not kept for a digest that
         // cannot come.
         ClearDigestMarks(whole);
         outcome.statusText = "Notifications are off for this alert (neither e-mail nor SMS): " +
                              std::to_string(whole.count + static_cast<int>(whole.priceDrops.size())) +
                              " new results were not sent";
-        return outcome;
+        return prepared;
     }
-    if (!anyPart)
-        error = wanted.smsProblem.empty() ? wanted.nobodyProblem : wanted.smsProblem;
+    prepared.toNote = true;
+    prepared.transport = aContext.transport != nullptr;
+    if (!prepared.AnyPart())
+        prepared.error = wanted.smsProblem.empty() ? wanted.nobodyProblem : wanted.smsProblem;
     else if (!aContext.transport)
-        error = aContext.transportError.empty() ? "no notification transport" : aContext.transportError;
+        prepared.error = aContext.transportError.empty() ? "no notification transport" : aContext.transportError;
     else {
         const std::string id = DigestID(aSearch.GetID(), whole.counted);
-        sends = PartsToSend(aSearch, whole, wanted.sms, wanted.email, aContext);
-        // What the run found is stored before anything is told of it.
-        SaveUnlocked(aSearch, aContext);
-        SendParts(aSearch, sends, id, aContext);
-        error = PartError(sends, TDigestPart::Email);
-        if (error.empty()) error = PartError(sends, TDigestPart::SMS);
+        prepared.sends = PartsToSend(aSearch, whole, wanted.sms, wanted.email, aContext);
+        for (const TDigestSend& send : prepared.sends)
+            prepared.notifications.push_back(NotificationFor(aSearch, send, id, aContext));
     }
-    NoteSent(aSearch, whole, sends, error.empty());
-    if (!error.empty()) aSearch.SetNotificationsWereSentAt(previousTurn);
-    if (anyPart && aContext.transport) SaveUnlocked(aSearch, aContext);
+    return prepared;
+}
+
+void SendPreparedDigest(TPreparedDigest& aDigest, const TNotifyContext& aContext) {
+    for (std::size_t i = 0; i < aDigest.sends.size(); ++i) {
+        try {
+            aContext.transport->SendAlert(aDigest.notifications[i]);
+        } catch (const std::exception& e) {
+            aDigest.sends[i].error = e.what();
+        }
+    }
+}
+
+TNotifyOutcome NoteDigestSent(TSearch* aSearch, const TPreparedDigest& aDigest, const TNotifyContext& aContext) {
+    TNotifyOutcome outcome = aDigest.outcome;
+    if (!aDigest.toNote) return outcome;
+    const std::vector<TDigestSend>& sends = aDigest.sends;
+    const TWantedParts& wanted = aDigest.wanted;
+    const bool hook = aDigest.hook;
+    std::string error = aDigest.error;
+    if (error.empty()) error = PartError(sends, TDigestPart::Email);
+    if (error.empty()) error = PartError(sends, TDigestPart::SMS);
+    if (aSearch) {
+        NoteSent(*aSearch, aDigest.whole, sends, error.empty());
+        if (!error.empty()) aSearch->SetNotificationsWereSentAt(aDigest.previousTurn);
+        if (aDigest.AnyPart() && aDigest.transport) SaveUnlocked(*aSearch, aContext);
+    }
     const bool smsWent = Carries(sends, TDigestPart::SMS) && PartError(sends, TDigestPart::SMS).empty();
     const bool emailWent = Carries(sends, TDigestPart::Email) && PartError(sends, TDigestPart::Email).empty();
     if (!error.empty()) {
@@ -399,9 +380,9 @@ TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, con
         outcome.failed = true;
         outcome.error = error;
         const bool smsFailed = !wanted.smsProblem.empty() || !PartError(sends, TDigestPart::SMS).empty() ||
-                               (!aContext.transport && wanted.sms);
+                               (!aDigest.transport && wanted.sms);
         const bool emailFailed = !wanted.nobodyProblem.empty() || !PartError(sends, TDigestPart::Email).empty() ||
-                                 (!aContext.transport && (wanted.email || hook));
+                                 (!aDigest.transport && (wanted.email || hook));
         outcome.statusText = NotificationsFailedText(smsFailed, emailFailed, error, hook && !sends.empty());
         if (smsWent && !hook) outcome.statusText += "; the SMS was sent";
         if (emailWent && !hook) outcome.statusText += "; the e-mail was sent";
@@ -409,9 +390,20 @@ TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, con
     }
     outcome.smsSent = wanted.sms;
     outcome.emailSent = wanted.email || hook;
-    outcome.statusText = NotificationsSentText(wanted.sms, wanted.email || hook, now, hook);
+    outcome.statusText = NotificationsSentText(wanted.sms, wanted.email || hook, aDigest.now, hook);
     if (!wanted.smsProblem.empty()) outcome.statusText += "; the SMS could not be sent: " + wanted.smsProblem;
     return outcome;
+}
+
+TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, const TNotifyContext& aContext) {
+    TPreparedDigest digest = PrepareDigest(aSearch, aSMS, aEMail, aContext);
+    if (digest.HasSends()) {
+        // What the run found is stored before anything is told of it.
+        SaveUnlocked(aSearch, aContext);
+        TSearchUnlocked unlocked(aSearch.GetCriticalSection());
+        SendPreparedDigest(digest, aContext);
+    }
+    return NoteDigestSent(&aSearch, digest, aContext);
 }
 
 }  // namespace trawlix

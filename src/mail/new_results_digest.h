@@ -81,12 +81,56 @@ std::string DigestSMSText(const std::string& aSearchName, const TDigest& aDigest
 // "SMS", "Email" or "SMS & Email".
 // "Web hook" when the notification went to a web hook, which stands for both.
 std::string NotificationKinds(bool aSMS, bool aEmail, bool aWebhook = false);
-// "Notifications (SMS & Email) were sent at 18:05 on 12/10/2026".
+// "Notifications (SMS & Email) were sent at 18:05 on 10.12.2026", in the user's formats
+// (UserTimeAndDate).
 std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow, bool aWebhook = false);
 // "Notifications (Email) could not be sent: <reason>".
 std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason, bool aWebhook = false);
 // Whether the context's transport is a web hook.
 bool SendsToWebhook(const TNotifyContext& aContext);
+
+// One part of a digest to send: the SMS, the e-mail, or (a web hook) both at once.
+struct TDigestSend {
+    bool sms = false;
+    bool email = false;
+    TDigest digest;
+    std::string error;  // after the send: empty when it went out
+};
+
+// The alert's parts: which it asks for, and why one it asks for cannot go.
+struct TWantedParts {
+    bool sms = false;
+    bool email = false;
+    std::string smsProblem;
+    std::string nobodyProblem;  // asked for a part that has nowhere to go
+};
+
+// A digest in three steps, so that the send needs no search: prepared with the search's
+// lock held, sent anywhere (it holds copies and the results' shared entries only), then
+// noted on the search, if that is still there, with its lock held again.
+struct TPreparedDigest {
+    TNotifyOutcome outcome;  // the whole outcome when there is nothing to note
+    bool toNote = false;     // NoteDigestSent has something to do
+    double now = 0;
+    double previousTurn = 0;
+    TDigest whole;
+    TWantedParts wanted;
+    bool hook = false;
+    bool transport = false;
+    std::string error;  // why nothing could be sent
+    std::vector<TDigestSend> sends;
+    std::vector<TAlertNotification> notifications;  // one per send
+
+    bool AnyPart() const { return wanted.sms || wanted.email || hook; }
+    bool HasSends() const { return !sends.empty(); }
+};
+TPreparedDigest PrepareDigest(TSearch& aSearch, bool aSMS, bool aEMail, const TNotifyContext& aContext);
+// Any thread: each part keeps its own error.
+void SendPreparedDigest(TPreparedDigest& aDigest, const TNotifyContext& aContext);
+// Clears the marks of what went out (or keeps them and the day's turn for a part that did
+// not), stores the search and says what happened. A null aSearch (closed meanwhile): only
+// what happened is said.
+TNotifyOutcome NoteDigestSent(TSearch* aSearch, const TPreparedDigest& aDigest, const TNotifyContext& aContext);
 
 // The digest of an automatic run: what its alert asks for, through the context's
 // transport. Called with the search's lock held; the lock is let go while the transport

@@ -24,42 +24,55 @@ TAlertNotification SiteNotice(const std::string& aSearchName, const std::string&
     return notice;
 }
 
-TNotifyOutcome NotifySiteProblem(TSearch& aSearch, const std::string& aSiteName, const std::string& aProblem,
-                                 const TNotifyContext& aContext) {
-    TNotifyOutcome outcome;
+TPreparedNotice PrepareSiteNotice(TSearch& aSearch, const std::string& aSiteName, const std::string& aProblem,
+                                  const TNotifyContext& aContext) {
+    TPreparedNotice prepared;
     const TAlert& alert = aSearch.GetAlert();
-    if (!alert.GetEnabled()) return outcome;
+    if (!alert.GetEnabled()) return prepared;
     // Held like a digest: the change stays untold and goes out after the quiet hours.
     if (aContext.quietHours.Contains(aContext.now ? aContext.now() : LocalNow())) {
-        outcome.held = true;
-        return outcome;
+        prepared.outcome.held = true;
+        return prepared;
     }
-    outcome.considered = true;
-    TAlertNotification notice = SiteNotice(aSearch.GetName(), aSiteName, aProblem);
-    const bool wantSMS = !aContext.userPhone.empty() && alert.GetSendToSMS() && aContext.canSendSMS &&
-                         !aContext.smsAddress.empty();
-    const bool wantEmail = !alert.GetEmail().empty() && alert.GetSendToEmail();
+    prepared.outcome.considered = true;
+    prepared.notice = SiteNotice(aSearch.GetName(), aSiteName, aProblem);
+    prepared.sms = !aContext.userPhone.empty() && alert.GetSendToSMS() && aContext.canSendSMS &&
+                   !aContext.smsAddress.empty();
+    prepared.email = !alert.GetEmail().empty() && alert.GetSendToEmail();
     // A web hook tells whatever the alert's boxes say, as it does for digests.
-    const bool hook = SendsToWebhook(aContext);
-    if (!wantSMS && !wantEmail && !hook) return outcome;
-    if (wantSMS) notice.smsTo = aContext.smsAddress;
-    if (wantEmail) notice.emailTo = alert.GetEmail();
+    prepared.hook = SendsToWebhook(aContext);
+    if (!prepared.sms && !prepared.email && !prepared.hook) return prepared;
+    if (prepared.sms) prepared.notice.smsTo = aContext.smsAddress;
+    if (prepared.email) prepared.notice.emailTo = alert.GetEmail();
+    prepared.toSend = true;
+    return prepared;
+}
+
+TNotifyOutcome SendPreparedNotice(const TPreparedNotice& aNotice, const TNotifyContext& aContext) {
+    TNotifyOutcome outcome = aNotice.outcome;
+    if (!aNotice.toSend) return outcome;
     try {
         if (!aContext.transport)
             throw ENotificationError(aContext.transportError.empty() ? "no notification transport"
                                                                      : aContext.transportError);
-        aContext.transport->SendAlert(notice);
+        aContext.transport->SendAlert(aNotice.notice);
     } catch (const std::exception& e) {
         outcome.failed = true;
         outcome.error = e.what();
-        outcome.statusText = NotificationsFailedText(wantSMS, wantEmail, e.what(), hook);
+        outcome.statusText = NotificationsFailedText(aNotice.sms, aNotice.email, e.what(), aNotice.hook);
         return outcome;
     }
-    outcome.smsSent = wantSMS;
-    outcome.emailSent = wantEmail || hook;
-    outcome.statusText = notice.noticeTitle + ": " +
-                         NotificationsSentText(wantSMS, wantEmail, aContext.now ? aContext.now() : LocalNow(), hook);
+    outcome.smsSent = aNotice.sms;
+    outcome.emailSent = aNotice.email || aNotice.hook;
+    outcome.statusText =
+        aNotice.notice.noticeTitle + ": " +
+        NotificationsSentText(aNotice.sms, aNotice.email, aContext.now ? aContext.now() : LocalNow(), aNotice.hook);
     return outcome;
+}
+
+TNotifyOutcome NotifySiteProblem(TSearch& aSearch, const std::string& aSiteName, const std::string& aProblem,
+                                 const TNotifyContext& aContext) {
+    return SendPreparedNotice(PrepareSiteNotice(aSearch, aSiteName, aProblem, aContext), aContext);
 }
 
 }  // namespace trawlix

@@ -18,4 +18,18 @@ TAlertNotification SiteNotice(const std::string& aSearchName, const std::string&
 TNotifyOutcome NotifySiteProblem(TSearch& aSearch, const std::string& aSiteName, const std::string& aProblem,
                                  const TNotifyContext& aContext);
 
+// The same in two steps, so that the send needs no search: made ready on the main thread,
+// sent anywhere.
+struct TPreparedNotice {
+    TNotifyOutcome outcome;  // the whole outcome when there is nothing to send
+    bool toSend = false;
+    TAlertNotification notice;
+    bool sms = false;
+    bool email = false;
+    bool hook = false;
+};
+TPreparedNotice PrepareSiteNotice(TSearch& aSearch, const std::string& aSiteName, const std::string& aProblem,
+                                  const TNotifyContext& aContext);
+TNotifyOutcome SendPreparedNotice(const TPreparedNotice& aNotice, const TNotifyContext& aContext);
+
 }  // namespace trawlix

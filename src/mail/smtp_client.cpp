@@ -1,5 +1,9 @@
 #include "mail/smtp_client.h"
 
+#include <sys/socket.h>
+
+#include <chrono>
+
 #include "engine/email_address.h"
 #include "engine/http_client.h"
 #include "engine/http_engine.h"
@@ -27,23 +31,52 @@ size_t ReadUpload(char* aBuffer, size_t aSize, size_t aCount, void* aSource) {
 }
 
 // What the exchange left behind for the error message: the server's last refusal (a
-// reply line with a 4xx or 5xx code); the polite replies to QUIT come after it.
+// reply line with a 4xx or 5xx code); the polite replies to QUIT come after it. And when the
+// server last showed signs of life: a reply, or mail text it took.
 struct TExchange {
+    using TClock = std::chrono::steady_clock;
+
     std::string lastRefusal;
     const std::function<bool()>* cancelled = nullptr;
+    std::chrono::seconds patience{cSmtpTimeoutSeconds};
+    TClock::time_point lastSign = TClock::now();
+    curl_off_t uploaded = 0;
+    bool silent = false;  // the server had its whole time-out
+    curl_socket_t socket = CURL_SOCKET_BAD;  // the connection's, while the send lasts
 };
 
 int OnDebug(CURL*, curl_infotype aType, char* aData, size_t aSize, void* aExchange) {
     if (aType != CURLINFO_HEADER_IN) return 0;
+    auto& exchange = *static_cast<TExchange*>(aExchange);
+    exchange.lastSign = TExchange::TClock::now();
     std::string line(aData, aSize);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    if (!line.empty() && (line[0] == '4' || line[0] == '5')) static_cast<TExchange*>(aExchange)->lastRefusal = line;
+    if (!line.empty() && (line[0] == '4' || line[0] == '5')) exchange.lastRefusal = line;
     return 0;
 }
 
-int OnProgress(void* aExchange, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    const auto* cancelled = static_cast<TExchange*>(aExchange)->cancelled;
-    return (*cancelled && (*cancelled)()) ? 1 : 0;
+// The server's time-out is kept here rather than by libcurl: libcurl keeps a connection
+// whose reply timed out and says QUIT on it before it lets go, waiting the whole time-out
+// again for an answer that will not come. It calls this at least every second; once the
+// server has been silent for its time-out the connection is shut, so nothing more is sent
+// or waited for: one silent server costs one time-out.
+int OnProgress(void* aExchange, curl_off_t, curl_off_t, curl_off_t, curl_off_t aUploaded) {
+    auto& exchange = *static_cast<TExchange*>(aExchange);
+    if (*exchange.cancelled && (*exchange.cancelled)()) return 1;
+    const auto now = TExchange::TClock::now();
+    if (aUploaded != exchange.uploaded) {
+        exchange.uploaded = aUploaded;
+        exchange.lastSign = now;
+    }
+    if (now - exchange.lastSign < exchange.patience) return 0;
+    exchange.silent = true;
+    if (exchange.socket != CURL_SOCKET_BAD) ::shutdown(exchange.socket, SHUT_RDWR);
+    return 1;
+}
+
+int OnSocket(void* aExchange, curl_socket_t aSocket, curlsocktype) {
+    static_cast<TExchange*>(aExchange)->socket = aSocket;
+    return CURL_SOCKOPT_OK;
 }
 
 std::string Bracketed(const std::string& aAddress) { return "<" + aAddress + ">"; }
@@ -66,11 +99,12 @@ void ApplyConnection(CURL* aHandle, const TSmtpServer& aServer, const std::strin
     // Mail goes straight to the user's server: the environment's proxy variables are for
     // web transfers, and an all_proxy meant for them would swallow the SMTP connection.
     curl_easy_setopt(aHandle, CURLOPT_PROXY, "");
-    curl_easy_setopt(aHandle, CURLOPT_CONNECTTIMEOUT, cSmtpTimeoutSeconds);
-    // A server that stops answering, or a transfer that stops moving, fails the send.
-    curl_easy_setopt(aHandle, CURLOPT_SERVER_RESPONSE_TIMEOUT, cSmtpTimeoutSeconds);
+    curl_easy_setopt(aHandle, CURLOPT_CONNECTTIMEOUT, aServer.timeoutSeconds);
+    // A server that stops answering fails the send (OnProgress); libcurl's own limits only
+    // stand behind that.
+    curl_easy_setopt(aHandle, CURLOPT_SERVER_RESPONSE_TIMEOUT, 2 * aServer.timeoutSeconds + 5);
     curl_easy_setopt(aHandle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(aHandle, CURLOPT_LOW_SPEED_TIME, cSmtpTimeoutSeconds);
+    curl_easy_setopt(aHandle, CURLOPT_LOW_SPEED_TIME, 2 * aServer.timeoutSeconds + 5);
     // STARTTLS must succeed when asked: falling back to plain text would hand the
     // password to whoever sits in between.
     if (aServer.useSSL && aServer.port != cSmtpsPort)
@@ -84,8 +118,11 @@ void ApplyConnection(CURL* aHandle, const TSmtpServer& aServer, const std::strin
 
 std::string DescribeFailure(const TSmtpServer& aServer, CURLcode aCode, const char* aErrorBuffer,
                             const TExchange& aExchange) {
-    if (aCode == CURLE_ABORTED_BY_CALLBACK) return "The message was not sent: sending was stopped.";
     std::string reason = (aErrorBuffer && *aErrorBuffer) ? aErrorBuffer : curl_easy_strerror(aCode);
+    if (aCode == CURLE_ABORTED_BY_CALLBACK && aExchange.silent)
+        reason = "the server did not answer for " + std::to_string(aExchange.patience.count()) + " seconds";
+    else if (aCode == CURLE_ABORTED_BY_CALLBACK)
+        return "The message was not sent: sending was stopped.";
     const std::string& reply = aExchange.lastRefusal;
     // libcurl names the failed step and the code; the server's own words say why.
     if (!reply.empty() && reason.find(reply) == std::string::npos)
@@ -129,12 +166,15 @@ void SendSmtpMail(const TSmtpServer& aServer, const TMailContent& aContent,
 
     TExchange exchange;
     exchange.cancelled = &aCancelled;
+    exchange.patience = std::chrono::seconds(aServer.timeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);  // feeds OnDebug the server's replies
     curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, OnDebug);
     curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &exchange);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &exchange);
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, OnSocket);
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTDATA, &exchange);
 
     char errorBuffer[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);

@@ -177,12 +177,12 @@ double StorageTextToFloat(const std::string& aText) { return ParseStoredFloat(aT
 
 // --- opening and upgrading ---------------------------------------------------------------
 
-TObjectsStorage::TObjectsStorage(const std::string& aFileName, int aBusyTimeoutMs) {
+TObjectsStorage::TObjectsStorage(const std::string& aFileName, int aBusyTimeoutMs, TSQLiteDB::TAccess aAccess) {
     RequireNonEmptyFile(aFileName);
-    fSQLLiteDB = std::make_unique<TSQLiteDB>(aFileName, aBusyTimeoutMs);
+    fSQLLiteDB = std::make_unique<TSQLiteDB>(aFileName, aBusyTimeoutMs, aAccess);
     RequireSoundFile(*fSQLLiteDB);
     RequireObjectTables(*fSQLLiteDB);
-    UpgradeSchema();
+    if (aAccess == TSQLiteDB::TAccess::ReadWrite) UpgradeSchema();
 }
 
 TObjectsStorage::~TObjectsStorage() = default;

@@ -57,8 +57,10 @@ class TObjectsStorage {
 public:
     // Opens, checks and upgrades the file; raises on a missing, empty or unreadable file,
     // EDatabaseDamaged on one that fails the structural check, and ESQLiteError (IsBusy)
-    // when another program holds the file for longer than aBusyTimeoutMs.
-    explicit TObjectsStorage(const std::string& aFileName, int aBusyTimeoutMs = TSQLiteDB::cDefaultBusyTimeoutMs);
+    // when another program holds the file for longer than aBusyTimeoutMs. Opened ReadOnly,
+    // the file is neither upgraded nor changed in any way: the program that writes does that.
+    explicit TObjectsStorage(const std::string& aFileName, int aBusyTimeoutMs = TSQLiteDB::cDefaultBusyTimeoutMs,
+                             TSQLiteDB::TAccess aAccess = TSQLiteDB::TAccess::ReadWrite);
     ~TObjectsStorage();
     TObjectsStorage(const TObjectsStorage&) = delete;
     TObjectsStorage& operator=(const TObjectsStorage&) = delete;

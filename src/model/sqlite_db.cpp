@@ -174,9 +174,12 @@ bool ESQLiteError::IsBusy() const {
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
-TSQLiteDB::TSQLiteDB(const std::string& aFileName, int aBusyTimeoutMs) : fFileName(aFileName) {
+bool ESQLiteError::NeedsRollbackByWriter() const { return fCode == SQLITE_READONLY_ROLLBACK; }
+
+TSQLiteDB::TSQLiteDB(const std::string& aFileName, int aBusyTimeoutMs, TAccess aAccess) : fFileName(aFileName) {
     // Never create: a missing database is an error of the caller, not a new empty file.
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
+    const int flags =
+        (aAccess == TAccess::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_FULLMUTEX;
     const int result = sqlite3_open_v2(aFileName.c_str(), &fDB, flags, nullptr);
     if (result != SQLITE_OK) {
         const std::string message = fDB ? sqlite3_errmsg(fDB) : sqlite3_errstr(result);

@@ -22,6 +22,8 @@ public:
     int Code() const { return fCode; }
     // Another connection holds a lock on the file: the data is fine, only not available now.
     bool IsBusy() const;
+    // A connection that may only read met a save cut short, which only a writer can undo.
+    bool NeedsRollbackByWriter() const;
 
 private:
     int fCode;
@@ -77,8 +79,11 @@ class TSQLiteDB {
 public:
     static constexpr int cDefaultBusyTimeoutMs = 5000;
 
+    enum class TAccess { ReadWrite, ReadOnly };
     // aBusyTimeoutMs: how long a statement waits for another program's lock before it fails.
-    explicit TSQLiteDB(const std::string& aFileName, int aBusyTimeoutMs = cDefaultBusyTimeoutMs);
+    // ReadOnly: the connection cannot change the file, whatever statement it is given.
+    explicit TSQLiteDB(const std::string& aFileName, int aBusyTimeoutMs = cDefaultBusyTimeoutMs,
+                       TAccess aAccess = TAccess::ReadWrite);
     ~TSQLiteDB();
     TSQLiteDB(const TSQLiteDB&) = delete;
     TSQLiteDB& operator=(const TSQLiteDB&) = delete;

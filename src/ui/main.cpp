@@ -18,6 +18,7 @@
 #include "engine/synchronizator.h"
 #include "ui/application.h"
 #include "ui/form_main.h"
+#include "ui/locale_time_and_date.h"
 #include "ui/vendor_actions.h"
 #include "ui/qt_main_thread_binding.h"
 #include "ui/single_instance.h"
@@ -29,6 +30,7 @@ using namespace trawlix;
 
 int RunFirstInstance(TApplication& aApplication) {
     TQtMainThreadBinding binding;
+    InstallLocaleTimeAndDate();
     TMessageBoxDialogs dialogs;
     TMessageBoxNotifier notifier(dialogs);
     auto session = std::make_unique<TSession>(TSession::TOptions::ForThisUser(), notifier);

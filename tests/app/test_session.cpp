@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -440,6 +442,18 @@ TEST(InstanceLockTest, TheLockLivesInTheDataFolderWhateverTheRuntimeFolder) {
     platform::TInstanceLock second(platform::InstanceLockFile());
     EXPECT_FALSE(second.Acquired());
     EXPECT_EQ(second.Error(), "");
+    // A waiter leaves when its stop pipe turns readable (a signal came), and gets the lock
+    // once the holder has gone.
+    int stop[2];
+    ASSERT_EQ(::pipe(stop), 0);
+    ASSERT_EQ(::write(stop[1], "x", 1), 1);
+    EXPECT_FALSE(second.WaitUntilAcquired(stop[0]));
+    EXPECT_FALSE(second.Acquired());
+    ::kill(holder.Pid(), SIGKILL);
+    EXPECT_TRUE(second.WaitUntilAcquired(-1));
+    EXPECT_TRUE(second.Acquired());
+    EXPECT_EQ(second.Error(), "");
+    for (int fd : stop) ::close(fd);
 }
 
 TEST(InstanceLockTest, ALockThatCannotBeCreatedSaysWhy) {

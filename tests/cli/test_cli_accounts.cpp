@@ -176,11 +176,14 @@ TEST(CliAccounts, DataAndSettingsAreReadableByTheUserOnly) {
     EXPECT_EQ(ModeOf(data / "object_storage.cur"), 0600u);
     EXPECT_EQ(ModeOf(data / "object_storage.tmp"), 0600u);
     EXPECT_EQ(ModeOf(config / "settings.conf"), 0600u);
-    // Files and folders of an older version, open to everyone, are tightened at the next start.
+    // Files and folders of an older version, open to everyone, are tightened at the next start
+    // of a command that may write (one that only reads changes nothing).
     for (const auto& path : {data, config}) fs::permissions(path, fs::perms::all);
     for (const auto& path : {data / "object_storage.cur", data / "object_storage.tmp", config / "settings.conf"})
         fs::permissions(path, fs::perms(0644));
     ASSERT_EQ(RunCli(profile.Path(), {"accounts"}).exitCode, 0);
+    EXPECT_EQ(ModeOf(data / "object_storage.cur"), 0644u);
+    ASSERT_EQ(RunCli(profile.Path(), {"config", "GSMNetworkID", "4"}).exitCode, 0);
     EXPECT_EQ(ModeOf(data), 0700u);
     EXPECT_EQ(ModeOf(config), 0700u);
     EXPECT_EQ(ModeOf(data / "object_storage.cur"), 0600u);

@@ -4,12 +4,15 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <gtest/gtest.h>
 
 #include "cli/cli_lamps_test.h"
 
 using trawlix::test::AdLinks;
 using trawlix::test::PostsTo;
+using trawlix::test::TStartedCli;
 
 using CliAlerts = trawlix::test::CliLampsTest;
 
@@ -114,17 +117,43 @@ TEST_F(CliAlerts, NotifyTestUsesTheTransportAndSaysWhereItWent) {
     Cli({"notify-test", "--email", "a@b.c", "--sms", "1@c.d"}, 2);
 }
 
-TEST_F(CliAlerts, WithTheWindowOpenWatchAndChangesAreRefusedButShowingWorks) {
+TEST_F(CliAlerts, WithTheWindowOpenChangesAreRefusedButShowingWorks) {
     Cli({"alert", "Lamps", "--enable"});
     const int fd = ::open((fProfile / "data/Trawlix.lock").c_str(), O_RDWR | O_CREAT, 0600);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    EXPECT_EQ(Cli({"watch", "--once"}, 1).err, "Trawlix is running. Close it first.\n");
     EXPECT_EQ(Cli({"alert", "Lamps", "--disable"}, 1).err, "Trawlix is running. Close it first.\n");
     EXPECT_EQ(Cli({"profile", "--phone", "555"}, 1).err, "Trawlix is running. Close it first.\n");
     EXPECT_NE(Cli({"alert", "Lamps", "--json"}).out.find("\"enabled\":true"), std::string::npos);
     ::close(fd);
     EXPECT_TRUE(fSim.Requests().empty()) << "no search ran";
+}
+
+// The watcher started while the window is open (a login session, the service unit) waits
+// for it to close instead of leaving; a signal ends the wait with nothing done.
+TEST_F(CliAlerts, WithTheWindowOpenTheWatcherWaitsForIt) {
+    SendAlertsToTheWebHook();
+    const int window = ::open((fProfile / "data/Trawlix.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(window, 0);
+    ASSERT_EQ(::flock(window, LOCK_EX | LOCK_NB), 0);
+    const std::string waiting = "Trawlix is running: waiting until it is closed.\n";
+    {
+        TStartedCli stopped(fProfile.Path(), {"watch", "--once"});
+        ASSERT_TRUE(stopped.WaitForError(waiting));
+        stopped.Signal(SIGTERM);
+        const auto result = stopped.Wait();
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.err, waiting);
+        EXPECT_TRUE(fSim.Requests().empty()) << "no search ran";
+    }
+    TStartedCli watcher(fProfile.Path(), {"watch", "--once"});
+    ASSERT_TRUE(watcher.WaitForError(waiting));
+    EXPECT_NE(Cli({"alert", "Lamps", "--json"}).out.find("\"enabled\":true"), std::string::npos) << "reading goes on";
+    ::close(window);
+    const auto result = watcher.Wait();
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("Lamps: finished with 3 new"), std::string::npos) << result.out;
+    EXPECT_EQ(PostsTo(fSim, "/hook/trawlix").size(), 1u);
 }
 
 static int CountOf(const std::string& aText, const std::string& aPart) {

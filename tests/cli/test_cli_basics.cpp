@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/settings_file.h"
+#include "model/sqlite_db.h"
 #include "support/test_support.h"
 
 using trawlix::TSettingsFile;
@@ -118,6 +119,39 @@ TEST(CliBasics, WhileAnotherInstanceRunsOnlyReadingWorks) {
     }
     ::close(fd);
     EXPECT_EQ(RunCli(profile.Path(), {"config", "DoNotify", "1"}).exitCode, 0);
+}
+
+// Reading leaves the lock to the programs that write, so a watcher starting meanwhile gets
+// it; and it changes nothing, not even an upgrade of the database's layout. A folder where the
+// lock file belongs makes any attempt to take the lock fail.
+TEST(CliBasics, ReadingTakesNoLockAndChangesNothing) {
+    TempDir profile;
+    ASSERT_EQ(RunCli(profile.Path(), {"info"}).exitCode, 0);
+    const fs::path database = profile / "data/object_storage.cur";
+    {
+        trawlix::TSQLiteDB db(database.string());
+        db.ExecSQL("ALTER TABLE entries DROP COLUMN no_contact");  // as a file of an older version
+    }
+    const std::string databaseBefore = ReadFile(database);
+    const std::string settingsBefore = ReadFile(profile / "config/settings.conf");
+    fs::remove(profile / "data/Trawlix.lock");
+    fs::create_directory(profile / "data/Trawlix.lock");
+
+    const std::vector<std::vector<std::string>> readers = {
+        {"info"},     {"searches"}, {"config"},   {"config", "DoNotify"}, {"proxy"},
+        {"profile"},  {"accounts"}, {"history"},  {"messages"},           {"carriers", "--json"}};
+    for (const auto& args : readers) {
+        auto result = RunCli(profile.Path(), args);
+        EXPECT_EQ(result.exitCode, 0) << args[0] << ": " << result.err;
+    }
+    for (const std::vector<std::string>& writer : {std::vector<std::string>{"config", "DoNotify", "1"},
+                                                   std::vector<std::string>{"profile", "--phone", "555"}}) {
+        auto result = RunCli(profile.Path(), writer);
+        EXPECT_EQ(result.exitCode, 1) << writer[0];
+        EXPECT_EQ(result.err.rfind("Cannot lock the data folder", 0), 0u) << result.err;
+    }
+    EXPECT_TRUE(ReadFile(database) == databaseBefore) << "the database was written";
+    EXPECT_EQ(ReadFile(profile / "config/settings.conf"), settingsBefore);
 }
 
 TEST(CliBasics, ADataFolderThatCannotBeLockedIsAClearError) {

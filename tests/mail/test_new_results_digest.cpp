@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/clock.h"
+#include "engine/time_and_date_text.h"
 #include "mail/new_results_digest.h"
 #include "mail/notification_transports.h"
 #include "mail/site_notice.h"
@@ -288,13 +289,16 @@ TEST_F(DigestTest, SMSTexts) {
               "#" + fTransport->sent[1].digestId + "\nseller@example.org:" + line + line + line);
 }
 
+// The time and date are the user's, as the program's formats give them (here a German's).
 TEST_F(DigestTest, StatusTextNamesWhatWasSentAndWhen) {
+    SetTimeAndDateFormatter([](double aAt) { return FormattedTimeAndDate(aAt, "%d.%m.%Y", "%T"); });
     fSearch.GetAlert().SetSendToSMS(true);
     fNow = At(18, 5);
     AddMarked(1);
     const TNotifyOutcome outcome = Notify();
+    SetTimeAndDateFormatter({});
     EXPECT_TRUE(outcome.smsSent && outcome.emailSent);
-    EXPECT_EQ(outcome.statusText, "Notifications (SMS & Email) were sent at 6:05 PM on 12/10/2026");
+    EXPECT_EQ(outcome.statusText, "Notifications (SMS & Email) were sent at 18:05 on 10.12.2026");
 }
 
 TEST_F(DigestTest, AFailedSendKeepsTheMarksAndTheDaysTurn) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,8 +102,13 @@ void DrainPipes(int aOut, int aErr, int aIn, const std::string& aStdin, ProcessR
 }
 }  // namespace
 
-ProcessResult RunProcess(const std::vector<std::string>& aArgv,
-                         const std::map<std::string, std::string>& aEnv, const std::string& aStdin) {
+namespace {
+struct TSpawned {
+    pid_t pid = -1;
+    int in = -1, out = -1, err = -1;
+};
+
+TSpawned Spawn(const std::vector<std::string>& aArgv, const std::map<std::string, std::string>& aEnv) {
     int outPipe[2], errPipe[2], inPipe[2];
     if (pipe(outPipe) || pipe(errPipe) || pipe(inPipe)) throw std::runtime_error("pipe failed");
     pid_t pid = fork();
@@ -122,18 +128,17 @@ ProcessResult RunProcess(const std::vector<std::string>& aArgv,
     close(outPipe[1]);
     close(errPipe[1]);
     close(inPipe[0]);
-    ProcessResult result;
-    DrainPipes(outPipe[0], errPipe[0], inPipe[1], aStdin, result);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
+    return {pid, inPipe[1], outPipe[0], errPipe[0]};
 }
 
-ProcessResult RunCli(const std::filesystem::path& aProfile, const std::vector<std::string>& aArgs,
-                     const std::map<std::string, std::string>& aEnv, const std::string& aStdin) {
-    std::vector<std::string> argv{CliPath()};
-    argv.insert(argv.end(), aArgs.begin(), aArgs.end());
+int ExitCodeOf(pid_t aPid) {
+    int status = 0;
+    waitpid(aPid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::map<std::string, std::string> CliEnvironment(const std::filesystem::path& aProfile,
+                                                  const std::map<std::string, std::string>& aEnv) {
     std::map<std::string, std::string> env{
         {"TRAWLIX_DATA_DIR", (aProfile / "data").string()},
         {"TRAWLIX_CONFIG_DIR", (aProfile / "config").string()},
@@ -142,7 +147,61 @@ ProcessResult RunCli(const std::filesystem::path& aProfile, const std::vector<st
     };
     std::filesystem::create_directories(aProfile / "run");
     for (const auto& [k, v] : aEnv) env[k] = v;
-    return RunProcess(argv, env, aStdin);
+    return env;
+}
+}  // namespace
+
+ProcessResult RunProcess(const std::vector<std::string>& aArgv,
+                         const std::map<std::string, std::string>& aEnv, const std::string& aStdin) {
+    const TSpawned spawned = Spawn(aArgv, aEnv);
+    ProcessResult result;
+    DrainPipes(spawned.out, spawned.err, spawned.in, aStdin, result);
+    result.exitCode = ExitCodeOf(spawned.pid);
+    return result;
+}
+
+TStartedCli::TStartedCli(const std::filesystem::path& aProfile, const std::vector<std::string>& aArgs) {
+    std::vector<std::string> argv{CliPath()};
+    argv.insert(argv.end(), aArgs.begin(), aArgs.end());
+    const TSpawned spawned = Spawn(argv, CliEnvironment(aProfile, {}));
+    close(spawned.in);
+    fPid = spawned.pid;
+    fOut = spawned.out;
+    fErr = spawned.err;
+}
+
+TStartedCli::~TStartedCli() {
+    if (fPid < 0) return;
+    kill(fPid, SIGKILL);
+    Wait();
+}
+
+bool TStartedCli::WaitForError(const std::string& aText) {
+    char buffer[4096];
+    while (fErrText.find(aText) == std::string::npos) {
+        const ssize_t got = read(fErr, buffer, sizeof buffer);
+        if (got <= 0) return false;
+        fErrText.append(buffer, static_cast<size_t>(got));
+    }
+    return true;
+}
+
+void TStartedCli::Signal(int aSignal) { kill(fPid, aSignal); }
+
+ProcessResult TStartedCli::Wait() {
+    ProcessResult result;
+    DrainPipes(fOut, fErr, -1, {}, result);
+    result.err = fErrText + result.err;
+    result.exitCode = ExitCodeOf(fPid);
+    fPid = -1;
+    return result;
+}
+
+ProcessResult RunCli(const std::filesystem::path& aProfile, const std::vector<std::string>& aArgs,
+                     const std::map<std::string, std::string>& aEnv, const std::string& aStdin) {
+    std::vector<std::string> argv{CliPath()};
+    argv.insert(argv.end(), aArgs.begin(), aArgs.end());
+    return RunProcess(argv, CliEnvironment(aProfile, aEnv), aStdin);
 }
 
 }  // namespace trawlix::test

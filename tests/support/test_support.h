@@ -53,4 +53,25 @@ ProcessResult RunProcess(const std::vector<std::string>& aArgv,
 ProcessResult RunCli(const std::filesystem::path& aProfile, const std::vector<std::string>& aArgs,
                      const std::map<std::string, std::string>& aEnv = {}, const std::string& aStdin = {});
 
+// trawlix-cli started in the background (profile as for RunCli), for what a test does while
+// it runs. A process still running when the object goes is killed.
+class TStartedCli {
+public:
+    TStartedCli(const std::filesystem::path& aProfile, const std::vector<std::string>& aArgs);
+    ~TStartedCli();
+    TStartedCli(const TStartedCli&) = delete;
+    TStartedCli& operator=(const TStartedCli&) = delete;
+
+    // Reads standard error until aText came; false when the program closed it first.
+    bool WaitForError(const std::string& aText);
+    void Signal(int aSignal);
+    // Waits for the end; what came on standard error before is included.
+    ProcessResult Wait();
+
+private:
+    int fPid = -1;
+    int fOut = -1, fErr = -1;
+    std::string fErrText;
+};
+
 }  // namespace trawlix::test

@@ -15,9 +15,11 @@
 
 #include "app/alert_scheduler.h"
 #include "app/settings.h"
+#include "app/site_watch.h"
 #include "engine/clock.h"
 #include "engine/proxy_settings.h"
 #include "model/alert.h"
+#include "model/entry.h"
 #include "model/search.h"
 #include "support/sitesim_fixture.h"
 #include "support/test_support.h"
@@ -49,6 +51,13 @@ private:
         TCriteriaPanel* panel = aRun.window->Criteria();
         test::FillAntiquesSearch(panel, aKeywords, 1);
         panel->FillSearch(*aRun.window->CurrentSearch(), true);
+    }
+
+    // The vendor's mail service is the simulator's: what it was asked to send.
+    int MailsSent() const {
+        int count = 0;
+        for (const auto& request : fSim->Requests()) count += request.url.find("/send_mail.php") != std::string::npos;
+        return count;
     }
 
 private slots:
@@ -93,11 +102,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(run.window->StatusBar->text().startsWith("Notifications (Email) could not be sent: "),
                                  30000);
         QCOMPARE(run.window->TrayBalloonText(), run.window->StatusBar->text());
-        const auto digests = [this] {
-            int count = 0;
-            for (const auto& request : fSim->Requests()) count += request.url.find("/send_mail.php") != std::string::npos;
-            return count;
-        };
+        const auto digests = [this] { return MailsSent(); };
         QCOMPARE(digests(), 1);
 
         // Within the interval nothing runs; once it has passed, the search runs again.
@@ -120,6 +125,41 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(search.GetSearchProcessID(), runsBefore + 2);
         run.window->actPauseSearching->trigger();
+        QVERIFY(run.ExitAndWait());
+    }
+
+    // The digest held by quiet hours goes out on a thread of its own. The user may close
+    // its search while a slow server keeps that send waiting: the window goes on, and still
+    // tells that the digest went out.
+    void aSearchClosedWhileItsHeldDigestIsSentIsSafe() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        run.RouteThroughSimulator(fSim->Port());
+        run.session->GetSettings().SetVendorHost("vendor.example");
+        run.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run.window.get()));
+        TSearch* held = run.window->CurrentSearch();
+        held->SetCalledFromUser(false);
+        held->GetAlert().SetEnabled(true);
+        held->GetAlert().SetSendToEmail(true);
+        held->GetAlert().SetEmail("me@example.org");
+        auto entry = std::make_shared<TEntry>(ssCraigslist, "Dec 9", "lamp", "http://sfbay.craigslist.org/atq/1001.html",
+                                              10, "", "", false, 0, 0, "", "", "");
+        entry->SetIncludeInEmailDigest(true);
+        held->AddSearchResult(entry);
+        run.window->actNewTab->trigger();  // the window stays open once the first search has gone
+        run.window->actPreviousSearch->trigger();
+        QCOMPARE(run.window->CurrentSearch(), held);
+
+        fSim->ClearRequests();
+        fSim->AddFault("send_mail.php", 0, 2000);
+        SendHeldDigestsInBackground(*run.session, {held});
+        QTRY_COMPARE(MailsSent(), 1);  // the send is under way
+        run.dialogs.confirmAnswer = true;
+        run.window->actCloseTab->trigger();
+        QCOMPARE(run.window->tcTabs->count(), 1);
+        QCOMPARE(run.SearchNames().size(), size_t(1));
+        QTRY_VERIFY_WITH_TIMEOUT(run.window->StatusBar->text().startsWith("Notifications (Email) were sent at "), 30000);
         QVERIFY(run.ExitAndWait());
     }
 };
