@@ -8,6 +8,7 @@
 #include "engine/critical_section.h"
 #include "engine/email_address.h"
 #include "engine/text_functions.h"
+#include "mail/notification_url.h"
 #include "model/filter.h"
 #include "model/objects_storage.h"
 #include "model/search.h"
@@ -54,6 +55,13 @@ void TimeAndDate(double aNow, std::string& aTime, std::string& aDate) {
     aTime = text;
     std::snprintf(text, sizeof text, "%u/%u/%d", month, day, year);
     aDate = text;
+}
+
+// " at 6:05 PM on 12/10/2026".
+std::string SentAtText(double aNow) {
+    std::string time, date;
+    TimeAndDate(aNow, time, date);
+    return " at " + time + " on " + date;
 }
 
 TDigestResult ToDigestResult(const TEntry& aEntry, const TNotifyContext& aContext) {
@@ -263,9 +271,7 @@ bool SendsToWebhook(const TNotifyContext& aContext) {
 }
 
 std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow, bool aWebhook) {
-    std::string time, date;
-    TimeAndDate(aNow, time, date);
-    return "Notifications (" + NotificationKinds(aSMS, aEmail, aWebhook) + ") were sent at " + time + " on " + date;
+    return "Notifications (" + NotificationKinds(aSMS, aEmail, aWebhook) + ") were sent" + SentAtText(aNow);
 }
 
 std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason, bool aWebhook) {
@@ -342,6 +348,99 @@ bool Carries(const std::vector<TDigestSend>& aSends, TDigestPart aPart) {
 
 }  // namespace
 
+std::string DestinationKinds(const std::vector<std::string>& aURLs) {
+    std::string kinds;
+    for (const std::string& url : aURLs) {
+        const std::size_t separator = url.find("://");
+        kinds += (kinds.empty() ? "" : ", ") + (separator == std::string::npos ? std::string("?") : url.substr(0, separator));
+    }
+    return kinds;
+}
+
+namespace {
+
+// One of the alert's own destinations and what it has not told yet.
+struct TDestinationSend {
+    std::string url;
+    std::string key;
+    TDigest digest;
+    std::string error;
+};
+
+std::vector<TDestinationSend> DestinationParts(TSearch& aSearch, const std::vector<std::string>& aURLs) {
+    const int limit = aSearch.GetAlert().GetMessageLength();
+    std::vector<TDestinationSend> sends;
+    for (const std::string& url : aURLs) {
+        const std::string key = DestinationKey(url);
+        TDigest digest = BuildDigest(aSearch, limit, [&](const TEntry& aEntry) {
+            return aSearch.GetDigestToldByDestination(key, aEntry.GetLink());
+        });
+        if (digest.count > 0 || !digest.priceDrops.empty()) sends.push_back({url, key, std::move(digest), {}});
+    }
+    return sends;
+}
+
+// Sends each destination its part with the search unlocked; each keeps its own error.
+void SendToDestinations(TSearch& aSearch, std::vector<TDestinationSend>& aSends, const std::string& aID,
+                        const TNotifyContext& aContext) {
+    std::vector<TAlertNotification> notifications;
+    for (const TDestinationSend& send : aSends)
+        notifications.push_back(NotificationFor(aSearch, {false, true, send.digest, {}}, aID, aContext));
+    TSearchUnlocked unlocked(aSearch.GetCriticalSection());
+    for (std::size_t i = 0; i < aSends.size(); ++i) {
+        try {
+            if (!aContext.makeDestination) throw ENotificationError("no transport for the alert's destinations");
+            aContext.makeDestination(aSends[i].url)->SendAlert(notifications[i]);
+        } catch (const std::exception& e) {
+            aSends[i].error = e.what();
+        }
+    }
+}
+
+TNotifyOutcome DestinationsOutcome(const std::vector<TDestinationSend>& aSends, const TDigest& aWhole, double aNow) {
+    TNotifyOutcome outcome;
+    outcome.count = aWhole.count;
+    outcome.listed = static_cast<int>(aWhole.listed.size());
+    std::vector<std::string> sent, failed;
+    for (const TDestinationSend& send : aSends) {
+        (send.error.empty() ? sent : failed).push_back(send.url);
+        if (!send.error.empty() && outcome.error.empty()) outcome.error = send.error;
+    }
+    if (failed.empty()) {
+        outcome.emailSent = true;
+        outcome.statusText = "Notifications (" + DestinationKinds(sent) + ") were sent" + SentAtText(aNow);
+        return outcome;
+    }
+    outcome.failed = true;
+    outcome.statusText = "Notifications (" + DestinationKinds(failed) + ") could not be sent: " + outcome.error;
+    if (!sent.empty()) outcome.statusText += "; sent through " + DestinationKinds(sent);
+    return outcome;
+}
+
+// The digest through the alert's own destinations: like the parts of NotifyForNewResults,
+// a destination that told a result does not tell it again while another one failed.
+TNotifyOutcome NotifyDestinations(TSearch& aSearch, const TDigest& aWhole, const std::vector<std::string>& aURLs,
+                                  double aPreviousTurn, double aNow, const TNotifyContext& aContext) {
+    std::vector<TDestinationSend> sends = DestinationParts(aSearch, aURLs);
+    SaveUnlocked(aSearch, aContext);
+    SendToDestinations(aSearch, sends, DigestID(aSearch.GetID(), aWhole.counted), aContext);
+    const bool allSent = std::all_of(sends.begin(), sends.end(), [](const TDestinationSend& aSend) { return aSend.error.empty(); });
+    if (allSent) {
+        ClearDigestMarks(aWhole);
+        aSearch.ForgetDigestTold(LinksOf(aWhole.unmarked));
+    } else {
+        for (const TDestinationSend& send : sends)
+            if (send.error.empty()) aSearch.SetDigestToldByDestination(send.key, LinksOf(send.digest.counted));
+        aSearch.SetNotificationsWereSentAt(aPreviousTurn);
+    }
+    SaveUnlocked(aSearch, aContext);
+    TNotifyOutcome outcome = DestinationsOutcome(sends, aWhole, aNow);
+    outcome.considered = true;
+    return outcome;
+}
+
+}  // namespace
+
 TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, const TNotifyContext& aContext) {
     TNotifyOutcome outcome;
     const TAlert& alert = aSearch.GetAlert();
@@ -361,6 +460,8 @@ TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, con
         ClearDigestMarks(whole);  // folded results only: told with their first result
         return outcome;
     }
+    const std::vector<std::string> destinations = alert.GetDestinations();
+    if (!destinations.empty()) return NotifyDestinations(aSearch, whole, destinations, previousTurn, now, aContext);
     const TWantedParts wanted = WantedParts(alert, aSMS, aEMail, aContext);
     const bool hook = SendsToWebhook(aContext);
     const bool anyPart = wanted.sms || wanted.email || hook;

@@ -32,6 +32,9 @@ struct TNotifyContext {
     // Stores the search (its results and marks) as it is; called with its lock let go,
     // before a digest is sent and after. Raises when it could not; the digest goes on.
     std::function<void(TSearch& aSearch)> saveSearch;
+    // The transport of one of an alert's own destinations (a notification URL); raises
+    // ENotificationError when the URL cannot be used. Without it such alerts fail to send.
+    std::function<INotificationTransportPtr(const std::string& aURL)> makeDestination;
 };
 
 // What one NotifyForNewResults did.
@@ -93,6 +96,12 @@ bool SendsToWebhook(const TNotifyContext& aContext);
 // sends. The search is stored before the send and after it; each part (SMS, e-mail) keeps
 // its own outcome: a part that went out is not sent again for the same results, and a
 // failed part keeps the results' marks and the day's turn for the next digest.
+// An alert that names destinations sends to each of them instead (the e-mail part of a
+// mailto:// destination to the alert's address), each keeping its own outcome the same way.
 TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, const TNotifyContext& aContext);
+
+// "Notifications (tgram, gotify) were sent at ..." / "... could not be sent: ...": the
+// destinations named by their kind.
+std::string DestinationKinds(const std::vector<std::string>& aURLs);
 
 }  // namespace trawlix

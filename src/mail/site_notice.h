@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "mail/new_results_digest.h"
 
@@ -17,5 +18,13 @@ TAlertNotification SiteNotice(const std::string& aSearchName, const std::string&
 // Called without the search's lock: sending waits for the network.
 TNotifyOutcome NotifySiteProblem(TSearch& aSearch, const std::string& aSiteName, const std::string& aProblem,
                                  const TNotifyContext& aContext);
+
+// The notice that every site has failed on every run since aSince ("6:05 PM"): the watcher
+// still runs but finds nothing. aLastProblem is the last reason a site gave.
+TAlertNotification EverySiteDownNotice(const std::string& aSince, const std::string& aLastProblem);
+// Sends aNotice through the chosen transport (the e-mail to aUserEmail) and to each of
+// aDestinations; held in quiet hours, failed when any of them failed.
+TNotifyOutcome NotifyEverySiteDown(TAlertNotification aNotice, const std::string& aUserEmail,
+                                   const std::vector<std::string>& aDestinations, const TNotifyContext& aContext);
 
 }  // namespace trawlix
