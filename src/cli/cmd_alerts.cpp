@@ -204,7 +204,7 @@ std::vector<std::string> ShownDestinations(const TAlert& aAlert) {
 
 std::string JsonStrings(const std::vector<std::string>& aTexts) {
     std::string json = "[";
-    for (const std::string& text : aTexts) json += (json.size() > 1 ? ", " : "") + JsonString(text);
+    for (const std::string& text : aTexts) json += (json.size() > 1 ? "," : "") + JsonString(text);
     return json + "]";
 }
 

@@ -14,10 +14,15 @@ std::string PlainPrice(double aPrice) {
     return text;
 }
 
-std::string DigestPlainText(const TAlertNotification& aNotification) {
-    std::string text = DigestTitle(aNotification) + ": " + std::to_string(aNotification.count) + " new";
+std::string DigestCounts(const TAlertNotification& aNotification) {
+    std::string text = std::to_string(aNotification.count) + " new";
     if (static_cast<int>(aNotification.results.size()) < aNotification.count)
         text += ", " + std::to_string(aNotification.results.size()) + " listed";
+    return text;
+}
+
+std::string DigestPlainText(const TAlertNotification& aNotification) {
+    std::string text = DigestTitle(aNotification) + ": " + DigestCounts(aNotification);
     if (!aNotification.priceDrops.empty())
         text += ", " + std::to_string(aNotification.priceDrops.size()) + " price drops";
     if (!aNotification.digestId.empty()) text += " (digest " + aNotification.digestId + ")";

@@ -48,10 +48,7 @@ std::vector<std::string> TelegramLines(const TAlertNotification& aNotification, 
         }
         return lines;
     }
-    std::string counts = std::to_string(aNotification.count) + " new";
-    if (static_cast<int>(aNotification.results.size()) < aNotification.count)
-        counts += ", " + std::to_string(aNotification.results.size()) + " listed";
-    lines.push_back(counts);
+    lines.push_back(DigestCounts(aNotification));
     const auto add = [&](const TDigestResult& aResult) {
         lines.push_back(FittedLine(TelegramResultLine(aResult), aResult.title + " " + aResult.link, aBudget));
     };
@@ -135,9 +132,7 @@ std::string MarkdownLink(const std::string& aURL) {
 
 std::string GotifyMarkdown(const TAlertNotification& aNotification) {
     if (!aNotification.noticeText.empty()) return MarkdownText(aNotification.noticeText);
-    std::string text = std::to_string(aNotification.count) + " new";
-    if (static_cast<int>(aNotification.results.size()) < aNotification.count)
-        text += ", " + std::to_string(aNotification.results.size()) + " listed";
+    std::string text = DigestCounts(aNotification);
     if (!aNotification.digestId.empty()) text += " (digest " + aNotification.digestId + ")";
     text += "\n\n";
     const auto line = [](const TDigestResult& aResult) {
