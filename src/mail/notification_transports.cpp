@@ -7,6 +7,7 @@
 #include "engine/text_functions.h"
 #include "mail/digest_text.h"
 #include "mail/mime_message.h"
+#include "mail/push_delivery.h"
 #include "mail/smtp_client.h"
 
 namespace trawlix {
@@ -196,10 +197,12 @@ void TWebhookTransport::Post(const TWebhookRequest& aRequest) {
         throw ENotificationError("The web hook address \"" + fURL + "\" is not an http:// or https:// address");
     std::vector<std::string> headers;
     if (!aRequest.title.empty()) headers.push_back("Title: " + HeaderValue(aRequest.title));
-    AsNotificationError([&] {
-        TCHttpClient client(fProxySettings, false);
-        client.Post(fURL, aRequest.contentType, aRequest.body, headers);
-    });
+    // A hook's query often holds its access key; 429 and Retry-After are handled as for
+    // the other services.
+    const std::size_t query = fURL.find('?');
+    TPushDelivery delivery("Web hook", "webhook:" + fURL,
+                           {query == std::string::npos ? std::string() : fURL.substr(query + 1)}, fProxySettings);
+    delivery.Send({fURL, aRequest.contentType, aRequest.body, headers});
 }
 
 void TWebhookTransport::SendAlert(const TAlertNotification& aNotification) {

@@ -1,8 +1,10 @@
 #include "ui/desktop_notifier.h"
 
 #include <QDBusConnection>
-#include <QDBusInterface>
-#include <QDBusReply>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -43,14 +45,21 @@ TDesktopNotifier::TDesktopNotifier(QDBusConnection aBus, QObject* aParent) : QOb
 }
 
 bool TDesktopNotifier::Show(const TDesktopNotice& aNotice) {
-    if (!fBus.isConnected()) return false;
-    QDBusInterface service(cNotificationsService, cNotificationsPath, cNotificationsInterface, fBus);
-    if (!service.isValid()) return false;
-    const QDBusReply<uint> reply =
-        service.call("Notify", QString("Trawlix"), 0u, QString("trawlix"), aNotice.summary, aNotice.body,
-                     QStringList{cOpenAction, "Open"}, QVariantMap{}, -1);
-    if (!reply.isValid()) return false;
-    fSearchOfNotification[reply.value()] = aNotice.searchID;
+    if (!fBus.isConnected() || !fBus.interface() || !fBus.interface()->isServiceRegistered(cNotificationsService))
+        return false;
+    QDBusMessage notify = QDBusMessage::createMethodCall(cNotificationsService, cNotificationsPath,
+                                                         cNotificationsInterface, "Notify");
+    notify << QString("Trawlix") << 0u << QString("trawlix") << aNotice.summary << aNotice.body
+           << QStringList{cOpenAction, "Open"} << QVariantMap{} << -1;
+    // Not waited for: the window goes on while the desktop shows the pop-up.
+    auto* watcher = new QDBusPendingCallWatcher(fBus.asyncCall(notify), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, searchID = aNotice.searchID] {
+        const QDBusPendingReply<uint> reply = *watcher;
+        watcher->deleteLater();
+        if (reply.isError()) return;
+        fSearchOfNotification[reply.value()] = searchID;
+        emit Shown(reply.value());
+    });
     return true;
 }
 

@@ -36,10 +36,13 @@ class TDesktopNotifier : public QObject {
 public:
     // aBus: the session bus, or a bus of a test's own.
     explicit TDesktopNotifier(QDBusConnection aBus = QDBusConnection::sessionBus(), QObject* aParent = nullptr);
-    // False when no notification service answers (no session bus, no desktop).
+    // Asks the service to show aNotice without waiting for it; false when there is no
+    // notification service (no session bus, no desktop).
     bool Show(const TDesktopNotice& aNotice);
 
 signals:
+    // The service showed a pop-up under this number.
+    void Shown(uint aNotificationID);
     void OpenSearch(int aSearchID);
 
 private slots:

@@ -151,6 +151,21 @@ TEST_F(CliAlerts, AnAlertsOwnDestinationsCarryItsDigestAndAreShownWithoutTokens)
               std::string::npos);
 }
 
+TEST_F(CliAlerts, TheWatcherPingsItsHeartbeatAndAFailingOneIsOnlyLogged) {
+    EXPECT_NE(Cli({"config", "HeartbeatURL", "hc-ping.com/abc"}, 1).err.find("HeartbeatURL takes an http://"),
+              std::string::npos);
+    Cli({"config", "HeartbeatURL", "http://hc.example.com/__sim/status?code=200&check=abc"});
+    Cli({"watch", "--once"});
+    int pings = 0;
+    for (const auto& request : fSim.Requests())
+        if (request.url.rfind("http://hc.example.com/", 0) == 0) pings += request.method == "GET" ? 1 : 100;
+    EXPECT_EQ(pings, 1) << "one GET";
+
+    Cli({"config", "HeartbeatURL", "http://hc.example.com/__sim/status?code=500&check=abc"});
+    auto failing = Cli({"watch", "--once"});
+    EXPECT_NE(failing.out.find("The heartbeat address answered HTTP 500\n"), std::string::npos) << failing.out;
+}
+
 TEST_F(CliAlerts, WithTheWindowOpenWatchAndChangesAreRefusedButShowingWorks) {
     Cli({"alert", "Lamps", "--enable"});
     const int fd = ::open((fProfile / "data/Trawlix.lock").c_str(), O_RDWR | O_CREAT, 0600);

@@ -7,6 +7,7 @@
 
 #include "engine/http_client.h"
 #include "engine/proxy_settings.h"
+#include "mail/notification_transports.h"
 #include "mail/push_delivery.h"
 #include "mail/push_transports.h"
 #include "support/sitesim_fixture.h"
@@ -78,6 +79,11 @@ const TService kServices[] = {
          return std::make_shared<TGotifyTransport>(aSim.Url("/hook/gotify"), kGotifyToken, 5, aProxy);
      },
      "/gotify/message"},
+    {"Web hook",
+     [](const TSiteSimulator& aSim, TProxySettings& aProxy) -> INotificationTransportPtr {
+         return std::make_shared<TWebhookTransport>(aSim.Url("/hook/own?key=") + kGotifyToken, TWebhookFormat::Json, aProxy);
+     },
+     "/hook/own"},
 };
 
 void ExpectNoSecret(const std::string& aText) {

@@ -82,7 +82,10 @@ private slots:
         QCOMPARE(notice->summary, QString("5 new results for Bikes & <more>"));
         QCOMPARE(notice->body, QString("Bike 1\nBike 2\nBike 3\nand 2 more"));
 
+        QSignalSpy shown(&notifier, &TDesktopNotifier::Shown);
         QVERIFY(notifier.Show(*notice));
+        QTRY_COMPARE(shown.count(), 1);
+        QCOMPARE(shown.at(0).at(0).toUInt(), 41u);
         QCOMPARE(daemon.calls.size(), size_t(1));
         QCOMPARE(daemon.calls[0].appName, QString("Trawlix"));
         QCOMPARE(daemon.calls[0].summary, notice->summary);
