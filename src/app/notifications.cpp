@@ -9,6 +9,7 @@
 #include "mail/email_accounts.h"
 #include "mail/mime_message.h"
 #include "mail/notification_transports.h"
+#include "mail/notification_url.h"
 #include "model/gsm_networks.h"
 
 namespace trawlix {
@@ -109,6 +110,9 @@ TNotifyContext MakeNotifyContext(TSettings& aSettings, const TGSMNetworks* aNetw
     } catch (const std::exception& e) {
         context.transportError = e.what();
     }
+    context.makeDestination = [&aSettings, aAccounts](const std::string& aURL) {
+        return MakeDestination(aSettings, aAccounts, aURL);
+    };
     context.quietHours = ReadQuietHours(aSettings);
     context.userPhone = aSettings.GetUserPhone();
     context.canSendSMS = aSettings.CanSendSMS();
@@ -133,6 +137,14 @@ std::string TestEmailSentText(const std::string& aTo) {
 
 std::string TestSMSSentText(const std::string& aTo) {
     return "The test SMS message was sent to: " + aTo + "\r\nYou should receive it in a few minutes.\r\nThanks!";
+}
+
+INotificationTransportPtr MakeDestination(TSettings& aSettings, const TEmailAccounts* aAccounts, const std::string& aURL) {
+    return MakeDestinationTransport(ParseNotificationURL(aURL), aSettings.GetProxySettings(), aAccounts);
+}
+
+void SendDestinationTest(TSettings& aSettings, const TEmailAccounts* aAccounts, const std::string& aURL) {
+    MakeDestination(aSettings, aAccounts, aURL)->SendTest(TTestMessageKind::Email, {});
 }
 
 void SendTestNotification(TSettings& aSettings, const TEmailAccounts* aAccounts, TTestMessageKind aKind,

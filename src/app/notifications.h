@@ -56,6 +56,12 @@ inline constexpr const char* cTestEmailFailedText = "The mail was NOT sent succe
 inline constexpr const char* cTestSMSFailedText =
     "The SMS message was NOT sent successfully. \r\nThe following error occurred: \r\n";
 
+// The transport of one notification URL (an alert's destination) through the program's
+// proxy settings; raises ENotificationURLError naming the wrong part of a malformed URL.
+INotificationTransportPtr MakeDestination(TSettings& aSettings, const TEmailAccounts* aAccounts, const std::string& aURL);
+// Sends a test message to one notification URL; raises ENotificationError with the reason.
+void SendDestinationTest(TSettings& aSettings, const TEmailAccounts* aAccounts, const std::string& aURL);
+
 // Sends a test message through the chosen transport and records the outcome; raises
 // ENotificationError with the reason.
 void SendTestNotification(TSettings& aSettings, const TEmailAccounts* aAccounts, TTestMessageKind aKind,

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "model/alert.h"
 #include "model/sqlite_db.h"
 
 namespace trawlix {
@@ -16,10 +17,13 @@ namespace trawlix {
 namespace {
 
 // Every stored value whose name speaks of a password: accounts' "password", the profile's
-// pass and whatever is stored the same way later.
+// pass and whatever is stored the same way later; and the alerts' notification URLs, which
+// carry the services' tokens.
 void BlankPasswords(TSQLiteDB& aCopy) {
     aCopy.ExecSQL("PRAGMA secure_delete = ON");
-    if (aCopy.TableExists("props")) aCopy.ExecSQL("UPDATE props SET value = '' WHERE lower(name) LIKE '%pass%'");
+    if (aCopy.TableExists("props"))
+        aCopy.ExecSQL("UPDATE props SET value = '' WHERE lower(name) LIKE '%pass%' OR name = ?",
+                      {std::string(cAlertDestinationsProp)});
     if (aCopy.TableExists("global_props"))
         aCopy.ExecSQL("UPDATE global_props SET value = '' WHERE lower(name) LIKE '%pass%'");
 }

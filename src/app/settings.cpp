@@ -255,7 +255,7 @@ const std::vector<TSettingInfo>& TSettings::KnownValues() {
         {"UserEMail", K::String}, {"UserPhone", K::String},
         {"NotificationTransport", K::String}, {"NotificationWebhookURL", K::String},
         {"NotificationWebhookFormat", K::String}, {"NotificationEverSent", K::Integer},
-        {"NotificationLastError", K::String}, {"QuietHours", K::String},
+        {"NotificationLastError", K::String}, {"QuietHours", K::String}, {"HeartbeatURL", K::String},
         // written directly by the main window and the news check
         {"orientation", K::Integer}, {"gbResultsHeight", K::Integer}, {"gbResultsWidth", K::Integer},
         {"lvResultsColumn3Width", K::Integer}, {"first_run", K::String},
@@ -338,7 +338,7 @@ void ReadStringValue(const TSettingsFile& aSettingsFile, const char* aName, std:
     X("UserEMail", fUserEMail) X("UserPhone", fUserPhone) X("NotificationTransport", fNotificationTransport)  \
     X("NotificationWebhookURL", fNotificationWebhookURL)                                                  \
     X("NotificationWebhookFormat", fNotificationWebhookFormat) X("NotificationLastError", fNotificationLastError)  \
-    X("QuietHours", fQuietHours)
+    X("QuietHours", fQuietHours) X("HeartbeatURL", fHeartbeatURL)
 
 void TSettings::ReadFields(const TSettingsFile& aSettingsFile) {
 #define READ_BOOL(name, field) ReadBoolValue(aSettingsFile, name, field, fLoadWarnings);

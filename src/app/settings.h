@@ -156,6 +156,9 @@ public:
     TRAWLIX_SETTING(std::string, NotificationLastError)
     // "HH:MM-HH:MM": digests due in these hours wait until they end; empty for none.
     TRAWLIX_SETTING(std::string, QuietHours)
+    // An address the watcher fetches (GET) after each completed tick, so that an outside
+    // dead-man's-switch service notices when it stops; empty for none.
+    TRAWLIX_SETTING(std::string, HeartbeatURL)
 #undef TRAWLIX_SETTING
 
     // Which result columns are shown: name=value lines ("cbCaption=true", ...).
@@ -235,6 +238,7 @@ private:
     bool fNotificationEverSent = false;
     std::string fNotificationLastError;
     std::string fQuietHours;
+    std::string fHeartbeatURL;
 };
 
 // Name=value lines as the program stores them: each line ended by CR LF.

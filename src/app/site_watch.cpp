@@ -1,5 +1,9 @@
 #include "app/site_watch.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
 #include "app/notifications.h"
 #include "app/session.h"
 #include "app/settings.h"
@@ -15,6 +19,36 @@ TNotifyOutcome SendSiteNotice(const TSession& aSession, TSearch& aSearch, const 
     if (aReport.change == TSiteProblemChange::None) return {};
     const std::string problem = aReport.change == TSiteProblemChange::TurnedBad ? aReport.problem : std::string();
     return NotifySiteProblem(aSearch, cSiteSearchStr[aReport.site], problem, aSession.MakeNotifyContext());
+}
+
+bool LastRunFailedEverywhere(const TSearch& aSearch) {
+    int searched = 0;
+    for (const auto& part : aSearch.GetSiteSearches()) searched += part->GetDoSearch() ? 1 : 0;
+    return searched > 0 && static_cast<int>(LastRunSiteProblems(aSearch).size()) >= searched;
+}
+
+void TEverySiteDownWatch::RunEnded(bool aFailedEverywhere, double aNow) {
+    if (!aFailedEverywhere) {
+        fFailingSince = 0;
+        fTold = false;
+    } else if (fFailingSince == 0) {
+        fFailingSince = aNow;
+    }
+}
+
+TNotifyOutcome SendEverySiteDownNotice(const TSession& aSession, const std::vector<TSearch*>& aSearches, double aSince,
+                                       const std::string& aLastProblem) {
+    std::vector<std::string> destinations;
+    for (const TSearch* search : aSearches) {
+        if (!search->GetAlert().GetEnabled()) continue;
+        for (const std::string& url : search->GetAlert().GetDestinations())
+            if (std::find(destinations.begin(), destinations.end(), url) == destinations.end()) destinations.push_back(url);
+    }
+    const int minutes = static_cast<int>(std::lround((aSince - std::floor(aSince)) * 1440)) % 1440;
+    char since[8];
+    std::snprintf(since, sizeof since, "%02d:%02d", minutes / 60, minutes % 60);
+    return NotifyEverySiteDown(EverySiteDownNotice(since, aLastProblem), aSession.GetSettings().GetUserEMail(),
+                               destinations, aSession.MakeNotifyContext());
 }
 
 TNotifyOutcome SendHeldDigest(const TSession& aSession, TSearch& aSearch) {

@@ -27,6 +27,30 @@ TNotifyOutcome SendHeldDigest(const TSession& aSession, TSearch& aSearch);
 void TellSiteChangesInBackground(const TSession& aSession, TSearch& aSearch);
 void SendHeldDigestsInBackground(const TSession& aSession, const std::vector<TSearch*>& aSearches);
 
+// Whether the last run of aSearch met a problem on every site it searched; false for a run
+// that searched no site.
+bool LastRunFailedEverywhere(const TSearch& aSearch);
+
+// Follows a watcher's finished runs: due once every run for an hour failed on every site,
+// told once; the first run that finds a site working starts over.
+class TEverySiteDownWatch {
+public:
+    static constexpr double cAnHour = 1.0 / 24;  // dates count in days
+    void RunEnded(bool aFailedEverywhere, double aNow);
+    bool Due(double aNow) const { return fFailingSince > 0 && !fTold && aNow - fFailingSince >= cAnHour; }
+    void Told() { fTold = true; }
+    double FailingSince() const { return fFailingSince; }
+
+private:
+    double fFailingSince = 0;
+    bool fTold = false;
+};
+
+// Tells the user that every site failed since aSince: through the chosen transport to the
+// user's own address, and to each destination of the alerts in aSearches that are on.
+TNotifyOutcome SendEverySiteDownNotice(const TSession& aSession, const std::vector<TSearch*>& aSearches, double aSince,
+                                       const std::string& aLastProblem);
+
 // Whether aDate falls in the quiet hours the settings hold now.
 bool InQuietHours(const TSession& aSession, double aDate);
 

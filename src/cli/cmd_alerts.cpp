@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "app/alert_scheduler.h"
+#include "app/heartbeat.h"
 #include "app/notifications.h"
 #include "app/platform.h"
 #include "app/session.h"
@@ -25,6 +26,7 @@
 #include "engine/synchronizator.h"
 #include "engine/text_functions.h"
 #include "mail/new_results_digest.h"
+#include "mail/notification_url.h"
 #include "model/alert.h"
 #include "model/search.h"
 #include "model/searches.h"
@@ -124,10 +126,11 @@ struct TAlertChanges {
     std::optional<THowOften> howOften;
     std::optional<double> sendAtTime;
     std::optional<int> messageLength;
+    std::optional<std::vector<std::string>> destinations;
 
     bool Any() const {
         return enabled || intervalSeconds || email || sendEmail || sendSMS || includeResults || howOften || sendAtTime ||
-               messageLength;
+               messageLength || destinations;
     }
 };
 
@@ -135,6 +138,24 @@ std::optional<bool> YesNoOption(ArgParser& aArgs, const std::string& aOption) {
     auto value = aArgs.Value(aOption);
     if (!value) return std::nullopt;
     return ParseYesNo(aOption, *value);
+}
+
+// --notify URL (again for more) names the alert's own destinations; --notify-default sends
+// through the program's transport again. Each URL is checked before anything changes.
+std::optional<std::vector<std::string>> ReadDestinations(ArgParser& aArgs) {
+    const std::vector<std::string> urls = aArgs.Values("--notify");
+    const bool useDefault = aArgs.Flag("--notify-default");
+    if (useDefault && !urls.empty()) throw UsageError("--notify and --notify-default exclude each other");
+    if (useDefault) return std::vector<std::string>();
+    if (urls.empty()) return std::nullopt;
+    for (const std::string& url : urls) {
+        try {
+            ParseNotificationURL(url);
+        } catch (const ENotificationURLError& e) {
+            throw UsageError(e.what());
+        }
+    }
+    return urls;
 }
 
 TAlertChanges ReadAlertChanges(ArgParser& aArgs) {
@@ -162,6 +183,7 @@ TAlertChanges ReadAlertChanges(ArgParser& aArgs) {
             throw UsageError("--message-length takes 20, 50 or 0 (all), not \"" + *length + "\"");
         changes.messageLength = std::stoi(*length);
     }
+    changes.destinations = ReadDestinations(aArgs);
     return changes;
 }
 
@@ -178,6 +200,7 @@ void ApplyAlertChanges(TAlert& aAlert, const TAlertChanges& aChanges) {
         aAlert.SetSendAt(std::floor(sendAt) + *aChanges.sendAtTime);
     }
     if (aChanges.messageLength) aAlert.SetMessageLength(*aChanges.messageLength);
+    if (aChanges.destinations) aAlert.SetDestinations(*aChanges.destinations);
     if (aChanges.enabled) aAlert.SetEnabled(*aChanges.enabled);
 }
 
@@ -186,8 +209,22 @@ std::string IntervalText(int aSeconds) {
     return std::to_string(aSeconds / 60) + " minutes";
 }
 
+// The alert's destinations as they may be shown: without their tokens.
+std::vector<std::string> ShownDestinations(const TAlert& aAlert) {
+    std::vector<std::string> shown;
+    for (const std::string& url : aAlert.GetDestinations()) shown.push_back(MaskedNotificationURL(url));
+    return shown;
+}
+
+std::string JsonStrings(const std::vector<std::string>& aTexts) {
+    std::string json = "[";
+    for (const std::string& text : aTexts) json += (json.size() > 1 ? "," : "") + JsonString(text);
+    return json + "]";
+}
+
 void PrintAlert(CommandContext& aContext, const TAlert& aAlert, bool aJson) {
     const auto message = aAlert.GetAutoReplyMessage();
+    const std::vector<std::string> destinations = ShownDestinations(aAlert);
     const std::string howOften = aAlert.GetHowOften() == hoDaily ? "daily" : "instantly";
     if (aJson) {
         aContext.out << JsonObject()
@@ -203,6 +240,7 @@ void PrintAlert(CommandContext& aContext, const TAlert& aAlert, bool aJson) {
                             .Add("auto_reply", aAlert.GetAutoReply())
                             .Add("auto_reply_subject", message ? message->GetSubject() : std::string())
                             .Add("interval_seconds", aAlert.GetIntervalSeconds())
+                            .AddRaw("destinations", JsonStrings(destinations))
                             .Str()
                      << "\n";
         return;
@@ -221,6 +259,8 @@ void PrintAlert(CommandContext& aContext, const TAlert& aAlert, bool aJson) {
                  << "\n"
                  << "auto reply:      " << yesNo(aAlert.GetAutoReply())
                  << (message ? " (" + message->GetSubject() + ")" : std::string()) << "\n";
+    if (destinations.empty()) aContext.out << "destinations:    (the notification settings' transport)\n";
+    for (const std::string& url : destinations) aContext.out << "destination:     " << url << "\n";
 }
 
 int RunAlert(CommandContext& aContext) {
@@ -251,11 +291,35 @@ int RunAlert(CommandContext& aContext) {
 
 // --- notify-test ------------------------------------------------------------------------
 
+// One notification URL tried: a malformed one is refused naming its wrong part.
+int RunDestinationTest(CommandContext& aContext, const std::string& aURL) {
+    TSession& session = *aContext.session;
+    std::string shown;
+    INotificationTransportPtr transport;
+    try {
+        shown = MaskedNotificationURL(ParseNotificationURL(aURL));
+        transport = MakeDestination(session.GetSettings(), session.GetEmailAccounts(), aURL);
+    } catch (const ENotificationURLError& e) {
+        throw UsageError(e.what());
+    } catch (const std::exception& e) {
+        throw CommandError(e.what());
+    }
+    try {
+        transport->SendTest(TTestMessageKind::Email, {});
+    } catch (const std::exception& e) {
+        throw CommandError("The test message was NOT sent to " + shown + ": " + e.what());
+    }
+    aContext.out << "The test message was sent to " << shown << "\n";
+    return 0;
+}
+
 int RunNotifyTest(CommandContext& aContext) {
     ArgParser args(aContext.args);
     const auto email = args.Value("--email");
     const auto sms = args.Value("--sms");
-    if (!args.Positionals().empty()) throw UsageError("notify-test takes no arguments");
+    const auto positionals = args.Positionals();
+    if (positionals.size() == 1 && !email && !sms) return RunDestinationTest(aContext, positionals[0]);
+    if (!positionals.empty()) throw UsageError("notify-test takes one notification URL, or --email ADDR or --sms ADDR");
     if (email.has_value() == sms.has_value()) throw UsageError("notify-test needs either --email ADDR or --sms ADDR");
     const std::string to = Trim(email ? *email : *sms);
     if (to.empty()) throw UsageError(std::string(email ? "--email" : "--sms") + " needs an address");
@@ -427,6 +491,7 @@ private:
 
     void Tick() {
         fScheduler.Tick();
+        fHeartbeat.Beat();
         fTicked = true;
         ReportPolling();
     }
@@ -550,6 +615,7 @@ private:
             fDelays.Sent(aSearch.GetName(), TClock::now());
         }
         ReportSites(aSearch);
+        WatchEverySiteDown(aSearch);
         try {
             fSearches.SaveSearch(aSearch);
         } catch (const std::exception& e) {
@@ -568,6 +634,21 @@ private:
             // A notice that did not go out is tried again after the next run.
             if (!outcome.failed && !outcome.held) MarkSiteChangeTold(aSearch, report);
         }
+    }
+
+    // A watcher that finds nothing anywhere for an hour says so once, through the user's
+    // destinations; a notice that did not go out is tried after the next run.
+    void WatchEverySiteDown(TSearch& aSearch) {
+        const double now = LocalNow();
+        fSitesDown.RunEnded(LastRunFailedEverywhere(aSearch), now);
+        if (!fSitesDown.Due(now)) return;
+        const auto problems = LastRunSiteProblems(aSearch);
+        std::vector<TSearch*> searches;
+        for (const auto& search : fSearches.GetAllSearches()) searches.push_back(search.get());
+        const TNotifyOutcome outcome = SendEverySiteDownNotice(fSession, searches, fSitesDown.FailingSince(),
+                                                               problems.empty() ? std::string() : SiteProblemLine(problems.back()));
+        if (!outcome.statusText.empty()) fLog.Note(outcome.statusText);
+        if (!outcome.failed && !outcome.held) fSitesDown.Told();
     }
 
     void SendHeldDigests() {
@@ -608,11 +689,14 @@ private:
     std::map<const TSearch*, TWatchedRun> fRuns;
     std::shared_ptr<TDigestOutcomes> fOutcomes = std::make_shared<TDigestOutcomes>();
     TAlertScheduler fScheduler;
+    TEverySiteDownWatch fSitesDown;
     std::shared_ptr<const TSearchRunEnvironment> fPreviousEnvironment;
     std::unique_ptr<TWatchPolling> fPolling;
     std::atomic<bool> fRunEnded{false};
     TDigestDelays fDelays;  // under fMutex
     TClock::time_point fStartedAt = TClock::now();
+    // Last, so that it goes first: a ping in flight ends before the log it writes to.
+    THeartbeat fHeartbeat{fSession.GetSettings(), [this](const std::string& aProblem) { fLog.Note(aProblem); }};
 };
 
 int RunWatch(CommandContext& aContext) {
@@ -629,12 +713,13 @@ CommandRegistrar gProfile({"profile", "profile [--email ADDR] [--phone TEXT] [--
 CommandRegistrar gAlert({"alert",
                          "alert SEARCH [--enable|--disable] [--interval MIN|SECs] [--email ADDR] [--send-email yes|no] "
                          "[--send-sms yes|no] [--include-results yes|no] [--how-often instantly|daily] "
-                         "[--send-at HH:MM] [--message-length 20|50|0] [--json]",
+                         "[--send-at HH:MM] [--message-length 20|50|0] [--notify URL]... [--notify-default] [--json]",
                          false, true, RunAlert,
                          ReadsOnlyWithout({"--enable", "--disable", "--interval", "--email", "--send-email", "--send-sms",
-                                           "--include-results", "--how-often", "--send-at", "--message-length"})});
+                                           "--include-results", "--how-often", "--send-at", "--message-length",
+                                           "--notify", "--notify-default"})});
 CommandRegistrar gWatch({"watch", "watch [--once] [--json]", true, true, RunWatch, {}, true});
-CommandRegistrar gNotifyTest({"notify-test", "notify-test --email ADDR | --sms ADDR", false, true, RunNotifyTest});
+CommandRegistrar gNotifyTest({"notify-test", "notify-test URL | --email ADDR | --sms ADDR", false, true, RunNotifyTest});
 
 }  // namespace
 

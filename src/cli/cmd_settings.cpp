@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "app/heartbeat.h"
 #include "app/notifications.h"
 #include "app/session.h"
 #include "app/settings.h"
@@ -134,6 +135,8 @@ int Config(CommandContext& aContext) {
         throw CommandError("NotificationTransport takes vendor, smtp:<account id> or webhook, not \"" + text + "\".");
     if (name == "NotificationWebhookFormat" && !IsValidWebhookFormat(text))
         throw CommandError("NotificationWebhookFormat takes ntfy, discord, slack or json, not \"" + text + "\".");
+    if (name == "HeartbeatURL" && !IsValidHeartbeatURL(text))
+        throw CommandError("HeartbeatURL takes an http:// or https:// address (or nothing), not \"" + text + "\".");
     if (name == "QuietHours") {
         try {
             TQuietHours::Parse(text);

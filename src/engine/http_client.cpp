@@ -462,9 +462,9 @@ void TCHttpClient::GetBytes(const std::string& aURL, std::vector<std::uint8_t>& 
     Perform(aURL, aBody, GetTransferLimits().pictureBytes, "picture");
 }
 
-long TCHttpClient::Post(const std::string& aURL, const std::string& aContentType, const std::string& aBody,
-                        const std::vector<std::string>& aHeaders) {
-    TCLock lock(fCriticalSection);
+long TCHttpClient::PerformPost(const std::string& aURL, const std::string& aContentType, const std::string& aBody,
+                               const std::vector<std::string>& aHeaders, bool aFailOnError,
+                               std::vector<std::uint8_t>& aAnswer) {
     RefuseWhenStopped(aURL);
     CURL* handle = fHTTPClient->handle.get();
     ApplyProxySettings();
@@ -473,9 +473,8 @@ long TCHttpClient::Post(const std::string& aURL, const std::string& aContentType
     for (const std::string& header : aHeaders) headers.reset(curl_slist_append(headers.release(), header.c_str()));
     // libcurl would otherwise wait for a "100 Continue" before sending a larger body.
     headers.reset(curl_slist_append(headers.release(), "Expect:"));
-    std::vector<std::uint8_t> answer;
     TBodySink sink;
-    sink.bytes = &answer;
+    sink.bytes = &aAnswer;
     sink.limit = GetTransferLimits().pageBytes;
     fHTTPClient->errorBuffer[0] = '\0';
     SetTransferAddress(handle, aURL);
@@ -483,6 +482,7 @@ long TCHttpClient::Post(const std::string& aURL, const std::string& aContentType
     curl_easy_setopt(handle, CURLOPT_POSTFIELDS, aBody.data());
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(aBody.size()));
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(handle, CURLOPT_FAILONERROR, aFailOnError ? 1L : 0L);
     UseBodySink(handle, sink);
     const CURLcode code = curl_easy_perform(handle);
     long status = 0;
@@ -490,12 +490,59 @@ long TCHttpClient::Post(const std::string& aURL, const std::string& aContentType
     // The handle goes back to what the GET requests expect.
     curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, fHTTPClient->headers.get());
+    curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
     if (code != CURLE_OK) {
         RaiseSinkFailure(sink, code, aURL, "answer");
         throw EHttpError(DescribeFailure(handle, code, fHTTPClient->errorBuffer, NameWithProxy(fProxySettings, aURL)));
     }
+    return status;
+}
+
+long TCHttpClient::Post(const std::string& aURL, const std::string& aContentType, const std::string& aBody,
+                        const std::vector<std::string>& aHeaders) {
+    TCLock lock(fCriticalSection);
+    std::vector<std::uint8_t> answer;
+    const long status = PerformPost(aURL, aContentType, aBody, aHeaders, true, answer);
     if (status < 200 || status > 299)
         throw EHttpError("The server answered HTTP " + std::to_string(status) + " to " + NameWithProxy(fProxySettings, aURL));
+    return status;
+}
+
+TPostAnswer TCHttpClient::PostForAnswer(const std::string& aURL, const std::string& aContentType,
+                                        const std::string& aBody, const std::vector<std::string>& aHeaders) {
+    TCLock lock(fCriticalSection);
+    std::vector<std::uint8_t> bytes;
+    TPostAnswer answer;
+    answer.status = PerformPost(aURL, aContentType, aBody, aHeaders, false, bytes);
+    answer.body.assign(bytes.begin(), bytes.end());
+    curl_off_t retryAfter = 0;
+    if (curl_easy_getinfo(fHTTPClient->handle.get(), CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK && retryAfter > 0)
+        answer.retryAfter = static_cast<long>(retryAfter);
+    return answer;
+}
+
+long TCHttpClient::Ping(const std::string& aURL) {
+    TCLock lock(fCriticalSection);
+    RefuseWhenStopped(aURL);
+    CURL* handle = fHTTPClient->handle.get();
+    ApplyProxySettings();
+    ApplyTimeLimits(handle);
+    std::vector<std::uint8_t> body;
+    TBodySink sink;
+    sink.bytes = &body;
+    sink.limit = GetTransferLimits().pageBytes;
+    fHTTPClient->errorBuffer[0] = '\0';
+    SetTransferAddress(handle, aURL);
+    UseBodySink(handle, sink);
+    curl_easy_setopt(handle, CURLOPT_FAILONERROR, 0L);
+    const CURLcode code = curl_easy_perform(handle);
+    curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
+    if (code != CURLE_OK) {
+        RaiseSinkFailure(sink, code, aURL, "answer");
+        throw EHttpError(DescribeFailure(handle, code, fHTTPClient->errorBuffer, NameWithProxy(fProxySettings, aURL)));
+    }
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     return status;
 }
 

@@ -76,6 +76,13 @@ std::string DecodeHttpBody(const std::vector<std::uint8_t>& aBody, const std::st
 // Makes sure libcurl's process-wide state exists; cheap after the first call.
 void EnsureHttpEngine();
 
+// What a server answered a POST, error statuses included.
+struct TPostAnswer {
+    long status = 0;
+    std::string body;      // as it came, cut at the page limit
+    long retryAfter = -1;  // seconds from the Retry-After header (either form); -1 without one
+};
+
 // The GET client. One request at a time per client; the proxy settings are read
 // afresh for every request, so a change applies to the next one.
 class THostBudget;
@@ -104,6 +111,14 @@ public:
     // answers the status.
     long Post(const std::string& aURL, const std::string& aContentType, const std::string& aBody,
               const std::vector<std::string>& aHeaders = {});
+    // Posts like Post, but any answer the server gave comes back (the services that take
+    // notifications say in the body why they refused, and when to come back after a 429).
+    // Raises EHttpError only when no answer came (network, proxy, TLS, time-out).
+    TPostAnswer PostForAnswer(const std::string& aURL, const std::string& aContentType, const std::string& aBody,
+                              const std::vector<std::string>& aHeaders = {});
+    // A GET whose answer is not needed (a heartbeat): the status, whatever it is, or
+    // EHttpError when no answer came.
+    long Ping(const std::string& aURL);
     // From now on the requests go out as a current browser's (its identity, Accept and
     // Accept-Language), and the cookies the sites set are kept and sent back for as long as
     // the client lives.
@@ -116,6 +131,8 @@ private:
     std::string Perform(const std::string& aURL, std::vector<std::uint8_t>& aBody, std::size_t aLimit,
                         const char* aWhat, TConditional* aConditional = nullptr);
     std::string PerformPolled(const std::string& aURL, std::vector<std::uint8_t>& aBody);
+    long PerformPost(const std::string& aURL, const std::string& aContentType, const std::string& aBody,
+                     const std::vector<std::string>& aHeaders, bool aFailOnError, std::vector<std::uint8_t>& aAnswer);
     void ApplyProxySettings();
 
     TCCriticalSection fCriticalSection{"TCHttpClient CS"};

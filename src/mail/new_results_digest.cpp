@@ -9,6 +9,7 @@
 #include "engine/email_address.h"
 #include "engine/text_functions.h"
 #include "engine/time_and_date_text.h"
+#include "mail/notification_url.h"
 #include "model/filter.h"
 #include "model/objects_storage.h"
 #include "model/search.h"
@@ -226,10 +227,18 @@ bool SendsToWebhook(const TNotifyContext& aContext) {
     return aContext.transport && aContext.transport->GetName() == "webhook";
 }
 
-std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow, bool aWebhook) {
+namespace {
+
+// " at 18:05 on 10.12.2026", in the user's formats.
+std::string SentAtText(double aNow) {
     const TTimeAndDateText when = UserTimeAndDate(aNow);
-    return "Notifications (" + NotificationKinds(aSMS, aEmail, aWebhook) + ") were sent at " + when.time + " on " +
-           when.date;
+    return " at " + when.time + " on " + when.date;
+}
+
+}  // namespace
+
+std::string NotificationsSentText(bool aSMS, bool aEmail, double aNow, bool aWebhook) {
+    return "Notifications (" + NotificationKinds(aSMS, aEmail, aWebhook) + ") were sent" + SentAtText(aNow);
 }
 
 std::string NotificationsFailedText(bool aSMS, bool aEmail, const std::string& aReason, bool aWebhook) {
@@ -298,6 +307,94 @@ bool Carries(const std::vector<TDigestSend>& aSends, TDigestPart aPart) {
 
 }  // namespace
 
+std::string DestinationKinds(const std::vector<std::string>& aURLs) {
+    std::string kinds;
+    for (const std::string& url : aURLs) {
+        const std::size_t separator = url.find("://");
+        kinds += (kinds.empty() ? "" : ", ") + (separator == std::string::npos ? std::string("?") : url.substr(0, separator));
+    }
+    return kinds;
+}
+
+namespace {
+
+std::vector<TDestinationSend> DestinationParts(TSearch& aSearch, const std::vector<std::string>& aURLs) {
+    const int limit = aSearch.GetAlert().GetMessageLength();
+    std::vector<TDestinationSend> sends;
+    for (const std::string& url : aURLs) {
+        const std::string key = DestinationKey(url);
+        TDigest digest = BuildDigest(aSearch, limit, [&](const TEntry& aEntry) {
+            return aSearch.GetDigestToldByDestination(key, aEntry.GetLink());
+        });
+        if (digest.count > 0 || !digest.priceDrops.empty()) sends.push_back({url, key, std::move(digest), {}});
+    }
+    return sends;
+}
+
+// Each destination's part, made ready to send without the search.
+std::vector<TDestinationSend> PreparedDestinationParts(TSearch& aSearch, const std::vector<std::string>& aURLs,
+                                                       const std::string& aID, const TNotifyContext& aContext) {
+    std::vector<TDestinationSend> sends = DestinationParts(aSearch, aURLs);
+    for (TDestinationSend& send : sends)
+        send.notification = NotificationFor(aSearch, {false, true, send.digest, {}}, aID, aContext);
+    return sends;
+}
+
+// Any thread: each destination keeps its own error.
+void SendToDestinations(std::vector<TDestinationSend>& aSends, const TNotifyContext& aContext) {
+    for (TDestinationSend& send : aSends) {
+        try {
+            if (!aContext.makeDestination) throw ENotificationError("no transport for the alert's destinations");
+            aContext.makeDestination(send.url)->SendAlert(send.notification);
+        } catch (const std::exception& e) {
+            send.error = e.what();
+        }
+    }
+}
+
+TNotifyOutcome DestinationsOutcome(const std::vector<TDestinationSend>& aSends, const TDigest& aWhole, double aNow) {
+    TNotifyOutcome outcome;
+    outcome.count = aWhole.count;
+    outcome.listed = static_cast<int>(aWhole.listed.size());
+    std::vector<std::string> sent, failed;
+    for (const TDestinationSend& send : aSends) {
+        (send.error.empty() ? sent : failed).push_back(send.url);
+        if (!send.error.empty() && outcome.error.empty()) outcome.error = send.error;
+    }
+    if (failed.empty()) {
+        outcome.emailSent = true;
+        outcome.statusText = "Notifications (" + DestinationKinds(sent) + ") were sent" + SentAtText(aNow);
+        return outcome;
+    }
+    outcome.failed = true;
+    outcome.statusText = "Notifications (" + DestinationKinds(failed) + ") could not be sent: " + outcome.error;
+    if (!sent.empty()) outcome.statusText += "; sent through " + DestinationKinds(sent);
+    return outcome;
+}
+
+// Like the parts of a digest, a destination that told a result does not tell it again
+// while another one failed.
+TNotifyOutcome NoteDestinationsSent(TSearch* aSearch, const TPreparedDigest& aDigest, const TNotifyContext& aContext) {
+    const std::vector<TDestinationSend>& sends = aDigest.destinationSends;
+    const bool allSent = std::all_of(sends.begin(), sends.end(), [](const TDestinationSend& aSend) { return aSend.error.empty(); });
+    if (aSearch) {
+        if (allSent) {
+            ClearDigestMarks(aDigest.whole);
+            aSearch->ForgetDigestTold(LinksOf(aDigest.whole.unmarked));
+        } else {
+            for (const TDestinationSend& send : sends)
+                if (send.error.empty()) aSearch->SetDigestToldByDestination(send.key, LinksOf(send.digest.counted));
+            aSearch->SetNotificationsWereSentAt(aDigest.previousTurn);
+        }
+        SaveUnlocked(*aSearch, aContext);
+    }
+    TNotifyOutcome outcome = DestinationsOutcome(sends, aDigest.whole, aDigest.now);
+    outcome.considered = true;
+    return outcome;
+}
+
+}  // namespace
+
 TPreparedDigest PrepareDigest(TSearch& aSearch, bool aSMS, bool aEMail, const TNotifyContext& aContext) {
     TPreparedDigest prepared;
     TNotifyOutcome& outcome = prepared.outcome;
@@ -320,6 +417,14 @@ TPreparedDigest PrepareDigest(TSearch& aSearch, bool aSMS, bool aEMail, const TN
     outcome.listed = static_cast<int>(whole.listed.size());
     if (whole.count == 0 && whole.priceDrops.empty()) {
         ClearDigestMarks(whole);  // folded results only: told with their first result
+        return prepared;
+    }
+    const std::vector<std::string> destinations = alert.GetDestinations();
+    if (!destinations.empty()) {
+        prepared.toNote = true;
+        prepared.viaDestinations = true;
+        prepared.destinationSends =
+            PreparedDestinationParts(aSearch, destinations, DigestID(aSearch.GetID(), whole.counted), aContext);
         return prepared;
     }
     const TWantedParts& wanted = prepared.wanted = WantedParts(alert, aSMS, aEMail, aContext);
@@ -349,6 +454,7 @@ TPreparedDigest PrepareDigest(TSearch& aSearch, bool aSMS, bool aEMail, const TN
 }
 
 void SendPreparedDigest(TPreparedDigest& aDigest, const TNotifyContext& aContext) {
+    SendToDestinations(aDigest.destinationSends, aContext);
     for (std::size_t i = 0; i < aDigest.sends.size(); ++i) {
         try {
             aContext.transport->SendAlert(aDigest.notifications[i]);
@@ -361,6 +467,7 @@ void SendPreparedDigest(TPreparedDigest& aDigest, const TNotifyContext& aContext
 TNotifyOutcome NoteDigestSent(TSearch* aSearch, const TPreparedDigest& aDigest, const TNotifyContext& aContext) {
     TNotifyOutcome outcome = aDigest.outcome;
     if (!aDigest.toNote) return outcome;
+    if (aDigest.viaDestinations) return NoteDestinationsSent(aSearch, aDigest, aContext);
     const std::vector<TDigestSend>& sends = aDigest.sends;
     const TWantedParts& wanted = aDigest.wanted;
     const bool hook = aDigest.hook;

@@ -32,6 +32,9 @@ struct TNotifyContext {
     // Stores the search (its results and marks) as it is; called with its lock let go,
     // before a digest is sent and after. Raises when it could not; the digest goes on.
     std::function<void(TSearch& aSearch)> saveSearch;
+    // The transport of one of an alert's own destinations (a notification URL); raises
+    // ENotificationError when the URL cannot be used. Without it such alerts fail to send.
+    std::function<INotificationTransportPtr(const std::string& aURL)> makeDestination;
 };
 
 // What one NotifyForNewResults did.
@@ -105,6 +108,15 @@ struct TWantedParts {
     std::string nobodyProblem;  // asked for a part that has nowhere to go
 };
 
+// One of the alert's own destinations, what it has not told yet and how it went.
+struct TDestinationSend {
+    std::string url;
+    std::string key;
+    TDigest digest;
+    TAlertNotification notification;
+    std::string error;
+};
+
 // A digest in three steps, so that the send needs no search: prepared with the search's
 // lock held, sent anywhere (it holds copies and the results' shared entries only), then
 // noted on the search, if that is still there, with its lock held again.
@@ -120,9 +132,11 @@ struct TPreparedDigest {
     std::string error;  // why nothing could be sent
     std::vector<TDigestSend> sends;
     std::vector<TAlertNotification> notifications;  // one per send
+    bool viaDestinations = false;  // the alert's own destinations, instead of the parts above
+    std::vector<TDestinationSend> destinationSends;
 
     bool AnyPart() const { return wanted.sms || wanted.email || hook; }
-    bool HasSends() const { return !sends.empty(); }
+    bool HasSends() const { return !sends.empty() || !destinationSends.empty(); }
 };
 TPreparedDigest PrepareDigest(TSearch& aSearch, bool aSMS, bool aEMail, const TNotifyContext& aContext);
 // Any thread: each part keeps its own error.
@@ -137,6 +151,12 @@ TNotifyOutcome NoteDigestSent(TSearch* aSearch, const TPreparedDigest& aDigest, 
 // sends. The search is stored before the send and after it; each part (SMS, e-mail) keeps
 // its own outcome: a part that went out is not sent again for the same results, and a
 // failed part keeps the results' marks and the day's turn for the next digest.
+// An alert that names destinations sends to each of them instead (the e-mail part of a
+// mailto:// destination to the alert's address), each keeping its own outcome the same way.
 TNotifyOutcome NotifyForNewResults(TSearch& aSearch, bool aSMS, bool aEMail, const TNotifyContext& aContext);
+
+// "Notifications (tgram, gotify) were sent at ..." / "... could not be sent: ...": the
+// destinations named by their kind.
+std::string DestinationKinds(const std::vector<std::string>& aURLs);
 
 }  // namespace trawlix

@@ -5,7 +5,9 @@
 
 #include "engine/proxy_settings.h"
 #include "engine/text_functions.h"
+#include "mail/digest_text.h"
 #include "mail/mime_message.h"
+#include "mail/push_delivery.h"
 #include "mail/smtp_client.h"
 
 namespace trawlix {
@@ -48,33 +50,6 @@ std::string HeaderValue(std::string aText) {
     return ascii ? aText : "=?UTF-8?B?" + Base64EncodeStr(aText) + "?=";
 }
 
-std::string DigestTitle(const TAlertNotification& aNotification) {
-    return "New results available for " + aNotification.searchName;
-}
-
-std::string PlainPrice(double aPrice) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", aPrice);
-    return text;
-}
-
-// The digest as plain text: a heading line (with the digest's id, so that a cut body keeps
-// it), then each listed result with its link, then the price drops with both prices.
-std::string DigestPlainText(const TAlertNotification& aNotification) {
-    std::string text = DigestTitle(aNotification) + ": " + std::to_string(aNotification.count) + " new";
-    if (static_cast<int>(aNotification.results.size()) < aNotification.count)
-        text += ", " + std::to_string(aNotification.results.size()) + " listed";
-    if (!aNotification.priceDrops.empty())
-        text += ", " + std::to_string(aNotification.priceDrops.size()) + " price drops";
-    if (!aNotification.digestId.empty()) text += " (digest " + aNotification.digestId + ")";
-    text += "\n";
-    for (const TDigestResult& result : aNotification.results) text += result.title + " " + result.link + "\n";
-    for (const TDigestResult& result : aNotification.priceDrops)
-        text += result.title + " " + result.link + " was " + PlainPrice(result.priceWas) + ", now " +
-                PlainPrice(result.price) + "\n";
-    return text;
-}
-
 std::string JsonResult(const TDigestResult& aResult) {
     std::string json = "{\"title\": " + JsonString(aResult.title) + ", \"link\": " + JsonString(aResult.link) +
                        ", \"price\": " + JsonPrice(aResult.price);
@@ -86,12 +61,6 @@ std::string JsonResults(const std::vector<TDigestResult>& aResults) {
     std::string json = "[";
     for (std::size_t i = 0; i < aResults.size(); ++i) json += (i > 0 ? ", " : "") + JsonResult(aResults[i]);
     return json + "]";
-}
-
-std::string TestText(TTestMessageKind aKind) {
-    return aKind == TTestMessageKind::Email ? "This is a test notifications email that you have requested. "
-                                              "The mail has arrived successfully and you can receive notifications."
-                                            : cTestSMSText;
 }
 
 TWebhookRequest PlainWebhook(TWebhookFormat aFormat, const std::string& aTitle, const std::string& aText) {
@@ -228,10 +197,12 @@ void TWebhookTransport::Post(const TWebhookRequest& aRequest) {
         throw ENotificationError("The web hook address \"" + fURL + "\" is not an http:// or https:// address");
     std::vector<std::string> headers;
     if (!aRequest.title.empty()) headers.push_back("Title: " + HeaderValue(aRequest.title));
-    AsNotificationError([&] {
-        TCHttpClient client(fProxySettings, false);
-        client.Post(fURL, aRequest.contentType, aRequest.body, headers);
-    });
+    // A hook's query often holds its access key; 429 and Retry-After are handled as for
+    // the other services.
+    const std::size_t query = fURL.find('?');
+    TPushDelivery delivery("Web hook", "webhook:" + fURL,
+                           {query == std::string::npos ? std::string() : fURL.substr(query + 1)}, fProxySettings);
+    delivery.Send({fURL, aRequest.contentType, aRequest.body, headers});
 }
 
 void TWebhookTransport::SendAlert(const TAlertNotification& aNotification) {

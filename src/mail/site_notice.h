@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "mail/new_results_digest.h"
 
@@ -27,9 +28,17 @@ struct TPreparedNotice {
     bool sms = false;
     bool email = false;
     bool hook = false;
+    std::vector<std::string> destinations;  // the alert's own, instead of the parts above
 };
 TPreparedNotice PrepareSiteNotice(TSearch& aSearch, const std::string& aSiteName, const std::string& aProblem,
                                   const TNotifyContext& aContext);
 TNotifyOutcome SendPreparedNotice(const TPreparedNotice& aNotice, const TNotifyContext& aContext);
+// The notice that every site has failed on every run since aSince ("6:05 PM"): the watcher
+// still runs but finds nothing. aLastProblem is the last reason a site gave.
+TAlertNotification EverySiteDownNotice(const std::string& aSince, const std::string& aLastProblem);
+// Sends aNotice through the chosen transport (the e-mail to aUserEmail) and to each of
+// aDestinations; held in quiet hours, failed when any of them failed.
+TNotifyOutcome NotifyEverySiteDown(TAlertNotification aNotice, const std::string& aUserEmail,
+                                   const std::vector<std::string>& aDestinations, const TNotifyContext& aContext);
 
 }  // namespace trawlix

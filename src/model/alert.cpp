@@ -39,6 +39,17 @@ TAlertReplyMessageLoader ReplyMessageLoader() {
     return Hooks().replyMessageLoader;
 }
 
+std::vector<std::string> DestinationLines(const std::string& aText) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; start < aText.size(); start = end + 1) {
+        end = aText.find('\n', start);
+        if (end == std::string::npos) end = aText.size();
+        const std::string line = Trim(aText.substr(start, end - start));
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
+}
+
 THowOften HowOftenFromNumber(int aNumber) { return aNumber == hoDaily ? hoDaily : hoInstantly; }
 
 }  // namespace
@@ -125,6 +136,13 @@ void TAlert::SetAutoReply(bool aValue) {
     if (!aValue) SetAutoReplyMessage(nullptr);
     SetStored(fAutoReply, aValue);
 }
+std::vector<std::string> TAlert::GetDestinations() const { return Locked(fCriticalSection, fDestinations); }
+void TAlert::SetDestinations(const std::vector<std::string>& aValue) {
+    std::vector<std::string> destinations;
+    for (const std::string& url : aValue)
+        if (!Trim(url).empty()) destinations.push_back(Trim(url));
+    SetStored(fDestinations, destinations);
+}
 IAlertReplyMessagePtr TAlert::GetAutoReplyMessage() const { return Locked(fCriticalSection, fAutoReplyMessage); }
 void TAlert::SetAutoReplyMessage(IAlertReplyMessagePtr aValue) {
     {
@@ -152,6 +170,7 @@ void TAlert::FromDB(TObjectsStorage& aStorage, int aParentObjID) {
     fIntervalMinutes = aStorage.GetObjectPropInt(id, "interval", 15);
     fIntervalSeconds = std::max(0, aStorage.GetObjectPropInt(id, "interval_seconds", 0));
     fAutoReply = aStorage.GetObjectPropBool(id, "auto_reply");
+    fDestinations = DestinationLines(aStorage.GetObjectPropText(id, cAlertDestinationsProp));
     fAutoReplyMessage.reset();
     fKeepStoredReplyMessage = false;
     if (!fAutoReply) return;
@@ -178,6 +197,9 @@ void TAlert::SaveToDB(TObjectsStorage& aStorage, int aParentObjID) const {
     aStorage.SetObjectProp(id, "interval", fIntervalMinutes);
     aStorage.SetObjectProp(id, "interval_seconds", fIntervalSeconds);
     aStorage.SetObjectProp(id, "auto_reply", fAutoReply);
+    std::string destinations;
+    for (const std::string& url : fDestinations) destinations += (destinations.empty() ? "" : "\n") + url;
+    aStorage.SetObjectProp(id, cAlertDestinationsProp, destinations);
     if (fKeepStoredReplyMessage) return;
     aStorage.DeleteObjects(cAutoReplyMessageType, id, true);
     if (fAutoReply && fAutoReplyMessage) {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/critical_section.h"
 
@@ -38,6 +39,8 @@ void SetAlertReplyMessageLoader(TAlertReplyMessageLoader aLoader);
 
 inline constexpr const char* cAlertType = "alert";
 inline constexpr const char* cAutoReplyMessageType = "auto_reply_message";
+// The alert's own notification URLs, one a line; they hold tokens (problem reports blank them).
+inline constexpr const char* cAlertDestinationsProp = "notify_urls";
 inline constexpr int cMinAlertInterval = 1;
 inline constexpr int cMaxAlertInterval = 10000;
 // The shortest interval in seconds: below it a watcher would only ask again for the page
@@ -86,6 +89,10 @@ public:
     // Switching automatic replies off drops the reply message (the flag is kept as given).
     void SetAutoReply(bool aValue);
     IAlertReplyMessagePtr GetAutoReplyMessage() const;
+    // Where the digests of this alert go, as notification URLs; none sends them through the
+    // program's chosen transport.
+    std::vector<std::string> GetDestinations() const;
+    void SetDestinations(const std::vector<std::string>& aValue);
     void SetAutoReplyMessage(IAlertReplyMessagePtr aValue);
 
     // Called after a stored value changed, outside the alert's lock (the search marks
@@ -120,6 +127,7 @@ private:
     double fLastSearchedAt = 0;
     bool fAutoReply = false;
     IAlertReplyMessagePtr fAutoReplyMessage;
+    std::vector<std::string> fDestinations;
     // The stored reply message that could not be read (no loader): kept as stored.
     bool fKeepStoredReplyMessage = false;
     std::function<void()> fOnChange;

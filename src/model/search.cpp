@@ -284,9 +284,23 @@ void TSearch::SetDigestToldBy(TDigestPart aPart, const std::vector<std::string>&
 
 void TSearch::ForgetDigestTold(const std::vector<std::string>& aLinks) {
     bool changed = false;
-    for (const std::string& link : aLinks)
+    for (const std::string& link : aLinks) {
         for (TDigestPart part : {TDigestPart::SMS, TDigestPart::Email}) changed = DigestTold(part).erase(link) > 0 || changed;
+        for (auto& [key, told] : fDigestDestinationTold) changed = told.erase(link) > 0 || changed;
+    }
+    std::erase_if(fDigestDestinationTold, [](const auto& aTold) { return aTold.second.empty(); });
     if (changed) ++fChangeCount;
+}
+
+bool TSearch::GetDigestToldByDestination(const std::string& aKey, const std::string& aLink) const {
+    const auto found = fDigestDestinationTold.find(aKey);
+    return found != fDigestDestinationTold.end() && found->second.count(aLink) > 0;
+}
+
+void TSearch::SetDigestToldByDestination(const std::string& aKey, const std::vector<std::string>& aLinks) {
+    if (aLinks.empty()) return;
+    fDigestDestinationTold[aKey].insert(aLinks.begin(), aLinks.end());
+    ++fChangeCount;
 }
 
 double TSearch::GetNotificationsWereSentAt() const { return Locked(fCriticalSection, fNotificationsWereSentAt); }

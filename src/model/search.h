@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -37,6 +38,8 @@ inline constexpr const char* cDigestMarksProp = "digest_links";
 // failed: that part is not sent again for them.
 inline constexpr const char* cDigestSMSToldProp = "digest_sms_told";
 inline constexpr const char* cDigestEmailToldProp = "digest_email_told";
+// The same for an alert's own destinations: "<destination key> <link>" a line.
+inline constexpr const char* cDigestDestinationToldProp = "digest_dest_told";
 // The new results whose automatic reply has not gone out yet (failed, or the program ended first).
 inline constexpr const char* cAutoReplyMarksProp = "auto_reply_links";
 
@@ -258,6 +261,9 @@ public:
     bool GetDigestToldBy(TDigestPart aPart, const std::string& aLink) const;
     void SetDigestToldBy(TDigestPart aPart, const std::vector<std::string>& aLinks);
     void ForgetDigestTold(const std::vector<std::string>& aLinks);
+    // The same for one of the alert's destinations, named by its key.
+    bool GetDigestToldByDestination(const std::string& aKey, const std::string& aLink) const;
+    void SetDigestToldByDestination(const std::string& aKey, const std::vector<std::string>& aLinks);
     double GetNotificationsWereSentAt() const;
     void SetNotificationsWereSentAt(double aValue);
 
@@ -340,6 +346,7 @@ private:
     std::unordered_set<std::string> fLinksFoundThisRun;
     std::unordered_set<std::string> fDigestSMSTold;
     std::unordered_set<std::string> fDigestEmailTold;
+    std::map<std::string, std::unordered_set<std::string>> fDigestDestinationTold;
     bool fStopAsked = false;
     std::atomic<int> fStoppedCallsQueued{0};  // end-of-run calls waiting on the main thread
 

@@ -152,6 +152,10 @@ void TSearch::WriteDigestMarks(TObjectsStorage& aStorage) {
     for (TDigestPart part : {TDigestPart::SMS, TDigestPart::Email})
         aStorage.SetObjectProp(fID, part == TDigestPart::SMS ? cDigestSMSToldProp : cDigestEmailToldProp,
                                JoinLines({DigestTold(part).begin(), DigestTold(part).end()}));
+    std::vector<std::string> destinationTold;
+    for (const auto& [key, links] : fDigestDestinationTold)
+        for (const std::string& link : links) destinationTold.push_back(key + " " + link);
+    aStorage.SetObjectProp(fID, cDigestDestinationToldProp, JoinLines(destinationTold));
 }
 
 void TSearch::ReadDigestMarks(TObjectsStorage& aStorage) {
@@ -163,6 +167,10 @@ void TSearch::ReadDigestMarks(TObjectsStorage& aStorage) {
         for (const std::string& link : SplitLines(aStorage.GetObjectPropText(
                  fID, part == TDigestPart::SMS ? cDigestSMSToldProp : cDigestEmailToldProp)))
             DigestTold(part).insert(link);
+    for (const std::string& line : SplitLines(aStorage.GetObjectPropText(fID, cDigestDestinationToldProp))) {
+        const std::size_t space = line.find(' ');
+        if (space != std::string::npos) fDigestDestinationTold[line.substr(0, space)].insert(line.substr(space + 1));
+    }
 }
 
 void TSearch::ReadPlacesFromDB(TObjectsStorage& aStorage, const std::string& aListType, const std::string& aItemType,

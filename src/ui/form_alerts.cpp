@@ -25,6 +25,7 @@
 #include "model/search.h"
 #include "model/searches.h"
 #include "ui/ask_line.h"
+#include "ui/destinations_panel.h"
 #include "ui/notification_tests.h"
 #include "ui/qt_text.h"
 #include "ui/user_dialogs.h"
@@ -100,7 +101,19 @@ void TformAlerts::BuildControls() {
     layout->addLayout(top, 1);
     layout->addWidget(lblTransport);
     layout->addLayout(buttons);
-    resize(640, 420);
+    resize(640, 520);
+}
+
+QWidget* TformAlerts::BuildDestinations() {
+    gbDestinations = new TDestinationsPanel(fDialogs, gbEditAlert);
+    // Through the window's own question, which tests answer.
+    gbDestinations->AskText = [this](const std::string& aCaption, const std::string& aPrompt, const std::string& aText) {
+        return AskText(aCaption, aPrompt, aText);
+    };
+    gbDestinations->TestDestination = [this](const std::string& aURL) {
+        fTests.SendToDestination(this, aURL, [this] { RefreshTransportStatus(); });
+    };
+    return gbDestinations;
 }
 
 QWidget* TformAlerts::BuildEditGroup() {
@@ -171,6 +184,7 @@ QWidget* TformAlerts::BuildEditGroup() {
     layout->addLayout(when);
     layout->addWidget(rgMessageLength);
     layout->addLayout(reply);
+    layout->addWidget(BuildDestinations());
     layout->addStretch(1);
 
     connect(cbEnabled, &QCheckBox::clicked, this, &TformAlerts::cbEnabledClick);
@@ -276,6 +290,7 @@ void TformAlerts::OnRowChanged() {
         return;
     }
     ShowAlert(*alert, item->text(0));
+    gbDestinations->SetAlert(alert);
 }
 
 void TformAlerts::ShowAlert(const TAlert& aAlert, const QString& aRowCaption) {
@@ -303,6 +318,7 @@ void TformAlerts::ShowNoAlert() {
     fShowing = true;
     gbEditAlert->setTitle(cNoRowCaption);
     cbEnabled->setChecked(false);
+    gbDestinations->SetAlert(nullptr);
     fShowing = false;
     UpdateEnabledStates();
 }

@@ -25,6 +25,7 @@ inline constexpr const char* cAlertStaysOff = " The alert stays off until then."
 
 class IUserDialogs;
 class TAlert;
+class TDestinationsPanel;
 class TNotificationTests;
 class TSearch;
 class TSession;
@@ -75,6 +76,8 @@ public:
     QRadioButton* rbUpTo50;
     QRadioButton* rbAllResults;
     QSpinBox* seInterval;
+    // The alert's own notification URLs; none sends through the global settings' transport.
+    TDestinationsPanel* gbDestinations;
     QLabel* lblTransport;
     QPushButton* btnGlobalSettings;
     QPushButton* btnClose;
@@ -82,6 +85,7 @@ public:
 private:
     void BuildControls();
     QWidget* BuildEditGroup();
+    QWidget* BuildDestinations();
     void FillList(TSearch* aSearch);
     void RefreshCaptions();
     void OnRowChanged();

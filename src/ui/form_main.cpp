@@ -28,6 +28,7 @@
 #include "model/version.h"
 #include "ui/ask_line.h"
 #include "ui/alerts_controller.h"
+#include "ui/desktop_notifier.h"
 #include "ui/balloon_hint.h"
 #include "ui/criteria_panel.h"
 #include "ui/filter_bar.h"

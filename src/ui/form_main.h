@@ -28,6 +28,7 @@ namespace trawlix {
 
 class IUserDialogs;
 class TAlertsController;
+class TDesktopNotifier;
 class TformSettings;
 class TVendorActions;
 class TBalloonHint;
@@ -190,6 +191,10 @@ private:
     // After a run: its site problems on the site boxes, the status bar and the tray; the
     // notices of sites that turned bad or work again.
     void ShowSiteProblems(TSearch& aSearch);
+    // A desktop pop-up for the new results of an automatic run, outside quiet hours; a
+    // click on it shows the search's tab.
+    void ShowDesktopNotice(TSearch& aSearch);
+    void OpenSearchOfNotice(int aSearchID);
     // Shows or hides lblRunFailures for aSearch's last run, whatever "Show errors" says.
     void ShowRunFailures(const TSearch& aSearch);
     // Replies, forwards, the compose window and the reply history (form_main_replies.cpp).
@@ -285,6 +290,7 @@ private:
     int fExitContinuations = 0;
     bool fSearchingPaused = false;
     std::unique_ptr<TAlertsController> fAlerts;
+    std::unique_ptr<TDesktopNotifier> fDesktopNotifier;
     std::unique_ptr<TResultsReplies> fReplies;
     class TformSearchWizard* fSearchWizard = nullptr;  // made at its first use
     bool fCanShowErrorBalloon = true;

@@ -2,12 +2,14 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QTabBar>
 
 #include "app/site_watch.h"
 #include "model/search.h"
 #include "run/site_problem.h"
 #include "ui/alerts_controller.h"
 #include "ui/criteria_panel.h"
+#include "ui/desktop_notifier.h"
 #include "ui/form_main_parts.h"
 #include "ui/results_model.h"
 
@@ -27,6 +29,23 @@ void TformMain::CreateAlerts() {
     hooks.settingsChanged = [this] { OnPreferencesChanged(); };
     fAlerts = std::make_unique<TAlertsController>(*fSession, fDialogs, *this, std::move(hooks));
     connect(actManageAlerts, &QAction::triggered, this, [this] { fAlerts->ShowAlerts(CurrentSearch()); });
+    fDesktopNotifier = std::make_unique<TDesktopNotifier>();
+    connect(fDesktopNotifier.get(), &TDesktopNotifier::OpenSearch, this, &TformMain::OpenSearchOfNotice);
+}
+
+void TformMain::ShowDesktopNotice(TSearch& aSearch) {
+    if (!fSession || !fDesktopNotifier || InQuietHours(*fSession, LocalNow())) return;
+    if (const auto notice = DesktopNoticeFor(aSearch)) fDesktopNotifier->Show(*notice);
+}
+
+void TformMain::OpenSearchOfNotice(int aSearchID) {
+    for (int i = 0; i < tcTabs->count(); ++i) {
+        TSearch* search = TabSearch(i);
+        if (!search || search->GetID() != aSearchID) continue;
+        ShowTrayHideShow(true);
+        tcTabs->setCurrentIndex(i);
+        return;
+    }
 }
 
 bool TformMain::StartAutomaticSearch(TSearch& aSearch) {

@@ -358,6 +358,7 @@ void TformMain::OnSearchStopped(TSearch& aSender) {
             return;
         }
         ShowSiteProblems(*sender);
+        ShowDesktopNotice(*sender);
         // What the run found is stored now rather than at the saver's next turn.
         if (fSession) fSession->SaveSoon();
         if (sender != CurrentSearch()) return;

@@ -10,6 +10,7 @@
 #include "engine/threads.h"
 #include "mail/email_accounts.h"
 #include "mail/notification_transports.h"
+#include "mail/notification_url.h"
 #include "ui/info_window.h"
 #include "ui/user_dialogs.h"
 
@@ -76,6 +77,36 @@ void TNotificationTests::Send(QWidget* aParent, TTestMessageKind aKind, const st
         Finished(aKind, aTo, aChoice, e.what(), record, aOnFinished);
         return;
     }
+    Launch(aParent, transport, aKind, aTo,
+           [this, aKind, aTo, aChoice, record, aOnFinished = std::move(aOnFinished)](const std::string& aError) {
+               Finished(aKind, aTo, aChoice, aError, record, aOnFinished);
+           });
+}
+
+void TNotificationTests::SendToDestination(QWidget* aParent, const std::string& aURL, TFinished aOnFinished) {
+    if (fInProgress) return;
+    const std::string shown = MaskedNotificationURL(aURL);
+    const auto done = [this, shown, aOnFinished = std::move(aOnFinished)](const std::string& aError) {
+        EndProgress();
+        if (aError.empty())
+            fDialogs.Information("The test message was sent to " + shown + ".\r\nThanks!");
+        else
+            fDialogs.Warning("The test message was NOT sent to " + shown + ".\r\nThe following error occurred: \r\n" +
+                             aError);
+        if (aOnFinished) aOnFinished();
+    };
+    INotificationTransportPtr transport;
+    try {
+        transport = MakeDestination(fSession.GetSettings(), fSession.GetEmailAccounts(), aURL);
+    } catch (const std::exception& e) {
+        done(e.what());
+        return;
+    }
+    Launch(aParent, transport, TTestMessageKind::Email, {}, done);
+}
+
+void TNotificationTests::Launch(QWidget* aParent, INotificationTransportPtr aTransport, TTestMessageKind aKind,
+                                const std::string& aTo, std::function<void(const std::string&)> aDone) {
     fInProgress = true;
     // Owned by the window that asked, which may go before this object does.
     fProgress = new TfrmInfo(aParent);
@@ -85,23 +116,26 @@ void TNotificationTests::Send(QWidget* aParent, TTestMessageKind aKind, const st
     thread->Params().SetValue(cToParam, aTo);
     // A failure lands in the thread's "exception" parameter.
     thread->SetExecuteMethod(
-        [transport, aKind](TNameValueList& aParams) { transport->SendTest(aKind, aParams.GetValue(cToParam)); });
+        [aTransport, aKind](TNameValueList& aParams) { aTransport->SendTest(aKind, aParams.GetValue(cToParam)); });
     std::weak_ptr<bool> alive = fAlive;
-    thread->SetOnFinishedMethod([this, alive, thread, aKind, aTo, aChoice, record, aOnFinished = std::move(aOnFinished)] {
+    thread->SetOnFinishedMethod([alive, thread, aDone = std::move(aDone)] {
         if (alive.expired()) return;
-        Finished(aKind, aTo, aChoice, thread->GetParams().GetValue(TSimpleThread::cExceptionParam), record,
-                 aOnFinished);
+        aDone(thread->GetParams().GetValue(TSimpleThread::cExceptionParam));
     });
     TcThread::Launch(std::move(owned));
 }
 
-void TNotificationTests::Finished(TTestMessageKind aKind, const std::string& aTo, const TTransportChoice& aChoice,
-                                  const std::string& aError, bool aRecord, const TFinished& aOnFinished) {
+void TNotificationTests::EndProgress() {
     fInProgress = false;
     if (fProgress) {
         fProgress->Finish();
         fProgress->deleteLater();
     }
+}
+
+void TNotificationTests::Finished(TTestMessageKind aKind, const std::string& aTo, const TTransportChoice& aChoice,
+                                  const std::string& aError, bool aRecord, const TFinished& aOnFinished) {
+    EndProgress();
     if (aRecord) RecordNotificationResult(fSession.GetSettings(), aError.empty(), aError);
     const bool email = aKind == TTestMessageKind::Email;
     const bool webhook = aChoice.name == cTransportWebhook;

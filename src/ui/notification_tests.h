@@ -49,6 +49,9 @@ public:
     // transport, its outcome counts as the transport's last send.
     void Send(QWidget* aParent, TTestMessageKind aKind, const std::string& aTo, const TTransportChoice& aChoice,
               TFinished aOnFinished = {});
+    // Sends a test message to one notification URL (an alert's destination); the outcome is
+    // told the same way.
+    void SendToDestination(QWidget* aParent, const std::string& aURL, TFinished aOnFinished = {});
     bool InProgress() const { return fInProgress; }
 
     TTransportChoice StoredChoice() const;
@@ -63,6 +66,11 @@ public:
 
 private:
     INotificationTransportPtr MakeTransport(const TTransportChoice& aChoice) const;
+    // Sends on a background thread while the busy window shows; aDone gets the error (empty
+    // when it went out) on the main thread.
+    void Launch(QWidget* aParent, INotificationTransportPtr aTransport, TTestMessageKind aKind, const std::string& aTo,
+                std::function<void(const std::string&)> aDone);
+    void EndProgress();
     void Finished(TTestMessageKind aKind, const std::string& aTo, const TTransportChoice& aChoice,
                   const std::string& aError, bool aRecord, const TFinished& aOnFinished);
 

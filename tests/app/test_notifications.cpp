@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/notifications.h"
+#include "app/site_watch.h"
 #include "app/settings.h"
 #include "mail/email_accounts.h"
 #include "model/gsm_networks.h"
@@ -141,4 +142,24 @@ TEST_F(NotificationSettingsTest, ATestMessageRecordsWhetherTheTransportWorks) {
     EXPECT_EQ(TestSMSSentText("5551234567@txt.example.net"),
               "The test SMS message was sent to: 5551234567@txt.example.net\r\nYou should receive it in a few "
               "minutes.\r\nThanks!");
+}
+
+TEST(EverySiteDownWatchTest, DueAfterAnHourOfRunsFailingEverywhereAndOnceOnly) {
+    const double start = 46000.5;
+    const double minute = 1.0 / 1440;
+    TEverySiteDownWatch watch;
+    watch.RunEnded(true, start);
+    watch.RunEnded(true, start + 30 * minute);
+    EXPECT_FALSE(watch.Due(start + 59 * minute));
+    EXPECT_TRUE(watch.Due(start + 61 * minute));
+    EXPECT_DOUBLE_EQ(watch.FailingSince(), start);
+    watch.Told();
+    watch.RunEnded(true, start + 90 * minute);
+    EXPECT_FALSE(watch.Due(start + 91 * minute)) << "told once per outage";
+
+    watch.RunEnded(false, start + 100 * minute);  // a site answered again
+    EXPECT_FALSE(watch.Due(start + 200 * minute));
+    watch.RunEnded(true, start + 200 * minute);
+    EXPECT_FALSE(watch.Due(start + 250 * minute));
+    EXPECT_TRUE(watch.Due(start + 261 * minute)) << "a new outage is told again";
 }

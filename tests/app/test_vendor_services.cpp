@@ -163,7 +163,8 @@ TEST(ProblemReport, ATargetInTheDataFolderIsRefusedAndTheReportIsPrivate) {
     {
         TSQLiteDB db(database.string());
         db.ExecSQL("CREATE TABLE props (object_id INTEGER, name TEXT, value TEXT)");
-        db.ExecSQL("INSERT INTO props VALUES (1, 'password', 'hunter2-secret'), (1, 'host', 'smtp.example.org')");
+        db.ExecSQL("INSERT INTO props VALUES (1, 'password', 'hunter2-secret'), (1, 'host', 'smtp.example.org'), "
+                   "(2, 'notify_urls', 'tgram://1:BotTokenSecret/2')");
     }
     std::filesystem::copy_file(database, data / "object_storage.tmp");
     std::filesystem::create_directory_symlink(data, root / "link-to-data");
@@ -185,6 +186,7 @@ TEST(ProblemReport, ATargetInTheDataFolderIsRefusedAndTheReportIsPrivate) {
     ASSERT_EQ(::stat(report.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(test::ReadFile(report).find("hunter2-secret"), std::string::npos);
+    EXPECT_EQ(test::ReadFile(report).find("BotTokenSecret"), std::string::npos) << "an alert's notification URL";
     TSQLiteDB copy(report.string());
     EXPECT_EQ(copy.GetTableString("SELECT value FROM props WHERE name = 'host'"), "smtp.example.org");
 }

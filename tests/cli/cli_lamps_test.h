@@ -52,6 +52,12 @@ protected:
         EXPECT_EQ(result.exitCode, aExpected) << aArgs[0] << ": " << result.err;
         return result;
     }
+    ProcessResult RunCliIn(const std::vector<std::string>& aArgs, const std::map<std::string, std::string>& aEnv,
+                           int aExpected) {
+        auto result = RunCli(fProfile.Path(), aArgs, aEnv);
+        EXPECT_EQ(result.exitCode, aExpected) << aArgs[0] << ": " << result.err;
+        return result;
+    }
     // Alerts of "Lamps" go, as JSON, to the simulator's web hook at /hook/trawlix.
     void SendAlertsToTheWebHook() {
         Cli({"config", "NotificationTransport", "webhook"});

@@ -72,7 +72,7 @@ TEST_F(CliAlerts, ProfileAndAlertShowAndChangeWithTheirJsonKeys) {
     EXPECT_EQ(Cli({"alert", "Lamps", "--json"}).out,
               "{\"enabled\":true,\"interval\":45,\"email\":\"\",\"send_email\":false,\"send_sms\":true,"
               "\"include_results\":true,\"how_often\":\"daily\",\"send_at\":\"18:30\",\"message_length\":50,"
-              "\"auto_reply\":false,\"auto_reply_subject\":\"\",\"interval_seconds\":2700}\n");
+              "\"auto_reply\":false,\"auto_reply_subject\":\"\",\"interval_seconds\":2700,\"destinations\":[]}\n");
 
     struct TCase {
         std::vector<std::string> args;
@@ -115,6 +115,69 @@ TEST_F(CliAlerts, NotifyTestUsesTheTransportAndSaysWhereItWent) {
     EXPECT_NE(failed.err.find("502"), std::string::npos) << failed.err;
     Cli({"notify-test"}, 2);
     Cli({"notify-test", "--email", "a@b.c", "--sms", "1@c.d"}, 2);
+}
+
+TEST_F(CliAlerts, NotifyTestTriesOneURLAndNamesTheWrongPartOfABadOne) {
+    const std::map<std::string, std::string> env = {{"TRAWLIX_TELEGRAM_API", "http://api.telegram.example/hook/tg"}};
+    auto sent = RunCliIn({"notify-test", "tgram://123456:SecretBotToken/-1001"}, env, 0);
+    EXPECT_EQ(sent.out, "The test message was sent to tgram://***/-1001\n");
+    const auto posts = PostsTo(fSim, "/hook/tg");
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].url, "http://api.telegram.example/hook/tg/bot123456:SecretBotToken/sendMessage");
+    EXPECT_NE(posts[0].body.find("\"chat_id\": \"-1001\""), std::string::npos) << posts[0].body;
+
+    fSim.AddAnswer("/hook/tg", 401, "{\"ok\": false, \"error_code\": 401, \"description\": \"Unauthorized\"}");
+    auto refused = RunCliIn({"notify-test", "tgram://123456:SecretBotToken/-1001"}, env, 1);
+    EXPECT_EQ(refused.err,
+              "The test message was NOT sent to tgram://***/-1001: Telegram refused the token (HTTP 401: Unauthorized)\n");
+
+    auto hook = Cli({"notify-test", "json://hooks.example.com/hook/mine?key=k3y"});
+    EXPECT_EQ(hook.out, "The test message was sent to json://hooks.example.com/***\n");
+    EXPECT_EQ(PostsTo(fSim, "http://hooks.example.com/hook/mine?key=k3y").size(), 1u);
+
+    auto bad = Cli({"notify-test", "gotify://push.example.org:99999/token"}, 2);
+    EXPECT_NE(bad.err.find("the port \"99999\""), std::string::npos) << bad.err;
+    auto unknownAccount = Cli({"notify-test", "mailto://42"}, 1);
+    EXPECT_NE(unknownAccount.err.find("The e-mail account 42 does not exist"), std::string::npos) << unknownAccount.err;
+    Cli({"notify-test", "tgram://1:a/2", "--email", "a@b.c"}, 2);
+}
+
+TEST_F(CliAlerts, AnAlertsOwnDestinationsCarryItsDigestAndAreShownWithoutTokens) {
+    SendAlertsToTheWebHook();
+    const std::string url = "json://hooks.example.com/hook/own?token=OwnSecret";
+    EXPECT_NE(Cli({"alert", "Lamps", "--notify", "tgram://12:ab/general"}, 2).err.find("the chat id \"general\""),
+              std::string::npos);
+    const auto shown = Cli({"alert", "Lamps", "--notify", url, "--notify", "ntfy://hooks.example.com/hook-topic"});
+    EXPECT_NE(shown.out.find("destination:     json://hooks.example.com/***\n"), std::string::npos) << shown.out;
+    EXPECT_EQ(shown.out.find("OwnSecret"), std::string::npos) << shown.out;
+    EXPECT_NE(Cli({"alert", "Lamps", "--json"}).out.find(
+                  "\"destinations\":[\"json://hooks.example.com/***\",\"ntfy://hooks.example.com/hook-topic\"]"),
+              std::string::npos);
+
+    auto watched = Cli({"watch", "--once"});
+    EXPECT_NE(watched.out.find("Lamps: Notifications (json, ntfy) were sent at "), std::string::npos) << watched.out;
+    EXPECT_EQ(PostsTo(fSim, "/hook/own").size(), 1u);
+    EXPECT_EQ(PostsTo(fSim, "/hook-topic").size(), 1u);
+    EXPECT_TRUE(PostsTo(fSim, "/hook/trawlix").empty()) << "the global web hook is not this alert's";
+
+    Cli({"alert", "Lamps", "--notify-default"});
+    EXPECT_NE(Cli({"alert", "Lamps"}).out.find("destinations:    (the notification settings' transport)"),
+              std::string::npos);
+}
+
+TEST_F(CliAlerts, TheWatcherPingsItsHeartbeatAndAFailingOneIsOnlyLogged) {
+    EXPECT_NE(Cli({"config", "HeartbeatURL", "hc-ping.com/abc"}, 1).err.find("HeartbeatURL takes an http://"),
+              std::string::npos);
+    Cli({"config", "HeartbeatURL", "http://hc.example.com/__sim/status?code=200&check=abc"});
+    Cli({"watch", "--once"});
+    int pings = 0;
+    for (const auto& request : fSim.Requests())
+        if (request.url.rfind("http://hc.example.com/", 0) == 0) pings += request.method == "GET" ? 1 : 100;
+    EXPECT_EQ(pings, 1) << "one GET";
+
+    Cli({"config", "HeartbeatURL", "http://hc.example.com/__sim/status?code=500&check=abc"});
+    auto failing = Cli({"watch", "--once"});
+    EXPECT_NE(failing.out.find("The heartbeat address answered HTTP 500\n"), std::string::npos) << failing.out;
 }
 
 TEST_F(CliAlerts, WithTheWindowOpenChangesAreRefusedButShowingWorks) {

@@ -513,3 +513,84 @@ TEST_F(DigestTest, SiteNoticesWaitForTheEndOfQuietHours) {
 }
 
 }  // namespace
+
+TEST_F(DigestTest, AnAlertsOwnDestinationsEachTellOnceAndTheGlobalTransportStaysOut) {
+    std::map<std::string, std::shared_ptr<TRecordingTransport>> destinations = {
+        {"tgram://1:A/2", std::make_shared<TRecordingTransport>()},
+        {"mailto://3", std::make_shared<TRecordingTransport>()},
+    };
+    fContext.makeDestination = [&](const std::string& aURL) -> INotificationTransportPtr {
+        if (!destinations.count(aURL)) throw ENotificationError("not a destination of this test");
+        return destinations[aURL];
+    };
+    fSearch.GetAlert().SetDestinations({"tgram://1:A/2", " mailto://3 ", ""});
+    ASSERT_EQ(fSearch.GetAlert().GetDestinations(), (std::vector<std::string>{"tgram://1:A/2", "mailto://3"}));
+    TRecordingTransport& telegram = *destinations["tgram://1:A/2"];
+    TRecordingTransport& mail = *destinations["mailto://3"];
+    mail.failWith = "535 authentication failed";
+    AddMarked(2);
+
+    TNotifyOutcome outcome = Notify();
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_EQ(outcome.statusText,
+              "Notifications (mailto) could not be sent: 535 authentication failed; sent through tgram");
+    ASSERT_EQ(telegram.sent.size(), 1u);
+    EXPECT_EQ(telegram.sent[0].count, 2);
+    EXPECT_FALSE(telegram.sent[0].digestId.empty());
+    EXPECT_EQ(mail.attempts.size(), 1u);
+    EXPECT_EQ(mail.attempts[0].emailTo, "me@example.com") << "mailto:// mails the alert's address";
+    EXPECT_TRUE(fTransport->attempts.empty()) << "the global transport is only for alerts naming no destination";
+    EXPECT_EQ(MarkedCount(), 2);
+
+    AddMarked(1, "Fresh ");
+    fNow = At(12, 10);
+    Notify();
+    ASSERT_EQ(telegram.sent.size(), 2u);
+    EXPECT_EQ(telegram.sent[1].count, 1) << "Telegram tells only what it has not told";
+    EXPECT_EQ(mail.attempts.back().count, 3) << "the failed destination still owes all three";
+
+    mail.failWith.clear();
+    fNow = At(12, 20);
+    outcome = Notify();
+    EXPECT_FALSE(outcome.failed);
+    EXPECT_EQ(outcome.statusText.rfind("Notifications (mailto) were sent at", 0), 0u) << "only the one that owed it";
+    EXPECT_EQ(telegram.sent.size(), 2u);
+    ASSERT_EQ(mail.sent.size(), 1u);
+    EXPECT_EQ(mail.sent[0].count, 3);
+    EXPECT_EQ(MarkedCount(), 0);
+
+    // A URL that cannot be made fails like a refused send and keeps the results.
+    fSearch.GetAlert().SetDestinations({"gotify://nowhere/x"});
+    AddMarked(1, "Later ");
+    fNow = At(12, 30);
+    outcome = Notify();
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_EQ(outcome.error, "not a destination of this test");
+    EXPECT_EQ(MarkedCount(), 1);
+}
+
+TEST_F(DigestTest, EverySiteDownIsToldThroughTheTransportAndEachDestination) {
+    auto telegram = std::make_shared<TRecordingTransport>();
+    fContext.makeDestination = [&](const std::string&) -> INotificationTransportPtr { return telegram; };
+    const TAlertNotification notice = EverySiteDownNotice("06:05", "site-problem: Craigslist: HTTP 403");
+    EXPECT_EQ(notice.noticeText,
+              "No site has given Trawlix results since 06:05: the watcher is running but finds nothing. The last "
+              "problem: site-problem: Craigslist: HTTP 403.");
+
+    TNotifyOutcome outcome = NotifyEverySiteDown(notice, "me@example.com", {"tgram://1:A/2"}, fContext);
+    EXPECT_FALSE(outcome.failed);
+    ASSERT_EQ(fTransport->sent.size(), 1u);
+    EXPECT_EQ(fTransport->sent[0].emailTo, "me@example.com");
+    EXPECT_EQ(fTransport->sent[0].noticeTitle, "Every site has failed for an hour");
+    EXPECT_EQ(telegram->sent.size(), 1u);
+
+    telegram->failWith = "Telegram refused the token (HTTP 401)";
+    outcome = NotifyEverySiteDown(notice, "", {"tgram://1:A/2"}, fContext);
+    EXPECT_TRUE(outcome.failed) << "told again after the next run";
+    EXPECT_EQ(fTransport->sent.size(), 1u) << "no address of the user's: the mail transport is left out";
+
+    fContext.quietHours = TQuietHours::Parse("11:00-13:00");
+    outcome = NotifyEverySiteDown(notice, "me@example.com", {}, fContext);
+    EXPECT_TRUE(outcome.held);
+    EXPECT_EQ(fTransport->sent.size(), 1u);
+}

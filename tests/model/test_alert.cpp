@@ -162,6 +162,28 @@ TEST_F(AlertTest, StoredBelowTheSearchWithTheStoredNamesAndReadBack) {
     EXPECT_EQ(Storage().GetObjects(cAutoReplyMessageType, id).size(), 1u);
 }
 
+TEST_F(AlertTest, DestinationsAndWhatEachToldAreStoredAndMarkTheSearchChanged) {
+    TSearch search;
+    search.SaveToDB(Storage());
+    ASSERT_FALSE(search.GetModified());
+    search.GetAlert().SetDestinations({"tgram://1:A/2", "ntfy://topic"});
+    EXPECT_TRUE(search.GetModified());
+    search.SetDigestToldByDestination("00aa", {"http://x/1.html", "http://x/2.html"});
+    auto loaded = SaveAndReload(search);
+    EXPECT_EQ(Storage().GetObjectPropText(AlertObject(search.GetID()), cAlertDestinationsProp), "tgram://1:A/2\nntfy://topic");
+    EXPECT_EQ(loaded->GetAlert().GetDestinations(), (std::vector<std::string>{"tgram://1:A/2", "ntfy://topic"}));
+    EXPECT_TRUE(loaded->GetDigestToldByDestination("00aa", "http://x/2.html"));
+    EXPECT_FALSE(loaded->GetDigestToldByDestination("00bb", "http://x/2.html"));
+    loaded->ForgetDigestTold({"http://x/1.html", "http://x/2.html"});
+    EXPECT_FALSE(loaded->GetDigestToldByDestination("00aa", "http://x/1.html"));
+    EXPECT_TRUE(loaded->GetModified());
+
+    // Back to the program's transport: the stored list goes too.
+    loaded->GetAlert().SetDestinations({});
+    auto again = SaveAndReload(*loaded);
+    EXPECT_TRUE(again->GetAlert().GetDestinations().empty());
+}
+
 TEST_F(AlertTest, ASearchStoredWithoutAnAlertKeepsANewOnesValues) {
     TDefaultEmail email("me@example.com");
     TSearch search;

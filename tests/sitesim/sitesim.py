@@ -40,7 +40,7 @@ CARS_PAGE = 250    # Cars.com results per page (offset rn)
 AT_PAGE = 100      # Autotrader results per page (pager.offset)
 
 # Paths that steer the simulator; they stay out of the request log.
-CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/clear", "/__sim/prop", "/__sim/block", "/__sim/pricecut",
+CONTROL_ONLY = ("/__sim/expected", "/__sim/fault", "/__sim/answer", "/__sim/clear", "/__sim/prop", "/__sim/block", "/__sim/pricecut",
                 "/__sim/grow", "/__sim/craigslist")
 
 # What a site that turns a visitor away answers instead of its page (/__sim/block).
@@ -735,6 +735,9 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Content-Length", "0")
             self.end_headers()
             return
+        if fault and fault.get("answer") is not None:
+            self.send_answer(fault)
+            return
         if fault and fault.get("status"):
             self.send_plain(fault["status"], "text/html", b"<html><body>simulated error</body></html>\n")
             return
@@ -810,6 +813,13 @@ class Handler(BaseHTTPRequestHandler):
                                     "truncate": arg("truncate") == "1", "times": int(arg("times", "1")),
                                     "location": arg("location")})
             self.send_page(200, "text/plain", b"ok\n")
+        elif path == "/__sim/answer":
+            # A service's own answer for the next TIMES URLs holding MATCH: a status, a JSON
+            # body and, when given, a Retry-After header.
+            self.server.faults.add({"match": arg("match"), "status": int(arg("status", "200")),
+                                    "answer": arg("body"), "retry_after": arg("retry_after"),
+                                    "times": int(arg("times", "1"))})
+            self.send_page(200, "text/plain", b"ok\n")
         elif path == "/__sim/block":
             # Until /__sim/clear, every URL containing TEXT gets a refusal, a challenge or a
             # page the site's parser no longer reads.
@@ -875,6 +885,16 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body)
         except OSError:
             pass  # the client stopped reading once it had enough
+
+    def send_answer(self, fault):
+        body = fault["answer"].encode("utf-8")
+        self.send_response(fault["status"])
+        self.send_header("Content-Type", "application/json")
+        if fault.get("retry_after"):
+            self.send_header("Retry-After", fault["retry_after"])
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
 
     def send_plain(self, status, ctype, body):
         self.send_response(status)

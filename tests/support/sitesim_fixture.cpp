@@ -350,6 +350,14 @@ void TSiteSimulator::AddFault(const std::string& aMatch, int aStatus, int aDelay
     if (BodyOf(RawHttpGet(fPort, query)) != "ok\n") throw std::runtime_error("The simulator refused the fault");
 }
 
+void TSiteSimulator::AddAnswer(const std::string& aMatch, int aStatus, const std::string& aBody,
+                               const std::string& aRetryAfter, int aTimes) const {
+    const std::string query = "/__sim/answer?match=" + UrlEncode(aMatch) + "&status=" + std::to_string(aStatus) +
+                              "&body=" + UrlEncode(aBody) + "&retry_after=" + UrlEncode(aRetryAfter) +
+                              "&times=" + std::to_string(aTimes);
+    if (BodyOf(RawHttpGet(fPort, query)) != "ok\n") throw std::runtime_error("The simulator refused the answer");
+}
+
 void TSiteSimulator::Block(const std::string& aMatch, const std::string& aAs) const {
     const std::string query = "/__sim/block?match=" + UrlEncode(aMatch) + "&as=" + UrlEncode(aAs);
     if (BodyOf(RawHttpGet(fPort, query)) != "ok\n") throw std::runtime_error("The simulator refused the block");

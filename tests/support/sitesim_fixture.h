@@ -105,6 +105,11 @@ public:
     void AddFault(const std::string& aMatch, int aStatus, int aDelayMs = 0, bool aReset = false,
                   bool aTruncate = false, int aTimes = 1) const;
 
+    // For the next aTimes URLs containing aMatch: answers aStatus with the JSON aBody, and a
+    // Retry-After header when aRetryAfter is not empty (a web service's own refusals).
+    void AddAnswer(const std::string& aMatch, int aStatus, const std::string& aBody,
+                   const std::string& aRetryAfter = {}, int aTimes = 1) const;
+
     static std::filesystem::path ScriptPath();
     static std::filesystem::path CACertificate();
 

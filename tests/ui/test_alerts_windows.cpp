@@ -34,6 +34,7 @@
 #include "support/test_support.h"
 #include "ui/alerts_controller.h"
 #include "ui/criteria_panel.h"
+#include "ui/destinations_panel.h"
 #include "ui/form_alerts.h"
 #include "ui/form_notification_settings.h"
 #include "ui/form_settings.h"
@@ -416,6 +417,60 @@ private slots:
         QCOMPARE(receiver.bodies.size(), size_t(1));
         // The choice was not stored yet: the stored transport has still sent nothing.
         QVERIFY(!settings.controller.Tests().TransportEverWorked());
+    }
+
+    // An alert's own destinations: a malformed URL is refused naming its wrong part and asked
+    // again, the list shows no token, each row's button tests that destination alone.
+    void anAlertsDestinationsAreEditedAndEachTestedOnItsOwn() {
+        test::TempDir profile;
+        test::TRun run(profile.Path());
+        TLoopbackReceiver receiver;
+        TAlertsWindowRun alerts(run);
+        alerts.Show(nullptr);
+        TformAlerts& window = alerts.window;
+        TDestinationsPanel& panel = *window.gbDestinations;
+        QVERIFY(panel.isEnabled());
+        QCOMPARE(panel.lblNoDestinations->text(), QString(cNoDestinationsText));
+        QVERIFY(!panel.btnRemoveDestination->isEnabled());
+
+        const std::string hook = "json://127.0.0.1:" + receiver.URL().section(':', 2).toStdString() + "?key=s3cret";
+        alerts.input.answers = {"tgram://123:ABC/general", hook};
+        Click(panel.btnAddDestination);
+        QCOMPARE(run.dialogs.warnings.size(), size_t(1));
+        QVERIFY2(run.dialogs.warnings[0].find("the chat id \"general\"") != std::string::npos, run.dialogs.warnings[0].c_str());
+        QCOMPARE(alerts.input.proposed, (std::vector<std::string>{"", "tgram://123:ABC/general"}));
+        const std::string closed = "ntfy://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/alerts";
+        alerts.input.answers = {closed};
+        Click(panel.btnAddDestination);
+        QCOMPARE(FirstSearch(run).GetAlert().GetDestinations(), (std::vector<std::string>{hook, closed}));
+        QVERIFY(FirstSearch(run).GetModified());
+        QCOMPARE(panel.lvDestinations->topLevelItemCount(), 2);
+        const QString shown = panel.lvDestinations->topLevelItem(0)->text(0);
+        QVERIFY2(!shown.contains("s3cret") && !shown.contains("/hook"), qPrintable(shown));
+        QCOMPARE(panel.lblNoDestinations->text(), QString());
+
+        const auto testButton = [&](int aRow) {
+            return qobject_cast<QPushButton*>(panel.lvDestinations->itemWidget(panel.lvDestinations->topLevelItem(aRow), 1));
+        };
+        run.dialogs.Clear();
+        Click(testButton(0));
+        QTRY_VERIFY_WITH_TIMEOUT(!alerts.controller.Tests().InProgress(), 30000);
+        QCOMPARE(receiver.bodies.size(), size_t(1));
+        QVERIFY2(receiver.bodies[0].find("\"test\": true") != std::string::npos, receiver.bodies[0].c_str());
+        QCOMPARE(run.dialogs.informations, std::vector<std::string>{"The test message was sent to " + shown.toStdString() +
+                                                                      ".\r\nThanks!"});
+        run.dialogs.Clear();
+        Click(testButton(1));
+        QTRY_VERIFY_WITH_TIMEOUT(!alerts.controller.Tests().InProgress(), 30000);
+        QCOMPARE(receiver.bodies.size(), size_t(1));  // only the row's own destination is tried
+        QCOMPARE(run.dialogs.warnings.size(), size_t(1));
+        QVERIFY2(run.dialogs.warnings[0].rfind("The test message was NOT sent to " + closed, 0) == 0,
+                 run.dialogs.warnings[0].c_str());
+
+        panel.lvDestinations->setCurrentItem(panel.lvDestinations->topLevelItem(0));
+        Click(panel.btnRemoveDestination);
+        QCOMPARE(FirstSearch(run).GetAlert().GetDestinations(), std::vector<std::string>{closed});
+        QCOMPARE(panel.lvDestinations->topLevelItemCount(), 1);
     }
 
     void theAlertsWindowAndTheSettingsOpenEachOtherWithoutStackingUp() {
