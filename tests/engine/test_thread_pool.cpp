@@ -20,7 +20,6 @@ namespace {
 using namespace std::chrono_literals;
 
 using test::WaitUntil;
-constexpr auto cGenerous = test::cGenerousWait;
 
 // Holds jobs inside Work until the test opens it.
 class Gate {
@@ -34,7 +33,7 @@ public:
     }
     void Pass() {
         std::unique_lock lock(fMutex);
-        fOpened.wait_for(lock, cGenerous, [this] { return fOpen; });
+        fOpened.wait_for(lock, test::cGenerousWait, [this] { return fOpen; });
     }
 
 private:

@@ -20,7 +20,6 @@ namespace {
 using namespace std::chrono_literals;
 
 using test::WaitUntil;
-constexpr auto cGenerous = test::cGenerousWait;
 
 // Loops until told to stop, then tells the test it has left Execute.
 class LoopingThread : public TcThread {
@@ -121,7 +120,7 @@ TEST(TcThreadTest, ThreadThatFreesItselfIsDeletedOnItsOwnThread) {
     std::promise<std::thread::id> freed;
     auto freedOn = freed.get_future();
     TcThread::Launch(std::make_unique<SelfFreeingThread>(freed));
-    ASSERT_EQ(freedOn.wait_for(cGenerous), std::future_status::ready);
+    ASSERT_EQ(freedOn.wait_for(test::cGenerousWait), std::future_status::ready);
     EXPECT_NE(freedOn.get(), std::this_thread::get_id());
 }
 
@@ -200,7 +199,7 @@ TEST_F(SimpleThreadTest, OutcomeReachesTheFinishingProcedureOnTheMainThread) {
         });
         TcThread::Launch(std::move(thread));
 
-        ASSERT_TRUE(fLoop.RunUntil([&] { return finished.load(); }, cGenerous)) << c.name;
+        ASSERT_TRUE(fLoop.RunUntil([&] { return finished.load(); }, test::cGenerousWait)) << c.name;
         EXPECT_EQ(ranOn, std::this_thread::get_id()) << c.name;
         EXPECT_EQ(exception, c.expectedException) << c.name;
         if (std::string(c.expectedException).empty()) {

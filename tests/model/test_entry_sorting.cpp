@@ -21,7 +21,7 @@ struct TAd {
     std::string name = "bike";
 };
 
-IEntry MakeEntry(const TAd& aAd) {
+IEntry MakeSortableEntry(const TAd& aAd) {
     auto entry = std::make_shared<TEntry>(ssCraigslist, aAd.date, aAd.name, aAd.link, aAd.price, "sf", "bikes", false, 0,
                                           aAd.localDateTime, "", "", "");
     entry->SetNew(aAd.isNew);
@@ -42,13 +42,13 @@ std::vector<std::string> SortedNames(std::vector<IEntry> aEntries, int aColumn, 
 
 TEST(EntrySorting, DefaultOrderPutsNewFirstThenNewestDatesThenFallingPostingIds) {
     const std::vector<IEntry> entries = {
-        MakeEntry({.date = "Dec 9", .link = "http://sfbay.craigslist.org/a/5.html", .name = "old dec9 id5"}),
-        MakeEntry({.date = "Dec 1", .isNew = true, .name = "new dec1"}),
-        MakeEntry({.date = "Dec 9", .link = "http://sfbay.craigslist.org/a/7.html", .name = "old dec9 id7"}),
-        MakeEntry({.date = "", .name = "old nodate"}),
-        MakeEntry({.date = "", .isNew = true, .name = "new nodate"}),
-        MakeEntry({.date = "Dec 10", .name = "old dec10"}),
-        MakeEntry({.date = "Dec 5", .isNew = true, .name = "new dec5"}),
+        MakeSortableEntry({.date = "Dec 9", .link = "http://sfbay.craigslist.org/a/5.html", .name = "old dec9 id5"}),
+        MakeSortableEntry({.date = "Dec 1", .isNew = true, .name = "new dec1"}),
+        MakeSortableEntry({.date = "Dec 9", .link = "http://sfbay.craigslist.org/a/7.html", .name = "old dec9 id7"}),
+        MakeSortableEntry({.date = "", .name = "old nodate"}),
+        MakeSortableEntry({.date = "", .isNew = true, .name = "new nodate"}),
+        MakeSortableEntry({.date = "Dec 10", .name = "old dec10"}),
+        MakeSortableEntry({.date = "Dec 5", .isNew = true, .name = "new dec5"}),
     };
     EXPECT_EQ(SortedNames(entries, cSortByDate, false),
               (std::vector<std::string>{"new dec5", "new dec1", "new nodate", "old dec10", "old dec9 id7",
@@ -59,12 +59,12 @@ TEST(EntrySorting, DefaultOrderPutsNewFirstThenNewestDatesThenFallingPostingIds)
 }
 
 TEST(EntrySorting, EqualDatesWithoutPostingIdsCompareEqual) {
-    const IEntry a = MakeEntry({.date = "Dec 9", .link = "http://example.org/ad"});
-    const IEntry b = MakeEntry({.date = "Dec 9", .link = "http://example.org/other"});
+    const IEntry a = MakeSortableEntry({.date = "Dec 9", .link = "http://example.org/ad"});
+    const IEntry b = MakeSortableEntry({.date = "Dec 9", .link = "http://example.org/other"});
     EXPECT_EQ(CompareDate(a, b, false, cToday), 0);
     EXPECT_EQ(CompareDate(a, b, true, cToday), 0);
-    const IEntry five = MakeEntry({.date = "Dec 9", .link = "http://x.craigslist.org/a/5.html"});
-    const IEntry seven = MakeEntry({.date = "Dec 9", .link = "http://x.craigslist.org/a/7.html"});
+    const IEntry five = MakeSortableEntry({.date = "Dec 9", .link = "http://x.craigslist.org/a/5.html"});
+    const IEntry seven = MakeSortableEntry({.date = "Dec 9", .link = "http://x.craigslist.org/a/7.html"});
     EXPECT_EQ(CompareDate(five, seven, true, cToday), -1);
     EXPECT_EQ(CompareDate(five, seven, false, cToday), 1);
 }
@@ -84,16 +84,16 @@ TEST(EntrySorting, DateValueYearFollowsTheMonthWindow) {
         {EncodeDate(2026, 12, 10), "", 0},
     };
     for (const TCase& c : cases) {
-        const IEntry entry = MakeEntry({.date = c.date});
+        const IEntry entry = MakeSortableEntry({.date = c.date});
         EXPECT_DOUBLE_EQ(EntryDateValue(*entry, c.today), c.expected) << c.date;
     }
-    const IEntry timed = MakeEntry({.date = "Dec 1", .localDateTime = 46000.25});
+    const IEntry timed = MakeSortableEntry({.date = "Dec 1", .localDateTime = 46000.25});
     EXPECT_DOUBLE_EQ(EntryDateValue(*timed, cToday), 46000.25);
 }
 
 TEST(EntrySorting, PriceAndTextColumnsInBothDirections) {
-    const std::vector<IEntry> entries = {MakeEntry({.price = 20, .name = "b"}), MakeEntry({.price = -1, .name = "a"}),
-                                         MakeEntry({.price = 300, .name = "B"})};
+    const std::vector<IEntry> entries = {MakeSortableEntry({.price = 20, .name = "b"}), MakeSortableEntry({.price = -1, .name = "a"}),
+                                         MakeSortableEntry({.price = 300, .name = "B"})};
     EXPECT_EQ(SortedNames(entries, cSortByPrice, false), (std::vector<std::string>{"B", "b", "a"}));
     EXPECT_EQ(SortedNames(entries, cSortByPrice, true), (std::vector<std::string>{"a", "b", "B"}));
     // Ordinal and case-sensitive: upper case letters sort before lower case ones.
@@ -121,10 +121,10 @@ TEST(EntrySorting, TextsOrderByUTF16CodeUnits) {
 }
 
 TEST(EntrySorting, FailuresCompareEqualAndOnlyColumnsTwoToSixSort) {
-    const IEntry entry = MakeEntry({.date = "Dec 9"});
+    const IEntry entry = MakeSortableEntry({.date = "Dec 9"});
     EXPECT_EQ(CompareDate(entry, nullptr, false, cToday), 0);
     EXPECT_EQ(CompareCaption(nullptr, entry, true), 0);
-    EXPECT_EQ(ComparePrice(entry, MakeEntry({.price = std::nan("")}), true), 0);
+    EXPECT_EQ(ComparePrice(entry, MakeSortableEntry({.price = std::nan("")}), true), 0);
     for (int column : {-1, 0, 1, 7, 8}) EXPECT_FALSE(GetCurrentCompareFunc(column, true)) << column;
     for (int column = cSortByDate; column <= cSortByCategory; ++column) EXPECT_TRUE(GetCurrentCompareFunc(column, true));
 }
@@ -139,7 +139,7 @@ TEST(EntrySorting, SortEntriesGivesTheOrderOfAStableSortWithTheCompareFunction) 
                .isNew = i % 3 == 0,
                .price = i % 6 == 0 ? std::nan("") : (i % 5) * 10.0,
                .name = names[i % 6]};
-        entries.push_back(MakeEntry(ad));
+        entries.push_back(MakeSortableEntry(ad));
     }
     entries.push_back(nullptr);
     for (int column = cSortByDate; column <= cSortByCategory; ++column) {

@@ -13,7 +13,7 @@ namespace {
 using test::MakeCarSearch;
 using test::SetOption;
 
-const std::string cBase =
+const std::string cAutotraderBase =
     "http://www.autotrader.com/fyc/searchresults.jsp?num_records=100&search_lang=en"
     "&page_location=findacar%3A%3Aispsearchform&marketZipError=false&style_flag=2&make=&advanced=y"
     "&highlightFirstMakeModel=&showZipError=n&default_sort=&awsp=false&systime=&scarid=286953010"
@@ -50,7 +50,7 @@ protected:
 TEST_F(AutotraderLinksTest, UnsetOptionsAroundThePlacesZipCode) {
     auto search = Search("");
     EXPECT_EQ(Link(*search),
-              cBase + "94103&distance=25&keywordsrep=&keywordsfyc=&keywords_display=" + cUnsetOptions);
+              cAutotraderBase + "94103&distance=25&keywordsrep=&keywordsfyc=&keywords_display=" + cUnsetOptions);
 }
 
 TEST_F(AutotraderLinksTest, KeywordsGoOutInThreeForms) {
@@ -143,9 +143,9 @@ TEST_F(AutotraderLinksTest, OneLinePerPlaceCarCategoryAndPage) {
                          {fTrees.Category(322), fTrees.Category(10), fTrees.Category(320)});
     search->SetPagesCount(2);
     const auto lines = Lines(*search);
-    const std::string sf = cBase + "94103&distance=25&keywordsrep=&keywordsfyc=&keywords_display=" + cUnsetOptions;
+    const std::string sf = cAutotraderBase + "94103&distance=25&keywordsrep=&keywordsfyc=&keywords_display=" + cUnsetOptions;
     const std::string oakland =
-        cBase + "94612&distance=25&keywordsrep=&keywordsfyc=&keywords_display=" + cUnsetOptions;
+        cAutotraderBase + "94612&distance=25&keywordsrep=&keywordsfyc=&keywords_display=" + cUnsetOptions;
     const std::string page2 = "&pager.offset=100&first_record=101";
     EXPECT_EQ(lines, (std::vector<std::string>{sf + " 0 0", oakland + " 1 0", sf + " 0 2", oakland + " 1 2",
                                                 sf + page2 + " 0 0", oakland + page2 + " 1 0", sf + page2 + " 0 2",

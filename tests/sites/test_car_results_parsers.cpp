@@ -12,8 +12,6 @@
 namespace trawlix {
 namespace {
 
-std::string Page(const std::string& aName) { return test::ReadFile(test::TestsDir() / "sites/fixtures/pages" / aName); }
-
 // Every ad a parser reports for a page, and the count it returns.
 std::vector<TParsedResult> ParseAll(TBaseResultsParser& aParser, const std::string& aHtml, int& aCount) {
     std::vector<TParsedResult> results;
@@ -53,7 +51,7 @@ void ExpectAds(const std::vector<TParsedResult>& aResults, const std::vector<TEx
 TEST(CarsComParserTest, AdsOfAResultsPage) {
     TCarsComSiteResultsParser parser;
     int count = 0;
-    const auto ads = ParseAll(parser, Page("cars_com_results.html"), count);
+    const auto ads = ParseAll(parser, test::SitePageFixture("cars_com_results.html"), count);
     EXPECT_EQ(count, 3) << "the ad without a link is not counted";
     ExpectAds(ads, {
                        {"2007 Honda Civic EX - $12,995", "http://www.cars.com/go/search/detail.jsp?listingId=101&tracktype=usedcc",
@@ -66,7 +64,7 @@ TEST(CarsComParserTest, AdsOfAResultsPage) {
 TEST(CarsComParserTest, LinksGoOnTheConfiguredHost) {
     TCarsComSiteResultsParser parser("cars.test:8080");
     int count = 0;
-    const auto ads = ParseAll(parser, Page("cars_com_results.html"), count);
+    const auto ads = ParseAll(parser, test::SitePageFixture("cars_com_results.html"), count);
     ASSERT_EQ(ads.size(), 3u);
     EXPECT_EQ(ads[0].link, "http://cars.test:8080/go/search/detail.jsp?listingId=101&tracktype=usedcc");
 }
@@ -74,7 +72,7 @@ TEST(CarsComParserTest, LinksGoOnTheConfiguredHost) {
 TEST(AutotraderParserTest, AdsOfAResultsPageUpToItsLastBlock) {
     TAutotraderSiteResultsParser parser;
     int count = 0;
-    const auto ads = ParseAll(parser, Page("autotrader_results.html"), count);
+    const auto ads = ParseAll(parser, test::SitePageFixture("autotrader_results.html"), count);
     EXPECT_EQ(count, 4) << "the dealer block has no car link";
     ExpectAds(ads, {
                        {"2007 Honda Civic & more - $12,995",

@@ -18,7 +18,7 @@ namespace {
 using test::MakeCarSearch;
 using test::SetOption;
 
-const std::string cBase =
+const std::string cCarsComBase =
     "http://www.cars.com/for-sale/searchresults.action?dlId=&dgId=&AmbMkNm=&AmbMdNm=&AmbMkId=&AmbMdId="
     "&searchSource=ADVANCED_SEARCH";
 
@@ -51,7 +51,7 @@ protected:
 TEST_F(CarsComLinksTest, UnsetOptionsGiveTheFullEmptyQuery) {
     auto search = Search("");
     SetOption(*search, "carscom_keywords_mode", "any words");
-    EXPECT_EQ(Link(*search), cBase +
+    EXPECT_EQ(Link(*search), cCarsComBase +
                                  "&rd=30&zc=94103&uncpo=1&cpo=&stkTyp=N&VType=&mkId=&mdId=&prMn=&prMx=&clrId=&yrMn=&yrMx="
                                  "&drvTrnId=&mlgMn=&mlgMx=&transTypeId=&kw=ANY&kwm=ANY&ldId=&rpp=250&slrTypeId=");
 }
@@ -152,8 +152,8 @@ TEST_F(CarsComLinksTest, OneLinePerItemAndCarCategoryOtherCategoriesIgnored) {
     search->SetPagesCount(1);
     const std::string tail = "&uncpo=1&cpo=&stkTyp=N&VType=&mkId=&mdId=&prMn=&prMx=&clrId=&yrMn=&yrMx=&drvTrnId="
                              "&mlgMn=&mlgMx=&transTypeId=&kw=ANY&kwm=ALL&ldId=&rpp=250&slrTypeId=";
-    const std::string first = cBase + "&rd=10&zc=94612" + tail;
-    const std::string second = cBase + "&rd=20&zc=94601" + tail;
+    const std::string first = cCarsComBase + "&rd=10&zc=94612" + tail;
+    const std::string second = cCarsComBase + "&rd=20&zc=94601" + tail;
     EXPECT_EQ(Lines(*search), (std::vector<std::string>{first + " 0 1", second + " 0 1", first + " 0 2",
                                                          second + " 0 2"}))
         << "no page number on the lines; the run fetches each page once, for the first car category";

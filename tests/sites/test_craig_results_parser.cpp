@@ -12,8 +12,6 @@
 namespace trawlix {
 namespace {
 
-std::string Page(const std::string& aName) { return test::ReadFile(test::TestsDir() / "sites/fixtures/pages" / aName); }
-
 struct ParseOutcome {
     int count = -1;
     bool overflow = false;
@@ -52,7 +50,7 @@ TEST(CraigsPriceTest, PriceRuleOnTitles) {
 }
 
 TEST(CraigslistQueryPageTest, ReportsEveryAdWithDatePriceAndPicture) {
-    auto outcome = ParseCraigslist(Page("craigslist_query.html"), false);
+    auto outcome = ParseCraigslist(test::SitePageFixture("craigslist_query.html"), false);
     ASSERT_EQ(outcome.count, 5);
     ASSERT_EQ(outcome.results.size(), 5u);
     EXPECT_FALSE(outcome.overflow);
@@ -91,14 +89,14 @@ TEST(CraigslistQueryPageTest, ARawLessThanSignKeepsTheTitleAndItsPrice) {
 }
 
 TEST(CraigslistQueryPageTest, APageBeyondTheLastSetsOverflowAndReportsNothing) {
-    auto outcome = ParseCraigslist(Page("craigslist_query_overflow.html"), false);
+    auto outcome = ParseCraigslist(test::SitePageFixture("craigslist_query_overflow.html"), false);
     EXPECT_EQ(outcome.count, 0);
     EXPECT_TRUE(outcome.results.empty());
     EXPECT_TRUE(outcome.overflow);
 }
 
 TEST(CraigslistQueryPageTest, NothingFoundReportsNothingWithoutOverflow) {
-    auto outcome = ParseCraigslist(Page("craigslist_query_nothing.html"), false);
+    auto outcome = ParseCraigslist(test::SitePageFixture("craigslist_query_nothing.html"), false);
     EXPECT_EQ(outcome.count, 0);
     EXPECT_TRUE(outcome.results.empty());
     EXPECT_FALSE(outcome.overflow);
@@ -155,7 +153,7 @@ TEST(CraigslistQueryPageTest, TheListingEndsWhereTheFormerPatternEndedIt) {
 }
 
 TEST(CraigslistCategoryPageTest, ReportsTheAdsOfEveryDayWithTheirOwnDate) {
-    auto outcome = ParseCraigslist(Page("craigslist_category.html"), true);
+    auto outcome = ParseCraigslist(test::SitePageFixture("craigslist_category.html"), true);
     ASSERT_EQ(outcome.count, 5);
     ASSERT_EQ(outcome.results.size(), 5u);
     const char* dates[] = {"Dec 12", "Dec 12", "Dec 11", "Dec 10", "Dec 10"};
@@ -174,7 +172,7 @@ TEST(CraigslistCategoryPageTest, ReportsTheAdsOfEveryDayWithTheirOwnDate) {
 
 TEST(CraigslistCategoryPageTest, TheParserChoosesByTheSearchSetting) {
     // A category page read as a query page has no end marker to close its listing.
-    EXPECT_EQ(ParseCraigslist(Page("craigslist_category.html"), false).count, 0);
+    EXPECT_EQ(ParseCraigslist(test::SitePageFixture("craigslist_category.html"), false).count, 0);
 }
 
 TEST(CraigslistParserTest, ImageBaseUrlIsASetting) {

@@ -55,6 +55,10 @@ void WriteFile(const std::filesystem::path& aPath, const std::string& aContent) 
     out << aContent;
 }
 
+std::string SitePageFixture(const std::string& aName) {
+    return ReadFile(TestsDir() / "sites" / "fixtures" / "pages" / aName);
+}
+
 namespace {
 void DrainPipes(int aOut, int aErr, int aIn, const std::string& aStdin, ProcessResult& aResult) {
     size_t written = 0;

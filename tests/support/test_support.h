@@ -33,6 +33,8 @@ void CorruptTablePage(const std::filesystem::path& aDatabase, const std::string&
 // file knows the build's folders, so every other test file compiles the same in any clone.
 // Folder of the test sources (fixtures live beside the tests).
 std::filesystem::path TestsDir();
+// A saved page of a site, from tests/sites/fixtures/pages.
+std::string SitePageFixture(const std::string& aName);
 // The source tree's data folder (reference files, the empty database).
 std::filesystem::path SourceDataDir();
 // The command-line program of this build.

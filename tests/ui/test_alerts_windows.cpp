@@ -100,11 +100,6 @@ void CloseVendorHost(TSession& aSession) {
 
 TSearch& FirstSearch(test::TRun& aRun) { return *aRun.session->GetMySearches()->GetAllSearches().front(); }
 
-// On the box or the round button of check boxes and radio buttons, where a click counts.
-void Click(QAbstractButton* aButton) {
-    QTest::mouseClick(aButton, Qt::LeftButton, {}, QPoint(std::min(8, aButton->width() / 2), aButton->height() / 2));
-}
-
 // The alerts window of a controller of the test's own, shown (not modally) on aSearch.
 struct TAlertsWindowRun {
     explicit TAlertsWindowRun(test::TRun& aRun)
@@ -161,7 +156,7 @@ private slots:
             QVERIFY(!window.seInterval->isEnabled());  // everything waits for "Enable alert"
 
             run.dialogs.confirmAnswer = false;  // no test message now
-            Click(window.cbEnabled);
+            test::ClickBox(window.cbEnabled);
             QVERIFY(FirstSearch(run).GetAlert().GetEnabled());
             // Nothing has gone out through the mail service yet: a test is offered at once.
             QCOMPARE(run.dialogs.confirmations.size(), size_t(1));
@@ -171,15 +166,15 @@ private slots:
 
             window.seInterval->selectAll();
             QTest::keyClicks(window.seInterval, "5");
-            Click(window.rbAtSpecificTime);
+            test::ClickBox(window.rbAtSpecificTime);
             QVERIFY(window.dtpWhenToSend->isEnabled());
             window.dtpWhenToSend->setTime(QTime(18, 0));
-            Click(window.rbUpTo50);
+            test::ClickBox(window.rbUpTo50);
             // The search was made before the user gave an address: its alert has none yet, so
             // ticking EMail asks for one, offering the user's own.
             QCOMPARE(window.cbSendToEmail->text(), QString("EMail"));
             alerts.input.answers = {"  alerts@example.org "};
-            Click(window.cbSendToEmail);
+            test::ClickBox(window.cbSendToEmail);
             QCOMPARE(alerts.input.proposed, std::vector<std::string>{"me@example.org"});
             QCOMPARE(window.cbSendToEmail->text(), QString("EMail (alerts@example.org)"));
             QVERIFY(!window.lblAlertMissing->isVisible());
@@ -220,7 +215,7 @@ private slots:
         TformAlerts& window = alerts.window;
         QVERIFY(!window.lblAlertMissing->isVisible());  // off: nothing goes out anyway
 
-        Click(window.cbEnabled);  // the address is asked for, and not given
+        test::ClickBox(window.cbEnabled);  // the address is asked for, and not given
         QCOMPARE(alerts.input.proposed.size(), size_t(1));
         QVERIFY(!alert.GetEnabled());
         QVERIFY(!window.cbEnabled->isChecked());
@@ -238,10 +233,10 @@ private slots:
         QVERIFY(!window.lblAlertMissing->isVisible());
 
         // Ticking EMail again on an alert without an address: given none, the box goes off.
-        Click(window.cbSendToEmail);
+        test::ClickBox(window.cbSendToEmail);
         QVERIFY(!alert.GetSendToEmail());
         alert.SetEmail("");
-        Click(window.cbSendToEmail);
+        test::ClickBox(window.cbSendToEmail);
         QVERIFY(!window.cbSendToEmail->isChecked());
         QVERIFY(!alert.GetSendToEmail());
     }
@@ -279,10 +274,10 @@ private slots:
         window.Prepare(&FirstSearch(run));
         QCOMPARE(window.cbSendToSMS->text(), QString("SMS (15550102030@sms.example.net)"));
         run.dialogs.confirmAnswer = false;
-        Click(window.cbEnabled);
-        Click(window.cbEnableAutoReply);
+        test::ClickBox(window.cbEnabled);
+        test::ClickBox(window.cbEnableAutoReply);
         QVERIFY(FirstSearch(run).GetAlert().GetAutoReply());
-        Click(window.cbEnabled);
+        test::ClickBox(window.cbEnabled);
         QVERIFY(!FirstSearch(run).GetAlert().GetEnabled());
         for (QWidget* control : std::initializer_list<QWidget*>{window.cbIncludeResults, window.cbSendToEmail,
                                                                 window.cbSendToSMS, window.rbInstantly,
@@ -303,10 +298,10 @@ private slots:
         QVERIFY(page.rbTransportVendor->isChecked());  // the default
         QVERIFY(!page.edtWebhookURL->isEnabled());
 
-        Click(page.rbTransportWebhook);
+        test::ClickBox(page.rbTransportWebhook);
         QTRY_VERIFY(page.edtWebhookURL->isEnabled());
         QTest::keyClicks(page.edtWebhookURL, "ntfy.sh/alerts");  // no scheme
-        Click(settings.window.btnSave);
+        test::ClickBox(settings.window.btnSave);
         QCOMPARE(run.dialogs.warnings.size(), size_t(1));
         QVERIFY(settings.window.isVisible());
         QCOMPARE(run.session->GetSettings().GetNotificationTransport(), std::string("vendor"));
@@ -315,7 +310,7 @@ private slots:
         QTest::keyClicks(page.edtWebhookURL, "https://ntfy.sh/alerts");
         page.cboxWebhookFormat->setCurrentIndex(page.cboxWebhookFormat->findText("discord"));
         QTest::keyClicks(page.edtPhone, "(555) 010-2030");
-        Click(settings.window.btnSave);
+        test::ClickBox(settings.window.btnSave);
         QVERIFY(!settings.window.isVisible());
         TSettings& stored = run.session->GetSettings();
         QCOMPARE(stored.GetNotificationTransport(), std::string("webhook"));
@@ -329,9 +324,9 @@ private slots:
         run.session->GetEmailAccounts()->Add(account);
         page.Init();
         QVERIFY(page.rbTransportWebhook->isChecked());
-        Click(page.rbTransportAccount);
+        test::ClickBox(page.rbTransportAccount);
         QCOMPARE(page.cboxAccount->currentText(), QString("alice@example.org"));
-        Click(settings.window.btnSave);
+        test::ClickBox(settings.window.btnSave);
         QCOMPARE(stored.GetNotificationTransport(), "smtp:" + std::to_string(account->GetID()));
         page.Init();
         QVERIFY(page.rbTransportAccount->isChecked());
@@ -358,22 +353,22 @@ private slots:
         QCOMPARE(run.dialogs.warnings.back(), std::string("Please select a network carrier!"));
 
         // Another network with its domain typed in is enough, with no carrier chosen.
-        Click(page.cbOtherNetwork);
+        test::ClickBox(page.cbOtherNetwork);
         QTRY_VERIFY(page.edtOtherNetwork->isEnabled());
         QTest::keyClicks(page.edtOtherNetwork, "sms.example.net");
         page.UpdateControls();
         QVERIFY(page.btnSendTestSMS->isEnabled());
         QVERIFY(!page.cboxGSMNetwork->isEnabled());
-        Click(page.btnSendTestSMS);  // cancelled at the address
+        test::ClickBox(page.btnSendTestSMS);  // cancelled at the address
         QCOMPARE(settings.input.proposed.back(), std::string("5550102@sms.example.net"));
 
-        Click(page.cbOtherNetwork);
+        test::ClickBox(page.cbOtherNetwork);
         page.cboxGSMNetwork->setCurrentIndex(0);
         page.UpdateControls();
         QVERIFY(page.btnSendTestSMS->isEnabled());
-        Click(page.btnSendTestSMS);
+        test::ClickBox(page.btnSendTestSMS);
         QCOMPARE(settings.input.proposed.back(), "5550102@" + carrier.GetAddress());
-        Click(settings.window.btnSave);
+        test::ClickBox(settings.window.btnSave);
         QCOMPARE(run.session->GetSettings().GetGSMNetworkID(), carrier.GetID());
         QVERIFY(!run.session->GetSettings().GetUseAlternativeGSMNetwork());
         QCOMPARE(run.session->GetSettings().GetAlternativeGSMNetwork(), std::string("sms.example.net"));
@@ -384,17 +379,17 @@ private slots:
         test::TRun run(profile.Path());
         TSettingsWindowRun settings(run);
         TformNotificationSettings& page = settings.page;
-        Click(page.btnSendTestEmail);
+        test::ClickBox(page.btnSendTestEmail);
         QCOMPARE(run.dialogs.warnings.back(), std::string("Your email address is invalid!"));
 
         // A web hook nobody listens at.
         QTest::keyClicks(page.edtEmail, "me@example.org");
-        Click(page.rbTransportWebhook);
+        test::ClickBox(page.rbTransportWebhook);
         const std::string closed = "http://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/hook";
         QTest::keyClicks(page.edtWebhookURL, QString::fromStdString(closed));
         settings.input.answers = {"other@example.org"};
         run.dialogs.Clear();
-        Click(page.btnSendTestEmail);
+        test::ClickBox(page.btnSendTestEmail);
         QCOMPARE(settings.input.proposed.back(), std::string("me@example.org"));
         QTRY_VERIFY_WITH_TIMEOUT(!settings.controller.Tests().InProgress(), 30000);
         QCOMPARE(run.dialogs.warnings.size(), size_t(1));
@@ -409,7 +404,7 @@ private slots:
         QTest::keyClicks(page.edtWebhookURL, receiver.URL() + "?key=s3cret");
         settings.input.answers = {"other@example.org"};
         run.dialogs.Clear();
-        Click(page.btnSendTestEmail);
+        test::ClickBox(page.btnSendTestEmail);
         QTRY_VERIFY_WITH_TIMEOUT(!settings.controller.Tests().InProgress(), 30000);
         QCOMPARE(run.dialogs.informations.size(), size_t(1));
         QCOMPARE(run.dialogs.informations[0],
@@ -553,15 +548,15 @@ private slots:
         QVERIFY(window.lblTransport->text().contains(receiver.URL()));
         FirstSearch(run).GetAlert().SetEmail("me@example.org");
         run.dialogs.confirmAnswer = true;
-        Click(window.cbEnabled);
+        test::ClickBox(window.cbEnabled);
         QCOMPARE(run.dialogs.confirmations.size(), size_t(1));
         QTRY_VERIFY_WITH_TIMEOUT(!alerts.controller.Tests().InProgress(), 30000);
         QCOMPARE(run.dialogs.informations.back(), TestWebhookSentText(receiver.URL().toStdString()));
         QCOMPARE(receiver.bodies.size(), size_t(1));
         QVERIFY(window.lblTransport->text().contains("was sent successfully"));
 
-        Click(window.cbEnabled);
-        Click(window.cbEnabled);  // on again: it has worked, nothing more is asked
+        test::ClickBox(window.cbEnabled);
+        test::ClickBox(window.cbEnabled);  // on again: it has worked, nothing more is asked
         QCOMPARE(run.dialogs.confirmations.size(), size_t(1));
     }
 };

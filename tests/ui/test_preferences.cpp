@@ -34,11 +34,6 @@ using namespace trawlix;
 
 namespace {
 
-// A check box takes clicks on its box and caption only, at the left of a wide row.
-void Click(QAbstractButton* aBox) {
-    QTest::mouseClick(aBox, Qt::LeftButton, {}, QPoint(6, aBox->height() / 2));
-}
-
 QColor SwatchOf(TformColorSettings& aPage, QFrame* aSwatch) { return aPage.SwatchColor(aSwatch); }
 
 TColor AsTColor(const QColor& aColor) { return RGBColor(aColor.red(), aColor.green(), aColor.blue()); }
@@ -103,16 +98,16 @@ private slots:
         };
         const TCase cases[] = {
             {"minimize to tray", TformSettings::pgGeneral,
-             [](TformSettings& w) { Click(w.General->cbMinimizeToTray); },
+             [](TformSettings& w) { test::ClickBox(w.General->cbMinimizeToTray); },
              [](TSettings& s) { return s.GetMinimizeToTray(); }},
             {"unreachable URL errors", TformSettings::pgGeneral,
-             [](TformSettings& w) { Click(w.General->cbShowUnreachableURLErrors); },
+             [](TformSettings& w) { test::ClickBox(w.General->cbShowUnreachableURLErrors); },
              [](TSettings& s) { return s.GetShowUnreachableURLErrors(); }},
             {"search wizzard", TformSettings::pgGeneral,
-             [](TformSettings& w) { Click(w.General->cbShowSearchWizzard); },
+             [](TformSettings& w) { test::ClickBox(w.General->cbShowSearchWizzard); },
              [](TSettings& s) { return s.GetShowSearchWizzard(); }},  // the test runs start with it off
             {"auto start", TformSettings::pgGeneral,
-             [](TformSettings& w) { Click(w.General->cbAutoStart); },
+             [](TformSettings& w) { test::ClickBox(w.General->cbAutoStart); },
              [](TSettings& s) { return s.GetAutoStart(); }},
             {"visited colour", TformSettings::pgColors, chooseWith(&TformColorSettings::btnChangeVisited),
              [&](TSettings& s) { return s.GetColorSettings().GetVisitedBackgroundColor() == AsTColor(chosen); }},
@@ -121,7 +116,7 @@ private slots:
             {"highlighted colour", TformSettings::pgColors, chooseWith(&TformColorSettings::btnChangeHighlighted),
              [&](TSettings& s) { return s.GetColorSettings().GetHighlightedFontColor() == AsTColor(chosen); }},
             {"new results box (alerts page)", TformSettings::pgAlerts,
-             [](TformSettings& w) { Click(w.Alerts->cbMsgBoxNewResults); },
+             [](TformSettings& w) { test::ClickBox(w.Alerts->cbMsgBoxNewResults); },
              [](TSettings& s) { return !s.GetMsgBoxNewResults(); }},
             {"quiet hours (alerts page)", TformSettings::pgAlerts,
              [](TformSettings& w) { QTest::keyClicks(w.Alerts->edtQuietHours, " 22:00-07:00"); },
@@ -191,19 +186,19 @@ private slots:
         test::TRun run(profile.Path());
         TSettings& settings = run.session->GetSettings();
         TformSettings& window = OpenPreferences(run, TformSettings::pgGeneral);
-        Click(window.General->cbMinimizeToTray);
+        test::ClickBox(window.General->cbMinimizeToTray);
         QTest::mouseClick(window.btnClose, Qt::LeftButton);
         QVERIFY(!window.isVisible());
         QVERIFY(!settings.GetMinimizeToTray());
         OpenPreferences(run, TformSettings::pgGeneral);
         QVERIFY(!window.General->cbMinimizeToTray->isChecked());  // the stored value, not the clicked one
-        Click(window.General->cbMinimizeToTray);
+        test::ClickBox(window.General->cbMinimizeToTray);
         QTest::keyClick(window.General->cbMinimizeToTray, Qt::Key_Escape);
         QVERIFY(!window.isVisible());
         QVERIFY(!settings.GetMinimizeToTray());
         // Enter is "Save".
         OpenPreferences(run, TformSettings::pgGeneral);
-        Click(window.General->cbMinimizeToTray);
+        test::ClickBox(window.General->cbMinimizeToTray);
         QVERIFY(window.General->cbMinimizeToTray->isChecked());
         QTest::keyClick(window.General->cbMinimizeToTray, Qt::Key_Return);
         QCOMPARE(run.dialogs.warnings, std::vector<std::string>{});
@@ -245,10 +240,10 @@ private slots:
                                                                 proxy.edtPassword, proxy.cbSOCKSProxy,
                                                                 proxy.rbSocksV4, proxy.rbSocksV5})
             QVERIFY(!control->isEnabled());
-        Click(proxy.cbEnableProxy);
+        test::ClickBox(proxy.cbEnableProxy);
         QVERIFY(proxy.edtHost->isEnabled() && proxy.edtPassword->isEnabled() && proxy.cbSOCKSProxy->isEnabled());
         QVERIFY(!proxy.rbSocksV4->isEnabled() && !proxy.rbSocksV5->isEnabled());
-        Click(proxy.cbSOCKSProxy);
+        test::ClickBox(proxy.cbSOCKSProxy);
         QVERIFY(proxy.rbSocksV4->isEnabled() && proxy.rbSocksV5->isEnabled());
         QVERIFY(proxy.rbSocksV4->isChecked());
         QCOMPARE(proxy.edtPassword->echoMode(), QLineEdit::Password);
@@ -281,7 +276,7 @@ private slots:
         TProxySettings& stored = run.session->GetSettings().GetProxySettings();
         TformProxy proxy(run.session->GetSettings(), run.dialogs);
         ShowProxy(proxy);
-        Click(proxy.cbEnableProxy);
+        test::ClickBox(proxy.cbEnableProxy);
         // Pasted, as a line break would come in.
         auto paste = [](QLineEdit* aEdit, const QString& aText) {
             aEdit->clear();
@@ -310,14 +305,14 @@ private slots:
             window.General->ShowProxy = [&proxy] { ShowProxy(proxy); };
             QTest::mouseClick(window.General->btnProxySettings, Qt::LeftButton);
             QVERIFY(proxy.isVisible());
-            Click(proxy.cbEnableProxy);
+            test::ClickBox(proxy.cbEnableProxy);
             QTest::keyClicks(proxy.edtHost, "  proxy.local ");
             proxy.edtPort->selectAll();
             QTest::keyClicks(proxy.edtPort, "3128");
             QTest::keyClicks(proxy.edtUsername, "me");
             QTest::keyClicks(proxy.edtPassword, "secret");
-            Click(proxy.cbSOCKSProxy);
-            Click(proxy.rbSocksV5);
+            test::ClickBox(proxy.cbSOCKSProxy);
+            test::ClickBox(proxy.rbSocksV5);
             QTest::keyClick(proxy.edtPassword, Qt::Key_Return);  // Enter is "Save"
             QVERIFY(!proxy.isVisible());
             QVERIFY(run.dialogs.warnings.empty());
@@ -340,7 +335,7 @@ private slots:
         ShowProxy(dialog);
         QVERIFY(dialog.rbSocksV5->isChecked());
         QCOMPARE(dialog.edtPort->text(), QString("3128"));
-        Click(dialog.cbEnableProxy);
+        test::ClickBox(dialog.cbEnableProxy);
         QTest::mouseClick(dialog.btnCancel, Qt::LeftButton);
         QVERIFY(proxy.GetEnabled());
     }
@@ -353,13 +348,13 @@ private slots:
         QCOMPARE(entry, profile.Path() / "autostart" / "trawlix.desktop");
         QVERIFY(!std::filesystem::exists(entry));
         TformSettings& window = OpenPreferences(run, TformSettings::pgGeneral);
-        Click(window.General->cbAutoStart);
+        test::ClickBox(window.General->cbAutoStart);
         QTest::mouseClick(window.btnSave, Qt::LeftButton);
         QVERIFY(std::filesystem::exists(entry));
         QVERIFY(test::ReadFile(entry).find("[Desktop Entry]") != std::string::npos);
         OpenPreferences(run, TformSettings::pgGeneral);
         QVERIFY(window.General->cbAutoStart->isChecked());
-        Click(window.General->cbAutoStart);
+        test::ClickBox(window.General->cbAutoStart);
         QTest::mouseClick(window.btnSave, Qt::LeftButton);
         QVERIFY(!std::filesystem::exists(entry));
     }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -42,6 +44,12 @@ public:
     std::vector<std::string> confirmations;
     bool confirmAnswer = true;
 };
+
+// Clicks a check box or radio button on its box, where a click counts (a wide row takes
+// clicks on its box and caption only).
+inline void ClickBox(QAbstractButton* aButton) {
+    QTest::mouseClick(aButton, Qt::LeftButton, {}, QPoint(std::min(6, aButton->width() / 2), aButton->height() / 2));
+}
 
 // Ticks a node's mark with the mouse, as a user does.
 inline void Tick(TSelectionTree* aTree, const char* aName) {
