@@ -326,7 +326,7 @@ std::vector<TDestinationSend> DestinationParts(TSearch& aSearch, const std::vect
         TDigest digest = BuildDigest(aSearch, limit, [&](const TEntry& aEntry) {
             return aSearch.GetDigestToldByDestination(key, aEntry.GetLink());
         });
-        if (digest.count > 0 || !digest.priceDrops.empty()) sends.push_back({url, key, std::move(digest), {}});
+        if (digest.count > 0 || !digest.priceDrops.empty()) sends.push_back({url, key, std::move(digest), {}, {}});
     }
     return sends;
 }
