@@ -8,7 +8,7 @@ namespace {
 using namespace std::chrono_literals;
 using TTime = TPollCache::TTime;
 
-const TTime cStart = TTime() + 1h;
+const TTime cCacheStart = TTime() + 1h;
 constexpr const char* cURL = "http://a.example/search/sss?query=lamp";
 
 TPollCache::TAnswer Answer(const std::string& aText, TTime aAt, const std::string& aETag = {}) {
@@ -17,29 +17,29 @@ TPollCache::TAnswer Answer(const std::string& aText, TTime aAt, const std::strin
 
 TEST(PollCacheTest, AnAnswerServesOthersOnlyWithinTheShareWindow) {
     TPollCache cache(10s);
-    EXPECT_FALSE(cache.Fresh(cURL, cStart));
-    cache.Store(cURL, Answer("page", cStart, "\"v1\""));
+    EXPECT_FALSE(cache.Fresh(cURL, cCacheStart));
+    cache.Store(cURL, Answer("page", cCacheStart, "\"v1\""));
     const struct {
         std::chrono::seconds after;
         bool fresh;
     } cases[] = {{0s, true}, {10s, true}, {11s, false}};
-    for (const auto& c : cases) EXPECT_EQ(cache.Fresh(cURL, cStart + c.after).has_value(), c.fresh) << c.after.count();
+    for (const auto& c : cases) EXPECT_EQ(cache.Fresh(cURL, cCacheStart + c.after).has_value(), c.fresh) << c.after.count();
     // However old, the last answer still gives the validators.
     ASSERT_TRUE(cache.Last(cURL));
     EXPECT_EQ(cache.Last(cURL)->etag, "\"v1\"");
-    cache.Confirm(cURL, cStart + 60s);
-    EXPECT_TRUE(cache.Fresh(cURL, cStart + 65s));
+    cache.Confirm(cURL, cCacheStart + 60s);
+    EXPECT_TRUE(cache.Fresh(cURL, cCacheStart + 65s));
 }
 
 TEST(PollCacheTest, AFailureIsSharedUntilAnAnswerComesAfterIt) {
     TPollCache cache(10s);
-    cache.Store(cURL, Answer("page", cStart));
-    cache.StoreFailure(cURL, {TPollCache::TFailure::TKind::Status, "HTTP 503", 503, cStart + 20s});
-    ASSERT_TRUE(cache.FreshFailure(cURL, cStart + 25s));
-    EXPECT_EQ(cache.FreshFailure(cURL, cStart + 25s)->status, 503);
-    EXPECT_FALSE(cache.FreshFailure(cURL, cStart + 31s));
-    cache.Store(cURL, Answer("page", cStart + 26s));
-    EXPECT_FALSE(cache.FreshFailure(cURL, cStart + 27s));
+    cache.Store(cURL, Answer("page", cCacheStart));
+    cache.StoreFailure(cURL, {TPollCache::TFailure::TKind::Status, "HTTP 503", 503, cCacheStart + 20s});
+    ASSERT_TRUE(cache.FreshFailure(cURL, cCacheStart + 25s));
+    EXPECT_EQ(cache.FreshFailure(cURL, cCacheStart + 25s)->status, 503);
+    EXPECT_FALSE(cache.FreshFailure(cURL, cCacheStart + 31s));
+    cache.Store(cURL, Answer("page", cCacheStart + 26s));
+    EXPECT_FALSE(cache.FreshFailure(cURL, cCacheStart + 27s));
     // The page the failure hid is still there for a conditional request.
     EXPECT_TRUE(cache.Last(cURL));
 }

@@ -23,7 +23,7 @@ constexpr const char* kUserKey = "uQiRzpo4DXghDmr9QzzfQu27cmVRsG";
 constexpr const char* kAppToken = "azGDORePK8gMaC0QOYAMyEEuzJnyUi";
 constexpr const char* kGotifyToken = "AqW.secretGotify";
 
-TAlertNotification SampleDigest() {
+TAlertNotification SamplePushDigest() {
     TAlertNotification digest;
     digest.searchName = "Día & noche";
     digest.count = 3;
@@ -104,7 +104,7 @@ std::string FailureOf(INotificationTransport& aTransport) {
 
 TEST_F(PushTransportTest, TelegramSendsOneHTMLMessageToTheChat) {
     TTelegramTransport transport(kBotToken, "-1001234", fNoProxy, fSim.Url("/hook/api"));
-    transport.SendAlert(SampleDigest());
+    transport.SendAlert(SamplePushDigest());
     const auto requests = Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].method, "POST");
@@ -119,7 +119,7 @@ TEST_F(PushTransportTest, TelegramSendsOneHTMLMessageToTheChat) {
 }
 
 TEST_F(PushTransportTest, TelegramSplitsALongDigestAtLineEndsWithin4096Characters) {
-    TAlertNotification digest = SampleDigest();
+    TAlertNotification digest = SamplePushDigest();
     digest.results.clear();
     digest.priceDrops.clear();
     // Titles with characters beyond the BMP: Telegram counts each as two.
@@ -162,7 +162,7 @@ TEST_F(PushTransportTest, TelegramSplitsALongDigestAtLineEndsWithin4096Character
 
 TEST_F(PushTransportTest, PushoverPostsTheFormFieldsOfMessagesJson) {
     TPushoverTransport transport(kUserKey, kAppToken, 1, fNoProxy, fSim.Url("/hook/api"));
-    transport.SendAlert(SampleDigest());
+    transport.SendAlert(SamplePushDigest());
     const auto requests = Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].url, fSim.Url("/hook/api/1/messages.json"));
@@ -179,7 +179,7 @@ TEST_F(PushTransportTest, PushoverPostsTheFormFieldsOfMessagesJson) {
 }
 
 TEST_F(PushTransportTest, PushoverCutsTheMessageAtALineEndKeepingTheDigestId) {
-    TAlertNotification digest = SampleDigest();
+    TAlertNotification digest = SamplePushDigest();
     for (int i = 0; i < 40; ++i)
         digest.results.push_back({"Result " + std::to_string(i), "http://example.org/ad/" + std::to_string(i), -1, "", ""});
     TPushoverTransport transport(kUserKey, kAppToken, 0, fNoProxy, fSim.Url("/hook/api"));
@@ -205,7 +205,7 @@ TEST_F(PushTransportTest, PushoverCutsTheMessageAtALineEndKeepingTheDigestId) {
 
 TEST_F(PushTransportTest, GotifyPostsMarkdownWithTheTokenInAHeader) {
     TGotifyTransport transport(fSim.Url("/hook/gotify"), kGotifyToken, 7, fNoProxy);
-    transport.SendAlert(SampleDigest());
+    transport.SendAlert(SamplePushDigest());
     const auto requests = Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].url, fSim.Url("/hook/gotify/message"));
