@@ -430,13 +430,13 @@ private slots:
 
         const std::string hook = "json://127.0.0.1:" + receiver.URL().section(':', 2).toStdString() + "?key=s3cret";
         alerts.input.answers = {"tgram://123:ABC/general", hook};
-        Click(panel.btnAddDestination);
+        test::ClickBox(panel.btnAddDestination);
         QCOMPARE(run.dialogs.warnings.size(), size_t(1));
         QVERIFY2(run.dialogs.warnings[0].find("the chat id \"general\"") != std::string::npos, run.dialogs.warnings[0].c_str());
         QCOMPARE(alerts.input.proposed, (std::vector<std::string>{"", "tgram://123:ABC/general"}));
         const std::string closed = "ntfy://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/alerts";
         alerts.input.answers = {closed};
-        Click(panel.btnAddDestination);
+        test::ClickBox(panel.btnAddDestination);
         QCOMPARE(FirstSearch(run).GetAlert().GetDestinations(), (std::vector<std::string>{hook, closed}));
         QVERIFY(FirstSearch(run).GetModified());
         QCOMPARE(panel.lvDestinations->topLevelItemCount(), 2);
@@ -448,14 +448,14 @@ private slots:
             return qobject_cast<QPushButton*>(panel.lvDestinations->itemWidget(panel.lvDestinations->topLevelItem(aRow), 1));
         };
         run.dialogs.Clear();
-        Click(testButton(0));
+        test::ClickBox(testButton(0));
         QTRY_VERIFY_WITH_TIMEOUT(!alerts.controller.Tests().InProgress(), 30000);
         QCOMPARE(receiver.bodies.size(), size_t(1));
         QVERIFY2(receiver.bodies[0].find("\"test\": true") != std::string::npos, receiver.bodies[0].c_str());
         QCOMPARE(run.dialogs.informations, std::vector<std::string>{"The test message was sent to " + shown.toStdString() +
                                                                       ".\r\nThanks!"});
         run.dialogs.Clear();
-        Click(testButton(1));
+        test::ClickBox(testButton(1));
         QTRY_VERIFY_WITH_TIMEOUT(!alerts.controller.Tests().InProgress(), 30000);
         QCOMPARE(receiver.bodies.size(), size_t(1));  // only the row's own destination is tried
         QCOMPARE(run.dialogs.warnings.size(), size_t(1));
@@ -463,7 +463,7 @@ private slots:
                  run.dialogs.warnings[0].c_str());
 
         panel.lvDestinations->setCurrentItem(panel.lvDestinations->topLevelItem(0));
-        Click(panel.btnRemoveDestination);
+        test::ClickBox(panel.btnRemoveDestination);
         QCOMPARE(FirstSearch(run).GetAlert().GetDestinations(), std::vector<std::string>{closed});
         QCOMPARE(panel.lvDestinations->topLevelItemCount(), 1);
     }
