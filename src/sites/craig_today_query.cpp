@@ -1,7 +1,7 @@
 #include "sites/craig_today_query.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <charconv>
 
 #include "engine/text_functions.h"
 #include "sites/craig_json_search.h"
@@ -154,11 +154,12 @@ bool TCraigTodayRequest::JsonAdPasses(const TCraigJsonAd& aAd) const {
 
 namespace {
 
+// The whole value as a number, whatever the locale's decimal point.
 std::optional<double> PriceOf(const std::string& aValue) {
     const std::string text = ReplaceAll(aValue, "%2E", ".");
-    char* end = nullptr;
-    const double price = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size()) return std::nullopt;
+    double price = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), price);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return price;
 }
 
@@ -196,13 +197,11 @@ bool TCraigTodayRequest::ShareWhenCheckable() {
 
 std::string CraigJsonSearchURL(const TCraigTodayRequest& aRequest, long aAreaId, const std::string& aDomain) {
     const int offset = (aRequest.page - 1) * cCraigBatchSize;
-    if (aRequest.shared)
-        return "https://sapi." + aDomain + "/web/v8/postings/search/full?batch=" + std::to_string(aAreaId) + "-" +
-               std::to_string(offset) + "-" + std::to_string(cCraigBatchSize) + "-0-0&cc=US&lang=en&searchPath=" +
-               aRequest.category + "&sort=date";
-    return "https://sapi." + aDomain + "/web/v8/postings/search/full?batch=" + std::to_string(aAreaId) + "-" +
-           std::to_string(offset) + "-" + std::to_string(cCraigBatchSize) + "-0-0&cc=US&lang=en&searchPath=" +
-           aRequest.category + "&query=" + QueryParam(aRequest.keywords.siteQuery) + "&sort=date" + aRequest.params;
+    const std::string url = "https://sapi." + aDomain + "/web/v8/postings/search/full?batch=" +
+                            std::to_string(aAreaId) + "-" + std::to_string(offset) + "-" +
+                            std::to_string(cCraigBatchSize) + "-0-0&cc=US&lang=en&searchPath=" + aRequest.category;
+    if (aRequest.shared) return url + "&sort=date";
+    return url + "&query=" + QueryParam(aRequest.keywords.siteQuery) + "&sort=date" + aRequest.params;
 }
 
 std::string CraigSearchPageURL(const TCraigTodayRequest& aRequest, const std::string& aDomain) {
