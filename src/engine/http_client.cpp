@@ -411,6 +411,11 @@ void SetSitePolling(std::shared_ptr<THostBudget> aBudget, std::shared_ptr<TPollC
     gPolling = {std::move(aBudget), std::move(aCache)};
 }
 
+bool SitePollingActive() {
+    const TSitePolling polling = CurrentPolling();
+    return polling.budget && polling.cache;
+}
+
 void SetRequestOwner(const std::string& aOwner) { tRequestOwner = aOwner; }
 
 std::string TCHttpClient::PerformPolled(const std::string& aURL, std::vector<std::uint8_t>& aBody) {

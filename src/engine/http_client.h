@@ -93,6 +93,8 @@ class TPollCache;
 // same address meanwhile, and makes later requests conditional. Both empty: requests go
 // out at once, as a search run by hand wants.
 void SetSitePolling(std::shared_ptr<THostBudget> aBudget, std::shared_ptr<TPollCache> aCache);
+// Whether a watcher polls the sites now (SetSitePolling gave it a budget and shared answers).
+bool SitePollingActive();
 // Names the search the calling thread fetches pages for (kept with the polled addresses).
 void SetRequestOwner(const std::string& aOwner);
 

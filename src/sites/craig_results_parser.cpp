@@ -234,7 +234,7 @@ int TCraigSiteResultsParser::ParseJsonSearch() {
     int count = 0;
     TParsedResult result;  // kept from ad to ad: its strings keep their room
     for (const TCraigJsonAd& ad : answer.ads) {
-        if (context.hasRequest && !context.request.AdPasses(ad.title, ad.subArea, ad.place)) continue;
+        if (context.hasRequest && !context.request.JsonAdPasses(ad)) continue;
         result.pictures.clear();
         result.date.clear();
         result.localDateTime = 0;

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "engine/download.h"
+#include "engine/http_client.h"
 #include "engine/text_functions.h"
 #include "model/place_selection.h"
 #include "model/property_container.h"
@@ -205,6 +206,9 @@ std::optional<TCraigTodayRequest> TCraigSiteSearch::MakeTodayRequest(const TPlac
     if (!search.GetZIPCode().empty() && search.GetDistance() > 0)
         params += "&postal=" + URLEncode(search.GetZIPCode()) + "&search_distance=" + std::to_string(search.GetDistance());
     request.params = params;
+    // A watcher's poll shares one answer per area and category; a run the user started asks
+    // for exactly its own ads.
+    if (!search.GetCalledFromUser() && SitePollingActive()) request.ShareWhenCheckable();
     if (IsNeighbourhood(aLocation)) {
         TPlaceList checked;
         GetCheckedNeighbourhoods(city, checked);

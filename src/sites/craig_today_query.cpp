@@ -1,6 +1,10 @@
 #include "sites/craig_today_query.h"
 
+#include <algorithm>
+#include <charconv>
+
 #include "engine/text_functions.h"
+#include "sites/craig_json_search.h"
 
 namespace trawlix {
 
@@ -91,12 +95,15 @@ TCraigKeywordQuery TCraigKeywordQuery::FromKeywords(const std::string& aKeywords
             if (!term.empty()) query.excluded.push_back(term);
         } else if (token.find('|') != std::string::npos || token.front() == '(') {
             auto options = Alternatives(token);
-            if (options.size() == 1)
+            if (options.size() == 1) {
                 AddToQuery(query.siteQuery, options[0]);
+                query.required.push_back(options[0]);
+            }
             else if (!options.empty())
                 query.alternatives.push_back(std::move(options));
         } else if (token != "-") {
             AddToQuery(query.siteQuery, token);
+            if (std::string term = Unquoted(token); !term.empty()) query.required.push_back(std::move(term));
         }
     }
     return query;
@@ -115,6 +122,13 @@ bool TCraigKeywordQuery::TitlePasses(std::string_view aTitle) const {
     return true;
 }
 
+bool TCraigKeywordQuery::TitleHasAll(std::string_view aTitle) const {
+    const std::string title = LowerCase(std::string(aTitle));
+    for (const std::string& term : required)
+        if (title.find(term) == std::string::npos) return false;
+    return TitlePasses(aTitle);
+}
+
 bool TCraigTodayRequest::AdPasses(std::string_view aTitle, std::string_view aSubArea, std::string_view aPlace) const {
     if (!subArea.empty() && LowerCase(std::string(aSubArea)) != subArea) return false;
     if (!neighbourhoods.empty()) {
@@ -126,11 +140,68 @@ bool TCraigTodayRequest::AdPasses(std::string_view aTitle, std::string_view aSub
     return keywords.TitlePasses(aTitle);
 }
 
+bool TCraigTodayRequest::JsonAdPasses(const TCraigJsonAd& aAd) const {
+    if (!AdPasses(aAd.title, aAd.subArea, aAd.place)) return false;
+    if (!shared) return true;
+    if (!keywords.TitleHasAll(aAd.title)) return false;
+    // An ad without a price is left out by a price limit, as the site's own filter does.
+    const bool limited = local.minPrice || local.maxPrice;
+    if (limited && aAd.price < 0) return false;
+    if (local.minPrice && aAd.price < *local.minPrice) return false;
+    if (local.maxPrice && aAd.price > *local.maxPrice) return false;
+    return !local.withPictures || !aAd.pictureIds.empty();
+}
+
+namespace {
+
+// The whole value as a number, whatever the locale's decimal point.
+std::optional<double> PriceOf(const std::string& aValue) {
+    const std::string text = ReplaceAll(aValue, "%2E", ".");
+    double price = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), price);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return price;
+}
+
+// Reads one "name=value" of the params into aChecks; false for a condition the answer cannot show.
+bool TakeCheck(const std::string& aParam, TCraigLocalChecks& aChecks, bool& aTitlesOnly) {
+    const size_t equals = aParam.find('=');
+    const std::string name = aParam.substr(0, equals);
+    const std::string value = equals == std::string::npos ? std::string() : aParam.substr(equals + 1);
+    if (name == "srchType" && value == "T") return aTitlesOnly = true;
+    if (name == "hasPic" && value == "1") return aChecks.withPictures = true;
+    if (name != "min_price" && name != "max_price") return false;
+    const auto price = PriceOf(value);
+    (name == "min_price" ? aChecks.minPrice : aChecks.maxPrice) = price;
+    return price.has_value();
+}
+
+}  // namespace
+
+bool TCraigTodayRequest::ShareWhenCheckable() {
+    TCraigLocalChecks checks;
+    bool titlesOnly = false;
+    for (size_t start = 0; start < params.size();) {
+        const size_t next = std::min(params.find('&', start + 1), params.size());
+        const std::string param = params.substr(start + 1, next - start - 1);  // after its "&"
+        if (!param.empty() && !TakeCheck(param, checks, titlesOnly)) return false;
+        start = next;
+    }
+    // Without "titles only" the site finds the words in the ad's text too, which the
+    // answer does not hold: such a search keeps its own request.
+    if (!titlesOnly && !keywords.required.empty()) return false;
+    shared = true;
+    local = checks;
+    return true;
+}
+
 std::string CraigJsonSearchURL(const TCraigTodayRequest& aRequest, long aAreaId, const std::string& aDomain) {
     const int offset = (aRequest.page - 1) * cCraigBatchSize;
-    return "https://sapi." + aDomain + "/web/v8/postings/search/full?batch=" + std::to_string(aAreaId) + "-" +
-           std::to_string(offset) + "-" + std::to_string(cCraigBatchSize) + "-0-0&cc=US&lang=en&searchPath=" +
-           aRequest.category + "&query=" + QueryParam(aRequest.keywords.siteQuery) + "&sort=date" + aRequest.params;
+    const std::string url = "https://sapi." + aDomain + "/web/v8/postings/search/full?batch=" +
+                            std::to_string(aAreaId) + "-" + std::to_string(offset) + "-" +
+                            std::to_string(cCraigBatchSize) + "-0-0&cc=US&lang=en&searchPath=" + aRequest.category;
+    if (aRequest.shared) return url + "&sort=date";
+    return url + "&query=" + QueryParam(aRequest.keywords.siteQuery) + "&sort=date" + aRequest.params;
 }
 
 std::string CraigSearchPageURL(const TCraigTodayRequest& aRequest, const std::string& aDomain) {

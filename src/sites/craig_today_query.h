@@ -1,10 +1,13 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace trawlix {
+
+struct TCraigJsonAd;
 
 // The keyword line split into what today's query carries (words and "phrases" that must
 // all match) and what the program checks itself on each ad's title (alternatives and
@@ -13,10 +16,20 @@ struct TCraigKeywordQuery {
     std::string siteQuery;
     std::vector<std::vector<std::string>> alternatives;  // one of each group, lower case
     std::vector<std::string> excluded;                   // none of these, lower case
+    std::vector<std::string> required;                   // the site query's terms, lower case
 
     static TCraigKeywordQuery FromKeywords(const std::string& aKeywords);
     // Whether an ad titled aTitle is one the keywords mean.
     bool TitlePasses(std::string_view aTitle) const;
+    // Whether the title also holds every term the site query would have asked for.
+    bool TitleHasAll(std::string_view aTitle) const;
+};
+
+// What an ad must show for a search whose conditions the program checks itself.
+struct TCraigLocalChecks {
+    std::optional<double> minPrice;
+    std::optional<double> maxPrice;
+    bool withPictures = false;
 };
 
 // What today's site is asked for one link of a search, and what the program checks itself.
@@ -28,9 +41,19 @@ struct TCraigTodayRequest {
     int page = 1;
     std::vector<std::string> neighbourhoods;  // lower-case names; empty for all of them
     TCraigKeywordQuery keywords;
+    // Set for a watcher's poll: the JSON search is asked for the area and category alone,
+    // newest first, so that every search there shares one answer, and the search's own
+    // words, prices and pictures are checked here on each ad.
+    bool shared = false;
+    TCraigLocalChecks local;
 
     // Whether an ad of aSubArea in aPlace titled aTitle belongs to this request's answer.
     bool AdPasses(std::string_view aTitle, std::string_view aSubArea, std::string_view aPlace) const;
+    // The same for an ad of the JSON search, with the checks of a shared request.
+    bool JsonAdPasses(const TCraigJsonAd& aAd) const;
+    // Makes the request shared when every condition of params is one an ad of the JSON
+    // answer shows; false (and unchanged) otherwise.
+    bool ShareWhenCheckable();
 };
 
 // Ads per batch of the JSON search, and per page of the search page.

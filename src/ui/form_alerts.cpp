@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -149,8 +150,10 @@ QWidget* TformAlerts::BuildEditGroup() {
     for (QRadioButton* button : {rbUpTo20, rbUpTo50, rbAllResults}) lengthLayout->addWidget(button);
     seInterval = new QSpinBox(gbEditAlert);
     seInterval->setObjectName("seInterval");
-    seInterval->setRange(1, 10000);
-    seInterval->setSuffix(" min");
+    cbIntervalUnit = new QComboBox(gbEditAlert);
+    cbIntervalUnit->setObjectName("cbIntervalUnit");
+    cbIntervalUnit->addItems({"minutes", "seconds"});
+    ShowInterval(cMinAlertInterval * 60, false);
 
     auto* howOften = new QButtonGroup(gbEditAlert);  // the two schedules exclude each other
     howOften->addButton(rbInstantly);
@@ -168,6 +171,7 @@ QWidget* TformAlerts::BuildEditGroup() {
     auto* interval = new QHBoxLayout;
     interval->addWidget(new QLabel("Search again every", gbEditAlert));
     interval->addWidget(seInterval);
+    interval->addWidget(cbIntervalUnit);
     interval->addStretch(1);
     auto* reply = new QHBoxLayout;
     reply->addWidget(cbEnableAutoReply);
@@ -209,9 +213,10 @@ QWidget* TformAlerts::BuildEditGroup() {
     connect(dtpWhenToSend, &QTimeEdit::timeChanged, this, &TformAlerts::dtpWhenToSendChange);
     for (QRadioButton* button : {rbUpTo20, rbUpTo50, rbAllResults})
         connect(button, &QRadioButton::toggled, this, &TformAlerts::rgMessageLengthClick);
-    connect(seInterval, &QSpinBox::valueChanged, this, [this](int aMinutes) {
-        if (TAlert* alert = SelectedAlert(); alert && !fShowing) alert->SetIntervalMinutes(aMinutes);
+    connect(seInterval, &QSpinBox::valueChanged, this, [this] {
+        if (TAlert* alert = SelectedAlert(); alert && !fShowing) alert->SetIntervalSeconds(ShownIntervalSeconds());
     });
+    connect(cbIntervalUnit, &QComboBox::currentIndexChanged, this, &TformAlerts::cbIntervalUnitChange);
     connect(btnSetAutoReply, &QPushButton::clicked, this, &TformAlerts::btnSetAutoReplyClick);
     connect(lblChangeEmail, &QLabel::linkActivated, this, &TformAlerts::lblChangeEmailClick);
     return gbEditAlert;
@@ -308,7 +313,8 @@ void TformAlerts::ShowAlert(const TAlert& aAlert, const QString& aRowCaption) {
     lblCurrentAutoReplyMessage->setText(subject.empty() ? cNoReplyMessage : Q(subject));
     const int length = aAlert.GetMessageLength();
     (length == 20 ? rbUpTo20 : length == 50 ? rbUpTo50 : rbAllResults)->setChecked(true);
-    seInterval->setValue(aAlert.GetIntervalMinutes());
+    const int seconds = aAlert.GetIntervalSeconds();
+    ShowInterval(seconds, seconds % 60 != 0);
     fShowing = false;
     RefreshEmailCaption();
     UpdateEnabledStates();
@@ -359,7 +365,7 @@ void TformAlerts::UpdateEnabledStates() {
     cbEnabled->setEnabled(hasAlert);
     for (QWidget* control : std::initializer_list<QWidget*>{cbIncludeResults, cbSendToEmail, lblChangeEmail, cbSendToSMS,
                                                             rbInstantly, rbAtSpecificTime, cbEnableAutoReply,
-                                                            rgMessageLength, seInterval})
+                                                            rgMessageLength, seInterval, cbIntervalUnit})
         control->setEnabled(enabled);
     dtpWhenToSend->setEnabled(enabled && rbAtSpecificTime->isChecked());
     // Editing the reply needs the message window; without it the button stays off.
@@ -394,6 +400,33 @@ void TformAlerts::rbHowOftenClick() {
         }
     }
     UpdateEnabledStates();
+}
+
+void TformAlerts::ShowInterval(int aSeconds, bool aInSeconds) {
+    const bool showing = fShowing;
+    fShowing = true;  // range and unit changes move the value: none of that is the user's
+    cbIntervalUnit->setCurrentIndex(aInSeconds ? 1 : 0);
+    if (aInSeconds) {
+        seInterval->setRange(cMinAlertIntervalSeconds, cMaxAlertInterval * 60);
+        seInterval->setValue(aSeconds);
+    } else {
+        seInterval->setRange(cMinAlertInterval, cMaxAlertInterval);
+        seInterval->setValue((aSeconds + 59) / 60);  // never shorter than what was chosen
+    }
+    fShowing = showing;
+}
+
+int TformAlerts::ShownIntervalSeconds() const {
+    return cbIntervalUnit->currentIndex() == 1 ? seInterval->value() : seInterval->value() * 60;
+}
+
+// The same interval in the other unit; seconds that are no whole minute round up, and what
+// the window then shows is what the alert keeps.
+void TformAlerts::cbIntervalUnitChange() {
+    TAlert* alert = SelectedAlert();
+    if (!alert || fShowing) return;
+    ShowInterval(alert->GetIntervalSeconds(), cbIntervalUnit->currentIndex() == 1);
+    alert->SetIntervalSeconds(ShownIntervalSeconds());
 }
 
 void TformAlerts::dtpWhenToSendChange() {

@@ -8,6 +8,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -75,9 +76,11 @@ public:
     QRadioButton* rbUpTo20;
     QRadioButton* rbUpTo50;
     QRadioButton* rbAllResults;
+    // How often the search runs again: a number and its unit, minutes or seconds (from 15 s).
     QSpinBox* seInterval;
     // The alert's own notification URLs; none sends through the global settings' transport.
     TDestinationsPanel* gbDestinations;
+    QComboBox* cbIntervalUnit;
     QLabel* lblTransport;
     QPushButton* btnGlobalSettings;
     QPushButton* btnClose;
@@ -97,12 +100,16 @@ private:
     // Asks for the alert's address when it has none; false when the user gave none.
     bool EnsureEmailAddress(TAlert& aAlert);
     void RefreshRowImage(QTreeWidgetItem& aItem);
+    // Shows an interval in seconds or (rounded up) in minutes; writes nothing to the alert.
+    void ShowInterval(int aSeconds, bool aInSeconds);
+    int ShownIntervalSeconds() const;
     TAlert* SelectedAlert() const;
     QTreeWidgetItem* SelectedItem() const;
 
     // Control handlers: each writes its field of the selected alert.
     void cbEnabledClick(bool aChecked);
     void rbHowOftenClick();
+    void cbIntervalUnitChange();
     void dtpWhenToSendChange();
     void rgMessageLengthClick();
     void btnSetAutoReplyClick();

@@ -111,7 +111,7 @@ private:
 // Runs aSearch as the start button does and serves aLoop until the run ends; what the run
 // tells the user goes to aErrors. False when it did not end within aTimeout.
 inline bool RunSearchToEnd(TSearch& aSearch, THeadlessMainLoop& aLoop, std::vector<std::string>& aErrors,
-                           std::chrono::seconds aTimeout = std::chrono::seconds(30)) {
+                           std::chrono::seconds aTimeout = std::chrono::seconds(30), bool aCalledFromUser = true) {
     std::mutex mutex;
     bool stopped = false;
     aSearch.OnSearchStopped = [&](TSearch&) {
@@ -123,7 +123,7 @@ inline bool RunSearchToEnd(TSearch& aSearch, THeadlessMainLoop& aLoop, std::vect
         aErrors.push_back(aText);
     };
     aSearch.FillOldResults(aSearch.GetClearOldResults());
-    aSearch.Search(nullptr, true);
+    aSearch.Search(nullptr, aCalledFromUser);
     const bool ended = aLoop.RunUntil(
         [&] {
             std::lock_guard lock(mutex);

@@ -12,6 +12,7 @@
 #include "model/search.h"
 #include "run/search_run_fixture.h"
 #include "sites/craig_areas.h"
+#include "sites/craig_json_search.h"
 #include "sites/craig_posting_page.h"
 #include "sites/posting_scrapers.h"
 #include "sites/craig_results_parser.h"
@@ -52,6 +53,62 @@ TEST(CraigKeywordQuery, WhatTheSiteIsAskedAndWhatIsCheckedOnTitles) {
         EXPECT_EQ(query.siteQuery, c.siteQuery) << c.keywords;
         for (const auto& title : c.pass) EXPECT_TRUE(query.TitlePasses(title)) << c.keywords << " / " << title;
         for (const auto& title : c.fail) EXPECT_FALSE(query.TitlePasses(title)) << c.keywords << " / " << title;
+    }
+}
+
+// A watcher's request is shared only when every condition of the search is one an ad of
+// the JSON answer shows; the shared request then checks words, prices and pictures itself.
+TEST(CraigTodayRequest, SharedOnlyWhenEveryConditionIsCheckableOnTheAnswer) {
+    struct TCase {
+        std::string keywords;
+        std::string params;
+        bool shared;
+    } cases[] = {
+        {"", "", true},
+        {"red bike", "&srchType=T&min_price=50&max_price=700&hasPic=1", true},
+        {"(red|blue) -kids", "", true},  // alternatives and exclusions were checked on titles already
+        {"red bike", "", false},         // the site would look in the ad's text too
+        {"", "&postal=94110&search_distance=25", false},
+        {"", "&min_bedrooms=2", false},
+        {"", "&min_price=cheap", false},
+    };
+    for (const auto& c : cases) {
+        TCraigTodayRequest request;
+        request.category = "bik";
+        request.keywords = TCraigKeywordQuery::FromKeywords(c.keywords);
+        request.params = c.params;
+        EXPECT_EQ(request.ShareWhenCheckable(), c.shared) << c.keywords << c.params;
+        EXPECT_EQ(request.shared, c.shared) << c.keywords << c.params;
+        const std::string url = CraigJsonSearchURL(request, 1, "craigslist.org");
+        EXPECT_EQ(url.find("query=") == std::string::npos, c.shared) << url;
+    }
+
+    TCraigTodayRequest request;
+    request.keywords = TCraigKeywordQuery::FromKeywords("\"road bike\" -kids");
+    request.params = "&srchType=T&min_price=50&max_price=700&hasPic=1";
+    ASSERT_TRUE(request.ShareWhenCheckable());
+    struct TAdCase {
+        std::string title;
+        double price;
+        bool picture;
+        bool passes;
+    } ads[] = {
+        {"Road Bike, 54 cm", 300, true, true},
+        {"road bike", 50, true, true},
+        {"road bike", 700, true, true},
+        {"bike for the road", 300, true, false},  // the phrase, not its words
+        {"kids road bike", 300, true, false},
+        {"road bike", 49, true, false},
+        {"road bike", 701, true, false},
+        {"road bike", -1, true, false},  // no price shown: outside a price window
+        {"road bike", 300, false, false},
+    };
+    for (const auto& a : ads) {
+        TCraigJsonAd ad;
+        ad.title = a.title;
+        ad.price = a.price;
+        if (a.picture) ad.pictureIds = {"3:00a0a_abcDEF_0CI0qt"};
+        EXPECT_EQ(request.JsonAdPasses(ad), a.passes) << a.title << " " << a.price;
     }
 }
 

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/host_budget.h"
 #include "engine/http_client.h"
+#include "engine/poll_cache.h"
 #include "engine/http_test_env.h"
 #include "model/objects_storage.h"
 #include "run/search_run_fixture.h"
@@ -94,9 +96,9 @@ protected:
         search->SetPagesCount(1);
         return search;
     }
-    std::map<std::string, IEntry> Run(TSearch& aSearch) {
+    std::map<std::string, IEntry> Run(TSearch& aSearch, bool aCalledFromUser = true) {
         std::vector<std::string> errors;
-        EXPECT_TRUE(test::RunSearchToEnd(aSearch, fLoop, errors));
+        EXPECT_TRUE(test::RunSearchToEnd(aSearch, fLoop, errors, std::chrono::seconds(30), aCalledFromUser));
         EXPECT_TRUE(errors.empty()) << errors.front();
         std::map<std::string, IEntry> results;
         TCLock lock(aSearch.GetCriticalSection());
@@ -169,6 +171,96 @@ TEST_F(CraigTodayRunTest, TheJsonSearchGivesExactlyTheMatchingAdsAndThePageRoute
     for (const auto& [link, entry] : fromPages) EXPECT_EQ(entry->GetPrice(), expected.at(link).price) << link;
     EXPECT_EQ(SiteSearchRun(*again, ssCraigslist)->GetAnswerFormat(), "page");
     EXPECT_EQ(SiteSearchRun(*again, ssCraigslist)->GetLastRunProblem(), "") << "the page route served: no problem";
+}
+
+// A watcher polls: its budget and shared answers for the test's lifetime.
+struct TScopedWatcherPolling {
+    TScopedWatcherPolling() { SetSitePolling(std::make_shared<THostBudget>(60000), std::make_shared<TPollCache>(std::chrono::minutes(1))); }
+    ~TScopedWatcherPolling() { SetSitePolling(nullptr, nullptr); }
+};
+
+std::vector<std::string> JsonSearchUrls(const std::vector<std::string>& aUrls) {
+    std::vector<std::string> found;
+    std::copy_if(aUrls.begin(), aUrls.end(), std::back_inserter(found),
+                 [](const std::string& aUrl) { return aUrl.find("sapi.craigslist.org") != std::string::npos; });
+    return found;
+}
+
+std::set<std::string> Links(const std::map<std::string, IEntry>& aResults) {
+    std::set<std::string> links;
+    for (const auto& [link, entry] : aResults) links.insert(link);
+    return links;
+}
+
+// Searches of one area and category polled by a watcher ask today's JSON search once, for
+// the area and category alone, newest first; each keeps exactly the ads of that answer its
+// own request would have given (words, prices and pictures checked here). A search whose
+// words the answer cannot show (the site also reads the ad's text) keeps its own request.
+TEST_F(CraigTodayRunTest, AWatchersSearchesOfOneAreaAndCategoryShareOneJsonRequest) {
+    struct TCase {
+        const char* keywords;
+        const char* minPrice;
+        bool pictures;
+    };
+    const std::vector<TCase> cases = {{"red", "", false}, {"bike -old", "400", true}, {"(lamp|desk)", "", false}};
+    const auto makeSearch = [&](const TCase& aCase) {
+        auto search = MakeCraigSearch({fTrees.Place(10)}, {fTrees.Category(10)}, aCase.keywords);
+        search->SetOnlySearchTitles(true);
+        if (*aCase.minPrice) SetOption(*search, "price_min", aCase.minPrice);
+        search->SetHasImage(aCase.pictures);
+        search->SetPagesCount(1);
+        return search;
+    };
+    std::vector<std::set<std::string>> polled;
+    std::string sharedUrl;
+    {
+        TScopedWatcherPolling polling;
+        for (const TCase& c : cases) polled.push_back(Links(Run(*makeSearch(c), false)));
+        const auto asked = JsonSearchUrls(RequestedUrls());
+        ASSERT_EQ(asked.size(), 1u) << "one request serves every search of the area and category";
+        sharedUrl = asked.front();
+        EXPECT_EQ(sharedUrl.find("query="), std::string::npos) << sharedUrl;
+        EXPECT_EQ(sharedUrl.find("min_price"), std::string::npos) << sharedUrl;
+    }
+    // The span of posting times the shared batch covers: each search alone, cut to it, gives
+    // the same ads.
+    const auto answer = AdsOfExpectation(fSim.Expected(sharedUrl));
+    ASSERT_FALSE(answer.empty());
+    long long oldest = answer.begin()->second.posted;
+    long long newest = oldest;
+    for (const auto& [link, ad] : answer) {
+        oldest = std::min(oldest, ad.posted);
+        newest = std::max(newest, ad.posted);
+    }
+    for (size_t i = 0; i < cases.size(); ++i) {
+        fSim.ClearRequests();
+        auto alone = makeSearch(cases[i]);
+        const auto found = Links(Run(*alone));
+        const auto ownUrls = JsonSearchUrls(RequestedUrls());
+        ASSERT_FALSE(ownUrls.empty());
+        std::map<std::string, TSimAd> ownAnswer;
+        for (const std::string& url : ownUrls) {
+            EXPECT_NE(url, sharedUrl);
+            ownAnswer.merge(AdsOfExpectation(fSim.Expected(url)));
+        }
+        std::set<std::string> want;
+        for (const std::string& link : found) {
+            const long long posted = ownAnswer.at(link).posted;
+            if (posted >= oldest && posted <= newest) want.insert(link);
+        }
+        EXPECT_FALSE(want.empty()) << cases[i].keywords;
+        EXPECT_EQ(polled[i], want) << cases[i].keywords;
+    }
+
+    // Words the site would also look for in the ad's text: that search asks on its own.
+    fSim.ClearRequests();
+    TScopedWatcherPolling polling;
+    auto wholeText = makeSearch(cases[0]);
+    wholeText->SetOnlySearchTitles(false);
+    Run(*wholeText, false);
+    const auto asked = JsonSearchUrls(RequestedUrls());
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked.front().find("query=red"), std::string::npos) << asked.front();
 }
 
 TEST_F(CraigTodayRunTest, PlacesCoordinatesAndPicturesAreKeptThroughASaveAndAReopen) {

@@ -199,6 +199,77 @@ private slots:
         QVERIFY(run.session->GetMySearches()->HasEnabledAlerts());
     }
 
+    // Intervals under a minute: 20 s chosen in the window is kept over a restart and shown as
+    // chosen; one written without the window (as trawlix-cli --interval does) is shown in the
+    // unit it is whole in. Switching the unit keeps the interval, rounding seconds up.
+    void anIntervalInSecondsIsChosenSavedAndShown() {
+        test::TempDir profile;
+        {
+            test::TRun run(profile.Path());
+            CloseVendorHost(*run.session);
+            TAlert& alert = FirstSearch(run).GetAlert();
+            alert.SetEnabled(true);
+            alert.SetIntervalMinutes(2);
+            TAlertsWindowRun alerts(run);
+            alerts.Show(&FirstSearch(run));
+            TformAlerts& window = alerts.window;
+            QCOMPARE(window.cbIntervalUnit->currentText(), QString("minutes"));
+            QCOMPARE(window.seInterval->value(), 2);
+            QVERIFY(window.cbIntervalUnit->isEnabled());
+
+            window.cbIntervalUnit->setCurrentIndex(window.cbIntervalUnit->findText("seconds"));
+            QCOMPARE(window.seInterval->value(), 120);  // the same interval, in seconds
+            QCOMPARE(alert.GetIntervalSeconds(), 120);
+            window.seInterval->selectAll();
+            QTest::keyClicks(window.seInterval, "5");  // under the shortest: not taken
+            QCOMPARE(alert.GetIntervalSeconds(), 120);
+            window.seInterval->selectAll();
+            QTest::keyClicks(window.seInterval, "20");
+            QCOMPARE(alert.GetIntervalSeconds(), 20);
+            QVERIFY(FirstSearch(run).GetModified());
+            QVERIFY(run.ExitAndWait());
+        }
+        {
+            test::TRun run(profile.Path());
+            CloseVendorHost(*run.session);
+            QCOMPARE(FirstSearch(run).GetAlert().GetIntervalSeconds(), 20);
+            TAlertsWindowRun alerts(run);
+            alerts.Show(&FirstSearch(run));
+            QCOMPARE(alerts.window.cbIntervalUnit->currentText(), QString("seconds"));
+            QCOMPARE(alerts.window.seInterval->value(), 20);
+            FirstSearch(run).GetAlert().SetIntervalSeconds(45);  // what `alert --interval 45s` stores
+            QVERIFY(run.ExitAndWait());
+        }
+        test::TRun run(profile.Path());
+        CloseVendorHost(*run.session);
+        TAlert& alert = FirstSearch(run).GetAlert();
+        TAlertsWindowRun alerts(run);
+        TformAlerts& window = alerts.window;
+        alerts.Show(&FirstSearch(run));
+        QCOMPARE(window.cbIntervalUnit->currentText(), QString("seconds"));
+        QCOMPARE(window.seInterval->value(), 45);
+
+        struct TCase {
+            int stored;
+            const char* unit;
+            int shown;
+        };
+        for (const TCase& c : {TCase{15, "seconds", 15}, TCase{90, "seconds", 90}, TCase{60, "minutes", 1},
+                               TCase{600, "minutes", 10}, TCase{cMaxAlertInterval * 60, "minutes", cMaxAlertInterval}}) {
+            alert.SetIntervalSeconds(c.stored);
+            window.Prepare(&FirstSearch(run));
+            QCOMPARE(window.cbIntervalUnit->currentText(), QString(c.unit));
+            QCOMPARE(window.seInterval->value(), c.shown);
+            QCOMPARE(alert.GetIntervalSeconds(), c.stored);  // showing writes nothing
+        }
+
+        alert.SetIntervalSeconds(90);
+        window.Prepare(&FirstSearch(run));
+        window.cbIntervalUnit->setCurrentIndex(window.cbIntervalUnit->findText("minutes"));
+        QCOMPARE(window.seInterval->value(), 2);  // 90 s rounds up, never polling faster than chosen
+        QCOMPARE(alert.GetIntervalSeconds(), 120);
+    }
+
     // An alert with EMail ticked and no address would use up its results with nothing sent:
     // the window asks for the address, refuses to switch it on without one, and names what
     // is missing on an alert that is already on.
