@@ -97,7 +97,7 @@ TEST_F(CliAlerts, ProfileAndAlertShowAndChangeWithTheirJsonKeys) {
     }
     EXPECT_NE(Cli({"alert", "Lamps", "--json"}).out.find("\"interval\":45"), std::string::npos)
         << "a refused change changes nothing";
-    EXPECT_NE(Cli({"alert", "Lamps", "--interval", "15s", "--json"}).out.find("\"interval_seconds\":15}"),
+    EXPECT_NE(Cli({"alert", "Lamps", "--interval", "15s", "--json"}).out.find("\"interval_seconds\":15,"),
               std::string::npos);
     EXPECT_NE(Cli({"alert", "Lamps"}).out.find("interval:        15 seconds\n"), std::string::npos);
 }
