@@ -356,7 +356,8 @@ public:
     }
     void Notification(const TSearch& aSearch, const TNotifyOutcome& aOutcome) {
         JsonObject extra;
-        extra.Add("sent", !aOutcome.failed && !aOutcome.held).Add("count", aOutcome.count).Add("text", aOutcome.statusText);
+        // "sent" says what went out: an alert that tells no one has nothing sent, though nothing failed.
+        extra.Add("sent", aOutcome.smsSent || aOutcome.emailSent).Add("count", aOutcome.count).Add("text", aOutcome.statusText);
         if (aOutcome.failed) extra.Add("error", aOutcome.error);
         const char* event = aOutcome.held ? "notification_held" : aOutcome.failed ? "notification_failed" : "notification_sent";
         Event(event, aSearch, aOutcome.statusText, extra);

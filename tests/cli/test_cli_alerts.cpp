@@ -45,6 +45,14 @@ TEST_F(CliAlerts, WatchOnceSendsOneDigestOfExactlyTheNewAdsAndThenNothing) {
     EXPECT_FALSE(PostsTo(fSim, "craigslist.org").empty() && fSim.Requests().empty()) << "the search did run again";
 }
 
+TEST_F(CliAlerts, AnAlertThatTellsNoOneSaysSoAndIsNotReportedAsSent) {
+    Cli({"alert", "Lamps", "--enable", "--interval", "1"});
+    const auto watched = Cli({"watch", "--once", "--json"});
+    EXPECT_NE(watched.out.find(R"("sent":false,"count":3,"text":"Notifications are off for this alert)"),
+              std::string::npos)
+        << watched.out;
+}
+
 TEST_F(CliAlerts, AFailedDigestIsReportedAndItsAdsWaitForTheNextOne) {
     Cli({"config", "VendorHost", "mail.vendor.example"});
     Cli({"alert", "Lamps", "--enable", "--email", "me@example.com", "--send-email", "yes"});
